@@ -1,0 +1,71 @@
+#include "Creation/BaseModel.h"
+
+#include "Common/SafeMerge.h"
+#include "Platform/FileSystem.h"
+#include "Platform/Process.h"
+
+BaseModel::BaseModel(const platform::DictionaryPtr &dictionary)
+{
+    auto message = SafeMerge::safe_stringForKey(dictionary, QStringLiteral("message"));
+    m_errorMessage = message ? message->value() : QString();
+    auto state = SafeMerge::safe_stringForKey(dictionary, QStringLiteral("state"));
+    m_requestSuccessed = state && state->value() == QLatin1String("M00000");
+}
+
+std::shared_ptr<BaseModel> BaseModel::networkingErrorModelWithNSError(const platform::Error &error)
+{
+    auto model = std::make_shared<BaseModel>();
+    model->setRequestSuccessed(false);
+    model->setErrorMessage(
+        QString::asprintf("当前网络不可用 error code: %lld", static_cast<long long>(error.code)));
+    return model;
+}
+
+QString BaseModel::cmdWithShell(const QString &command)
+{
+    const QByteArray output = platform::Process::runReadingStandardOutput(QStringLiteral("/bin/bash"),
+                                                                          {QStringLiteral("-c"), command});
+    return QString::fromUtf8(output);
+}
+
+int64_t BaseModel::fileSizeAtPath(const QString &path)
+{
+    if (!platform::FileSystem::exists(path))
+        return 0;
+    return platform::FileSystem::itemSize(path);
+}
+
+int64_t BaseModel::sizeAtPath(const QString &path)
+{
+    if (!platform::FileSystem::exists(path))
+        return 0;
+    if (!platform::FileSystem::isDirectory(path))
+        return platform::FileSystem::itemSize(path);
+    int64_t total = 0;
+    platform::FileSystem::walkBelow(path, [&total](const char *, const struct stat &info) {
+        total += static_cast<int64_t>(info.st_size);
+    });
+    return total;
+}
+
+QString BaseModel::fileSizeString(int64_t bytes)
+{
+    const double n = static_cast<double>(bytes);
+    if (bytes >= 1073741824LL)
+        return QString::asprintf("%.2f GB", n / 1073741824.0);
+    if (bytes >= 1048576LL)
+        return QString::asprintf("%.2f MB", n / 1048576.0);
+    if (bytes > 1024LL)
+        return QString::asprintf("%.2f KB", n / 1024.0);
+    return QString::asprintf("%.2f B", n);
+}
+
+QString BaseModel::fileSizeKB(int64_t kibibytes)
+{
+    const double n = static_cast<double>(kibibytes);
+    if (kibibytes >= 1048576LL)
+        return QString::asprintf("%.2f GB", n / 1048576.0);
+    if (kibibytes > 1024LL)
+        return QString::asprintf("%.2f MB", n / 1024.0);
+    return QString::asprintf("%.2lld KB", static_cast<long long>(kibibytes));
+}

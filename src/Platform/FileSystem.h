@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <sys/stat.h>
+
+namespace platform {
+
+// File sizes and tree walks on lstat/fts. Symbolic links are never followed while walking.
+class FileSystem
+{
+public:
+    // Whether something exists at the path, following a symbolic link (a dangling link is nothing).
+    static bool exists(const QString &path);
+    static bool isDirectory(const QString &path);
+    // The item's own size (a link counts with its own size); 0 when it cannot be read.
+    static int64_t itemSize(const QString &path);
+    // Calls the visitor with every item below the path at any depth (the path itself excluded), with the
+    // item's own (lstat) information. A path that is not a folder has nothing below it.
+    static void walkBelow(const QString &path,
+                          const std::function<void(const char *path, const struct stat &info)> &visit);
+    // Sum of the own sizes of everything below the path whose existence test passes.
+    static int64_t totalSizeBelow(const QString &path);
+};
+
+} // namespace platform
