@@ -1,0 +1,94 @@
+#include "Creation/MacOSModel.h"
+
+#include "Common/SafeMerge.h"
+#include "Platform/IconProvider.h"
+#include "Platform/PropertyList.h"
+#include "Platform/TextMetrics.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+
+namespace {
+
+QString text(const platform::DictionaryPtr &dictionary, const QString &key)
+{
+    auto value = SafeMerge::safe_stringForKey(dictionary, key);
+    return value ? value->value() : QString();
+}
+
+QString withoutTrailingSlash(QString path)
+{
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    return path;
+}
+
+} // namespace
+
+std::shared_ptr<MacOSModel> MacOSModel::initWithURL(const QString &bundlePath)
+{
+    auto model = std::make_shared<MacOSModel>();
+    model->m_path = withoutTrailingSlash(bundlePath);
+    model->m_logo = platform::IconProvider::effectiveIcon(model->m_path);
+    auto info = platform::as<platform::Dictionary>(
+        platform::PropertyList::readFile(QStringLiteral("%1/Contents/Info.plist").arg(model->m_path)));
+    model->m_version = text(info, QStringLiteral("DTPlatformVersion"));
+    model->m_name = text(info, QStringLiteral("CFBundleDisplayName"));
+    model->m_volume = QStringLiteral("/Volumes/%1").arg(model->m_name);
+    if (model->m_name == QLatin1String("Install macOS Sierra") ||
+        model->m_name == QLatin1String("Install OS X El Capitan"))
+        model->m_installType = 1;
+    model->m_cellHeight = textFieldHeightWithWidth(301, model->m_info);
+    return model;
+}
+
+std::shared_ptr<MacOSModel> MacOSModel::initWithDictionary(const platform::DictionaryPtr &entry)
+{
+    auto model = std::make_shared<MacOSModel>();
+    model->m_name = text(entry, QStringLiteral("name"));
+    model->m_version = text(entry, QStringLiteral("version"));
+    model->m_logoUrl = text(entry, QStringLiteral("logo_url"));
+    model->m_downloadUrl = text(entry, QStringLiteral("download_url"));
+    model->m_releaseDate = text(entry, QStringLiteral("release_date"));
+    model->m_info = text(entry, QStringLiteral("info"));
+    model->m_cellHeight = textFieldHeightWithWidth(301, model->m_info);
+    return model;
+}
+
+bool MacOSModel::installMacOS() const
+{
+    static const QStringList accepted = {
+        QStringLiteral("Install macOS Catalina"),    QStringLiteral("Install macOS Mojave"),
+        QStringLiteral("Install macOS High Sierra"), QStringLiteral("Install macOS Sierra"),
+        QStringLiteral("Install OS X El Capitan"),
+    };
+    return accepted.contains(m_name, Qt::CaseSensitive);
+}
+
+QString MacOSModel::installTypeIdentifier() const
+{
+    return m_installType == 1 ? QStringLiteral("--applicationpath") : QString(QLatin1String(""));
+}
+
+double MacOSModel::textFieldHeightWithWidth(double width, const QString &content)
+{
+    return platform::TextMetrics::wrappedTextHeight(width, 9999, 10, content) + 30;
+}
+
+void MacOSModel::calculateFileMd5WithFilePath(const QString &path,
+                                              const std::function<void(const QString &)> &completion)
+{
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        char buffer[256];
+        for (;;) {
+            const qint64 n = file.read(buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            hash.addData(QByteArrayView(buffer, n));
+        }
+    }
+    if (completion)
+        completion(QString::fromLatin1(hash.result().toHex()));
+}
