@@ -23,8 +23,8 @@ NumberPtr NumberFormatter::numberFromString(const QString &text) const
         format.reset(icu::NumberFormat::createInstance(locale, UNUM_DECIMAL, status));
     } else {
         // The plain style writes digits only: no grouping, no fraction digits.
-        format.reset(icu::NumberFormat::createInstance(locale, UNUM_PATTERN_DECIMAL, status));
-        if (auto *decimal = dynamic_cast<icu::DecimalFormat *>(format.get()))
+        format.reset(icu::NumberFormat::createInstance(locale, UNUM_DECIMAL, status));
+        if (auto *decimal = dynamic_cast<icu::DecimalFormat *>(format.get()); decimal && U_SUCCESS(status))
             decimal->applyPattern(u"#", status);
     }
     if (U_FAILURE(status) || !format)

@@ -1,0 +1,75 @@
+#include "Platform/FileSystem.h"
+
+#include "Platform/MountTable.h"
+#include "Platform/Process.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace platform;
+
+namespace {
+void writeFile(const QString &path, qint64 size)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(size, 'x'));
+}
+} // namespace
+
+TEST(FileSystem, SizesCountItemsBelowWithoutFollowingLinks)
+{
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    QDir(root).mkpath("a/b");
+    writeFile(root + "/a/one", 1000);
+    writeFile(root + "/a/b/two", 24);
+    ASSERT_EQ(::symlink("/nonexistent", QFile::encodeName(root + "/dangling").constData()), 0);
+    ASSERT_EQ(::symlink(QFile::encodeName(root + "/a/one").constData(),
+                        QFile::encodeName(root + "/link").constData()),
+              0);
+
+    EXPECT_TRUE(FileSystem::exists(root + "/a/one"));
+    EXPECT_FALSE(FileSystem::exists(root + "/dangling"));
+    EXPECT_FALSE(FileSystem::exists(root + "/missing"));
+    EXPECT_EQ(FileSystem::itemSize(root + "/a/one"), 1000);
+    EXPECT_EQ(FileSystem::itemSize(root + "/link"), (root + "/a/one").toUtf8().size());
+    EXPECT_EQ(FileSystem::itemSize(root + "/missing"), 0);
+
+    const int64_t folders = FileSystem::itemSize(root + "/a") + FileSystem::itemSize(root + "/a/b");
+    const int64_t link = FileSystem::itemSize(root + "/link");
+    EXPECT_EQ(FileSystem::totalSizeBelow(root), 1000 + 24 + folders + link);
+    EXPECT_EQ(FileSystem::totalSizeBelow(root + "/a/one"), 0) << "a plain file has nothing below it";
+    EXPECT_EQ(FileSystem::totalSizeBelow(root + "/missing"), 0);
+}
+
+TEST(MountTable, ParsesMountInfoWithEscapesInOrder)
+{
+    const QByteArray info =
+        "22 1 0:21 / / rw - ext4 /dev/vda rw\n"
+        "40 22 7:3 / /Volumes/My\\040Drive\\0401 rw,relatime shared:5 - ext4 /dev/loop3 rw\n"
+        "41 22 7:4 / /Volumes/.hidden rw - ext4 /dev/loop4 rw\n"
+        "garbage line\n";
+    const auto entries = MountTable::parse(info);
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].mountPoint, "/");
+    EXPECT_EQ(entries[1].mountPoint, "/Volumes/My Drive 1");
+    EXPECT_EQ(entries[1].source, "/dev/loop3");
+    EXPECT_EQ(entries[1].fileSystemType, "ext4");
+    EXPECT_EQ(entries[1].deviceNumber, "7:3");
+    EXPECT_EQ(MountTable::decodeEscapes("a\\134b\\012c\\9"), QString("a\\b\nc\\9"));
+    EXPECT_FALSE(MountTable::read().empty()) << "this process has a root mount";
+}
+
+TEST(Process, ReadsStandardOutputAndStatus)
+{
+    int status = -2;
+    const QByteArray out =
+        Process::runReadingStandardOutput("/bin/bash", {"-c", "echo out; echo err >&2; exit 3"}, &status);
+    EXPECT_EQ(out, "out\n");
+    EXPECT_EQ(status, 3);
+    EXPECT_TRUE(Process::runReadingStandardOutput("/nonexistent/program", {}, &status).isEmpty());
+    EXPECT_EQ(status, -1);
+}

@@ -1,0 +1,152 @@
+#include "Platform/BundleInfo.h"
+#include "Platform/Dispatch.h"
+#include "Platform/Log.h"
+#include "Platform/NotificationCenter.h"
+#include "Platform/RepeatingTimer.h"
+#include "Platform/UserDefaults.h"
+#include "support/EventLoop.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace platform;
+
+TEST(Dispatch, MainQueueRunsBlocksInOrderOnTheGuiThread)
+{
+    std::vector<int> order;
+    std::atomic<bool> onMain{true};
+    std::thread worker([&] {
+        for (int i = 0; i < 3; ++i)
+            Dispatch::main([&, i] {
+                onMain = onMain && Dispatch::isMainThread();
+                order.push_back(i);
+            });
+    });
+    worker.join();
+    EXPECT_TRUE(order.empty()) << "queued blocks never run inside the caller";
+    ASSERT_TRUE(testsupport::waitUntil([&] { return order.size() == 3; }));
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
+    EXPECT_TRUE(onMain);
+}
+
+TEST(Dispatch, GlobalRunsOffTheMainThreadAndMainAfterWaits)
+{
+    std::atomic<bool> ranOffMain{false};
+    std::atomic<bool> done{false};
+    Dispatch::global([&] {
+        ranOffMain = !Dispatch::isMainThread();
+        done = true;
+    });
+    ASSERT_TRUE(testsupport::waitUntil([&] { return done.load(); }));
+    EXPECT_TRUE(ranOffMain);
+
+    QElapsedTimer clock;
+    clock.start();
+    bool fired = false;
+    Dispatch::mainAfter(0.2, [&] { fired = true; });
+    testsupport::spin(100);
+    EXPECT_FALSE(fired);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return fired; }, 3000));
+    EXPECT_GE(clock.elapsed(), 190);
+}
+
+TEST(RepeatingTimer, TicksUntilInvalidatedAndStopsWhenReleased)
+{
+    int ticks = 0;
+    auto timer = RepeatingTimer::schedule(0.02, [&](RepeatingTimer &t) {
+        if (++ticks == 3)
+            t.invalidate();
+    });
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !timer->isValid(); }, 3000));
+    testsupport::spin(80);
+    EXPECT_EQ(ticks, 3);
+
+    int orphanTicks = 0;
+    auto orphan = RepeatingTimer::schedule(0.01, [&](RepeatingTimer &) { ++orphanTicks; });
+    orphan.reset();
+    testsupport::spin(60);
+    EXPECT_EQ(orphanTicks, 0);
+}
+
+TEST(NotificationCenter, FiltersByNameAndSenderAndTokensUnregister)
+{
+    NotificationCenter center;
+    int any = 0, fromA = 0;
+    int a = 0, b = 0;
+    auto anyToken = center.addObserver("Mounted", nullptr, [&](const Notification &) { ++any; });
+    auto aToken = center.addObserver("Mounted", &a, [&](const Notification &n) {
+        EXPECT_EQ(n.sender, &a);
+        ++fromA;
+    });
+    center.post("Mounted", &a);
+    center.post("Mounted", &b);
+    center.post("Other", &a);
+    EXPECT_EQ(any, 2);
+    EXPECT_EQ(fromA, 1);
+    aToken.reset();
+    center.post("Mounted", &a);
+    EXPECT_EQ(fromA, 1);
+    EXPECT_EQ(any, 3);
+}
+
+TEST(NotificationCenter, AnObserverRemovedDuringAPostIsNotCalledAndPostsCrossThreads)
+{
+    NotificationCenter center;
+    std::unique_ptr<ObserverToken> second;
+    int secondCalls = 0;
+    auto first = center.addObserver("n", nullptr, [&](const Notification &) { second.reset(); });
+    second = center.addObserver("n", nullptr, [&](const Notification &) { ++secondCalls; });
+    center.post("n");
+    EXPECT_EQ(secondCalls, 0);
+
+    std::atomic<int> calls{0};
+    auto counter = center.addObserver("t", nullptr, [&](const Notification &) { ++calls; });
+    std::thread poster([&] {
+        for (int i = 0; i < 100; ++i)
+            center.post("t");
+    });
+    poster.join();
+    EXPECT_EQ(calls.load(), 100);
+}
+
+TEST(Log, LineCarriesTimestampProcessAndMessage)
+{
+    const QString line = Log::formatLine(QStringLiteral("Job is available!"));
+    EXPECT_TRUE(
+        QRegularExpression(
+            QStringLiteral(
+                R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} bootdrive-tests\[\d+:\d+\] Job is available!$)"))
+            .match(line)
+            .hasMatch())
+        << line.toStdString();
+}
+
+TEST(UserDefaults, PersistsAcrossInstances)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("defaults.ini");
+    {
+        UserDefaults defaults(file);
+        EXPECT_FALSE(defaults.boolForKey("installTool"));
+        defaults.setBool(true, "installTool");
+        EXPECT_TRUE(defaults.synchronize());
+    }
+    UserDefaults again(file);
+    EXPECT_TRUE(again.boolForKey("installTool"));
+    again.removeObjectForKey("installTool");
+    EXPECT_FALSE(again.boolForKey("installTool"));
+}
+
+TEST(BundleInfo, CompiledInDictionaryHasTheBuildKeys)
+{
+    EXPECT_FALSE(BundleInfo::identifier().isEmpty());
+    EXPECT_EQ(BundleInfo::executable(), "bootdrive");
+    EXPECT_FALSE(BundleInfo::shortVersion().isEmpty());
+    EXPECT_FALSE(BundleInfo::version().isEmpty());
+    EXPECT_EQ(BundleInfo::mainInfoDictionary(), BundleInfo::mainInfoDictionary());
+}
