@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QUrl>
+
+namespace platform {
+
+// One HTTP request as the URL session sends it: URL, method, header fields, body, time-out.
+class URLRequest
+{
+public:
+    URLRequest() = default;
+    explicit URLRequest(const QUrl &url) : m_url(url) {}
+
+    const QUrl &url() const { return m_url; }
+    void setUrl(const QUrl &url) { m_url = url; }
+    const QString &httpMethod() const { return m_method; }
+    void setHttpMethod(const QString &method) { m_method = method; }
+    const QByteArray &httpBody() const { return m_body; }
+    void setHttpBody(const QByteArray &body) { m_body = body; }
+    // Seconds the transfer may stay idle before it fails as timed out.
+    double timeoutInterval() const { return m_timeout; }
+    void setTimeoutInterval(double seconds) { m_timeout = seconds; }
+    // Kept for callers that set it; every connection on this platform counts as allowed.
+    bool allowsCellularAccess() const { return m_allowsCellularAccess; }
+    void setAllowsCellularAccess(bool allowed) { m_allowsCellularAccess = allowed; }
+
+    // Header names compare without regard to case; the first spelling set is the one sent.
+    QString valueForHTTPHeaderField(const QString &field) const;
+    bool hasHTTPHeaderField(const QString &field) const;
+    // Replaces any value under the field; a null value removes the field.
+    void setValueForHTTPHeaderField(const QString &value, const QString &field);
+    const QList<QPair<QString, QString>> &allHTTPHeaderFields() const { return m_headers; }
+
+private:
+    QUrl m_url;
+    QString m_method = QStringLiteral("GET");
+    QByteArray m_body;
+    double m_timeout = 60.0;
+    bool m_allowsCellularAccess = true;
+    QList<QPair<QString, QString>> m_headers;
+};
+
+} // namespace platform
