@@ -1,0 +1,299 @@
+#include "Creation/DiskutilViewModel.h"
+
+#include "Creation/NSTaskWithProgress.h"
+#include "Platform/Data.h"
+#include "Platform/Dispatch.h"
+#include "Platform/FileSystem.h"
+#include "Platform/Log.h"
+#include "Platform/MountMonitor.h"
+#include "Platform/MountTable.h"
+
+#include <QRandomGenerator>
+#include <cmath>
+
+using platform::Dispatch;
+
+std::shared_ptr<DiskutilViewModel> DiskutilViewModel::create()
+{
+    std::shared_ptr<DiskutilViewModel> job(new DiskutilViewModel);
+    job->m_launchPath = QStringLiteral("/bin/bash");
+    std::weak_ptr<DiskutilViewModel> weak = job;
+    job->m_mountObserver = platform::NotificationCenter::workspaceCenter().addObserver(
+        platform::MountMonitor::DidMountNotification, nullptr,
+        [weak](const platform::Notification &notification) {
+            if (auto self = weak.lock())
+                self->deviceMounted(notification);
+        });
+    job->m_terminateObserver = platform::NotificationCenter::defaultCenter().addObserver(
+        PrivilegedTask::DidTerminateNotification, nullptr,
+        [weak](const platform::Notification &notification) {
+            if (auto self = weak.lock())
+                self->taskDidTerminateNotification(notification);
+        });
+    return job;
+}
+
+DiskutilViewModel::~DiskutilViewModel()
+{
+    if (m_timer)
+        m_timer->invalidate();
+}
+
+void DiskutilViewModel::reportProgress(double progress)
+{
+    auto delegate = m_delegate.lock();
+    if (delegate && delegate->respondsToProgress())
+        delegate->diskutilViewModelProgress(*this, progress);
+}
+
+void DiskutilViewModel::reportCompletion(const DiskutilResult &result)
+{
+    auto delegate = m_delegate.lock();
+    if (delegate && delegate->respondsToCompletion())
+        delegate->diskutilViewModelCompletion(*this, result);
+}
+
+void DiskutilViewModel::diskutilList()
+{
+    std::vector<DiskModelPtr> disks;
+    for (const platform::MountEntry &entry : platform::MountTable::visibleVolumes())
+        if (entry.mountPoint.startsWith(QLatin1String("/Volumes")))
+            disks.push_back(DiskModel::initWithURL(entry.mountPoint));
+    reportCompletion(disks);
+}
+
+void DiskutilViewModel::deviceMounted(const platform::Notification &)
+{
+    diskutilList();
+}
+
+QString DiskutilViewModel::random16BigString()
+{
+    QString name = QStringLiteral("QRT");
+    for (int i = 0; i < 8; ++i)
+        name += QChar(u'A' + QRandomGenerator::global()->bounded(26));
+    return name;
+}
+
+QString DiskutilViewModel::eraseCommand(const QString &volumeName, const QString &mountPath)
+{
+    // Inside single quotes only the quote itself is special: close the quotes, add an escaped quote, reopen.
+    QString quoted = mountPath;
+    quoted.replace(QLatin1Char('\''), QLatin1String("'\\''"));
+    return QStringLiteral("diskutil eraseVolume HFS+ %1 '%2'").arg(volumeName, quoted);
+}
+
+void DiskutilViewModel::eraseDiskWithDiskModel(const DiskModelPtr &disk)
+{
+    if (!disk)
+        return;
+    const QString name = random16BigString();
+    // The whole output is judged at the end, so a word split across two pieces still counts.
+    auto output = std::make_shared<QString>();
+    std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
+    NSTaskWithProgress::launchedTaskWithLaunchPath(
+        m_launchPath, {QStringLiteral("-c"), eraseCommand(name, disk->volume())},
+        [output](platform::ChildProcess &, const std::optional<QString> &text) {
+            if (text)
+                *output += *text;
+        },
+        [output, weak, disk, name](platform::ChildProcess &process, const std::optional<QString> &rest) {
+            if (rest)
+                *output += *rest;
+            const bool ok = !output->contains(QLatin1String("Error")) && process.terminationStatus() == 0;
+            auto self = weak.lock();
+            if (!self)
+                return;
+            auto delegate = self->m_delegate.lock();
+            if (!delegate || !delegate->respondsToCompletion())
+                return;
+            if (ok) {
+                disk->setVolume(QStringLiteral("/Volumes/%1").arg(name));
+                delegate->diskutilViewModelCompletion(*self, disk);
+            } else {
+                delegate->diskutilViewModelCompletion(*self, false);
+            }
+        });
+}
+
+QStringList DiskutilViewModel::creationArguments(const MacOSModel &macOS, const DiskModel &disk)
+{
+    const QString tool = QStringLiteral("%1/Contents/Resources/createinstallmedia").arg(macOS.path());
+    if (macOS.installType() == 1)
+        return {tool,         QStringLiteral("--volume"),       disk.volume(), macOS.installTypeIdentifier(),
+                macOS.path(), QStringLiteral("--nointeraction")};
+    return {tool, QStringLiteral("--volume"), disk.volume(), macOS.path(), QStringLiteral("--nointeraction")};
+}
+
+void DiskutilViewModel::resetTask()
+{
+    m_task = PrivilegedTask::init();
+}
+
+void DiskutilViewModel::installMacOSWithMacOSModel(const MacOSModelPtr &macOS, const DiskModelPtr &disk)
+{
+    if (!macOS || !disk)
+        return;
+    const QStringList arguments = creationArguments(*macOS, *disk);
+    resetTask();
+    m_task->setLaunchPath(arguments.first());
+    m_task->setArguments(arguments);
+    if (m_timer) {
+        m_timer->invalidate();
+        m_timer.reset();
+    }
+    const uint64_t run = ++m_run;
+    m_finished = false;
+    m_lastProgress = -1;
+
+    PrivilegedTaskPtr task = m_task;
+    std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
+    Dispatch::global([task, weak, macOS, disk, run] {
+        // Blocks while the user is asked for administrator rights.
+        const int32_t status = task->launch();
+        Dispatch::main([weak, macOS, disk, run, status] {
+            auto self = weak.lock();
+            if (!self || run != self->m_run)
+                return;
+            if (status != 0) {
+                // Cancelled, denied or unavailable: nothing runs, so nothing is measured.
+                self->m_finished = true;
+                self->reportCompletion(false);
+                return;
+            }
+            self->startTimerWithMacOSModel(macOS, disk);
+            self->startOutputDrain();
+        });
+        if (status != 0)
+            return;
+        task->waitUntilExit();
+        Dispatch::main([weak, run, task] {
+            if (auto self = weak.lock())
+                self->createStepEnded(run, task);
+        });
+    });
+}
+
+void DiskutilViewModel::startTimerWithMacOSModel(const MacOSModelPtr &macOS, const DiskModelPtr &)
+{
+    if (m_finished)
+        return;
+    std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
+    const uint64_t run = m_run;
+    m_timer = platform::RepeatingTimer::schedule(1.0, [weak, macOS, run](platform::RepeatingTimer &timer) {
+        auto self = weak.lock();
+        if (!self) {
+            timer.invalidate();
+            return;
+        }
+        self->measureTick(macOS, run);
+    });
+}
+
+void DiskutilViewModel::measureTick(const MacOSModelPtr &macOS, uint64_t run)
+{
+    // Walking two large trees can take longer than a frame, so it happens on a worker and only the result
+    // comes back to the main thread. A tick that finds the last measurement still running is skipped.
+    if (m_measuring)
+        return;
+    m_measuring = true;
+    std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
+    const QString bundle = macOS->path();
+    const QString target = macOS->volume();
+    Dispatch::global([weak, bundle, target, run] {
+        const float installer = folderSizeAtPath(bundle);
+        const float written = folderSizeAtPath(target);
+        const double ratio =
+            installer > 0 ? static_cast<double>(written) / static_cast<double>(installer) : 0.0;
+        Dispatch::main([weak, ratio, run] {
+            auto self = weak.lock();
+            if (!self)
+                return;
+            self->m_measuring = false;
+            if (run != self->m_run || self->m_finished)
+                return;
+            // Only the tool's successful end completes the drive; until then the ring stops short of full.
+            const double shown = std::min(ratio, 0.99);
+            self->m_lastProgress = shown;
+            self->reportProgress(shown);
+        });
+    });
+}
+
+void DiskutilViewModel::createStepEnded(uint64_t run, const PrivilegedTaskPtr &task)
+{
+    if (run != m_run || m_finished)
+        return;
+    m_finished = true;
+    if (m_timer) {
+        m_timer->invalidate();
+        m_timer.reset();
+    }
+    if (!task->exitedSuccessfully()) {
+        reportCompletion(false);
+        return;
+    }
+    if (m_lastProgress < 1.0)
+        reportProgress(1.0);
+    reportCompletion(true);
+}
+
+void DiskutilViewModel::startOutputDrain()
+{
+    std::shared_ptr<platform::FileHandle> handle = m_task ? m_task->outputFileHandle() : nullptr;
+    if (!handle)
+        return;
+    std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
+    // The observer keeps the handle it drains, so a later run's task cannot take its place.
+    m_drainObserver = platform::NotificationCenter::defaultCenter().addObserver(
+        platform::FileHandle::ReadCompletionNotification, handle.get(),
+        [weak, handle](const platform::Notification &notification) {
+            auto self = weak.lock();
+            if (!self)
+                return;
+            self->taskMotionNotification(notification);
+            auto data = notification.userInfo ? platform::as<platform::Data>(notification.userInfo->value(
+                                                    platform::FileHandle::NotificationDataItem))
+                                              : platform::DataPtr();
+            if (data && !data->bytes().isEmpty())
+                handle->readInBackgroundAndNotify();
+            else if (self->m_drainObserver)
+                Dispatch::main([weak] {
+                    if (auto job = weak.lock())
+                        job->m_drainObserver.reset();
+                });
+        });
+    handle->readInBackgroundAndNotify();
+}
+
+void DiskutilViewModel::taskMotionNotification(const platform::Notification &notification)
+{
+    auto data = notification.userInfo ? platform::as<platform::Data>(notification.userInfo->value(
+                                            platform::FileHandle::NotificationDataItem))
+                                      : platform::DataPtr();
+    if (data && !data->bytes().isEmpty()) {
+        // The tool's own words are not shown; decoding keeps the stream moving like any reader would.
+        (void)NSTaskWithProgress::decodeUtf8(data->bytes());
+    }
+}
+
+void DiskutilViewModel::taskDidTerminateNotification(const platform::Notification &)
+{
+    platform::Log::write(
+        QStringLiteral("Terminating task: %1").arg(m_task ? m_task->description() : QString()));
+}
+
+float DiskutilViewModel::folderSizeAtPath(const QString &path)
+{
+    if (!platform::FileSystem::exists(path))
+        return 0.0f;
+    const int64_t total = platform::FileSystem::totalSizeBelow(path);
+    return static_cast<float>(static_cast<double>(total) * (1.0 / 1048576.0));
+}
+
+int64_t DiskutilViewModel::fileSizeAtPath(const QString &path)
+{
+    if (!platform::FileSystem::exists(path))
+        return 0;
+    return platform::FileSystem::itemSize(path);
+}

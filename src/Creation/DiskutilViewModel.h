@@ -1,0 +1,82 @@
+#pragma once
+
+#include "Creation/DiskModel.h"
+#include "Creation/DiskutilViewModelDelegate.h"
+#include "Creation/MacOSModel.h"
+#include "Creation/PrivilegedTask.h"
+#include "Platform/NotificationCenter.h"
+#include "Platform/RepeatingTimer.h"
+
+#include <QString>
+#include <atomic>
+#include <memory>
+
+// The installer creation job: lists the candidate drives, erases the chosen one under a generated name, then
+// runs the installer's own creation tool on it as root while reporting the progress once a second. All
+// reports go to the delegate on the main thread.
+class DiskutilViewModel : public std::enable_shared_from_this<DiskutilViewModel>
+{
+public:
+    // Creates the job and starts observing volume mounts and privileged-task ends.
+    static std::shared_ptr<DiskutilViewModel> create();
+    ~DiskutilViewModel();
+    DiskutilViewModel(const DiskutilViewModel &) = delete;
+    DiskutilViewModel &operator=(const DiskutilViewModel &) = delete;
+
+    // Builds the list of volumes mounted below /Volumes and delivers it at once.
+    void diskutilList();
+    void deviceMounted(const platform::Notification &notification);
+
+    // Starts the erase step; the erased drive record (with its new volume) or no arrives later.
+    void eraseDiskWithDiskModel(const DiskModelPtr &disk);
+    // Starts the create step; progress, then yes or no arrive later.
+    void installMacOSWithMacOSModel(const MacOSModelPtr &macOS, const DiskModelPtr &disk);
+    void startTimerWithMacOSModel(const MacOSModelPtr &macOS, const DiskModelPtr &disk);
+    void resetTask();
+    // "QRT" and eight capital letters.
+    static QString random16BigString();
+    void taskMotionNotification(const platform::Notification &notification);
+    void taskDidTerminateNotification(const platform::Notification &notification);
+
+    // Mebibytes of everything below the path, in single precision; 0 when nothing is there.
+    static float folderSizeAtPath(const QString &path);
+    // The item's own size in bytes; 0 when nothing is there.
+    static int64_t fileSizeAtPath(const QString &path);
+
+    // The shell command of the erase step, with the mount path quoted for the shell whatever it contains.
+    static QString eraseCommand(const QString &volumeName, const QString &mountPath);
+    // The creation tool's argument vector for the installer and target volume.
+    static QStringList creationArguments(const MacOSModel &macOS, const DiskModel &disk);
+
+    std::shared_ptr<DiskutilViewModelDelegate> delegate() const { return m_delegate.lock(); }
+    void setDelegate(const std::shared_ptr<DiskutilViewModelDelegate> &delegate) { m_delegate = delegate; }
+    const PrivilegedTaskPtr &task() const { return m_task; }
+    void setTask(PrivilegedTaskPtr task) { m_task = std::move(task); }
+    const std::shared_ptr<platform::RepeatingTimer> &timer() const { return m_timer; }
+    const QString &launchPath() const { return m_launchPath; }
+    void setLaunchPath(const QString &path) { m_launchPath = path; }
+
+private:
+    DiskutilViewModel() = default;
+    void reportProgress(double progress);
+    void reportCompletion(const DiskutilResult &result);
+    void startOutputDrain();
+    void measureTick(const MacOSModelPtr &macOS, uint64_t run);
+    void createStepEnded(uint64_t run, const PrivilegedTaskPtr &task);
+
+    std::weak_ptr<DiskutilViewModelDelegate> m_delegate;
+    PrivilegedTaskPtr m_task;
+    std::shared_ptr<platform::RepeatingTimer> m_timer;
+    QString m_launchPath;
+
+    std::unique_ptr<platform::ObserverToken> m_mountObserver;
+    std::unique_ptr<platform::ObserverToken> m_terminateObserver;
+    std::unique_ptr<platform::ObserverToken> m_drainObserver;
+    // Each create step is a run; reports of an older run are dropped.
+    uint64_t m_run = 0;
+    bool m_finished = true;
+    bool m_measuring = false;
+    double m_lastProgress = -1;
+};
+
+using DiskutilViewModelPtr = std::shared_ptr<DiskutilViewModel>;

@@ -1,0 +1,145 @@
+#include "Creation/PrivilegedTask.h"
+
+#include "Platform/Authorization.h"
+#include "Platform/Dispatch.h"
+#include "Platform/NotificationCenter.h"
+
+#include <QDir>
+#include <cerrno>
+#include <sys/wait.h>
+
+const QString PrivilegedTask::DidTerminateNotification =
+    QStringLiteral("PrivilegedTaskDidTerminateNotification");
+
+PrivilegedTask::PrivilegedTask() : m_cwd(QDir::currentPath()) {}
+
+PrivilegedTask::~PrivilegedTask()
+{
+    if (m_checkStatusTimer)
+        m_checkStatusTimer->invalidate();
+}
+
+std::shared_ptr<PrivilegedTask> PrivilegedTask::init()
+{
+    return std::shared_ptr<PrivilegedTask>(new PrivilegedTask);
+}
+
+std::shared_ptr<PrivilegedTask> PrivilegedTask::initWithLaunchPath(const QString &launchPath)
+{
+    auto task = init();
+    task->m_launchPath = launchPath;
+    return task;
+}
+
+std::shared_ptr<PrivilegedTask> PrivilegedTask::initWithLaunchPath(const QString &launchPath,
+                                                                   const QStringList &arguments)
+{
+    auto task = initWithLaunchPath(launchPath);
+    task->m_arguments = arguments;
+    return task;
+}
+
+std::shared_ptr<PrivilegedTask>
+PrivilegedTask::launchedPrivilegedTaskWithLaunchPath(const QString &launchPath)
+{
+    return launchedPrivilegedTaskWithLaunchPath(launchPath, {});
+}
+
+std::shared_ptr<PrivilegedTask>
+PrivilegedTask::launchedPrivilegedTaskWithLaunchPath(const QString &launchPath, const QStringList &arguments)
+{
+    auto task = initWithLaunchPath(launchPath, arguments);
+    task->launch();
+    task->waitUntilExit();
+    return task;
+}
+
+int32_t PrivilegedTask::launch()
+{
+    // The working directory goes to the child alone; the process's own never changes, so other threads
+    // using relative paths are unaffected.
+    const platform::Authorization::Launch launched =
+        platform::Authorization::execute(m_launchPath, m_arguments, m_cwd);
+    if (launched.status != platform::Authorization::Success)
+        return launched.status;
+
+    m_ended = false;
+    m_isRunning = true;
+    m_outputFileHandle = std::make_shared<platform::FileHandle>(launched.outputFd);
+    m_pid = launched.pid;
+
+    // The poll lives on the calling thread's run loop. Only the main thread runs one here; a launch from a
+    // worker learns of the end through waitUntilExit, as it would with a loop that never runs.
+    if (platform::Dispatch::isMainThread()) {
+        std::shared_ptr<PrivilegedTask> strong = shared_from_this();
+        // The timer holds the task until it is stopped.
+        m_checkStatusTimer = platform::RepeatingTimer::schedule(
+            0.1, [strong](platform::RepeatingTimer &) { strong->checkTaskStatus(); });
+    }
+    return 0;
+}
+
+void PrivilegedTask::collect(int options)
+{
+    const pid_t pid = m_pid.load();
+    if (pid <= 0 || m_ended.load())
+        return;
+    int status = 0;
+    pid_t result;
+    do {
+        result = ::waitpid(pid, &status, options);
+    } while (result < 0 && errno == EINTR);
+    if (result == 0)
+        return; // still running
+    if (result == pid)
+        m_terminationStatus = status;
+    m_ended = true;
+    m_isRunning = false;
+}
+
+void PrivilegedTask::waitUntilExit()
+{
+    collect(0);
+}
+
+void PrivilegedTask::checkTaskStatus()
+{
+    const pid_t pid = m_pid.load();
+    if (pid <= 0)
+        return;
+    int status = 0;
+    pid_t result;
+    do {
+        result = ::waitpid(pid, &status, WNOHANG);
+    } while (result < 0 && errno == EINTR);
+    if (result == 0)
+        return;
+    // Ended here, or already collected by waitUntilExit (the wait then fails): either way it is over.
+    if (result == pid) {
+        m_terminationStatus = status;
+        m_ended = true;
+    }
+    m_isRunning = false;
+    std::shared_ptr<PrivilegedTask> keep = shared_from_this();
+    platform::NotificationCenter::defaultCenter().post(DidTerminateNotification, this);
+    if (m_checkStatusTimer) {
+        m_checkStatusTimer->invalidate();
+        m_checkStatusTimer.reset();
+    }
+}
+
+bool PrivilegedTask::exitedSuccessfully() const
+{
+    const int status = m_terminationStatus.load();
+    return m_ended.load() && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+QString PrivilegedTask::description() const
+{
+    QString text = QStringLiteral("<PrivilegedTask: 0x%1> %2")
+                       .arg(reinterpret_cast<quintptr>(this), 0, 16)
+                       .arg(m_launchPath);
+    for (const QString &argument : m_arguments)
+        text += QLatin1Char(' ') + argument;
+    return text;
+}

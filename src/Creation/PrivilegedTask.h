@@ -1,0 +1,71 @@
+#pragma once
+
+#include "Platform/FileHandle.h"
+#include "Platform/RepeatingTimer.h"
+
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <sys/types.h>
+
+// Runs one program as root after the user has granted administrator rights, with the calling surface of an
+// ordinary process object. The end is seen either by a 0.1 s status poll on the main run loop, which posts
+// "PrivilegedTaskDidTerminateNotification", or by the blocking waitUntilExit.
+class PrivilegedTask : public std::enable_shared_from_this<PrivilegedTask>
+{
+public:
+    static const QString DidTerminateNotification;
+
+    static std::shared_ptr<PrivilegedTask> init();
+    static std::shared_ptr<PrivilegedTask> initWithLaunchPath(const QString &launchPath);
+    static std::shared_ptr<PrivilegedTask> initWithLaunchPath(const QString &launchPath,
+                                                              const QStringList &arguments);
+    // Launch, then wait for the end.
+    static std::shared_ptr<PrivilegedTask> launchedPrivilegedTaskWithLaunchPath(const QString &launchPath);
+    static std::shared_ptr<PrivilegedTask> launchedPrivilegedTaskWithLaunchPath(const QString &launchPath,
+                                                                                const QStringList &arguments);
+    ~PrivilegedTask();
+
+    // Authorizes and starts the program: 0 on success, -70001 when privileged execution is not available,
+    // the authorization's status otherwise (-60006 cancelled, -60005 denied, …).
+    int32_t launch();
+    // Blocks until the program has ended; returns at once when nothing was launched.
+    void waitUntilExit();
+    // A started privileged program cannot be stopped through the task: this does nothing.
+    void terminate() {}
+    // The poll step.
+    void checkTaskStatus();
+
+    const QStringList &arguments() const { return m_arguments; }
+    void setArguments(const QStringList &arguments) { m_arguments = arguments; }
+    const QString &currentDirectoryPath() const { return m_cwd; }
+    void setCurrentDirectoryPath(const QString &path) { m_cwd = path; }
+    const QString &launchPath() const { return m_launchPath; }
+    void setLaunchPath(const QString &path) { m_launchPath = path; }
+    bool isRunning() const { return m_isRunning.load(); }
+    int32_t processIdentifier() const { return m_pid.load(); }
+    // The raw status word of the wait, not decoded into an exit code.
+    int32_t terminationStatus() const { return m_terminationStatus.load(); }
+    // Whether the end has been seen and the status word says the program exited with 0.
+    bool exitedSuccessfully() const;
+    const std::shared_ptr<platform::FileHandle> &outputFileHandle() const { return m_outputFileHandle; }
+    QString description() const;
+
+private:
+    PrivilegedTask();
+    void collect(int options);
+
+    QStringList m_arguments;
+    QString m_cwd;
+    QString m_launchPath;
+    std::atomic<bool> m_isRunning{false};
+    std::atomic<bool> m_ended{false};
+    std::atomic<int32_t> m_pid{0};
+    std::atomic<int32_t> m_terminationStatus{0};
+    std::shared_ptr<platform::FileHandle> m_outputFileHandle;
+    std::shared_ptr<platform::RepeatingTimer> m_checkStatusTimer;
+};
+
+using PrivilegedTaskPtr = std::shared_ptr<PrivilegedTask>;

@@ -1,0 +1,146 @@
+#include "Platform/Authorization.h"
+
+#include "Platform/Spawn.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <cerrno>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+QString pkexecPath()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("pkexec"));
+}
+
+int32_t statusForPkexecExit(int waitStatus)
+{
+    if (!WIFEXITED(waitStatus))
+        return Authorization::InternalError;
+    switch (WEXITSTATUS(waitStatus)) {
+    case 126: // the user dismissed the authentication dialog
+        return Authorization::Canceled;
+    case 127: // not authorized, or authentication failed
+        return Authorization::Denied;
+    default:
+        return Authorization::ToolExecuteFailure;
+    }
+}
+
+// Reads the helper's lines until its marker (true) or the end of the stream (false). Byte by byte, so
+// nothing of the program's own output is consumed.
+bool readUntilMarker(int fd)
+{
+    QByteArray line;
+    char c;
+    for (qsizetype total = 0; total < 65536; ++total) {
+        const ssize_t n = ::read(fd, &c, 1);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        if (c != '\n') {
+            line.append(c);
+            continue;
+        }
+        if (line == Authorization::authorizedMarker())
+            return true;
+        line.clear();
+    }
+    return false;
+}
+
+int waitFor(pid_t pid)
+{
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return status;
+}
+
+} // namespace
+
+QString Authorization::helperPath()
+{
+    const QString configured = qEnvironmentVariable("BOOTDRIVE_PRIVILEGED_EXEC");
+    if (!configured.isEmpty())
+        return configured;
+    if (QCoreApplication::instance()) {
+        const QString beside =
+            QCoreApplication::applicationDirPath() + QStringLiteral("/bootdrive-privileged-exec");
+        if (QFileInfo(beside).isExecutable())
+            return beside;
+    }
+    return QStringLiteral("/usr/local/libexec/bootdrive/bootdrive-privileged-exec");
+}
+
+bool Authorization::isAvailable()
+{
+    return ::geteuid() == 0 || !pkexecPath().isEmpty();
+}
+
+Authorization::Launch Authorization::execute(const QString &program, const QStringList &arguments,
+                                             const QString &workingDirectory)
+{
+    Launch launch;
+    if (::geteuid() == 0) {
+        const Spawn::Result started = Spawn::start(program, arguments, workingDirectory);
+        if (started.pid <= 0) {
+            launch.status = ToolExecuteFailure;
+            return launch;
+        }
+        launch.status = Success;
+        launch.pid = started.pid;
+        launch.outputFd = started.outputFd;
+        return launch;
+    }
+    const QString pkexec = pkexecPath();
+    if (pkexec.isEmpty()) {
+        launch.status = NoPrivilegedExecution;
+        return launch;
+    }
+    QStringList helperArguments{helperPath()};
+    if (!workingDirectory.isEmpty())
+        helperArguments << QStringLiteral("--cwd") << workingDirectory;
+    helperArguments << QStringLiteral("--") << program << arguments;
+    const Spawn::Result started = Spawn::start(pkexec, helperArguments);
+    if (started.pid <= 0) {
+        launch.status = ToolExecuteFailure;
+        return launch;
+    }
+    if (!readUntilMarker(started.outputFd)) {
+        ::close(started.outputFd);
+        launch.status = statusForPkexecExit(waitFor(started.pid));
+        return launch;
+    }
+    // pkexec has become the helper, and the helper the program: the pid is the program's.
+    launch.status = Success;
+    launch.pid = started.pid;
+    launch.outputFd = started.outputFd;
+    return launch;
+}
+
+int32_t Authorization::obtainAdministratorRight()
+{
+    if (::geteuid() == 0)
+        return Success;
+    const QString pkexec = pkexecPath();
+    if (pkexec.isEmpty())
+        return NoPrivilegedExecution;
+    const Spawn::Result started = Spawn::start(pkexec, {helperPath(), QStringLiteral("--check")});
+    if (started.pid <= 0)
+        return ToolExecuteFailure;
+    const bool granted = readUntilMarker(started.outputFd);
+    ::close(started.outputFd);
+    const int status = waitFor(started.pid);
+    if (granted)
+        return Success;
+    return statusForPkexecExit(status);
+}
+
+} // namespace platform

@@ -1,0 +1,70 @@
+#include "Platform/Spawn.h"
+
+#include <QFile>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace platform {
+
+Spawn::Result Spawn::start(const QString &program, const QStringList &arguments,
+                           const QString &workingDirectory, const QString &argv0, int outputWriteFd)
+{
+    Result result;
+    int fds[2] = {-1, outputWriteFd};
+    if (outputWriteFd < 0 && ::pipe2(fds, O_CLOEXEC) != 0) {
+        result.error = errno;
+        return result;
+    }
+    std::vector<QByteArray> storage;
+    storage.push_back(QFile::encodeName(argv0.isEmpty() ? program : argv0));
+    for (const QString &argument : arguments)
+        storage.push_back(QFile::encodeName(argument));
+    std::vector<char *> argv;
+    for (auto &item : storage)
+        argv.push_back(item.data());
+    argv.push_back(nullptr);
+    const QByteArray path = QFile::encodeName(program);
+    const QByteArray cwd = QFile::encodeName(workingDirectory);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
+    // The child gets its own working directory; the parent's never changes, so other threads are unaffected.
+    if (!cwd.isEmpty())
+        posix_spawn_file_actions_addchdir_np(&actions, cwd.constData());
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // Children start with default signal handling whatever the application did with its own.
+    sigset_t all;
+    sigfillset(&all);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, path.constData(), &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    ::close(fds[1]);
+    if (rc != 0) {
+        if (fds[0] >= 0)
+            ::close(fds[0]);
+        result.error = rc;
+        return result;
+    }
+    result.pid = pid;
+    result.outputFd = fds[0];
+    return result;
+}
+
+} // namespace platform
