@@ -1,0 +1,37 @@
+#include "Service/BaseViewModel.h"
+
+#include "Common/SafeMerge.h"
+#include "Platform/RegularExpression.h"
+
+using namespace platform;
+
+bool BaseViewModel::requestSuccess(const DictionaryPtr &dictionary)
+{
+    const StringPtr message = SafeMerge::safe_stringForKey(dictionary, QStringLiteral("message"));
+    m_message = message ? message->value() : QString();
+    return SafeMerge::safe_integerForKey(dictionary, QStringLiteral("code")) == 0;
+}
+
+void BaseViewModel::requestWithParameters(const DictionaryPtr &parameters, Callback success, Callback failure)
+{
+    (void)parameters;
+    (void)success;
+    (void)failure;
+}
+
+QString BaseViewModel::message() const
+{
+    return m_message.isEmpty() ? QStringLiteral("服务器异常") : m_message;
+}
+
+bool BaseViewModel::isValidEmail(const QString &email)
+{
+    QString compact = email;
+    compact.remove(QLatin1Char(' '));
+    if (compact.isEmpty())
+        return false;
+    return RegularExpression::matchesWholeText(
+        QStringLiteral(
+            "^(([a-zA-Z0-9_-]+)|([a-zA-Z0-9_-]+(\\.[a-zA-Z0-9_-]+)))@[a-zA-Z0-9_-]+(\\.[a-zA-Z0-9_-]+)+$"),
+        compact);
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Platform/Dictionary.h"
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+// Base of the view models that talk to the catalog service: reads the response envelope
+// {"code", "message", "data"} and keeps its message. Create view models with std::make_shared; requests
+// hold them weakly.
+class BaseViewModel : public std::enable_shared_from_this<BaseViewModel>
+{
+public:
+    using Callback = std::function<void(const platform::ObjectPtr &value)>;
+
+    BaseViewModel() = default;
+    virtual ~BaseViewModel() = default;
+
+    // Whether the envelope reads as success (code 0, a missing code included); stores its message.
+    bool requestSuccess(const platform::DictionaryPtr &dictionary);
+    // Hook for subclasses that send requests of their own; does nothing here.
+    virtual void requestWithParameters(const platform::DictionaryPtr &parameters, Callback success,
+                                       Callback failure);
+
+    // The last envelope's message; "服务器异常" when it had none.
+    QString message() const;
+    void setMessage(const QString &message) { m_message = message; }
+    int64_t userId() const { return m_userId; }
+    void setUserId(int64_t userId) { m_userId = userId; }
+
+    // Spaces are ignored; the rest must be local@domain with at least one dot in the domain.
+    static bool isValidEmail(const QString &email);
+
+private:
+    QString m_message;
+    int64_t m_userId = 0;
+};

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+// The identity of this computer that every catalog request carries: its user-visible name, and the IPv4
+// and hardware addresses of the primary interface "en0". Taken once per process, when the shared instance
+// is first asked for. A null text means the value is missing.
+class DeviceInfomation
+{
+public:
+    static constexpr const char *PrimaryInterface = "en0";
+    static constexpr const char *IPAddressErrorText = "an error occurred when obtaining ip address";
+
+    // The one instance; the first call runs the three queries, concurrent first callers wait for them.
+    static std::shared_ptr<DeviceInfomation> sharedInstance();
+
+    QString deviceName() const;
+    void setDeviceName(const QString &name);
+    QString deviceIPAddress() const;
+    void setDeviceIPAddress(const QString &address);
+    QString deviceMACAddress() const;
+    void setDeviceMACAddress(const QString &address);
+
+    // The user-visible host name; null when the system has none.
+    static QString getDeviceName();
+    // The last IPv4 address of "en0" in the interface list, else IPAddressErrorText. Logs the result.
+    static QString getDeviceIPAddress();
+    // The hardware address of "en0" as six lower-case hex pairs joined by colons; null (with a message on
+    // standard output) when it cannot be read.
+    static QString getDeviceMacAddress();
+    static QString formatMacAddress(const std::array<uint8_t, 6> &bytes);
+
+private:
+    DeviceInfomation();
+
+    // The values are set once at creation; the setters exist for callers that know better (tests).
+    mutable std::mutex m_lock;
+    QString m_deviceName;
+    QString m_deviceIPAddress;
+    QString m_deviceMACAddress;
+};

@@ -1,0 +1,204 @@
+#include "Service/HTTPRequestSerializer.h"
+
+#include "Platform/Array.h"
+#include "Platform/BundleInfo.h"
+#include "Platform/Dictionary.h"
+#include "Platform/JSONSerialization.h"
+#include "Platform/Null.h"
+#include "Platform/Set.h"
+#include "Platform/StringTransform.h"
+#include "Platform/SystemInfo.h"
+
+#include <QUrl>
+#include <algorithm>
+#include <cstdio>
+
+using namespace platform;
+
+const QString HTTPRequestSerializer::ErrorDomain = QStringLiteral("app.bootdrive.request.serialization");
+
+namespace {
+
+struct QueryPair
+{
+    QString field;
+    ObjectPtr value;
+};
+
+void collectPairs(const QString &field, const ObjectPtr &value, QList<QueryPair> &out)
+{
+    if (auto dictionary = as<Dictionary>(value)) {
+        // The dictionary keeps its keys in ascending code-unit order, which is the order the pairs take.
+        for (const auto &[key, nested] : dictionary->entries())
+            collectPairs(field.isEmpty() ? key : QStringLiteral("%1[%2]").arg(field, key), nested, out);
+    } else if (auto array = as<Array>(value)) {
+        for (const ObjectPtr &item : array->items())
+            collectPairs(field + QStringLiteral("[]"), item, out);
+    } else if (auto set = as<Set>(value)) {
+        std::vector<ObjectPtr> items = set->items();
+        std::stable_sort(items.begin(), items.end(), [](const ObjectPtr &a, const ObjectPtr &b) {
+            return a->description() < b->description();
+        });
+        for (const ObjectPtr &item : items)
+            collectPairs(field, item, out);
+    } else if (value) {
+        out.append({field, value});
+    }
+}
+
+bool methodTakesQuery(const QString &method)
+{
+    return method == QLatin1String("GET") || method == QLatin1String("HEAD") ||
+           method == QLatin1String("DELETE");
+}
+
+} // namespace
+
+HTTPRequestSerializer::HTTPRequestSerializer(BodyKind kind) : m_kind(kind)
+{
+    const QString languages = acceptLanguageFromLanguages(SystemInfo::preferredLanguages());
+    if (!languages.isEmpty())
+        setValueForHTTPHeaderField(languages, QStringLiteral("Accept-Language"));
+    QString executable = BundleInfo::executable();
+    if (executable.isEmpty())
+        executable = BundleInfo::identifier();
+    QString version = BundleInfo::shortVersion();
+    if (version.isEmpty())
+        version = BundleInfo::version();
+    setValueForHTTPHeaderField(userAgentFrom(executable, version, SystemInfo::operatingSystemVersionString()),
+                               QStringLiteral("User-Agent"));
+}
+
+void HTTPRequestSerializer::setAuthorizationHeaderFieldWithUsername(const QString &username,
+                                                                    const QString &password)
+{
+    const QByteArray credentials = (username + QLatin1Char(':') + password).toUtf8().toBase64();
+    setValueForHTTPHeaderField(QStringLiteral("Basic ") + QString::fromLatin1(credentials),
+                               QStringLiteral("Authorization"));
+}
+
+void HTTPRequestSerializer::setValueForHTTPHeaderField(const QString &value, const QString &field)
+{
+    for (auto it = m_headers.begin(); it != m_headers.end(); ++it) {
+        if (it->first.compare(field, Qt::CaseInsensitive) != 0)
+            continue;
+        if (value.isNull())
+            m_headers.erase(it);
+        else
+            it->second = value;
+        return;
+    }
+    if (!value.isNull())
+        m_headers.append({field, value});
+}
+
+QString HTTPRequestSerializer::valueForHTTPHeaderField(const QString &field) const
+{
+    for (const auto &header : m_headers)
+        if (header.first.compare(field, Qt::CaseInsensitive) == 0)
+            return header.second;
+    return {};
+}
+
+std::optional<URLRequest> HTTPRequestSerializer::requestWithMethod(const QString &method,
+                                                                   const QString &urlString,
+                                                                   const ObjectPtr &parameters,
+                                                                   Error *error) const
+{
+    const QUrl url(urlString);
+    if (urlString.isEmpty() || !url.isValid() || url.isRelative()) {
+        if (error)
+            *error = Error{ErrorDomain, -1002, QStringLiteral("unsupported URL: %1").arg(urlString)};
+        return std::nullopt;
+    }
+    URLRequest request(url);
+    request.setHttpMethod(method);
+    request.setTimeoutInterval(m_timeoutInterval);
+    request.setAllowsCellularAccess(m_allowsCellularAccess);
+    for (const auto &[field, value] : m_headers)
+        if (!request.hasHTTPHeaderField(field))
+            request.setValueForHTTPHeaderField(value, field);
+
+    if (methodTakesQuery(method) || m_kind == BodyKind::Form) {
+        const QString query = parameters ? queryStringFromParameters(parameters) : QString();
+        if (methodTakesQuery(method)) {
+            if (!query.isEmpty()) {
+                QString text = url.toString(QUrl::FullyEncoded);
+                text += (url.hasQuery() ? QLatin1Char('&') : QLatin1Char('?')) + query;
+                request.setUrl(QUrl(text, QUrl::StrictMode));
+            }
+            return request;
+        }
+        if (!request.hasHTTPHeaderField(QStringLiteral("Content-Type")))
+            request.setValueForHTTPHeaderField(QStringLiteral("application/x-www-form-urlencoded"),
+                                               QStringLiteral("Content-Type"));
+        request.setHttpBody(query.toUtf8());
+        return request;
+    }
+
+    if (!request.hasHTTPHeaderField(QStringLiteral("Content-Type")))
+        request.setValueForHTTPHeaderField(QStringLiteral("application/json"),
+                                           QStringLiteral("Content-Type"));
+    if (parameters) {
+        bool ok = false;
+        const QByteArray body = JSONSerialization::isValidJSONObject(parameters)
+                                    ? JSONSerialization::write(parameters, false, &ok)
+                                    : QByteArray();
+        if (!ok) {
+            if (error)
+                *error =
+                    Error{ErrorDomain, 3851, QStringLiteral("The parameters cannot be written as JSON.")};
+            return std::nullopt;
+        }
+        request.setHttpBody(body);
+    }
+    return request;
+}
+
+QString HTTPRequestSerializer::percentEscapedString(const QString &text)
+{
+    static const QByteArray keep = QByteArrayLiteral("-._~/?");
+    // Encoding the whole text at once never splits a composed character or a surrogate pair.
+    return QString::fromLatin1(text.toUtf8().toPercentEncoding(keep));
+}
+
+QString HTTPRequestSerializer::queryStringFromParameters(const ObjectPtr &parameters)
+{
+    QList<QueryPair> pairs;
+    collectPairs(QString(), parameters, pairs);
+    QStringList parts;
+    for (const QueryPair &pair : pairs) {
+        if (is<Null>(pair.value))
+            parts << percentEscapedString(pair.field);
+        else if (pair.field.isEmpty()) // a bare value given as the whole argument
+            parts << percentEscapedString(pair.value->description());
+        else
+            parts << percentEscapedString(pair.field) + QLatin1Char('=') +
+                         percentEscapedString(pair.value->description());
+    }
+    return parts.join(QLatin1Char('&'));
+}
+
+QString HTTPRequestSerializer::acceptLanguageFromLanguages(const QStringList &languages)
+{
+    QStringList parts;
+    for (qsizetype i = 0; i < languages.size() && i < 6; ++i) {
+        char weight[16];
+        std::snprintf(weight, sizeof(weight), "%0.1g", 1.0 - 0.1 * static_cast<double>(i));
+        parts << QStringLiteral("%1;q=%2").arg(languages.at(i), QString::fromLatin1(weight));
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+QString HTTPRequestSerializer::userAgentFrom(const QString &executable, const QString &version,
+                                             const QString &osVersion)
+{
+    QString agent = QStringLiteral("%1/%2 (Mac OS X %3)").arg(executable, version, osVersion);
+    const bool ascii = std::all_of(agent.cbegin(), agent.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    if (!ascii) {
+        if (auto transformed =
+                StringTransform::apply(agent, QStringLiteral("Any-Latin; Latin-ASCII; [:^ASCII:] Remove")))
+            agent = *transformed;
+    }
+    return agent;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "Creation/MacOSModel.h"
+#include "Service/BaseViewModel.h"
+
+#include <QString>
+#include <functional>
+#include <optional>
+#include <vector>
+
+// Asks the catalog service for the installer catalog and for an update notice, and hands the results to
+// the window. Each call returns at once; one of its two callables runs later on the main thread. The
+// failure callables are always given nothing.
+class InstallationImageViewModel : public BaseViewModel
+{
+public:
+    using ImageListSuccess = std::function<void(const std::vector<MacOSModelPtr> &items)>;
+    // The update's download link; a null text when the notice carries none.
+    using UpdateSuccess = std::function<void(const QString &downloadUrl)>;
+    using Failure = Callback;
+
+    void installationImageListSuccess(ImageListSuccess success, Failure failure);
+    void updateAppSuccess(UpdateSuccess success, Failure failure);
+
+    // The catalog records of a decoded answer; nothing when the envelope reads as a failure or the answer is
+    // not an envelope at all. Stores the envelope's message.
+    std::optional<std::vector<MacOSModelPtr>> catalogFromAnswer(const platform::ObjectPtr &answer);
+    // The update link of a decoded answer (a null text when it carries none); nothing on failure.
+    std::optional<QString> updateLinkFromAnswer(const platform::ObjectPtr &answer);
+
+private:
+    // The answer as an envelope: an empty one for an empty body, nothing when it is not a JSON object.
+    static platform::DictionaryPtr envelopeFromAnswer(const platform::ObjectPtr &answer);
+};

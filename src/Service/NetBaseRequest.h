@@ -1,0 +1,169 @@
+#pragma once
+
+#include "Platform/Data.h"
+#include "Platform/Dictionary.h"
+#include "Platform/Error.h"
+#include "Platform/HTTPURLResponse.h"
+#include "Platform/URLRequest.h"
+#include "Platform/URLSessionTask.h"
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+class NetRequestAccessory;
+class NetRequestDelegate;
+
+// One HTTP call to a web service. Subclasses describe the call by overriding the virtual operations below;
+// the shared NetworkAgent runs it. Create requests with std::make_shared: the agent holds a started request
+// until its answer has been delivered, so the caller need not keep it.
+class NetBaseRequest : public std::enable_shared_from_this<NetBaseRequest>
+{
+public:
+    enum RequestMethod : int64_t
+    {
+        RequestMethodGET = 0,
+        RequestMethodPOST = 1,
+        RequestMethodHEAD = 2,
+        RequestMethodPUT = 3,
+        RequestMethodDELETE = 4,
+        RequestMethodPATCH = 5,
+    };
+    enum RequestSerializerType : int64_t
+    {
+        RequestSerializerTypeHTTP = 0, // form encoding
+        RequestSerializerTypeJSON = 1,
+    };
+    enum ResponseSerializerType : int64_t
+    {
+        ResponseSerializerTypeHTTP = 0, // raw bytes
+        ResponseSerializerTypeJSON = 1,
+        ResponseSerializerTypeXMLParser = 2,
+    };
+    enum RequestPriority : int64_t
+    {
+        RequestPriorityLow = -4,
+        RequestPriorityDefault = 0,
+        RequestPriorityHigh = 4,
+    };
+
+    using CompletionBlock = std::function<void(const std::shared_ptr<NetBaseRequest> &request)>;
+
+    NetBaseRequest() = default;
+    virtual ~NetBaseRequest() = default;
+    NetBaseRequest(const NetBaseRequest &) = delete;
+    NetBaseRequest &operator=(const NetBaseRequest &) = delete;
+
+    // The running transfer; set when the request is added to the agent.
+    platform::URLSessionTaskPtr requestTask() const { return m_requestTask; }
+    void setRequestTask(const platform::URLSessionTaskPtr &task) { m_requestTask = task; }
+
+    // Read through the task.
+    platform::HTTPURLResponsePtr response() const;
+    int responseStatusCode() const;
+    QList<QPair<QString, QString>> responseHeaders() const;
+    std::optional<platform::URLRequest> currentRequest() const;
+    std::optional<platform::URLRequest> originalRequest() const;
+    bool isCancelled() const;
+    bool isExecuting() const;
+
+    // The answer, filled on the agent's processing queue before any delivery runs.
+    const platform::DataPtr &responseData() const { return m_responseData; }
+    void setResponseData(const platform::DataPtr &data) { m_responseData = data; }
+    // The body as text in the answer's character set; null when it cannot be decoded.
+    const QString &responseString() const { return m_responseString; }
+    void setResponseString(const QString &text) { m_responseString = text; }
+    const platform::ObjectPtr &responseObject() const { return m_responseObject; }
+    void setResponseObject(const platform::ObjectPtr &object) { m_responseObject = object; }
+    const platform::ObjectPtr &responseJSONObject() const { return m_responseJSONObject; }
+    void setResponseJSONObject(const platform::ObjectPtr &object) { m_responseJSONObject = object; }
+    const std::optional<platform::Error> &error() const { return m_error; }
+    void setError(const std::optional<platform::Error> &error) { m_error = error; }
+
+    int64_t tag() const { return m_tag; }
+    void setTag(int64_t tag) { m_tag = tag; }
+    const platform::DictionaryPtr &userInfo() const { return m_userInfo; }
+    void setUserInfo(const platform::DictionaryPtr &userInfo) { m_userInfo = userInfo; }
+    std::shared_ptr<NetRequestDelegate> delegate() const;
+    void setDelegate(const std::weak_ptr<NetRequestDelegate> &delegate);
+
+    CompletionBlock successCompletionBlock() const;
+    void setSuccessCompletionBlock(CompletionBlock block);
+    CompletionBlock failureCompletionBlock() const;
+    void setFailureCompletionBlock(CompletionBlock block);
+    void setCompletionBlockWithSuccess(CompletionBlock success, CompletionBlock failure);
+    void clearCompletionBlock();
+
+    const std::vector<std::shared_ptr<NetRequestAccessory>> &requestAccessories() const
+    {
+        return m_accessories;
+    }
+    void addAccessory(const std::shared_ptr<NetRequestAccessory> &accessory);
+
+    int64_t requestPriority() const { return m_requestPriority; }
+    void setRequestPriority(int64_t priority) { m_requestPriority = priority; }
+
+    // Stores the blocks and starts the request. The one entry point the service client uses.
+    void startWithCompletionBlockWithSuccess(CompletionBlock success, CompletionBlock failure);
+    void start();
+    // Cancels the request; neither block runs afterwards.
+    void stop();
+
+    // Hooks around delivery: the preprocessors run on the processing queue, the filters on the main thread
+    // just before the delegate and the blocks.
+    virtual void requestCompletePreprocessor() {}
+    virtual void requestCompleteFilter() {}
+    virtual void requestFailedPreprocessor() {}
+    virtual void requestFailedFilter() {}
+
+    // A path resolved against the base URL, or a full URL used as it is.
+    virtual QString requestUrl() const { return {}; }
+    virtual QString cdnUrl() const { return {}; }
+    virtual QString baseUrl() const { return {}; }
+    virtual double requestTimeoutInterval() const { return 60.0; }
+    virtual platform::ObjectPtr requestArgument() { return {}; }
+    virtual int64_t requestMethod() const { return RequestMethodGET; }
+    virtual int64_t requestSerializerType() const { return RequestSerializerTypeHTTP; }
+    virtual int64_t responseSerializerType() const { return ResponseSerializerTypeJSON; }
+    // User and password for basic authorization; empty for none.
+    virtual QStringList requestAuthorizationHeaderFieldArray() const { return {}; }
+    // Extra header fields, in order; empty for none.
+    virtual QList<QPair<QString, QString>> requestHeaderFieldValueDictionary() const { return {}; }
+    // A ready request that replaces everything above; nothing by default.
+    virtual std::optional<platform::URLRequest> buildCustomUrlRequest() { return std::nullopt; }
+    virtual bool useCDN() const { return false; }
+    virtual bool allowsCellularAccess() const { return true; }
+    // A template of NetJSONType kinds the decoded answer must match; nothing by default.
+    virtual platform::ObjectPtr jsonValidator() const { return {}; }
+    virtual bool statusCodeValidator() const;
+
+    void toggleAccessoriesWillStartCallBack();
+    void toggleAccessoriesWillStopCallBack();
+    void toggleAccessoriesDidStopCallBack();
+
+private:
+    platform::URLSessionTaskPtr m_requestTask;
+    platform::DataPtr m_responseData;
+    QString m_responseString;
+    platform::ObjectPtr m_responseObject;
+    platform::ObjectPtr m_responseJSONObject;
+    std::optional<platform::Error> m_error;
+    int64_t m_tag = 0;
+    platform::DictionaryPtr m_userInfo;
+    std::weak_ptr<NetRequestDelegate> m_delegate;
+    // Blocks and delegate may be cleared by a cancellation on one thread while delivery reads them.
+    mutable std::mutex m_blockLock;
+    CompletionBlock m_successCompletionBlock;
+    CompletionBlock m_failureCompletionBlock;
+    std::vector<std::shared_ptr<NetRequestAccessory>> m_accessories;
+    int64_t m_requestPriority = RequestPriorityDefault;
+};
+
+using NetBaseRequestPtr = std::shared_ptr<NetBaseRequest>;
