@@ -1,0 +1,287 @@
+#include "Creation/DiskutilViewModel.h"
+#include "support/EventLoop.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+// Records every report of the job, in order.
+class Recorder : public DiskutilViewModelDelegate
+{
+public:
+    bool progressImplemented = true;
+    std::vector<double> progress;
+    std::vector<DiskutilResult> results;
+
+    bool respondsToProgress() const override { return progressImplemented; }
+    bool respondsToCompletion() const override { return true; }
+    void diskutilViewModelProgress(DiskutilViewModel &, double value) override { progress.push_back(value); }
+    void diskutilViewModelCompletion(DiskutilViewModel &, const DiskutilResult &result) override
+    {
+        results.push_back(result);
+    }
+    int numberResults() const
+    {
+        int n = 0;
+        for (const auto &r : results)
+            n += std::holds_alternative<bool>(r);
+        return n;
+    }
+};
+
+// A folder put first on PATH with a diskutil stand-in made of the given shell body.
+class FakeDiskutil
+{
+public:
+    explicit FakeDiskutil(const QByteArray &body)
+    {
+        const QString path = m_dir.filePath("diskutil");
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/bash\n" + body + "\n");
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        m_oldPath = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(m_dir.path()) + ":" + m_oldPath);
+    }
+    ~FakeDiskutil() { qputenv("PATH", m_oldPath); }
+    QString dir() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_oldPath;
+};
+
+DiskModelPtr diskAt(const QString &volume)
+{
+    auto disk = std::make_shared<DiskModel>();
+    disk->setVolume(volume);
+    disk->setName(volume.section('/', -1));
+    return disk;
+}
+
+} // namespace
+
+TEST(CreationJob, GeneratedNamesAndToolArguments)
+{
+    const QRegularExpression pattern("^QRT[A-Z]{8}$");
+    QSet<QString> seen;
+    for (int i = 0; i < 50; ++i) {
+        const QString name = DiskutilViewModel::random16BigString();
+        EXPECT_TRUE(pattern.match(name).hasMatch()) << name.toStdString();
+        seen.insert(name);
+    }
+    EXPECT_GT(seen.size(), 45);
+
+    MacOSModel elCapitan;
+    elCapitan.setName("Install OS X El Capitan");
+    elCapitan.setPath("/Applications/Install OS X El Capitan.app");
+    elCapitan.setInstallType(1);
+    DiskModel disk;
+    disk.setVolume("/Volumes/QRTABCDEFGH");
+    const QString tool = "/Applications/Install OS X El Capitan.app/Contents/Resources/createinstallmedia";
+    EXPECT_EQ(DiskutilViewModel::creationArguments(elCapitan, disk),
+              QStringList({tool, "--volume", "/Volumes/QRTABCDEFGH", "--applicationpath",
+                           "/Applications/Install OS X El Capitan.app", "--nointeraction"}));
+    MacOSModel mojave;
+    mojave.setPath("/tmp/Install macOS Mojave.app");
+    EXPECT_EQ(DiskutilViewModel::creationArguments(mojave, disk),
+              QStringList({"/tmp/Install macOS Mojave.app/Contents/Resources/createinstallmedia", "--volume",
+                           "/Volumes/QRTABCDEFGH", "/tmp/Install macOS Mojave.app", "--nointeraction"}));
+}
+
+TEST(CreationJob, EraseSucceedsOnlyWithoutErrorTextAndWithStatusZero)
+{
+    struct Case
+    {
+        QByteArray body;
+        bool ok;
+    };
+    const std::vector<Case> cases = {
+        {"echo \"Started erase on $4\"; echo \"Finished erase on $4\"", true},
+        {"echo 'Started erase'; echo 'Error: -69888: Couldn'\\''t unmount disk'; exit 0", false},
+        {"printf 'Err'; sleep 0.3; printf 'or: split across pieces\\n'", false},
+        {"exit 1", false},
+    };
+    for (const Case &c : cases) {
+        FakeDiskutil fake(c.body);
+        auto job = DiskutilViewModel::create();
+        auto recorder = std::make_shared<Recorder>();
+        job->setDelegate(recorder);
+        auto disk = diskAt("/Volumes/USB");
+        job->eraseDiskWithDiskModel(disk);
+        ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 10000))
+            << c.body.constData();
+        ASSERT_EQ(recorder->results.size(), 1u);
+        if (c.ok) {
+            ASSERT_TRUE(std::holds_alternative<DiskModelPtr>(recorder->results[0])) << c.body.constData();
+            EXPECT_EQ(std::get<DiskModelPtr>(recorder->results[0]), disk) << "the same record comes back";
+            EXPECT_TRUE(QRegularExpression("^/Volumes/QRT[A-Z]{8}$").match(disk->volume()).hasMatch());
+        } else {
+            ASSERT_TRUE(std::holds_alternative<bool>(recorder->results[0])) << c.body.constData();
+            EXPECT_FALSE(std::get<bool>(recorder->results[0]));
+            EXPECT_EQ(disk->volume(), "/Volumes/USB") << "a failed erase keeps the old mount path";
+        }
+    }
+}
+
+TEST(CreationJob, MountPathsReachTheToolWholeAndRunNothing)
+{
+    QTemporaryDir scratch;
+    const QString marker = scratch.filePath("pwned");
+    FakeDiskutil fake("printf '%s\\0' \"$@\" > \"$(dirname \"$0\")/args\"");
+    const QString hostile =
+        QStringLiteral("/Volumes/it's $(touch %1) `touch %1` \"q\"\nline 2 \\ end").arg(marker);
+    auto job = DiskutilViewModel::create();
+    auto recorder = std::make_shared<Recorder>();
+    job->setDelegate(recorder);
+    job->eraseDiskWithDiskModel(diskAt(hostile));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 10000));
+    QFile args(fake.dir() + "/args");
+    ASSERT_TRUE(args.open(QIODevice::ReadOnly));
+    const QList<QByteArray> received = args.readAll().split('\0');
+    ASSERT_GE(received.size(), 4);
+    EXPECT_EQ(received[0], "eraseVolume");
+    EXPECT_EQ(received[1], "HFS+");
+    EXPECT_EQ(QString::fromUtf8(received[3]), hostile);
+    EXPECT_FALSE(QFile::exists(marker)) << "nothing in the path was run by the shell";
+}
+
+TEST(CreationJob, WithoutADelegateNothingIsReportedAndAGoneJobIsSilent)
+{
+    FakeDiskutil fake("echo ok");
+    auto disk = diskAt("/Volumes/USB");
+    {
+        auto job = DiskutilViewModel::create();
+        job->eraseDiskWithDiskModel(disk);
+        testsupport::spin(100);
+    }
+    testsupport::spin(400);
+    EXPECT_EQ(disk->volume(), "/Volumes/USB");
+}
+
+namespace {
+
+// An installer bundle whose creation tool is a script: it records its arguments, then writes `steps` chunks
+// of the bundle's size / steps into the installer's target folder, one every 0.3 s, and exits with `status`.
+class ScriptedInstaller
+{
+public:
+    ScriptedInstaller(int steps, int status)
+    {
+        m_bundle = m_dir.filePath("Install macOS Mojave.app");
+        QDir().mkpath(m_bundle + "/Contents/Resources");
+        QDir().mkpath(m_bundle + "/Contents/SharedSupport");
+        QFile payload(m_bundle + "/Contents/SharedSupport/InstallESD.dmg");
+        EXPECT_TRUE(payload.open(QIODevice::WriteOnly));
+        payload.write(QByteArray(3 * 1048576, 'p'));
+        payload.close();
+        m_target = m_dir.filePath("target");
+        const QString tool = m_bundle + "/Contents/Resources/createinstallmedia";
+        QFile script(tool);
+        EXPECT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(
+            QStringLiteral(
+                "#!/bin/bash\n"
+                "printf '%s\\0' \"$0\" \"$@\" > '%1/args'\n"
+                "mkdir -p '%2'\n"
+                "total=$(du -sb --apparent-size '%3' | cut -f1)\n"
+                "for i in $(seq 1 %4); do sleep 0.3; head -c $((total / %4)) /dev/zero > '%2'/part$i; "
+                "echo \"Copying to disk: $((i * 100 / %4))%%...\"; done\n"
+                "head -c 4096 /dev/zero > '%2'/extra\n"
+                "exit %5\n")
+                .arg(m_dir.path(), m_target, m_bundle)
+                .arg(steps)
+                .arg(status)
+                .toUtf8());
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        m_model = MacOSModel::initWithURL(m_bundle);
+        m_model->setVolume(m_target);
+    }
+    MacOSModelPtr model() const { return m_model; }
+    QStringList receivedArguments() const
+    {
+        QFile f(m_dir.filePath("args"));
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        QStringList out;
+        for (const QByteArray &a : f.readAll().split('\0'))
+            out << QString::fromUtf8(a);
+        out.removeLast();
+        return out;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_bundle;
+    QString m_target;
+    MacOSModelPtr m_model;
+};
+
+} // namespace
+
+TEST(CreationJob, CreateStepRisesBelowFullUntilTheToolSucceedsThenReportsYesOnce)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root: the creation tool starts directly only as root";
+    ScriptedInstaller installer(6, 0);
+    auto job = DiskutilViewModel::create();
+    auto recorder = std::make_shared<Recorder>();
+    job->setDelegate(recorder);
+    auto disk = diskAt("/Volumes/QRTABCDEFGH");
+    job->installMacOSWithMacOSModel(installer.model(), disk);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->numberResults() > 0; }, 20000));
+    testsupport::spin(1500);
+
+    ASSERT_EQ(recorder->results.size(), 1u);
+    EXPECT_TRUE(std::get<bool>(recorder->results[0]));
+    ASSERT_GE(recorder->progress.size(), 2u);
+    EXPECT_DOUBLE_EQ(recorder->progress.back(), 1.0);
+    for (size_t i = 0; i + 1 < recorder->progress.size(); ++i) {
+        EXPECT_LE(recorder->progress[i], 0.99) << "never full while the tool runs";
+        EXPECT_LE(recorder->progress[i], recorder->progress[i + 1]) << "progress rises";
+    }
+    EXPECT_FALSE(job->timer()) << "no timer after the end";
+    const QString tool = installer.model()->path() + "/Contents/Resources/createinstallmedia";
+    EXPECT_EQ(installer.receivedArguments(), QStringList({tool, tool, "--volume", "/Volumes/QRTABCDEFGH",
+                                                          installer.model()->path(), "--nointeraction"}));
+}
+
+TEST(CreationJob, AFailingToolReportsNoAndStopsMeasuring)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root: the creation tool starts directly only as root";
+    ScriptedInstaller installer(8, 1); // writes more than the bundle, then fails
+    auto job = DiskutilViewModel::create();
+    auto recorder = std::make_shared<Recorder>();
+    job->setDelegate(recorder);
+    job->installMacOSWithMacOSModel(installer.model(), diskAt("/Volumes/QRTABCDEFGH"));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->numberResults() > 0; }, 20000));
+    const size_t progressAtEnd = recorder->progress.size();
+    testsupport::spin(2200);
+    ASSERT_EQ(recorder->results.size(), 1u);
+    EXPECT_FALSE(std::get<bool>(recorder->results[0]));
+    EXPECT_EQ(recorder->progress.size(), progressAtEnd) << "no tick after the failure";
+    for (double p : recorder->progress)
+        EXPECT_LE(p, 0.99);
+}
+
+TEST(CreationJob, CompletionArrivesWithoutAProgressCallback)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root: the creation tool starts directly only as root";
+    ScriptedInstaller installer(2, 0);
+    auto job = DiskutilViewModel::create();
+    auto recorder = std::make_shared<Recorder>();
+    recorder->progressImplemented = false;
+    job->setDelegate(recorder);
+    job->installMacOSWithMacOSModel(installer.model(), diskAt("/Volumes/QRTABCDEFGH"));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->numberResults() > 0; }, 20000));
+    EXPECT_TRUE(recorder->progress.empty());
+    EXPECT_TRUE(std::get<bool>(recorder->results.back()));
+}

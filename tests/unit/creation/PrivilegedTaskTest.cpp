@@ -1,0 +1,90 @@
+#include "Creation/PrivilegedTask.h"
+
+#include "Platform/NotificationCenter.h"
+#include "support/EventLoop.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#define REQUIRE_ROOT()                                                                                       \
+    if (::geteuid() != 0)                                                                                    \
+    GTEST_SKIP() << "needs root: privileged programs start directly only as root"
+
+TEST(PrivilegedTask, DescriptionAndDefaults)
+{
+    auto task = PrivilegedTask::initWithLaunchPath("/usr/bin/true", {"a", "b"});
+    EXPECT_TRUE(task->description().endsWith(" /usr/bin/true a b")) << task->description().toStdString();
+    EXPECT_FALSE(task->isRunning());
+    EXPECT_EQ(task->processIdentifier(), 0);
+    EXPECT_FALSE(task->outputFileHandle());
+    EXPECT_EQ(task->currentDirectoryPath(), QDir::currentPath());
+    task->waitUntilExit(); // nothing launched: returns at once
+    EXPECT_FALSE(task->exitedSuccessfully());
+}
+
+TEST(PrivilegedTask, RunsAsRootWithArgumentsWholeAndOutputReadable)
+{
+    REQUIRE_ROOT();
+    QTemporaryDir dir;
+    auto task = PrivilegedTask::initWithLaunchPath(
+        "/bin/bash",
+        {"-c", "echo \"$(id -u) $# $1 $(pwd)\"; echo oops >&2", "argv0", "安装 macOS/文件夹 名"});
+    task->setCurrentDirectoryPath(dir.path());
+    const QString before = QDir::currentPath();
+    ASSERT_EQ(task->launch(), 0);
+    EXPECT_EQ(QDir::currentPath(), before) << "the application's own directory never changes";
+    EXPECT_TRUE(task->isRunning());
+    EXPECT_GT(task->processIdentifier(), 0);
+    ASSERT_TRUE(task->outputFileHandle());
+    const QString output = QString::fromUtf8(task->outputFileHandle()->readDataToEndOfFile());
+    task->waitUntilExit();
+    EXPECT_FALSE(task->isRunning());
+    EXPECT_TRUE(task->exitedSuccessfully());
+    EXPECT_EQ(
+        output,
+        QStringLiteral("0 1 安装 macOS/文件夹 名 %1\noops\n").arg(QFileInfo(dir.path()).canonicalFilePath()));
+}
+
+TEST(PrivilegedTask, ThePollPostsTheEndOnceAndTerminateLeavesTheProgramRunning)
+{
+    REQUIRE_ROOT();
+    auto task = PrivilegedTask::initWithLaunchPath("/bin/sleep", {"0.4"});
+    int notices = 0;
+    auto observer = platform::NotificationCenter::defaultCenter().addObserver(
+        PrivilegedTask::DidTerminateNotification, task.get(),
+        [&](const platform::Notification &) { ++notices; });
+    ASSERT_EQ(task->launch(), 0);
+    task->terminate();
+    testsupport::spin(200);
+    EXPECT_TRUE(task->isRunning());
+    EXPECT_EQ(::kill(task->processIdentifier(), 0), 0) << "terminate does not stop it";
+    ASSERT_TRUE(testsupport::waitUntil([&] { return notices > 0; }, 5000));
+    testsupport::spin(300);
+    EXPECT_EQ(notices, 1);
+    EXPECT_FALSE(task->isRunning());
+    EXPECT_TRUE(task->exitedSuccessfully());
+
+    auto failing = PrivilegedTask::launchedPrivilegedTaskWithLaunchPath("/bin/bash", {"-c", "exit 7"});
+    EXPECT_FALSE(failing->isRunning());
+    EXPECT_FALSE(failing->exitedSuccessfully());
+    EXPECT_TRUE(WIFEXITED(failing->terminationStatus()));
+    EXPECT_EQ(WEXITSTATUS(failing->terminationStatus()), 7);
+}
+
+TEST(PrivilegedTask, NoArgumentsMeansAnEmptyVector)
+{
+    REQUIRE_ROOT();
+    QTemporaryDir dir;
+    const QString script = dir.filePath("count.sh");
+    QFile f(script);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("#!/bin/bash\necho \"$#\"\n");
+    f.close();
+    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    auto task = PrivilegedTask::initWithLaunchPath(script);
+    ASSERT_EQ(task->launch(), 0);
+    EXPECT_EQ(task->outputFileHandle()->readDataToEndOfFile(), "0\n");
+    task->waitUntilExit();
+}
