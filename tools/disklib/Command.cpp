@@ -1,0 +1,147 @@
+#include "disklib/Command.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <initializer_list>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace disktools {
+
+namespace {
+
+CommandResult spawn(const std::vector<std::string> &arguments, bool capture)
+{
+    CommandResult result;
+    if (arguments.empty()) {
+        result.error = "no program given";
+        return result;
+    }
+    const std::string program = Command::find(arguments[0]);
+    if (program.empty()) {
+        result.error = arguments[0] + " was not found";
+        return result;
+    }
+    std::vector<char *> argv;
+    for (const auto &argument : arguments)
+        argv.push_back(const_cast<char *>(argument.c_str()));
+    argv.push_back(nullptr);
+
+    int pipeFds[2] = {-1, -1};
+    if (capture && pipe2(pipeFds, O_CLOEXEC) != 0) {
+        result.error = std::strerror(errno);
+        return result;
+    }
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (capture) {
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
+    }
+    // The child starts with no blocked signals and default dispositions, whatever the tool holds back.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none, defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    for (int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        sigaddset(&defaults, signal);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    pid_t pid = -1;
+    const int spawnError = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (capture)
+        close(pipeFds[1]);
+    if (spawnError != 0) {
+        if (capture)
+            close(pipeFds[0]);
+        result.error = program + ": " + std::strerror(spawnError);
+        return result;
+    }
+    result.started = true;
+    if (capture) {
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+            if (n > 0)
+                result.output.append(buffer, static_cast<size_t>(n));
+            else if (n == 0 || errno != EINTR)
+                break;
+        }
+        close(pipeFds[0]);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status))
+        result.exitStatus = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        result.signal = WTERMSIG(status);
+    return result;
+}
+
+bool executable(const std::string &path)
+{
+    return access(path.c_str(), X_OK) == 0;
+}
+
+} // namespace
+
+std::string Command::find(const std::string &name, bool withSystemFolders)
+{
+    if (name.empty())
+        return {};
+    if (name.find('/') != std::string::npos)
+        return executable(name) ? name : std::string();
+    const char *path = std::getenv("PATH");
+    std::string folders = path ? path : "";
+    if (withSystemFolders)
+        folders += ":/usr/local/sbin:/usr/sbin:/sbin";
+    size_t start = 0;
+    while (start <= folders.size()) {
+        size_t end = folders.find(':', start);
+        if (end == std::string::npos)
+            end = folders.size();
+        const std::string folder = folders.substr(start, end - start);
+        start = end + 1;
+        if (folder.empty())
+            continue;
+        const std::string candidate = folder + "/" + name;
+        if (executable(candidate))
+            return candidate;
+    }
+    return {};
+}
+
+CommandResult Command::run(const std::vector<std::string> &arguments)
+{
+    return spawn(arguments, true);
+}
+
+CommandResult Command::runInheritingOutput(const std::vector<std::string> &arguments)
+{
+    return spawn(arguments, false);
+}
+
+std::string Command::describeEnd(const CommandResult &result)
+{
+    if (!result.started)
+        return result.error;
+    if (result.signal != 0)
+        return std::string("killed by signal ") + strsignal(result.signal);
+    return "exit status " + std::to_string(result.exitStatus);
+}
+
+} // namespace disktools

@@ -1,0 +1,292 @@
+#include "disklib/VolumeEraser.h"
+
+#include "disklib/Command.h"
+#include "disklib/SignalBlocker.h"
+#include "disklib/VolumePath.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace disktools {
+
+namespace {
+
+// New volumes carry no device nodes and no set-user-ID programs that would act on this system.
+constexpr unsigned long newVolumeFlags = MS_NOSUID | MS_NODEV;
+
+bool blockDevice(const std::string &path, dev_t &rdev)
+{
+    struct stat info
+    {};
+    if (path.empty() || path[0] != '/' || stat(path.c_str(), &info) != 0 || !S_ISBLK(info.st_mode))
+        return false;
+    rdev = info.st_rdev;
+    return true;
+}
+
+// The device node behind a mount: its source when that is the block device, else the kernel's name for the
+// device number.
+std::string devicePathOf(const MountEntry &entry, dev_t &rdev)
+{
+    if (blockDevice(entry.source, rdev))
+        return entry.source;
+    char link[PATH_MAX];
+    const std::string sys =
+        "/sys/dev/block/" + std::to_string(entry.major) + ":" + std::to_string(entry.minor);
+    const ssize_t n = readlink(sys.c_str(), link, sizeof link - 1);
+    if (n <= 0)
+        return {};
+    link[n] = '\0';
+    const std::string target(link);
+    const std::string path = "/dev/" + target.substr(target.rfind('/') + 1);
+    return blockDevice(path, rdev) ? path : std::string();
+}
+
+std::string oneLine(std::string text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    for (char &c : text)
+        if (c == '\n')
+            c = ' ';
+    return text;
+}
+
+} // namespace
+
+std::string VolumeEraser::sizeText(uint64_t bytes)
+{
+    const double mb = static_cast<double>(bytes) / 1e6;
+    if (mb >= 1000)
+        return std::to_string(static_cast<uint64_t>(mb / 1000 + 0.5)) + " GB";
+    return std::to_string(static_cast<uint64_t>(mb + 0.5)) + " MB";
+}
+
+std::string VolumeEraser::deviceName() const
+{
+    return m_devicePath.substr(m_devicePath.rfind('/') + 1);
+}
+
+bool VolumeEraser::isOurs(const MountEntry &entry) const
+{
+    if (entry.device() == m_device)
+        return true;
+    // File systems such as btrfs report an anonymous device number; their source still names the disk.
+    dev_t rdev = 0;
+    return blockDevice(entry.source, rdev) && rdev == m_device;
+}
+
+bool VolumeEraser::prepare(const std::string &mountPointArgument, const std::string &newName,
+                           std::string &error)
+{
+    if (!VolumePath::validateName(newName, error))
+        return false;
+    if (!VolumePath::resolveMountPoint(mountPointArgument, m_mountPoint, error))
+        return false;
+    m_newName = newName;
+    m_newMountPoint = VolumePath::mountPointForName(newName);
+
+    const auto entries = MountInfo::read();
+    const auto entry = MountInfo::at(entries, m_mountPoint);
+    if (!entry) {
+        error = "no volume is mounted at \"" + mountPointArgument + "\"";
+        return false;
+    }
+    m_devicePath = devicePathOf(*entry, m_device);
+    if (m_devicePath.empty()) {
+        error = "\"" + mountPointArgument + "\" is not on a disk (its file system is " + entry->fsType + ")";
+        return false;
+    }
+    if (const auto root = MountInfo::at(entries, "/"); root && isOurs(*root)) {
+        error = "refusing to erase " + m_devicePath + ": it holds the start-up volume";
+        return false;
+    }
+
+    m_mounts.clear();
+    const std::string volumes = VolumePath::volumesRoot() + "/";
+    for (const auto &candidate : entries) {
+        if (!isOurs(candidate))
+            continue;
+        if (candidate.mountPoint.compare(0, volumes.size(), volumes) != 0) {
+            error = "refusing to erase " + m_devicePath + ": it is also mounted at \"" +
+                    candidate.mountPoint + "\", outside /Volumes";
+            return false;
+        }
+        m_mounts.push_back(candidate);
+    }
+
+    if (const auto other = MountInfo::at(entries, m_newMountPoint); other && !isOurs(*other)) {
+        error = "another volume is already mounted at \"" + m_newMountPoint + "\"";
+        return false;
+    }
+    struct stat info
+    {};
+    if (lstat(m_newMountPoint.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) {
+        error = "\"" + m_newMountPoint + "\" exists and is not a folder";
+        return false;
+    }
+
+    if (Command::find("mkfs.ext4").empty() && Command::find("mkfs.hfsplus").empty()) {
+        error = "neither mkfs.ext4 nor mkfs.hfsplus is installed";
+        return false;
+    }
+
+    const int fd = open(m_devicePath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ioctl(fd, BLKGETSIZE64, &m_deviceBytes) != 0) {
+        error = "cannot open " + m_devicePath + " (" + std::strerror(errno) + ")";
+        if (fd >= 0)
+            close(fd);
+        return false;
+    }
+    close(fd);
+    return true;
+}
+
+std::string VolumeEraser::remountOld(const std::vector<MountEntry> &unmounted)
+{
+    std::string report;
+    for (auto it = unmounted.rbegin(); it != unmounted.rend(); ++it) {
+        if (mount(m_devicePath.c_str(), it->mountPoint.c_str(), it->fsType.c_str(),
+                  MountInfo::flagsFromOptions(it->options), nullptr) == 0)
+            report += "; the volume was mounted again at \"" + it->mountPoint + "\"";
+        else
+            report += "; the volume could not be mounted again at \"" + it->mountPoint + "\" (" +
+                      std::strerror(errno) + ")";
+    }
+    return report;
+}
+
+bool VolumeEraser::mountNew(const char *type, int &mountErrno)
+{
+    if (mkdir(m_newMountPoint.c_str(), 0755) != 0 && errno != EEXIST) {
+        mountErrno = errno;
+        return false;
+    }
+    if (mount(m_devicePath.c_str(), m_newMountPoint.c_str(), type, newVolumeFlags, nullptr) != 0) {
+        mountErrno = errno;
+        return false;
+    }
+    return true;
+}
+
+bool VolumeEraser::format(const Observer &observer, bool &oldVolumeIntact, std::string &error)
+{
+    auto note = [&](const std::string &text) {
+        if (observer.note)
+            observer.note(text);
+    };
+    int mountErrno = 0;
+    if (const std::string mkfsHfs = Command::find("mkfs.hfsplus"); !mkfsHfs.empty()) {
+        std::vector<std::string> arguments{mkfsHfs};
+        if (m_journaled)
+            arguments.push_back("-J");
+        arguments.insert(arguments.end(), {"-v", m_newName, m_devicePath});
+        oldVolumeIntact = false;
+        const CommandResult made = Command::run(arguments);
+        if (made.exitStatus != 0) {
+            error = "mkfs.hfsplus failed on " + m_devicePath + " (" + Command::describeEnd(made) + ")";
+            if (!made.output.empty())
+                error += ": " + oneLine(made.output);
+            return false;
+        }
+        m_fileSystemType = "hfsplus";
+        if (observer.stage)
+            observer.stage(Stage::Initialized);
+        if (observer.stage)
+            observer.stage(Stage::Mounting);
+        if (mountNew("hfsplus", mountErrno))
+            return true;
+        m_fileSystemType.clear();
+        if (mountErrno != ENODEV) {
+            error = "the disk was erased but could not be mounted at \"" + m_newMountPoint + "\" (" +
+                    std::strerror(mountErrno) + ")";
+            return false;
+        }
+        note("this system cannot mount HFS+ volumes; formatting as ext4 instead");
+    } else {
+        note("HFS+ is not available on this system (no mkfs.hfsplus); formatting as ext4 instead");
+    }
+
+    const std::string mkfsExt4 = Command::find("mkfs.ext4");
+    if (mkfsExt4.empty()) {
+        error = "mkfs.ext4 was not found";
+        return false;
+    }
+    // -F: a whole disk without a partition table is what we mean to format. -m 0: a data volume reserves
+    // nothing for root.
+    oldVolumeIntact = false;
+    const CommandResult made =
+        Command::run({mkfsExt4, "-F", "-q", "-m", "0", "-L", VolumePath::ext4Label(m_newName), m_devicePath});
+    if (made.exitStatus != 0) {
+        error = "mkfs.ext4 failed on " + m_devicePath + " (" + Command::describeEnd(made) + ")";
+        if (!made.output.empty())
+            error += ": " + oneLine(made.output);
+        return false;
+    }
+    m_fileSystemType = "ext4";
+    if (observer.stage)
+        observer.stage(Stage::Initialized);
+    if (observer.stage)
+        observer.stage(Stage::Mounting);
+    if (!mountNew("ext4", mountErrno)) {
+        error = "the disk was erased but could not be mounted at \"" + m_newMountPoint + "\" (" +
+                std::strerror(mountErrno) + ")";
+        return false;
+    }
+    return true;
+}
+
+bool VolumeEraser::erase(const Observer &observer, std::string &error)
+{
+    SignalBlocker holdSignals;
+    if (observer.stage)
+        observer.stage(Stage::Unmounting);
+    std::vector<MountEntry> unmounted;
+    for (auto it = m_mounts.rbegin(); it != m_mounts.rend(); ++it) {
+        if (umount2(it->mountPoint.c_str(), UMOUNT_NOFOLLOW) != 0) {
+            const int code = errno;
+            error = "could not unmount \"" + it->mountPoint + "\" (" + std::strerror(code) + ")" +
+                    remountOld(unmounted);
+            return false;
+        }
+        unmounted.push_back(*it);
+    }
+
+    // Nothing else may hold the disk: not a mount in another namespace, not another formatter.
+    const int exclusive = open(m_devicePath.c_str(), O_RDONLY | O_EXCL | O_CLOEXEC);
+    if (exclusive < 0) {
+        const int code = errno;
+        error = m_devicePath + " is in use elsewhere (" + std::strerror(code) + ")" + remountOld(unmounted);
+        return false;
+    }
+    close(exclusive);
+
+    if (observer.stage)
+        observer.stage(Stage::Erasing);
+    bool oldVolumeIntact = true;
+    if (!format(observer, oldVolumeIntact, error)) {
+        if (oldVolumeIntact)
+            error += remountOld(unmounted);
+        else
+            error += "; the disk is left unmounted";
+        return false;
+    }
+    if (m_owner && chown(m_newMountPoint.c_str(), m_owner->first, m_owner->second) != 0) {
+        error = "could not give the new volume to its owner (" + std::string(std::strerror(errno)) + ")";
+        return false;
+    }
+    for (const auto &old : unmounted)
+        if (old.mountPoint != m_newMountPoint)
+            rmdir(old.mountPoint.c_str()); // only when empty; a folder with content stays
+    return true;
+}
+
+} // namespace disktools

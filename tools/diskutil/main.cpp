@@ -1,0 +1,102 @@
+// diskutil eraseVolume <format> <name> <mount point>
+//
+// Erases the disk behind a volume mounted below /Volumes and mounts the new volume at /Volumes/<name>,
+// printing progress lines in the macOS tool's style. Callers treat a line beginning with "Error:" (and a
+// non-zero exit status) as failure, so every failure prints one and nothing else may contain that word.
+
+#include "disklib/Console.h"
+#include "disklib/Privilege.h"
+#include "disklib/VolumeEraser.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+#include <unistd.h>
+
+using disktools::Console;
+
+namespace {
+
+int usage(const std::string &problem)
+{
+    Console::error(problem);
+    Console::line("Usage:  diskutil eraseVolume <format> <name> <mount point>");
+    Console::line("        format: HFS+ or JHFS+ (ext4 is made where this system has no HFS+)");
+    Console::line("        mount point: a volume mounted below /Volumes; the new volume is mounted at");
+    Console::line("        /Volumes/<name>");
+    return 1;
+}
+
+std::string upper(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Console::ignoreBrokenPipe();
+    if (argc < 2)
+        return usage("no verb given");
+    const std::string verb = argv[1];
+    if (verb != "eraseVolume")
+        return usage("unknown verb \"" + verb + "\"");
+    if (argc != 5)
+        return usage("eraseVolume takes exactly three arguments");
+    const std::string format = upper(argv[2]);
+    if (format != "HFS+" && format != "JHFS+")
+        return usage("unsupported format \"" + std::string(argv[2]) + "\"");
+
+    // Check everything a user can see before asking for a password; the privileged run checks again.
+    disktools::VolumeEraser eraser;
+    std::string error;
+    if (!eraser.prepare(argv[4], argv[3], error)) {
+        Console::error(error);
+        return 1;
+    }
+    if (geteuid() != 0 && disktools::Privilege::startedByPkexec()) {
+        Console::error("started through pkexec but without administrator rights");
+        return 1;
+    }
+    if (disktools::Privilege::needsElevation())
+        return disktools::Privilege::rerunThroughPkexec(argc, argv);
+
+    eraser.setJournaled(format == "JHFS+");
+    uid_t uid = 0;
+    gid_t gid = 0;
+    // Whoever asked for the erase may write to the new volume, as on a Mac.
+    if (disktools::Privilege::invokingUser(uid, gid))
+        eraser.setRootOwner(uid, gid);
+
+    const std::string disk = eraser.deviceName();
+    Console::line("Started erase on " + disk);
+    disktools::VolumeEraser::Observer observer;
+    observer.stage = [&](disktools::VolumeEraser::Stage stage) {
+        switch (stage) {
+        case disktools::VolumeEraser::Stage::Unmounting:
+            Console::line("Unmounting disk");
+            break;
+        case disktools::VolumeEraser::Stage::Erasing:
+            Console::line("Erasing");
+            break;
+        case disktools::VolumeEraser::Stage::Initialized:
+            Console::line("Initialized " + eraser.devicePath() + " as a " +
+                          disktools::VolumeEraser::sizeText(eraser.deviceBytes()) + " " +
+                          eraser.fileSystemType() + " volume");
+            break;
+        case disktools::VolumeEraser::Stage::Mounting:
+            Console::line("Mounting disk");
+            break;
+        }
+    };
+    observer.note = [](const std::string &text) { Console::line("Note: " + text); };
+    if (!eraser.erase(observer, error)) {
+        Console::error(error);
+        return 1;
+    }
+    Console::line("Finished erase on " + disk + " (" + eraser.newName() + ") as " + eraser.fileSystemType() +
+                  ", mounted at " + eraser.newMountPoint());
+    return 0;
+}
