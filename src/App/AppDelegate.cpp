@@ -1,0 +1,122 @@
+#include "App/AppDelegate.h"
+
+#include "Creation/PrivilegedTask.h"
+#include "Platform/Authorization.h"
+#include "Platform/Log.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <sys/wait.h>
+
+const QString AppDelegate::HelperLabel = QStringLiteral("app.bootdrive.BootDrive.Helper");
+const QString AppDelegate::InstallToolKey = QStringLiteral("installTool");
+
+namespace {
+const QString OSStatusErrorDomain = QStringLiteral("NSOSStatusErrorDomain");
+const QString HelperInstallErrorDomain = QStringLiteral("app.bootdrive.HelperInstallErrorDomain");
+
+QString shellQuoted(QString text)
+{
+    text.replace(QLatin1Char('\''), QLatin1String("'\\''"));
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
+} // namespace
+
+AppDelegate::AppDelegate(std::shared_ptr<platform::UserDefaults> defaults, QString installRoot)
+    : m_defaults(std::move(defaults)), m_installRoot(std::move(installRoot))
+{
+}
+
+QString AppDelegate::policyInstallPath(const QString &label)
+{
+    return QStringLiteral("usr/share/polkit-1/actions/%1.policy").arg(label);
+}
+
+QByteArray AppDelegate::policyText(const QString &label, const QString &helperPath)
+{
+    return QStringLiteral(R"(<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE policyconfig PUBLIC "-//freedesktop//DTD PolicyKit Policy Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/PolicyKit/1/policyconfig.dtd">
+<policyconfig>
+  <vendor>BootDrive</vendor>
+  <action id="%1">
+    <description>Create a bootable macOS installer drive</description>
+    <description xml:lang="zh_CN">创建 macOS 引导安装器</description>
+    <message>BootDrive needs administrator rights to write the installer onto the drive.</message>
+    <message xml:lang="zh_CN">BootDrive 需要管理员权限才能将安装器写入驱动器。</message>
+    <defaults>
+      <allow_any>auth_admin</allow_any>
+      <allow_inactive>auth_admin</allow_inactive>
+      <allow_active>auth_admin</allow_active>
+    </defaults>
+    <annotate key="org.freedesktop.policykit.exec.path">%2</annotate>
+  </action>
+</policyconfig>
+)")
+        .arg(label.toHtmlEscaped(), helperPath.toHtmlEscaped())
+        .toUtf8();
+}
+
+void AppDelegate::initHelperTool()
+{
+    if (m_defaults->boolForKey(InstallToolKey))
+        return;
+    platform::Error error;
+    if (blessHelperWithLabel(HelperLabel, &error)) {
+        platform::Log::write(QStringLiteral("Job is available!"));
+        m_defaults->setBool(true, InstallToolKey);
+        m_defaults->synchronize();
+    } else {
+        platform::Log::write(QStringLiteral("Something went wrong! %1 / %2").arg(error.domain).arg(error.code));
+    }
+}
+
+bool AppDelegate::blessHelperWithLabel(const QString &label, platform::Error *error)
+{
+    const int32_t status = platform::Authorization::obtainAdministratorRight();
+    if (status != platform::Authorization::Success) {
+        if (error)
+            *error = platform::Error{OSStatusErrorDomain, status, QStringLiteral("authorization failed")};
+        return false;
+    }
+    // The policy text goes through a scratch file the privileged copy can read.
+    QTemporaryDir scratch;
+    const QString root = QDir(m_installRoot).absolutePath();
+    const QString helperTarget = QDir(root).filePath(helperInstallPath());
+    const QString policyFile = scratch.filePath(QStringLiteral("helper.policy"));
+    QFile policy(policyFile);
+    if (!scratch.isValid() || !policy.open(QIODevice::WriteOnly) ||
+        policy.write(policyText(label, QStringLiteral("/") + helperInstallPath())) < 0) {
+        if (error)
+            *error = platform::Error{HelperInstallErrorDomain, 1, QStringLiteral("cannot stage the helper")};
+        return false;
+    }
+    policy.close();
+    QFile::setPermissions(policyFile, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    QFile::setPermissions(scratch.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                              QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+
+    const QString command = QStringLiteral("install -D -m 0755 %1 %2 && install -D -m 0644 %3 %4")
+                                .arg(shellQuoted(platform::Authorization::helperPath()), shellQuoted(helperTarget),
+                                     shellQuoted(policyFile),
+                                     shellQuoted(QDir(root).filePath(policyInstallPath(label))));
+    auto task = PrivilegedTask::initWithLaunchPath(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
+    const int32_t launched = task->launch();
+    if (launched != 0) {
+        if (error)
+            *error = platform::Error{OSStatusErrorDomain, launched, QStringLiteral("authorization failed")};
+        return false;
+    }
+    const QByteArray output = task->outputFileHandle()->readDataToEndOfFile();
+    task->waitUntilExit();
+    if (!task->exitedSuccessfully()) {
+        if (error)
+            *error = platform::Error{HelperInstallErrorDomain, WIFEXITED(task->terminationStatus())
+                                                                   ? WEXITSTATUS(task->terminationStatus())
+                                                                   : -1,
+                                     QString::fromUtf8(output).trimmed()};
+        return false;
+    }
+    return true;
+}

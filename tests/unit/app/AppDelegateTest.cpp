@@ -1,0 +1,103 @@
+#include "App/AppDelegate.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+// Captures what the process writes to standard error (the platform log) while alive.
+class StderrCapture
+{
+public:
+    StderrCapture() : m_file(std::tmpfile())
+    {
+        std::fflush(stderr);
+        m_saved = ::dup(STDERR_FILENO);
+        ::dup2(::fileno(m_file), STDERR_FILENO);
+    }
+    ~StderrCapture() { restore(); }
+    QString text()
+    {
+        restore();
+        std::rewind(m_file);
+        QByteArray all;
+        char buffer[4096];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, m_file)) > 0)
+            all.append(buffer, static_cast<qsizetype>(n));
+        return QString::fromUtf8(all);
+    }
+
+private:
+    void restore()
+    {
+        if (m_saved < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(m_saved, STDERR_FILENO);
+        ::close(m_saved);
+        m_saved = -1;
+    }
+    std::FILE *m_file;
+    int m_saved = -1;
+};
+
+} // namespace
+
+TEST(AppDelegate, AnInstalledHelperIsNotInstalledAgainAndNothingIsLogged)
+{
+    QTemporaryDir root;
+    auto defaults = std::make_shared<platform::UserDefaults>(root.filePath("defaults.ini"));
+    defaults->setBool(true, AppDelegate::InstallToolKey);
+    AppDelegate delegate(defaults, root.filePath("sysroot"));
+    StderrCapture log;
+    delegate.initHelperTool();
+    EXPECT_EQ(log.text(), QString());
+    EXPECT_FALSE(QFileInfo::exists(root.filePath("sysroot")));
+}
+
+TEST(AppDelegate, InstallsTheHelperAndItsPolicyOnceAsRoot)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root: installing the helper runs through the privileged runner";
+    QTemporaryDir root;
+    auto defaults = std::make_shared<platform::UserDefaults>(root.filePath("defaults.ini"));
+    const QString sysroot = root.filePath("sysroot");
+    AppDelegate delegate(defaults, sysroot);
+    StderrCapture log;
+    delegate.initHelperTool();
+    const QString logged = log.text();
+    EXPECT_TRUE(logged.contains("Job is available!")) << logged.toStdString();
+    EXPECT_TRUE(defaults->boolForKey(AppDelegate::InstallToolKey));
+
+    const QFileInfo helper(sysroot + "/" + AppDelegate::helperInstallPath());
+    ASSERT_TRUE(helper.exists());
+    EXPECT_TRUE(helper.isExecutable());
+    QFile policy(sysroot + "/" + AppDelegate::policyInstallPath(AppDelegate::HelperLabel));
+    ASSERT_TRUE(policy.open(QIODevice::ReadOnly));
+    const QByteArray text = policy.readAll();
+    EXPECT_TRUE(text.contains("<action id=\"app.bootdrive.BootDrive.Helper\">"));
+    EXPECT_TRUE(text.contains("/usr/local/libexec/bootdrive/bootdrive-privileged-exec"));
+}
+
+TEST(AppDelegate, AFailedInstallationIsLoggedAndTriedAgainNextTime)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root: installing the helper runs through the privileged runner";
+    QTemporaryDir root;
+    auto defaults = std::make_shared<platform::UserDefaults>(root.filePath("defaults.ini"));
+    // A file where a folder must go makes the copy fail.
+    QFile blocker(root.filePath("sysroot"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    AppDelegate delegate(defaults, root.filePath("sysroot"));
+    StderrCapture log;
+    delegate.initHelperTool();
+    const QString logged = log.text();
+    EXPECT_TRUE(logged.contains("Something went wrong! app.bootdrive.HelperInstallErrorDomain / 1"))
+        << logged.toStdString();
+    EXPECT_FALSE(defaults->boolForKey(AppDelegate::InstallToolKey));
+}
