@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <sys/stat.h>
+#include <utility>
+#include <vector>
+
+// Copies a folder tree to another file system as fast as the kernel allows: file data moves with
+// copy_file_range or sendfile in large pieces (read/write only where neither works), and modes, owners,
+// times, symbolic links, hard links and special files are kept, as "cp -a" keeps them.
+class TreeCopier
+{
+public:
+    using Progress = std::function<void(uint64_t copied, uint64_t total)>;
+
+    // Walks the tree once to learn what the copy will need. Nothing is written.
+    bool plan(const std::string &source, std::string &error);
+    uint64_t totalBytes() const { return m_totalBytes; }
+    uint64_t entryCount() const { return m_fileSizes.size() + m_otherEntries; }
+    // Space the copy takes on a file system with that block size, with a margin for its own bookkeeping.
+    uint64_t spaceNeeded(uint64_t blockSize) const;
+
+    // Copies the tree to the destination path, which must not exist yet. Progress is reported in bytes of
+    // file data after every piece. Errors name the file.
+    bool copy(const std::string &source, const std::string &destination, const Progress &progress,
+              std::string &error);
+
+    // Deletes a tree (what a failed copy left), staying on its file system.
+    static void removeTree(const std::string &path);
+
+private:
+    enum class Method
+    {
+        CopyFileRange,
+        SendFile,
+        ReadWrite,
+    };
+
+    bool walk(int directory, const std::string &relative, std::string &error);
+    bool copyDirectory(int from, int to, const std::string &relative, std::string &error);
+    bool copyEntry(int from, int to, const char *name, const std::string &relative, std::string &error);
+    bool copyFile(int from, int to, const char *name, const struct stat &info, const std::string &relative,
+                  std::string &error);
+    bool copyData(int in, int out, uint64_t size, const std::string &relative, std::string &error);
+    static bool applyAttributes(int fd, const struct stat &info);
+
+    uint64_t m_totalBytes = 0;
+    std::vector<uint64_t> m_fileSizes;
+    uint64_t m_otherEntries = 0;
+    uint64_t m_directories = 0;
+
+    Method m_method = Method::CopyFileRange;
+    uint64_t m_copied = 0;
+    Progress m_progress;
+    int m_destinationRoot = -1;
+    // Files with more than one name: the first copy's path, so later names become hard links again.
+    std::map<std::pair<dev_t, ino_t>, std::string> m_linked;
+};
