@@ -1,0 +1,71 @@
+// Feeds arbitrary answers (status, media type, body) to the catalog client's response handling: the JSON
+// step, the template check and the view model's reading of the envelope. Every answer must end in exactly
+// one outcome, success or failure, without crashing.
+#include "Platform/Array.h"
+#include "Platform/Dictionary.h"
+#include "Platform/HTTPURLResponse.h"
+#include "Service/InstallationImageViewModel.h"
+#include "Service/JSONResponseSerializer.h"
+#include "Service/NetJSONType.h"
+#include "Service/NetworkUtils.h"
+
+#include <QGuiApplication>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+using namespace platform;
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    // Catalog records measure their text, which needs a GUI application (offscreen).
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QGuiApplication app(*argc, *argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 2)
+        return 0;
+    static const char *const types[] = {"application/json", "text/json", "text/javascript", "text/html", ""};
+    static const int statuses[] = {200, 204, 404, 500, 100, 599};
+    const QString mediaType = QString::fromLatin1(types[data[0] % 5]);
+    const int status = statuses[data[1] % 6];
+    const QByteArray body(reinterpret_cast<const char *>(data + 2), static_cast<qsizetype>(size - 2));
+
+    QList<QPair<QString, QString>> headers;
+    if (!mediaType.isEmpty())
+        headers.append({QStringLiteral("Content-Type"), mediaType});
+    const auto response =
+        std::make_shared<HTTPURLResponse>(QUrl("http://127.0.0.1/x"), status, QString(), headers);
+
+    JSONResponseSerializer serializer;
+    QSet<int> all;
+    for (int code = 100; code < 600; ++code)
+        all.insert(code);
+    serializer.setAcceptableStatusCodes(all);
+    std::optional<Error> error;
+    const ObjectPtr json = serializer.responseObjectForResponse(response, body, &error);
+    if (error && json)
+        std::abort(); // a failure never comes with a value
+
+    const auto itemTemplate =
+        Dictionary::make({{"name", NetJSONType::string()}, {"version", NetJSONType::string()}});
+    (void)NetworkUtils::validateJSON(
+        json, Dictionary::make({{"code", NetJSONType::number()}, {"data", Array::make({itemTemplate})}}));
+    (void)NetworkUtils::validateJSON(json, Array::make({itemTemplate}));
+
+    if (error)
+        return 0;
+    auto model = std::make_shared<InstallationImageViewModel>();
+    const auto items = model->catalogFromAnswer(json);
+    if (items) {
+        for (const auto &item : *items)
+            if (!item || item->cellHeight() < 30)
+                std::abort();
+    }
+    (void)model->updateLinkFromAnswer(json);
+    (void)model->message();
+    return 0;
+}

@@ -1,0 +1,142 @@
+#include "Service/DeviceInfomation.h"
+
+#include "Platform/HostInfo.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+struct ProbeResult
+{
+    QMap<QString, QString> values;
+    QByteArray standardOutput;
+    QByteArray standardError;
+};
+
+// Runs the identity probe in a fresh network namespace after the given setup commands. Skips the calling
+// test (returning nothing) where that cannot be done here.
+std::optional<ProbeResult> probe(const QStringList &setup, QString *skipReason)
+{
+    if (::geteuid() != 0) {
+        *skipReason = QStringLiteral("needs root for a private network namespace");
+        return std::nullopt;
+    }
+    const QString ip =
+        QStandardPaths::findExecutable(QStringLiteral("ip"), {"/usr/sbin", "/sbin", "/usr/bin", "/bin"});
+    if (ip.isEmpty()) {
+        *skipReason = QStringLiteral("the ip tool (iproute2) is missing");
+        return std::nullopt;
+    }
+    QStringList commands;
+    for (QString command : setup)
+        commands << command.replace(QStringLiteral("ip "), ip + QLatin1Char(' '));
+    QTemporaryDir dir;
+    const QString resultPath = dir.filePath(QStringLiteral("result"));
+    QProcess process;
+    process.start(QStringLiteral(SERVICE_IDENTITY_PROBE), QStringList{resultPath} + commands);
+    if (!process.waitForFinished(20000)) {
+        *skipReason = QStringLiteral("the probe did not finish");
+        return std::nullopt;
+    }
+    ProbeResult result{{}, process.readAllStandardOutput(), process.readAllStandardError()};
+    if (process.exitCode() == 77 || process.exitCode() == 78) {
+        *skipReason =
+            QStringLiteral("namespace set-up not possible here: ") + QString::fromUtf8(result.standardError);
+        return std::nullopt;
+    }
+    EXPECT_EQ(process.exitCode(), 0) << result.standardError.constData();
+    QFile file(resultPath);
+    if (file.open(QIODevice::ReadOnly))
+        for (const QByteArray &line : file.readAll().split('\n'))
+            if (line.contains('='))
+                result.values.insert(QString::fromUtf8(line.left(line.indexOf('='))),
+                                     QString::fromUtf8(line.mid(line.indexOf('=') + 1)));
+    return result;
+}
+
+// A link named en0: a dummy where the kernel has that driver, else one end of a veth pair.
+const QString makeEn0 =
+    QStringLiteral("ip link add en0 type dummy 2>/dev/null || ip link add en0 type veth peer name en0peer");
+
+#define PROBE_OR_SKIP(result, setup)                                                                         \
+    QString skipReason;                                                                                      \
+    const auto result = probe(setup, &skipReason);                                                           \
+    if (!result)                                                                                             \
+        GTEST_SKIP() << skipReason.toStdString();
+
+} // namespace
+
+TEST(DeviceIdentityNamespace, En0WithTwoAddressesGivesTheLastAndItsHardwareAddress)
+{
+    PROBE_OR_SKIP(result,
+                  (QStringList{makeEn0, "ip link set en0 address 0A:1B:2C:3D:4E:5F",
+                               "ip addr add 10.20.30.1/24 dev en0", "ip addr add 10.20.30.2/24 dev en0"}));
+    EXPECT_EQ(result->values.value("ip"), "10.20.30.2");
+    EXPECT_EQ(result->values.value("mac"), "0a:1b:2c:3d:4e:5f");
+    EXPECT_EQ(result->values.value("same"), "1");
+    EXPECT_FALSE(result->values.value("name").isEmpty());
+    EXPECT_TRUE(result->standardOutput.isEmpty());
+    // The queries ran once although the instance was asked for twice.
+    EXPECT_EQ(result->standardError.count("手机的IP是："), 1);
+    EXPECT_TRUE(result->standardError.contains("手机的IP是：10.20.30.2"));
+}
+
+TEST(DeviceIdentityNamespace, En0WithOnlyIPv6HasNoIPv4Address)
+{
+    PROBE_OR_SKIP(result, (QStringList{makeEn0, "ip link set en0 address 02:00:00:00:00:01",
+                                       "ip -6 addr add fd00::1/64 dev en0 nodad"}));
+    EXPECT_EQ(result->values.value("ip"), DeviceInfomation::IPAddressErrorText);
+    EXPECT_EQ(result->values.value("mac"), "02:00:00:00:00:01");
+}
+
+TEST(DeviceIdentityNamespace, NoEn0LeavesTheHardwareAddressOut)
+{
+    PROBE_OR_SKIP(result, QStringList{});
+    EXPECT_EQ(result->values.value("ip"), DeviceInfomation::IPAddressErrorText);
+    EXPECT_EQ(result->values.value("mac"), "(nothing)");
+    EXPECT_EQ(result->standardOutput, "Error: if_nametoindex error/n");
+}
+
+TEST(DeviceIdentityNamespace, En0WithoutALinkLevelAddress)
+{
+    PROBE_OR_SKIP(result, (QStringList{"ip tuntap add dev en0 mode tun", "ip addr add 10.9.8.7/32 dev en0"}));
+    EXPECT_EQ(result->values.value("ip"), "10.9.8.7");
+    EXPECT_EQ(result->values.value("mac"), "(nothing)");
+    EXPECT_EQ(result->standardOutput, "Error: sysctl, take 2");
+}
+
+TEST(DeviceIdentity, HardwareAddressTextIsLowerCaseWithLeadingZeros)
+{
+    EXPECT_EQ(DeviceInfomation::formatMacAddress({0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 0x5F}), "0a:1b:2c:3d:4e:5f");
+    EXPECT_EQ(DeviceInfomation::formatMacAddress({0, 0, 0, 0, 0, 0}), "00:00:00:00:00:00");
+    EXPECT_EQ(DeviceInfomation::formatMacAddress({0xFF, 0xEE, 1, 2, 3, 4}), "ff:ee:01:02:03:04");
+}
+
+TEST(DeviceIdentity, SharedInstanceIsOneObjectWithAnAddressText)
+{
+    const auto first = DeviceInfomation::sharedInstance();
+    EXPECT_EQ(first, DeviceInfomation::sharedInstance());
+    EXPECT_FALSE(first->deviceIPAddress().isEmpty());
+}
+
+TEST(DeviceIdentity, PrettyHostNameComesFromMachineInfo)
+{
+    using platform::HostInfo;
+    EXPECT_EQ(
+        HostInfo::prettyHostNameFromMachineInfo("PRETTY_HOSTNAME=\"Anna's MacBook Pro\"\nCHASSIS=laptop\n"),
+        "Anna's MacBook Pro");
+    EXPECT_EQ(HostInfo::prettyHostNameFromMachineInfo("ICON_NAME=computer\nPRETTY_HOSTNAME='Büro PC'\n"),
+              "Büro PC");
+    EXPECT_EQ(HostInfo::prettyHostNameFromMachineInfo("PRETTY_HOSTNAME=Anna\\'s\\ Box"), "Anna's Box");
+    EXPECT_EQ(HostInfo::prettyHostNameFromMachineInfo("PRETTY_HOSTNAME=\"say \\\"hi\\\"\""), "say \"hi\"");
+    EXPECT_TRUE(HostInfo::prettyHostNameFromMachineInfo("PRETTY_HOSTNAME=\n").isNull());
+    EXPECT_TRUE(HostInfo::prettyHostNameFromMachineInfo("# PRETTY_HOSTNAME=x\nCHASSIS=vm\n").isNull());
+    EXPECT_TRUE(HostInfo::prettyHostNameFromMachineInfo("").isNull());
+    // The system's own answer is never empty: a pretty name or the kernel's host name.
+    EXPECT_FALSE(HostInfo::localizedName().isEmpty());
+}

@@ -1,0 +1,365 @@
+#include "Service/NetworkAgent.h"
+
+#include "LocalHttpServer.h"
+#include "Platform/Array.h"
+#include "Platform/Dictionary.h"
+#include "Platform/Dispatch.h"
+#include "Platform/Null.h"
+#include "Platform/Number.h"
+#include "Platform/String.h"
+#include "Platform/URLSession.h"
+#include "Service/JSONResponseSerializer.h"
+#include "Service/NetJSONType.h"
+#include "Service/NetRequestAccessory.h"
+#include "Service/NetRequestDelegate.h"
+#include "ServiceTestSupport.h"
+#include "TestRequest.h"
+#include "support/EventLoop.h"
+
+#include <gtest/gtest.h>
+
+using namespace platform;
+using servicetest::runToCompletion;
+
+namespace {
+
+std::shared_ptr<TestRequest> requestTo(const LocalHttpServer &server, const QString &path)
+{
+    auto request = std::make_shared<TestRequest>();
+    request->base = server.origin();
+    request->url = path;
+    return request;
+}
+
+// Records every observer call of one request in order, with the thread it came on.
+struct Journal : NetRequestDelegate, NetRequestAccessory
+{
+    QStringList events;
+    bool allStopCallsOnMain = true;
+    void note(const QString &event, bool mustBeMain)
+    {
+        events << event;
+        if (mustBeMain && !Dispatch::isMainThread())
+            allStopCallsOnMain = false;
+    }
+    void requestFinished(const NetBaseRequestPtr &) override { note(QStringLiteral("finished"), true); }
+    void requestFailed(const NetBaseRequestPtr &) override { note(QStringLiteral("failed"), true); }
+    void requestWillStart(const NetBaseRequestPtr &) override { note(QStringLiteral("willStart"), false); }
+    void requestWillStop(const NetBaseRequestPtr &) override { note(QStringLiteral("willStop"), true); }
+    void requestDidStop(const NetBaseRequestPtr &) override { note(QStringLiteral("didStop"), true); }
+};
+
+} // namespace
+
+TEST(NetworkAgentWire, PostSendsTheSortedFormBodyWithItsContentType)
+{
+    LocalHttpServer server(LocalHttpServer::answer(200, "application/json", R"({"ok":true})"));
+    auto request = requestTo(server, QStringLiteral("/api/echo"));
+    request->method = NetBaseRequest::RequestMethodPOST;
+    request->argument = Dictionary::make({{"b", Number::fromInt(2)}, {"a", String::make("x y")}});
+
+    const auto outcome = runToCompletion(request);
+    ASSERT_EQ(outcome.successes, 1);
+    ASSERT_EQ(server.requestCount(), 1u);
+    const auto seen = server.requests().front();
+    EXPECT_EQ(seen.method, "POST");
+    EXPECT_EQ(seen.path, "/api/echo");
+    EXPECT_EQ(seen.body, "a=x%20y&b=2");
+    EXPECT_EQ(seen.header("Content-Type"), "application/x-www-form-urlencoded");
+    // Default fields that every request carries.
+    EXPECT_NE(seen.header("User-Agent").find(" (Mac OS X "), std::string::npos);
+    EXPECT_EQ(seen.header("User-Agent").rfind("bootdrive/", 0), 0u);
+}
+
+TEST(NetworkAgentWire, GetPutsTheArgumentIntoTheQueryAndCustomHeadersWin)
+{
+    LocalHttpServer server(LocalHttpServer::answer(200, "application/json", "{}"));
+    auto request = requestTo(server, QStringLiteral("search?lang=zh"));
+    request->argument = Dictionary::make({{"q", String::make("Mojave 10.14")}});
+    request->headers = {{QStringLiteral("User-Agent"), QStringLiteral("custom/1")},
+                        {QStringLiteral("X-Trace"), QStringLiteral("42")}};
+    request->authorization = {QStringLiteral("anna"), QStringLiteral("s3cret")};
+
+    ASSERT_EQ(runToCompletion(request).successes, 1);
+    const auto seen = server.requests().front();
+    EXPECT_EQ(seen.method, "GET");
+    EXPECT_EQ(seen.path, "/search");
+    EXPECT_EQ(seen.query, "lang=zh&q=Mojave%2010.14");
+    EXPECT_EQ(seen.body, "");
+    EXPECT_EQ(seen.header("User-Agent"), "custom/1");
+    EXPECT_EQ(seen.header("X-Trace"), "42");
+    EXPECT_EQ(seen.header("Authorization"), "Basic YW5uYTpzM2NyZXQ=");
+}
+
+TEST(NetworkAgentDelivery, SuccessRunsOnTheMainThreadInOrderAndClearsTheBlocks)
+{
+    LocalHttpServer server(LocalHttpServer::answer(200, "application/json; charset=utf-8",
+                                                   R"({"code":0,"data":[1,2],"message":"好"})"));
+    auto request = requestTo(server, QStringLiteral("/ok"));
+    auto journal = std::make_shared<Journal>();
+    request->setDelegate(journal);
+    request->addAccessory(journal);
+    request->setTag(7);
+
+    bool blockSawJournal = false;
+    bool done = false;
+    request->startWithCompletionBlockWithSuccess(
+        [&](const NetBaseRequestPtr &finished) {
+            journal->note(QStringLiteral("success"), true);
+            blockSawJournal = journal->events.contains(QStringLiteral("finished"));
+            EXPECT_EQ(finished->tag(), 7);
+            done = true;
+        },
+        [&](const NetBaseRequestPtr &) { done = true; });
+    EXPECT_EQ(journal->events, QStringList{QStringLiteral("willStart")});
+    ASSERT_TRUE(testsupport::waitUntil([&] { return done; }));
+    testsupport::spin(30);
+
+    EXPECT_EQ(journal->events, (QStringList{"willStart", "willStop", "finished", "success", "didStop"}));
+    EXPECT_TRUE(journal->allStopCallsOnMain);
+    EXPECT_TRUE(blockSawJournal);
+    EXPECT_EQ(request->completePreprocessorCalls.load(), 1);
+    EXPECT_TRUE(request->completePreprocessedOffMain.load());
+    EXPECT_FALSE(request->successCompletionBlock());
+    EXPECT_FALSE(request->failureCompletionBlock());
+    EXPECT_EQ(NetworkAgent::sharedAgent().runningRequestCount(), 0u);
+
+    auto json = as<Dictionary>(request->responseJSONObject());
+    ASSERT_TRUE(json);
+    EXPECT_EQ(json->value("message")->description(), "好");
+    EXPECT_EQ(request->responseObject(), request->responseJSONObject());
+    EXPECT_EQ(request->responseString(), QStringLiteral(R"({"code":0,"data":[1,2],"message":"好"})"));
+    EXPECT_EQ(request->responseStatusCode(), 200);
+    EXPECT_FALSE(request->isExecuting());
+    EXPECT_FALSE(request->isCancelled());
+}
+
+TEST(NetworkAgentDelivery, AnswersThatAreNotUsableJsonFail)
+{
+    struct Case
+    {
+        const char *what;
+        LocalHttpServer::Responder responder;
+        int64_t code;
+        QString description;
+    };
+    const std::vector<Case> cases = {
+        {"404 with JSON", LocalHttpServer::answer(404, "application/json", R"({"code":0})"),
+         NetworkAgent::InvalidStatusCode, QStringLiteral("Invalid status code")},
+        {"500 with an empty body", LocalHttpServer::answer(500, "application/json", ""),
+         NetworkAgent::InvalidStatusCode, QStringLiteral("Invalid status code")},
+        {"HTML with 200", LocalHttpServer::answer(200, "text/html", "<html><body>hi</body></html>"),
+         JSONResponseSerializer::CannotDecodeContentData,
+         QStringLiteral("Request failed: unacceptable content-type: text/html")},
+        {"no media type", LocalHttpServer::answer(200, "", R"({"code":0})"),
+         JSONResponseSerializer::CannotDecodeContentData,
+         QStringLiteral("Request failed: unacceptable content-type: (null)")},
+        {"not JSON",
+         LocalHttpServer::answer(200, "application/json", "{\"code\": 0,"),
+         JSONResponseSerializer::CorruptData,
+         {}},
+        {"a bare JSON number",
+         LocalHttpServer::answer(200, "text/json", "42"),
+         JSONResponseSerializer::CorruptData,
+         {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        LocalHttpServer server(c.responder);
+        auto request = requestTo(server, QStringLiteral("/x"));
+        const auto outcome = runToCompletion(request);
+        EXPECT_EQ(outcome.successes, 0);
+        ASSERT_EQ(outcome.failures, 1);
+        EXPECT_TRUE(outcome.onMainThread);
+        ASSERT_TRUE(outcome.error);
+        EXPECT_EQ(outcome.error->code, c.code);
+        if (!c.description.isEmpty()) {
+            EXPECT_EQ(outcome.error->localizedDescription, c.description);
+        }
+        EXPECT_EQ(request->failedPreprocessorCalls.load(), 1);
+        EXPECT_FALSE(request->failureCompletionBlock());
+    }
+}
+
+TEST(NetworkAgentDelivery, EmptyBodiesAndHtmlWithoutJsonStepSucceed)
+{
+    for (const std::string body : {"", " "}) {
+        LocalHttpServer server(LocalHttpServer::answer(200, "text/html", body));
+        auto request = requestTo(server, QStringLiteral("/empty"));
+        ASSERT_EQ(runToCompletion(request).successes, 1);
+        EXPECT_FALSE(request->responseJSONObject());
+    }
+    // Raw answers skip the JSON step: the bytes arrive as they are, decoded by the declared charset.
+    LocalHttpServer server(LocalHttpServer::answer(200, "text/plain; charset=ISO-8859-1", "caf\xe9"));
+    auto request = requestTo(server, QStringLiteral("/raw"));
+    request->responseSerializer = NetBaseRequest::ResponseSerializerTypeHTTP;
+    ASSERT_EQ(runToCompletion(request).successes, 1);
+    ASSERT_TRUE(request->responseData());
+    EXPECT_EQ(request->responseData()->bytes(), QByteArray("caf\xe9"));
+    EXPECT_EQ(request->responseObject(), request->responseData());
+    EXPECT_EQ(request->responseString(), QStringLiteral("café"));
+    // Bytes that are not valid in the declared charset give no text at all.
+    LocalHttpServer bad(LocalHttpServer::answer(200, "application/json; charset=utf-8", "{\"a\":\"\xff\"}"));
+    auto invalid = requestTo(bad, QStringLiteral("/bad"));
+    invalid->responseSerializer = NetBaseRequest::ResponseSerializerTypeHTTP;
+    ASSERT_EQ(runToCompletion(invalid).successes, 1);
+    EXPECT_TRUE(invalid->responseString().isNull());
+}
+
+TEST(NetworkAgentDelivery, JsonTemplatesDecideBetweenSuccessAndCodeMinusNine)
+{
+    LocalHttpServer server(LocalHttpServer::answer(200, "application/json",
+                                                   R"({"code":0,"message":null,"data":[{"name":"a"}]})"));
+    auto matching = requestTo(server, QStringLiteral("/t"));
+    matching->validator =
+        Dictionary::make({{"code", NetJSONType::number()},
+                          {"message", NetJSONType::string()},
+                          {"data", Array::make({Dictionary::make({{"name", NetJSONType::string()}})})}});
+    EXPECT_EQ(runToCompletion(matching).successes, 1);
+
+    auto mismatching = requestTo(server, QStringLiteral("/t"));
+    mismatching->validator =
+        Dictionary::make({{"data", Array::make({Dictionary::make({{"name", NetJSONType::number()}})})}});
+    const auto outcome = runToCompletion(mismatching);
+    ASSERT_EQ(outcome.failures, 1);
+    EXPECT_EQ(outcome.error->code, NetworkAgent::InvalidJSONFormat);
+    EXPECT_EQ(outcome.error->localizedDescription, "Invalid JSON format");
+    EXPECT_EQ(outcome.error->domain, NetworkAgent::NetRequestValidationErrorDomain);
+}
+
+TEST(NetworkAgentFailure, TransportFailuresReachTheFailureBlock)
+{
+    int closedPort = 0;
+    {
+        LocalHttpServer gone;
+        closedPort = gone.port();
+    }
+    auto refused = std::make_shared<TestRequest>();
+    refused->url = QStringLiteral("http://127.0.0.1:%1/x").arg(closedPort);
+    auto outcome = runToCompletion(refused);
+    ASSERT_EQ(outcome.failures, 1);
+    EXPECT_EQ(outcome.error->domain, URLSession::ErrorDomain);
+    EXPECT_EQ(outcome.error->code, URLSession::CannotConnectToHost);
+
+    LocalHttpServer silent;
+    silent.setResponder([&silent](const httplib::Request &, httplib::Response &response) {
+        silent.holdUntilReleased();
+        response.status = 200;
+    });
+    auto slow = requestTo(silent, QStringLiteral("/slow"));
+    slow->timeout = 0.3;
+    outcome = runToCompletion(slow);
+    ASSERT_EQ(outcome.failures, 1);
+    EXPECT_EQ(outcome.error->code, URLSession::TimedOut);
+    EXPECT_EQ(NetworkAgent::sharedAgent().runningRequestCount(), 0u);
+}
+
+TEST(NetworkAgentFailure, RequestsThatCannotBeBuiltFailWithoutATaskAndKeepTheirBlocks)
+{
+    auto noBase = std::make_shared<TestRequest>();
+    noBase->url = QStringLiteral("api/x");
+    auto outcome = runToCompletion(noBase);
+    ASSERT_EQ(outcome.failures, 1);
+    EXPECT_FALSE(noBase->requestTask());
+    EXPECT_TRUE(noBase->failureCompletionBlock()); // never recorded, so never cleared
+
+    LocalHttpServer server(LocalHttpServer::answer(200, "application/json", "{}"));
+    auto oddMethod = requestTo(server, QStringLiteral("/x"));
+    oddMethod->method = 9;
+    outcome = runToCompletion(oddMethod);
+    ASSERT_EQ(outcome.failures, 1);
+    EXPECT_EQ(server.requestCount(), 0u);
+    EXPECT_EQ(NetworkAgent::sharedAgent().runningRequestCount(), 0u);
+
+    auto fileUrl = std::make_shared<TestRequest>();
+    fileUrl->url = QStringLiteral("file:///etc/passwd");
+    fileUrl->responseSerializer = NetBaseRequest::ResponseSerializerTypeHTTP;
+    outcome = runToCompletion(fileUrl);
+    ASSERT_EQ(outcome.failures, 1);
+    EXPECT_EQ(outcome.error->code, URLSession::UnsupportedURL);
+    EXPECT_FALSE(fileUrl->responseData());
+}
+
+TEST(NetworkAgentCancel, ACancelledRequestRunsNoBlockAndLeavesTheRecord)
+{
+    LocalHttpServer server;
+    server.setResponder([&server](const httplib::Request &, httplib::Response &response) {
+        server.holdUntilReleased();
+        response.status = 200;
+        response.set_content(R"({"code":0})", "application/json");
+    });
+    auto request = requestTo(server, QStringLiteral("/slow"));
+    auto journal = std::make_shared<Journal>();
+    request->setDelegate(journal);
+    int blocks = 0;
+    request->startWithCompletionBlockWithSuccess([&](const NetBaseRequestPtr &) { ++blocks; },
+                                                 [&](const NetBaseRequestPtr &) { ++blocks; });
+    ASSERT_TRUE(testsupport::waitUntil([&] { return server.requestCount() == 1; }));
+    EXPECT_TRUE(request->isExecuting());
+    EXPECT_EQ(NetworkAgent::sharedAgent().runningRequestCount(), 1u);
+
+    request->stop();
+    EXPECT_FALSE(request->successCompletionBlock());
+    EXPECT_FALSE(request->delegate());
+    EXPECT_EQ(NetworkAgent::sharedAgent().runningRequestCount(), 0u);
+    server.release();
+    testsupport::spin(300);
+    EXPECT_EQ(blocks, 0);
+    EXPECT_TRUE(journal->events.isEmpty());
+    EXPECT_EQ(request->requestTask()->state(), URLSessionTask::State::Completed);
+}
+
+TEST(NetworkAgentCancel, CancelAllStopsEveryRunningRequest)
+{
+    LocalHttpServer server;
+    server.setResponder([&server](const httplib::Request &, httplib::Response &response) {
+        server.holdUntilReleased();
+        response.status = 200;
+    });
+    int blocks = 0;
+    std::vector<std::shared_ptr<TestRequest>> requests;
+    for (int i = 0; i < 3; ++i) {
+        auto request = requestTo(server, QStringLiteral("/r%1").arg(i));
+        request->startWithCompletionBlockWithSuccess([&](const NetBaseRequestPtr &) { ++blocks; },
+                                                     [&](const NetBaseRequestPtr &) { ++blocks; });
+        requests.push_back(request);
+    }
+    EXPECT_EQ(NetworkAgent::sharedAgent().runningRequestCount(), 3u);
+    NetworkAgent::sharedAgent().cancelAllRequests();
+    EXPECT_EQ(NetworkAgent::sharedAgent().runningRequestCount(), 0u);
+    server.release();
+    testsupport::spin(300);
+    EXPECT_EQ(blocks, 0);
+}
+
+TEST(NetworkAgentConcurrency, EachOfManyParallelRequestsGetsItsOwnAnswerOnce)
+{
+    LocalHttpServer server([](const httplib::Request &request, httplib::Response &response) {
+        response.status = 200;
+        response.set_content("{\"path\":\"" + request.path + "\"}", "application/json");
+    });
+    constexpr int count = 24;
+    std::vector<int> deliveries(count, 0);
+    std::vector<QString> answers(count);
+    for (int i = 0; i < count; ++i) {
+        auto request = requestTo(server, QStringLiteral("/item/%1").arg(i));
+        request->setRequestPriority(i % 3 == 0 ? NetBaseRequest::RequestPriorityHigh
+                                               : NetBaseRequest::RequestPriorityLow);
+        request->startWithCompletionBlockWithSuccess(
+            [&, i](const NetBaseRequestPtr &done) {
+                ++deliveries[i];
+                answers[i] = as<Dictionary>(done->responseJSONObject())->value("path")->description();
+            },
+            [&, i](const NetBaseRequestPtr &) { ++deliveries[i]; });
+        EXPECT_FLOAT_EQ(request->requestTask()->priority(),
+                        i % 3 == 0 ? URLSessionTask::HighPriority : URLSessionTask::LowPriority);
+    }
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] { return std::all_of(deliveries.begin(), deliveries.end(), [](int d) { return d > 0; }); }));
+    testsupport::spin(50);
+    for (int i = 0; i < count; ++i) {
+        EXPECT_EQ(deliveries[i], 1) << i;
+        EXPECT_EQ(answers[i], QStringLiteral("/item/%1").arg(i));
+    }
+    EXPECT_EQ(NetworkAgent::sharedAgent().runningRequestCount(), 0u);
+}

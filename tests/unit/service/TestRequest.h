@@ -1,0 +1,43 @@
+#pragma once
+
+#include "Service/NetBaseRequest.h"
+
+#include <QStringList>
+#include <atomic>
+
+// A request whose every overridable operation is a settable field, for exercising the agent.
+class TestRequest : public NetBaseRequest
+{
+public:
+    QString url;
+    QString base;
+    QString cdn;
+    bool cdnWanted = false;
+    double timeout = 5.0;
+    platform::ObjectPtr argument;
+    int64_t method = RequestMethodGET;
+    int64_t requestSerializer = RequestSerializerTypeHTTP;
+    int64_t responseSerializer = ResponseSerializerTypeJSON;
+    QStringList authorization;
+    QList<QPair<QString, QString>> headers;
+    platform::ObjectPtr validator;
+
+    std::atomic<bool> completePreprocessedOffMain{false};
+    std::atomic<int> completePreprocessorCalls{0};
+    std::atomic<int> failedPreprocessorCalls{0};
+
+    QString requestUrl() const override { return url; }
+    QString baseUrl() const override { return base; }
+    QString cdnUrl() const override { return cdn; }
+    bool useCDN() const override { return cdnWanted; }
+    double requestTimeoutInterval() const override { return timeout; }
+    platform::ObjectPtr requestArgument() override { return argument; }
+    int64_t requestMethod() const override { return method; }
+    int64_t requestSerializerType() const override { return requestSerializer; }
+    int64_t responseSerializerType() const override { return responseSerializer; }
+    QStringList requestAuthorizationHeaderFieldArray() const override { return authorization; }
+    QList<QPair<QString, QString>> requestHeaderFieldValueDictionary() const override { return headers; }
+    platform::ObjectPtr jsonValidator() const override { return validator; }
+    void requestCompletePreprocessor() override;
+    void requestFailedPreprocessor() override { ++failedPreprocessorCalls; }
+};
