@@ -1,9 +1,13 @@
+#include "support/PrivateMounts.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
 // Every suite runs inside a real application object so the main queue, timers and widgets work.
 int main(int argc, char **argv)
 {
+    // Before any thread exists: every thread and child of the test then shares the private mount namespace.
+    testsupport::PrivateMounts::enter();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
