@@ -43,7 +43,12 @@ QString LoopDrive::skipReason()
     if (control < 0)
         return QStringLiteral("no loop devices (/dev/loop-control: %1)").arg(errnoText());
     close(control);
-    if (QProcess::execute(QStringLiteral("mkfs.ext4"), {QStringLiteral("-V")}) != 0)
+    static const bool haveMkfs = [] {
+        QProcess mkfs;
+        mkfs.start(QStringLiteral("mkfs.ext4"), {QStringLiteral("-V")});
+        return mkfs.waitForFinished() && mkfs.exitStatus() == QProcess::NormalExit && mkfs.exitCode() == 0;
+    }();
+    if (!haveMkfs)
         return QStringLiteral("mkfs.ext4 is not installed");
     return {};
 }

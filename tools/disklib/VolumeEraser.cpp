@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
@@ -48,6 +49,24 @@ std::string devicePathOf(const MountEntry &entry, dev_t &rdev)
     const std::string target(link);
     const std::string path = "/dev/" + target.substr(target.rfind('/') + 1);
     return blockDevice(path, rdev) ? path : std::string();
+}
+
+// The size in bytes. sysfs tells anyone; the device node itself is open to root only.
+uint64_t sizeOf(const std::string &devicePath, dev_t device)
+{
+    std::ifstream sectors("/sys/dev/block/" + std::to_string(major(device)) + ":" +
+                          std::to_string(minor(device)) + "/size");
+    uint64_t count = 0;
+    if (sectors >> count && count > 0)
+        return count * 512;
+    uint64_t bytes = 0;
+    const int fd = open(devicePath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    if (ioctl(fd, BLKGETSIZE64, &bytes) != 0)
+        bytes = 0;
+    close(fd);
+    return bytes;
 }
 
 std::string oneLine(std::string text)
@@ -139,14 +158,11 @@ bool VolumeEraser::prepare(const std::string &mountPointArgument, const std::str
         return false;
     }
 
-    const int fd = open(m_devicePath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || ioctl(fd, BLKGETSIZE64, &m_deviceBytes) != 0) {
-        error = "cannot open " + m_devicePath + " (" + std::strerror(errno) + ")";
-        if (fd >= 0)
-            close(fd);
+    m_deviceBytes = sizeOf(m_devicePath, m_device);
+    if (m_deviceBytes == 0) {
+        error = "cannot read the size of " + m_devicePath;
         return false;
     }
-    close(fd);
     return true;
 }
 

@@ -1,0 +1,282 @@
+#include "ToolRun.h"
+#include "support/LoopDrive.h"
+#include "support/SampleInstaller.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+#include <plist/plist.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using testsupport::LoopDrive;
+using testsupport::SampleInstaller;
+
+namespace {
+
+class CreateInstallMedia : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (const QString reason = LoopDrive::skipReason(); !reason.isEmpty())
+            GTEST_SKIP() << reason.toStdString();
+    }
+
+    static QString fileText(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+};
+
+// The percentages on the line that starts with the title ("Copying to disk: 0%... 10%... 100%"); empty when
+// there is no such line or it has another form.
+QList<int> percentages(const QString &output, const QString &title)
+{
+    static const QRegularExpression form(QStringLiteral("^[^:]+: 0%(\\.\\.\\. \\d+%)*$"));
+    for (const QString &line : output.split('\n')) {
+        if (!line.startsWith(title + ": "))
+            continue;
+        if (!form.match(line).hasMatch())
+            return {};
+        QList<int> values;
+        for (const QString &part : line.mid(title.size() + 2).split("... "))
+            values << part.chopped(1).toInt();
+        return values;
+    }
+    return {};
+}
+
+bool strictlyRisingTo100(const QList<int> &values)
+{
+    for (qsizetype i = 1; i < values.size(); ++i)
+        if (values[i] <= values[i - 1])
+            return false;
+    return values.size() >= 2 && values.first() == 0 && values.last() == 100;
+}
+
+} // namespace
+
+TEST_F(CreateInstallMedia, PutsTheWholeBundleOnTheRenamedVolume)
+{
+    LoopDrive drive("USB Drive", 96 * 1024 * 1024);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    ASSERT_TRUE(writeText("/Volumes/USB Drive/old.txt", "old"));
+    SampleInstaller installer("Install macOS Mojave", "10.14.6", "40M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+
+    // As the application runs it: the tool's own path again first, the installer as a bare path.
+    const ToolRun run =
+        ToolRun::run(installer.toolPath(), {installer.toolPath(), "--volume", "/Volumes/USB Drive",
+                                            installer.path(), "--nointeraction"});
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+    EXPECT_TRUE(run.errorLines().isEmpty()) << run.output.toStdString();
+    EXPECT_TRUE(strictlyRisingTo100(percentages(run.output, "Erasing disk"))) << run.output.toStdString();
+    EXPECT_TRUE(strictlyRisingTo100(percentages(run.output, "Copying to disk"))) << run.output.toStdString();
+    const qsizetype copying = run.output.indexOf("Copying to disk: ");
+    const qsizetype bootable = run.output.indexOf("\nMaking disk bootable...\n");
+    const qsizetype available =
+        run.output.indexOf("\nInstall media now available at \"/Volumes/Install macOS Mojave\"\n");
+    EXPECT_TRUE(run.output.indexOf("Erasing disk: ") < copying && copying < bootable && bootable < available)
+        << run.output.toStdString();
+
+    const QString volume = "/Volumes/Install macOS Mojave";
+    EXPECT_EQ(drive.mountPoints(), QStringList{volume});
+    EXPECT_FALSE(QFile::exists(volume + "/old.txt"));
+    const QString copy = volume + "/Install macOS Mojave.app";
+    EXPECT_EQ(treeDifferences(installer.path(), copy), QString());
+    EXPECT_TRUE(fileText(volume + "/.IAPhysicalMedia").contains("<string>Install macOS Mojave.app</string>"));
+    EXPECT_EQ(fileText(volume + "/.VolumeIcon.icns"),
+              fileText(installer.path() + "/Contents/Resources/InstallAssistant.icns"));
+
+    // What was reported as done is on the disk, not only in memory of this mount.
+    ASSERT_TRUE(drive.unmountAll());
+    ASSERT_TRUE(drive.mountAt("/Volumes/Check")) << drive.error().toStdString();
+    EXPECT_EQ(treeDifferences(installer.path(), "/Volumes/Check/Install macOS Mojave.app"), QString());
+}
+
+TEST_F(CreateInstallMedia, KeepsLinksModesTimesAndSpecialFiles)
+{
+    LoopDrive drive("Links", 48 * 1024 * 1024);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    SampleInstaller installer("Install macOS Catalina", "10.15", "3M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    const QString extra = installer.path() + "/Contents/Extra";
+    ASSERT_TRUE(QDir().mkpath(extra + "/Locked/Inner"));
+    ASSERT_TRUE(writeText(extra + "/Locked/Inner/secret", "x"));
+    ASSERT_TRUE(writeText(extra + "/private", "p"));
+    ASSERT_EQ(chmod(QFile::encodeName(extra + "/private").constData(), 0600), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(extra + "/Locked").constData(), 0500), 0);
+    ASSERT_EQ(link(QFile::encodeName(extra + "/private").constData(),
+                   QFile::encodeName(extra + "/hard").constData()),
+              0);
+    ASSERT_TRUE(QFile::link("../SharedSupport", extra + "/support"));
+    ASSERT_TRUE(QFile::link("/nonexistent/target", extra + "/dangling"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(extra + "/pipe").constData(), 0640), 0);
+    ASSERT_EQ(chown(QFile::encodeName(extra + "/private").constData(), 65534, 65534), 0);
+    ASSERT_TRUE(writeText(extra + "/empty", ""));
+
+    const ToolRun run = ToolRun::run(installer.toolPath(), {"--volume", "/Volumes/Links", "--nointeraction"});
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+    const QString copy = "/Volumes/Install macOS Catalina/Install macOS Catalina.app";
+    EXPECT_EQ(treeDifferences(installer.path(), copy), QString());
+    struct stat a
+    {
+    }, b{};
+    ASSERT_EQ(stat(QFile::encodeName(copy + "/Contents/Extra/private").constData(), &a), 0);
+    ASSERT_EQ(stat(QFile::encodeName(copy + "/Contents/Extra/hard").constData(), &b), 0);
+    EXPECT_EQ(a.st_ino, b.st_ino) << "hard links stay one file";
+    EXPECT_EQ(a.st_nlink, 2u);
+    chmod(QFile::encodeName(extra + "/Locked").constData(), 0700);
+}
+
+TEST_F(CreateInstallMedia, AcceptsEveryFormTheSystemPassesAndRefusesTheRest)
+{
+    LoopDrive drive("Target", 48 * 1024 * 1024);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    SampleInstaller installer("Install OS X El Capitan", "10.11", "4M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    const QString tool = installer.toolPath();
+    const QString volume = "/Volumes/Install OS X El Capitan";
+
+    // The older installers' form: --applicationpath before the bundle.
+    ToolRun run = ToolRun::run(tool, {tool, "--volume", "/Volumes/Target", "--applicationpath",
+                                      installer.path(), "--nointeraction"});
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+    EXPECT_EQ(drive.mountPoint(), volume);
+    // No bundle named: the one the tool lives in. The volume already has the display name.
+    run = ToolRun::run(tool, {"--volume", volume, "--nointeraction"});
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+    EXPECT_EQ(drive.mountPoint(), volume);
+
+    // A binary Info.plist says the same.
+    const QString plistPath = installer.path() + "/Contents/Info.plist";
+    QFile plistFile(plistPath);
+    ASSERT_TRUE(plistFile.open(QIODevice::ReadOnly));
+    const QByteArray xml = plistFile.readAll();
+    plistFile.close();
+    plist_t root = nullptr;
+    plist_from_xml(xml.constData(), static_cast<uint32_t>(xml.size()), &root);
+    ASSERT_TRUE(root);
+    char *binary = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(root, &binary, &length);
+    plist_free(root);
+    ASSERT_TRUE(plistFile.open(QIODevice::WriteOnly));
+    plistFile.write(binary, length);
+    plistFile.close();
+    plist_to_bin_free(binary);
+    run = ToolRun::run(tool, {"--volume", volume, installer.path(), "--nointeraction"});
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+    EXPECT_EQ(drive.mountPoint(), volume);
+    EXPECT_EQ(treeDifferences(installer.path(), volume + "/Install OS X El Capitan.app"), QString());
+
+    struct Refusal
+    {
+        QString program;
+        QStringList arguments;
+        QString reason;
+    };
+    QDir().mkpath(installer.folder() + "/Empty.app/Contents");
+    const QList<Refusal> refusals = {
+        {tool, {"--volume"}, "--volume needs a path"},
+        {tool, {installer.path(), "--nointeraction"}, "no volume given"},
+        {tool, {"--volume", volume, "--downloadassets"}, "unknown option"},
+        {tool, {"--volume", volume, "--volume", volume}, "more than one volume"},
+        {tool, {"--volume", volume, installer.path(), installer.path()}, "more than one installer"},
+        {ToolRun::tool("createinstallmedia"), {"--volume", volume, "--nointeraction"}, "not inside one"},
+        {tool,
+         {"--volume", volume, installer.folder() + "/Empty.app", "--nointeraction"},
+         "does not appear to be a valid OS installer application."},
+        {tool, {"--volume", "/tmp", "--nointeraction"}, "only volumes mounted below /Volumes"},
+        {tool, {"--volume", "/", "--nointeraction"}, "start-up volume"},
+        {tool,
+         {"--volume", volume, volume + "/Install OS X El Capitan.app", "--nointeraction"},
+         "on the volume to be erased"},
+    };
+    for (const auto &refusal : refusals) {
+        run = ToolRun::run(refusal.program, refusal.arguments);
+        EXPECT_NE(run.exitCode, 0) << refusal.arguments.join(' ').toStdString();
+        ASSERT_FALSE(run.errorLines().isEmpty()) << run.output.toStdString();
+        EXPECT_TRUE(run.errorLines().first().contains(refusal.reason)) << run.output.toStdString();
+    }
+    EXPECT_EQ(drive.mountPoint(), volume);
+    EXPECT_EQ(treeDifferences(installer.path(), volume + "/Install OS X El Capitan.app"), QString())
+        << "refused runs change nothing";
+}
+
+TEST_F(CreateInstallMedia, RunsOnlyAsRoot)
+{
+    if (const QString missing = ToolRun::setprivMissing(); !missing.isEmpty())
+        GTEST_SKIP() << missing.toStdString();
+    LoopDrive drive("Nobody's", 48 * 1024 * 1024);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    SampleInstaller installer("Install macOS Mojave", "10.14", "2M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    const ToolRun run = ToolRun::runAsNobody(
+        installer.toolPath(), {"--volume", "/Volumes/Nobody's", installer.path(), "--nointeraction"},
+        ToolRun::environment());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.output, "This tool needs to be run as root.\n");
+    EXPECT_EQ(drive.mountPoint(), "/Volumes/Nobody's");
+}
+
+TEST_F(CreateInstallMedia, AsksBeforeErasingWithoutNoInteraction)
+{
+    LoopDrive drive("Ask Me", 48 * 1024 * 1024);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    ASSERT_TRUE(writeText("/Volumes/Ask Me/data", "keep"));
+    SampleInstaller installer("Install macOS Mojave", "10.14", "2M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    const QStringList arguments{"--volume", "/Volumes/Ask Me", installer.path()};
+
+    for (const QByteArray &answer : {QByteArray("n\n"), QByteArray("yes\n"), QByteArray()}) {
+        const ToolRun run = ToolRun::run(installer.toolPath(), arguments, ToolRun::environment(), answer);
+        EXPECT_NE(run.exitCode, 0) << answer.constData();
+        EXPECT_TRUE(run.says("If you wish to continue type (Y) then press return: "))
+            << run.output.toStdString();
+        EXPECT_TRUE(run.says("\nAborted; the volume was not erased.\n")) << run.output.toStdString();
+        EXPECT_FALSE(run.says("Erasing disk"));
+        EXPECT_EQ(fileText("/Volumes/Ask Me/data"), "keep");
+    }
+    const ToolRun run = ToolRun::run(installer.toolPath(), arguments, ToolRun::environment(), "Y\n");
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+    EXPECT_EQ(drive.mountPoint(), "/Volumes/Install macOS Mojave");
+}
+
+TEST_F(CreateInstallMedia, FailsCleanlyOnADriveTooSmall)
+{
+    SampleInstaller installer("Install macOS Mojave", "10.14", "40M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    {
+        // Clearly too small: refused before anything is erased.
+        LoopDrive drive("Tiny", 16 * 1024 * 1024);
+        ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+        ASSERT_TRUE(writeText("/Volumes/Tiny/data", "keep"));
+        const ToolRun run =
+            ToolRun::run(installer.toolPath(), {"--volume", "/Volumes/Tiny", "--nointeraction"},
+                         ToolRun::environment(), {}, 60000);
+        ASSERT_TRUE(run.finished) << "it hung";
+        EXPECT_NE(run.exitCode, 0);
+        ASSERT_EQ(run.errorLines().size(), 1) << run.output.toStdString();
+        EXPECT_TRUE(run.errorLines().first().contains("too small")) << run.output.toStdString();
+        EXPECT_EQ(fileText("/Volumes/Tiny/data"), "keep");
+    }
+    {
+        // The disk is larger than the bundle, the new file system's free space is not.
+        LoopDrive drive("Almost", 41 * 1024 * 1024);
+        ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+        const ToolRun run =
+            ToolRun::run(installer.toolPath(), {"--volume", "/Volumes/Almost", "--nointeraction"},
+                         ToolRun::environment(), {}, 60000);
+        ASSERT_TRUE(run.finished) << "it hung";
+        EXPECT_NE(run.exitCode, 0);
+        ASSERT_EQ(run.errorLines().size(), 1) << run.output.toStdString();
+        EXPECT_TRUE(run.errorLines().first().contains("are free after erasing")) << run.output.toStdString();
+        EXPECT_FALSE(run.says("Install media now available"));
+    }
+}
