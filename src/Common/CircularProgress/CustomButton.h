@@ -1,0 +1,172 @@
+#pragma once
+
+#include "Common/CircularProgress/TrackingArea.h"
+#include "Platform/Layers/LayerHost.h"
+#include "Platform/Layers/TextLayer.h"
+
+#include <QByteArray>
+#include <QColor>
+#include <QPointer>
+#include <QPushButton>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+// A push button drawn entirely with layers: a rounded background, an optional border and shadow, and the
+// title in a centred text layer. While the mouse is held down on it, it shows its active colours and shadow,
+// reached by a short colour transition; releasing over it sends the action to the target. Leaving it while
+// pressed abandons the press. Keyboard activation (space, return) clicks it as well.
+class CustomButton : public QPushButton, public TrackingArea::Owner
+{
+    Q_OBJECT
+
+public:
+    enum State
+    {
+        MixedState = -1,
+        OffState = 0,
+        OnState = 1
+    };
+    // The colour properties that always hold a colour; each can take a generator that overrides it.
+    enum class ColorProperty
+    {
+        TextColor,
+        ActiveTextColor,
+        BorderColor,
+        ActiveBorderColor,
+        BackgroundColor,
+        ActiveBackgroundColor,
+        ShadowColor
+    };
+    using ColorGenerator = std::function<QColor()>;
+
+    // init(): a zero frame; also the constructor layout descriptions use.
+    explicit CustomButton(QWidget *parent = nullptr);
+    // frame: in the parent's coordinates.
+    explicit CustomButton(const QRect &frame, QWidget *parent = nullptr);
+    ~CustomButton() override;
+
+    // A round button of radius r centred on c (in the parent's coordinates), its title in the system font at
+    // 2r/3.
+    static CustomButton *circularButton(const QString &title, double radius, const QPointF &center,
+                                        QWidget *parent = nullptr);
+
+    QColor textColor() const { return m_textColor; }
+    virtual void setTextColor(const QColor &color);
+    QColor activeTextColor() const { return m_activeTextColor; }
+    virtual void setActiveTextColor(const QColor &color);
+    double cornerRadius() const { return m_cornerRadius; }
+    virtual void setCornerRadius(double radius);
+    double borderWidth() const { return m_borderWidth; }
+    virtual void setBorderWidth(double width);
+    QColor borderColor() const { return m_borderColor; }
+    virtual void setBorderColor(const QColor &color);
+    QColor activeBorderColor() const { return m_activeBorderColor; }
+    virtual void setActiveBorderColor(const QColor &color);
+    QColor backgroundColor() const { return m_backgroundColor; }
+    virtual void setBackgroundColor(const QColor &color);
+    QColor activeBackgroundColor() const { return m_activeBackgroundColor; }
+    virtual void setActiveBackgroundColor(const QColor &color);
+    double shadowRadius() const { return m_shadowRadius; }
+    virtual void setShadowRadius(double radius);
+    // Exactly −1 means the inactive value applies while active.
+    double activeShadowRadius() const { return m_activeShadowRadius; }
+    virtual void setActiveShadowRadius(double radius);
+    double shadowOpacity() const { return m_shadowOpacity; }
+    virtual void setShadowOpacity(double opacity);
+    double activeShadowOpacity() const { return m_activeShadowOpacity; }
+    virtual void setActiveShadowOpacity(double opacity);
+    QColor shadowColor() const { return m_shadowColor; }
+    virtual void setShadowColor(const QColor &color);
+    // None means the (generated) shadow colour applies while active.
+    std::optional<QColor> activeShadowColor() const { return m_activeShadowColor; }
+    virtual void setActiveShadowColor(std::optional<QColor> color);
+
+    // Takes effect at the next colour transition. An empty generator removes the override.
+    ColorGenerator colorGenerator(ColorProperty property) const;
+    void setColorGenerator(ColorProperty property, ColorGenerator generator);
+
+    QString title() const { return text(); }
+    void setTitle(const QString &title);
+    int state() const { return m_state; }
+    void setState(int state) { m_state = state; }
+    bool isActive() const { return m_state == OnState; }
+    bool isMouseDown() const { return m_isMouseDown; }
+
+    // Target and action: on release the target's invokable named by the action is called with the button
+    // (a method taking QObject *, or one without arguments). Without a target nothing is sent.
+    QObject *target() const { return m_target; }
+    void setTarget(QObject *target) { m_target = target; }
+    QByteArray action() const { return m_action; }
+    void setAction(const QByteArray &action) { m_action = action; }
+
+    const platform::TextLayerPtr &titleLayer() const { return m_titleLayer; }
+    platform::LayerHost &host() { return *m_host; }
+    const TrackingArea *trackingArea() const { return m_trackingArea.get(); }
+
+    virtual void setup();
+    virtual void positionTitle();
+    virtual void animateColor();
+    virtual void updateLayer();
+    void setNeedsLayout();
+    void setNeedsDisplay() { m_host->setNeedsDisplay(); }
+
+    // The action closure's entry point (see ActionClosure).
+    Q_INVOKABLE void callClosure(QObject *sender);
+
+    void mouseEntered(QEvent *event) override;
+    void mouseExited(QEvent *event) override;
+
+protected:
+    virtual void mouseDown(QMouseEvent *event);
+    virtual void mouseUp(QMouseEvent *event);
+
+    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+
+private:
+    QColor colorFor(ColorProperty property) const;
+    void toggleState();
+    void sendAction();
+    void updateTrackingAreas();
+    void updateContentsScale();
+    void applyFontToTitle();
+    void colorsChanged();
+
+    QColor m_textColor;
+    QColor m_activeTextColor;
+    double m_cornerRadius = 4.0;
+    double m_borderWidth = 0.0;
+    QColor m_borderColor;
+    QColor m_activeBorderColor;
+    QColor m_backgroundColor;
+    QColor m_activeBackgroundColor;
+    double m_shadowRadius = 0.0;
+    double m_activeShadowRadius = -1.0;
+    double m_shadowOpacity = 0.0;
+    double m_activeShadowOpacity = -1.0;
+    QColor m_shadowColor;
+    std::optional<QColor> m_activeShadowColor;
+
+    platform::LayerHost *m_host;
+    platform::TextLayerPtr m_titleLayer;
+    bool m_isMouseDown = false;
+    bool m_keyDown = false;
+    std::unique_ptr<TrackingArea> m_trackingArea;
+    std::map<ColorProperty, ColorGenerator> m_colorGenerators;
+    int m_state = OffState;
+    QPointer<QObject> m_target;
+    QByteArray m_action;
+    bool m_layoutQueued = false;
+};

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "Platform/Layers/Layer.h"
+
+#include <QFont>
+#include <QString>
+
+namespace platform {
+
+// A layer that draws a string from the top of its bounds, in one font at the layer's font size (in layer
+// units, that is points). The font's own size is not used.
+class TextLayer : public Layer
+{
+public:
+    enum class Alignment
+    {
+        Natural,
+        Left,
+        Right,
+        Center,
+        Justified
+    };
+
+    TextLayer();
+    static std::shared_ptr<TextLayer> create();
+
+    QString string() const { return m_string; }
+    void setString(const QString &string);
+    QFont font() const { return m_font; }
+    void setFont(const QFont &font);
+    // 36 by default, as on the platform.
+    double fontSize() const { return m_fontSize; }
+    void setFontSize(double size);
+    // Opaque white by default; an invalid colour draws nothing.
+    QColor foregroundColor() const { return m_foregroundColor; }
+    void setForegroundColor(const QColor &color);
+    Alignment alignmentMode() const { return m_alignment; }
+    void setAlignmentMode(Alignment alignment);
+    bool isWrapped() const { return m_wrapped; }
+    void setWrapped(bool wrapped);
+
+    // The font at the layer's size, as it is drawn.
+    QFont renderFont() const;
+    // The size the text needs: its width, and the line height times the number of lines.
+    QSizeF preferredFrameSize() const override;
+
+    QVariant valueForKey(const QString &key) const override;
+    bool isAnimatableKey(const QString &key) const override;
+
+protected:
+    LayerPtr makeModelCopy() const override;
+    bool storeValue(const QString &key, const QVariant &value) override;
+    void drawContents(QPainter &painter) const override;
+
+private:
+    struct Cache;
+
+    QString m_string;
+    QFont m_font;
+    double m_fontSize = 36.0;
+    QColor m_foregroundColor{Qt::white};
+    Alignment m_alignment = Alignment::Natural;
+    bool m_wrapped = false;
+    // Shared with presentation copies, so the laid-out text survives frames of a colour animation.
+    std::shared_ptr<Cache> m_cache;
+};
+
+using TextLayerPtr = std::shared_ptr<TextLayer>;
+
+} // namespace platform
