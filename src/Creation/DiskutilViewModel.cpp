@@ -57,7 +57,10 @@ void DiskutilViewModel::diskutilList()
 {
     std::vector<DiskModelPtr> disks;
     for (const platform::MountEntry &entry : platform::MountTable::visibleVolumes())
-        if (entry.mountPoint.startsWith(QLatin1String("/Volumes")))
+        // A file system mounted on /Volumes itself (Linux allows it) holds the volumes; it is not one of
+        // them.
+        if (entry.mountPoint.startsWith(QLatin1String("/Volumes")) &&
+            entry.mountPoint != QLatin1String("/Volumes"))
             disks.push_back(DiskModel::initWithURL(entry.mountPoint));
     reportCompletion(disks);
 }

@@ -88,3 +88,57 @@ TEST(PrivilegedTask, NoArgumentsMeansAnEmptyVector)
     EXPECT_EQ(task->outputFileHandle()->readDataToEndOfFile(), "0\n");
     task->waitUntilExit();
 }
+
+#include "Platform/Authorization.h"
+#include "support/FakePkexec.h"
+#include "support/Unprivileged.h"
+
+// As an ordinary user the task goes through pkexec and our helper; each answer of the user maps onto the
+// platform's status values.
+TEST(PrivilegedTaskAsUser, PkexecAnswersMapToStatusValues)
+{
+    using testsupport::FakePkexec;
+    using testsupport::Unprivileged;
+    if (!Unprivileged::isUnprivilegedRun()) {
+        const QString reason = Unprivileged::skipReason();
+        if (!reason.isEmpty())
+            GTEST_SKIP() << reason.toStdString();
+        const auto result = Unprivileged::runCurrentTestUnprivileged();
+        EXPECT_EQ(result.exitCode, 0) << result.output.toStdString();
+        return;
+    }
+    ASSERT_NE(::geteuid(), 0u);
+    {
+        FakePkexec fake(FakePkexec::Mode::Allow);
+        ASSERT_TRUE(fake.isValid());
+        fake.putFirstOnPath();
+        auto task = PrivilegedTask::initWithLaunchPath("/bin/echo", {"安装 a", "b"});
+        ASSERT_EQ(task->launch(), 0);
+        EXPECT_GT(task->processIdentifier(), 0);
+        EXPECT_EQ(task->outputFileHandle()->readDataToEndOfFile(), QByteArray("安装 a b\n"))
+            << "the helper's marker is not part of the program's output";
+        task->waitUntilExit();
+        EXPECT_TRUE(task->exitedSuccessfully());
+        ASSERT_EQ(fake.calls().size(), 1);
+        EXPECT_EQ(fake.calls().first().arguments.first(), platform::Authorization::helperPath());
+    }
+    {
+        FakePkexec fake(FakePkexec::Mode::Dismiss);
+        fake.putFirstOnPath();
+        auto task = PrivilegedTask::initWithLaunchPath("/bin/echo", {"x"});
+        EXPECT_EQ(task->launch(), -60006);
+        EXPECT_EQ(task->processIdentifier(), 0);
+        EXPECT_FALSE(task->outputFileHandle());
+        task->waitUntilExit();
+        EXPECT_FALSE(task->isRunning());
+    }
+    {
+        FakePkexec fake(FakePkexec::Mode::Deny);
+        fake.putFirstOnPath();
+        EXPECT_EQ(PrivilegedTask::initWithLaunchPath("/bin/echo")->launch(), -60005);
+    }
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", "/nonexistent");
+    EXPECT_EQ(PrivilegedTask::initWithLaunchPath("/bin/echo")->launch(), -70001);
+    qputenv("PATH", path);
+}

@@ -1,0 +1,224 @@
+#include "Creation/DiskutilViewModel.h"
+#include "support/EventLoop.h"
+#include "support/FakePkexec.h"
+#include "support/LoopDrive.h"
+#include "support/SampleInstaller.h"
+#include "support/Unprivileged.h"
+
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using testsupport::LoopDrive;
+using testsupport::SampleInstaller;
+
+namespace {
+
+class Recorder : public DiskutilViewModelDelegate
+{
+public:
+    std::vector<double> progress;
+    std::vector<DiskutilResult> results;
+    std::vector<qint64> progressTimes;
+    QElapsedTimer clock;
+
+    Recorder() { clock.start(); }
+    bool respondsToProgress() const override { return true; }
+    bool respondsToCompletion() const override { return true; }
+    void diskutilViewModelProgress(DiskutilViewModel &, double value) override
+    {
+        progress.push_back(value);
+        progressTimes.push_back(clock.elapsed());
+    }
+    void diskutilViewModelCompletion(DiskutilViewModel &, const DiskutilResult &result) override
+    {
+        if (!std::holds_alternative<std::vector<DiskModelPtr>>(result))
+            results.push_back(result);
+    }
+};
+
+// Our disk tools first on PATH, as the application arranges at start-up.
+class ToolsOnPath
+{
+public:
+    ToolsOnPath() : m_saved(qgetenv("PATH"))
+    {
+        qputenv("PATH", QFile::encodeName(SampleInstaller::buildDirectory() + "/bin") + ":" + m_saved);
+    }
+    ~ToolsOnPath() { qputenv("PATH", m_saved); }
+
+private:
+    QByteArray m_saved;
+};
+
+QByteArray treeDigest(const QString &root)
+{
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next().mid(root.size());
+    files.sort();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const QString &file : files) {
+        hash.addData(file.toUtf8());
+        QFile f(root + file);
+        if (f.open(QIODevice::ReadOnly))
+            hash.addData(&f);
+    }
+    return hash.result().toHex();
+}
+
+#define REQUIRE_DRIVES()                                                                                     \
+    if (const QString reason = LoopDrive::skipReason(); !reason.isEmpty())                                   \
+    GTEST_SKIP() << reason.toStdString()
+
+} // namespace
+
+TEST(CreationJobOnDrive, ErasesThenCreatesTheInstallerDrive)
+{
+    REQUIRE_DRIVES();
+    ToolsOnPath tools;
+    LoopDrive drive("USB", 96 * 1024 * 1024);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    SampleInstaller installer("Install macOS Mojave", "10.14.6", "40M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+
+    auto job = DiskutilViewModel::create();
+    auto recorder = std::make_shared<Recorder>();
+    job->setDelegate(recorder);
+    auto disk = DiskModel::initWithURL("/Volumes/USB");
+    job->eraseDiskWithDiskModel(disk);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 60000));
+    ASSERT_TRUE(std::holds_alternative<DiskModelPtr>(recorder->results[0]));
+    EXPECT_TRUE(QRegularExpression("^/Volumes/QRT[A-Z]{8}$").match(disk->volume()).hasMatch());
+    EXPECT_EQ(drive.mountPoint(), disk->volume()) << "the drive is mounted under its new name";
+
+    auto macOS = MacOSModel::initWithURL(installer.path());
+    ASSERT_TRUE(macOS->installMacOS());
+    job->installMacOSWithMacOSModel(macOS, disk);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->results.size() > 1; }, 180000));
+    testsupport::spin(1500);
+
+    ASSERT_EQ(recorder->results.size(), 2u) << "yes arrives once";
+    ASSERT_TRUE(std::holds_alternative<bool>(recorder->results[1]));
+    EXPECT_TRUE(std::get<bool>(recorder->results[1]));
+    ASSERT_FALSE(recorder->progress.empty());
+    EXPECT_DOUBLE_EQ(recorder->progress.back(), 1.0);
+    for (size_t i = 0; i + 1 < recorder->progress.size(); ++i) {
+        EXPECT_LE(recorder->progress[i], recorder->progress[i + 1]);
+        EXPECT_LE(recorder->progress[i], 0.99);
+    }
+    // Ticks come about once a second (the final 1.0 follows the tool's end, not a tick).
+    for (size_t i = 1; i + 1 < recorder->progressTimes.size(); ++i)
+        EXPECT_NEAR(recorder->progressTimes[i] - recorder->progressTimes[i - 1], 1000, 400);
+
+    EXPECT_EQ(drive.mountPoint(), "/Volumes/Install macOS Mojave");
+    const QString copied = "/Volumes/Install macOS Mojave/Install macOS Mojave.app";
+    ASSERT_TRUE(QFileInfo(copied).isDir());
+    EXPECT_EQ(treeDigest(copied), treeDigest(installer.path())) << "the drive holds the installer";
+}
+
+TEST(CreationJobOnDrive, ADriveTooSmallEndsInNoWithoutHanging)
+{
+    REQUIRE_DRIVES();
+    ToolsOnPath tools;
+    LoopDrive drive("SMALL", 16 * 1024 * 1024);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    SampleInstaller installer("Install macOS Catalina", "10.15", "40M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    auto job = DiskutilViewModel::create();
+    auto recorder = std::make_shared<Recorder>();
+    job->setDelegate(recorder);
+    auto disk = DiskModel::initWithURL("/Volumes/SMALL");
+    job->eraseDiskWithDiskModel(disk);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 60000));
+    ASSERT_TRUE(std::holds_alternative<DiskModelPtr>(recorder->results[0]));
+    job->installMacOSWithMacOSModel(MacOSModel::initWithURL(installer.path()), disk);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->results.size() > 1; }, 120000));
+    EXPECT_FALSE(std::get<bool>(recorder->results[1]));
+    for (double p : recorder->progress)
+        EXPECT_LT(p, 1.0);
+}
+
+TEST(CreationJobOnDrive, AnEraseThatFailsKeepsTheDrive)
+{
+    REQUIRE_DRIVES();
+    ToolsOnPath tools;
+    auto job = DiskutilViewModel::create();
+    auto recorder = std::make_shared<Recorder>();
+    job->setDelegate(recorder);
+    // Nothing is mounted there: the disk utility says "Error:" and exits non-zero.
+    auto disk = std::make_shared<DiskModel>();
+    disk->setName("GONE");
+    disk->setVolume("/Volumes/GONE");
+    job->eraseDiskWithDiskModel(disk);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 30000));
+    EXPECT_FALSE(std::get<bool>(recorder->results[0]));
+    EXPECT_EQ(disk->volume(), "/Volumes/GONE");
+}
+
+TEST(CreationJobOnDrive, AQuoteAndCommandTextInTheMountPathRunNothing)
+{
+    REQUIRE_DRIVES();
+    ToolsOnPath tools;
+    // A name holds no "/", so the injected commands would write into the shell's working directory.
+    QTemporaryDir scratch;
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(scratch.path()));
+    const QString name = QStringLiteral("it's $(touch ran) `touch ran`");
+    LoopDrive drive("QUOTE", 32 * 1024 * 1024, false);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    ASSERT_TRUE(drive.mountAt("/Volumes/" + name)) << drive.error().toStdString();
+    const QString marker = scratch.filePath("ran");
+    auto job = DiskutilViewModel::create();
+    auto recorder = std::make_shared<Recorder>();
+    job->setDelegate(recorder);
+    auto disk = DiskModel::initWithURL(drive.mountPoint());
+    EXPECT_EQ(disk->volume(), "/Volumes/" + name);
+    job->eraseDiskWithDiskModel(disk);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 60000));
+    EXPECT_TRUE(std::holds_alternative<DiskModelPtr>(recorder->results[0])) << "the erase itself works";
+    EXPECT_FALSE(QFile::exists(marker));
+    QDir::setCurrent(before);
+}
+
+// An ordinary user's create step: a dismissed or denied credentials dialog ends the step with no, and
+// nothing is measured.
+TEST(CreationJobOnDrive, ACancelledOrDeniedAuthorizationReportsNo)
+{
+    using testsupport::FakePkexec;
+    using testsupport::Unprivileged;
+    if (!Unprivileged::isUnprivilegedRun()) {
+        const QString reason = Unprivileged::skipReason();
+        if (!reason.isEmpty())
+            GTEST_SKIP() << reason.toStdString();
+        const auto result = Unprivileged::runCurrentTestUnprivileged();
+        EXPECT_EQ(result.exitCode, 0) << result.output.toStdString();
+        return;
+    }
+    for (FakePkexec::Mode mode : {FakePkexec::Mode::Dismiss, FakePkexec::Mode::Deny}) {
+        FakePkexec fake(mode);
+        fake.putFirstOnPath();
+        auto macOS = std::make_shared<MacOSModel>();
+        macOS->setName("Install macOS Mojave");
+        macOS->setPath("/tmp/Install macOS Mojave.app");
+        macOS->setVolume("/Volumes/Install macOS Mojave");
+        auto disk = std::make_shared<DiskModel>();
+        disk->setVolume("/Volumes/QRTAAAAAAAA");
+        auto job = DiskutilViewModel::create();
+        auto recorder = std::make_shared<Recorder>();
+        job->setDelegate(recorder);
+        job->installMacOSWithMacOSModel(macOS, disk);
+        ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 20000));
+        testsupport::spin(1300);
+        ASSERT_EQ(recorder->results.size(), 1u);
+        EXPECT_FALSE(std::get<bool>(recorder->results[0]));
+        EXPECT_TRUE(recorder->progress.empty()) << "no timer after a refused launch";
+        EXPECT_FALSE(job->timer());
+        EXPECT_EQ(fake.calls().size(), 1);
+    }
+}

@@ -1,0 +1,58 @@
+#include "support/Unprivileged.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace testsupport {
+
+bool Unprivileged::isUnprivilegedRun()
+{
+    return qEnvironmentVariable("BOOTDRIVE_TEST_UNPRIVILEGED") == "1";
+}
+
+QString Unprivileged::skipReason()
+{
+    if (::geteuid() != 0)
+        return QStringLiteral("needs root to start the test again as an ordinary user");
+    if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        return QStringLiteral("needs setpriv (util-linux) to drop rights");
+    return {};
+}
+
+Unprivileged::Result Unprivileged::runCurrentTestUnprivileged(const QStringList &environment)
+{
+    const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const QString filter = QStringLiteral("%1.%2").arg(info->test_suite_name(), info->name());
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("BOOTDRIVE_TEST_UNPRIVILEGED"), QStringLiteral("1"));
+    env.insert(QStringLiteral("BOOTDRIVE_TEST_PRIVATE_MOUNTS"), QStringLiteral("0"));
+    env.insert(QStringLiteral("HOME"), QStringLiteral("/tmp"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QStringLiteral("/tmp"));
+    for (const QString &entry : environment)
+        env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral("setpriv"),
+                  {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                   QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
+                   QStringLiteral("--gtest_filter=") + filter});
+    Result result;
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        result.output = QStringLiteral("timed out\n") + QString::fromUtf8(process.readAll());
+        return result;
+    }
+    result.output = QString::fromUtf8(process.readAll());
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    // The inner run must have run the test, not skipped it.
+    if (!result.output.contains(QStringLiteral("[  PASSED  ] 1 test")))
+        result.exitCode = result.exitCode == 0 ? 1 : result.exitCode;
+    return result;
+}
+
+} // namespace testsupport

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace testsupport {
+
+// Runs parts of a test as an ordinary user. The test calls runCurrentTestUnprivileged() as root: the test
+// program starts again as "nobody" with only this test selected, and there isUnprivilegedRun() is true.
+class Unprivileged
+{
+public:
+    struct Result
+    {
+        int exitCode = -1;
+        QString output;
+    };
+
+    static bool isUnprivilegedRun();
+    // Why it cannot be done here (not root, setpriv missing); empty when it can.
+    static QString skipReason();
+    // Extra environment "NAME=value" entries are passed on.
+    static Result runCurrentTestUnprivileged(const QStringList &environment = {});
+};
+
+} // namespace testsupport
