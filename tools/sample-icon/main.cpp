@@ -79,7 +79,8 @@ int main(int argc, char **argv)
         return 2;
     }
     const QByteArray text = argc == 3 ? QByteArray(argv[2]) : QByteArray("BootDrive");
-    const int hue = static_cast<unsigned char>(QCryptographicHash::hash(text, QCryptographicHash::Md5).at(0)) * 359 / 255;
+    const int hue =
+        static_cast<unsigned char>(QCryptographicHash::hash(text, QCryptographicHash::Md5).at(0)) * 359 / 255;
 
     QByteArray entries;
     for (const auto &[type, size] : {std::pair{"ic07", 128}, std::pair{"ic08", 256}}) {
