@@ -150,13 +150,13 @@ void URLSessionTask::startOnMain()
         return;
     }
     const QUrl &url = request.url();
-    if (!url.isValid() || url.isRelative() || url.host().isEmpty()) {
-        complete({}, {}, makeError(URLSession::BadURL, QStringLiteral("bad URL")));
+    const QString scheme = url.scheme().toLower();
+    if (!scheme.isEmpty() && scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
+        complete({}, {}, makeError(URLSession::UnsupportedURL, QStringLiteral("unsupported URL")));
         return;
     }
-    const QString scheme = url.scheme().toLower();
-    if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
-        complete({}, {}, makeError(URLSession::UnsupportedURL, QStringLiteral("unsupported URL")));
+    if (!url.isValid() || url.isRelative() || url.host().isEmpty()) {
+        complete({}, {}, makeError(URLSession::BadURL, QStringLiteral("bad URL")));
         return;
     }
     if (!m_manager) {

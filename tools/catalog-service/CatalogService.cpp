@@ -172,6 +172,9 @@ int CatalogService::bind(int port)
                          response.status);
     });
 
+    // Idle kept-alive connections hold up a stop for this long; clients reconnect cheaply on loopback.
+    server.set_keep_alive_timeout(1);
+
     if (port == 0)
         m_port = server.bind_to_any_port("127.0.0.1");
     else

@@ -1,6 +1,7 @@
 #include "Service/DeviceInfomation.h"
 
 #include "Platform/HostInfo.h"
+#include "ServiceTestSupport.h"
 
 #include <QFile>
 #include <QProcess>

@@ -31,6 +31,7 @@ class CatalogAnswers : public ::testing::Test
 protected:
     void serve(int status, const std::string &mediaType, const std::string &body)
     {
+        m_url.reset(); // restores the previous value before the next one is set
         m_server = std::make_unique<LocalHttpServer>(LocalHttpServer::answer(status, mediaType, body));
         m_url = std::make_unique<ScopedServiceUrl>(m_server->origin());
     }

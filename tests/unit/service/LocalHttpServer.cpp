@@ -13,14 +13,14 @@ std::string LocalHttpServer::Seen::header(const std::string &name) const
 
 LocalHttpServer::LocalHttpServer(Responder responder) : m_responder(std::move(responder))
 {
-    m_server.set_pre_routing_handler([this](const httplib::Request &request, httplib::Response &response) {
+    // Route handlers, not a pre-routing one: only they see the request body.
+    const auto handle = [this](const httplib::Request &request, httplib::Response &response) {
         Responder current;
         {
             std::lock_guard guard(m_lock);
             Seen seen{request.method, request.path, {}, {}, request.body};
-            seen.query = request.target.find('?') == std::string::npos
-                             ? std::string()
-                             : request.target.substr(request.target.find('?') + 1);
+            const auto question = request.target.find('?');
+            seen.query = question == std::string::npos ? std::string() : request.target.substr(question + 1);
             for (const auto &[key, value] : request.headers)
                 seen.headers.emplace(key, value);
             m_seen.push_back(std::move(seen));
@@ -30,8 +30,17 @@ LocalHttpServer::LocalHttpServer(Responder responder) : m_responder(std::move(re
             current(request, response);
         else
             response.status = 404;
-        return httplib::Server::HandlerResponse::Handled;
-    });
+    };
+    m_server.Get(".*", handle);
+    m_server.Post(".*", handle);
+    m_server.Put(".*", handle);
+    m_server.Patch(".*", handle);
+    m_server.Delete(".*", handle);
+    m_server.Options(".*", handle);
+    // One request per connection: a kept-alive connection would hold up the server's end for seconds.
+    m_server.set_keep_alive_max_count(1);
+    // A connection a cancelled client opened but never used would otherwise keep a worker for 5 s.
+    m_server.set_read_timeout(1, 0);
     m_port = m_server.bind_to_any_port("127.0.0.1");
     if (m_port <= 0)
         throw std::runtime_error("cannot bind a port on 127.0.0.1");

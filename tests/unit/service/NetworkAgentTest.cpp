@@ -8,6 +8,7 @@
 #include "Platform/Number.h"
 #include "Platform/String.h"
 #include "Platform/URLSession.h"
+#include "RawHttpServer.h"
 #include "Service/JSONResponseSerializer.h"
 #include "Service/NetJSONType.h"
 #include "Service/NetRequestAccessory.h"
@@ -151,9 +152,6 @@ TEST(NetworkAgentDelivery, AnswersThatAreNotUsableJsonFail)
         {"HTML with 200", LocalHttpServer::answer(200, "text/html", "<html><body>hi</body></html>"),
          JSONResponseSerializer::CannotDecodeContentData,
          QStringLiteral("Request failed: unacceptable content-type: text/html")},
-        {"no media type", LocalHttpServer::answer(200, "", R"({"code":0})"),
-         JSONResponseSerializer::CannotDecodeContentData,
-         QStringLiteral("Request failed: unacceptable content-type: (null)")},
         {"not JSON",
          LocalHttpServer::answer(200, "application/json", "{\"code\": 0,"),
          JSONResponseSerializer::CorruptData,
@@ -181,12 +179,32 @@ TEST(NetworkAgentDelivery, AnswersThatAreNotUsableJsonFail)
     }
 }
 
-TEST(NetworkAgentDelivery, EmptyBodiesAndHtmlWithoutJsonStepSucceed)
+TEST(NetworkAgentDelivery, AnAnswerWithoutMediaTypeIsNotJson)
 {
-    for (const std::string body : {"", " "}) {
-        LocalHttpServer server(LocalHttpServer::answer(200, "text/html", body));
+    RawHttpServer server("HTTP/1.1 200 OK\r\nContent-Length: 10\r\nConnection: close\r\n\r\n{\"code\":0}");
+    auto request = std::make_shared<TestRequest>();
+    request->url = server.origin() + "/bare";
+    const auto outcome = runToCompletion(request);
+    ASSERT_EQ(outcome.failures, 1);
+    EXPECT_EQ(outcome.error->localizedDescription, "Request failed: unacceptable content-type: (null)");
+    EXPECT_EQ(request->responseData()->bytes(), R"({"code":0})");
+
+    // Without a body there is nothing to refuse: an empty answer.
+    RawHttpServer empty("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    auto nothing = std::make_shared<TestRequest>();
+    nothing->url = empty.origin() + "/bare";
+    EXPECT_EQ(runToCompletion(nothing).successes, 1);
+    EXPECT_FALSE(nothing->responseJSONObject());
+}
+
+TEST(NetworkAgentDelivery, EmptyBodiesAndRawAnswersSucceed)
+{
+    // An empty body is no value whatever its media type; a lone space only when declared as JSON.
+    for (const auto &[type, body] : std::vector<std::pair<std::string, std::string>>{
+             {"text/html", ""}, {"application/json", ""}, {"application/json", " "}}) {
+        LocalHttpServer server(LocalHttpServer::answer(200, type, body));
         auto request = requestTo(server, QStringLiteral("/empty"));
-        ASSERT_EQ(runToCompletion(request).successes, 1);
+        ASSERT_EQ(runToCompletion(request).successes, 1) << type << " '" << body << "'";
         EXPECT_FALSE(request->responseJSONObject());
     }
     // Raw answers skip the JSON step: the bytes arrive as they are, decoded by the declared charset.

@@ -8,6 +8,7 @@
 #include "Service/NetUrlFilter.h"
 #include "Service/NetworkAgent.h"
 #include "Service/NetworkConfig.h"
+#include "ServiceTestSupport.h"
 #include "TestRequest.h"
 
 #include <gtest/gtest.h>

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <optional>
+#include <ostream>
 
 namespace servicetest {
 
@@ -36,3 +37,9 @@ private:
 };
 
 } // namespace servicetest
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
