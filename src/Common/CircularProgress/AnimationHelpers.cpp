@@ -48,12 +48,20 @@ void animateLayerColor(const platform::LayerPtr &layer, const QColor &target, co
 {
     if (!layer)
         return;
-    const QVariant current = layer->valueForKey(keyPath);
-    if (current.typeId() == QMetaType::QColor && ColorHelpers::sameColor(current.value<QColor>(), target))
+    // The model takes a colour only when its animation stops, so a transition still running decides where
+    // the layer is heading; comparing with the model alone would let a quick press and release end in the
+    // pressed colour.
+    QVariant heading = layer->valueForKey(keyPath);
+    if (auto running =
+            std::dynamic_pointer_cast<const platform::BasicAnimation>(layer->animationForKey(keyPath));
+        running && !running->hasStopped() && running->toValue().isValid())
+        heading = running->toValue();
+    if (heading.typeId() == QMetaType::QColor && ColorHelpers::sameColor(heading.value<QColor>(), target))
         return;
 
     platform::BasicAnimation animation(keyPath);
-    animation.setFromValue(current);
+    // From the colour on screen, so a reversed transition does not jump.
+    animation.setFromValue(layer->presentationLayer()->valueForKey(keyPath));
     animation.setToValue(target);
     animation.setDuration(duration);
     animation.setFillMode(platform::Animation::FillMode::Forwards);

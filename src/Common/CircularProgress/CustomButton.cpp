@@ -4,6 +4,7 @@
 #include "Common/CircularProgress/AnimationHelpers.h"
 #include "Common/CircularProgress/ColorHelpers.h"
 #include "Common/CircularProgress/GeometryHelpers.h"
+#include "Common/CircularProgress/LayerHelpers.h"
 #include "Platform/Layers/Transaction.h"
 
 #include <QApplication>
@@ -55,15 +56,15 @@ CustomButton *CustomButton::circularButton(const QString &title, double radius, 
     button->setTitle(title);
     button->setGeometry(QRectF(center.x() - radius, center.y() - radius, 2 * radius, 2 * radius).toRect());
     button->setCornerRadius(radius);
-    QFont font = QApplication::font();
-    font.setPointSizeF(2.0 * radius / 3.0);
-    button->setFont(font);
+    button->setFont(LayerHelpers::systemFont(2.0 * radius / 3.0));
     return button;
 }
 
 void CustomButton::setup()
 {
     m_host->setDisplayHandler([this] { updateLayer(); });
+    // Every click, by mouse, keyboard or click(), ends in the clicked signal, which sends the action.
+    connect(this, &QAbstractButton::clicked, this, &CustomButton::sendAction, Qt::UniqueConnection);
     m_titleLayer->setAlignmentMode(platform::TextLayer::Alignment::Center);
     updateContentsScale();
     m_host->layer()->addSublayer(m_titleLayer);
@@ -286,17 +287,14 @@ void CustomButton::toggleState()
 
 void CustomButton::sendAction()
 {
-    if (m_target && !m_action.isEmpty()) {
-        const QMetaObject *meta = m_target->metaObject();
-        const QByteArray withSender = QMetaObject::normalizedSignature(m_action + "(QObject*)");
-        if (meta->indexOfMethod(withSender.constData()) >= 0)
-            QMetaObject::invokeMethod(m_target, m_action.constData(), Qt::DirectConnection,
-                                      Q_ARG(QObject *, this));
-        else if (meta->indexOfMethod(QMetaObject::normalizedSignature(m_action + "()").constData()) >= 0)
-            QMetaObject::invokeMethod(m_target, m_action.constData(), Qt::DirectConnection);
-    }
-    // Qt code may listen for the click instead of setting a target.
-    emit clicked(false);
+    if (!m_target || m_action.isEmpty())
+        return;
+    const QMetaObject *meta = m_target->metaObject();
+    if (meta->indexOfMethod(QMetaObject::normalizedSignature(m_action + "(QObject*)").constData()) >= 0)
+        QMetaObject::invokeMethod(m_target, m_action.constData(), Qt::DirectConnection,
+                                  Q_ARG(QObject *, this));
+    else if (meta->indexOfMethod(QMetaObject::normalizedSignature(m_action + "()").constData()) >= 0)
+        QMetaObject::invokeMethod(m_target, m_action.constData(), Qt::DirectConnection);
 }
 
 void CustomButton::callClosure(QObject *sender)
@@ -318,7 +316,7 @@ void CustomButton::mouseUp(QMouseEvent *)
     m_isMouseDown = false;
     toggleState();
     animateColor();
-    sendAction();
+    click();
 }
 
 void CustomButton::mouseEntered(QEvent *)
@@ -430,7 +428,7 @@ void CustomButton::keyPressEvent(QKeyEvent *event)
         return;
     }
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        sendAction();
+        click();
         return;
     }
     QWidget::keyPressEvent(event);
@@ -442,7 +440,7 @@ void CustomButton::keyReleaseEvent(QKeyEvent *event)
         m_keyDown = false;
         toggleState();
         animateColor();
-        sendAction();
+        click();
         return;
     }
     QWidget::keyReleaseEvent(event);

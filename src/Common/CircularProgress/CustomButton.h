@@ -94,8 +94,9 @@ public:
     bool isActive() const { return m_state == OnState; }
     bool isMouseDown() const { return m_isMouseDown; }
 
-    // Target and action: on release the target's invokable named by the action is called with the button
-    // (a method taking QObject *, or one without arguments). Without a target nothing is sent.
+    // Target and action: a click (release over the button, keyboard, or click()) calls the target's invokable
+    // named by the action with the button (a method taking QObject *, or one without arguments). Without a
+    // target nothing is sent; the clicked signal is emitted either way.
     QObject *target() const { return m_target; }
     void setTarget(QObject *target) { m_target = target; }
     QByteArray action() const { return m_action; }

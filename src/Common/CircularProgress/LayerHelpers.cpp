@@ -45,6 +45,19 @@ QFont labelFont()
     return font;
 }
 
+QFont systemFont(double pointSize)
+{
+    QFont font = QGuiApplication::font();
+    QStringList families = font.families();
+    if (families.isEmpty())
+        families << font.family();
+    families.removeAll(QStringLiteral("Noto Sans CJK SC"));
+    families.prepend(QStringLiteral("Noto Sans CJK SC"));
+    font.setFamilies(families);
+    font.setPointSizeF(pointSize);
+    return font;
+}
+
 double screenScale()
 {
     if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {

@@ -20,6 +20,9 @@ void setTextLayerColor(const platform::TextLayerPtr &layer, const QColor &color)
 // The percentage label's face: a light sans serif that also covers CJK. Made once per process; its size is
 // not used (the text layer's font size applies).
 QFont labelFont();
+// The system font at a size in points: the application's font, its CJK face first, as the interface is in
+// Simplified Chinese (and that face also draws symbols such as "╳" square).
+QFont systemFont(double pointSize);
 // The backing scale of the primary screen, or 2 when there is none.
 double screenScale();
 
