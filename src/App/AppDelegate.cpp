@@ -25,8 +25,7 @@ QString shellQuoted(QString text)
 
 AppDelegate::AppDelegate(std::shared_ptr<platform::UserDefaults> defaults, QString installRoot)
     : m_defaults(std::move(defaults)), m_installRoot(std::move(installRoot))
-{
-}
+{}
 
 QString AppDelegate::policyInstallPath(const QString &label)
 {
@@ -68,7 +67,8 @@ void AppDelegate::initHelperTool()
         m_defaults->setBool(true, InstallToolKey);
         m_defaults->synchronize();
     } else {
-        platform::Log::write(QStringLiteral("Something went wrong! %1 / %2").arg(error.domain).arg(error.code));
+        platform::Log::write(
+            QStringLiteral("Something went wrong! %1 / %2").arg(error.domain).arg(error.code));
     }
 }
 
@@ -93,15 +93,18 @@ bool AppDelegate::blessHelperWithLabel(const QString &label, platform::Error *er
         return false;
     }
     policy.close();
-    QFile::setPermissions(policyFile, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-    QFile::setPermissions(scratch.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                                              QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    QFile::setPermissions(policyFile,
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    QFile::setPermissions(scratch.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                              QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                              QFile::ExeOther);
 
-    const QString command = QStringLiteral("install -D -m 0755 %1 %2 && install -D -m 0644 %3 %4")
-                                .arg(shellQuoted(platform::Authorization::helperPath()), shellQuoted(helperTarget),
-                                     shellQuoted(policyFile),
-                                     shellQuoted(QDir(root).filePath(policyInstallPath(label))));
-    auto task = PrivilegedTask::initWithLaunchPath(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
+    const QString command =
+        QStringLiteral("install -D -m 0755 %1 %2 && install -D -m 0644 %3 %4")
+            .arg(shellQuoted(platform::Authorization::helperPath()), shellQuoted(helperTarget),
+                 shellQuoted(policyFile), shellQuoted(QDir(root).filePath(policyInstallPath(label))));
+    auto task =
+        PrivilegedTask::initWithLaunchPath(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
     const int32_t launched = task->launch();
     if (launched != 0) {
         if (error)
@@ -112,10 +115,10 @@ bool AppDelegate::blessHelperWithLabel(const QString &label, platform::Error *er
     task->waitUntilExit();
     if (!task->exitedSuccessfully()) {
         if (error)
-            *error = platform::Error{HelperInstallErrorDomain, WIFEXITED(task->terminationStatus())
-                                                                   ? WEXITSTATUS(task->terminationStatus())
-                                                                   : -1,
-                                     QString::fromUtf8(output).trimmed()};
+            *error = platform::Error{
+                HelperInstallErrorDomain,
+                WIFEXITED(task->terminationStatus()) ? WEXITSTATUS(task->terminationStatus()) : -1,
+                QString::fromUtf8(output).trimmed()};
         return false;
     }
     return true;

@@ -17,7 +17,8 @@ public:
     static const QString InstallToolKey;
 
     // installRoot: where the helper's files go ("/" in the application; a scratch folder in tests).
-    explicit AppDelegate(std::shared_ptr<platform::UserDefaults> defaults, QString installRoot = QStringLiteral("/"));
+    explicit AppDelegate(std::shared_ptr<platform::UserDefaults> defaults,
+                         QString installRoot = QStringLiteral("/"));
 
     void applicationDidFinishLaunching() {}
     void applicationWillTerminate() {}
@@ -28,7 +29,10 @@ public:
     bool blessHelperWithLabel(const QString &label, platform::Error *error);
 
     // Where the helper and its polkit action are installed below the install root.
-    static QString helperInstallPath() { return QStringLiteral("usr/local/libexec/bootdrive/bootdrive-privileged-exec"); }
+    static QString helperInstallPath()
+    {
+        return QStringLiteral("usr/local/libexec/bootdrive/bootdrive-privileged-exec");
+    }
     static QString policyInstallPath(const QString &label);
     static QByteArray policyText(const QString &label, const QString &helperPath);
 

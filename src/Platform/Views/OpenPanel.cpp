@@ -3,10 +3,15 @@
 #include "Platform/IconProvider.h"
 
 #include <QAbstractFileIconProvider>
+#include <QAbstractItemView>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QPixmap>
+#include <QPushButton>
 
 namespace platform {
 
@@ -37,6 +42,14 @@ OpenPanel::OpenPanel(QWidget *parent) : QFileDialog(parent)
     setIconProvider(new BundleIconProvider);
     setObjectName(QStringLiteral("OpenPanel"));
     // Opening a bundle (double click, or Enter on it) would enter it; choose it instead.
+    // Qt renames the accept button from the same signals; connected after its own slots, ours run last.
+    if (auto *edit = findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+        connect(edit, &QLineEdit::textChanged, this, &OpenPanel::updateAcceptButton);
+    for (auto *view : findChildren<QAbstractItemView *>())
+        if (view->selectionModel())
+            connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                    &OpenPanel::updateAcceptButton);
+    connect(this, &QFileDialog::currentChanged, this, &OpenPanel::updateAcceptButton);
     connect(this, &QFileDialog::directoryEntered, this, [this](const QString &path) {
         if (isBundle(path)) {
             const QString parentDir = QFileInfo(path).absolutePath();
@@ -46,7 +59,25 @@ OpenPanel::OpenPanel(QWidget *parent) : QFileDialog(parent)
     });
 }
 
-void OpenPanel::setPrompt(const QString &prompt) { setLabelText(QFileDialog::Accept, prompt); }
+void OpenPanel::setPrompt(const QString &prompt)
+{
+    m_prompt = prompt;
+    setLabelText(QFileDialog::Accept, prompt);
+}
+
+void OpenPanel::updateAcceptButton()
+{
+    // Qt names the button "Open" whenever a folder is selected; a bundle is chosen, not opened.
+    auto *box = findChild<QDialogButtonBox *>();
+    QPushButton *accept = box ? box->button(QDialogButtonBox::Open) : nullptr;
+    if (!accept || m_prompt.isEmpty())
+        return;
+    const QString candidate = typedPath();
+    if (!candidate.isEmpty() && (isBundle(candidate) || QFileInfo(candidate).isFile())) {
+        accept->setText(m_prompt);
+        accept->setEnabled(true);
+    }
+}
 
 void OpenPanel::setAllowedFileTypes(const QStringList &types)
 {
@@ -69,11 +100,24 @@ void OpenPanel::chooseBundle(const QString &path)
     QDialog::accept();
 }
 
+QString OpenPanel::typedPath() const
+{
+    // In file mode Qt leaves folders (and so bundles) out of selectedFiles(); the name field still has it.
+    const QStringList selected = selectedFiles();
+    if (selected.size() == 1)
+        return selected.first();
+    auto *edit = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    const QString typed = edit ? edit->text().trimmed() : QString();
+    if (typed.isEmpty() || typed.startsWith(QLatin1Char('"')))
+        return {};
+    return QDir(directory()).absoluteFilePath(typed);
+}
+
 void OpenPanel::accept()
 {
-    const QStringList selected = selectedFiles();
-    if (selected.size() == 1 && isBundle(selected.first())) {
-        chooseBundle(selected.first());
+    const QString candidate = typedPath();
+    if (isBundle(candidate)) {
+        chooseBundle(candidate);
         return;
     }
     QFileDialog::accept();

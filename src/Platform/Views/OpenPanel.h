@@ -27,7 +27,10 @@ public slots:
 
 private:
     void chooseBundle(const QString &path);
+    void updateAcceptButton();
+    QString typedPath() const;
 
+    QString m_prompt;
     QStringList m_types;
     QStringList m_chosen;
 };

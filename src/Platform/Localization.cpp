@@ -1,0 +1,24 @@
+#include "Platform/Localization.h"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+namespace platform {
+
+bool Localization::installInterfaceTranslations()
+{
+    auto *app = QCoreApplication::instance();
+    if (!app)
+        return false;
+    auto *translator = new QTranslator(app);
+    if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
+} // namespace platform

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+
+class QWidget;
+
+// Puts up the application's alerts as window-modal message boxes (the sheet stand-in) and reports the
+// pressed button: 1000 for the first title, 1001 for the second, and so on.
+class AlertManager
+{
+public:
+    // Platform alert styles.
+    static constexpr uint64_t WarningStyle = 0;
+    static constexpr uint64_t InformationalStyle = 1;
+    static constexpr uint64_t CriticalStyle = 2;
+    static constexpr int64_t FirstButtonReturn = 1000;
+
+    // Returns as soon as the alert is up. The informative text is shown only with the informational style;
+    // without an icon the alert shows the application's. The handler, if any, runs once on the main thread.
+    static void alertByWindow(QWidget *window, const QStringList &titles, const QImage &icon,
+                              const QString &messageText, const QString &informativeText, uint64_t alertStyle,
+                              std::function<void(int64_t response)> completionHandler);
+};

@@ -1,0 +1,297 @@
+#include "UI/MainViewController.h"
+
+#include "Common/CircularProgress/CircularProgress.h"
+#include "Platform/Dispatch.h"
+#include "Platform/Views/OpenPanel.h"
+#include "UI/AlertManager.h"
+#include "ui_MainWindow.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QGraphicsOpacityEffect>
+#include <QIcon>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QSvgRenderer>
+#include <cmath>
+
+#ifndef BOOTDRIVE_TUTORIAL_URL
+#define BOOTDRIVE_TUTORIAL_URL "https://bootdrive.app/tutorial"
+#endif
+
+// Forwards the job's reports to the controller for as long as the controller exists.
+class MainViewController::JobDelegate : public DiskutilViewModelDelegate
+{
+public:
+    explicit JobDelegate(MainViewController *controller) : m_controller(controller) {}
+    bool respondsToProgress() const override { return true; }
+    bool respondsToCompletion() const override { return true; }
+    void diskutilViewModelProgress(DiskutilViewModel &, double progress) override
+    {
+        if (m_controller)
+            m_controller->diskutilViewModelProgress(progress);
+    }
+    void diskutilViewModelCompletion(DiskutilViewModel &, const DiskutilResult &result) override
+    {
+        if (m_controller)
+            m_controller->diskutilViewModelCompletion(result);
+    }
+
+private:
+    QPointer<MainViewController> m_controller;
+};
+
+namespace {
+
+QPixmap svgPixmap(const QString &resource, const QSize &size, qreal scale)
+{
+    QSvgRenderer renderer(resource);
+    QPixmap pixmap(size * scale);
+    pixmap.fill(Qt::transparent);
+    pixmap.setDevicePixelRatio(scale);
+    QPainter painter(&pixmap);
+    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    return pixmap;
+}
+
+} // namespace
+
+QUrl MainViewController::tutorialUrl()
+{
+    return QUrl(QStringLiteral(BOOTDRIVE_TUTORIAL_URL));
+}
+
+MainViewController::MainViewController(QWidget *parent)
+    : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>())
+{
+    m_ui->setupUi(this);
+    circularProgress = m_ui->circularProgress;
+    diskListPopUpButton = m_ui->diskListPopUpButton;
+    collectionView = m_ui->collectionViewHost;
+    macOSInfoLabel = m_ui->macOSInfoLabel;
+    selectMacOSButton = m_ui->selectMacOSButton;
+    makeMacOSButton = m_ui->makeMacOSButton;
+    tipsLabel = m_ui->tipsLabel;
+    addImageView = m_ui->addImageView;
+    bgImageView = m_ui->bgImageView;
+
+    connect(diskListPopUpButton, QOverload<int>::of(&QComboBox::activated), this,
+            &MainViewController::selectDiskAction);
+    connect(selectMacOSButton, &QPushButton::clicked, this, &MainViewController::selectMacOSAction);
+    connect(makeMacOSButton, &QPushButton::clicked, this, &MainViewController::makeAction);
+
+    bgImageView->lower();
+    circularProgress->raise();
+    circularProgress->setHidden(true);
+    showAddImage();
+}
+
+MainViewController::~MainViewController() = default;
+
+void MainViewController::viewDidLoad()
+{
+    // The ring sits on a black backdrop at 0.7 opacity over the creation panel.
+    circularProgress->setAttribute(Qt::WA_StyledBackground, true);
+    circularProgress->setStyleSheet(QStringLiteral("background-color: rgba(0, 0, 0, 178);"));
+    m_viewModel = DiskutilViewModel::create();
+    m_jobDelegate = std::make_shared<JobDelegate>(this);
+    m_viewModel->setDelegate(m_jobDelegate);
+    m_viewModel->diskutilList();
+    showBackground();
+}
+
+void MainViewController::showBackground()
+{
+    auto *effect = new QGraphicsOpacityEffect(bgImageView);
+    effect->setOpacity(0.05);
+    bgImageView->setGraphicsEffect(effect);
+    layoutOverlays();
+}
+
+void MainViewController::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    layoutOverlays();
+}
+
+void MainViewController::layoutOverlays()
+{
+    bgImageView->setGeometry(rect());
+    bgImageView->setPixmap(svgPixmap(QStringLiteral(":/images/background.svg"), size(), devicePixelRatioF()));
+    circularProgress->setGeometry(m_ui->creationPanel->geometry());
+}
+
+void MainViewController::showAddImage()
+{
+    addImageView->setPixmap(
+        svgPixmap(QStringLiteral(":/images/add.svg"), QSize(112, 112), devicePixelRatioF()));
+}
+
+void MainViewController::showInstallerImage(const QImage &image)
+{
+    if (image.isNull()) {
+        addImageView->clear();
+        return;
+    }
+    const qreal scale = devicePixelRatioF();
+    QPixmap pixmap = QPixmap::fromImage(image).scaled(QSize(112, 112) * scale, Qt::KeepAspectRatio,
+                                                      Qt::SmoothTransformation);
+    pixmap.setDevicePixelRatio(scale);
+    addImageView->setPixmap(pixmap);
+}
+
+void MainViewController::updateDiskList()
+{
+    if (m_dataArray.empty())
+        return;
+    diskListPopUpButton->clear();
+    m_itemDrives.clear();
+    const uint64_t generation = ++m_popUpGeneration;
+    m_diskModel = m_dataArray.front();
+    for (const DiskModelPtr &disk : m_dataArray) {
+        if (disk->name().isEmpty())
+            continue;
+        const int key = m_nextItemKey++;
+        m_itemDrives.insert(key, disk);
+        QPointer<MainViewController> self(this);
+        platform::Dispatch::main([self, disk, key, generation] {
+            if (!self || generation != self->m_popUpGeneration)
+                return;
+            self->diskListPopUpButton->addItem(QIcon(QPixmap::fromImage(disk->image())), disk->name(), key);
+        });
+    }
+}
+
+void MainViewController::updateUI()
+{
+    const bool hasDrive = m_diskModel && !m_diskModel->volume().isEmpty();
+    const bool hasInstaller = m_macOSModel && !m_macOSModel->path().isEmpty();
+    makeMacOSButton->setEnabled(hasDrive && hasInstaller);
+}
+
+void MainViewController::selectDiskAction()
+{
+    const int index = diskListPopUpButton->currentIndex();
+    if (index >= 0) {
+        // The item knows its drive; an item without one (there is none) leaves the choice as it was.
+        const DiskModelPtr drive = m_itemDrives.value(diskListPopUpButton->itemData(index).toInt());
+        if (drive)
+            m_diskModel = drive;
+    }
+    updateUI();
+}
+
+void MainViewController::selectMacOSAction()
+{
+    auto *panel = new platform::OpenPanel(window());
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    panel->setWindowModality(Qt::WindowModal);
+    panel->setPrompt(QStringLiteral("选择"));
+    panel->setAllowedFileTypes({QStringLiteral("app")});
+    QPointer<MainViewController> self(this);
+    connect(panel, &QDialog::finished, this, [self, panel](int result) {
+        if (!self || result != QDialog::Accepted || panel->URLs().isEmpty())
+            return;
+        self->checkInstaller(MacOSModel::initWithURL(panel->URLs().first()));
+    });
+    panel->open();
+}
+
+void MainViewController::checkInstaller(const MacOSModelPtr &candidate)
+{
+    const MacOSModelPtr previous = m_macOSModel;
+    m_macOSModel = candidate;
+    QString refusal;
+    const bool inApplications = candidate->path().startsWith(QLatin1String("/Applications"));
+    if (!candidate->installMacOS())
+        refusal = QStringLiteral("系统安装文件不可用");
+    else if (candidate->installType() == 0 && inApplications)
+        refusal = QStringLiteral("系统安装文件不能在Applications目录下，您可以将系统安装文件拷贝至桌面");
+    else if (candidate->installType() == 0 || (candidate->installType() == 1 && inApplications))
+        return makeSystemDisk();
+    else if (candidate->installType() == 1)
+        refusal = QStringLiteral("请将系统安装文件拷贝在Applications目录下");
+    else
+        return;
+    // A refused installer does not stay chosen, so it can never enable the start button.
+    m_macOSModel = previous;
+    AlertManager::alertByWindow(window(), {QStringLiteral("确定")}, candidate->logo(), candidate->name(),
+                                refusal, AlertManager::InformationalStyle, nullptr);
+}
+
+void MainViewController::makeSystemDisk()
+{
+    showInstallerImage(m_macOSModel->logo());
+    macOSInfoLabel->setText(QStringLiteral("%1 %2").arg(m_macOSModel->name(), m_macOSModel->version()));
+    updateUI();
+}
+
+void MainViewController::makeAction()
+{
+    if (!m_diskModel)
+        return;
+    QPointer<MainViewController> self(this);
+    AlertManager::alertByWindow(
+        window(), {QStringLiteral("立刻创建"), QStringLiteral("取消")}, QImage(), QStringLiteral("温馨提示"),
+        QStringLiteral("【%1】驱动器即将被格式化，数据将丢失!").arg(m_diskModel->name()),
+        AlertManager::InformationalStyle, [self](int64_t response) {
+            if (!self || response != AlertManager::FirstButtonReturn)
+                return;
+            self->selectMacOSButton->setEnabled(false);
+            self->makeMacOSButton->setEnabled(false);
+            self->diskListPopUpButton->setEnabled(false);
+            self->makeMacOSButton->setText(QStringLiteral("正在创建..."));
+            self->tipsLabel->setText(QStringLiteral("正在格式化驱动器，请耐心等待..."));
+            self->m_viewModel->eraseDiskWithDiskModel(self->m_diskModel);
+        });
+}
+
+void MainViewController::diskutilViewModelCompletion(const DiskutilResult &result)
+{
+    if (const auto *list = std::get_if<std::vector<DiskModelPtr>>(&result)) {
+        m_dataArray = *list;
+        updateDiskList();
+        return;
+    }
+    if (const auto *erased = std::get_if<DiskModelPtr>(&result)) {
+        tipsLabel->setText(QStringLiteral("等待授权..."));
+        m_viewModel->installMacOSWithMacOSModel(m_macOSModel, *erased);
+        return;
+    }
+    const bool succeeded = std::get<bool>(result);
+    if (succeeded) {
+        updateDiskList();
+        m_diskModel.reset();
+        m_macOSModel.reset();
+        updateUI();
+        AlertManager::alertByWindow(window(), {QStringLiteral("打开"), QStringLiteral("暂不安装")}, QImage(),
+                                    QStringLiteral("macOS引导安装器创建完成"),
+                                    QStringLiteral("是否打开安装教程，开始安装系统"),
+                                    AlertManager::InformationalStyle, [](int64_t response) {
+                                        if (response == AlertManager::FirstButtonReturn)
+                                            QDesktopServices::openUrl(tutorialUrl());
+                                    });
+    } else {
+        AlertManager::alertByWindow(
+            window(), {QStringLiteral("确定")}, QImage(), QStringLiteral("macOS引导安装器创建失败"),
+            QStringLiteral("请确保驱动器有足够的储存空间"), AlertManager::InformationalStyle, nullptr);
+    }
+    macOSInfoLabel->setText(QString());
+    tipsLabel->setText(QString());
+    showAddImage();
+    selectMacOSButton->setEnabled(true);
+    diskListPopUpButton->setEnabled(true);
+    makeMacOSButton->setText(QStringLiteral("开始创建"));
+}
+
+void MainViewController::diskutilViewModelProgress(double progress)
+{
+    circularProgress->setProgress(progress);
+    if (progress > 0.0001 && progress <= 1.0) {
+        tipsLabel->setText(QString());
+        circularProgress->setHidden(false);
+    } else {
+        circularProgress->setHidden(true);
+    }
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "Creation/DiskModel.h"
+#include "Creation/DiskutilViewModel.h"
+#include "Creation/MacOSModel.h"
+
+#include <QHash>
+#include <QPointer>
+#include <QUrl>
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+class CircularProgress;
+class QComboBox;
+class QLabel;
+class QPushButton;
+namespace Ui {
+class MainWindow;
+}
+
+// The controller of the application's window: the drive pop-up, the installer picker and its checks, the
+// confirmation, the two phases of the creation job with the progress ring, and the result alerts.
+class MainViewController : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // The tutorial opened after a successful run.
+    static QUrl tutorialUrl();
+
+    explicit MainViewController(QWidget *parent = nullptr);
+    ~MainViewController() override;
+
+    // Set-up once the view exists: the job, the first drive list, the background.
+    void viewDidLoad();
+    void updateDiskList();
+    void updateUI();
+    void makeSystemDisk();
+
+    // The job's reports.
+    void diskutilViewModelCompletion(const DiskutilResult &result);
+    void diskutilViewModelProgress(double progress);
+
+    // Outlets; the view hierarchy owns the widgets.
+    CircularProgress *circularProgress = nullptr;
+    QComboBox *diskListPopUpButton = nullptr;
+    QWidget *collectionView = nullptr;
+    QLabel *macOSInfoLabel = nullptr;
+    QPushButton *selectMacOSButton = nullptr;
+    QPushButton *makeMacOSButton = nullptr;
+    QLabel *tipsLabel = nullptr;
+    QLabel *addImageView = nullptr;
+    QLabel *bgImageView = nullptr;
+
+    const DiskutilViewModelPtr &viewModel() const { return m_viewModel; }
+    const std::vector<DiskModelPtr> &dataArray() const { return m_dataArray; }
+    const MacOSModelPtr &macOSModel() const { return m_macOSModel; }
+    const DiskModelPtr &diskModel() const { return m_diskModel; }
+
+public slots:
+    void selectDiskAction();
+    void selectMacOSAction();
+    void makeAction();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    class JobDelegate;
+
+    void checkInstaller(const MacOSModelPtr &candidate);
+    void showAddImage();
+    void showInstallerImage(const QImage &image);
+    void layoutOverlays();
+    void showBackground();
+
+    std::unique_ptr<Ui::MainWindow> m_ui;
+    std::shared_ptr<JobDelegate> m_jobDelegate;
+    DiskutilViewModelPtr m_viewModel;
+    std::vector<DiskModelPtr> m_dataArray;
+    MacOSModelPtr m_macOSModel;
+    DiskModelPtr m_diskModel;
+    // Pop-up items name their drive by key, so a pick always finds the drive that item was made for.
+    QHash<int, DiskModelPtr> m_itemDrives;
+    int m_nextItemKey = 1;
+    // Item additions queued for an older list are dropped when the list is refilled.
+    uint64_t m_popUpGeneration = 0;
+};

@@ -1,0 +1,52 @@
+// bootdrive-tour --installer PATH --drive NAME --output DIR
+// Runs the application's window and drives it through the whole creation flow, saving a screenshot of each
+// phase. Exit status 0 when the installer drive was made.
+#include "App/AppDelegate.h"
+#include "Platform/BundleInfo.h"
+#include "Platform/Localization.h"
+#include "Platform/MountMonitor.h"
+#include "Tour.h"
+#include "UI/MainViewController.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFile>
+#include <QIcon>
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("bootdrive"));
+    QApplication::setApplicationDisplayName(
+        platform::BundleInfo::string(QStringLiteral("CFBundleDisplayName")));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/AppIcon.svg")));
+    platform::Localization::installInterfaceTranslations();
+    qputenv("PATH", QFile::encodeName(QCoreApplication::applicationDirPath()) + ':' + qgetenv("PATH"));
+
+    QCommandLineParser parser;
+    parser.addOption(
+        {QStringLiteral("installer"), QStringLiteral("Installer bundle"), QStringLiteral("path")});
+    parser.addOption(
+        {QStringLiteral("drive"), QStringLiteral("Drive name below /Volumes"), QStringLiteral("name")});
+    parser.addOption({QStringLiteral("output"), QStringLiteral("Screenshot folder"), QStringLiteral("dir")});
+    parser.process(app);
+
+    platform::MountMonitor mountMonitor;
+    MainViewController window;
+    window.setWindowTitle(QApplication::applicationDisplayName());
+    window.viewDidLoad();
+    window.resize(920, 580);
+    window.show();
+
+    std::printf("bootdrive-tour: screenshots\n");
+    Tour tour(window, QDir(parser.value(QStringLiteral("output"))));
+    const bool made =
+        tour.run(parser.value(QStringLiteral("installer")), parser.value(QStringLiteral("drive")));
+    if (!made) {
+        std::fprintf(stderr, "bootdrive-tour: %s\n", qPrintable(tour.failure()));
+        return 1;
+    }
+    std::printf("bootdrive-tour: the installer drive was made\n");
+    return 0;
+}
