@@ -79,21 +79,22 @@ QString DeviceInfomation::getDeviceMacAddress()
     const auto bytes = NetworkInterfaces::hardwareAddress(QString::fromLatin1(PrimaryInterface), &failure);
     if (bytes)
         return formatMacAddress(*bytes);
-    // The messages are the ones this identity has always printed, slash-n and all, one per failing step:
-    // no such interface, the interface list unreadable, out of memory, no link-level address in the list.
+    // The messages keep the texts this identity has always printed, slash-n and all, where the step is
+    // the same; the kernel queries that Linux does differently (getifaddrs in place of the interface-list
+    // dump) say what failed in the same style.
     switch (failure) {
     case NetworkInterfaces::Failure::NoSuchInterface:
         std::printf("Error: if_nametoindex error/n");
         break;
-    case NetworkInterfaces::Failure::ListUnavailable:
-        std::printf("Error: sysctl, take 1/n");
-        break;
     case NetworkInterfaces::Failure::OutOfMemory:
         std::printf("Could not allocate memory. error!/n");
         break;
+    case NetworkInterfaces::Failure::ListUnavailable:
+        std::printf("Error: getifaddrs error/n");
+        break;
     case NetworkInterfaces::Failure::NoLinkLevelAddress:
     case NetworkInterfaces::Failure::None:
-        std::printf("Error: sysctl, take 2");
+        std::printf("Error: no link-level address/n");
         break;
     }
     std::fflush(stdout);

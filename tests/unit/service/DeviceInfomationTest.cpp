@@ -108,7 +108,7 @@ TEST(DeviceIdentityNamespace, En0WithoutALinkLevelAddress)
     PROBE_OR_SKIP(result, (QStringList{"ip tuntap add dev en0 mode tun", "ip addr add 10.9.8.7/32 dev en0"}));
     EXPECT_EQ(result->values.value("ip"), "10.9.8.7");
     EXPECT_EQ(result->values.value("mac"), "(nothing)");
-    EXPECT_EQ(result->standardOutput, "Error: sysctl, take 2");
+    EXPECT_EQ(result->standardOutput, "Error: no link-level address/n");
 }
 
 TEST(DeviceIdentity, HardwareAddressTextIsLowerCaseWithLeadingZeros)
