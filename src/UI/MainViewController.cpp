@@ -57,6 +57,31 @@ QPixmap svgPixmap(const QString &resource, const QSize &size, qreal scale)
 
 } // namespace
 
+QString MainViewController::styleSheetText()
+{
+    return QStringLiteral(R"(
+        MainViewController { background: #f4f6fa; }
+        QLabel#titleLabel { font-size: 20px; font-weight: 600; color: #1b2430; }
+        QLabel#macOSInfoLabel { font-size: 14px; color: #1b2430; }
+        QLabel#diskLabel { color: #44505f; }
+        QLabel#tipsLabel { color: #5b6b7f; }
+        QWidget#catalogPanel { background: #ffffff; border-left: 1px solid #e2e7ee; }
+        QLabel#catalogTitleLabel { font-size: 16px; font-weight: 600; color: #1b2430; }
+        QPushButton { border: 1px solid #c6d0dc; border-radius: 8px; background: #ffffff; padding: 6px 16px;
+                      color: #1b2430; }
+        QPushButton:hover { background: #f0f4fa; }
+        QPushButton:pressed { background: #e2e9f3; }
+        QPushButton:disabled { color: #9aa7b6; background: #f3f5f8; }
+        QPushButton#makeMacOSButton { background: #1f6bf0; border: none; color: #ffffff; font-size: 15px;
+                                      font-weight: 600; }
+        QPushButton#makeMacOSButton:hover { background: #2f78f5; }
+        QPushButton#makeMacOSButton:pressed { background: #1658cc; }
+        QPushButton#makeMacOSButton:disabled { background: #b7ccf3; color: #f4f7fd; }
+        QComboBox { border: 1px solid #c6d0dc; border-radius: 6px; padding: 3px 10px; background: #ffffff; }
+        QComboBox:disabled { color: #9aa7b6; background: #f3f5f8; }
+    )");
+}
+
 QUrl MainViewController::tutorialUrl()
 {
     return QUrl(QStringLiteral(BOOTDRIVE_TUTORIAL_URL));
@@ -81,6 +106,7 @@ MainViewController::MainViewController(QWidget *parent)
     connect(selectMacOSButton, &QPushButton::clicked, this, &MainViewController::selectMacOSAction);
     connect(makeMacOSButton, &QPushButton::clicked, this, &MainViewController::makeAction);
 
+    setStyleSheet(styleSheetText());
     bgImageView->lower();
     circularProgress->raise();
     circularProgress->setHidden(true);
@@ -93,7 +119,9 @@ void MainViewController::viewDidLoad()
 {
     // The ring sits on a black backdrop at 0.7 opacity over the creation panel.
     circularProgress->setAttribute(Qt::WA_StyledBackground, true);
-    circularProgress->setStyleSheet(QStringLiteral("background-color: rgba(0, 0, 0, 178);"));
+    circularProgress->setStyleSheet(
+        QStringLiteral("background-color: rgba(0, 0, 0, 178); border-radius: 18px;"));
+    circularProgress->setLineWidth(5);
     m_viewModel = DiskutilViewModel::create();
     m_jobDelegate = std::make_shared<JobDelegate>(this);
     m_viewModel->setDelegate(m_jobDelegate);
@@ -119,7 +147,10 @@ void MainViewController::layoutOverlays()
 {
     bgImageView->setGeometry(rect());
     bgImageView->setPixmap(svgPixmap(QStringLiteral(":/images/background.svg"), size(), devicePixelRatioF()));
-    circularProgress->setGeometry(m_ui->creationPanel->geometry());
+    // The ring keeps the size it was built with and sits in the middle of the creation panel.
+    const QRect panel = m_ui->creationPanel->geometry();
+    circularProgress->move(panel.center() -
+                           QPoint(circularProgress->width() / 2, circularProgress->height() / 2));
 }
 
 void MainViewController::showAddImage()

@@ -74,6 +74,7 @@ private:
     void showInstallerImage(const QImage &image);
     void layoutOverlays();
     void showBackground();
+    static QString styleSheetText();
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     std::shared_ptr<JobDelegate> m_jobDelegate;

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
@@ -21,6 +22,7 @@
 #include <plist/plist.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <thread>
 #include <unistd.h>
 
 using disktools::Console;
@@ -122,6 +124,16 @@ bool copyVolumeIcon(const std::string &volume, const InstallerBundle &bundle, st
 
 } // namespace
 
+static double rateLimit()
+{
+    const char *text = std::getenv("CREATEINSTALLMEDIA_RATE_LIMIT");
+    if (!text || !*text)
+        return 0;
+    char *end = nullptr;
+    const double mebibytesPerSecond = std::strtod(text, &end);
+    return end && *end == '\0' && mebibytesPerSecond > 0 ? mebibytesPerSecond * 1048576.0 : 0;
+}
+
 int main(int argc, char **argv)
 {
     Console::ignoreBrokenPipe();
@@ -218,10 +230,19 @@ int main(int argc, char **argv)
     const std::string target = volume + "/" + bundle.folderName();
     {
         PercentLine line("Copying to disk");
+        // CREATEINSTALLMEDIA_RATE_LIMIT (MiB/s) slows the copy to the pace of a slow stick, for
+        // demonstrations.
+        const double rate = rateLimit();
+        const auto started = std::chrono::steady_clock::now();
         const bool copied = copier.copy(
             bundleOnDisk, target,
             [&](uint64_t done, uint64_t total) {
                 line.update(total ? static_cast<double>(done) / total : 1);
+                if (rate > 0) {
+                    const auto due =
+                        started + std::chrono::duration<double>(static_cast<double>(done) / rate);
+                    std::this_thread::sleep_until(due);
+                }
             },
             error);
         if (!copied) {
