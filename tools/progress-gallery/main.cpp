@@ -204,6 +204,9 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A high-density screen, so text layers back themselves at the scale the pictures are drawn at.
+    if (qEnvironmentVariableIsEmpty("QT_SCALE_FACTOR"))
+        qputenv("QT_SCALE_FACTOR", "2");
     QApplication app(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: progress-gallery FOLDER\n");

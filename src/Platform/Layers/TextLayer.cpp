@@ -2,19 +2,23 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
-#include <QStaticText>
-#include <QTextOption>
+#include <algorithm>
 #include <cmath>
 
 namespace platform {
 
+// The layer's backing store: the text drawn once at the contents scale, redrawn only when what it shows
+// changes. Large text is not in Qt's glyph cache, so drawing it afresh each frame would be slow.
 struct TextLayer::Cache
 {
     QString text;
     QFont font;
-    double width = -1;
+    QSizeF size;
+    QColor color;
+    int alignment = 0;
     bool wrapped = false;
-    QStaticText layout;
+    double scale = 0;
+    QImage image;
 };
 
 TextLayer::TextLayer() : m_cache(std::make_shared<Cache>()) {}
@@ -132,48 +136,55 @@ void TextLayer::drawContents(QPainter &painter) const
     if (m_string.isEmpty() || !m_foregroundColor.isValid() || m_foregroundColor.alpha() == 0)
         return;
     const QRectF b = bounds();
+    if (b.width() <= 0 || b.height() <= 0)
+        return;
     const QFont font = renderFont();
+    const double scale = std::clamp(contentsScale(), 0.25, 8.0);
     Cache &cache = *m_cache;
-    if (cache.text != m_string || cache.font != font || cache.wrapped != m_wrapped ||
-        (m_wrapped && cache.width != b.width())) {
+    if (cache.text != m_string || cache.font != font || cache.size != b.size() ||
+        cache.color != m_foregroundColor || cache.alignment != int(m_alignment) ||
+        cache.wrapped != m_wrapped || cache.scale != scale) {
         cache.text = m_string;
         cache.font = font;
+        cache.size = b.size();
+        cache.color = m_foregroundColor;
+        cache.alignment = int(m_alignment);
         cache.wrapped = m_wrapped;
-        cache.width = b.width();
-        cache.layout = QStaticText(m_string);
-        cache.layout.setTextFormat(Qt::PlainText);
-        cache.layout.setTextWidth(m_wrapped ? b.width() : -1);
-        QTextOption option;
-        option.setWrapMode(m_wrapped ? QTextOption::WordWrap : QTextOption::NoWrap);
-        cache.layout.setTextOption(option);
-        cache.layout.prepare(QTransform(), font);
-    }
-
-    double x = 0;
-    const double textWidth = cache.layout.size().width();
-    switch (m_alignment) {
-    case Alignment::Center:
-        x = (b.width() - textWidth) / 2.0;
-        break;
-    case Alignment::Right:
-        x = b.width() - textWidth;
-        break;
-    case Alignment::Natural:
-        x = m_string.isRightToLeft() ? b.width() - textWidth : 0.0;
-        break;
-    case Alignment::Left:
-    case Alignment::Justified:
-        break;
+        cache.scale = scale;
+        cache.image = QImage(QSize(int(std::ceil(b.width() * scale)), int(std::ceil(b.height() * scale))),
+                             QImage::Format_ARGB32_Premultiplied);
+        cache.image.fill(Qt::transparent);
+        QPainter text(&cache.image);
+        text.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+        text.scale(scale, scale);
+        text.setFont(font);
+        text.setPen(m_foregroundColor);
+        Qt::Alignment horizontal = Qt::AlignLeft;
+        switch (m_alignment) {
+        case Alignment::Center:
+            horizontal = Qt::AlignHCenter;
+            break;
+        case Alignment::Right:
+            horizontal = Qt::AlignRight;
+            break;
+        case Alignment::Justified:
+            horizontal = Qt::AlignJustify;
+            break;
+        case Alignment::Natural:
+            horizontal = m_string.isRightToLeft() ? Qt::AlignRight : Qt::AlignLeft;
+            break;
+        case Alignment::Left:
+            break;
+        }
+        const int flags = int(horizontal | Qt::AlignTop) | (m_wrapped ? int(Qt::TextWordWrap) : 0);
+        text.drawText(QRectF(0, 0, b.width(), b.height()), flags, m_string);
     }
 
     // Text reads top down, so the bounds are flipped back to the widget's orientation for it.
     painter.save();
     painter.translate(b.x(), b.y() + b.height());
     painter.scale(1, -1);
-    painter.setClipRect(QRectF(0, 0, b.width(), b.height()), Qt::IntersectClip);
-    painter.setFont(font);
-    painter.setPen(m_foregroundColor);
-    painter.drawStaticText(QPointF(x, 0), cache.layout);
+    painter.drawImage(QRectF(0, 0, b.width(), b.height()), cache.image);
     painter.restore();
 }
 

@@ -8,7 +8,8 @@
 namespace platform {
 
 // A layer that draws a string from the top of its bounds, in one font at the layer's font size (in layer
-// units, that is points). The font's own size is not used.
+// units, that is points). The font's own size is not used. The text is rendered once into a backing image
+// at the contents scale (so a scale below the screen's looks soft, as on the platform).
 class TextLayer : public Layer
 {
 public:
@@ -61,7 +62,8 @@ private:
     QColor m_foregroundColor{Qt::white};
     Alignment m_alignment = Alignment::Natural;
     bool m_wrapped = false;
-    // Shared with presentation copies, so the laid-out text survives frames of a colour animation.
+    // Shared with presentation copies, so the rendered text survives frames of animations of other
+    // properties.
     std::shared_ptr<Cache> m_cache;
 };
 
