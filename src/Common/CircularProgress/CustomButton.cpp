@@ -378,6 +378,14 @@ void CustomButton::resizeEvent(QResizeEvent *event)
 void CustomButton::showEvent(QShowEvent *event)
 {
     QPushButton::showEvent(event);
+    // The title stays sharp when the window moves to a screen of another density.
+    QWindow *window = this->window() ? this->window()->windowHandle() : nullptr;
+    if (window && window != m_watchedWindow) {
+        if (m_watchedWindow)
+            disconnect(m_watchedWindow, &QWindow::screenChanged, this, nullptr);
+        m_watchedWindow = window;
+        connect(window, &QWindow::screenChanged, this, [this] { updateContentsScale(); });
+    }
     updateContentsScale();
     updateTrackingAreas();
 }

@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QPointer>
 #include <QPushButton>
+#include <QWindow>
 #include <functional>
 #include <map>
 #include <memory>
@@ -168,6 +169,7 @@ private:
     std::map<ColorProperty, ColorGenerator> m_colorGenerators;
     int m_state = OffState;
     QPointer<QObject> m_target;
+    QPointer<QWindow> m_watchedWindow;
     QByteArray m_action;
     bool m_layoutQueued = false;
 };
