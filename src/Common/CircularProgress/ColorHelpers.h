@@ -14,7 +14,7 @@ QColor fallbackBlue();
 QColor adjusted(const QColor &color, double hueDelta = 0, double saturationDelta = 0,
                 double brightnessDelta = 0, double alphaDelta = 0);
 QColor withAlpha(const QColor &color, double alpha);
-// Same components, whatever the colour's spec.
+// Same components, whatever colour model either is stored in.
 bool sameColor(const QColor &a, const QColor &b);
 
 } // namespace ColorHelpers
