@@ -1,0 +1,327 @@
+#include "Common/CircularProgress/CircularProgress.h"
+#include "Platform/MountMonitor.h"
+#include "Platform/Views/OpenPanel.h"
+#include "UI/MainViewController.h"
+#include "WindowDriver.h"
+#include "support/EventLoop.h"
+#include "support/LoopDrive.h"
+#include "support/SampleInstaller.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+
+using testsupport::LoopDrive;
+using testsupport::SampleInstaller;
+
+namespace {
+
+// Receives the links the window hands to the user's default handler.
+class LinkCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    LinkCatcher()
+    {
+        QDesktopServices::setUrlHandler("https", this, "open");
+        QDesktopServices::setUrlHandler("http", this, "open");
+    }
+    ~LinkCatcher() override
+    {
+        QDesktopServices::unsetUrlHandler("https");
+        QDesktopServices::unsetUrlHandler("http");
+    }
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl &url) { opened << url; }
+};
+
+class ToolsOnPath
+{
+public:
+    ToolsOnPath() : m_saved(qgetenv("PATH"))
+    {
+        qputenv("PATH", QFile::encodeName(SampleInstaller::buildDirectory() + "/bin") + ":" + m_saved);
+    }
+    ~ToolsOnPath() { qputenv("PATH", m_saved); }
+
+private:
+    QByteArray m_saved;
+};
+
+struct Window
+{
+    MainViewController controller;
+    WindowDriver driver{controller};
+    Window()
+    {
+        controller.resize(920, 580);
+        controller.viewDidLoad();
+        controller.show();
+        testsupport::spin(50);
+    }
+    ~Window()
+    {
+        // Close whatever alert is still up so the next test starts clean.
+        while (QWidget *dialog = driver.openDialog())
+            dialog->close();
+    }
+    // Picks the installer through the real picker.
+    void chooseInstaller(const QString &path)
+    {
+        QTest::mouseClick(controller.selectMacOSButton, Qt::LeftButton);
+        ASSERT_TRUE(WindowDriver::chooseInPicker(driver.waitForPicker(), path, QStringLiteral("选择")));
+        testsupport::spin(100);
+    }
+    // Picks the drive by keyboard in the pop-up.
+    void chooseDrive(const QString &name)
+    {
+        QComboBox *popUp = controller.diskListPopUpButton;
+        ASSERT_TRUE(testsupport::waitUntil([&] { return popUp->findText(name) >= 0; }, 3000));
+        const int target = popUp->findText(name);
+        popUp->setFocus();
+        if (popUp->currentIndex() == target && popUp->count() > 1)
+            QTest::keyClick(popUp, target == 0 ? Qt::Key_Down : Qt::Key_Up);
+        while (popUp->currentIndex() != target)
+            QTest::keyClick(popUp, popUp->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
+        if (popUp->count() == 1)
+            controller.selectDiskAction();
+    }
+    QMessageBox *alert() { return driver.waitForAlert(); }
+};
+
+#define REQUIRE_DRIVES()                                                                                     \
+    if (const QString reason = LoopDrive::skipReason(); !reason.isEmpty())                                   \
+    GTEST_SKIP() << reason.toStdString()
+
+// An installer bundle of our own at a chosen place (only Info.plist matters for the checks).
+QString makeBundle(const QString &folder, const QString &name, const QString &version = "10.14.6")
+{
+    const QString bundle = folder + "/" + name + ".app";
+    QDir().mkpath(bundle + "/Contents/Resources");
+    QFile plist(bundle + "/Contents/Info.plist");
+    if (plist.open(QIODevice::WriteOnly))
+        plist.write(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>"
+                                   "<key>CFBundleDisplayName</key><string>%1</string>"
+                                   "<key>DTPlatformVersion</key><string>%2</string></dict></plist>")
+                        .arg(name.toHtmlEscaped(), version)
+                        .toUtf8());
+    return bundle;
+}
+
+} // namespace
+
+TEST(MainWindow, TheWholeFlowOnALoopDrive)
+{
+    REQUIRE_DRIVES();
+    ToolsOnPath tools;
+    LinkCatcher links;
+    LoopDrive drive("USB", 96 * 1024 * 1024);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    SampleInstaller installer("Install macOS Mojave", "10.14.6", "24M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+
+    Window w;
+    auto &c = w.controller;
+    EXPECT_FALSE(c.makeMacOSButton->isEnabled());
+    w.chooseInstaller(installer.path());
+    EXPECT_EQ(c.macOSInfoLabel->text(), "Install macOS Mojave 10.14.6");
+    w.chooseDrive("USB");
+    ASSERT_TRUE(c.makeMacOSButton->isEnabled());
+
+    QTest::mouseClick(c.makeMacOSButton, Qt::LeftButton);
+    QMessageBox *confirm = w.alert();
+    ASSERT_TRUE(confirm);
+    EXPECT_EQ(confirm->text(), "温馨提示");
+    EXPECT_EQ(confirm->informativeText(), "【USB】驱动器即将被格式化，数据将丢失!");
+    ASSERT_TRUE(WindowDriver::clickButton(confirm, "立刻创建"));
+    // The erase phase starts at once.
+    EXPECT_FALSE(c.selectMacOSButton->isEnabled());
+    EXPECT_FALSE(c.makeMacOSButton->isEnabled());
+    EXPECT_FALSE(c.diskListPopUpButton->isEnabled());
+    EXPECT_EQ(c.makeMacOSButton->text(), "正在创建...");
+    EXPECT_EQ(c.tipsLabel->text(), "正在格式化驱动器，请耐心等待...");
+
+    bool sawAuthorisation = false, sawRing = false;
+    QMessageBox *result = nullptr;
+    ASSERT_TRUE(WindowDriver::waitFor(
+        [&] {
+            sawAuthorisation = sawAuthorisation || c.tipsLabel->text() == "等待授权...";
+            if (c.circularProgress->isVisible()) {
+                sawRing = true;
+                EXPECT_TRUE(c.tipsLabel->text().isEmpty());
+            }
+            result = qobject_cast<QMessageBox *>(w.driver.openDialog());
+            return result != nullptr;
+        },
+        180000));
+    EXPECT_TRUE(sawAuthorisation);
+    EXPECT_TRUE(sawRing);
+    EXPECT_EQ(result->text(), "macOS引导安装器创建完成");
+    EXPECT_EQ(result->informativeText(), "是否打开安装教程，开始安装系统");
+    // The finished phase.
+    EXPECT_TRUE(c.macOSInfoLabel->text().isEmpty());
+    EXPECT_TRUE(c.tipsLabel->text().isEmpty());
+    EXPECT_TRUE(c.selectMacOSButton->isEnabled());
+    EXPECT_TRUE(c.diskListPopUpButton->isEnabled());
+    EXPECT_FALSE(c.makeMacOSButton->isEnabled());
+    EXPECT_EQ(c.makeMacOSButton->text(), "开始创建");
+    EXPECT_FALSE(c.macOSModel());
+    EXPECT_FALSE(c.diskModel());
+    ASSERT_TRUE(WindowDriver::clickButton(result, "打开"));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !links.opened.isEmpty(); }, 2000));
+    EXPECT_EQ(links.opened.first(), MainViewController::tutorialUrl());
+    EXPECT_EQ(drive.mountPoint(), "/Volumes/Install macOS Mojave");
+}
+
+TEST(MainWindow, InstallerChecksByNameAndPlace)
+{
+    REQUIRE_DRIVES(); // the checks need bundles below /Applications, which only a private mount can give
+    ASSERT_TRUE(QDir().mkpath("/Applications"));
+    ASSERT_EQ(::mount("tmpfs", "/Applications", "tmpfs", 0, nullptr), 0);
+    QDir().mkpath("/Applications Copy");
+    ASSERT_EQ(::mount("tmpfs", "/Applications Copy", "tmpfs", 0, nullptr), 0);
+    QTemporaryDir desktop;
+    LoopDrive drive("USB", 32 * 1024 * 1024);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+
+    struct Case
+    {
+        QString bundle;
+        QString refusal; // empty: accepted
+    };
+    const std::vector<Case> cases = {
+        {makeBundle("/Applications", "Install macOS Mojave"),
+         "系统安装文件不能在Applications目录下，您可以将系统安装文件拷贝至桌面"},
+        {makeBundle("/Applications Copy", "Install macOS High Sierra"),
+         "系统安装文件不能在Applications目录下，您可以将系统安装文件拷贝至桌面"},
+        {makeBundle(desktop.path(), "Install OS X El Capitan"), "请将系统安装文件拷贝在Applications目录下"},
+        {makeBundle(desktop.path(), "Install macOS Big Sur"), "系统安装文件不可用"},
+        {makeBundle("/Applications", "Install macOS Sierra"), ""},
+        {makeBundle(desktop.path(), "Install macOS Catalina"), ""},
+    };
+    for (const Case &check : cases) {
+        Window w;
+        auto &c = w.controller;
+        w.chooseDrive("USB");
+        w.chooseInstaller(check.bundle);
+        const QString name = QFileInfo(check.bundle).completeBaseName();
+        if (check.refusal.isEmpty()) {
+            EXPECT_EQ(w.driver.openDialog(), nullptr) << name.toStdString();
+            EXPECT_TRUE(c.macOSInfoLabel->text().startsWith(name)) << name.toStdString();
+            EXPECT_TRUE(c.makeMacOSButton->isEnabled()) << name.toStdString();
+            continue;
+        }
+        QMessageBox *alert = w.alert();
+        ASSERT_TRUE(alert) << name.toStdString();
+        EXPECT_EQ(alert->text(), name);
+        EXPECT_EQ(alert->informativeText(), check.refusal);
+        WindowDriver::clickButton(alert, "确定");
+        // A refused installer is not chosen: picking the drive again cannot enable the start button.
+        EXPECT_TRUE(c.macOSInfoLabel->text().isEmpty());
+        c.selectDiskAction();
+        EXPECT_FALSE(c.makeMacOSButton->isEnabled()) << name.toStdString();
+        EXPECT_FALSE(c.macOSModel());
+    }
+    ::umount("/Applications Copy");
+    ::umount("/Applications");
+    // Only empty folders go; on a machine with a real Applications folder rmdir leaves it alone.
+    QDir().rmdir("/Applications Copy");
+    QDir().rmdir("/Applications");
+}
+
+TEST(MainWindow, AFailedEraseKeepsTheChoicesAndANewPickBringsTheButtonBack)
+{
+    REQUIRE_DRIVES();
+    ToolsOnPath tools;
+    SampleInstaller installer("Install macOS Mojave", "10.14.6", "1M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    auto drive = std::make_unique<LoopDrive>("GONE", 32 * 1024 * 1024);
+    ASSERT_TRUE(drive->isValid()) << drive->error().toStdString();
+    Window w;
+    auto &c = w.controller;
+    w.chooseInstaller(installer.path());
+    w.chooseDrive("GONE");
+    drive.reset(); // the drive goes away before the start: the erase fails
+    QTest::mouseClick(c.makeMacOSButton, Qt::LeftButton);
+    ASSERT_TRUE(WindowDriver::clickButton(w.alert(), "立刻创建"));
+    QMessageBox *failure = nullptr;
+    ASSERT_TRUE(WindowDriver::waitFor(
+        [&] { return (failure = qobject_cast<QMessageBox *>(w.driver.openDialog())) != nullptr; }, 30000));
+    EXPECT_EQ(failure->text(), "macOS引导安装器创建失败");
+    EXPECT_EQ(failure->informativeText(), "请确保驱动器有足够的储存空间");
+    EXPECT_TRUE(c.macOSModel());
+    EXPECT_TRUE(c.diskModel());
+    EXPECT_FALSE(c.makeMacOSButton->isEnabled());
+    EXPECT_EQ(c.makeMacOSButton->text(), "开始创建");
+    EXPECT_TRUE(c.selectMacOSButton->isEnabled());
+    WindowDriver::clickButton(failure, "确定");
+    testsupport::spin(100);
+    c.selectDiskAction();
+    EXPECT_TRUE(c.makeMacOSButton->isEnabled());
+}
+
+TEST(MainWindow, TheRingShowsOnlyForProgressAboveTheThresholdUpToOne)
+{
+    Window w;
+    auto &c = w.controller;
+    struct Case
+    {
+        double value;
+        bool shown;
+    };
+    const std::vector<Case> cases = {{0.0001, false}, {0.00011, true},      {0.5, true},
+                                     {1.0, true},     {1.0000001, false},   {1.7, false},
+                                     {-0.3, false},   {std::nan(""), false}};
+    for (const Case &check : cases) {
+        c.tipsLabel->setText("等待授权...");
+        c.diskutilViewModelProgress(check.value);
+        EXPECT_EQ(c.circularProgress->isVisible(), check.shown) << check.value;
+        EXPECT_EQ(c.tipsLabel->text().isEmpty(), check.shown) << check.value;
+    }
+}
+
+TEST(MainWindow, AVolumeMountedWhileTheWindowIsOpenAppearsInThePopUp)
+{
+    REQUIRE_DRIVES();
+    platform::MountMonitor monitor;
+    Window w;
+    EXPECT_EQ(w.controller.diskListPopUpButton->findText("LATE"), -1);
+    LoopDrive drive("LATE", 32 * 1024 * 1024);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    EXPECT_TRUE(testsupport::waitUntil(
+        [&] { return w.controller.diskListPopUpButton->findText("LATE") >= 0; }, 5000));
+}
+
+TEST(MainWindow, PopUpItemsPickTheDriveTheyStandFor)
+{
+    Window w;
+    auto &c = w.controller;
+    auto unnamed = std::make_shared<DiskModel>();
+    unnamed->setVolume("/Volumes/x");
+    auto a = std::make_shared<DiskModel>();
+    a->setName("A");
+    a->setVolume("/Volumes/A");
+    auto b = std::make_shared<DiskModel>();
+    b->setName("B");
+    b->setVolume("/Volumes/B");
+    c.diskutilViewModelCompletion(std::vector<DiskModelPtr>{unnamed, a, b});
+    ASSERT_TRUE(testsupport::waitUntil([&] { return c.diskListPopUpButton->count() == 2; }, 2000));
+    c.diskListPopUpButton->setCurrentIndex(1);
+    c.selectDiskAction();
+    EXPECT_EQ(c.diskModel(), b) << "the second item is B, whatever stands before it in the list";
+    // An empty list changes nothing.
+    c.diskutilViewModelCompletion(std::vector<DiskModelPtr>{});
+    testsupport::spin(50);
+    EXPECT_EQ(c.diskListPopUpButton->count(), 2);
+    EXPECT_EQ(c.diskModel(), b);
+}
+
+#include "MainWindowTest.moc"
