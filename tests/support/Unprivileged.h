@@ -24,3 +24,14 @@ public:
 };
 
 } // namespace testsupport
+
+// First statement of a test whose body must run as an ordinary user: as root it runs the test again
+// unprivileged, checks that it passed there and returns; without the means it skips.
+#define BOOTDRIVE_RUN_BODY_UNPRIVILEGED()                                                                    \
+    if (!testsupport::Unprivileged::isUnprivilegedRun()) {                                                   \
+        if (const QString reason = testsupport::Unprivileged::skipReason(); !reason.isEmpty())               \
+            GTEST_SKIP() << reason.toStdString();                                                            \
+        const auto result = testsupport::Unprivileged::runCurrentTestUnprivileged();                         \
+        EXPECT_EQ(result.exitCode, 0) << result.output.toStdString();                                        \
+        return;                                                                                              \
+    }

@@ -6,6 +6,7 @@
 #include "support/EventLoop.h"
 #include "support/LoopDrive.h"
 #include "support/SampleInstaller.h"
+#include "support/ToolsOnPath.h"
 
 #include <QComboBox>
 #include <QDesktopServices>
@@ -20,6 +21,7 @@
 
 using testsupport::LoopDrive;
 using testsupport::SampleInstaller;
+using testsupport::ToolsOnPath;
 
 namespace {
 
@@ -41,19 +43,6 @@ public:
     QList<QUrl> opened;
 public slots:
     void open(const QUrl &url) { opened << url; }
-};
-
-class ToolsOnPath
-{
-public:
-    ToolsOnPath() : m_saved(qgetenv("PATH"))
-    {
-        qputenv("PATH", QFile::encodeName(SampleInstaller::buildDirectory() + "/bin") + ":" + m_saved);
-    }
-    ~ToolsOnPath() { qputenv("PATH", m_saved); }
-
-private:
-    QByteArray m_saved;
 };
 
 struct Window

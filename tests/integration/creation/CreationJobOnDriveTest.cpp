@@ -3,6 +3,7 @@
 #include "support/FakePkexec.h"
 #include "support/LoopDrive.h"
 #include "support/SampleInstaller.h"
+#include "support/ToolsOnPath.h"
 #include "support/Unprivileged.h"
 
 #include <QCryptographicHash>
@@ -15,6 +16,7 @@
 
 using testsupport::LoopDrive;
 using testsupport::SampleInstaller;
+using testsupport::ToolsOnPath;
 
 namespace {
 
@@ -39,20 +41,6 @@ public:
         if (!std::holds_alternative<std::vector<DiskModelPtr>>(result))
             results.push_back(result);
     }
-};
-
-// Our disk tools first on PATH, as the application arranges at start-up.
-class ToolsOnPath
-{
-public:
-    ToolsOnPath() : m_saved(qgetenv("PATH"))
-    {
-        qputenv("PATH", QFile::encodeName(SampleInstaller::buildDirectory() + "/bin") + ":" + m_saved);
-    }
-    ~ToolsOnPath() { qputenv("PATH", m_saved); }
-
-private:
-    QByteArray m_saved;
 };
 
 QByteArray treeDigest(const QString &root)
@@ -191,15 +179,7 @@ TEST(CreationJobOnDrive, AQuoteAndCommandTextInTheMountPathRunNothing)
 TEST(CreationJobOnDrive, ACancelledOrDeniedAuthorizationReportsNo)
 {
     using testsupport::FakePkexec;
-    using testsupport::Unprivileged;
-    if (!Unprivileged::isUnprivilegedRun()) {
-        const QString reason = Unprivileged::skipReason();
-        if (!reason.isEmpty())
-            GTEST_SKIP() << reason.toStdString();
-        const auto result = Unprivileged::runCurrentTestUnprivileged();
-        EXPECT_EQ(result.exitCode, 0) << result.output.toStdString();
-        return;
-    }
+    BOOTDRIVE_RUN_BODY_UNPRIVILEGED();
     for (FakePkexec::Mode mode : {FakePkexec::Mode::Dismiss, FakePkexec::Mode::Deny}) {
         FakePkexec fake(mode);
         fake.putFirstOnPath();

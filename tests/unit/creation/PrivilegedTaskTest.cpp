@@ -98,15 +98,7 @@ TEST(PrivilegedTask, NoArgumentsMeansAnEmptyVector)
 TEST(PrivilegedTaskAsUser, PkexecAnswersMapToStatusValues)
 {
     using testsupport::FakePkexec;
-    using testsupport::Unprivileged;
-    if (!Unprivileged::isUnprivilegedRun()) {
-        const QString reason = Unprivileged::skipReason();
-        if (!reason.isEmpty())
-            GTEST_SKIP() << reason.toStdString();
-        const auto result = Unprivileged::runCurrentTestUnprivileged();
-        EXPECT_EQ(result.exitCode, 0) << result.output.toStdString();
-        return;
-    }
+    BOOTDRIVE_RUN_BODY_UNPRIVILEGED();
     ASSERT_NE(::geteuid(), 0u);
     {
         FakePkexec fake(FakePkexec::Mode::Allow);
