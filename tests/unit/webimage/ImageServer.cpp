@@ -1,0 +1,88 @@
+#include "ImageServer.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+
+ImageServer::ImageServer()
+{
+    m_server.Get(".*", [this](const httplib::Request &request, httplib::Response &response) {
+        std::unique_lock lock(m_lock);
+        ++m_counts[request.path];
+        const auto found = m_routes.find(request.path);
+        if (found == m_routes.end()) {
+            response.status = 404;
+            return;
+        }
+        const Route route = found->second;
+        m_stopping.wait_for(lock, std::chrono::milliseconds(route.delayMs), [this] { return m_stopped; });
+        response.status = route.status;
+        response.set_content(route.body, route.mediaType);
+    });
+    // Short-lived connections, so that stopping never waits for an idle client.
+    m_server.set_keep_alive_max_count(1);
+    m_server.set_read_timeout(1, 0);
+    m_port = m_server.bind_to_any_port("127.0.0.1");
+    if (m_port <= 0)
+        throw std::runtime_error("cannot bind a port on 127.0.0.1");
+    m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    while (!m_server.is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+ImageServer::~ImageServer()
+{
+    {
+        std::lock_guard guard(m_lock);
+        m_stopped = true;
+    }
+    m_stopping.notify_all();
+    m_server.stop();
+    m_thread.join();
+}
+
+void ImageServer::setRoute(const std::string &path, Route route)
+{
+    std::lock_guard guard(m_lock);
+    m_routes[path] = std::move(route);
+}
+
+QUrl ImageServer::url(const std::string &path) const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(QString::fromStdString(path)));
+}
+
+int ImageServer::requests(const std::string &path) const
+{
+    std::lock_guard guard(m_lock);
+    const auto found = m_counts.find(path);
+    return found == m_counts.end() ? 0 : found->second;
+}
+
+std::string ImageServer::png(const QColor &color, int side)
+{
+    QImage image(side, side, QImage::Format_RGB32);
+    image.fill(color);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return buffer.data().toStdString();
+}
+
+int ImageServer::closedPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        throw std::runtime_error("cannot find a free loopback port");
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
