@@ -42,9 +42,8 @@ int64_t BaseModel::sizeAtPath(const QString &path)
     if (!platform::FileSystem::isDirectory(path))
         return platform::FileSystem::itemSize(path);
     int64_t total = 0;
-    platform::FileSystem::walkBelow(path, [&total](const char *, const struct stat &info) {
-        total += static_cast<int64_t>(info.st_size);
-    });
+    platform::FileSystem::walkBelow(
+        path, [&total](const struct stat &info) { total += static_cast<int64_t>(info.st_size); });
     return total;
 }
 

@@ -203,7 +203,7 @@ void DiskutilViewModel::measureTick(const MacOSModelPtr &macOS, uint64_t run)
     std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
     const QString bundle = macOS->path();
     const QString target = macOS->volume();
-    Dispatch::global([weak, bundle, target, run] {
+    Dispatch::globalBackground([weak, bundle, target, run] {
         const float installer = folderSizeAtPath(bundle);
         const float written = folderSizeAtPath(target);
         const double ratio =

@@ -5,6 +5,9 @@
 #include <QThreadPool>
 #include <QTimer>
 #include <cmath>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -47,6 +50,20 @@ void Dispatch::global(Block block)
     if (!block)
         return;
     workerPool().start(std::move(block));
+}
+
+void Dispatch::globalBackground(Block block)
+{
+    if (!block)
+        return;
+    workerPool().start([block = std::move(block)] {
+        // Linux keeps a nice value per thread.
+        const auto thread = static_cast<id_t>(::syscall(SYS_gettid));
+        const int before = ::getpriority(PRIO_PROCESS, thread);
+        ::setpriority(PRIO_PROCESS, thread, 10);
+        block();
+        ::setpriority(PRIO_PROCESS, thread, before);
+    });
 }
 
 bool Dispatch::isMainThread()

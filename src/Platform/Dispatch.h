@@ -17,6 +17,9 @@ public:
     // Runs the block on a worker thread. Blocks may wait for a long time (a child process, a dialog):
     // the pool grows rather than queueing behind them.
     static void global(Block block);
+    // Runs the block on a worker thread at background priority (a higher nice value for that thread while
+    // the block runs), for bookkeeping that must not take time from the main thread.
+    static void globalBackground(Block block);
     static bool isMainThread();
 };
 

@@ -1,7 +1,9 @@
 #include "Platform/FileSystem.h"
 
 #include <QFile>
-#include <fts.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -29,40 +31,65 @@ int64_t FileSystem::itemSize(const QString &path)
     return static_cast<int64_t>(info.st_size);
 }
 
-void FileSystem::walkBelow(const QString &path,
-                           const std::function<void(const char *, const struct stat &)> &visit)
+namespace {
+
+// Visits everything below the open folder; the visitor gets the folder's descriptor, the entry's name and its
+// own information. Unreadable folders and entries are passed over.
+template <class Visitor> void walkFolder(int folder, Visitor &visit)
 {
-    if (!isDirectory(path))
+    DIR *listing = ::fdopendir(folder);
+    if (!listing) {
+        ::close(folder);
         return;
-    QByteArray root = QFile::encodeName(path);
-    char *roots[] = {root.data(), nullptr};
-    // FTS_COMFOLLOW: a start path that is itself a link to a folder is walked, as the platform does.
-    FTS *fts = fts_open(roots, FTS_PHYSICAL | FTS_NOCHDIR | FTS_COMFOLLOW, nullptr);
-    if (!fts)
-        return;
-    while (FTSENT *entry = fts_read(fts)) {
-        if (entry->fts_level == 0)
-            continue;
-        // FTS_DP is a folder seen again after its contents; FTS_ERR and FTS_NS carry no usable information.
-        if (entry->fts_info == FTS_DP || entry->fts_info == FTS_ERR || entry->fts_info == FTS_NS)
-            continue;
-        visit(entry->fts_path, *entry->fts_statp);
     }
-    fts_close(fts);
+    while (const dirent *entry = ::readdir(listing)) {
+        const char *name = entry->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+            continue;
+        struct stat info
+        {};
+        if (::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        visit(folder, name, info);
+        if (S_ISDIR(info.st_mode)) {
+            const int child = ::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (child >= 0)
+                walkFolder(child, visit);
+        }
+    }
+    ::closedir(listing); // closes the descriptor too
+}
+
+template <class Visitor> void walk(const QString &path, Visitor &visit)
+{
+    // The start path is followed if it is a link to a folder, as the platform does.
+    const int root = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (root >= 0)
+        walkFolder(root, visit);
+}
+
+} // namespace
+
+void FileSystem::walkBelow(const QString &path, const std::function<void(const struct stat &)> &visit)
+{
+    auto visitor = [&visit](int, const char *, const struct stat &info) { visit(info); };
+    walk(path, visitor);
 }
 
 int64_t FileSystem::totalSizeBelow(const QString &path)
 {
     int64_t total = 0;
-    walkBelow(path, [&total](const char *item, const struct stat &info) {
+    auto visitor = [&total](int folder, const char *name, const struct stat &info) {
         if (S_ISLNK(info.st_mode)) {
+            // A link whose target is missing counts as nothing.
             struct stat target
             {};
-            if (::stat(item, &target) != 0)
+            if (::fstatat(folder, name, &target, 0) != 0)
                 return;
         }
         total += static_cast<int64_t>(info.st_size);
-    });
+    };
+    walk(path, visitor);
     return total;
 }
 

@@ -7,7 +7,8 @@
 
 namespace platform {
 
-// File sizes and tree walks on lstat/fts. Symbolic links are never followed while walking.
+// File sizes and tree walks. Walks stat each entry relative to its folder's descriptor (as du does), which
+// keeps the kernel from resolving whole paths again and again. Symbolic links are never followed.
 class FileSystem
 {
 public:
@@ -18,8 +19,7 @@ public:
     static int64_t itemSize(const QString &path);
     // Calls the visitor with every item below the path at any depth (the path itself excluded), with the
     // item's own (lstat) information. A path that is not a folder has nothing below it.
-    static void walkBelow(const QString &path,
-                          const std::function<void(const char *path, const struct stat &info)> &visit);
+    static void walkBelow(const QString &path, const std::function<void(const struct stat &info)> &visit);
     // Sum of the own sizes of everything below the path whose existence test passes.
     static int64_t totalSizeBelow(const QString &path);
 };
