@@ -251,7 +251,7 @@ TEST_F(WebImageViewTest, AViewDestroyedBeforeItsPictureArrivesIsLeftAlone)
 
 TEST_F(WebImageViewTest, TheProcessWideManagerCachesInTheUsersCacheFolder)
 {
-    QTemporaryDir home;
+    static QTemporaryDir home; // the process-wide manager keeps the folder it was made with
     const QByteArray saved = qgetenv("XDG_CACHE_HOME");
     qputenv("XDG_CACHE_HOME", home.path().toUtf8());
     server.setRoute("/red.png", png(Red));
