@@ -16,6 +16,13 @@
 
 using namespace platform;
 
+// The font stack (fontconfig, FreeType, HarfBuzz and Qt's font database) keeps process-wide caches that it
+// never frees; they are not ours to report.
+extern "C" const char *__lsan_default_suppressions()
+{
+    return "leak:libfontconfig\nleak:libfreetype\nleak:libharfbuzz\nleak:libQt6Gui\n";
+}
+
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     // Catalog records measure their text, which needs a GUI application (offscreen).
