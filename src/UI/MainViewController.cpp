@@ -4,9 +4,11 @@
 #include "Platform/Dispatch.h"
 #include "Platform/Views/OpenPanel.h"
 #include "UI/AlertManager.h"
+#include "UI/FileViewItem.h"
 #include "ui_MainWindow.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QGraphicsOpacityEffect>
 #include <QIcon>
@@ -66,6 +68,12 @@ QString MainViewController::styleSheetText()
         QLabel#diskLabel { color: #44505f; }
         QLabel#tipsLabel { color: #5b6b7f; }
         QWidget#catalogPanel { background: #ffffff; border-left: 1px solid #e2e7ee; }
+        QScrollArea#collectionView, QWidget#CollectionViewContent { background: transparent; border: none; }
+        FileViewItem { background: #f7f9fc; border: 1px solid #e6ebf2; border-radius: 8px; }
+        FileViewItem QLabel#nameLabel { font-weight: 600; color: #1b2430; }
+        FileViewItem QLabel#versionLabel, FileViewItem QLabel#dateLabel { color: #6b7a8d; }
+        FileViewItem QLabel#infoLabel { color: #44505f; }
+        FileViewItem QToolButton { border: none; background: transparent; }
         QLabel#catalogTitleLabel { font-size: 16px; font-weight: 600; color: #1b2430; }
         QPushButton { border: 1px solid #c6d0dc; border-radius: 8px; background: #ffffff; padding: 6px 16px;
                       color: #1b2430; }
@@ -93,7 +101,10 @@ MainViewController::MainViewController(QWidget *parent)
     m_ui->setupUi(this);
     circularProgress = m_ui->circularProgress;
     diskListPopUpButton = m_ui->diskListPopUpButton;
-    collectionView = m_ui->collectionViewHost;
+    collectionView = m_ui->collectionView;
+    collectionView->registerItem(FileViewItem::Identifier, [] { return new FileViewItem; });
+    collectionView->setDataSource(this);
+    collectionView->setDelegate(this);
     macOSInfoLabel = m_ui->macOSInfoLabel;
     selectMacOSButton = m_ui->selectMacOSButton;
     makeMacOSButton = m_ui->makeMacOSButton;
@@ -127,6 +138,57 @@ void MainViewController::viewDidLoad()
     m_viewModel->setDelegate(m_jobDelegate);
     m_viewModel->diskutilList();
     showBackground();
+
+    // The catalog, then the update notice; the answers come in either order.
+    m_installationImageViewModel = std::make_shared<InstallationImageViewModel>();
+    QPointer<MainViewController> self(this);
+    m_installationImageViewModel->installationImageListSuccess(
+        [self](const std::vector<MacOSModelPtr> &items) {
+            if (!self)
+                return;
+            self->m_filesArray = items;
+            self->collectionView->reloadData();
+        },
+        nullptr);
+    m_installationImageViewModel->updateAppSuccess(
+        [self](const QString &downloadUrl) {
+            if (self)
+                self->showUpdateNotice(downloadUrl);
+        },
+        nullptr);
+}
+
+int MainViewController::numberOfItems(platform::CollectionView &, int)
+{
+    return static_cast<int>(m_filesArray.size());
+}
+
+platform::CollectionViewItem *MainViewController::itemForIndex(platform::CollectionView &view, int index)
+{
+    auto *item = static_cast<FileViewItem *>(view.makeItemWithIdentifier(FileViewItem::Identifier, index));
+    item->setMacOSModel(m_filesArray.at(static_cast<size_t>(index)));
+    return item;
+}
+
+QSize MainViewController::sizeForItem(platform::CollectionView &, int index)
+{
+    return QSize(400, static_cast<int>(std::ceil(m_filesArray.at(static_cast<size_t>(index))->cellHeight())));
+}
+
+void MainViewController::didSelectItem(platform::CollectionView &, int) {}
+
+void MainViewController::showUpdateNotice(const QString &downloadUrl)
+{
+    AlertManager::alertByWindow(window(), {QStringLiteral("下载新版本")}, QImage(),
+                                QStringLiteral("温馨提示"),
+                                QStringLiteral("为了您更好了体验，请更新至最新版本。"),
+                                AlertManager::InformationalStyle, [downloadUrl](int64_t) {
+                                    // A notice without a link still ends the application; nothing opens.
+                                    const QUrl url(downloadUrl);
+                                    if (!downloadUrl.isEmpty() && url.isValid())
+                                        QDesktopServices::openUrl(url);
+                                    platform::Dispatch::mainAfter(1.0, [] { QCoreApplication::exit(0); });
+                                });
 }
 
 void MainViewController::showBackground()

@@ -3,6 +3,8 @@
 #include "Creation/DiskModel.h"
 #include "Creation/DiskutilViewModel.h"
 #include "Creation/MacOSModel.h"
+#include "Platform/Views/CollectionView.h"
+#include "Service/InstallationImageViewModel.h"
 
 #include <QHash>
 #include <QPointer>
@@ -20,8 +22,11 @@ class MainWindow;
 }
 
 // The controller of the application's window: the drive pop-up, the installer picker and its checks, the
-// confirmation, the two phases of the creation job with the progress ring, and the result alerts.
-class MainViewController : public QWidget
+// confirmation, the two phases of the creation job with the progress ring, and the result alerts; beside
+// them the catalog of installer images and the update notice.
+class MainViewController : public QWidget,
+                           public platform::CollectionViewDataSource,
+                           public platform::CollectionViewDelegate
 {
     Q_OBJECT
 
@@ -45,7 +50,7 @@ public:
     // Outlets; the view hierarchy owns the widgets.
     CircularProgress *circularProgress = nullptr;
     QComboBox *diskListPopUpButton = nullptr;
-    QWidget *collectionView = nullptr;
+    platform::CollectionView *collectionView = nullptr;
     QLabel *macOSInfoLabel = nullptr;
     QPushButton *selectMacOSButton = nullptr;
     QPushButton *makeMacOSButton = nullptr;
@@ -57,6 +62,15 @@ public:
     const std::vector<DiskModelPtr> &dataArray() const { return m_dataArray; }
     const MacOSModelPtr &macOSModel() const { return m_macOSModel; }
     const DiskModelPtr &diskModel() const { return m_diskModel; }
+    const std::vector<MacOSModelPtr> &filesArray() const { return m_filesArray; }
+
+    // The catalog's data source and delegate.
+    int numberOfItems(platform::CollectionView &view, int section) override;
+    platform::CollectionViewItem *itemForIndex(platform::CollectionView &view, int index) override;
+    QSize sizeForItem(platform::CollectionView &view, int index) override;
+    void didSelectItem(platform::CollectionView &view, int index) override;
+    // The update notice: the only way on is to download; the application then quits.
+    void showUpdateNotice(const QString &downloadUrl);
 
 public slots:
     void selectDiskAction();
@@ -82,6 +96,8 @@ private:
     std::vector<DiskModelPtr> m_dataArray;
     MacOSModelPtr m_macOSModel;
     DiskModelPtr m_diskModel;
+    std::shared_ptr<InstallationImageViewModel> m_installationImageViewModel;
+    std::vector<MacOSModelPtr> m_filesArray;
     // Pop-up items name their drive by key, so a pick always finds the drive that item was made for.
     QHash<int, DiskModelPtr> m_itemDrives;
     int m_nextItemKey = 1;

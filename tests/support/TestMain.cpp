@@ -8,6 +8,10 @@ int main(int argc, char **argv)
 {
     // Before any thread exists: every thread and child of the test then shares the private mount namespace.
     testsupport::PrivateMounts::enter();
+    // Tests talk to loopback only: anything that would reach the build's service origin goes to a closed
+    // local port unless a test starts a service of its own.
+    if (qEnvironmentVariableIsEmpty("BOOTDRIVE_SERVICE_URL"))
+        qputenv("BOOTDRIVE_SERVICE_URL", "http://127.0.0.1:9");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

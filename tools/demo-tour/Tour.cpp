@@ -1,6 +1,7 @@
 #include "Tour.h"
 
 #include "Common/CircularProgress/CircularProgress.h"
+#include "Platform/Views/CollectionView.h"
 #include "UI/MainViewController.h"
 
 #include <QComboBox>
@@ -36,7 +37,9 @@ bool Tour::run(const QString &installerPath, const QString &driveName)
     if (!step(WindowDriver::waitFor([&] { return w.diskListPopUpButton->count() > 0; }, 5000),
               "no drive list"))
         return false;
-    QTest::qWait(300);
+    // The catalog arrives from the service on its own; give it and its logos a moment.
+    WindowDriver::waitFor([&] { return w.collectionView->numberOfItems() > 0; }, 5000);
+    QTest::qWait(800);
     screenshot(QStringLiteral("launch"));
 
     QTest::mouseClick(w.selectMacOSButton, Qt::LeftButton);
