@@ -1,15 +1,12 @@
 #include "Service/BaseRequest.h"
 
+#include "BuildConfig.h"
 #include "Common/SafeAccess.h"
 #include "Common/SafeMerge.h"
 #include "Platform/BundleInfo.h"
 #include "Service/DeviceInfomation.h"
 
 #include <QCryptographicHash>
-
-#ifndef BOOTDRIVE_SERVICE_URL
-#error "BOOTDRIVE_SERVICE_URL must name the catalog service's origin"
-#endif
 
 using namespace platform;
 

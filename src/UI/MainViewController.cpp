@@ -1,5 +1,6 @@
 #include "UI/MainViewController.h"
 
+#include "BuildConfig.h"
 #include "Common/CircularProgress/CircularProgress.h"
 #include "Platform/Dispatch.h"
 #include "Platform/Views/OpenPanel.h"
@@ -17,10 +18,6 @@
 #include <QPushButton>
 #include <QSvgRenderer>
 #include <cmath>
-
-#ifndef BOOTDRIVE_TUTORIAL_URL
-#define BOOTDRIVE_TUTORIAL_URL "https://bootdrive.app/tutorial"
-#endif
 
 // Forwards the job's reports to the controller for as long as the controller exists.
 class MainViewController::JobDelegate : public DiskutilViewModelDelegate

@@ -1,6 +1,6 @@
 #include "WebImage/WebImageView.h"
 
-#include "ImageServer.h"
+#include "support/RouteServer.h"
 #include "Platform/Dispatch.h"
 #include "WebImage/WebImageDiskCache.h"
 #include "WebImage/WebImageManager.h"
@@ -37,9 +37,9 @@ QRgb shown(const QLabel &label)
     return pixmap.isNull() ? 0 : pixmap.toImage().pixel(0, 0);
 }
 
-ImageServer::Route png(QRgb color, int delayMs = 0)
+RouteServer::Route png(QRgb color, int delayMs = 0)
 {
-    return {ImageServer::png(QColor(color)), 200, "image/png", delayMs};
+    return {RouteServer::png(QColor(color)), 200, "image/png", delayMs};
 }
 
 class WebImageViewTest : public ::testing::Test
@@ -61,7 +61,7 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return done; }));
     }
 
-    ImageServer server;
+    RouteServer server;
     QTemporaryDir folder;
     std::unique_ptr<WebImageManager> manager = makeManager();
     QImage placeholder = solid(Gray);
@@ -99,9 +99,9 @@ TEST_F(WebImageViewTest, ALaterCallSupersedesAnEarlierOne)
 
 TEST_F(WebImageViewTest, AFailedFetchLeavesThePlaceholderAndIsNotRemembered)
 {
-    server.setRoute("/missing.png", {ImageServer::png(Qt::red), 404, "image/png", 0});
+    server.setRoute("/missing.png", {RouteServer::png(Qt::red), 404, "image/png", 0});
     server.setRoute("/page.html", {"<html><body>not a picture</body></html>", 200, "text/html", 0});
-    const QUrl refused(QStringLiteral("http://127.0.0.1:%1/logo.png").arg(ImageServer::closedPort()));
+    const QUrl refused(QStringLiteral("http://127.0.0.1:%1/logo.png").arg(RouteServer::closedPort()));
     for (const QUrl &url :
          {server.url("/missing.png"), server.url("/page.html"), refused, QUrl(),
           QUrl(QStringLiteral("not a url")), QUrl(QStringLiteral("ftp://127.0.0.1/a.png"))}) {
@@ -182,7 +182,7 @@ TEST_F(WebImageViewTest, ADamagedCacheFileIsReplacedByAFetch)
         show(fresh, "/red.png");
         ASSERT_TRUE(waitUntil([&] { return shown(fresh) == Red; }));
         EXPECT_EQ(server.requests("/red.png"), ++expectedRequests);
-        EXPECT_EQ(manager->diskCache().read(key), QByteArray::fromStdString(ImageServer::png(Qt::red)));
+        EXPECT_EQ(manager->diskCache().read(key), QByteArray::fromStdString(RouteServer::png(Qt::red)));
     }
 }
 

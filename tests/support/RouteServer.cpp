@@ -1,4 +1,4 @@
-#include "ImageServer.h"
+#include "support/RouteServer.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -8,9 +8,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-ImageServer::ImageServer()
+RouteServer::RouteServer()
 {
-    m_server.Get(".*", [this](const httplib::Request &request, httplib::Response &response) {
+    const auto answer = [this](const httplib::Request &request, httplib::Response &response) {
         std::unique_lock lock(m_lock);
         ++m_counts[request.path];
         const auto found = m_routes.find(request.path);
@@ -22,7 +22,10 @@ ImageServer::ImageServer()
         m_stopping.wait_for(lock, std::chrono::milliseconds(route.delayMs), [this] { return m_stopped; });
         response.status = route.status;
         response.set_content(route.body, route.mediaType);
-    });
+    };
+    // Pictures are fetched with GET, the service is called with POST; both answer alike.
+    m_server.Get(".*", answer);
+    m_server.Post(".*", answer);
     // Short-lived connections, so that stopping never waits for an idle client.
     m_server.set_keep_alive_max_count(1);
     m_server.set_read_timeout(1, 0);
@@ -34,7 +37,7 @@ ImageServer::ImageServer()
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-ImageServer::~ImageServer()
+RouteServer::~RouteServer()
 {
     {
         std::lock_guard guard(m_lock);
@@ -45,25 +48,25 @@ ImageServer::~ImageServer()
     m_thread.join();
 }
 
-void ImageServer::setRoute(const std::string &path, Route route)
+void RouteServer::setRoute(const std::string &path, Route route)
 {
     std::lock_guard guard(m_lock);
     m_routes[path] = std::move(route);
 }
 
-QUrl ImageServer::url(const std::string &path) const
+QUrl RouteServer::url(const std::string &path) const
 {
     return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(QString::fromStdString(path)));
 }
 
-int ImageServer::requests(const std::string &path) const
+int RouteServer::requests(const std::string &path) const
 {
     std::lock_guard guard(m_lock);
     const auto found = m_counts.find(path);
     return found == m_counts.end() ? 0 : found->second;
 }
 
-std::string ImageServer::png(const QColor &color, int side)
+std::string RouteServer::png(const QColor &color, int side)
 {
     QImage image(side, side, QImage::Format_RGB32);
     image.fill(color);
@@ -73,7 +76,7 @@ std::string ImageServer::png(const QColor &color, int side)
     return buffer.data().toStdString();
 }
 
-int ImageServer::closedPort()
+int RouteServer::closedPort()
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};

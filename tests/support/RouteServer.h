@@ -9,9 +9,9 @@
 #include <string>
 #include <thread>
 
-// A real HTTP server on 127.0.0.1 (a free port) on its own thread, answering each path as set up and
-// counting the requests per path. Unknown paths answer 404.
-class ImageServer
+// A real HTTP server on 127.0.0.1 (a free port) on its own thread, answering each path as set up (body,
+// status, media type, delay) and counting the requests per path. Unknown paths answer 404.
+class RouteServer
 {
 public:
     struct Route
@@ -22,8 +22,8 @@ public:
         int delayMs = 0;
     };
 
-    ImageServer();
-    ~ImageServer();
+    RouteServer();
+    ~RouteServer();
 
     void setRoute(const std::string &path, Route route);
     QUrl url(const std::string &path) const;

@@ -1,0 +1,308 @@
+#include "Platform/JSONSerialization.h"
+#include "Platform/Views/CollectionView.h"
+#include "UI/FileViewItem.h"
+#include "UI/MainViewController.h"
+#include "WindowDriver.h"
+#include "support/EventLoop.h"
+#include "support/RouteServer.h"
+
+#include <QAbstractButton>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QFontMetricsF>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+class LinkCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    LinkCatcher() { QDesktopServices::setUrlHandler("http", this, "open"); }
+    ~LinkCatcher() override { QDesktopServices::unsetUrlHandler("http"); }
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl &url) { opened << url; }
+};
+
+// Each test's process gets its own picture cache, so what one test cached never answers another.
+class CacheFolder
+{
+public:
+    CacheFolder() { qputenv("XDG_CACHE_HOME", QFile::encodeName(m_dir.path())); }
+
+private:
+    QTemporaryDir m_dir;
+};
+const CacheFolder cacheFolder;
+
+QImage pictureOf(QLabel *label)
+{
+    return label->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+QColor centreColour(QLabel *label)
+{
+    const QImage image = pictureOf(label);
+    return image.isNull() ? QColor() : QColor(image.pixel(image.width() / 2, image.height() / 2));
+}
+
+platform::DictionaryPtr entry(const QString &json)
+{
+    return platform::as<platform::Dictionary>(platform::JSONSerialization::parse(json.toUtf8()));
+}
+
+std::string words(int count)
+{
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += i ? " word" : "word";
+    return text;
+}
+
+std::string catalogJson(const RouteServer &server, int count)
+{
+    const char *names[] = {"Install macOS Catalina", "Install macOS Mojave", "Install macOS High Sierra"};
+    std::string data;
+    for (int i = 0; i < count; ++i) {
+        if (i)
+            data += ",";
+        data += std::string(R"({"name":")") + names[i] + R"(","version":"10.1)" + std::to_string(5 - i) +
+                R"(","release_date":"2019-0)" + std::to_string(i + 1) + R"(-01","info":")" +
+                words(4 + 20 * i) + R"(","logo_url":")" +
+                server.url("/logos/" + std::to_string(i) + ".png").toString().toStdString() +
+                R"(","download_url":"http://127.0.0.1/dl/)" + std::to_string(i) + R"("})";
+    }
+    return R"({"code":0,"message":"ok","data":[)" + data + "]}";
+}
+
+void useService(const RouteServer &server)
+{
+    qputenv("BOOTDRIVE_SERVICE_URL", server.url("").toString(QUrl::StripTrailingSlash).toUtf8());
+}
+
+} // namespace
+
+TEST(CatalogItem, ShowsTheEntryAsDeliveredAndOpensItsLink)
+{
+    LinkCatcher links;
+    RouteServer server;
+    server.setRoute("/logo.png", {RouteServer::png(Qt::blue), 200, "image/png", 0});
+    FileViewItem item;
+    item.resize(400, 80);
+    auto model = MacOSModel::initWithDictionary(entry(
+        QStringLiteral(
+            R"({"name":"Install macOS Mojave","version":11,"release_date":"2018年9月24日","info":"深色模式 <b>not bold</b>",
+            "logo_url":"%1","download_url":"http://127.0.0.1/mojave.dmg"})")
+            .arg(server.url("/logo.png").toString())));
+    item.setMacOSModel(model);
+    EXPECT_EQ(item.nameLabel->text(), "Install macOS Mojave");
+    EXPECT_EQ(item.versionLabel->text(), "11");
+    EXPECT_EQ(item.dateLabel->text(), "2018年9月24日");
+    EXPECT_EQ(item.infoLabel->text(), "深色模式 <b>not bold</b>");
+    EXPECT_EQ(pictureOf(item.logoImageView),
+              FileViewItem::placeholderImage().convertToFormat(QImage::Format_ARGB32))
+        << "the placeholder shows at once";
+    ASSERT_TRUE(
+        testsupport::waitUntil([&] { return centreColour(item.logoImageView) == QColor(Qt::blue); }, 5000));
+    ASSERT_TRUE(item.downloadButton->isEnabled());
+    QTest::mouseClick(item.downloadButton, Qt::LeftButton);
+    ASSERT_EQ(links.opened.size(), 1);
+    EXPECT_EQ(links.opened.first(), QUrl("http://127.0.0.1/mojave.dmg"));
+}
+
+TEST(CatalogItem, AReusedItemNeverShowsTheEarlierLogo)
+{
+    RouteServer server;
+    server.setRoute("/slow.png", {RouteServer::png(Qt::red), 200, "image/png", 700});
+    server.setRoute("/fast.png", {RouteServer::png(Qt::green), 200, "image/png", 0});
+    FileViewItem item;
+    item.resize(400, 80);
+    item.setMacOSModel(MacOSModel::initWithDictionary(
+        entry(QStringLiteral(R"({"name":"A","logo_url":"%1"})").arg(server.url("/slow.png").toString()))));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return server.requests("/slow.png") == 1; }, 3000));
+    item.setMacOSModel(MacOSModel::initWithDictionary(
+        entry(QStringLiteral(R"({"name":"B","logo_url":"%1"})").arg(server.url("/fast.png").toString()))));
+    EXPECT_EQ(item.nameLabel->text(), "B");
+    bool sawRed = false;
+    testsupport::waitUntil(
+        [&] {
+            sawRed = sawRed || centreColour(item.logoImageView) == QColor(Qt::red);
+            return false;
+        },
+        1500);
+    EXPECT_FALSE(sawRed);
+    EXPECT_EQ(centreColour(item.logoImageView), QColor(Qt::green));
+}
+
+TEST(CatalogItem, MissingOrFailingLogosKeepThePlaceholderAndCachedOnesNeedNoRequest)
+{
+    RouteServer server;
+    server.setRoute("/logo.png", {RouteServer::png(Qt::magenta), 200, "image/png", 0});
+    const QImage placeholder = FileViewItem::placeholderImage().convertToFormat(QImage::Format_ARGB32);
+
+    FileViewItem failing;
+    failing.setMacOSModel(MacOSModel::initWithDictionary(
+        entry(QStringLiteral(R"({"name":"A","logo_url":"%1"})").arg(server.url("/missing.png").toString()))));
+    FileViewItem bare;
+    bare.setMacOSModel(MacOSModel::initWithDictionary(entry(R"({"name":"B","info":null})")));
+    testsupport::spin(600);
+    EXPECT_EQ(pictureOf(failing.logoImageView), placeholder);
+    EXPECT_EQ(pictureOf(bare.logoImageView), placeholder);
+    EXPECT_FALSE(bare.downloadButton->isEnabled()) << "no link, nothing to download";
+
+    FileViewItem first, second;
+    first.setMacOSModel(MacOSModel::initWithDictionary(
+        entry(QStringLiteral(R"({"name":"C","logo_url":"%1"})").arg(server.url("/logo.png").toString()))));
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] { return centreColour(first.logoImageView) == QColor(Qt::magenta); }, 5000));
+    second.setMacOSModel(first.macOSModel());
+    EXPECT_EQ(centreColour(second.logoImageView), QColor(Qt::magenta)) << "a cached logo shows at once";
+    testsupport::spin(200);
+    EXPECT_EQ(server.requests("/logo.png"), 1);
+}
+
+TEST(CatalogItem, ALongerDescriptionMakesATallerItemThatStillShowsAllOfIt)
+{
+    // Latin text, so every line is in the system font itself (Chinese lines come from the CJK fallback font,
+    // whose lines are taller).
+    const QString oneLine = QStringLiteral("Short");
+    const QString threeLines = QStringLiteral("First line\nSecond line\nThird line");
+    const double one = MacOSModel::textFieldHeightWithWidth(301, oneLine);
+    const double three = MacOSModel::textFieldHeightWithWidth(301, threeLines);
+    QFont font = QApplication::font();
+    font.setPointSizeF(10);
+    EXPECT_NEAR(three - one, 2 * QFontMetricsF(font).lineSpacing(), 2.0);
+
+    FileViewItem item;
+    auto model = std::make_shared<MacOSModel>();
+    model->setInfo(threeLines);
+    model->setCellHeight(three);
+    item.resize(400, static_cast<int>(std::ceil(three)));
+    item.setMacOSModel(model);
+    item.show();
+    testsupport::spin(20);
+    EXPECT_GE(item.infoLabel->height(), item.infoLabel->heightForWidth(item.infoLabel->width()))
+        << "the description is not cut off";
+}
+
+TEST(CatalogPanel, ShowsTheEntriesInOrderAtTheirSizesAndSelectionDoesNothing)
+{
+    RouteServer server;
+    server.setRoute("/api/installation-image-list", {catalogJson(server, 3), 200, "application/json", 0});
+    for (int i = 0; i < 3; ++i)
+        server.setRoute("/logos/" + std::to_string(i) + ".png",
+                        {RouteServer::png(Qt::cyan), 200, "image/png", 0});
+    useService(server);
+    MainViewController window;
+    window.viewDidLoad();
+    window.show();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return window.collectionView->numberOfItems() == 3; }, 5000));
+    const QStringList expected = {"Install macOS Catalina", "Install macOS Mojave",
+                                  "Install macOS High Sierra"};
+    int previousBottom = -1;
+    for (int i = 0; i < 3; ++i) {
+        auto *item = qobject_cast<FileViewItem *>(window.collectionView->itemAtIndex(i));
+        ASSERT_TRUE(item);
+        EXPECT_EQ(item->nameLabel->text(), expected[i]);
+        EXPECT_EQ(item->width(), 400);
+        EXPECT_EQ(item->height(),
+                  static_cast<int>(std::ceil(window.filesArray()[static_cast<size_t>(i)]->cellHeight())));
+        EXPECT_GT(item->y(), previousBottom) << "in the service's order, one below the other";
+        previousBottom = item->y() + item->height();
+    }
+    EXPECT_GT(window.collectionView->itemAtIndex(2)->height(),
+              window.collectionView->itemAtIndex(0)->height())
+        << "the longer description makes the taller item";
+    const QString before = window.tipsLabel->text();
+    QTest::mouseClick(window.collectionView->itemAtIndex(1), Qt::LeftButton);
+    EXPECT_EQ(window.tipsLabel->text(), before);
+    EXPECT_FALSE(window.macOSModel());
+    EXPECT_EQ(WindowDriver(window).openDialog(), nullptr);
+}
+
+TEST(CatalogPanel, AFailingCatalogLeavesTheListEmptyAndSaysNothing)
+{
+    for (const RouteServer::Route &answer :
+         {RouteServer::Route{R"({"code":1001})", 200, "application/json", 0},
+          RouteServer::Route{"not found", 404, "text/plain", 0},
+          RouteServer::Route{"<html></html>", 200, "text/html", 0}}) {
+        RouteServer server;
+        server.setRoute("/api/installation-image-list", answer);
+        useService(server);
+        MainViewController window;
+        window.viewDidLoad();
+        window.show();
+        ASSERT_TRUE(testsupport::waitUntil(
+            [&] { return server.requests("/api/installation-image-list") == 1; }, 5000));
+        testsupport::spin(400);
+        EXPECT_EQ(window.collectionView->numberOfItems(), 0) << answer.body;
+        EXPECT_EQ(WindowDriver(window).openDialog(), nullptr) << answer.body;
+    }
+}
+
+TEST(CatalogPanel, TheCatalogAndTheUpdateNoticeArriveInEitherOrder)
+{
+    for (const bool catalogFirst : {true, false}) {
+        LinkCatcher links;
+        RouteServer server;
+        server.setRoute("/api/installation-image-list",
+                        {catalogJson(server, 2), 200, "application/json", catalogFirst ? 0 : 600});
+        server.setRoute(
+            "/api/update-app",
+            {R"({"code":0,"message":"ok","data":{"download_url":"http://127.0.0.1/BootDrive-2.0.dmg"}})", 200,
+             "application/json", catalogFirst ? 600 : 0});
+        useService(server);
+        MainViewController window;
+        window.viewDidLoad();
+        window.show();
+        WindowDriver driver(window);
+        QMessageBox *notice = driver.waitForAlert(5000);
+        ASSERT_TRUE(notice);
+        EXPECT_EQ(notice->text(), "温馨提示");
+        EXPECT_EQ(notice->informativeText(), "为了您更好了体验，请更新至最新版本。");
+        ASSERT_EQ(notice->findChildren<QAbstractButton *>().size(), 1);
+        ASSERT_TRUE(testsupport::waitUntil([&] { return window.collectionView->numberOfItems() == 2; }, 5000))
+            << (catalogFirst ? "catalog first" : "update first");
+        ASSERT_TRUE(WindowDriver::clickButton(notice, "下载新版本"));
+        ASSERT_EQ(links.opened.size(), 1);
+        EXPECT_EQ(links.opened.first(), QUrl("http://127.0.0.1/BootDrive-2.0.dmg"));
+    }
+}
+
+TEST(UpdateNotice, TheApplicationEndsWithStatusZeroOneSecondAfterTheNotice)
+{
+    for (const bool withLink : {true, false}) {
+        RouteServer server;
+        server.setRoute(
+            "/api/update-app",
+            {withLink ? R"({"code":0,"data":{"download_url":"http://127.0.0.1/new.dmg"}})" : R"({"code":0})",
+             200, "application/json", 0});
+        QProcess app;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("BOOTDRIVE_SERVICE_URL", server.url("").toString(QUrl::StripTrailingSlash));
+        app.setProcessEnvironment(env);
+        app.start(UPDATE_NOTICE_PROBE, QStringList());
+        ASSERT_TRUE(app.waitForFinished(20000));
+        const qint64 ended = QDateTime::currentMSecsSinceEpoch();
+        const QString output = QString::fromUtf8(app.readAllStandardOutput());
+        EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(app.exitCode(), 0) << output.toStdString();
+        EXPECT_TRUE(output.contains("notice 为了您更好了体验，请更新至最新版本。 | one button"))
+            << output.toStdString();
+        EXPECT_EQ(output.contains("opened http://127.0.0.1/new.dmg"), withLink) << output.toStdString();
+        EXPECT_EQ(output.count("opened"), withLink ? 1 : 0);
+        const qint64 answered = QRegularExpression("answered (\\d+)").match(output).captured(1).toLongLong();
+        ASSERT_GT(answered, 0) << output.toStdString();
+        EXPECT_GE(ended - answered, 950) << "not before a second has passed";
+        EXPECT_LE(ended - answered, 4000);
+    }
+}
+
+#include "CatalogTest.moc"
