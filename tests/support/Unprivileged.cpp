@@ -1,9 +1,12 @@
 #include "support/Unprivileged.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace testsupport {
@@ -19,6 +22,22 @@ QString Unprivileged::skipReason()
         return QStringLiteral("needs root to start the test again as an ordinary user");
     if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
         return QStringLiteral("needs setpriv (util-linux) to drop rights");
+    return unreachableForOthers(QCoreApplication::applicationFilePath());
+}
+
+QString Unprivileged::unreachableForOthers(const QString &path)
+{
+    QString current = QFileInfo(path).absoluteFilePath();
+    while (!current.isEmpty()) {
+        struct stat info
+        {};
+        if (::stat(QFile::encodeName(current).constData(), &info) != 0 || !(info.st_mode & S_IXOTH))
+            return QStringLiteral("an ordinary user cannot reach %1 (no execute bit for others on %2)")
+                .arg(path, current);
+        if (current == QLatin1String("/"))
+            break;
+        current = QFileInfo(current).absolutePath();
+    }
     return {};
 }
 

@@ -17,8 +17,12 @@ public:
     };
 
     static bool isUnprivilegedRun();
-    // Why it cannot be done here (not root, setpriv missing); empty when it can.
+    // Why it cannot be done here (not root, setpriv missing, this program out of an ordinary user's reach);
+    // empty when it can.
     static QString skipReason();
+    // Why an ordinary user cannot run the program at the path (a folder on the way or the file itself lacks
+    // the execute bit for others, as under a private home folder); empty when it can.
+    static QString unreachableForOthers(const QString &path);
     // Extra environment "NAME=value" entries are passed on.
     static Result runCurrentTestUnprivileged(const QStringList &environment = {});
 };

@@ -1,7 +1,9 @@
 #include "ToolRun.h"
 
 #include "support/SampleInstaller.h"
+#include "support/Unprivileged.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -51,9 +53,10 @@ ToolRun ToolRun::run(const QString &program, const QStringList &arguments,
 
 QString ToolRun::setprivMissing()
 {
-    return QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty()
-               ? QStringLiteral("setpriv is missing")
-               : QString();
+    if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        return QStringLiteral("setpriv is missing");
+    // The tools run as "nobody" from the build folder, which must be within an ordinary user's reach.
+    return testsupport::Unprivileged::unreachableForOthers(QCoreApplication::applicationFilePath());
 }
 
 ToolRun ToolRun::runAsNobody(const QString &program, const QStringList &arguments,
