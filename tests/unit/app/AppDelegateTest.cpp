@@ -1,5 +1,8 @@
 #include "App/AppDelegate.h"
 
+#include "support/FakePkexec.h"
+#include "support/Unprivileged.h"
+
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -100,4 +103,25 @@ TEST(AppDelegate, AFailedInstallationIsLoggedAndTriedAgainNextTime)
     EXPECT_TRUE(logged.contains("Something went wrong! app.bootdrive.HelperInstallErrorDomain / 1"))
         << logged.toStdString();
     EXPECT_FALSE(defaults->boolForKey(AppDelegate::InstallToolKey));
+}
+
+// An ordinary user who dismisses the credentials dialog: the failure is only logged, with the
+// authorization's status, and the next start asks again.
+TEST(AppDelegate, ADismissedCredentialsDialogIsLoggedAndLeavesTheSettingOff)
+{
+    BOOTDRIVE_RUN_BODY_UNPRIVILEGED();
+    testsupport::FakePkexec fake(testsupport::FakePkexec::Mode::Dismiss);
+    ASSERT_TRUE(fake.isValid());
+    fake.putFirstOnPath();
+    QTemporaryDir root;
+    auto defaults = std::make_shared<platform::UserDefaults>(root.filePath("defaults.ini"));
+    AppDelegate delegate(defaults, root.filePath("sysroot"));
+    StderrCapture log;
+    delegate.initHelperTool();
+    const QString logged = log.text();
+    EXPECT_TRUE(logged.contains("Something went wrong! NSOSStatusErrorDomain / -60006"))
+        << logged.toStdString();
+    EXPECT_FALSE(defaults->boolForKey(AppDelegate::InstallToolKey));
+    EXPECT_FALSE(QFileInfo::exists(root.filePath("sysroot")));
+    EXPECT_EQ(fake.calls().size(), 1);
 }

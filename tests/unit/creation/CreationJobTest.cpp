@@ -171,9 +171,9 @@ namespace {
 class ScriptedInstaller
 {
 public:
-    ScriptedInstaller(int steps, int status)
+    ScriptedInstaller(int steps, int status, const QString &name = QStringLiteral("Install macOS Mojave"))
     {
-        m_bundle = m_dir.filePath("Install macOS Mojave.app");
+        m_bundle = m_dir.filePath(name + ".app");
         QDir().mkpath(m_bundle + "/Contents/Resources");
         QDir().mkpath(m_bundle + "/Contents/SharedSupport");
         QFile payload(m_bundle + "/Contents/SharedSupport/InstallESD.dmg");
@@ -200,6 +200,14 @@ public:
                 .toUtf8());
         script.close();
         script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile plist(m_bundle + "/Contents/Info.plist");
+        EXPECT_TRUE(plist.open(QIODevice::WriteOnly));
+        plist.write(QStringLiteral(
+                        "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleDisplayName</key>"
+                        "<string>%1</string></dict></plist>")
+                        .arg(name)
+                        .toUtf8());
+        plist.close();
         m_model = MacOSModel::initWithURL(m_bundle);
         m_model->setVolume(m_target);
     }
@@ -250,6 +258,23 @@ TEST(CreationJob, CreateStepRisesBelowFullUntilTheToolSucceedsThenReportsYesOnce
     const QString tool = installer.model()->path() + "/Contents/Resources/createinstallmedia";
     EXPECT_EQ(installer.receivedArguments(), QStringList({tool, tool, "--volume", "/Volumes/QRTABCDEFGH",
                                                           installer.model()->path(), "--nointeraction"}));
+}
+
+TEST(CreationJob, ATypeOneInstallerGetsTheApplicationPathOption)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root: the creation tool starts directly only as root";
+    ScriptedInstaller installer(1, 0, "Install OS X El Capitan");
+    ASSERT_EQ(installer.model()->installType(), 1);
+    auto job = DiskutilViewModel::create();
+    auto recorder = std::make_shared<Recorder>();
+    job->setDelegate(recorder);
+    job->installMacOSWithMacOSModel(installer.model(), diskAt("/Volumes/QRTABCDEFGH"));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->numberResults() > 0; }, 20000));
+    const QString tool = installer.model()->path() + "/Contents/Resources/createinstallmedia";
+    EXPECT_EQ(installer.receivedArguments(),
+              QStringList({tool, tool, "--volume", "/Volumes/QRTABCDEFGH", "--applicationpath",
+                           installer.model()->path(), "--nointeraction"}));
 }
 
 TEST(CreationJob, AFailingToolReportsNoAndStopsMeasuring)
