@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/HTTPHeaderFields.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QPair>
@@ -33,7 +35,7 @@ public:
     bool hasHTTPHeaderField(const QString &field) const;
     // Replaces any value under the field; a null value removes the field.
     void setValueForHTTPHeaderField(const QString &value, const QString &field);
-    const QList<QPair<QString, QString>> &allHTTPHeaderFields() const { return m_headers; }
+    const QList<QPair<QString, QString>> &allHTTPHeaderFields() const { return m_headers.all(); }
 
 private:
     QUrl m_url;
@@ -41,7 +43,7 @@ private:
     QByteArray m_body;
     double m_timeout = 60.0;
     bool m_allowsCellularAccess = true;
-    QList<QPair<QString, QString>> m_headers;
+    HTTPHeaderFields m_headers;
 };
 
 } // namespace platform

@@ -79,25 +79,12 @@ void HTTPRequestSerializer::setAuthorizationHeaderFieldWithUsername(const QStrin
 
 void HTTPRequestSerializer::setValueForHTTPHeaderField(const QString &value, const QString &field)
 {
-    for (auto it = m_headers.begin(); it != m_headers.end(); ++it) {
-        if (it->first.compare(field, Qt::CaseInsensitive) != 0)
-            continue;
-        if (value.isNull())
-            m_headers.erase(it);
-        else
-            it->second = value;
-        return;
-    }
-    if (!value.isNull())
-        m_headers.append({field, value});
+    m_headers.setValue(value, field);
 }
 
 QString HTTPRequestSerializer::valueForHTTPHeaderField(const QString &field) const
 {
-    for (const auto &header : m_headers)
-        if (header.first.compare(field, Qt::CaseInsensitive) == 0)
-            return header.second;
-    return {};
+    return m_headers.value(field);
 }
 
 std::optional<URLRequest> HTTPRequestSerializer::requestWithMethod(const QString &method,
@@ -115,7 +102,7 @@ std::optional<URLRequest> HTTPRequestSerializer::requestWithMethod(const QString
     request.setHttpMethod(method);
     request.setTimeoutInterval(m_timeoutInterval);
     request.setAllowsCellularAccess(m_allowsCellularAccess);
-    for (const auto &[field, value] : m_headers)
+    for (const auto &[field, value] : m_headers.all())
         if (!request.hasHTTPHeaderField(field))
             request.setValueForHTTPHeaderField(value, field);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Error.h"
+#include "Platform/HTTPHeaderFields.h"
 #include "Platform/Object.h"
 #include "Platform/URLRequest.h"
 
@@ -51,5 +52,5 @@ private:
     BodyKind m_kind;
     double m_timeoutInterval = 60.0;
     bool m_allowsCellularAccess = true;
-    QList<QPair<QString, QString>> m_headers;
+    platform::HTTPHeaderFields m_headers;
 };
