@@ -68,7 +68,7 @@ QString MainViewController::styleSheetText()
         QScrollArea#collectionView, QWidget#CollectionViewContent { background: transparent; border: none; }
         FileViewItem { background: #f7f9fc; border: 1px solid #e6ebf2; border-radius: 8px; }
         FileViewItem QLabel#nameLabel { font-weight: 600; color: #1b2430; }
-        FileViewItem QLabel#versionLabel, FileViewItem QLabel#dateLabel { color: #6b7a8d; }
+        FileViewItem QLabel#versionLabel, FileViewItem QLabel#dateLabel { color: #6b7a8d; font-size: 11px; }
         FileViewItem QLabel#infoLabel { color: #44505f; }
         FileViewItem QToolButton { border: none; background: transparent; }
         QLabel#catalogTitleLabel { font-size: 16px; font-weight: 600; color: #1b2430; }
