@@ -1,5 +1,7 @@
 #include "support/RouteServer.h"
 
+#include "support/LoopbackHttp.h"
+
 #include <QBuffer>
 #include <QImage>
 #include <arpa/inet.h>
@@ -26,15 +28,7 @@ RouteServer::RouteServer()
     // Pictures are fetched with GET, the service is called with POST; both answer alike.
     m_server.Get(".*", answer);
     m_server.Post(".*", answer);
-    // Short-lived connections, so that stopping never waits for an idle client.
-    m_server.set_keep_alive_max_count(1);
-    m_server.set_read_timeout(1, 0);
-    m_port = m_server.bind_to_any_port("127.0.0.1");
-    if (m_port <= 0)
-        throw std::runtime_error("cannot bind a port on 127.0.0.1");
-    m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    while (!m_server.is_running())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    m_port = testsupport::startOnLoopback(m_server, m_thread);
 }
 
 RouteServer::~RouteServer()

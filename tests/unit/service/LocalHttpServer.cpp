@@ -1,5 +1,7 @@
 #include "LocalHttpServer.h"
 
+#include "support/LoopbackHttp.h"
+
 #include <chrono>
 #include <stdexcept>
 
@@ -37,16 +39,7 @@ LocalHttpServer::LocalHttpServer(Responder responder) : m_responder(std::move(re
     m_server.Patch(".*", handle);
     m_server.Delete(".*", handle);
     m_server.Options(".*", handle);
-    // One request per connection: a kept-alive connection would hold up the server's end for seconds.
-    m_server.set_keep_alive_max_count(1);
-    // A connection a cancelled client opened but never used would otherwise keep a worker for 5 s.
-    m_server.set_read_timeout(1, 0);
-    m_port = m_server.bind_to_any_port("127.0.0.1");
-    if (m_port <= 0)
-        throw std::runtime_error("cannot bind a port on 127.0.0.1");
-    m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    while (!m_server.is_running())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    m_port = testsupport::startOnLoopback(m_server, m_thread);
 }
 
 LocalHttpServer::~LocalHttpServer()

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <httplib.h>
+#include <thread>
+
+namespace testsupport {
+
+// Starts the server on a free port of 127.0.0.1 on the given thread, with one request per connection and a
+// short read time-out, so stopping it never waits for an idle or cancelled client. Returns the port once
+// the server accepts; throws when no port can be bound.
+int startOnLoopback(httplib::Server &server, std::thread &thread);
+
+} // namespace testsupport
