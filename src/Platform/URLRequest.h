@@ -4,13 +4,14 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QNetworkRequest>
 #include <QPair>
 #include <QString>
 #include <QUrl>
 
 namespace platform {
 
-// One HTTP request as the URL session sends it: URL, method, header fields, body, time-out.
+// One HTTP request as it is sent: URL, method, header fields, body, idle time-out and priority.
 class URLRequest
 {
 public:
@@ -23,12 +24,14 @@ public:
     void setHttpMethod(const QString &method) { m_method = method; }
     const QByteArray &httpBody() const { return m_body; }
     void setHttpBody(const QByteArray &body) { m_body = body; }
-    // Seconds the transfer may stay idle before it fails as timed out.
+    // Seconds the transfer may stay idle before it fails as timed out; 0 leaves it to the transfer's limits.
     double timeoutInterval() const { return m_timeout; }
     void setTimeoutInterval(double seconds) { m_timeout = seconds; }
     // Kept for callers that set it; every connection on this platform counts as allowed.
     bool allowsCellularAccess() const { return m_allowsCellularAccess; }
     void setAllowsCellularAccess(bool allowed) { m_allowsCellularAccess = allowed; }
+    QNetworkRequest::Priority priority() const { return m_priority; }
+    void setPriority(QNetworkRequest::Priority priority) { m_priority = priority; }
 
     // Header names compare without regard to case; the first spelling set is the one sent.
     QString valueForHTTPHeaderField(const QString &field) const;
@@ -41,8 +44,9 @@ private:
     QUrl m_url;
     QString m_method = QStringLiteral("GET");
     QByteArray m_body;
-    double m_timeout = 60.0;
+    double m_timeout = 0;
     bool m_allowsCellularAccess = true;
+    QNetworkRequest::Priority m_priority = QNetworkRequest::NormalPriority;
     HTTPHeaderFields m_headers;
 };
 

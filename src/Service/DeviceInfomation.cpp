@@ -3,6 +3,7 @@
 #include "Platform/HostInfo.h"
 #include "Platform/Log.h"
 #include "Platform/NetworkInterfaces.h"
+#include "Platform/PrimaryInterface.h"
 
 #include <cstdio>
 
@@ -64,8 +65,7 @@ QString DeviceInfomation::getDeviceIPAddress()
 {
     QString address = QString::fromLatin1(IPAddressErrorText);
     bool listRead = false;
-    const QStringList found =
-        NetworkInterfaces::ipv4Addresses(QString::fromLatin1(PrimaryInterface), &listRead);
+    const QStringList found = NetworkInterfaces::ipv4Addresses(platform::PrimaryInterface::name(), &listRead);
     // The last address listed wins, as it always has for this identity.
     if (listRead && !found.isEmpty())
         address = found.last();
@@ -76,7 +76,7 @@ QString DeviceInfomation::getDeviceIPAddress()
 QString DeviceInfomation::getDeviceMacAddress()
 {
     NetworkInterfaces::Failure failure = NetworkInterfaces::Failure::None;
-    const auto bytes = NetworkInterfaces::hardwareAddress(QString::fromLatin1(PrimaryInterface), &failure);
+    const auto bytes = NetworkInterfaces::hardwareAddress(platform::PrimaryInterface::name(), &failure);
     if (bytes)
         return formatMacAddress(*bytes);
     // The messages keep the texts this identity has always printed, slash-n and all, where the step is

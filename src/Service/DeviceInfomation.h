@@ -7,12 +7,12 @@
 #include <mutex>
 
 // The identity of this computer that every catalog request carries: its user-visible name, and the IPv4
-// and hardware addresses of the primary interface "en0". Taken once per process, when the shared instance
-// is first asked for. A null text means the value is missing.
+// and hardware addresses of the primary interface "en0" (on Linux the interface PrimaryInterface picks for
+// it). Taken once per process, when the shared instance is first asked for. A null text means the value is
+// missing.
 class DeviceInfomation
 {
 public:
-    static constexpr const char *PrimaryInterface = "en0";
     static constexpr const char *IPAddressErrorText = "an error occurred when obtaining ip address";
 
     // The one instance; the first call runs the three queries, concurrent first callers wait for them.
@@ -27,10 +27,11 @@ public:
 
     // The user-visible host name; null when the system has none.
     static QString getDeviceName();
-    // The last IPv4 address of "en0" in the interface list, else IPAddressErrorText. Logs the result.
+    // The last IPv4 address of the primary interface in the interface list, else IPAddressErrorText. Logs the
+    // result.
     static QString getDeviceIPAddress();
-    // The hardware address of "en0" as six lower-case hex pairs joined by colons; null (with a message on
-    // standard output) when it cannot be read.
+    // The primary interface's hardware address as six lower-case hex pairs joined by colons; null (with a
+    // message on standard output) when it cannot be read.
     static QString getDeviceMacAddress();
     static QString formatMacAddress(const std::array<uint8_t, 6> &bytes);
 

@@ -1,6 +1,16 @@
 #include "Service/InstallationImageListApi.h"
 
 #include "Common/SafeAccess.h"
+#include "Common/SafeMerge.h"
+#include "Platform/Array.h"
+#include "Platform/Dispatch.h"
+#include "Platform/String.h"
+
+#include <QThread>
+#include <algorithm>
+#include <latch>
+
+using namespace platform;
 
 QString InstallationImageListApi::requestUrl() const
 {
@@ -12,10 +22,76 @@ int64_t InstallationImageListApi::requestMethod() const
     return RequestMethodPOST;
 }
 
-platform::ObjectPtr InstallationImageListApi::requestArgument()
+ObjectPtr InstallationImageListApi::requestArgument()
 {
     // A copy, so the request's own common parameters stay as they are.
-    const platform::DictionaryPtr argument = baseParameters()->copy();
+    const DictionaryPtr argument = baseParameters()->copy();
     SafeAccess::safe_setInteger(argument, 0, QStringLiteral("platform"));
     return argument;
+}
+
+void InstallationImageListApi::requestCompletePreprocessor()
+{
+    m_entries = entriesFromAnswer(responseJSONObject());
+}
+
+QString InstallationImageListApi::displayText(const QString &text)
+{
+    if (text.size() <= DisplayTextLimit)
+        return text;
+    qsizetype cut = DisplayTextLimit;
+    if (text.at(cut - 1).isHighSurrogate())
+        --cut; // never half a character
+    return text.left(cut) + QStringLiteral("…");
+}
+
+namespace {
+
+MacOSModelPtr recordFor(DictionaryPtr entry)
+{
+    static const QString shownTexts[] = {QStringLiteral("name"), QStringLiteral("version"),
+                                         QStringLiteral("release_date"), QStringLiteral("info")};
+    // A description of megabytes would take seconds to measure and lay out; what is shown is cut first.
+    bool copied = false;
+    for (const QString &key : shownTexts) {
+        const StringPtr text = SafeMerge::safe_stringForKey(entry, key);
+        if (text && text->value().size() > InstallationImageListApi::DisplayTextLimit) {
+            if (!copied)
+                entry = entry->copy();
+            copied = true;
+            entry->setValue(key, String::make(InstallationImageListApi::displayText(text->value())));
+        }
+    }
+    return MacOSModel::initWithDictionary(entry);
+}
+
+} // namespace
+
+std::vector<MacOSModelPtr> InstallationImageListApi::entriesFromAnswer(const ObjectPtr &answer)
+{
+    std::vector<DictionaryPtr> objects;
+    if (const ArrayPtr list = SafeMerge::safe_arrayForKey(as<Dictionary>(answer), QStringLiteral("data"))) {
+        objects.reserve(list->items().size());
+        // An element that is not an object describes no installer; leave it out.
+        for (const ObjectPtr &element : list->items())
+            if (DictionaryPtr entry = as<Dictionary>(element))
+                objects.push_back(std::move(entry));
+    }
+    // Measuring the descriptions is the costly part: a large catalog shares it among worker threads.
+    std::vector<MacOSModelPtr> entries(objects.size());
+    const auto parts = static_cast<size_t>(
+        std::clamp<qsizetype>(static_cast<qsizetype>(objects.size() / 500), 1, QThread::idealThreadCount()));
+    const auto map = [&objects, &entries, parts](size_t part) {
+        for (size_t i = part; i < objects.size(); i += parts)
+            entries[i] = recordFor(objects[i]);
+    };
+    std::latch done(static_cast<std::ptrdiff_t>(parts - 1));
+    for (size_t part = 1; part < parts; ++part)
+        Dispatch::global([&map, &done, part] {
+            map(part);
+            done.count_down();
+        });
+    map(0);
+    done.wait();
+    return entries;
 }

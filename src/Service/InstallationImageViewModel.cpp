@@ -15,21 +15,18 @@ DictionaryPtr InstallationImageViewModel::envelopeFromAnswer(const ObjectPtr &an
     return {};
 }
 
+bool InstallationImageViewModel::answerSucceeded(const ObjectPtr &answer)
+{
+    const DictionaryPtr envelope = envelopeFromAnswer(answer);
+    return envelope && requestSuccess(envelope);
+}
+
 std::optional<std::vector<MacOSModelPtr>>
 InstallationImageViewModel::catalogFromAnswer(const ObjectPtr &answer)
 {
-    const DictionaryPtr envelope = envelopeFromAnswer(answer);
-    if (!envelope || !requestSuccess(envelope))
+    if (!answerSucceeded(answer))
         return std::nullopt;
-    std::vector<MacOSModelPtr> items;
-    if (const ArrayPtr entries = SafeMerge::safe_arrayForKey(envelope, QStringLiteral("data"))) {
-        for (const ObjectPtr &entry : entries->items()) {
-            // An entry that is not an object describes no installer; leave it out.
-            if (const auto dictionary = as<Dictionary>(entry))
-                items.push_back(MacOSModel::initWithDictionary(dictionary));
-        }
-    }
-    return items;
+    return InstallationImageListApi::entriesFromAnswer(answer);
 }
 
 std::optional<QString> InstallationImageViewModel::updateLinkFromAnswer(const ObjectPtr &answer)
@@ -50,10 +47,10 @@ void InstallationImageViewModel::installationImageListSuccess(ImageListSuccess s
     request->startWithCompletionBlockWithSuccess(
         [weakSelf, success, failure](const NetBaseRequestPtr &finished) {
             const auto self = weakSelf.lock();
-            const auto items = self ? self->catalogFromAnswer(finished->responseJSONObject()) : std::nullopt;
-            if (items) {
+            if (self && self->answerSucceeded(finished->responseJSONObject())) {
+                // The records were read on the processing queue; here only the envelope is.
                 if (success)
-                    success(*items);
+                    success(std::static_pointer_cast<InstallationImageListApi>(finished)->entries());
             } else if (failure) {
                 failure({});
             }

@@ -22,6 +22,8 @@ public:
     void installationImageListSuccess(ImageListSuccess success, Failure failure);
     void updateAppSuccess(UpdateSuccess success, Failure failure);
 
+    // Whether a decoded answer is an envelope that reads as success; stores the envelope's message.
+    bool answerSucceeded(const platform::ObjectPtr &answer);
     // The catalog records of a decoded answer; nothing when the envelope reads as a failure or the answer is
     // not an envelope at all. Stores the envelope's message.
     std::optional<std::vector<MacOSModelPtr>> catalogFromAnswer(const platform::ObjectPtr &answer);

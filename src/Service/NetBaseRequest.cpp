@@ -39,12 +39,12 @@ std::optional<URLRequest> NetBaseRequest::originalRequest() const
 
 bool NetBaseRequest::isCancelled() const
 {
-    return m_requestTask && m_requestTask->state() == URLSessionTask::State::Canceling;
+    return m_requestTask && m_requestTask->state() == NetRequestTask::State::Canceling;
 }
 
 bool NetBaseRequest::isExecuting() const
 {
-    return m_requestTask && m_requestTask->state() == URLSessionTask::State::Running;
+    return m_requestTask && m_requestTask->state() == NetRequestTask::State::Running;
 }
 
 std::shared_ptr<NetRequestDelegate> NetBaseRequest::delegate() const

@@ -5,7 +5,7 @@
 #include "Platform/Error.h"
 #include "Platform/HTTPURLResponse.h"
 #include "Platform/URLRequest.h"
-#include "Platform/URLSessionTask.h"
+#include "Service/NetRequestTask.h"
 
 #include <QList>
 #include <QPair>
@@ -62,8 +62,8 @@ public:
     NetBaseRequest &operator=(const NetBaseRequest &) = delete;
 
     // The running transfer; set when the request is added to the agent.
-    platform::URLSessionTaskPtr requestTask() const { return m_requestTask; }
-    void setRequestTask(const platform::URLSessionTaskPtr &task) { m_requestTask = task; }
+    NetRequestTaskPtr requestTask() const { return m_requestTask; }
+    void setRequestTask(const NetRequestTaskPtr &task) { m_requestTask = task; }
 
     // Read through the task.
     platform::HTTPURLResponsePtr response() const;
@@ -149,7 +149,7 @@ public:
     void toggleAccessoriesDidStopCallBack();
 
 private:
-    platform::URLSessionTaskPtr m_requestTask;
+    NetRequestTaskPtr m_requestTask;
     platform::DataPtr m_responseData;
     QString m_responseString;
     platform::ObjectPtr m_responseObject;

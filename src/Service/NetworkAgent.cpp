@@ -1,6 +1,7 @@
 #include "Service/NetworkAgent.h"
 
 #include "Platform/Dispatch.h"
+#include "Platform/HTTPTransfer.h"
 #include "Platform/TextEncoding.h"
 #include "Service/HTTPRequestSerializer.h"
 #include "Service/NetRequestDelegate.h"
@@ -8,6 +9,8 @@
 #include "Service/NetworkConfig.h"
 #include "Service/NetworkUtils.h"
 
+#include <QCoreApplication>
+#include <QNetworkAccessManager>
 #include <QUrl>
 #include <vector>
 
@@ -53,6 +56,18 @@ ObjectPtr xmlResponseObject(const HTTPURLResponsePtr &response, const DataPtr &d
     return data;
 }
 
+QNetworkRequest::Priority transferPriority(int64_t priority)
+{
+    switch (priority) {
+    case NetBaseRequest::RequestPriorityLow:
+        return QNetworkRequest::LowPriority;
+    case NetBaseRequest::RequestPriorityHigh:
+        return QNetworkRequest::HighPriority;
+    default:
+        return QNetworkRequest::NormalPriority;
+    }
+}
+
 } // namespace
 
 NetworkAgent &NetworkAgent::sharedAgent()
@@ -63,13 +78,27 @@ NetworkAgent &NetworkAgent::sharedAgent()
 }
 
 NetworkAgent::NetworkAgent()
-    // Completions are handled on the worker pool, our processing queue; two may run at the same time.
-    : m_config(NetworkConfig::sharedConfig()),
-      m_manager([](std::function<void()> block) { Dispatch::global(std::move(block)); })
+    : m_config(NetworkConfig::sharedConfig()), m_network(new QNetworkAccessManager),
+      m_limits(TransferLimits::service())
 {
+    // Replies are created and finished on the manager's thread, which must be the GUI thread.
+    if (QCoreApplication *app = QCoreApplication::instance(); app && m_network->thread() != app->thread())
+        m_network->moveToThread(app->thread());
     for (int code = 100; code < 600; ++code)
         m_allStatusCodes.insert(code);
     m_jsonResponseSerializer.setAcceptableStatusCodes(m_allStatusCodes);
+}
+
+TransferLimits NetworkAgent::transferLimits() const
+{
+    std::lock_guard guard(m_lock);
+    return m_limits;
+}
+
+void NetworkAgent::setTransferLimits(const TransferLimits &limits)
+{
+    std::lock_guard guard(m_lock);
+    m_limits = limits;
 }
 
 QString NetworkAgent::buildRequestUrl(const NetBaseRequest &request) const
@@ -93,15 +122,15 @@ QString NetworkAgent::buildRequestUrl(const NetBaseRequest &request) const
     return baseUrl.resolved(QUrl(detail)).toString(QUrl::FullyEncoded);
 }
 
-URLSessionTaskPtr NetworkAgent::sessionTaskForRequest(const NetBaseRequestPtr &request,
-                                                      std::optional<Error> *error)
+std::optional<URLRequest> NetworkAgent::httpRequestForRequest(const NetBaseRequestPtr &request,
+                                                              std::optional<Error> *error) const
 {
     const QString method = methodText(request->requestMethod());
     if (method.isEmpty()) {
-        // No task can be made for an unknown method; fail the request instead of leaving it hanging.
+        // No transfer can be made for an unknown method; fail the request instead of leaving it hanging.
         *error = Error{HTTPRequestSerializer::ErrorDomain, -1,
                        QStringLiteral("Unsupported request method %1").arg(request->requestMethod())};
-        return {};
+        return std::nullopt;
     }
 
     HTTPRequestSerializer serializer(request->requestSerializerType() ==
@@ -117,17 +146,11 @@ URLSessionTaskPtr NetworkAgent::sessionTaskForRequest(const NetBaseRequestPtr &r
         serializer.setValueForHTTPHeaderField(value, field);
 
     Error buildError;
-    const std::optional<URLRequest> httpRequest = serializer.requestWithMethod(
+    std::optional<URLRequest> httpRequest = serializer.requestWithMethod(
         method, buildRequestUrl(*request), request->requestArgument(), &buildError);
-    if (!httpRequest) {
+    if (!httpRequest)
         *error = buildError;
-        return {};
-    }
-    return m_manager.dataTaskWithRequest(
-        *httpRequest, [this](const URLSessionTaskPtr &task, const HTTPURLResponsePtr &response,
-                             const DataPtr &data, const std::optional<Error> &transportError) {
-            handleRequestResult(task, response, data, transportError);
-        });
+    return httpRequest;
 }
 
 void NetworkAgent::addRequest(const NetBaseRequestPtr &request)
@@ -135,46 +158,52 @@ void NetworkAgent::addRequest(const NetBaseRequestPtr &request)
     if (!request)
         return;
     std::optional<Error> buildError;
-    URLSessionTaskPtr task;
-    if (std::optional<URLRequest> custom = request->buildCustomUrlRequest()) {
-        task = m_manager.dataTaskWithRequest(
-            *custom, [this](const URLSessionTaskPtr &t, const HTTPURLResponsePtr &response,
-                            const DataPtr &data, const std::optional<Error> &transportError) {
-                handleRequestResult(t, response, data, transportError);
-            });
-    } else {
-        task = sessionTaskForRequest(request, &buildError);
-    }
-    request->setRequestTask(task);
-
-    if (buildError || !task) {
+    std::optional<URLRequest> httpRequest = request->buildCustomUrlRequest();
+    if (!httpRequest)
+        httpRequest = httpRequestForRequest(request, &buildError);
+    if (!httpRequest) {
+        request->setRequestTask(nullptr);
         requestDidFail(request,
                        buildError.value_or(Error{HTTPRequestSerializer::ErrorDomain, -1,
                                                  QStringLiteral("The request could not be built.")}));
         return;
     }
-
-    switch (request->requestPriority()) {
-    case NetBaseRequest::RequestPriorityLow:
-        task->setPriority(URLSessionTask::LowPriority);
-        break;
-    case NetBaseRequest::RequestPriorityHigh:
-        task->setPriority(URLSessionTask::HighPriority);
-        break;
-    default:
-        task->setPriority(URLSessionTask::DefaultPriority);
-        break;
-    }
-
+    httpRequest->setPriority(transferPriority(request->requestPriority()));
+    const auto task = std::make_shared<NetRequestTask>(m_nextIdentifier.fetch_add(1), *httpRequest);
+    request->setRequestTask(task);
     addRequestToRecord(request);
-    task->resume();
+    if (Dispatch::isMainThread())
+        startTransfer(task);
+    else
+        Dispatch::main([this, task] { startTransfer(task); });
+}
+
+void NetworkAgent::startTransfer(const NetRequestTaskPtr &task)
+{
+    if (task->state() != NetRequestTask::State::Running) {
+        task->complete({}); // cancelled before it could start; nobody waits for its answer
+        return;
+    }
+    auto *transfer =
+        HTTPTransfer::start(*m_network, task->currentRequest(), transferLimits(),
+                            [this, task](const HTTPURLResponsePtr &response, const QByteArray &body,
+                                         const std::optional<Error> &error) {
+                                task->complete(response);
+                                const DataPtr data = response && !error ? Data::make(body) : DataPtr();
+                                Dispatch::global([this, task, response, data, error] {
+                                    handleRequestResult(task, response, data, error);
+                                });
+                            });
+    transfer->setRedirectHandler([task](const QUrl &url) { task->redirected(url); });
+    if (!task->attach(transfer))
+        transfer->cancel();
 }
 
 void NetworkAgent::cancelRequest(const NetBaseRequestPtr &request)
 {
     if (!request)
         return;
-    if (const URLSessionTaskPtr task = request->requestTask())
+    if (const NetRequestTaskPtr task = request->requestTask())
         task->cancel();
     removeRequestFromRecord(request);
     request->clearCompletionBlock();
@@ -207,7 +236,7 @@ size_t NetworkAgent::runningRequestCount() const
     return m_requestsRecord.size();
 }
 
-void NetworkAgent::handleRequestResult(const URLSessionTaskPtr &task, const HTTPURLResponsePtr &response,
+void NetworkAgent::handleRequestResult(const NetRequestTaskPtr &task, const HTTPURLResponsePtr &response,
                                        const DataPtr &data, const std::optional<Error> &transportError)
 {
     NetBaseRequestPtr request;
@@ -256,9 +285,11 @@ void NetworkAgent::handleRequestResult(const URLSessionTaskPtr &task, const HTTP
     }
 
     // Queued after the delivery, so the blocks have run before they are cleared.
-    Dispatch::main([this, request] {
+    Dispatch::main([this, request]() mutable {
         removeRequestFromRecord(request);
         request->clearCompletionBlock();
+        // A large answer takes tens of milliseconds to free; not on the GUI thread.
+        Dispatch::global([request = std::move(request)] {});
     });
 }
 
@@ -316,7 +347,7 @@ void NetworkAgent::addRequestToRecord(const NetBaseRequestPtr &request)
 
 void NetworkAgent::removeRequestFromRecord(const NetBaseRequestPtr &request)
 {
-    const URLSessionTaskPtr task = request->requestTask();
+    const NetRequestTaskPtr task = request->requestTask();
     if (!task)
         return;
     NetBaseRequestPtr removed; // released outside the lock

@@ -1,21 +1,25 @@
 #pragma once
 
 #include "Platform/Error.h"
-#include "Platform/URLSession.h"
+#include "Platform/TransferLimits.h"
+#include "Platform/URLRequest.h"
 #include "Service/JSONResponseSerializer.h"
 #include "Service/NetBaseRequest.h"
 
 #include <QSet>
 #include <QString>
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 
 class NetworkConfig;
+class QNetworkAccessManager;
 
-// Runs requests: builds each one's HTTP request, keeps the request while its transfer runs, decodes and
-// validates the answer on a worker thread, and delivers success or failure on the main thread.
+// Runs requests: builds each one's HTTP request, keeps the request while its transfer runs (on Qt's network
+// access manager, on the GUI thread, within the transfer limits), decodes and validates the answer on a
+// worker thread, and delivers success or failure on the main thread.
 class NetworkAgent
 {
 public:
@@ -32,6 +36,10 @@ public:
     // How many requests are waiting for their answers to be delivered.
     size_t runningRequestCount() const;
 
+    // Size and time limits of the transfers started from now on; TransferLimits::service() by default.
+    platform::TransferLimits transferLimits() const;
+    void setTransferLimits(const platform::TransferLimits &limits);
+
     static const QString NetRequestValidationErrorDomain;
     enum ValidationErrorCode : int64_t
     {
@@ -42,11 +50,12 @@ public:
 private:
     NetworkAgent();
 
-    platform::URLSessionTaskPtr sessionTaskForRequest(const NetBaseRequestPtr &request,
-                                                      std::optional<platform::Error> *error);
-    void handleRequestResult(const platform::URLSessionTaskPtr &task,
-                             const platform::HTTPURLResponsePtr &response, const platform::DataPtr &data,
-                             const std::optional<platform::Error> &error);
+    std::optional<platform::URLRequest> httpRequestForRequest(const NetBaseRequestPtr &request,
+                                                              std::optional<platform::Error> *error) const;
+    // GUI thread.
+    void startTransfer(const NetRequestTaskPtr &task);
+    void handleRequestResult(const NetRequestTaskPtr &task, const platform::HTTPURLResponsePtr &response,
+                             const platform::DataPtr &data, const std::optional<platform::Error> &error);
     bool validateResult(const NetBaseRequestPtr &request, std::optional<platform::Error> *error) const;
     void requestDidSucceed(const NetBaseRequestPtr &request);
     void requestDidFail(const NetBaseRequestPtr &request, const platform::Error &error);
@@ -54,9 +63,11 @@ private:
     void removeRequestFromRecord(const NetBaseRequestPtr &request);
 
     NetworkConfig &m_config;
-    platform::URLSession m_manager;
+    QNetworkAccessManager *m_network; // lives as long as the process, on the GUI thread
     JSONResponseSerializer m_jsonResponseSerializer;
     mutable std::mutex m_lock;
     std::map<uint64_t, NetBaseRequestPtr> m_requestsRecord;
     QSet<int> m_allStatusCodes;
+    platform::TransferLimits m_limits;
+    std::atomic<uint64_t> m_nextIdentifier{1};
 };

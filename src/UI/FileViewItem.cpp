@@ -1,10 +1,10 @@
 #include "UI/FileViewItem.h"
 
+#include "Platform/WebLink.h"
 #include "WebImage/WebImageView.h"
 #include "ui_FileViewItem.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QIcon>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -62,18 +62,14 @@ void FileViewItem::setMacOSModel(const MacOSModelPtr &model)
     versionLabel->setText(model ? model->version() : QString());
     dateLabel->setText(model ? model->releaseDate() : QString());
     infoLabel->setText(model ? model->info() : QString());
-    // Without a link there is nothing to download.
-    downloadButton->setEnabled(model && QUrl(model->downloadUrl()).isValid() &&
-                               !model->downloadUrl().isEmpty());
+    // Without a web link there is nothing to download.
+    downloadButton->setEnabled(model && !platform::WebLink::fromText(model->downloadUrl()).isEmpty());
 }
 
 void FileViewItem::downloadAction()
 {
-    if (!m_macOSModel || m_macOSModel->downloadUrl().isEmpty())
-        return;
-    const QUrl url(m_macOSModel->downloadUrl());
-    if (url.isValid())
-        QDesktopServices::openUrl(url);
+    if (m_macOSModel && !m_macOSModel->downloadUrl().isEmpty())
+        platform::WebLink::open(m_macOSModel->downloadUrl());
 }
 
 void FileViewItem::resizeEvent(QResizeEvent *event)

@@ -26,7 +26,7 @@ public:
 
     void setMacOSModel(const MacOSModelPtr &model);
     const MacOSModelPtr &macOSModel() const { return m_macOSModel; }
-    // Opens the entry's download link with the user's default handler.
+    // Opens the entry's download link with the user's default handler, if it is a web link.
     void downloadAction();
 
     QLabel *logoImageView = nullptr;

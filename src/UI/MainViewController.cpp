@@ -4,6 +4,7 @@
 #include "Common/CircularProgress/CircularProgress.h"
 #include "Platform/Dispatch.h"
 #include "Platform/Views/OpenPanel.h"
+#include "Platform/WebLink.h"
 #include "UI/AlertManager.h"
 #include "UI/FileViewItem.h"
 #include "ui_MainWindow.h"
@@ -65,7 +66,7 @@ QString MainViewController::styleSheetText()
         QLabel#diskLabel { color: #44505f; }
         QLabel#tipsLabel { color: #5b6b7f; }
         QWidget#catalogPanel { background: #ffffff; border-left: 1px solid #e2e7ee; }
-        QScrollArea#collectionView, QWidget#CollectionViewContent { background: transparent; border: none; }
+        QAbstractScrollArea#collectionView, QWidget#CollectionViewContent { background: transparent; border: none; }
         FileViewItem { background: #f7f9fc; border: 1px solid #e6ebf2; border-radius: 8px; }
         FileViewItem QLabel#nameLabel { font-weight: 600; color: #1b2430; }
         FileViewItem QLabel#versionLabel, FileViewItem QLabel#dateLabel { color: #6b7a8d; font-size: 11px; }
@@ -180,10 +181,10 @@ void MainViewController::showUpdateNotice(const QString &downloadUrl)
                                 QStringLiteral("温馨提示"),
                                 QStringLiteral("为了您更好了体验，请更新至最新版本。"),
                                 AlertManager::InformationalStyle, [downloadUrl](int64_t) {
-                                    // A notice without a link still ends the application; nothing opens.
-                                    const QUrl url(downloadUrl);
-                                    if (!downloadUrl.isEmpty() && url.isValid())
-                                        QDesktopServices::openUrl(url);
+                                    // A notice without a web link still ends the application; nothing
+                                    // opens.
+                                    if (!downloadUrl.isEmpty())
+                                        platform::WebLink::open(downloadUrl);
                                     platform::Dispatch::mainAfter(1.0, [] { QCoreApplication::exit(0); });
                                 });
 }

@@ -1,23 +1,35 @@
 #include "WebImage/WebImageManager.h"
 
 #include "Platform/Dispatch.h"
+#include "Platform/HTTPTransfer.h"
 #include "Platform/StandardPaths.h"
-#include "Platform/URLSession.h"
 #include "WebImage/WebImageDiskCache.h"
 #include "WebImage/WebImageMemoryCache.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QHash>
 #include <QImageReader>
+#include <QNetworkAccessManager>
+#include <QPointer>
+#include <algorithm>
 #include <atomic>
+#include <semaphore>
 #include <utility>
 #include <vector>
 
 namespace {
 
-// Worker threads only: decoding a large picture must not hold up the window.
-QImage decodeImage(const QByteArray &bytes)
+// Some formats (PNG among them) can only be decoded whole and scaled afterwards, which briefly takes up to
+// MaxImageSide² pixels; two at a time bound that, however many views ask at once.
+std::counting_semaphore<2> decodeSlots(2);
+
+// Worker threads only: decoding a large picture must not hold up the window. The picture comes out at most
+// as large as the bounds (keeping its aspect ratio; empty bounds: its own size), in the format a pixmap
+// uses, so a view's pixmap shares the decoded pixels instead of copying them.
+QImage decodeImage(const QByteArray &bytes, const QSize &bounds, qreal ratio)
 {
+    constexpr int maxSide = platform::TransferLimits::MaxImageSide;
     if (bytes.isEmpty())
         return {};
     QBuffer buffer;
@@ -25,40 +37,106 @@ QImage decodeImage(const QByteArray &bytes)
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);
+    reader.setAllocationLimit(static_cast<int>(qint64(maxSide) * maxSide * 4 / (1024 * 1024)));
+    const QSize claimed = reader.size();
+    if (claimed.width() > maxSide || claimed.height() > maxSide)
+        return {}; // refused on what it claims, before a single pixel is decoded
+    if (claimed.isValid() && !bounds.isEmpty()) {
+        QSize box = bounds;
+        if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+            box.transpose(); // the bounds apply to the picture as shown, after its rotation
+        if (claimed.width() > box.width() || claimed.height() > box.height())
+            reader.setScaledSize(claimed.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+    }
     QImage image;
-    if (!reader.read(&image))
+    {
+        decodeSlots.acquire();
+        const bool read = reader.read(&image);
+        decodeSlots.release();
+        if (!read)
+            return {};
+    }
+    if (image.width() > maxSide || image.height() > maxSide)
         return {};
+    if (!bounds.isEmpty() && (image.width() > bounds.width() || image.height() > bounds.height()))
+        image = image.scaled(bounds, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    const QImage::Format format =
+        image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    image = std::move(image).convertToFormat(format);
+    image.setDevicePixelRatio(ratio);
     return image;
+}
+
+// A size and density a picture is wanted at; an empty size means the picture's own.
+struct Variant
+{
+    QSize bounds;
+    qreal ratio = 1;
+    bool operator==(const Variant &other) const { return bounds == other.bounds && ratio == other.ratio; }
+};
+
+// The same address at another size or density is another picture in memory.
+QString memoryKey(const QString &key, const Variant &variant)
+{
+    if (variant.bounds.isEmpty() && variant.ratio == 1)
+        return key;
+    return QStringLiteral("%1 %2x%3@%4")
+        .arg(key)
+        .arg(variant.bounds.width())
+        .arg(variant.bounds.height())
+        .arg(variant.ratio);
 }
 
 } // namespace
 
-// Everything known about one address on its way in. Only `abandoned` is read off the main thread.
+// Everything known about one address on its way in: one fetch serves every size asked for. Only `abandoned`
+// is read off the main thread.
 struct WebImageManager::Load
 {
+    struct Waiter
+    {
+        WebImageOperationPtr operation;
+        Completion completion;
+        Variant variant;
+    };
     QString key;
     QUrl url;
-    std::vector<std::pair<WebImageOperationPtr, Completion>> waiters;
-    platform::URLSessionTaskPtr task;
+    std::vector<Waiter> waiters;
+    QPointer<platform::HTTPTransfer> transfer;
     std::atomic<bool> abandoned{false};
 };
 
 // Outlives the manager for as long as background work refers to it; that work holds it only weakly.
 struct WebImageManager::Shared : std::enable_shared_from_this<Shared>
 {
-    Shared(const QString &folder, qint64 memoryBudget, qint64 diskBudget, qint64 diskMaxAge)
+    Shared(const QString &folder, qint64 memoryBudget, qint64 diskBudget, qint64 diskMaxAge,
+           const platform::TransferLimits &limits)
         : memory(memoryBudget),
-          disk(std::make_shared<const WebImageDiskCache>(folder, diskBudget, diskMaxAge))
-    {}
+          disk(std::make_shared<const WebImageDiskCache>(folder, diskBudget, diskMaxAge)),
+          network(new QNetworkAccessManager), limits(limits)
+    {
+        // Replies live on the manager's thread, which must be the GUI thread.
+        if (QCoreApplication *app = QCoreApplication::instance(); app && network->thread() != app->thread())
+            network->moveToThread(app->thread());
+    }
+    // Background work may drop the last reference on a worker thread.
+    ~Shared() { network->deleteLater(); }
 
     void lookOnDisk(const std::shared_ptr<Load> &load);
     void fetch(const std::shared_ptr<Load> &load);
-    void finish(const std::shared_ptr<Load> &load, const QImage &image, Source source);
+    // Decodes the bytes at every size the waiters want, then delivers. Fetched bytes that make a picture are
+    // stored on disk unless they already were.
+    void decode(const std::shared_ptr<Load> &load, const QByteArray &bytes, Source source,
+                bool stored = false);
+    void deliver(const std::shared_ptr<Load> &load, const QByteArray &bytes, Source source,
+                 const std::vector<Variant> &variants, const std::vector<QImage> &images);
+    void fail(const std::shared_ptr<Load> &load);
     void abandon(const std::shared_ptr<Load> &load);
 
     WebImageMemoryCache memory;
     std::shared_ptr<const WebImageDiskCache> disk;
-    platform::URLSession session;
+    QNetworkAccessManager *network;
+    const platform::TransferLimits limits;
     QHash<QString, std::shared_ptr<Load>> loads; // main thread
 };
 
@@ -67,20 +145,15 @@ void WebImageManager::Shared::lookOnDisk(const std::shared_ptr<Load> &load)
     platform::Dispatch::global([weak = weak_from_this(), disk = disk, load] {
         if (load->abandoned)
             return;
-        QImage image;
-        if (const auto bytes = disk->read(load->key)) {
-            image = decodeImage(*bytes);
-            if (image.isNull())
-                disk->remove(load->key); // intact file, yet no picture: fetch it afresh
-        }
-        platform::Dispatch::main([weak, load, image] {
+        const std::optional<QByteArray> bytes = disk->read(load->key);
+        platform::Dispatch::main([weak, load, bytes] {
             const auto self = weak.lock();
             if (!self || load->abandoned)
                 return;
-            if (image.isNull())
-                self->fetch(load);
+            if (bytes)
+                self->decode(load, *bytes, Source::Disk);
             else
-                self->finish(load, image, Source::Disk);
+                self->fetch(load);
         });
     });
 }
@@ -88,45 +161,98 @@ void WebImageManager::Shared::lookOnDisk(const std::shared_ptr<Load> &load)
 void WebImageManager::Shared::fetch(const std::shared_ptr<Load> &load)
 {
     platform::URLRequest request(load->url);
-    request.setTimeoutInterval(RequestTimeout);
     request.setValueForHTTPHeaderField(QStringLiteral("image/*,*/*;q=0.8"), QStringLiteral("Accept"));
-    auto handler = [weak = weak_from_this(), disk = disk,
-                    load](const platform::URLSessionTaskPtr &, const platform::HTTPURLResponsePtr &response,
-                          const platform::DataPtr &data, const std::optional<platform::Error> &error) {
-        if (load->abandoned)
+    auto handler = [weak = weak_from_this(), load](const platform::HTTPURLResponsePtr &response,
+                                                   const QByteArray &body,
+                                                   const std::optional<platform::Error> &error) {
+        load->transfer.clear();
+        const auto self = weak.lock();
+        if (!self || load->abandoned)
             return;
-        QImage image;
         // An error page is not the picture, even when it is one.
-        if (!error && response && response->statusCode() >= 200 && response->statusCode() < 300 && data) {
-            image = decodeImage(data->bytes());
-            if (!image.isNull())
-                disk->store(load->key, data->bytes());
-        }
-        platform::Dispatch::main([weak, load, image] {
-            const auto self = weak.lock();
-            if (self && !load->abandoned)
-                self->finish(load, image, image.isNull() ? Source::None : Source::Network);
-        });
+        if (!error && response && response->statusCode() >= 200 && response->statusCode() < 300)
+            self->decode(load, body, Source::Network);
+        else
+            self->fail(load);
     };
-    load->task = session.dataTaskWithRequest(request, std::move(handler));
-    load->task->resume();
+    load->transfer = platform::HTTPTransfer::start(*network, request, limits, std::move(handler));
 }
 
-void WebImageManager::Shared::finish(const std::shared_ptr<Load> &load, const QImage &image, Source source)
+void WebImageManager::Shared::decode(const std::shared_ptr<Load> &load, const QByteArray &bytes,
+                                     Source source, bool stored)
 {
-    load->task.reset();
+    std::vector<Variant> variants;
+    for (const auto &waiter : load->waiters)
+        if (std::find(variants.begin(), variants.end(), waiter.variant) == variants.end())
+            variants.push_back(waiter.variant);
+    platform::Dispatch::global([weak = weak_from_this(), disk = disk, load, bytes, source, stored, variants] {
+        if (load->abandoned)
+            return;
+        std::vector<QImage> images;
+        bool any = false;
+        for (const Variant &variant : variants) {
+            images.push_back(decodeImage(bytes, variant.bounds, variant.ratio));
+            any = any || !images.back().isNull();
+        }
+        // Only bytes that make a picture are kept; a cached file that no longer does goes.
+        if (source == Source::Network && any && !stored)
+            disk->store(load->key, bytes);
+        else if (source == Source::Disk && !any)
+            disk->remove(load->key);
+        platform::Dispatch::main([weak, load, bytes, source, variants, images, any] {
+            const auto self = weak.lock();
+            if (!self || load->abandoned)
+                return;
+            if (source == Source::Disk && !any)
+                self->fetch(load); // intact file, yet no picture: fetch it afresh
+            else
+                self->deliver(load, bytes, source, variants, images);
+        });
+    });
+}
+
+void WebImageManager::Shared::deliver(const std::shared_ptr<Load> &load, const QByteArray &bytes,
+                                      Source source, const std::vector<Variant> &variants,
+                                      const std::vector<QImage> &images)
+{
+    for (size_t i = 0; i < variants.size(); ++i)
+        if (!images[i].isNull())
+            memory.insert(memoryKey(load->key, variants[i]), images[i]);
+    // Callers that joined while the picture was being decoded, at a size not decoded yet, get a round of
+    // their own from the same bytes; until then the load stays open for others to join.
+    std::vector<Load::Waiter> served;
+    std::vector<Load::Waiter> late;
+    for (auto &waiter : load->waiters)
+        (std::find(variants.begin(), variants.end(), waiter.variant) != variants.end() ? served : late)
+            .push_back(std::move(waiter));
+    load->waiters = std::move(late);
+    if (load->waiters.empty() && loads.value(load->key) == load)
+        loads.remove(load->key);
+    // A completion may start or cancel other loads; it sees the served callers as done.
+    for (const auto &waiter : served) {
+        if (waiter.operation->isCancelled())
+            continue;
+        const QImage &image = images[static_cast<size_t>(
+            std::find(variants.begin(), variants.end(), waiter.variant) - variants.begin())];
+        waiter.operation->finish();
+        if (waiter.completion)
+            waiter.completion(image, image.isNull() ? Source::None : source);
+    }
+    if (!load->waiters.empty() && !load->abandoned)
+        decode(load, bytes, source, true);
+}
+
+void WebImageManager::Shared::fail(const std::shared_ptr<Load> &load)
+{
     if (loads.value(load->key) == load)
         loads.remove(load->key);
-    if (!image.isNull())
-        memory.insert(load->key, image);
-    // A completion may start or cancel other loads; it sees this one as done.
     const auto waiters = std::exchange(load->waiters, {});
-    for (const auto &[operation, completion] : waiters) {
-        if (operation->isCancelled())
+    for (const auto &waiter : waiters) {
+        if (waiter.operation->isCancelled())
             continue;
-        operation->finish();
-        if (completion)
-            completion(image, source);
+        waiter.operation->finish();
+        if (waiter.completion)
+            waiter.completion(QImage(), Source::None);
     }
 }
 
@@ -135,13 +261,13 @@ void WebImageManager::Shared::abandon(const std::shared_ptr<Load> &load)
     load->abandoned = true;
     if (loads.value(load->key) == load)
         loads.remove(load->key);
-    if (const auto task = std::exchange(load->task, nullptr))
-        task->cancel();
+    if (const QPointer<platform::HTTPTransfer> transfer = std::exchange(load->transfer, nullptr))
+        transfer->cancel();
 }
 
 WebImageManager::WebImageManager(const QString &diskFolder, qint64 memoryBudget, qint64 diskBudget,
-                                 qint64 diskMaxAgeSeconds)
-    : m_shared(std::make_shared<Shared>(diskFolder, memoryBudget, diskBudget, diskMaxAgeSeconds))
+                                 qint64 diskMaxAgeSeconds, const platform::TransferLimits &limits)
+    : m_shared(std::make_shared<Shared>(diskFolder, memoryBudget, diskBudget, diskMaxAgeSeconds, limits))
 {}
 
 WebImageManager::~WebImageManager()
@@ -177,8 +303,15 @@ QString WebImageManager::cacheKeyForURL(const QUrl &url)
 
 WebImageOperationPtr WebImageManager::loadImage(const QUrl &url, Completion completion)
 {
+    return loadImage(url, QSize(), 1, std::move(completion));
+}
+
+WebImageOperationPtr WebImageManager::loadImage(const QUrl &url, const QSize &bounds, qreal devicePixelRatio,
+                                                Completion completion)
+{
     auto operation = std::make_shared<WebImageOperation>();
     const QString key = cacheKeyForURL(url);
+    const Variant variant{bounds.isEmpty() ? QSize() : bounds, devicePixelRatio > 0 ? devicePixelRatio : 1};
     if (key.isEmpty()) {
         platform::Dispatch::main([operation, completion = std::move(completion)] {
             if (operation->isCancelled())
@@ -189,7 +322,7 @@ WebImageOperationPtr WebImageManager::loadImage(const QUrl &url, Completion comp
         });
         return operation;
     }
-    if (const QImage image = m_shared->memory.image(key); !image.isNull()) {
+    if (const QImage image = m_shared->memory.image(memoryKey(key, variant)); !image.isNull()) {
         operation->finish();
         if (completion)
             completion(image, Source::Memory);
@@ -204,7 +337,7 @@ WebImageOperationPtr WebImageManager::loadImage(const QUrl &url, Completion comp
         load->url = url;
         m_shared->loads.insert(key, load);
     }
-    load->waiters.emplace_back(operation, std::move(completion));
+    load->waiters.push_back({operation, std::move(completion), variant});
     // The operation owns this handler, so a plain pointer back to it cannot dangle.
     operation->setCancelHandler([weakShared = std::weak_ptr<Shared>(m_shared),
                                  weakLoad = std::weak_ptr<Load>(load), raw = operation.get()] {
@@ -212,7 +345,7 @@ WebImageOperationPtr WebImageManager::loadImage(const QUrl &url, Completion comp
         const auto load = weakLoad.lock();
         if (!self || !load)
             return;
-        std::erase_if(load->waiters, [raw](const auto &waiter) { return waiter.first.get() == raw; });
+        std::erase_if(load->waiters, [raw](const auto &waiter) { return waiter.operation.get() == raw; });
         if (load->waiters.empty())
             self->abandon(load);
     });

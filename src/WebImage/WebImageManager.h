@@ -1,8 +1,10 @@
 #pragma once
 
+#include "Platform/TransferLimits.h"
 #include "WebImage/WebImageOperation.h"
 
 #include <QImage>
+#include <QSize>
 #include <QString>
 #include <QUrl>
 #include <functional>
@@ -31,11 +33,11 @@ public:
     static constexpr qint64 DefaultMemoryBudget = 32LL * 1024 * 1024;
     static constexpr qint64 DefaultDiskBudget = 100LL * 1024 * 1024;
     static constexpr qint64 DefaultDiskMaxAge = 7LL * 24 * 60 * 60;
-    static constexpr double RequestTimeout = 30.0;
 
     explicit WebImageManager(const QString &diskFolder, qint64 memoryBudget = DefaultMemoryBudget,
                              qint64 diskBudget = DefaultDiskBudget,
-                             qint64 diskMaxAgeSeconds = DefaultDiskMaxAge);
+                             qint64 diskMaxAgeSeconds = DefaultDiskMaxAge,
+                             const platform::TransferLimits &limits = platform::TransferLimits::image());
     // Loads still running are abandoned: their completions never run.
     ~WebImageManager();
     WebImageManager(const WebImageManager &) = delete;
@@ -50,8 +52,13 @@ public:
     static QString cacheKeyForURL(const QUrl &url);
 
     // A memory hit completes before this returns. Everything else completes later, through the main queue,
-    // unless the returned operation is cancelled first.
+    // unless the returned operation is cancelled first. The picture comes at its own size.
     WebImageOperationPtr loadImage(const QUrl &url, Completion completion);
+    // The same, decoded to fit within bounds (pixels, keeping its aspect ratio, never enlarged) and marked
+    // with the device pixel ratio it is meant for. Pictures that claim more than TransferLimits::MaxImageSide
+    // pixels either way are refused whatever the bounds.
+    WebImageOperationPtr loadImage(const QUrl &url, const QSize &bounds, qreal devicePixelRatio,
+                                   Completion completion);
 
     WebImageMemoryCache &memoryCache();
     const WebImageDiskCache &diskCache() const;

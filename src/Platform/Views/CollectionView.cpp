@@ -1,18 +1,19 @@
 #include "Platform/Views/CollectionView.h"
 
 #include <QEvent>
-#include <QMouseEvent>
+#include <QScrollBar>
+#include <algorithm>
+#include <climits>
 
 namespace platform {
 
-CollectionView::CollectionView(QWidget *parent) : QScrollArea(parent), m_content(new QWidget)
+CollectionView::CollectionView(QWidget *parent) : QAbstractScrollArea(parent)
 {
     setObjectName(QStringLiteral("CollectionView"));
-    setWidgetResizable(false);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_content->setObjectName(QStringLiteral("CollectionViewContent"));
-    setWidget(m_content);
+    viewport()->setObjectName(QStringLiteral("CollectionViewContent"));
+    verticalScrollBar()->setSingleStep(20);
 }
 
 void CollectionView::registerItem(const QString &identifier, ItemFactory factory)
@@ -24,56 +25,135 @@ CollectionViewItem *CollectionView::makeItemWithIdentifier(const QString &identi
 {
     QList<CollectionViewItem *> &free = m_reusable[identifier];
     if (!free.isEmpty())
-        return free.takeFirst();
+        return free.takeLast();
     const ItemFactory factory = m_factories.value(identifier);
     if (!factory)
         return nullptr;
     CollectionViewItem *item = factory();
     item->m_reuseIdentifier = identifier;
-    item->setParent(m_content);
+    item->setParent(viewport());
     item->installEventFilter(this);
     return item;
 }
 
 CollectionViewItem *CollectionView::itemAtIndex(int index) const
 {
-    return index >= 0 && index < m_visible.size() ? m_visible.at(index) : nullptr;
+    const auto found = m_visible.find(index);
+    return found == m_visible.end() ? nullptr : found->second;
+}
+
+QList<int> CollectionView::indexesForVisibleItems() const
+{
+    QList<int> indexes;
+    for (const auto &entry : m_visible)
+        indexes.append(entry.first);
+    return indexes;
 }
 
 void CollectionView::reloadData()
 {
-    for (CollectionViewItem *item : std::as_const(m_visible)) {
-        item->hide();
-        m_reusable[item->reuseIdentifier()].append(item);
-    }
+    for (const auto &entry : m_visible)
+        recycle(entry.second);
     m_visible.clear();
-    int y = 0, width = 0;
     const int count =
         m_dataSource && m_dataSource->numberOfSections(*this) > 0 ? m_dataSource->numberOfItems(*this, 0) : 0;
-    for (int index = 0; index < count; ++index) {
-        CollectionViewItem *item = m_dataSource->itemForIndex(*this, index);
-        if (!item)
-            continue;
-        const QSize size = m_dataSource->sizeForItem(*this, index);
-        item->setParent(m_content);
-        item->setGeometry(0, y, size.width(), size.height());
-        item->show();
-        m_visible.append(item);
-        y += size.height() + m_spacing;
-        width = std::max(width, size.width());
+    m_sizes.assign(static_cast<size_t>(std::max(0, count)), QSize());
+    m_offsets.assign(m_sizes.size() + 1, 0);
+    qint64 y = 0;
+    for (size_t index = 0; index < m_sizes.size(); ++index) {
+        m_sizes[index] = m_dataSource->sizeForItem(*this, static_cast<int>(index)).expandedTo(QSize(0, 0));
+        // Offsets are widget coordinates; a list beyond what they can address ends there.
+        m_offsets[index] = static_cast<int>(std::min<qint64>(y, INT_MAX / 2));
+        y += m_sizes[index].height() + (index + 1 < m_sizes.size() ? m_spacing : 0);
     }
-    m_content->resize(width, std::max(0, y - m_spacing));
+    m_offsets.back() = static_cast<int>(std::min<qint64>(y, INT_MAX / 2));
+    updateScrollRange();
+    layoutItems();
+}
+
+void CollectionView::scrollToItem(int index)
+{
+    if (index >= 0 && index < numberOfItems())
+        verticalScrollBar()->setValue(m_offsets[static_cast<size_t>(index)]);
+}
+
+void CollectionView::updateScrollRange()
+{
+    const int height = viewport()->height();
+    QScrollBar *bar = verticalScrollBar();
+    bar->setPageStep(std::max(1, height));
+    bar->setRange(0, std::max(0, (m_offsets.empty() ? 0 : m_offsets.back()) - height));
+}
+
+void CollectionView::layoutItems()
+{
+    const int count = numberOfItems();
+    const int top = verticalScrollBar()->value();
+    const int bottom = top + viewport()->height();
+    // The first item whose bottom is below the view's top, then every item that starts above its bottom.
+    int first = 0;
+    int last = -1;
+    if (count > 0 && viewport()->height() > 0) {
+        const auto begin = m_offsets.begin();
+        first = static_cast<int>(std::upper_bound(begin, begin + count, top) - begin) - 1;
+        first = std::max(0, first);
+        if (m_offsets[static_cast<size_t>(first)] + m_sizes[static_cast<size_t>(first)].height() <= top)
+            ++first;
+        last = static_cast<int>(std::lower_bound(begin, begin + count, bottom) - begin) - 1;
+    }
+
+    for (auto it = m_visible.begin(); it != m_visible.end();) {
+        if (it->first < first || it->first > last) {
+            recycle(it->second);
+            it = m_visible.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (int index = first; index <= last; ++index) {
+        CollectionViewItem *item = itemAtIndex(index);
+        if (!item) {
+            item = m_dataSource->itemForIndex(*this, index);
+            if (!item)
+                continue;
+            item->setParent(viewport());
+            m_visible[index] = item;
+        }
+        const QSize &size = m_sizes[static_cast<size_t>(index)];
+        item->setGeometry(0, m_offsets[static_cast<size_t>(index)] - top, size.width(), size.height());
+        item->show();
+    }
+}
+
+void CollectionView::recycle(CollectionViewItem *item)
+{
+    item->hide();
+    m_reusable[item->reuseIdentifier()].append(item);
+}
+
+void CollectionView::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollRange();
+    layoutItems();
+}
+
+void CollectionView::scrollContentsBy(int, int)
+{
+    layoutItems();
 }
 
 bool CollectionView::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonRelease && m_delegate) {
-        auto *item = qobject_cast<CollectionViewItem *>(watched);
-        const qsizetype index = m_visible.indexOf(item);
-        if (index >= 0)
-            m_delegate->didSelectItem(*this, static_cast<int>(index));
+        for (const auto &[index, item] : m_visible) {
+            if (item == watched) {
+                m_delegate->didSelectItem(*this, index);
+                break;
+            }
+        }
     }
-    return QScrollArea::eventFilter(watched, event);
+    return QAbstractScrollArea::eventFilter(watched, event);
 }
 
 } // namespace platform

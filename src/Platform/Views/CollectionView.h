@@ -2,11 +2,12 @@
 
 #include "Platform/Views/CollectionViewItem.h"
 
+#include <QAbstractScrollArea>
 #include <QHash>
 #include <QList>
-#include <QPointer>
-#include <QScrollArea>
 #include <functional>
+#include <map>
+#include <vector>
 
 namespace platform {
 
@@ -20,8 +21,9 @@ public:
     virtual ~CollectionViewDataSource() = default;
     virtual int numberOfSections(CollectionView &) { return 1; }
     virtual int numberOfItems(CollectionView &view, int section) = 0;
-    // Usually view.makeItemWithIdentifier(…) filled for the index.
+    // Usually view.makeItemWithIdentifier(…) filled for the index. Asked only for items about to be shown.
     virtual CollectionViewItem *itemForIndex(CollectionView &view, int index) = 0;
+    // Asked for every item on each reload, so it should be cheap.
     virtual QSize sizeForItem(CollectionView &view, int index) = 0;
 };
 
@@ -36,8 +38,10 @@ public:
     }
 };
 
-// A scrolling column of reusable item widgets (the collection view stand-in).
-class CollectionView : public QScrollArea
+// A scrolling column of item widgets (the collection view stand-in). Widgets exist only for the items in
+// view: scrolling hands the ones that leave back for reuse by identifier and asks the data source for the
+// ones that come in, so a list of any length costs a screenful of widgets.
+class CollectionView : public QAbstractScrollArea
 {
     Q_OBJECT
 
@@ -51,24 +55,38 @@ public:
     void registerItem(const QString &identifier, ItemFactory factory);
     // A reused item of that kind when one is free, else a new one.
     CollectionViewItem *makeItemWithIdentifier(const QString &identifier, int index);
-    // Asks the data source again for everything; the items shown so far become free for reuse.
+    // Asks the data source again for the count and the sizes; the items shown so far become free for reuse.
     void reloadData();
 
-    int numberOfItems() const { return static_cast<int>(m_visible.size()); }
+    // Items the data source gave at the last reload, shown or not.
+    int numberOfItems() const { return static_cast<int>(m_offsets.empty() ? 0 : m_offsets.size() - 1); }
+    // The item widget showing the index, when it is in view; nothing otherwise.
     CollectionViewItem *itemAtIndex(int index) const;
+    // Indexes of the items in view, in order.
+    QList<int> indexesForVisibleItems() const;
+    // Scrolls so that the item's top is at the top of the view (as far as the list allows).
+    void scrollToItem(int index);
     // Spacing between items.
     void setItemSpacing(int spacing) { m_spacing = spacing; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
 
 private:
+    void updateScrollRange();
+    // Puts items on the indexes in view and takes them off the others.
+    void layoutItems();
+    void recycle(CollectionViewItem *item);
+
     CollectionViewDataSource *m_dataSource = nullptr;
     CollectionViewDelegate *m_delegate = nullptr;
-    QWidget *m_content;
     QHash<QString, ItemFactory> m_factories;
     QHash<QString, QList<CollectionViewItem *>> m_reusable;
-    QList<CollectionViewItem *> m_visible;
+    std::map<int, CollectionViewItem *> m_visible; // by index
+    std::vector<int> m_offsets;                    // top of each item, then the end of the list
+    std::vector<QSize> m_sizes;
     int m_spacing = 8;
 };
 

@@ -4,12 +4,16 @@
 #include "UI/MainViewController.h"
 #include "WindowDriver.h"
 #include "support/EventLoop.h"
+#include "support/GuiWatchdog.h"
+#include "support/ProcessMemory.h"
 #include "support/RouteServer.h"
 
 #include <QAbstractButton>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QFontMetricsF>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
@@ -20,16 +24,32 @@
 
 namespace {
 
+// Catches every link handed to the default handler: web links, and the kinds a hostile service might send
+// (a file, a program path, a script, a page in the link itself, a network share).
 class LinkCatcher : public QObject
 {
     Q_OBJECT
 public:
-    LinkCatcher() { QDesktopServices::setUrlHandler("http", this, "open"); }
-    ~LinkCatcher() override { QDesktopServices::unsetUrlHandler("http"); }
+    LinkCatcher()
+    {
+        for (const QString &scheme : schemes)
+            QDesktopServices::setUrlHandler(scheme, this, "open");
+    }
+    ~LinkCatcher() override
+    {
+        for (const QString &scheme : schemes)
+            QDesktopServices::unsetUrlHandler(scheme);
+    }
     QList<QUrl> opened;
 public slots:
     void open(const QUrl &url) { opened << url; }
+
+private:
+    const QStringList schemes = {"http", "https", "file", "javascript", "data", "smb", ""};
 };
+
+const QStringList hostileLinks = {"file:///etc/passwd", "/usr/bin/xterm", "javascript:alert(document.cookie)",
+                                  "data:text/html,<script>alert(1)</script>", "smb://attacker/share"};
 
 // Each test's process gets its own picture cache, so what one test cached never answers another.
 class CacheFolder
@@ -82,6 +102,19 @@ std::string catalogJson(const RouteServer &server, int count)
     return R"({"code":0,"message":"ok","data":[)" + data + "]}";
 }
 
+// A catalog of count entries whose descriptions are the given text.
+std::string catalogOf(int count, const std::string &info)
+{
+    std::string data = R"({"code":0,"message":"ok","data":[)";
+    data.reserve(static_cast<size_t>(count) * (info.size() + 200));
+    for (int i = 0; i < count; ++i)
+        data += std::string(i ? "," : "") + R"({"name":"Install macOS )" + std::to_string(i) +
+                R"(","version":"10.)" + std::to_string(i % 16) + R"(","release_date":"2019-09-24","info":")" +
+                info +
+                R"(","logo_url":"http://127.0.0.1:9/logo.png","download_url":"https://127.0.0.1/dl.dmg"})";
+    return data + "]}";
+}
+
 void useService(const RouteServer &server)
 {
     qputenv("BOOTDRIVE_SERVICE_URL", server.url("").toString(QUrl::StripTrailingSlash).toUtf8());
@@ -115,6 +148,20 @@ TEST(CatalogItem, ShowsTheEntryAsDeliveredAndOpensItsLink)
     QTest::mouseClick(item.downloadButton, Qt::LeftButton);
     ASSERT_EQ(links.opened.size(), 1);
     EXPECT_EQ(links.opened.first(), QUrl("http://127.0.0.1/mojave.dmg"));
+}
+
+TEST(CatalogItem, OnlyWebDownloadLinksOpen)
+{
+    LinkCatcher links;
+    for (const QString &link : hostileLinks) {
+        FileViewItem item;
+        auto model = std::make_shared<MacOSModel>();
+        model->setDownloadUrl(link);
+        item.setMacOSModel(model);
+        EXPECT_FALSE(item.downloadButton->isEnabled()) << link.toStdString();
+        item.downloadAction(); // even when asked directly
+    }
+    EXPECT_TRUE(links.opened.isEmpty()) << links.opened.first().toString().toStdString();
 }
 
 TEST(CatalogItem, AReusedItemNeverShowsTheEarlierLogo)
@@ -227,6 +274,61 @@ TEST(CatalogPanel, ShowsTheEntriesInOrderAtTheirSizesAndSelectionDoesNothing)
     EXPECT_EQ(WindowDriver(window).openDialog(), nullptr);
 }
 
+TEST(CatalogPanel, LargeCatalogsKeepTheWindowResponsiveAndItsMemorySmall)
+{
+    struct Case
+    {
+        const char *what;
+        int count;
+        std::string info;
+    };
+    const std::vector<Case> cases = {
+        {"20,000 entries", 20000, words(24)},
+        {"one description of 6 MB", 1, words(1'200'000)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        RouteServer server;
+        // With a charset the test server sends it as it is, instead of compressing megabytes first.
+        server.setRoute("/api/installation-image-list",
+                        {catalogOf(c.count, c.info), 200, "application/json; charset=utf-8", 0});
+        useService(server);
+        testsupport::PeakMemory memory;
+        testsupport::GuiWatchdog watchdog;
+        MainViewController window;
+        window.viewDidLoad();
+        window.show();
+        platform::CollectionView &list = *window.collectionView;
+        ASSERT_TRUE(testsupport::waitUntil(
+            [&] {
+                memory.sample();
+                return list.numberOfItems() == c.count && list.itemAtIndex(0);
+            },
+            30000));
+        list.scrollToItem(c.count - 1); // to the end, and back to the middle
+        testsupport::spin(50);
+        list.scrollToItem(c.count / 2);
+        testsupport::spin(50);
+        memory.sample();
+        // Freezes of tens of seconds and gigabytes are what a catalog like this once cost.
+        EXPECT_LT(watchdog.longestStallMs(), 1000);
+        EXPECT_LT(memory.growth(), 400LL << 20);
+        EXPECT_LE(list.findChildren<FileViewItem *>().size(), 40) << "widgets for what is in view only";
+        auto *middle = qobject_cast<FileViewItem *>(list.itemAtIndex(c.count / 2));
+        ASSERT_TRUE(middle);
+        EXPECT_EQ(middle->nameLabel->text(), QStringLiteral("Install macOS %1").arg(c.count / 2));
+        const QString shown = middle->infoLabel->text();
+        if (c.info.size() > 4000) {
+            EXPECT_EQ(shown.size(), 4001);
+            EXPECT_TRUE(shown.endsWith(QStringLiteral("…")));
+        } else {
+            EXPECT_EQ(shown, QString::fromStdString(c.info));
+        }
+        EXPECT_EQ(middle->height(),
+                  static_cast<int>(std::ceil(MacOSModel::textFieldHeightWithWidth(301, shown))));
+    }
+}
+
 TEST(CatalogPanel, AFailingCatalogLeavesTheListEmptyAndSaysNothing)
 {
     for (const RouteServer::Route &answer :
@@ -278,11 +380,20 @@ TEST(CatalogPanel, TheCatalogAndTheUpdateNoticeArriveInEitherOrder)
 
 TEST(UpdateNotice, TheApplicationEndsWithStatusZeroOneSecondAfterTheNotice)
 {
-    for (const bool withLink : {true, false}) {
+    // A link that is not a web address counts as none; the log says it was not opened.
+    QStringList links = {"http://127.0.0.1/new.dmg", ""};
+    links += hostileLinks;
+    for (const QString &link : links) {
+        SCOPED_TRACE(link.toStdString());
+        const bool withLink = link.startsWith("http");
         RouteServer server;
         server.setRoute(
             "/api/update-app",
-            {withLink ? R"({"code":0,"data":{"download_url":"http://127.0.0.1/new.dmg"}})" : R"({"code":0})",
+            {link.isEmpty()
+                 ? std::string(R"({"code":0})")
+                 : QJsonDocument(QJsonObject{{"code", 0}, {"data", QJsonObject{{"download_url", link}}}})
+                       .toJson()
+                       .toStdString(),
              200, "application/json", 0});
         QProcess app;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -297,7 +408,11 @@ TEST(UpdateNotice, TheApplicationEndsWithStatusZeroOneSecondAfterTheNotice)
         EXPECT_TRUE(output.contains("notice 为了您更好了体验，请更新至最新版本。 | one button"))
             << output.toStdString();
         EXPECT_EQ(output.contains("opened http://127.0.0.1/new.dmg"), withLink) << output.toStdString();
-        EXPECT_EQ(output.count("opened"), withLink ? 1 : 0);
+        EXPECT_EQ(output.count("opened"), withLink ? 1 : 0) << output.toStdString();
+        const QString log = QString::fromUtf8(app.readAllStandardError());
+        EXPECT_EQ(log.contains("Not opening a link that is not a web address: " + link),
+                  !withLink && !link.isEmpty())
+            << log.toStdString();
         const qint64 answered = QRegularExpression("answered (\\d+)").match(output).captured(1).toLongLong();
         ASSERT_GT(answered, 0) << output.toStdString();
         EXPECT_GE(ended - answered, 950) << "not before a second has passed";

@@ -1,6 +1,5 @@
 #include "Platform/Dispatch.h"
 #include "Platform/JSONSerialization.h"
-#include "Platform/URLSession.h"
 #include "Service/DeviceInfomation.h"
 #include "Service/InstallationImageViewModel.h"
 #include "support/EventLoop.h"
@@ -10,6 +9,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QProcess>
 #include <gtest/gtest.h>
 
@@ -55,20 +56,19 @@ public:
     // GET on the service itself: status, media type, body.
     std::tuple<int, QString, QByteArray> get(const QString &path) const
     {
-        static URLSession *session =
-            new URLSession([](std::function<void()> block) { Dispatch::main(std::move(block)); });
-        std::optional<std::tuple<int, QString, QByteArray>> result;
-        session
-            ->dataTaskWithRequest(URLRequest(QUrl(m_origin + path)),
-                                  [&result](const URLSessionTaskPtr &, const HTTPURLResponsePtr &response,
-                                            const DataPtr &data, const std::optional<Error> &) {
-                                      result = std::make_tuple(response ? response->statusCode() : 0,
-                                                               response ? response->mimeType() : QString(),
-                                                               data ? data->bytes() : QByteArray());
-                                  })
-            ->resume();
-        testsupport::waitUntil([&] { return result.has_value(); });
-        return result.value_or(std::make_tuple(0, QString(), QByteArray()));
+        static QNetworkAccessManager *network = new QNetworkAccessManager;
+        QNetworkReply *reply = network->get(QNetworkRequest(QUrl(m_origin + path)));
+        testsupport::waitUntil([reply] { return reply->isFinished(); });
+        const auto result =
+            std::make_tuple(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                            reply->header(QNetworkRequest::ContentTypeHeader)
+                                .toString()
+                                .section(QLatin1Char(';'), 0, 0)
+                                .trimmed()
+                                .toLower(),
+                            reply->readAll());
+        reply->deleteLater();
+        return result;
     }
 
     QJsonObject stats() const { return QJsonDocument::fromJson(std::get<2>(get("/_stats"))).object(); }

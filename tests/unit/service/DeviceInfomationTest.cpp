@@ -111,6 +111,30 @@ TEST(DeviceIdentityNamespace, En0WithoutALinkLevelAddress)
     EXPECT_EQ(result->standardOutput, "Error: no link-level address/n");
 }
 
+TEST(DeviceIdentityNamespace, WithoutEn0TheDefaultRouteOrTheFirstEthernetLinkStandsForIt)
+{
+    // Two Ethernet links (tap devices: unlike a veth pair they come without a second link): the default
+    // route's wins; without a default route the first one does.
+    const auto link = [](const QString &name, const QString &mac, const QString &address) {
+        return QStringList{QStringLiteral("ip tuntap add dev %1 mode tap").arg(name),
+                           QStringLiteral("ip link set %1 address %2 up").arg(name, mac),
+                           QStringLiteral("ip addr add %1/24 dev %2").arg(address, name)};
+    };
+    const QStringList twoLinks =
+        link("eth1", "02:00:00:00:00:01", "10.1.0.1") + link("eth2", "02:00:00:00:00:02", "10.2.0.1");
+    {
+        PROBE_OR_SKIP(result, twoLinks + QStringList{"ip route add default via 10.2.0.254 dev eth2"});
+        EXPECT_EQ(result->values.value("ip"), "10.2.0.1");
+        EXPECT_EQ(result->values.value("mac"), "02:00:00:00:00:02");
+        EXPECT_TRUE(result->standardError.contains("手机的IP是：10.2.0.1"));
+    }
+    {
+        PROBE_OR_SKIP(result, twoLinks);
+        EXPECT_EQ(result->values.value("ip"), "10.1.0.1");
+        EXPECT_EQ(result->values.value("mac"), "02:00:00:00:00:01");
+    }
+}
+
 TEST(DeviceIdentity, HardwareAddressTextIsLowerCaseWithLeadingZeros)
 {
     EXPECT_EQ(DeviceInfomation::formatMacAddress({0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 0x5F}), "0a:1b:2c:3d:4e:5f");

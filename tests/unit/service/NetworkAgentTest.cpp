@@ -4,10 +4,10 @@
 #include "Platform/Array.h"
 #include "Platform/Dictionary.h"
 #include "Platform/Dispatch.h"
+#include "Platform/HTTPTransfer.h"
 #include "Platform/Null.h"
 #include "Platform/Number.h"
 #include "Platform/String.h"
-#include "Platform/URLSession.h"
 #include "RawHttpServer.h"
 #include "Service/JSONResponseSerializer.h"
 #include "Service/NetJSONType.h"
@@ -15,7 +15,9 @@
 #include "Service/NetRequestDelegate.h"
 #include "ServiceTestSupport.h"
 #include "TestRequest.h"
+#include "support/EndlessServer.h"
 #include "support/EventLoop.h"
+#include "support/ProcessMemory.h"
 
 #include <gtest/gtest.h>
 
@@ -256,8 +258,8 @@ TEST(NetworkAgentFailure, TransportFailuresReachTheFailureBlock)
     refused->url = QStringLiteral("http://127.0.0.1:%1/x").arg(closedPort);
     auto outcome = runToCompletion(refused);
     ASSERT_EQ(outcome.failures, 1);
-    EXPECT_EQ(outcome.error->domain, URLSession::ErrorDomain);
-    EXPECT_EQ(outcome.error->code, URLSession::CannotConnectToHost);
+    EXPECT_EQ(outcome.error->domain, HTTPTransfer::ErrorDomain);
+    EXPECT_EQ(outcome.error->code, HTTPTransfer::CannotConnectToHost);
 
     LocalHttpServer silent;
     silent.setResponder([&silent](const httplib::Request &, httplib::Response &response) {
@@ -268,8 +270,49 @@ TEST(NetworkAgentFailure, TransportFailuresReachTheFailureBlock)
     slow->timeout = 0.3;
     outcome = runToCompletion(slow);
     ASSERT_EQ(outcome.failures, 1);
-    EXPECT_EQ(outcome.error->code, URLSession::TimedOut);
+    EXPECT_EQ(outcome.error->code, HTTPTransfer::TimedOut);
     EXPECT_EQ(NetworkAgent::sharedAgent().runningRequestCount(), 0u);
+}
+
+TEST(NetworkAgentFailure, AnswersThatNeverEndFailWithinTheLimitsAndBoundedMemory)
+{
+    // A catalog that keeps coming as fast as it can is cut at the service cap, long before memory grows.
+    EndlessServer flood(EndlessServer::Pace::Flood, "application/json; charset=utf-8",
+                        R"({"code":0,"data":[)");
+    auto request = std::make_shared<TestRequest>();
+    request->url = flood.origin() + "/api/installation-image-list";
+    testsupport::PeakMemory memory;
+    bool done = false;
+    std::optional<Error> error;
+    request->startWithCompletionBlockWithSuccess([&](const NetBaseRequestPtr &) { done = true; },
+                                                 [&](const NetBaseRequestPtr &failed) {
+                                                     error = failed->error();
+                                                     done = true;
+                                                 });
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] {
+            memory.sample();
+            return done;
+        },
+        20000));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code, HTTPTransfer::DataLengthExceedsMaximum);
+    EXPECT_LT(flood.bytesSent(), 64LL << 20);
+    EXPECT_LT(memory.growth(), 64LL << 20);
+
+    // Data that keeps trickling in never trips the idle limit; the total limit ends it.
+    NetworkAgent &agent = NetworkAgent::sharedAgent();
+    const TransferLimits limits = agent.transferLimits();
+    EXPECT_EQ(limits.maxBodyBytes, 8LL << 20);
+    EXPECT_EQ(limits.totalSeconds, 60.0);
+    agent.setTransferLimits({limits.maxBodyBytes, limits.idleSeconds, 0.5});
+    EndlessServer trickle(EndlessServer::Pace::Trickle, "application/json; charset=utf-8", "{");
+    auto slow = std::make_shared<TestRequest>();
+    slow->url = trickle.origin() + "/api/update-app";
+    const auto outcome = runToCompletion(slow, 10000);
+    agent.setTransferLimits(limits);
+    ASSERT_EQ(outcome.failures, 1);
+    EXPECT_EQ(outcome.error->code, HTTPTransfer::TimedOut);
 }
 
 TEST(NetworkAgentFailure, RequestsThatCannotBeBuiltFailWithoutATaskAndKeepTheirBlocks)
@@ -294,7 +337,7 @@ TEST(NetworkAgentFailure, RequestsThatCannotBeBuiltFailWithoutATaskAndKeepTheirB
     fileUrl->responseSerializer = NetBaseRequest::ResponseSerializerTypeHTTP;
     outcome = runToCompletion(fileUrl);
     ASSERT_EQ(outcome.failures, 1);
-    EXPECT_EQ(outcome.error->code, URLSession::UnsupportedURL);
+    EXPECT_EQ(outcome.error->code, HTTPTransfer::UnsupportedURL);
     EXPECT_FALSE(fileUrl->responseData());
 }
 
@@ -324,7 +367,7 @@ TEST(NetworkAgentCancel, ACancelledRequestRunsNoBlockAndLeavesTheRecord)
     testsupport::spin(300);
     EXPECT_EQ(blocks, 0);
     EXPECT_TRUE(journal->events.isEmpty());
-    EXPECT_EQ(request->requestTask()->state(), URLSessionTask::State::Completed);
+    EXPECT_EQ(request->requestTask()->state(), NetRequestTask::State::Completed);
 }
 
 TEST(NetworkAgentCancel, CancelAllStopsEveryRunningRequest)
@@ -369,8 +412,8 @@ TEST(NetworkAgentConcurrency, EachOfManyParallelRequestsGetsItsOwnAnswerOnce)
                 answers[i] = as<Dictionary>(done->responseJSONObject())->value("path")->description();
             },
             [&, i](const NetBaseRequestPtr &) { ++deliveries[i]; });
-        EXPECT_FLOAT_EQ(request->requestTask()->priority(),
-                        i % 3 == 0 ? URLSessionTask::HighPriority : URLSessionTask::LowPriority);
+        EXPECT_EQ(request->requestTask()->priority(),
+                  i % 3 == 0 ? QNetworkRequest::HighPriority : QNetworkRequest::LowPriority);
     }
     ASSERT_TRUE(testsupport::waitUntil(
         [&] { return std::all_of(deliveries.begin(), deliveries.end(), [](int d) { return d > 0; }); }));

@@ -1,55 +1,64 @@
 #include "LocalHttpServer.h"
 #include "Platform/Dispatch.h"
+#include "Platform/HTTPTransfer.h"
 #include "Platform/HTTPURLResponse.h"
 #include "Platform/NetworkInterfaces.h"
+#include "Platform/PrimaryInterface.h"
 #include "Platform/RegularExpression.h"
 #include "Platform/StringTransform.h"
 #include "Platform/TextEncoding.h"
-#include "Platform/URLSession.h"
+#include "Platform/WebLink.h"
 #include "RawHttpServer.h"
 #include "ServiceTestSupport.h"
+#include "support/EndlessServer.h"
 #include "support/EventLoop.h"
 
+#include <QElapsedTimer>
+#include <QNetworkAccessManager>
 #include <gtest/gtest.h>
 
 using namespace platform;
 
 namespace {
 
-struct Completion
+struct Outcome
 {
     int calls = 0;
     bool onMain = false;
     HTTPURLResponsePtr response;
-    DataPtr data;
+    QByteArray body;
     std::optional<Error> error;
 };
 
-// A session that delivers on the main thread, so a test can wait for completions in its event loop.
-URLSession &mainSession()
+HTTPTransfer *start(const URLRequest &request, Outcome &outcome,
+                    const TransferLimits &limits = TransferLimits::service())
 {
-    static URLSession *session =
-        new URLSession([](std::function<void()> block) { Dispatch::main(std::move(block)); });
-    return *session;
+    static QNetworkAccessManager *network = new QNetworkAccessManager;
+    return HTTPTransfer::start(*network, request, limits,
+                               [&outcome](const HTTPURLResponsePtr &response, const QByteArray &body,
+                                          const std::optional<Error> &error) {
+                                   ++outcome.calls;
+                                   outcome.onMain = Dispatch::isMainThread();
+                                   outcome.response = response;
+                                   outcome.body = body;
+                                   outcome.error = error;
+                               });
 }
 
-URLSessionTaskPtr taskFor(const URLRequest &request, Completion &completion)
+Outcome run(const URLRequest &request, const TransferLimits &limits = TransferLimits::service())
 {
-    return mainSession().dataTaskWithRequest(
-        request, [&completion](const URLSessionTaskPtr &task, const HTTPURLResponsePtr &response,
-                               const DataPtr &data, const std::optional<Error> &error) {
-            ++completion.calls;
-            completion.onMain = Dispatch::isMainThread();
-            completion.response = response;
-            completion.data = data;
-            completion.error = error;
-            EXPECT_EQ(task->state(), URLSessionTask::State::Completed);
-        });
+    Outcome outcome;
+    start(request, outcome, limits);
+    EXPECT_EQ(outcome.calls, 0) << "never completes on the caller's stack";
+    EXPECT_TRUE(testsupport::waitUntil([&] { return outcome.calls > 0; }, 10000));
+    testsupport::spin(30);
+    EXPECT_EQ(outcome.calls, 1);
+    return outcome;
 }
 
 } // namespace
 
-TEST(URLSessionTransport, TaskRunsFromSuspendedToCompletedWithTheAnswer)
+TEST(HTTPTransfer, DeliversTheAnswerOnceOnTheMainThread)
 {
     LocalHttpServer server([](const httplib::Request &, httplib::Response &response) {
         response.status = 201;
@@ -60,75 +69,103 @@ TEST(URLSessionTransport, TaskRunsFromSuspendedToCompletedWithTheAnswer)
     request.setHttpMethod(QStringLiteral("PATCH"));
     request.setHttpBody("body");
     request.setValueForHTTPHeaderField(QStringLiteral("text/plain"), QStringLiteral("Content-Type"));
-    Completion completion;
-    auto task = taskFor(request, completion);
-    EXPECT_EQ(task->state(), URLSessionTask::State::Suspended);
-    testsupport::spin(50);
-    EXPECT_EQ(server.requestCount(), 0u); // nothing happens before resume
-    task->resume();
-    EXPECT_EQ(task->state(), URLSessionTask::State::Running);
-    ASSERT_TRUE(testsupport::waitUntil([&] { return completion.calls > 0; }));
-    testsupport::spin(30);
-    EXPECT_EQ(completion.calls, 1);
-    EXPECT_TRUE(completion.onMain);
-    EXPECT_FALSE(completion.error);
-    ASSERT_TRUE(completion.response);
-    EXPECT_EQ(completion.response->statusCode(), 201);
-    EXPECT_EQ(completion.response->valueForHTTPHeaderField("x-answer"), "yes");
-    EXPECT_EQ(completion.response->mimeType(), "text/plain");
-    EXPECT_EQ(completion.response->textEncodingName(), "UTF-8");
-    EXPECT_EQ(completion.data->bytes(), "created");
-    EXPECT_EQ(task->response(), completion.response);
+    const Outcome outcome = run(request);
+    EXPECT_TRUE(outcome.onMain);
+    EXPECT_FALSE(outcome.error);
+    ASSERT_TRUE(outcome.response);
+    EXPECT_EQ(outcome.response->statusCode(), 201);
+    EXPECT_EQ(outcome.response->valueForHTTPHeaderField("x-answer"), "yes");
+    EXPECT_EQ(outcome.response->mimeType(), "text/plain");
+    EXPECT_EQ(outcome.response->textEncodingName(), "UTF-8");
+    EXPECT_EQ(outcome.body, "created");
     EXPECT_EQ(server.requests().front().method, "PATCH");
     EXPECT_EQ(server.requests().front().body, "body");
-    EXPECT_GT(mainSession().dataTaskWithRequest(request, {})->taskIdentifier(), task->taskIdentifier());
 }
 
-TEST(URLSessionTransport, CancellingBeforeOrWhileRunningReportsCancelledOnce)
+TEST(HTTPTransfer, CancellingReportsCancelledOnceAndOnlyWebAddressesAreSent)
 {
-    Completion early;
-    auto never = taskFor(URLRequest(QUrl("http://127.0.0.1:9/")), early);
-    never->cancel();
-    never->resume(); // too late to start
-    ASSERT_TRUE(testsupport::waitUntil([&] { return early.calls > 0; }));
-    EXPECT_EQ(early.error->code, URLSession::Cancelled);
-
     LocalHttpServer server;
     server.setResponder([&server](const httplib::Request &, httplib::Response &response) {
         server.holdUntilReleased();
         response.status = 200;
     });
-    Completion running;
-    auto task = taskFor(URLRequest(QUrl(server.origin() + "/hold")), running);
-    task->resume();
+    Outcome running;
+    HTTPTransfer *transfer = start(URLRequest(QUrl(server.origin() + "/hold")), running);
     ASSERT_TRUE(testsupport::waitUntil([&] { return server.requestCount() == 1; }));
-    // Cancelled from a worker thread: the abort still happens on the GUI thread.
-    Dispatch::global([task] { task->cancel(); });
-    ASSERT_TRUE(testsupport::waitUntil([&] { return running.calls > 0; }));
+    transfer->cancel();
     server.release();
     testsupport::spin(100);
     EXPECT_EQ(running.calls, 1);
-    EXPECT_EQ(running.error->code, URLSession::Cancelled);
-    EXPECT_FALSE(running.data);
+    EXPECT_EQ(running.error->code, HTTPTransfer::Cancelled);
+    EXPECT_TRUE(running.body.isEmpty());
+
+    for (const auto &[url, code] :
+         std::vector<std::pair<QString, int64_t>>{{"file:///etc/passwd", HTTPTransfer::UnsupportedURL},
+                                                  {"ftp://127.0.0.1/x", HTTPTransfer::UnsupportedURL},
+                                                  {"/relative/path", HTTPTransfer::BadURL}}) {
+        const Outcome outcome = run(URLRequest(QUrl(url)));
+        ASSERT_TRUE(outcome.error) << url.toStdString();
+        EXPECT_EQ(outcome.error->code, code) << url.toStdString();
+        EXPECT_FALSE(outcome.response);
+    }
 }
 
-TEST(URLSessionTransport, StatusesOutsideTheHttpRangeAreErrors)
+TEST(HTTPTransfer, StatusesOutsideTheHttpRangeAreErrors)
 {
     for (const int status : {600, 99, 999}) {
         RawHttpServer server("HTTP/1.1 " + std::to_string(status) +
                              " Strange\r\nContent-Type: application/json\r\nContent-Length: 2\r\n"
                              "Connection: close\r\n\r\n{}");
-        Completion completion;
-        taskFor(URLRequest(QUrl(server.origin() + "/odd")), completion)->resume();
-        ASSERT_TRUE(testsupport::waitUntil([&] { return completion.calls > 0; }));
-        ASSERT_TRUE(completion.error) << status;
-        EXPECT_EQ(completion.error->localizedDescription,
+        const Outcome outcome = run(URLRequest(QUrl(server.origin() + "/odd")));
+        ASSERT_TRUE(outcome.error) << status;
+        EXPECT_EQ(outcome.error->localizedDescription,
                   QStringLiteral("Request failed: strange (%1)").arg(status));
-        EXPECT_EQ(completion.error->code, URLSession::BadServerResponse);
+        EXPECT_EQ(outcome.error->code, HTTPTransfer::BadServerResponse);
     }
 }
 
-TEST(URLSessionTransport, ContentTypeParameters)
+TEST(HTTPTransfer, AnswersThatNeverEndFailAtTheSizeCapOrTheTimeLimit)
+{
+    struct Case
+    {
+        const char *what;
+        EndlessServer::Pace pace;
+        TransferLimits limits;
+        int64_t code;
+    };
+    const std::vector<Case> cases = {
+        {"a flood", EndlessServer::Pace::Flood, {1 << 20, 30, 30}, HTTPTransfer::DataLengthExceedsMaximum},
+        {"a declared gigabyte",
+         EndlessServer::Pace::Declared,
+         {1 << 20, 30, 30},
+         HTTPTransfer::DataLengthExceedsMaximum},
+        // Data every 50 ms: the idle limit never fires, the total one does.
+        {"a trickle", EndlessServer::Pace::Trickle, {1 << 20, 30, 0.6}, HTTPTransfer::TimedOut},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        EndlessServer server(c.pace, "application/json; charset=utf-8", "{");
+        QElapsedTimer clock;
+        clock.start();
+        const Outcome outcome = run(URLRequest(server.url("/endless")), c.limits);
+        ASSERT_TRUE(outcome.error);
+        EXPECT_EQ(outcome.error->code, c.code);
+        EXPECT_TRUE(outcome.body.isEmpty());
+        EXPECT_LT(clock.elapsed(), 5000);
+    }
+}
+
+TEST(HTTPTransfer, OnlyWebLinksAreWebLinks)
+{
+    for (const char *link : {"http://127.0.0.1/a.dmg", "HTTPS://example.org/x?y=1#z", " https://h/ "})
+        EXPECT_FALSE(WebLink::fromText(QString::fromUtf8(link)).isEmpty()) << link;
+    for (const char *link :
+         {"file:///etc/passwd", "/usr/bin/xterm", "javascript:alert(1)", "data:text/html,<script>x</script>",
+          "smb://server/share", "http:///nohost", "http://exa mple.org/", "mailto:a@b.c", ""})
+        EXPECT_TRUE(WebLink::fromText(QString::fromUtf8(link)).isEmpty()) << link;
+}
+
+TEST(HTTPTransfer, ContentTypeParameters)
 {
     QString type;
     QString charset;
@@ -181,4 +218,21 @@ TEST(PlatformInterfaces, LoopbackAndMissingInterfaces)
     EXPECT_TRUE(NetworkInterfaces::ipv4Addresses("nosuchif0").isEmpty());
     EXPECT_FALSE(NetworkInterfaces::hardwareAddress("nosuchif0", &failure));
     EXPECT_EQ(failure, NetworkInterfaces::Failure::NoSuchInterface);
+}
+
+TEST(PlatformInterfaces, TheDefaultRouteNamesThePrimaryInterface)
+{
+    const QByteArray header =
+        "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
+    const QByteArray wifi = "wlan0\t00000000\t0101A8C0\t0003\t0\t0\t600\t00000000\t0\t0\t0\n";
+    const QByteArray wired = "eth1\t00000000\t0100000A\t0003\t0\t0\t100\t00000000\t0\t0\t0\n";
+    const QByteArray local = "eth1\t0000000A\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n";
+    const QByteArray down = "eth2\t00000000\t0100000A\t0002\t0\t0\t0\t00000000\t0\t0\t0\n";
+    EXPECT_EQ(PrimaryInterface::defaultRouteInterface(header + local + wifi + wired), "eth1")
+        << "lowest metric";
+    EXPECT_EQ(PrimaryInterface::defaultRouteInterface(header + wifi), "wlan0");
+    EXPECT_EQ(PrimaryInterface::defaultRouteInterface(header + local + down), "")
+        << "no usable default route";
+    EXPECT_EQ(PrimaryInterface::defaultRouteInterface(""), "");
+    EXPECT_NE(PrimaryInterface::firstEthernetInterface(), "lo");
 }

@@ -1,11 +1,11 @@
 #include "WebImage/WebImageView.h"
 
-#include "support/RouteServer.h"
 #include "Platform/Dispatch.h"
 #include "WebImage/WebImageDiskCache.h"
 #include "WebImage/WebImageManager.h"
 #include "WebImage/WebImageMemoryCache.h"
 #include "support/EventLoop.h"
+#include "support/RouteServer.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,7 @@
 // Shows the main window against the service named by BOOTDRIVE_SERVICE_URL, presses "下载新版本" when the
-// update notice appears, prints "opened <link>" for each link handed to the default handler and "answered
-// <ms>" when it pressed, then runs the event loop until the application ends by itself.
+// update notice appears, prints "opened <link>" for each link handed to the default handler (web links and
+// the kinds a hostile service might send) and "answered <ms>" when it pressed, then runs the event loop until
+// the application ends by itself.
 #include "UI/MainViewController.h"
 #include "WindowDriver.h"
 
@@ -28,8 +29,8 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     LinkPrinter printer;
-    QDesktopServices::setUrlHandler("https", &printer, "open");
-    QDesktopServices::setUrlHandler("http", &printer, "open");
+    for (const char *scheme : {"https", "http", "file", "javascript", "data", "smb", ""})
+        QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &printer, "open");
     MainViewController window;
     window.viewDidLoad();
     window.show();

@@ -1,0 +1,252 @@
+// Catalog panel measurements, each in a process of its own so that peak memory is its own:
+//  1. A catalog of 20,000 entries (about 4 MB) from a loopback service: the time from the service's answer
+//     to the first painted catalog items; the longest the GUI thread was held from the answer until the list
+//     had been scrolled from end to end; the process's peak resident memory.
+//  2. A screen of ten catalog items whose logos are large pictures (1024 x 1024 and 4000 x 3000), at twice
+//     the pixel density: the memory held once they are shown, and what the logo cache keeps.
+#include "UI/FileViewItem.h"
+#include "UI/MainViewController.h"
+#include "WebImage/WebImageManager.h"
+#include "WebImage/WebImageMemoryCache.h"
+#include "support/GuiWatchdog.h"
+#include "support/ProcessMemory.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <httplib.h>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+std::string png(int width, int height, QRgb colour)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return buffer.data().toStdString();
+}
+
+// A loopback HTTP server on its own thread.
+struct Service
+{
+    httplib::Server server;
+    std::thread thread;
+    int port = 0;
+    Service()
+    {
+        port = server.bind_to_any_port("127.0.0.1");
+        thread = std::thread([this] { server.listen_after_bind(); });
+        while (!server.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ~Service()
+    {
+        server.stop();
+        thread.join();
+    }
+    QString url(const QString &path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path);
+    }
+};
+
+// Notes when a catalog item is first painted.
+class PaintWatch : public QObject
+{
+public:
+    std::atomic<bool> painted{false};
+    Clock::time_point at;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (!painted && event->type() == QEvent::Paint && qobject_cast<FileViewItem *>(watched)) {
+            at = Clock::now();
+            painted = true;
+        }
+        return false;
+    }
+};
+
+// The GUI thread waits in its event loop as in the application, instead of spinning.
+void runEvents(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool waitFor(const std::function<bool()> &condition, int timeoutMs)
+{
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (condition())
+            loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    poll.start(2);
+    loop.exec();
+    return condition();
+}
+
+int catalog(int argc, char **argv)
+{
+    constexpr int entries = 20000;
+    Service service;
+    std::string body = R"({"code":0,"message":"ok","data":[)";
+    for (int i = 0; i < entries; ++i)
+        body += std::string(i ? "," : "") + R"({"name":"Install macOS )" + std::to_string(i) +
+                R"(","version":"10.14.6","release_date":"2019-09-24","info":"macOS Mojave 带来深色模式、)" +
+                R"(动态桌面与全新的 Mac App Store。",)" + R"("logo_url":")" +
+                service.url(QStringLiteral("/logo.png")).toStdString() +
+                R"(","download_url":"https://127.0.0.1/dl.dmg"})";
+    body += "]}";
+    const std::string logo = png(256, 256, qRgb(30, 110, 220));
+    std::atomic<Clock::time_point> answeredAt{Clock::time_point()};
+    service.server.Post(
+        "/api/installation-image-list", [&](const httplib::Request &, httplib::Response &response) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(400)); // the window settles first
+            answeredAt = Clock::now();
+            // With a charset the library sends it as it is rather than compressing it first.
+            response.set_content(body, "application/json; charset=utf-8");
+        });
+    service.server.Get("/logo.png", [&](const httplib::Request &, httplib::Response &response) {
+        response.set_content(logo, "image/png");
+    });
+    qputenv("BOOTDRIVE_SERVICE_URL", service.url(QString()).toUtf8());
+    QTemporaryDir cache;
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+
+    QApplication app(argc, argv);
+    PaintWatch watch;
+    app.installEventFilter(&watch);
+    MainViewController window;
+    window.resize(920, 580);
+    window.viewDidLoad();
+    window.show();
+    runEvents(150);
+    testsupport::GuiWatchdog watchdog; // from here: the answer, the first items, the scroll
+    if (!waitFor([&] { return watch.painted.load(); }, 60000)) {
+        std::printf("the catalog never showed\n");
+        return 1;
+    }
+    const double firstPaint = std::chrono::duration<double, std::milli>(watch.at - answeredAt.load()).count();
+    const Clock::time_point scrollStart = Clock::now();
+    platform::CollectionView &list = *window.collectionView;
+    for (int step = 0; step <= 100; ++step) {
+        list.scrollToItem(step * (entries - 1) / 100);
+        runEvents(10);
+    }
+    const double scrolled = msSince(scrollStart);
+    runEvents(300);
+    std::printf("catalog of %d entries (%.1f MB answer)\n", list.numberOfItems(), body.size() / 1e6);
+    std::printf("  answer to first painted items: %.0f ms\n", firstPaint);
+    std::printf(
+        "  longest GUI-thread stall (answer, first items, 101 scroll steps end to end in %.0f ms): %lld ms\n",
+        scrolled, static_cast<long long>(watchdog.longestStallMs()));
+    std::printf("  item widgets: %lld\n", static_cast<long long>(list.findChildren<FileViewItem *>().size()));
+    std::printf("  peak resident memory of the process: %.0f MB\n",
+                testsupport::peakResidentBytes() / 1048576.0);
+    return 0;
+}
+
+int logos(int argc, char **argv)
+{
+    Service service;
+    const std::pair<int, int> sizes[] = {{1024, 1024}, {4000, 3000}};
+    std::vector<std::string> pictures;
+    for (int i = 0; i < 10; ++i) {
+        const auto [w, h] = sizes[i % 2];
+        pictures.push_back(png(w, h, qRgb(20 * i, 255 - 20 * i, 128)));
+    }
+    service.server.Get(
+        R"(/logo(\d+)\.png)", [&](const httplib::Request &request, httplib::Response &response) {
+            response.set_content(pictures.at(std::stoul(request.matches[1].str())), "image/png");
+        });
+    QTemporaryDir cache;
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    qputenv("QT_SCALE_FACTOR", "2");
+    QApplication app(argc, argv);
+    QWidget screen;
+    auto *column = new QVBoxLayout(&screen);
+    std::vector<FileViewItem *> items;
+    for (int i = 0; i < 10; ++i) {
+        auto *item = new FileViewItem;
+        item->setFixedSize(400, 60);
+        column->addWidget(item);
+        items.push_back(item);
+    }
+    screen.show();
+    runEvents(200);
+    const qint64 before = testsupport::residentBytes();
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 10; ++i) {
+        auto model = std::make_shared<MacOSModel>();
+        model->setName(QStringLiteral("Logo %1").arg(i));
+        model->setLogoUrl(service.url(QStringLiteral("/logo%1.png").arg(i)));
+        items[static_cast<size_t>(i)]->setMacOSModel(model);
+    }
+    // The placeholder is drawn at 1x; a logo comes marked with the screen's density.
+    const auto allShown = [&] {
+        return std::all_of(items.begin(), items.end(), [](FileViewItem *item) {
+            return item->logoImageView->pixmap().devicePixelRatio() > 1;
+        });
+    };
+    waitFor(allShown, 30000);
+    const double shownAfter = clock.elapsed();
+    runEvents(500);
+    const qint64 held = testsupport::residentBytes() - before;
+    const QPixmap sample = items.front()->logoImageView->pixmap();
+    std::printf("ten logos (five 1024 x 1024, five 4000 x 3000) in 44 x 44 point views at %.0fx\n",
+                screen.devicePixelRatioF());
+    std::printf("  shown after %.0f ms, each as %d x %d pixels\n", shownAfter, sample.width(),
+                sample.height());
+    std::printf("  memory held once shown: %.1f MB (logo cache: %.2f MB of %.0f MB)\n", held / 1048576.0,
+                WebImageManager::shared().memoryCache().totalCost() / 1048576.0,
+                WebImageManager::shared().memoryCache().budget() / 1048576.0);
+    std::printf("  peak resident memory of the process: %.0f MB\n",
+                testsupport::peakResidentBytes() / 1048576.0);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const QByteArray part = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    if (part == "catalog")
+        return catalog(argc, argv);
+    if (part == "logos")
+        return logos(argc, argv);
+    int status = 0;
+    for (const char *each : {"catalog", "logos"}) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QString::fromLocal8Bit(argv[0]), {QString::fromLatin1(each)});
+        child.waitForFinished(-1);
+        status = std::max(status, child.exitCode());
+    }
+    return status;
+}
