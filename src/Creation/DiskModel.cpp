@@ -1,18 +1,73 @@
 #include "Creation/DiskModel.h"
 
 #include "Common/BaseImage.h"
+#include "Creation/BaseModel.h"
+#include "Platform/BlockDevice.h"
 #include "Platform/IconProvider.h"
+
+#include <QFile>
+
+namespace {
+
+QByteArray withoutTrailingSlash(QByteArray path)
+{
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    return path;
+}
+
+} // namespace
 
 std::shared_ptr<DiskModel> DiskModel::initWithURL(const QString &mountPath)
 {
+    const QByteArray path = withoutTrailingSlash(QFile::encodeName(mountPath));
+    platform::MountEntry entry = platform::MountTable::entryForMountPoint(path);
+    if (entry.mountPointBytes.isEmpty()) {
+        entry.mountPointBytes = path;
+        entry.mountPoint = QFile::decodeName(path);
+    }
+    return initWithMountEntry(entry, true);
+}
+
+std::shared_ptr<DiskModel> DiskModel::initWithMountEntry(const platform::MountEntry &entry, bool readVolume)
+{
     auto model = std::make_shared<DiskModel>();
-    QString path = mountPath;
-    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    model->m_volume = path;
-    model->m_name = path.split(QLatin1Char('/')).last();
-    model->m_image = BaseImage::resizeImage(platform::IconProvider::effectiveIcon(path), QSizeF(20, 20));
+    model->setVolumePath(withoutTrailingSlash(entry.mountPointBytes));
+    model->m_name = model->m_volume.split(QLatin1Char('/')).last();
+    model->m_deviceNumber = entry.device;
+    model->m_deviceNode = platform::BlockDevice::nodeFor(entry.device, entry.source);
+    model->m_capacity = platform::BlockDevice::capacity(entry.device);
+    const QImage icon = readVolume ? platform::IconProvider::volumeIcon(model->m_volumePath, entry.source)
+                                   : platform::IconProvider::genericVolumeIcon(entry.source);
+    model->m_image = BaseImage::resizeImage(icon, QSizeF(20, 20));
     return model;
+}
+
+void DiskModel::setVolume(const QString &v)
+{
+    m_volume = v;
+    m_volumePath = QFile::encodeName(v);
+}
+
+void DiskModel::setVolumePath(const QByteArray &bytes)
+{
+    m_volumePath = bytes;
+    m_volume = QFile::decodeName(bytes);
+}
+
+QString DiskModel::deviceSummary() const
+{
+    if (m_deviceNode.isEmpty())
+        return {};
+    if (m_capacity == 0)
+        return m_deviceNode;
+    return QStringLiteral("%1 · %2").arg(m_deviceNode,
+                                         BaseModel::fileSizeString(static_cast<int64_t>(m_capacity)));
+}
+
+bool DiskModel::isSameVolume(const DiskModel &other) const
+{
+    return m_deviceNumber == other.m_deviceNumber && m_volumePath == other.m_volumePath;
 }
 
 QString DiskModel::removeSpaceAndNewline(const QString &text)

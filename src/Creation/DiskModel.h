@@ -1,17 +1,26 @@
 #pragma once
 
+#include "Platform/MountTable.h"
+
+#include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <cstdint>
 #include <memory>
+#include <sys/types.h>
 
-// One mounted volume the user can pick: its name, mount path and 20 × 20 icon. A plain value holder: it
-// does not follow its volume, except that the creation job rewrites `volume` after erasing it.
+// One mounted volume the user can pick: its name, mount path and 20 × 20 icon, and what identifies it: the
+// device and the mount path as the file system's bytes. A plain value holder: it does not follow its
+// volume, except that the creation job rewrites the mount path after erasing it.
 class DiskModel
 {
 public:
     DiskModel() = default;
     // A record for the volume mounted at the path (a trailing slash is ignored).
     static std::shared_ptr<DiskModel> initWithURL(const QString &mountPath);
+    // A record for one entry of the mount table. With readVolume false nothing on the volume is read (its
+    // icon is the plain drive icon): a volume the job is working on is left alone.
+    static std::shared_ptr<DiskModel> initWithMountEntry(const platform::MountEntry &entry, bool readVolume);
 
     // The text without white space and line ends at both ends.
     static QString removeSpaceAndNewline(const QString &text);
@@ -22,19 +31,38 @@ public:
     void setName(const QString &v) { m_name = v; }
     const QString &size() const { return m_size; }
     void setSize(const QString &v) { m_size = v; }
+    // The mount path as text; volumePath() holds the exact bytes, which this may not represent.
     const QString &volume() const { return m_volume; }
-    void setVolume(const QString &v) { m_volume = v; }
+    void setVolume(const QString &v);
+    const QByteArray &volumePath() const { return m_volumePath; }
+    void setVolumePath(const QByteArray &bytes);
     const QString &device() const { return m_device; }
     void setDevice(const QString &v) { m_device = v; }
     const QImage &image() const { return m_image; }
     void setImage(const QImage &v) { m_image = v; }
 
+    // The volume's device number (0 when unknown), its node ("/dev/sdb1") and the device's size in bytes.
+    dev_t deviceNumber() const { return m_deviceNumber; }
+    void setDeviceNumber(dev_t device) { m_deviceNumber = device; }
+    const QString &deviceNode() const { return m_deviceNode; }
+    void setDeviceNode(const QString &node) { m_deviceNode = node; }
+    uint64_t capacity() const { return m_capacity; }
+    void setCapacity(uint64_t bytes) { m_capacity = bytes; }
+    // "/dev/sdb1 · 14.90 GB": what will be erased; empty when the device is unknown.
+    QString deviceSummary() const;
+    // Whether both records stand for the same mounted volume.
+    bool isSameVolume(const DiskModel &other) const;
+
 private:
     QString m_name;
     QString m_size;
     QString m_volume;
+    QByteArray m_volumePath;
     QString m_device;
     QImage m_image;
+    dev_t m_deviceNumber = 0;
+    QString m_deviceNode;
+    uint64_t m_capacity = 0;
 };
 
 using DiskModelPtr = std::shared_ptr<DiskModel>;

@@ -1,6 +1,7 @@
 #include "Creation/DiskutilViewModel.h"
 
 #include "Creation/NSTaskWithProgress.h"
+#include "Platform/Authorization.h"
 #include "Platform/Data.h"
 #include "Platform/Dispatch.h"
 #include "Platform/FileSystem.h"
@@ -8,8 +9,10 @@
 #include "Platform/MountMonitor.h"
 #include "Platform/MountTable.h"
 
+#include <QFile>
 #include <QRandomGenerator>
 #include <cmath>
+#include <sys/sysmacros.h>
 
 using platform::Dispatch;
 
@@ -23,6 +26,12 @@ std::shared_ptr<DiskutilViewModel> DiskutilViewModel::create()
         [weak](const platform::Notification &notification) {
             if (auto self = weak.lock())
                 self->deviceMounted(notification);
+        });
+    job->m_unmountObserver = platform::NotificationCenter::workspaceCenter().addObserver(
+        platform::MountMonitor::DidUnmountNotification, nullptr,
+        [weak](const platform::Notification &notification) {
+            if (auto self = weak.lock())
+                self->deviceUnmounted(notification);
         });
     job->m_terminateObserver = platform::NotificationCenter::defaultCenter().addObserver(
         PrivilegedTask::DidTerminateNotification, nullptr,
@@ -53,19 +62,32 @@ void DiskutilViewModel::reportCompletion(const DiskutilResult &result)
         delegate->diskutilViewModelCompletion(*this, result);
 }
 
+void DiskutilViewModel::reportFailure(const Failure &failure)
+{
+    m_lastFailure = failure;
+    m_busyDevice = 0;
+    reportCompletion(false);
+}
+
 void DiskutilViewModel::diskutilList()
 {
     std::vector<DiskModelPtr> disks;
     for (const platform::MountEntry &entry : platform::MountTable::visibleVolumes())
         // A file system mounted on /Volumes itself (Linux allows it) holds the volumes; it is not one of
         // them.
-        if (entry.mountPoint.startsWith(QLatin1String("/Volumes")) &&
-            entry.mountPoint != QLatin1String("/Volumes"))
-            disks.push_back(DiskModel::initWithURL(entry.mountPoint));
+        if (entry.mountPointBytes.startsWith("/Volumes") && entry.mountPointBytes != "/Volumes")
+            // Reading a volume's icon while the creation tool unmounts it makes the unmount fail.
+            disks.push_back(
+                DiskModel::initWithMountEntry(entry, !m_busyDevice || entry.device != m_busyDevice));
     reportCompletion(disks);
 }
 
 void DiskutilViewModel::deviceMounted(const platform::Notification &)
+{
+    diskutilList();
+}
+
+void DiskutilViewModel::deviceUnmounted(const platform::Notification &)
 {
     diskutilList();
 }
@@ -78,12 +100,54 @@ QString DiskutilViewModel::random16BigString()
     return name;
 }
 
-QString DiskutilViewModel::eraseCommand(const QString &volumeName, const QString &mountPath)
+QString DiskutilViewModel::eraseCommand(const QString &volumeName, const QByteArray &mountPath)
 {
-    // Inside single quotes only the quote itself is special: close the quotes, add an escaped quote, reopen.
-    QString quoted = mountPath;
-    quoted.replace(QLatin1Char('\''), QLatin1String("'\\''"));
-    return QStringLiteral("diskutil eraseVolume HFS+ %1 '%2'").arg(volumeName, quoted);
+    QString quoted;
+    if (QFile::encodeName(QFile::decodeName(mountPath)) == mountPath) {
+        // Inside single quotes only the quote itself is special: close the quotes, add an escaped quote,
+        // reopen.
+        quoted = QFile::decodeName(mountPath);
+        quoted.replace(QLatin1Char('\''), QLatin1String("'\\''"));
+        quoted = QLatin1Char('\'') + quoted + QLatin1Char('\'');
+    } else {
+        // Text cannot carry these bytes; bash's $'…' writes each one as \xHH.
+        quoted = QStringLiteral("$'");
+        for (const char c : mountPath) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte >= 0x20 && byte < 0x7f && c != '\'' && c != '\\')
+                quoted += QLatin1Char(c);
+            else
+                quoted += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
+        }
+        quoted += QLatin1Char('\'');
+    }
+    return QStringLiteral("diskutil eraseVolume HFS+ %1 %2").arg(volumeName, quoted);
+}
+
+QString DiskutilViewModel::lastErrorLine(const QString &output)
+{
+    const QStringList lines = output.split(QLatin1Char('\n'));
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+        const QString line = it->trimmed();
+        if (line.startsWith(QLatin1String("Error:")))
+            return line;
+    }
+    return {};
+}
+
+DiskutilViewModel::Failure DiskutilViewModel::failureFromErrorLine(const QString &line)
+{
+    Failure failure;
+    failure.detail = line;
+    if (line.isEmpty())
+        failure.kind = Failure::Kind::Unknown;
+    else if (line.contains(QLatin1String("too small")) || line.contains(QLatin1String("No space left")))
+        failure.kind = Failure::Kind::NoSpace;
+    else if (line.contains(QLatin1String("authoriz"), Qt::CaseInsensitive))
+        failure.kind = Failure::Kind::AuthorizationRefused;
+    else
+        failure.kind = Failure::Kind::ToolError;
+    return failure;
 }
 
 void DiskutilViewModel::eraseDiskWithDiskModel(const DiskModelPtr &disk)
@@ -91,11 +155,13 @@ void DiskutilViewModel::eraseDiskWithDiskModel(const DiskModelPtr &disk)
     if (!disk)
         return;
     const QString name = random16BigString();
+    m_lastFailure = Failure();
+    m_busyDevice = disk->deviceNumber();
     // The whole output is judged at the end, so a word split across two pieces still counts.
     auto output = std::make_shared<QString>();
     std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
-    NSTaskWithProgress::launchedTaskWithLaunchPath(
-        m_launchPath, {QStringLiteral("-c"), eraseCommand(name, disk->volume())},
+    auto runner = NSTaskWithProgress::initWithLaunchPath(
+        m_launchPath, {QStringLiteral("-c"), eraseCommand(name, disk->volumePath())}, QString(),
         [output](platform::ChildProcess &, const std::optional<QString> &text) {
             if (text)
                 *output += *text;
@@ -114,9 +180,16 @@ void DiskutilViewModel::eraseDiskWithDiskModel(const DiskModelPtr &disk)
                 disk->setVolume(QStringLiteral("/Volumes/%1").arg(name));
                 delegate->diskutilViewModelCompletion(*self, disk);
             } else {
-                delegate->diskutilViewModelCompletion(*self, false);
+                self->reportFailure(failureFromErrorLine(lastErrorLine(*output)));
             }
         });
+    // The disk utility refuses the erase if the path has come to name another device since the user
+    // confirmed this one.
+    if (disk->deviceNumber() != 0)
+        runner->task()->setExtraEnvironment({QStringLiteral("BOOTDRIVE_ERASE_DEVICE=%1:%2")
+                                                 .arg(major(disk->deviceNumber()))
+                                                 .arg(minor(disk->deviceNumber()))});
+    runner->launch();
 }
 
 QStringList DiskutilViewModel::creationArguments(const MacOSModel &macOS, const DiskModel &disk)
@@ -148,6 +221,11 @@ void DiskutilViewModel::installMacOSWithMacOSModel(const MacOSModelPtr &macOS, c
     const uint64_t run = ++m_run;
     m_finished = false;
     m_lastProgress = -1;
+    m_lastFailure = Failure();
+    m_busyDevice = disk->deviceNumber();
+    m_toolOutputTail.clear();
+    m_toolErrorLine.clear();
+    m_failurePending = false;
 
     PrivilegedTaskPtr task = m_task;
     std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
@@ -161,7 +239,12 @@ void DiskutilViewModel::installMacOSWithMacOSModel(const MacOSModelPtr &macOS, c
             if (status != 0) {
                 // Cancelled, denied or unavailable: nothing runs, so nothing is measured.
                 self->m_finished = true;
-                self->reportCompletion(false);
+                Failure failure;
+                failure.kind =
+                    status == platform::Authorization::Canceled || status == platform::Authorization::Denied
+                        ? Failure::Kind::AuthorizationRefused
+                        : Failure::Kind::Unknown;
+                self->reportFailure(failure);
                 return;
             }
             self->startTimerWithMacOSModel(macOS, disk);
@@ -233,12 +316,31 @@ void DiskutilViewModel::createStepEnded(uint64_t run, const PrivilegedTaskPtr &t
         m_timer.reset();
     }
     if (!task->exitedSuccessfully()) {
-        reportCompletion(false);
+        // The tool's last words may still be on their way through the pipe: the failure is reported when
+        // its output has ended, or after a short grace if something else keeps the pipe open.
+        m_failurePending = true;
+        if (!m_drainObserver)
+            return finishFailedStep();
+        std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
+        Dispatch::mainAfter(2.0, [weak, run] {
+            auto self = weak.lock();
+            if (self && self->m_run == run && self->m_failurePending)
+                self->finishFailedStep();
+        });
         return;
     }
+    m_busyDevice = 0;
     if (m_lastProgress < 1.0)
         reportProgress(1.0);
     reportCompletion(true);
+}
+
+void DiskutilViewModel::finishFailedStep()
+{
+    m_failurePending = false;
+    // Output that ended without a line break still counts.
+    const QString last = lastErrorLine(m_toolOutputTail);
+    reportFailure(failureFromErrorLine(last.isEmpty() ? m_toolErrorLine : last));
 }
 
 void DiskutilViewModel::startOutputDrain()
@@ -262,8 +364,12 @@ void DiskutilViewModel::startOutputDrain()
                 handle->readInBackgroundAndNotify();
             else if (self->m_drainObserver)
                 Dispatch::main([weak] {
-                    if (auto job = weak.lock())
-                        job->m_drainObserver.reset();
+                    auto job = weak.lock();
+                    if (!job)
+                        return;
+                    job->m_drainObserver.reset();
+                    if (job->m_failurePending)
+                        job->finishFailedStep();
                 });
         });
     handle->readInBackgroundAndNotify();
@@ -275,8 +381,21 @@ void DiskutilViewModel::taskMotionNotification(const platform::Notification &not
                                             platform::FileHandle::NotificationDataItem))
                                       : platform::DataPtr();
     if (data && !data->bytes().isEmpty()) {
-        // The tool's own words are not shown; decoding keeps the stream moving like any reader would.
-        (void)NSTaskWithProgress::decodeUtf8(data->bytes());
+        // Only the tool's last "Error:" line is kept, to tell the user why a run failed.
+        const std::optional<QString> text = NSTaskWithProgress::decodeUtf8(data->bytes());
+        if (!text)
+            return;
+        m_toolOutputTail += *text;
+        // A tool that never ends its line must not grow the tail without bound.
+        if (m_toolOutputTail.size() > 65536)
+            m_toolOutputTail.remove(0, m_toolOutputTail.size() - 65536);
+        const qsizetype end = m_toolOutputTail.lastIndexOf(QLatin1Char('\n'));
+        if (end < 0)
+            return;
+        const QString error = lastErrorLine(m_toolOutputTail.left(end));
+        if (!error.isEmpty())
+            m_toolErrorLine = error;
+        m_toolOutputTail.remove(0, end + 1);
     }
 }
 

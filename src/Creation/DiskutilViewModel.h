@@ -10,6 +10,7 @@
 #include <QString>
 #include <atomic>
 #include <memory>
+#include <sys/types.h>
 
 // The installer creation job: lists the candidate drives, erases the chosen one under a generated name, then
 // runs the installer's own creation tool on it as root while reporting the progress once a second. All
@@ -23,9 +24,26 @@ public:
     DiskutilViewModel(const DiskutilViewModel &) = delete;
     DiskutilViewModel &operator=(const DiskutilViewModel &) = delete;
 
-    // Builds the list of volumes mounted below /Volumes and delivers it at once.
+    // Why the last run failed, for the window's message. Set before the job reports no.
+    struct Failure
+    {
+        enum class Kind
+        {
+            None,
+            Unknown,              // nothing more is known
+            NoSpace,              // the drive or its file system was too small
+            AuthorizationRefused, // the administrator password dialog was dismissed or refused
+            ToolError,            // a tool said why, in `detail`
+        };
+        Kind kind = Kind::None;
+        QString detail; // the tool's last "Error:" line
+    };
+
+    // Builds the list of volumes mounted below /Volumes and delivers it at once. Volumes on the device the
+    // job is working on are listed without reading anything on them.
     void diskutilList();
     void deviceMounted(const platform::Notification &notification);
+    void deviceUnmounted(const platform::Notification &notification);
 
     // Starts the erase step; the erased drive record (with its new volume) or no arrives later.
     void eraseDiskWithDiskModel(const DiskModelPtr &disk);
@@ -43,8 +61,14 @@ public:
     // The item's own size in bytes; 0 when nothing is there.
     static int64_t fileSizeAtPath(const QString &path);
 
-    // The shell command of the erase step, with the mount path quoted for the shell whatever it contains.
-    static QString eraseCommand(const QString &volumeName, const QString &mountPath);
+    // The shell command of the erase step, with the mount path quoted for the shell whatever it contains:
+    // between single quotes, or as $'…' with byte escapes when the path is not valid UTF-8, so the shell
+    // receives the path's exact bytes.
+    static QString eraseCommand(const QString &volumeName, const QByteArray &mountPath);
+    // The last line of the output that begins with "Error:", trimmed; empty when there is none.
+    static QString lastErrorLine(const QString &output);
+    // Classifies a failed step from the tool's last "Error:" line.
+    static Failure failureFromErrorLine(const QString &line);
     // The creation tool's argument vector for the installer and target volume.
     static QStringList creationArguments(const MacOSModel &macOS, const DiskModel &disk);
 
@@ -55,14 +79,19 @@ public:
     const std::shared_ptr<platform::RepeatingTimer> &timer() const { return m_timer; }
     const QString &launchPath() const { return m_launchPath; }
     void setLaunchPath(const QString &path) { m_launchPath = path; }
+    const Failure &lastFailure() const { return m_lastFailure; }
+    // The device of the drive being erased or created on; 0 while idle.
+    dev_t busyDevice() const { return m_busyDevice; }
 
 private:
     DiskutilViewModel() = default;
     void reportProgress(double progress);
     void reportCompletion(const DiskutilResult &result);
+    void reportFailure(const Failure &failure);
     void startOutputDrain();
     void measureTick(const MacOSModelPtr &macOS, uint64_t run);
     void createStepEnded(uint64_t run, const PrivilegedTaskPtr &task);
+    void finishFailedStep();
 
     std::weak_ptr<DiskutilViewModelDelegate> m_delegate;
     PrivilegedTaskPtr m_task;
@@ -70,6 +99,7 @@ private:
     QString m_launchPath;
 
     std::unique_ptr<platform::ObserverToken> m_mountObserver;
+    std::unique_ptr<platform::ObserverToken> m_unmountObserver;
     std::unique_ptr<platform::ObserverToken> m_terminateObserver;
     std::unique_ptr<platform::ObserverToken> m_drainObserver;
     // Each create step is a run; reports of an older run are dropped.
@@ -77,6 +107,12 @@ private:
     bool m_finished = true;
     bool m_measuring = false;
     double m_lastProgress = -1;
+    Failure m_lastFailure;
+    dev_t m_busyDevice = 0;
+    // The creation tool's output not yet ended by a line break, and its last "Error:" line.
+    QString m_toolOutputTail;
+    QString m_toolErrorLine;
+    bool m_failurePending = false;
 };
 
 using DiskutilViewModelPtr = std::shared_ptr<DiskutilViewModel>;

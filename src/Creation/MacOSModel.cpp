@@ -2,11 +2,14 @@
 
 #include "Common/SafeMerge.h"
 #include "Platform/IconProvider.h"
+#include "Platform/Posix/RegularFile.h"
 #include "Platform/PropertyList.h"
 #include "Platform/TextMetrics.h"
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <cerrno>
+#include <unistd.h>
 
 namespace {
 
@@ -79,11 +82,14 @@ void MacOSModel::calculateFileMd5WithFilePath(const QString &path,
                                               const std::function<void(const QString &)> &completion)
 {
     QCryptographicHash hash(QCryptographicHash::Md5);
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) {
+    // A FIFO or a device under that name would block or never end: only a regular file is read.
+    const posix::FileDescriptor file = posix::RegularFile::open(QFile::encodeName(path).toStdString());
+    if (file) {
         char buffer[256];
         for (;;) {
-            const qint64 n = file.read(buffer, sizeof buffer);
+            const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
             if (n <= 0)
                 break;
             hash.addData(QByteArrayView(buffer, n));

@@ -28,6 +28,8 @@ public:
     void setArguments(const QStringList &arguments) { m_arguments = arguments; }
     const std::optional<QStringList> &arguments() const { return m_arguments; }
     void setCurrentDirectoryPath(const QString &path) { m_currentDirectory = path; }
+    // "NAME=value" entries added to the inherited environment.
+    void setExtraEnvironment(const QStringList &entries) { m_extraEnvironment = entries; }
     // Runs on a waiter thread once the process has ended (or could not start); the process object is kept
     // alive until then.
     void setTerminationHandler(TerminationHandler handler) { m_terminationHandler = std::move(handler); }
@@ -50,6 +52,7 @@ private:
     QString m_launchPath;
     std::optional<QStringList> m_arguments;
     QString m_currentDirectory;
+    QStringList m_extraEnvironment;
     TerminationHandler m_terminationHandler;
     std::shared_ptr<FileHandle> m_output;
     pid_t m_pid = -1;

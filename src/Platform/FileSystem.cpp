@@ -1,6 +1,9 @@
 #include "Platform/FileSystem.h"
 
+#include "Platform/Posix/RegularFile.h"
+
 #include <QFile>
+#include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -91,6 +94,20 @@ int64_t FileSystem::totalSizeBelow(const QString &path)
     };
     walk(path, visitor);
     return total;
+}
+
+std::optional<QByteArray> FileSystem::readRegularFile(const QByteArray &path, qint64 cap)
+{
+    const auto data =
+        posix::RegularFile::read(path.toStdString(), static_cast<size_t>(std::max<qint64>(cap, 0)));
+    if (!data)
+        return std::nullopt;
+    return QByteArray(data->data(), static_cast<qsizetype>(data->size()));
+}
+
+std::optional<QByteArray> FileSystem::readRegularFile(const QString &path, qint64 cap)
+{
+    return readRegularFile(QFile::encodeName(path), cap);
 }
 
 } // namespace platform

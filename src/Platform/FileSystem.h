@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <sys/stat.h>
 
 namespace platform {
@@ -22,6 +24,11 @@ public:
     static void walkBelow(const QString &path, const std::function<void(const struct stat &info)> &visit);
     // Sum of the own sizes of everything below the path whose existence test passes.
     static int64_t totalSizeBelow(const QString &path);
+    // The contents of a regular file of at most `cap` bytes. Files on drives and in bundles may be FIFOs,
+    // devices or links to them: those are never opened, so the caller cannot block, and count as missing,
+    // as do larger files.
+    static std::optional<QByteArray> readRegularFile(const QByteArray &path, qint64 cap);
+    static std::optional<QByteArray> readRegularFile(const QString &path, qint64 cap);
 };
 
 } // namespace platform

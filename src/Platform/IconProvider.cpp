@@ -1,10 +1,12 @@
 #include "Platform/IconProvider.h"
 
 #include "Platform/Dictionary.h"
+#include "Platform/FileSystem.h"
 #include "Platform/MountTable.h"
 #include "Platform/PropertyList.h"
 #include "Platform/String.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -26,8 +28,8 @@ QImage IconProvider::effectiveIcon(const QString &path)
             return icon;
     }
     const MountEntry mount = MountTable::entryForMountPoint(path);
-    if (!mount.mountPoint.isEmpty())
-        return volumeIcon(path, mount.source);
+    if (!mount.mountPointBytes.isEmpty())
+        return volumeIcon(mount.mountPointBytes, mount.source);
     return {};
 }
 
@@ -40,14 +42,24 @@ QImage IconProvider::bundleIcon(const QString &bundlePath)
     QString name = iconFile->value();
     if (QFileInfo(name).suffix().isEmpty())
         name += QStringLiteral(".icns");
-    return largestImage(bundlePath + QStringLiteral("/Contents/Resources/") + name);
+    return largestImage(QFile::encodeName(bundlePath + QStringLiteral("/Contents/Resources/") + name));
 }
 
 QImage IconProvider::volumeIcon(const QString &mountPoint, const QString &device)
 {
-    QImage custom = largestImage(mountPoint + QStringLiteral("/.VolumeIcon.icns"));
+    return volumeIcon(QFile::encodeName(mountPoint), device);
+}
+
+QImage IconProvider::volumeIcon(const QByteArray &mountPoint, const QString &device)
+{
+    QImage custom = largestImage(mountPoint + "/.VolumeIcon.icns");
     if (!custom.isNull())
         return custom;
+    return genericVolumeIcon(device);
+}
+
+QImage IconProvider::genericVolumeIcon(const QString &device)
+{
     const bool removable = isRemovableDevice(device);
     if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
         const QIcon themed = QIcon::fromTheme(removable ? QStringLiteral("drive-removable-media")
@@ -80,11 +92,14 @@ bool IconProvider::isRemovableDevice(const QString &device)
     return false;
 }
 
-QImage IconProvider::largestImage(const QString &file)
+QImage IconProvider::largestImage(const QByteArray &file)
 {
-    if (!QFileInfo::exists(file))
+    std::optional<QByteArray> bytes = FileSystem::readRegularFile(file, MaxIconFileSize);
+    if (!bytes || bytes->isEmpty())
         return {};
-    QImageReader reader(file);
+    QBuffer buffer(&*bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
     QImage best;
     const int count = std::max(1, reader.imageCount());
     for (int i = 0; i < count; ++i) {

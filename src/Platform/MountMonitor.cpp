@@ -4,17 +4,19 @@
 #include "Platform/String.h"
 
 #include <QSocketNotifier>
+#include <algorithm>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace platform {
 
 const QString MountMonitor::DidMountNotification = QStringLiteral("NSWorkspaceDidMountNotification");
+const QString MountMonitor::DidUnmountNotification = QStringLiteral("NSWorkspaceDidUnmountNotification");
 const QString MountMonitor::DevicePathKey = QStringLiteral("NSDevicePath");
 
 MountMonitor::MountMonitor(QObject *parent) : QObject(parent)
 {
-    m_known = currentMountPoints();
+    m_known = MountTable::visibleVolumes();
     // The kernel flags /proc/self/mountinfo with POLLPRI (an exceptional condition) whenever the table
     // changes.
     m_fd = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
@@ -31,14 +33,6 @@ MountMonitor::~MountMonitor()
         ::close(m_fd);
 }
 
-QSet<QString> MountMonitor::currentMountPoints() const
-{
-    QSet<QString> points;
-    for (const MountEntry &entry : MountTable::visibleVolumes())
-        points.insert(entry.mountPoint);
-    return points;
-}
-
 void MountMonitor::rescan()
 {
     if (m_fd >= 0) {
@@ -48,20 +42,30 @@ void MountMonitor::rescan()
         while (::read(m_fd, buffer, sizeof buffer) > 0) {
         }
     }
-    // Keep the kernel's order for the notices.
-    QStringList added;
-    QSet<QString> now;
-    for (const MountEntry &entry : MountTable::visibleVolumes()) {
-        now.insert(entry.mountPoint);
-        if (!m_known.contains(entry.mountPoint) && !added.contains(entry.mountPoint))
-            added << entry.mountPoint;
-    }
+    const std::vector<MountEntry> now = MountTable::visibleVolumes();
+    auto contains = [](const std::vector<MountEntry> &entries, const MountEntry &wanted) {
+        return std::any_of(entries.begin(), entries.end(),
+                           [&](const MountEntry &entry) { return entry.sameVolume(wanted); });
+    };
+    // Changes are computed before any notice goes out: an observer may run the event loop.
+    std::vector<MountEntry> removed, added;
+    for (const MountEntry &entry : m_known)
+        if (!contains(now, entry) && !contains(removed, entry))
+            removed.push_back(entry);
+    // The kernel's order for the notices.
+    for (const MountEntry &entry : now)
+        if (!contains(m_known, entry) && !contains(added, entry))
+            added.push_back(entry);
     m_known = now;
-    for (const QString &point : added) {
+    auto post = [this](const QString &name, const MountEntry &entry) {
         auto info = std::make_shared<Dictionary>();
-        info->setValue(DevicePathKey, String::make(point));
-        NotificationCenter::workspaceCenter().post(DidMountNotification, this, info);
-    }
+        info->setValue(DevicePathKey, String::make(entry.mountPoint));
+        NotificationCenter::workspaceCenter().post(name, this, info);
+    };
+    for (const MountEntry &entry : removed)
+        post(DidUnmountNotification, entry);
+    for (const MountEntry &entry : added)
+        post(DidMountNotification, entry);
 }
 
 } // namespace platform

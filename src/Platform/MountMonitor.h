@@ -9,15 +9,18 @@ class QSocketNotifier;
 
 namespace platform {
 
-// Watches the mount table and posts one "NSWorkspaceDidMountNotification" per newly mounted visible volume
-// on the workspace's notification centre, on the thread it lives on (the main thread). The notice carries the
-// mount point under "NSDevicePath". Unmounts post nothing.
+// Watches the mount table and posts, on the workspace's notification centre and on the thread it lives on
+// (the main thread), one "NSWorkspaceDidMountNotification" per newly mounted visible volume and one
+// "NSWorkspaceDidUnmountNotification" per visible volume that went away. A volume is its mount point's bytes
+// and its device, so a different drive mounted at the same path is both an unmount and a mount. The notice
+// carries the mount point under "NSDevicePath".
 class MountMonitor : public QObject
 {
     Q_OBJECT
 
 public:
     static const QString DidMountNotification;
+    static const QString DidUnmountNotification;
     static const QString DevicePathKey;
 
     explicit MountMonitor(QObject *parent = nullptr);
@@ -27,11 +30,9 @@ public:
     void rescan();
 
 private:
-    QSet<QString> currentMountPoints() const;
-
     int m_fd = -1;
     QSocketNotifier *m_notifier = nullptr;
-    QSet<QString> m_known;
+    std::vector<MountEntry> m_known;
 };
 
 } // namespace platform

@@ -2,10 +2,11 @@
 
 #include <QFile>
 #include <QList>
+#include <sys/sysmacros.h>
 
 namespace platform {
 
-QString MountTable::decodeEscapes(const QByteArray &field)
+QByteArray MountTable::decodeEscapes(const QByteArray &field)
 {
     QByteArray out;
     out.reserve(field.size());
@@ -24,7 +25,7 @@ QString MountTable::decodeEscapes(const QByteArray &field)
         }
         out.append(c);
     }
-    return QFile::decodeName(out);
+    return out;
 }
 
 std::vector<MountEntry> MountTable::parse(const QByteArray &mountInfo)
@@ -38,9 +39,13 @@ std::vector<MountEntry> MountTable::parse(const QByteArray &mountInfo)
             continue;
         MountEntry entry;
         entry.deviceNumber = QString::fromLatin1(fields[2]);
-        entry.mountPoint = decodeEscapes(fields[4]);
-        entry.fileSystemType = decodeEscapes(fields[separator + 1]);
-        entry.source = decodeEscapes(fields[separator + 2]);
+        const QList<QByteArray> numbers = fields[2].split(':');
+        if (numbers.size() == 2)
+            entry.device = makedev(numbers[0].toUInt(), numbers[1].toUInt());
+        entry.mountPointBytes = decodeEscapes(fields[4]);
+        entry.mountPoint = QFile::decodeName(entry.mountPointBytes);
+        entry.fileSystemType = QFile::decodeName(decodeEscapes(fields[separator + 1]));
+        entry.source = QFile::decodeName(decodeEscapes(fields[separator + 2]));
         entries.push_back(entry);
     }
     return entries;
@@ -59,8 +64,8 @@ std::vector<MountEntry> MountTable::visibleVolumes()
 {
     std::vector<MountEntry> visible;
     for (auto &entry : read()) {
-        const QString last = entry.mountPoint.section(QLatin1Char('/'), -1);
-        if (!last.startsWith(QLatin1Char('.')))
+        const QByteArray &point = entry.mountPointBytes;
+        if (!point.mid(point.lastIndexOf('/') + 1).startsWith('.'))
             visible.push_back(std::move(entry));
     }
     return visible;
@@ -68,9 +73,14 @@ std::vector<MountEntry> MountTable::visibleVolumes()
 
 MountEntry MountTable::entryForMountPoint(const QString &path)
 {
+    return entryForMountPoint(QFile::encodeName(path));
+}
+
+MountEntry MountTable::entryForMountPoint(const QByteArray &path)
+{
     MountEntry found;
     for (auto &entry : read())
-        if (entry.mountPoint == path)
+        if (entry.mountPointBytes == path)
             found = entry;
     return found;
 }

@@ -1,16 +1,29 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <sys/types.h>
 #include <vector>
 
 namespace platform {
 
 struct MountEntry
 {
+    // For display. Mount points are bytes, not text: one that is not valid UTF-8 decodes with replacement
+    // characters here and could name another folder, so every use that reaches the file system takes
+    // mountPointBytes.
     QString mountPoint;
+    QByteArray mountPointBytes;
     QString source; // the device, e.g. /dev/loop3
     QString fileSystemType;
     QString deviceNumber; // major:minor
+    dev_t device = 0;
+
+    // Same volume: same device, mounted at the same bytes.
+    bool sameVolume(const MountEntry &other) const
+    {
+        return device == other.device && mountPointBytes == other.mountPointBytes;
+    }
 };
 
 // The mount table as the kernel reports it for this process (/proc/self/mountinfo), in its order.
@@ -24,8 +37,9 @@ public:
     static std::vector<MountEntry> visibleVolumes();
     // The entry mounted at the path (the last one when mounts are stacked), or an empty entry.
     static MountEntry entryForMountPoint(const QString &path);
+    static MountEntry entryForMountPoint(const QByteArray &path);
     // Decodes the kernel's octal escapes (\040 for a blank, \012 for a line end, \134 for a backslash).
-    static QString decodeEscapes(const QByteArray &field);
+    static QByteArray decodeEscapes(const QByteArray &field);
 };
 
 } // namespace platform

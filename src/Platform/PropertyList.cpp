@@ -4,10 +4,10 @@
 #include "Platform/Data.h"
 #include "Platform/Date.h"
 #include "Platform/Dictionary.h"
+#include "Platform/FileSystem.h"
 #include "Platform/Number.h"
 #include "Platform/String.h"
 
-#include <QFile>
 #include <limits>
 #include <plist/plist.h>
 
@@ -120,10 +120,8 @@ ObjectPtr PropertyList::parse(const QByteArray &bytes)
 
 ObjectPtr PropertyList::readFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return parse(file.readAll());
+    const auto bytes = FileSystem::readRegularFile(path, MaxFileSize);
+    return bytes ? parse(*bytes) : ObjectPtr();
 }
 
 } // namespace platform

@@ -12,8 +12,10 @@ class PropertyList
 public:
     // The top-level value, or an empty pointer when the bytes are not a property list.
     static ObjectPtr parse(const QByteArray &bytes);
-    // Reads a property-list file; a missing or unreadable file gives an empty pointer.
+    // Reads a property-list file; a missing or unreadable file gives an empty pointer, and so does anything
+    // but a regular file of at most MaxFileSize bytes (see FileSystem::readRegularFile).
     static ObjectPtr readFile(const QString &path);
+    static constexpr qint64 MaxFileSize = 8 * 1024 * 1024;
 };
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #include "Platform/Spawn.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -13,7 +14,8 @@ extern char **environ;
 namespace platform {
 
 Spawn::Result Spawn::start(const QString &program, const QStringList &arguments,
-                           const QString &workingDirectory, const QString &argv0, int outputWriteFd)
+                           const QString &workingDirectory, const QString &argv0, int outputWriteFd,
+                           const QStringList &extraEnvironment)
 {
     Result result;
     int fds[2] = {-1, outputWriteFd};
@@ -29,6 +31,24 @@ Spawn::Result Spawn::start(const QString &program, const QStringList &arguments,
     for (auto &item : storage)
         argv.push_back(item.data());
     argv.push_back(nullptr);
+    std::vector<QByteArray> environmentStorage;
+    std::vector<char *> environment;
+    if (!extraEnvironment.isEmpty()) {
+        for (const QString &entry : extraEnvironment)
+            environmentStorage.push_back(QFile::encodeName(entry));
+        for (char **variable = environ; *variable; ++variable) {
+            const QByteArray current(*variable);
+            const QByteArray name = current.left(current.indexOf('=') + 1);
+            const bool replaced =
+                std::any_of(environmentStorage.begin(), environmentStorage.end(),
+                            [&](const QByteArray &entry) { return entry.startsWith(name); });
+            if (!replaced)
+                environment.push_back(*variable);
+        }
+        for (auto &entry : environmentStorage)
+            environment.push_back(entry.data());
+        environment.push_back(nullptr);
+    }
     const QByteArray path = QFile::encodeName(program);
     const QByteArray cwd = QFile::encodeName(workingDirectory);
 
@@ -52,7 +72,8 @@ Spawn::Result Spawn::start(const QString &program, const QStringList &arguments,
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
     pid_t pid = -1;
-    const int rc = posix_spawn(&pid, path.constData(), &actions, &attributes, argv.data(), environ);
+    const int rc = posix_spawn(&pid, path.constData(), &actions, &attributes, argv.data(),
+                               environment.empty() ? environ : environment.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     ::close(fds[1]);

@@ -20,10 +20,11 @@ public:
 
     // argv0 is the program's own name as it sees it; arguments follow. An empty working directory inherits
     // the caller's. With outputWriteFd the child writes into that descriptor (which start closes in the
-    // parent) and Result::outputFd stays -1; otherwise start makes the pipe.
+    // parent) and Result::outputFd stays -1; otherwise start makes the pipe. extraEnvironment entries
+    // ("NAME=value") are added to the caller's environment, replacing variables of the same name.
     static Result start(const QString &program, const QStringList &arguments,
                         const QString &workingDirectory = {}, const QString &argv0 = {},
-                        int outputWriteFd = -1);
+                        int outputWriteFd = -1, const QStringList &extraEnvironment = {});
 };
 
 } // namespace platform

@@ -2,7 +2,9 @@
 
 #include "BuildConfig.h"
 #include "Common/CircularProgress/CircularProgress.h"
+#include "Creation/BaseModel.h"
 #include "Platform/Dispatch.h"
+#include "Platform/Log.h"
 #include "Platform/Views/OpenPanel.h"
 #include "Platform/WebLink.h"
 #include "UI/AlertManager.h"
@@ -234,12 +236,21 @@ void MainViewController::showInstallerImage(const QImage &image)
 
 void MainViewController::updateDiskList()
 {
-    if (m_dataArray.empty())
-        return;
     diskListPopUpButton->clear();
     m_itemDrives.clear();
     const uint64_t generation = ++m_popUpGeneration;
-    m_diskModel = m_dataArray.front();
+    // The chosen drive stays chosen while it is still there, wherever it now stands in the list: a mount
+    // elsewhere must never move the choice to another drive behind the user's back.
+    DiskModelPtr chosen;
+    if (m_diskModel)
+        for (const DiskModelPtr &disk : m_dataArray)
+            if (disk->isSameVolume(*m_diskModel)) {
+                chosen = disk;
+                break;
+            }
+    if (!chosen && !m_dataArray.empty())
+        chosen = m_dataArray.front();
+    m_diskModel = chosen;
     for (const DiskModelPtr &disk : m_dataArray) {
         if (disk->name().isEmpty())
             continue;
@@ -249,9 +260,16 @@ void MainViewController::updateDiskList()
         platform::Dispatch::main([self, disk, key, generation] {
             if (!self || generation != self->m_popUpGeneration)
                 return;
-            self->diskListPopUpButton->addItem(QIcon(QPixmap::fromImage(disk->image())), disk->name(), key);
+            QComboBox *popUp = self->diskListPopUpButton;
+            popUp->addItem(QIcon(QPixmap::fromImage(disk->image())), disk->name(), key);
+            const int index = popUp->count() - 1;
+            popUp->setItemData(index, disk->deviceSummary(), Qt::ToolTipRole);
+            if (disk == self->m_diskModel)
+                popUp->setCurrentIndex(index);
         });
     }
+    if (!m_jobRunning)
+        updateUI();
 }
 
 void MainViewController::updateUI()
@@ -320,22 +338,109 @@ void MainViewController::makeSystemDisk()
 
 void MainViewController::makeAction()
 {
-    if (!m_diskModel)
+    if (!m_diskModel || !m_macOSModel)
         return;
+    // The drive named in the confirmation is the one erased, whatever the pop-up shows by the time the user
+    // answers.
+    const DiskModelPtr confirmed = m_diskModel;
+    QString text = QStringLiteral("【%1】驱动器即将被格式化，数据将丢失!").arg(confirmed->name());
+    if (const QString summary = confirmed->deviceSummary(); !summary.isEmpty())
+        text += QLatin1Char('\n') + summary;
     QPointer<MainViewController> self(this);
-    AlertManager::alertByWindow(
-        window(), {QStringLiteral("立刻创建"), QStringLiteral("取消")}, QImage(), QStringLiteral("温馨提示"),
-        QStringLiteral("【%1】驱动器即将被格式化，数据将丢失!").arg(m_diskModel->name()),
-        AlertManager::InformationalStyle, [self](int64_t response) {
-            if (!self || response != AlertManager::FirstButtonReturn)
+    AlertManager::alertByWindow(window(), {QStringLiteral("立刻创建"), QStringLiteral("取消")}, QImage(),
+                                QStringLiteral("温馨提示"), text, AlertManager::InformationalStyle,
+                                [self, confirmed](int64_t response) {
+                                    if (self && response == AlertManager::FirstButtonReturn)
+                                        self->startJob(confirmed);
+                                });
+}
+
+void MainViewController::startJob(const DiskModelPtr &drive)
+{
+    const MacOSModelPtr installer = m_macOSModel;
+    if (!installer)
+        return;
+    m_jobRunning = true;
+    m_diskModel = drive;
+    selectMacOSButton->setEnabled(false);
+    makeMacOSButton->setEnabled(false);
+    diskListPopUpButton->setEnabled(false);
+    makeMacOSButton->setText(QStringLiteral("正在创建..."));
+    tipsLabel->setText(QStringLiteral("正在格式化驱动器，请耐心等待..."));
+    // The checks walk the installer, which can take a moment; the window stays responsive meanwhile.
+    const CreationPreflight::Input input = CreationPreflight::inputFor(*installer, *drive);
+    QPointer<MainViewController> self(this);
+    platform::Dispatch::global([self, input, drive] {
+        const CreationPreflight::Result result = CreationPreflight::check(input);
+        platform::Dispatch::main([self, result, drive] {
+            if (!self)
                 return;
-            self->selectMacOSButton->setEnabled(false);
-            self->makeMacOSButton->setEnabled(false);
-            self->diskListPopUpButton->setEnabled(false);
-            self->makeMacOSButton->setText(QStringLiteral("正在创建..."));
-            self->tipsLabel->setText(QStringLiteral("正在格式化驱动器，请耐心等待..."));
-            self->m_viewModel->eraseDiskWithDiskModel(self->m_diskModel);
+            if (result.refusal == CreationPreflight::Refusal::None) {
+                self->m_viewModel->eraseDiskWithDiskModel(drive);
+                return;
+            }
+            platform::Log::write(QStringLiteral("Not erasing %1: %2").arg(drive->volume(), result.detail));
+            self->showFailure(self->refusalText(result, *drive));
+            self->returnToChoosing();
         });
+    });
+}
+
+QString MainViewController::refusalText(const CreationPreflight::Result &result, const DiskModel &drive)
+{
+    switch (result.refusal) {
+    case CreationPreflight::Refusal::DriveGone:
+        return QStringLiteral("找不到驱动器【%1】，请重新插入后再试").arg(drive.name());
+    case CreationPreflight::Refusal::InstallerOnDrive:
+        return QStringLiteral("安装文件位于将被格式化的驱动器上，请先将其拷贝到其他位置");
+    case CreationPreflight::Refusal::ToolCannotRun:
+        return QStringLiteral("该安装文件的制作工具无法在本机运行，驱动器未被改动");
+    case CreationPreflight::Refusal::DriveTooSmall:
+        return QStringLiteral("驱动器容量不足：需要 %1，该驱动器只有 %2")
+            .arg(BaseModel::fileSizeString(static_cast<int64_t>(result.needed)),
+                 BaseModel::fileSizeString(static_cast<int64_t>(result.capacity)));
+    case CreationPreflight::Refusal::None:
+        break;
+    }
+    return {};
+}
+
+QString MainViewController::failureText(const DiskutilViewModel::Failure &failure)
+{
+    using Kind = DiskutilViewModel::Failure::Kind;
+    switch (failure.kind) {
+    case Kind::AuthorizationRefused:
+        return QStringLiteral("未获得管理员授权");
+    case Kind::ToolError:
+        return failure.detail;
+    case Kind::NoSpace:
+    case Kind::Unknown:
+    case Kind::None:
+        break;
+    }
+    return QStringLiteral("请确保驱动器有足够的储存空间");
+}
+
+void MainViewController::showFailure(const QString &cause)
+{
+    QPointer<MainViewController> self(this);
+    AlertManager::alertByWindow(window(), {QStringLiteral("确定")}, QImage(),
+                                QStringLiteral("macOS引导安装器创建失败"), cause,
+                                AlertManager::InformationalStyle, [self](int64_t) {
+                                    if (self)
+                                        self->circularProgress->setHidden(true);
+                                });
+}
+
+void MainViewController::returnToChoosing()
+{
+    m_jobRunning = false;
+    macOSInfoLabel->setText(QString());
+    tipsLabel->setText(QString());
+    showAddImage();
+    selectMacOSButton->setEnabled(true);
+    diskListPopUpButton->setEnabled(true);
+    makeMacOSButton->setText(QStringLiteral("开始创建"));
 }
 
 void MainViewController::diskutilViewModelCompletion(const DiskutilResult &result)
@@ -351,29 +456,27 @@ void MainViewController::diskutilViewModelCompletion(const DiskutilResult &resul
         return;
     }
     const bool succeeded = std::get<bool>(result);
+    m_jobRunning = false;
     if (succeeded) {
         updateDiskList();
         m_diskModel.reset();
         m_macOSModel.reset();
         updateUI();
+        QPointer<MainViewController> self(this);
         AlertManager::alertByWindow(window(), {QStringLiteral("打开"), QStringLiteral("暂不安装")}, QImage(),
                                     QStringLiteral("macOS引导安装器创建完成"),
                                     QStringLiteral("是否打开安装教程，开始安装系统"),
-                                    AlertManager::InformationalStyle, [](int64_t response) {
+                                    AlertManager::InformationalStyle, [self](int64_t response) {
+                                        // The finished ring would otherwise cover the controls under it.
+                                        if (self)
+                                            self->circularProgress->setHidden(true);
                                         if (response == AlertManager::FirstButtonReturn)
                                             QDesktopServices::openUrl(tutorialUrl());
                                     });
     } else {
-        AlertManager::alertByWindow(
-            window(), {QStringLiteral("确定")}, QImage(), QStringLiteral("macOS引导安装器创建失败"),
-            QStringLiteral("请确保驱动器有足够的储存空间"), AlertManager::InformationalStyle, nullptr);
+        showFailure(failureText(m_viewModel->lastFailure()));
     }
-    macOSInfoLabel->setText(QString());
-    tipsLabel->setText(QString());
-    showAddImage();
-    selectMacOSButton->setEnabled(true);
-    diskListPopUpButton->setEnabled(true);
-    makeMacOSButton->setText(QStringLiteral("开始创建"));
+    returnToChoosing();
 }
 
 void MainViewController::diskutilViewModelProgress(double progress)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Creation/CreationPreflight.h"
 #include "Creation/DiskModel.h"
 #include "Creation/DiskutilViewModel.h"
 #include "Creation/MacOSModel.h"
@@ -84,6 +85,13 @@ private:
     class JobDelegate;
 
     void checkInstaller(const MacOSModelPtr &candidate);
+    // After the confirmation: the checks, then the erase of exactly that drive.
+    void startJob(const DiskModelPtr &drive);
+    void showFailure(const QString &cause);
+    // The controls of the choosing phase after a run, whatever its end.
+    void returnToChoosing();
+    static QString refusalText(const CreationPreflight::Result &result, const DiskModel &drive);
+    static QString failureText(const DiskutilViewModel::Failure &failure);
     void showAddImage();
     void showInstallerImage(const QImage &image);
     void layoutOverlays();
@@ -103,4 +111,6 @@ private:
     int m_nextItemKey = 1;
     // Item additions queued for an older list are dropped when the list is refilled.
     uint64_t m_popUpGeneration = 0;
+    // From the confirmation to the job's final report; the start button stays off meanwhile.
+    bool m_jobRunning = false;
 };

@@ -230,7 +230,13 @@ bool LoopDrive::format(const QString &label)
 
 bool LoopDrive::mountAt(const QString &path)
 {
+    return mountAtBytes(QFile::encodeName(path));
+}
+
+bool LoopDrive::mountAtBytes(const QByteArray &target)
+{
     QString why;
+    const QString path = QFile::decodeName(target);
     if (!PrivateMounts::ready()) {
         fail(QStringLiteral("not mounting outside the private mount namespace"));
         return false;
@@ -239,12 +245,19 @@ bool LoopDrive::mountAt(const QString &path)
         fail(why);
         return false;
     }
-    if (!QDir::cleanPath(path).startsWith(QLatin1String("/Volumes/"))) {
+    if (!target.startsWith("/Volumes/") || target.contains("/..") || target.contains("/./")) {
         fail(QStringLiteral("drives are mounted below /Volumes only"));
         return false;
     }
-    const QByteArray target = QFile::encodeName(path);
-    if (!QDir().mkpath(path)) {
+    // The folders on the way may be new too; made byte by byte, as the path need not be text.
+    bool made = true;
+    for (qsizetype slash = target.indexOf('/', 1); made; slash = target.indexOf('/', slash + 1)) {
+        const QByteArray folder = slash < 0 ? target : target.left(slash);
+        made = ::mkdir(folder.constData(), 0755) == 0 || errno == EEXIST;
+        if (slash < 0)
+            break;
+    }
+    if (!made) {
         fail(QStringLiteral("cannot create the folder %1").arg(path));
         return false;
     }
@@ -258,15 +271,17 @@ bool LoopDrive::mountAt(const QString &path)
 bool LoopDrive::unmountAll()
 {
     bool all = true;
-    QStringList points = mountPoints();
+    std::vector<QByteArray> points;
+    for (const auto &entry : platform::MountTable::read())
+        if (m_rdev != 0 && entry.device == m_rdev)
+            points.push_back(entry.mountPointBytes);
     // Stacked mounts come off top first.
     for (auto it = points.crbegin(); it != points.crend(); ++it) {
-        const QByteArray target = QFile::encodeName(*it);
-        if (umount2(target.constData(), UMOUNT_NOFOLLOW) != 0 &&
-            umount2(target.constData(), MNT_DETACH | UMOUNT_NOFOLLOW) != 0)
+        if (umount2(it->constData(), UMOUNT_NOFOLLOW) != 0 &&
+            umount2(it->constData(), MNT_DETACH | UMOUNT_NOFOLLOW) != 0)
             all = false;
-        else if (it->startsWith(QLatin1String("/Volumes/")))
-            rmdir(target.constData());
+        else if (it->startsWith("/Volumes/"))
+            rmdir(it->constData());
     }
     return all;
 }

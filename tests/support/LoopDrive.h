@@ -43,6 +43,8 @@ public:
     bool format(const QString &label);
     // Mounts the device at the path below /Volumes, creating the folders (guarded).
     bool mountAt(const QString &path);
+    // The same for a path given as the file system's bytes (which need not be valid UTF-8).
+    bool mountAtBytes(const QByteArray &path);
     // Unmounts every mount of the device.
     bool unmountAll();
 

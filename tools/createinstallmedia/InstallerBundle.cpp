@@ -1,8 +1,8 @@
 #include "InstallerBundle.h"
 
+#include "Platform/Posix/RegularFile.h"
+
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <plist/plist.h>
 #include <sys/stat.h>
@@ -53,12 +53,11 @@ bool InstallerBundle::load(const std::string &path, std::string &error)
     {};
     if (stat(m_path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
         return false;
-    std::ifstream file(m_path + "/Contents/Info.plist", std::ios::binary);
-    if (!file)
+    // A FIFO or a link to a device in place of the property list must neither hang nor exhaust the tool.
+    const auto read = posix::RegularFile::read(m_path + "/Contents/Info.plist", 16 * 1024 * 1024);
+    if (!read || read->empty())
         return false;
-    const std::string data((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (data.empty() || data.size() > 16 * 1024 * 1024)
-        return false;
+    const std::string &data = *read;
     plist_t root = nullptr;
     plist_from_memory(data.data(), static_cast<uint32_t>(data.size()), &root);
     const std::unique_ptr<void, void (*)(plist_t)> owner(root, plist_free);
@@ -73,7 +72,7 @@ bool InstallerBundle::load(const std::string &path, std::string &error)
         if (icon.find('.') == std::string::npos)
             icon += ".icns";
         const std::string iconPath = m_path + "/Contents/Resources/" + icon;
-        if (stat(iconPath.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        if (posix::RegularFile::open(iconPath))
             m_iconPath = iconPath;
     }
     error.clear();

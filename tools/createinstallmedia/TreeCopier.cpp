@@ -78,7 +78,13 @@ bool TreeCopier::walk(int directory, const std::string &relative, std::string &e
         error = describe("cannot read", relative);
         return false;
     }
-    ++m_directories;
+    struct stat self
+    {};
+    if (fstat(directory, &self) != 0) {
+        error = describe("cannot read", relative);
+        return false;
+    }
+    m_space.add(self);
     for (const auto &name : names) {
         struct stat info
         {};
@@ -96,11 +102,8 @@ bool TreeCopier::walk(int directory, const std::string &relative, std::string &e
             }
             if (!walk(sub.get(), path, error))
                 return false;
-        } else if (S_ISREG(info.st_mode)) {
-            m_totalBytes += static_cast<uint64_t>(info.st_size);
-            m_fileSizes.push_back(static_cast<uint64_t>(info.st_size));
         } else {
-            ++m_otherEntries;
+            m_space.add(info);
         }
     }
     return true;
@@ -108,10 +111,7 @@ bool TreeCopier::walk(int directory, const std::string &relative, std::string &e
 
 bool TreeCopier::plan(const std::string &source, std::string &error)
 {
-    m_totalBytes = 0;
-    m_fileSizes.clear();
-    m_otherEntries = 0;
-    m_directories = 0;
+    m_space = posix::VolumeSpace();
     FileDescriptor root(open(source.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (root.get() < 0) {
         error = describe("cannot open", source);
@@ -122,14 +122,7 @@ bool TreeCopier::plan(const std::string &source, std::string &error)
 
 uint64_t TreeCopier::spaceNeeded(uint64_t blockSize) const
 {
-    if (blockSize == 0)
-        blockSize = 4096;
-    uint64_t blocks = m_directories + m_otherEntries;
-    for (uint64_t size : m_fileSizes)
-        blocks += (size + blockSize - 1) / blockSize;
-    // Extent and index blocks of large files, long symbolic links: a small margin.
-    blocks += blocks / 100 + 16;
-    return blocks * blockSize;
+    return m_space.needed(blockSize);
 }
 
 bool TreeCopier::applyAttributes(int fd, const struct stat &info)
@@ -195,7 +188,7 @@ bool TreeCopier::copyData(int in, int out, uint64_t size, const std::string &rel
         done += static_cast<uint64_t>(moved);
         m_copied += static_cast<uint64_t>(moved);
         if (m_progress)
-            m_progress(m_copied, m_totalBytes);
+            m_progress(m_copied, m_space.fileBytes());
     }
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/Posix/VolumeSpace.h"
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -18,8 +20,9 @@ public:
 
     // Walks the tree once to learn what the copy will need. Nothing is written.
     bool plan(const std::string &source, std::string &error);
-    uint64_t totalBytes() const { return m_totalBytes; }
-    uint64_t entryCount() const { return m_fileSizes.size() + m_otherEntries; }
+    uint64_t totalBytes() const { return m_space.fileBytes(); }
+    uint64_t entryCount() const { return m_space.entryCount(); }
+    const posix::VolumeSpace &space() const { return m_space; }
     // Space the copy takes on a file system with that block size, with a margin for its own bookkeeping.
     uint64_t spaceNeeded(uint64_t blockSize) const;
 
@@ -47,10 +50,7 @@ private:
     bool copyData(int in, int out, uint64_t size, const std::string &relative, std::string &error);
     static bool applyAttributes(int fd, const struct stat &info);
 
-    uint64_t m_totalBytes = 0;
-    std::vector<uint64_t> m_fileSizes;
-    uint64_t m_otherEntries = 0;
-    uint64_t m_directories = 0;
+    posix::VolumeSpace m_space;
 
     Method m_method = Method::CopyFileRange;
     uint64_t m_copied = 0;

@@ -8,6 +8,7 @@
 #include "Arguments.h"
 #include "InstallerBundle.h"
 #include "PercentLine.h"
+#include "Platform/Posix/RegularFile.h"
 #include "TreeCopier.h"
 #include "disklib/Console.h"
 #include "disklib/VolumeEraser.h"
@@ -101,7 +102,9 @@ bool copyVolumeIcon(const std::string &volume, const InstallerBundle &bundle, st
 {
     if (bundle.iconPath().empty())
         return true;
-    const int in = open(bundle.iconPath().c_str(), O_RDONLY | O_CLOEXEC);
+    // Only a regular file is copied: a FIFO or a device standing in the bundle must not hang the tool.
+    const posix::FileDescriptor icon = posix::RegularFile::open(bundle.iconPath());
+    const int in = icon.get();
     const std::string path = volume + "/.VolumeIcon.icns";
     const int out = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
     bool ok = in >= 0 && out >= 0;
@@ -113,8 +116,6 @@ bool copyVolumeIcon(const std::string &volume, const InstallerBundle &bundle, st
         ok = n > 0 && write(out, buffer, static_cast<size_t>(n)) == n;
     }
     const int code = errno;
-    if (in >= 0)
-        close(in);
     if (out >= 0 && close(out) != 0)
         ok = false;
     if (!ok)
@@ -177,9 +178,9 @@ int main(int argc, char **argv)
     TreeCopier copier;
     if (!copier.plan(bundleOnDisk, error))
         return fail(error);
-    if (copier.spaceNeeded(1024) > eraser.deviceBytes())
-        return fail("the volume is too small for " + bundle.folderName() + ": it needs " +
-                    mebibytes(copier.spaceNeeded(1024)) + ", the disk holds " +
+    if (!copier.space().fitsOn(eraser.deviceBytes()))
+        return fail("the volume is too small for " + bundle.folderName() + ": it needs a disk of " +
+                    mebibytes(copier.space().capacityNeeded()) + ", this disk holds " +
                     mebibytes(eraser.deviceBytes()) + "; nothing was erased");
 
     if (!arguments.noInteraction && !askToContinue(arguments.volume)) {

@@ -79,6 +79,20 @@ std::string oneLine(std::string text)
     return text;
 }
 
+// A volume that has just been mounted is often busy for a moment: a desktop or a file manager reads its
+// top folder and icon. Such readers let go quickly, so a busy unmount is tried again for a few seconds.
+bool unmountPatiently(const std::string &mountPoint)
+{
+    constexpr int attempts = 50;
+    for (int attempt = 0;; ++attempt) {
+        if (umount2(mountPoint.c_str(), UMOUNT_NOFOLLOW) == 0)
+            return true;
+        if (errno != EBUSY || attempt + 1 >= attempts)
+            return false;
+        usleep(100 * 1000);
+    }
+}
+
 } // namespace
 
 std::string VolumeEraser::sizeText(uint64_t bytes)
@@ -267,7 +281,7 @@ bool VolumeEraser::erase(const Observer &observer, std::string &error)
         observer.stage(Stage::Unmounting);
     std::vector<MountEntry> unmounted;
     for (auto it = m_mounts.rbegin(); it != m_mounts.rend(); ++it) {
-        if (umount2(it->mountPoint.c_str(), UMOUNT_NOFOLLOW) != 0) {
+        if (!unmountPatiently(it->mountPoint)) {
             const int code = errno;
             error = "could not unmount \"" + it->mountPoint + "\" (" + std::strerror(code) + ")" +
                     remountOld(unmounted);

@@ -1,4 +1,4 @@
-// diskutil eraseVolume <format> <name> <mount point>
+// diskutil [--expect-device MAJOR:MINOR] eraseVolume <format> <name> <mount point>
 //
 // Erases the disk behind a volume mounted below /Volumes and mounts the new volume at /Volumes/<name>,
 // printing progress lines in the macOS tool's style. Callers treat a line beginning with "Error:" (and a
@@ -10,8 +10,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <string>
+#include <sys/sysmacros.h>
 #include <unistd.h>
+#include <vector>
 
 using disktools::Console;
 
@@ -33,11 +36,28 @@ std::string upper(std::string text)
     return text;
 }
 
+// The device the caller confirmed ("major:minor"), from --expect-device or BOOTDRIVE_ERASE_DEVICE. When
+// given, a volume at the mount point on any other device is refused: the path alone could have come to
+// name another drive since the user confirmed it.
+std::string expectedDevice(int &argc, char **&argv)
+{
+    if (argc >= 3 && std::string(argv[1]) == "--expect-device") {
+        const std::string device = argv[2];
+        argv[2] = argv[0];
+        argv += 2;
+        argc -= 2;
+        return device;
+    }
+    const char *fromEnvironment = std::getenv("BOOTDRIVE_ERASE_DEVICE");
+    return fromEnvironment ? fromEnvironment : "";
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     Console::ignoreBrokenPipe();
+    const std::string expected = expectedDevice(argc, argv);
     if (argc < 2)
         return usage("no verb given");
     const std::string verb = argv[1];
@@ -56,12 +76,27 @@ int main(int argc, char **argv)
         Console::error(error);
         return 1;
     }
+    const std::string found =
+        std::to_string(major(eraser.device())) + ":" + std::to_string(minor(eraser.device()));
+    if (!expected.empty() && expected != found) {
+        Console::error("the volume at \"" + std::string(argv[4]) + "\" is now on another disk (" + found +
+                       ", expected " + expected + "); nothing was erased");
+        return 1;
+    }
     if (geteuid() != 0 && disktools::Privilege::startedByPkexec()) {
         Console::error("started through pkexec but without administrator rights");
         return 1;
     }
-    if (disktools::Privilege::needsElevation())
-        return disktools::Privilege::rerunThroughPkexec(argc, argv);
+    if (disktools::Privilege::needsElevation()) {
+        // pkexec clears the environment; the confirmed device travels on the command line.
+        std::vector<char *> rerun{argv[0]};
+        std::string option = "--expect-device";
+        if (!expected.empty())
+            rerun.insert(rerun.end(), {option.data(), const_cast<char *>(expected.c_str())});
+        rerun.insert(rerun.end(), argv + 1, argv + argc);
+        rerun.push_back(nullptr);
+        return disktools::Privilege::rerunThroughPkexec(static_cast<int>(rerun.size() - 1), rerun.data());
+    }
 
     eraser.setJournaled(format == "JHFS+");
     uid_t uid = 0;

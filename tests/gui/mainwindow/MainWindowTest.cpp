@@ -1,111 +1,14 @@
-#include "Common/CircularProgress/CircularProgress.h"
 #include "Platform/MountMonitor.h"
-#include "Platform/Views/OpenPanel.h"
-#include "UI/MainViewController.h"
-#include "WindowDriver.h"
-#include "support/EventLoop.h"
-#include "support/LoopDrive.h"
+#include "WindowFixture.h"
 #include "support/SampleInstaller.h"
 #include "support/ToolsOnPath.h"
 
-#include <QComboBox>
-#include <QDesktopServices>
-#include <QDir>
-#include <QLabel>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTest>
 #include <cmath>
-#include <gtest/gtest.h>
 #include <sys/mount.h>
 
 using testsupport::LoopDrive;
 using testsupport::SampleInstaller;
 using testsupport::ToolsOnPath;
-
-namespace {
-
-// Receives the links the window hands to the user's default handler.
-class LinkCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    LinkCatcher()
-    {
-        QDesktopServices::setUrlHandler("https", this, "open");
-        QDesktopServices::setUrlHandler("http", this, "open");
-    }
-    ~LinkCatcher() override
-    {
-        QDesktopServices::unsetUrlHandler("https");
-        QDesktopServices::unsetUrlHandler("http");
-    }
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl &url) { opened << url; }
-};
-
-struct Window
-{
-    MainViewController controller;
-    WindowDriver driver{controller};
-    Window()
-    {
-        controller.resize(920, 580);
-        controller.viewDidLoad();
-        controller.show();
-        testsupport::spin(50);
-    }
-    ~Window()
-    {
-        // Close whatever alert is still up so the next test starts clean.
-        while (QWidget *dialog = driver.openDialog())
-            dialog->close();
-    }
-    // Picks the installer through the real picker.
-    void chooseInstaller(const QString &path)
-    {
-        QTest::mouseClick(controller.selectMacOSButton, Qt::LeftButton);
-        ASSERT_TRUE(WindowDriver::chooseInPicker(driver.waitForPicker(), path, QStringLiteral("选择")));
-        testsupport::spin(100);
-    }
-    // Picks the drive by keyboard in the pop-up.
-    void chooseDrive(const QString &name)
-    {
-        QComboBox *popUp = controller.diskListPopUpButton;
-        ASSERT_TRUE(testsupport::waitUntil([&] { return popUp->findText(name) >= 0; }, 3000));
-        const int target = popUp->findText(name);
-        popUp->setFocus();
-        if (popUp->currentIndex() == target && popUp->count() > 1)
-            QTest::keyClick(popUp, target == 0 ? Qt::Key_Down : Qt::Key_Up);
-        while (popUp->currentIndex() != target)
-            QTest::keyClick(popUp, popUp->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
-        if (popUp->count() == 1)
-            controller.selectDiskAction();
-    }
-    QMessageBox *alert() { return driver.waitForAlert(); }
-};
-
-#define REQUIRE_DRIVES()                                                                                     \
-    if (const QString reason = LoopDrive::skipReason(); !reason.isEmpty())                                   \
-    GTEST_SKIP() << reason.toStdString()
-
-// An installer bundle of our own at a chosen place (only Info.plist matters for the checks).
-QString makeBundle(const QString &folder, const QString &name, const QString &version = "10.14.6")
-{
-    const QString bundle = folder + "/" + name + ".app";
-    QDir().mkpath(bundle + "/Contents/Resources");
-    QFile plist(bundle + "/Contents/Info.plist");
-    if (plist.open(QIODevice::WriteOnly))
-        plist.write(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>"
-                                   "<key>CFBundleDisplayName</key><string>%1</string>"
-                                   "<key>DTPlatformVersion</key><string>%2</string></dict></plist>")
-                        .arg(name.toHtmlEscaped(), version)
-                        .toUtf8());
-    return bundle;
-}
-
-} // namespace
 
 TEST(MainWindow, TheWholeFlowOnALoopDrive)
 {
@@ -129,7 +32,9 @@ TEST(MainWindow, TheWholeFlowOnALoopDrive)
     QMessageBox *confirm = w.alert();
     ASSERT_TRUE(confirm);
     EXPECT_EQ(confirm->text(), "温馨提示");
-    EXPECT_EQ(confirm->informativeText(), "【USB】驱动器即将被格式化，数据将丢失!");
+    // What will be erased: the drive's name, then its device and capacity.
+    EXPECT_EQ(confirm->informativeText(),
+              "【USB】驱动器即将被格式化，数据将丢失!\n" + drive.device() + " · 96.00 MB");
     ASSERT_TRUE(WindowDriver::clickButton(confirm, "立刻创建"));
     // The erase phase starts at once.
     EXPECT_FALSE(c.selectMacOSButton->isEnabled());
@@ -166,6 +71,7 @@ TEST(MainWindow, TheWholeFlowOnALoopDrive)
     EXPECT_FALSE(c.diskModel());
     ASSERT_TRUE(WindowDriver::clickButton(result, "打开"));
     ASSERT_TRUE(testsupport::waitUntil([&] { return !links.opened.isEmpty(); }, 2000));
+    EXPECT_FALSE(c.circularProgress->isVisible()) << "the finished ring steps aside for the controls";
     EXPECT_EQ(links.opened.first(), MainViewController::tutorialUrl());
     EXPECT_EQ(drive.mountPoint(), "/Volumes/Install macOS Mojave");
 }
@@ -226,7 +132,7 @@ TEST(MainWindow, InstallerChecksByNameAndPlace)
     QDir().rmdir("/Applications");
 }
 
-TEST(MainWindow, AFailedEraseKeepsTheChoicesAndANewPickBringsTheButtonBack)
+TEST(MainWindow, AConfirmedDriveThatWentAwayIsNotErasedAndTheChoicesStay)
 {
     REQUIRE_DRIVES();
     ToolsOnPath tools;
@@ -238,14 +144,15 @@ TEST(MainWindow, AFailedEraseKeepsTheChoicesAndANewPickBringsTheButtonBack)
     auto &c = w.controller;
     w.chooseInstaller(installer.path());
     w.chooseDrive("GONE");
-    drive.reset(); // the drive goes away before the start: the erase fails
     QTest::mouseClick(c.makeMacOSButton, Qt::LeftButton);
-    ASSERT_TRUE(WindowDriver::clickButton(w.alert(), "立刻创建"));
+    QMessageBox *confirm = w.alert();
+    drive.reset(); // the drive goes away while the confirmation is open: nothing is erased
+    ASSERT_TRUE(WindowDriver::clickButton(confirm, "立刻创建"));
     QMessageBox *failure = nullptr;
     ASSERT_TRUE(WindowDriver::waitFor(
         [&] { return (failure = qobject_cast<QMessageBox *>(w.driver.openDialog())) != nullptr; }, 30000));
     EXPECT_EQ(failure->text(), "macOS引导安装器创建失败");
-    EXPECT_EQ(failure->informativeText(), "请确保驱动器有足够的储存空间");
+    EXPECT_EQ(failure->informativeText(), "找不到驱动器【GONE】，请重新插入后再试");
     EXPECT_TRUE(c.macOSModel());
     EXPECT_TRUE(c.diskModel());
     EXPECT_FALSE(c.makeMacOSButton->isEnabled());
@@ -306,11 +213,18 @@ TEST(MainWindow, PopUpItemsPickTheDriveTheyStandFor)
     c.diskListPopUpButton->setCurrentIndex(1);
     c.selectDiskAction();
     EXPECT_EQ(c.diskModel(), b) << "the second item is B, whatever stands before it in the list";
-    // An empty list changes nothing.
+    // A new list keeps the chosen drive wherever it now stands; when it has gone the choice moves to the
+    // first drive, and an empty list leaves nothing to choose.
+    auto b2 = std::make_shared<DiskModel>(*b);
+    c.diskutilViewModelCompletion(std::vector<DiskModelPtr>{a, unnamed, b2});
+    EXPECT_EQ(c.diskModel(), b2);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return c.diskListPopUpButton->count() == 2; }, 2000));
+    EXPECT_EQ(c.diskListPopUpButton->currentText(), "B");
+    c.diskutilViewModelCompletion(std::vector<DiskModelPtr>{a});
+    EXPECT_EQ(c.diskModel(), a);
     c.diskutilViewModelCompletion(std::vector<DiskModelPtr>{});
     testsupport::spin(50);
-    EXPECT_EQ(c.diskListPopUpButton->count(), 2);
-    EXPECT_EQ(c.diskModel(), b);
+    EXPECT_EQ(c.diskListPopUpButton->count(), 0);
+    EXPECT_FALSE(c.diskModel());
+    EXPECT_FALSE(c.makeMacOSButton->isEnabled());
 }
-
-#include "MainWindowTest.moc"

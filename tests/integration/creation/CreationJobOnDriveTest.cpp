@@ -38,9 +38,12 @@ public:
     }
     void diskutilViewModelCompletion(DiskutilViewModel &, const DiskutilResult &result) override
     {
-        if (!std::holds_alternative<std::vector<DiskModelPtr>>(result))
+        if (const auto *list = std::get_if<std::vector<DiskModelPtr>>(&result))
+            lastList = *list;
+        else
             results.push_back(result);
     }
+    std::vector<DiskModelPtr> lastList;
 };
 
 QByteArray treeDigest(const QString &root)
@@ -128,6 +131,8 @@ TEST(CreationJobOnDrive, ADriveTooSmallEndsInNoWithoutHanging)
     job->installMacOSWithMacOSModel(MacOSModel::initWithURL(installer.path()), disk);
     ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->results.size() > 1; }, 120000));
     EXPECT_FALSE(std::get<bool>(recorder->results[1]));
+    EXPECT_EQ(job->lastFailure().kind, DiskutilViewModel::Failure::Kind::NoSpace)
+        << job->lastFailure().detail.toStdString();
     for (double p : recorder->progress)
         EXPECT_LT(p, 1.0);
 }
@@ -147,6 +152,8 @@ TEST(CreationJobOnDrive, AnEraseThatFailsKeepsTheDrive)
     ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 30000));
     EXPECT_FALSE(std::get<bool>(recorder->results[0]));
     EXPECT_EQ(disk->volume(), "/Volumes/GONE");
+    EXPECT_EQ(job->lastFailure().kind, DiskutilViewModel::Failure::Kind::ToolError);
+    EXPECT_TRUE(job->lastFailure().detail.startsWith("Error: ")) << job->lastFailure().detail.toStdString();
 }
 
 TEST(CreationJobOnDrive, AQuoteAndCommandTextInTheMountPathRunNothing)
@@ -174,6 +181,39 @@ TEST(CreationJobOnDrive, AQuoteAndCommandTextInTheMountPathRunNothing)
     QDir::setCurrent(before);
 }
 
+// A mount path that is not valid UTF-8 names that volume and no other: as text it would read as the path of
+// the second drive here, and that one would be erased.
+TEST(CreationJobOnDrive, AMountPathThatIsNotUtf8IsErasedExactly)
+{
+    REQUIRE_DRIVES();
+    ToolsOnPath tools;
+    const QByteArray rawPath("/Volumes/X\xff"), lookalikePath("/Volumes/X\xef\xbf\xbd");
+    LoopDrive raw("RAW", 32 * 1024 * 1024, false), lookalike("LOOKALIKE", 32 * 1024 * 1024, false);
+    ASSERT_TRUE(raw.mountAtBytes(rawPath)) << raw.error().toStdString();
+    ASSERT_TRUE(lookalike.mountAtBytes(lookalikePath)) << lookalike.error().toStdString();
+    QFile marker(QFile::decodeName(lookalikePath + "/marker"));
+    ASSERT_TRUE(marker.open(QIODevice::WriteOnly) && marker.write("keep") == 4);
+    marker.close();
+
+    auto job = DiskutilViewModel::create();
+    auto recorder = std::make_shared<Recorder>();
+    job->setDelegate(recorder);
+    job->diskutilList();
+    DiskModelPtr chosen;
+    for (const DiskModelPtr &disk : recorder->lastList)
+        if (disk->volumePath() == rawPath)
+            chosen = disk;
+    ASSERT_TRUE(chosen) << "the drive is listed with its exact path";
+    EXPECT_EQ(chosen->name(), QString::fromUtf8("X\xef\xbf\xbd")) << "and shown with a readable name";
+    job->eraseDiskWithDiskModel(chosen);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 60000));
+    ASSERT_TRUE(std::holds_alternative<DiskModelPtr>(recorder->results[0]))
+        << job->lastFailure().detail.toStdString();
+    EXPECT_TRUE(raw.mountPoint().startsWith("/Volumes/QRT"));
+    ASSERT_TRUE(marker.open(QIODevice::ReadOnly));
+    EXPECT_EQ(marker.readAll(), "keep");
+}
+
 // An ordinary user's create step: a dismissed or denied credentials dialog ends the step with no, and
 // nothing is measured.
 TEST(CreationJobOnDrive, ACancelledOrDeniedAuthorizationReportsNo)
@@ -197,6 +237,7 @@ TEST(CreationJobOnDrive, ACancelledOrDeniedAuthorizationReportsNo)
         testsupport::spin(1300);
         ASSERT_EQ(recorder->results.size(), 1u);
         EXPECT_FALSE(std::get<bool>(recorder->results[0]));
+        EXPECT_EQ(job->lastFailure().kind, DiskutilViewModel::Failure::Kind::AuthorizationRefused);
         EXPECT_TRUE(recorder->progress.empty()) << "no timer after a refused launch";
         EXPECT_FALSE(job->timer());
         EXPECT_EQ(fake.calls().size(), 1);

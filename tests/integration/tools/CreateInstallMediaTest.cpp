@@ -252,31 +252,61 @@ TEST_F(CreateInstallMedia, FailsCleanlyOnADriveTooSmall)
 {
     SampleInstaller installer("Install macOS Mojave", "10.14", "40M");
     ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
-    {
-        // Clearly too small: refused before anything is erased.
-        LoopDrive drive("Tiny", 16 * 1024 * 1024);
+    // Clearly too small, and larger than the bundle but not once the new file system has taken its share:
+    // both are refused before anything is erased.
+    for (const qint64 mebibytes : {16, 41}) {
+        const QString name = QStringLiteral("Small%1").arg(mebibytes);
+        LoopDrive drive(name, mebibytes * 1024 * 1024);
         ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-        ASSERT_TRUE(writeText("/Volumes/Tiny/data", "keep"));
+        ASSERT_TRUE(writeText("/Volumes/" + name + "/data", "keep"));
         const ToolRun run =
-            ToolRun::run(installer.toolPath(), {"--volume", "/Volumes/Tiny", "--nointeraction"},
+            ToolRun::run(installer.toolPath(), {"--volume", "/Volumes/" + name, "--nointeraction"},
                          ToolRun::environment(), {}, 60000);
         ASSERT_TRUE(run.finished) << "it hung";
         EXPECT_NE(run.exitCode, 0);
         ASSERT_EQ(run.errorLines().size(), 1) << run.output.toStdString();
         EXPECT_TRUE(run.errorLines().first().contains("too small")) << run.output.toStdString();
-        EXPECT_EQ(fileText("/Volumes/Tiny/data"), "keep");
+        EXPECT_TRUE(run.errorLines().first().contains("nothing was erased")) << run.output.toStdString();
+        EXPECT_EQ(fileText("/Volumes/" + name + "/data"), "keep");
     }
+}
+
+// Where the tool reads the bundle's own files, a FIFO or a link to an endless device stands instead: the tool
+// neither hangs nor exhausts its memory. Without a property list it stops before touching the drive; an
+// icon it cannot read is left out.
+TEST_F(CreateInstallMedia, HostileBundleFilesNeitherHangNorExhaustIt)
+{
+    LoopDrive drive("Hostile", 32 * 1024 * 1024);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    ASSERT_TRUE(writeText("/Volumes/Hostile/data", "keep"));
+    struct Case
     {
-        // The disk is larger than the bundle, the new file system's free space is not.
-        LoopDrive drive("Almost", 41 * 1024 * 1024);
-        ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-        const ToolRun run =
-            ToolRun::run(installer.toolPath(), {"--volume", "/Volumes/Almost", "--nointeraction"},
-                         ToolRun::environment(), {}, 60000);
-        ASSERT_TRUE(run.finished) << "it hung";
-        EXPECT_NE(run.exitCode, 0);
-        ASSERT_EQ(run.errorLines().size(), 1) << run.output.toStdString();
-        EXPECT_TRUE(run.errorLines().first().contains("are free after erasing")) << run.output.toStdString();
-        EXPECT_FALSE(run.says("Install media now available"));
+        QString file;
+        bool fifo; // else a link to /dev/zero
+        bool fails;
+    };
+    const QList<Case> cases = {
+        {"Contents/Info.plist", true, true},
+        {"Contents/Info.plist", false, true},
+        {"Contents/Resources/InstallAssistant.icns", true, false},
+    };
+    for (const Case &hostile : cases) {
+        SampleInstaller installer("Install macOS Mojave", "10.14", "1M");
+        ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+        const QByteArray path = QFile::encodeName(installer.path() + "/" + hostile.file);
+        ASSERT_EQ(::unlink(path.constData()), 0);
+        ASSERT_EQ(hostile.fifo ? ::mkfifo(path.constData(), 0644) : ::symlink("/dev/zero", path.constData()),
+                  0);
+        const QString volume = drive.mountPoint();
+        const ToolRun run = ToolRun::run(installer.toolPath(), {"--volume", volume, "--nointeraction"},
+                                         ToolRun::environment(), {}, 30000);
+        ASSERT_TRUE(run.finished) << hostile.file.toStdString() << ": it hung";
+        if (hostile.fails) {
+            EXPECT_NE(run.exitCode, 0);
+            EXPECT_EQ(run.errorLines().size(), 1) << run.output.toStdString();
+            EXPECT_EQ(fileText("/Volumes/Hostile/data"), "keep");
+        } else {
+            EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+        }
     }
 }

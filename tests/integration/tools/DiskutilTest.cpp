@@ -122,6 +122,12 @@ TEST_F(DiskutilOnDrive, RefusesEverythingOutsideVolumesAndKeepsTheDriveIntact)
         ASSERT_FALSE(run.errorLines().isEmpty()) << run.output.toStdString();
         EXPECT_TRUE(run.errorLines().first().contains(reason)) << run.output.toStdString();
     }
+    // The confirmed drive is named by its device; a volume of another device at the path is not erased.
+    QProcessEnvironment elsewhere = ToolRun::environment();
+    elsewhere.insert("BOOTDRIVE_ERASE_DEVICE", "1:99");
+    const ToolRun other = erase("QRTAAAAAAAA", "/Volumes/Keep Me", "HFS+", elsewhere);
+    EXPECT_NE(other.exitCode, 0);
+    EXPECT_TRUE(other.errorLines().value(0).contains("now on another disk")) << other.output.toStdString();
     // Only the one verb and its exact form.
     for (const QStringList &arguments : QList<QStringList>{
              {},

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 using namespace platform;
@@ -59,7 +60,12 @@ TEST(MountTable, ParsesMountInfoWithEscapesInOrder)
     EXPECT_EQ(entries[1].source, "/dev/loop3");
     EXPECT_EQ(entries[1].fileSystemType, "ext4");
     EXPECT_EQ(entries[1].deviceNumber, "7:3");
-    EXPECT_EQ(MountTable::decodeEscapes("a\\134b\\012c\\9"), QString("a\\b\nc\\9"));
+    EXPECT_EQ(entries[1].device, makedev(7, 3));
+    EXPECT_EQ(MountTable::decodeEscapes("a\\134b\\012c\\9"), QByteArray("a\\b\nc\\9"));
+    // A mount point that is not UTF-8 keeps its bytes.
+    const auto raw = MountTable::parse("50 22 7:5 / /Volumes/X\xff rw - ext4 /dev/loop5 rw\n");
+    ASSERT_EQ(raw.size(), 1u);
+    EXPECT_EQ(raw[0].mountPointBytes, QByteArray("/Volumes/X\xff"));
     EXPECT_FALSE(MountTable::read().empty()) << "this process has a root mount";
 }
 

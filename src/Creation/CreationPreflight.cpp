@@ -1,0 +1,95 @@
+#include "Creation/CreationPreflight.h"
+
+#include "Creation/DiskutilViewModel.h"
+#include "Platform/FileSystem.h"
+#include "Platform/MountTable.h"
+#include "Platform/Posix/ExecutableFormat.h"
+#include "Platform/Posix/VolumeSpace.h"
+
+#include <QFile>
+#include <climits>
+#include <cstdlib>
+#include <sys/stat.h>
+
+namespace {
+
+QByteArray realPath(const QByteArray &path)
+{
+    char buffer[PATH_MAX];
+    return ::realpath(path.constData(), buffer) ? QByteArray(buffer) : QByteArray();
+}
+
+bool driveIsMounted(const CreationPreflight::Input &input)
+{
+    for (const platform::MountEntry &entry : platform::MountTable::visibleVolumes())
+        if (entry.mountPointBytes == input.volumePath && (input.device == 0 || entry.device == input.device))
+            return true;
+    return false;
+}
+
+bool installerIsOnDrive(const CreationPreflight::Input &input)
+{
+    struct stat bundle
+    {};
+    if (::stat(input.bundlePath.constData(), &bundle) == 0 && input.device != 0 &&
+        bundle.st_dev == input.device)
+        return true;
+    const QByteArray bundleReal = realPath(input.bundlePath);
+    const QByteArray volumeReal = realPath(input.volumePath);
+    return !bundleReal.isEmpty() && !volumeReal.isEmpty() &&
+           (bundleReal == volumeReal || bundleReal.startsWith(volumeReal + '/'));
+}
+
+} // namespace
+
+CreationPreflight::Input CreationPreflight::inputFor(const MacOSModel &installer, const DiskModel &drive)
+{
+    Input input;
+    input.bundlePath = QFile::encodeName(installer.path());
+    input.toolPath = QFile::encodeName(DiskutilViewModel::creationArguments(installer, drive).first());
+    input.volumePath = drive.volumePath();
+    input.device = drive.deviceNumber();
+    input.capacity = drive.capacity();
+    return input;
+}
+
+CreationPreflight::Result CreationPreflight::check(const Input &input)
+{
+    Result result;
+    if (!driveIsMounted(input)) {
+        result.refusal = Refusal::DriveGone;
+        result.detail = QStringLiteral("no volume of the confirmed device is mounted at %1")
+                            .arg(QFile::decodeName(input.volumePath));
+        return result;
+    }
+    if (installerIsOnDrive(input)) {
+        result.refusal = Refusal::InstallerOnDrive;
+        result.detail =
+            QStringLiteral("%1 lies on the drive to be erased").arg(QFile::decodeName(input.bundlePath));
+        return result;
+    }
+    if (const std::string why = posix::ExecutableFormat::whyCannotRun(input.toolPath.toStdString());
+        !why.empty()) {
+        result.refusal = Refusal::ToolCannotRun;
+        result.detail = QString::fromStdString(why);
+        return result;
+    }
+    if (input.capacity > 0) {
+        posix::VolumeSpace space;
+        struct stat top
+        {};
+        if (::stat(input.bundlePath.constData(), &top) == 0)
+            space.add(top);
+        platform::FileSystem::walkBelow(QFile::decodeName(input.bundlePath),
+                                        [&space](const struct stat &info) { space.add(info); });
+        if (!space.fitsOn(input.capacity)) {
+            result.refusal = Refusal::DriveTooSmall;
+            result.needed = space.capacityNeeded();
+            result.capacity = input.capacity;
+            result.detail = QStringLiteral("the installer needs a drive of %1 bytes, this one has %2")
+                                .arg(result.needed)
+                                .arg(result.capacity);
+        }
+    }
+    return result;
+}

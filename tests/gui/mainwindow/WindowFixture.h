@@ -1,0 +1,106 @@
+#pragma once
+
+#include "Common/CircularProgress/CircularProgress.h"
+#include "Platform/Views/OpenPanel.h"
+#include "UI/MainViewController.h"
+#include "WindowDriver.h"
+#include "support/EventLoop.h"
+#include "support/LoopDrive.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+// The real main window, shown under the offscreen platform, and the means to use it as a person would.
+
+// Receives the links the window hands to the user's default handler.
+class LinkCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    LinkCatcher()
+    {
+        QDesktopServices::setUrlHandler("https", this, "open");
+        QDesktopServices::setUrlHandler("http", this, "open");
+    }
+    ~LinkCatcher() override
+    {
+        QDesktopServices::unsetUrlHandler("https");
+        QDesktopServices::unsetUrlHandler("http");
+    }
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl &url) { opened << url; }
+};
+
+struct Window
+{
+    MainViewController controller;
+    WindowDriver driver{controller};
+    Window()
+    {
+        controller.resize(920, 580);
+        controller.viewDidLoad();
+        controller.show();
+        testsupport::spin(50);
+    }
+    ~Window()
+    {
+        // Take down whatever dialog is still up so the next test starts clean. A message box without an
+        // escape button refuses to close, so it is deleted.
+        for (int i = 0; i < 10; ++i) {
+            QWidget *dialog = driver.openDialog();
+            if (!dialog)
+                break;
+            dialog->hide();
+            delete dialog;
+        }
+    }
+    // Picks the installer through the real picker.
+    void chooseInstaller(const QString &path)
+    {
+        QTest::mouseClick(controller.selectMacOSButton, Qt::LeftButton);
+        ASSERT_TRUE(WindowDriver::chooseInPicker(driver.waitForPicker(), path, QStringLiteral("选择")));
+        testsupport::spin(100);
+    }
+    // Picks the drive by keyboard in the pop-up.
+    void chooseDrive(const QString &name)
+    {
+        QComboBox *popUp = controller.diskListPopUpButton;
+        ASSERT_TRUE(testsupport::waitUntil([&] { return popUp->findText(name) >= 0; }, 3000));
+        const int target = popUp->findText(name);
+        popUp->setFocus();
+        if (popUp->currentIndex() == target && popUp->count() > 1)
+            QTest::keyClick(popUp, target == 0 ? Qt::Key_Down : Qt::Key_Up);
+        while (popUp->currentIndex() != target)
+            QTest::keyClick(popUp, popUp->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
+        if (popUp->count() == 1)
+            controller.selectDiskAction();
+    }
+    QMessageBox *alert() { return driver.waitForAlert(); }
+};
+
+#define REQUIRE_DRIVES()                                                                                     \
+    if (const QString reason = testsupport::LoopDrive::skipReason(); !reason.isEmpty())                      \
+    GTEST_SKIP() << reason.toStdString()
+
+// An installer bundle of our own at a chosen place (only Info.plist matters for the checks).
+inline QString makeBundle(const QString &folder, const QString &name, const QString &version = "10.14.6")
+{
+    const QString bundle = folder + "/" + name + ".app";
+    QDir().mkpath(bundle + "/Contents/Resources");
+    QFile plist(bundle + "/Contents/Info.plist");
+    if (plist.open(QIODevice::WriteOnly))
+        plist.write(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>"
+                                   "<key>CFBundleDisplayName</key><string>%1</string>"
+                                   "<key>DTPlatformVersion</key><string>%2</string></dict></plist>")
+                        .arg(name.toHtmlEscaped(), version)
+                        .toUtf8());
+    return bundle;
+}
