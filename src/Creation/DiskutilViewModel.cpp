@@ -8,6 +8,7 @@
 #include "Platform/Log.h"
 #include "Platform/MountMonitor.h"
 #include "Platform/MountTable.h"
+#include "Platform/TreeVerifier.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -65,8 +66,59 @@ void DiskutilViewModel::reportCompletion(const DiskutilResult &result)
 void DiskutilViewModel::reportFailure(const Failure &failure)
 {
     m_lastFailure = failure;
+    if (m_cancelRequested) {
+        // Whatever else went wrong on the way, the user stopped the run.
+        m_lastFailure.kind = Failure::Kind::Cancelled;
+    }
     m_busyDevice = 0;
+    stopTimer();
+    m_finished = true;
+    enterPhase(DiskutilPhase::Idle);
     reportCompletion(false);
+}
+
+void DiskutilViewModel::enterPhase(DiskutilPhase phase)
+{
+    if (phase == m_phase)
+        return;
+    m_phase = phase;
+    if (phase == DiskutilPhase::Idle)
+        m_cancelRequested = false;
+    auto delegate = m_delegate.lock();
+    if (delegate && delegate->respondsToPhase())
+        delegate->diskutilViewModelPhase(*this, phase);
+}
+
+void DiskutilViewModel::stopTimer()
+{
+    if (m_timer) {
+        m_timer->invalidate();
+        m_timer.reset();
+    }
+}
+
+void DiskutilViewModel::cancel()
+{
+    if (m_phase == DiskutilPhase::Idle || m_cancelRequested)
+        return;
+    m_cancelRequested = true;
+    switch (m_phase) {
+    case DiskutilPhase::Erasing:
+        // A format cut half way leaves a drive no one can use; the run stops when the erase has ended.
+        break;
+    case DiskutilPhase::Authorizing:
+    case DiskutilPhase::Creating:
+        stopTimer();
+        if (m_task)
+            m_task->cancel();
+        break;
+    case DiskutilPhase::Verifying:
+        if (m_verifyCancel)
+            *m_verifyCancel = true;
+        break;
+    case DiskutilPhase::Idle:
+        break;
+    }
 }
 
 void DiskutilViewModel::diskutilList()
@@ -157,6 +209,9 @@ void DiskutilViewModel::eraseDiskWithDiskModel(const DiskModelPtr &disk)
     const QString name = random16BigString();
     m_lastFailure = Failure();
     m_busyDevice = disk->deviceNumber();
+    m_cancelRequested = false;
+    m_finished = false;
+    enterPhase(DiskutilPhase::Erasing);
     // The whole output is judged at the end, so a word split across two pieces still counts.
     auto output = std::make_shared<QString>();
     std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
@@ -173,15 +228,14 @@ void DiskutilViewModel::eraseDiskWithDiskModel(const DiskModelPtr &disk)
             auto self = weak.lock();
             if (!self)
                 return;
-            auto delegate = self->m_delegate.lock();
-            if (!delegate || !delegate->respondsToCompletion())
-                return;
-            if (ok) {
+            if (ok)
                 disk->setVolume(QStringLiteral("/Volumes/%1").arg(name));
+            if (!ok || self->m_cancelRequested)
+                return self->reportFailure(failureFromErrorLine(lastErrorLine(*output)));
+            // Erased; the run goes on when the delegate starts the create step.
+            auto delegate = self->m_delegate.lock();
+            if (delegate && delegate->respondsToCompletion())
                 delegate->diskutilViewModelCompletion(*self, disk);
-            } else {
-                self->reportFailure(failureFromErrorLine(lastErrorLine(*output)));
-            }
         });
     // The disk utility refuses the erase if the path has come to name another device since the user
     // confirmed this one.
@@ -214,11 +268,10 @@ void DiskutilViewModel::installMacOSWithMacOSModel(const MacOSModelPtr &macOS, c
     resetTask();
     m_task->setLaunchPath(arguments.first());
     m_task->setArguments(arguments);
-    if (m_timer) {
-        m_timer->invalidate();
-        m_timer.reset();
-    }
+    stopTimer();
     const uint64_t run = ++m_run;
+    if (m_phase == DiskutilPhase::Idle)
+        m_cancelRequested = false;
     m_finished = false;
     m_lastProgress = -1;
     m_lastFailure = Failure();
@@ -226,6 +279,9 @@ void DiskutilViewModel::installMacOSWithMacOSModel(const MacOSModelPtr &macOS, c
     m_toolOutputTail.clear();
     m_toolErrorLine.clear();
     m_failurePending = false;
+    enterPhase(DiskutilPhase::Authorizing);
+    if (m_cancelRequested)
+        m_task->cancel();
 
     PrivilegedTaskPtr task = m_task;
     std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
@@ -247,22 +303,27 @@ void DiskutilViewModel::installMacOSWithMacOSModel(const MacOSModelPtr &macOS, c
                 self->reportFailure(failure);
                 return;
             }
+            self->enterPhase(DiskutilPhase::Creating);
             self->startTimerWithMacOSModel(macOS, disk);
             self->startOutputDrain();
         });
         if (status != 0)
             return;
         task->waitUntilExit();
-        Dispatch::main([weak, run, task] {
-            if (auto self = weak.lock())
-                self->createStepEnded(run, task);
+        Dispatch::main([weak, run, task, macOS] {
+            auto self = weak.lock();
+            if (!self)
+                return;
+            self->createStepEnded(run, task);
+            if (!self->m_finished && self->m_phase == DiskutilPhase::Verifying)
+                self->verify(macOS, run);
         });
     });
 }
 
 void DiskutilViewModel::startTimerWithMacOSModel(const MacOSModelPtr &macOS, const DiskModelPtr &)
 {
-    if (m_finished)
+    if (m_finished || m_cancelRequested)
         return;
     std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
     const uint64_t run = m_run;
@@ -310,12 +371,9 @@ void DiskutilViewModel::createStepEnded(uint64_t run, const PrivilegedTaskPtr &t
 {
     if (run != m_run || m_finished)
         return;
-    m_finished = true;
-    if (m_timer) {
-        m_timer->invalidate();
-        m_timer.reset();
-    }
-    if (!task->exitedSuccessfully()) {
+    stopTimer();
+    if (!task->exitedSuccessfully() || m_cancelRequested) {
+        m_finished = true;
         // The tool's last words may still be on their way through the pipe: the failure is reported when
         // its output has ended, or after a short grace if something else keeps the pipe open.
         m_failurePending = true;
@@ -329,10 +387,74 @@ void DiskutilViewModel::createStepEnded(uint64_t run, const PrivilegedTaskPtr &t
         });
         return;
     }
+    if (m_verifies) {
+        // The caller starts the comparison; until it passes the ring stays short of full.
+        enterPhase(DiskutilPhase::Verifying);
+        return;
+    }
+    m_finished = true;
     m_busyDevice = 0;
+    enterPhase(DiskutilPhase::Idle);
     if (m_lastProgress < 1.0)
         reportProgress(1.0);
     reportCompletion(true);
+}
+
+namespace {
+
+// "Install macOS Mojave.app/Contents/Info.plist": an item of the bundle as the user knows it.
+QString bundleItem(const QByteArray &bundle, const std::string &relative)
+{
+    const QString folder = QFile::decodeName(bundle.mid(bundle.lastIndexOf('/') + 1));
+    return relative.empty() || relative == "." ? folder
+                                               : folder + QLatin1Char('/') + QString::fromStdString(relative);
+}
+
+} // namespace
+
+void DiskutilViewModel::verify(const MacOSModelPtr &macOS, uint64_t run)
+{
+    // The tool puts the bundle, under its own folder name, on the volume named after the installer.
+    const QByteArray original = QFile::encodeName(macOS->path());
+    const QByteArray copy =
+        QFile::encodeName(macOS->volume()) + '/' + original.mid(original.lastIndexOf('/') + 1);
+    const dev_t device = m_busyDevice;
+    auto cancelled = std::make_shared<std::atomic<bool>>(m_cancelRequested);
+    m_verifyCancel = cancelled;
+    std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
+    Dispatch::global([weak, original, copy, device, cancelled, run] {
+        const platform::TreeVerifier::Result result =
+            platform::TreeVerifier::compare(original.toStdString(), copy.toStdString(), device, *cancelled);
+        Dispatch::main([weak, result, run, original, copy] {
+            auto self = weak.lock();
+            if (!self || run != self->m_run || self->m_finished)
+                return;
+            self->m_verifyCancel.reset();
+            using Outcome = platform::TreeVerifier::Result::Outcome;
+            if (result.outcome == Outcome::Same && !self->m_cancelRequested) {
+                self->m_finished = true;
+                self->m_busyDevice = 0;
+                self->enterPhase(DiskutilPhase::Idle);
+                self->reportProgress(1.0);
+                self->reportCompletion(true);
+                return;
+            }
+            platform::Log::write(QStringLiteral("Verification of %1 failed: %2 %3")
+                                     .arg(QFile::decodeName(copy), QString::fromStdString(result.path),
+                                          QString::fromStdString(result.reason)));
+            Failure failure;
+            if (result.outcome == Outcome::Unreadable) {
+                failure.kind = Failure::Kind::ToolError;
+                failure.detail =
+                    QStringLiteral("Error: cannot verify %1: %2")
+                        .arg(bundleItem(original, result.path), QString::fromStdString(result.reason));
+            } else {
+                failure.kind = Failure::Kind::VerificationFailed;
+                failure.detail = bundleItem(original, result.path);
+            }
+            self->reportFailure(failure);
+        });
+    });
 }
 
 void DiskutilViewModel::finishFailedStep()

@@ -13,8 +13,10 @@
 #include <sys/types.h>
 
 // The installer creation job: lists the candidate drives, erases the chosen one under a generated name, then
-// runs the installer's own creation tool on it as root while reporting the progress once a second. All
-// reports go to the delegate on the main thread.
+// runs the installer's own creation tool on it as root while reporting the progress once a second, and
+// finally compares what landed on the drive with the installer. Yes is reported only for a drive whose copy
+// was read back and found the same. A run can be cancelled in every phase. All reports go to the delegate
+// on the main thread.
 class DiskutilViewModel : public std::enable_shared_from_this<DiskutilViewModel>
 {
 public:
@@ -34,6 +36,8 @@ public:
             NoSpace,              // the drive or its file system was too small
             AuthorizationRefused, // the administrator password dialog was dismissed or refused
             ToolError,            // a tool said why, in `detail`
+            VerificationFailed,   // the drive's copy differs: `detail` names the first differing item
+            Cancelled,            // the user stopped the run
         };
         Kind kind = Kind::None;
         QString detail; // the tool's last "Error:" line
@@ -49,6 +53,16 @@ public:
     void eraseDiskWithDiskModel(const DiskModelPtr &disk);
     // Starts the create step; progress, then yes or no arrive later.
     void installMacOSWithMacOSModel(const MacOSModelPtr &macOS, const DiskModelPtr &disk);
+    // Stops the run in whatever phase it is: an erase that is formatting is let finish, the creation tool is
+    // stopped through the privileged helper, a verification stops reading. The run then ends with no and
+    // the failure kind Cancelled, once nothing of it runs any more. Nothing happens while idle.
+    void cancel();
+    bool isRunning() const { return m_phase != DiskutilPhase::Idle; }
+    DiskutilPhase phase() const { return m_phase; }
+    // Whether a successful creation is followed by the comparison of the drive with the installer (on by
+    // default).
+    bool verifies() const { return m_verifies; }
+    void setVerifies(bool verifies) { m_verifies = verifies; }
     void startTimerWithMacOSModel(const MacOSModelPtr &macOS, const DiskModelPtr &disk);
     void resetTask();
     // "QRT" and eight capital letters.
@@ -88,6 +102,9 @@ private:
     void reportProgress(double progress);
     void reportCompletion(const DiskutilResult &result);
     void reportFailure(const Failure &failure);
+    void enterPhase(DiskutilPhase phase);
+    void verify(const MacOSModelPtr &macOS, uint64_t run);
+    void stopTimer();
     void startOutputDrain();
     void measureTick(const MacOSModelPtr &macOS, uint64_t run);
     void createStepEnded(uint64_t run, const PrivilegedTaskPtr &task);
@@ -113,6 +130,10 @@ private:
     QString m_toolOutputTail;
     QString m_toolErrorLine;
     bool m_failurePending = false;
+    DiskutilPhase m_phase = DiskutilPhase::Idle;
+    bool m_cancelRequested = false;
+    bool m_verifies = true;
+    std::shared_ptr<std::atomic<bool>> m_verifyCancel;
 };
 
 using DiskutilViewModelPtr = std::shared_ptr<DiskutilViewModel>;

@@ -7,6 +7,16 @@
 
 class DiskutilViewModel;
 
+// What a run is doing, for a display that shows each phase honestly.
+enum class DiskutilPhase
+{
+    Idle,
+    Erasing,     // the disk utility erases the drive
+    Authorizing, // the user is asked for administrator rights
+    Creating,    // the creation tool erases again and copies; progress reports follow
+    Verifying,   // the drive's copy is read back and compared with the installer
+};
+
 // One result of the job, told apart by kind: a fresh drive list, the erased drive, or the number no (false:
 // a step failed) or yes (true: the installer drive is complete).
 using DiskutilResult = std::variant<std::vector<DiskModelPtr>, DiskModelPtr, bool>;
@@ -20,6 +30,7 @@ public:
 
     virtual bool respondsToProgress() const { return false; }
     virtual bool respondsToCompletion() const { return false; }
+    virtual bool respondsToPhase() const { return false; }
     // The ratio of data on the target volume to the installer's size.
     virtual void diskutilViewModelProgress(DiskutilViewModel &job, double progress)
     {
@@ -30,5 +41,11 @@ public:
     {
         (void)job;
         (void)result;
+    }
+    // A new phase has begun (Idle after the final report).
+    virtual void diskutilViewModelPhase(DiskutilViewModel &job, DiskutilPhase phase)
+    {
+        (void)job;
+        (void)phase;
     }
 };

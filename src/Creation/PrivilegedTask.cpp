@@ -6,7 +6,9 @@
 
 #include <QDir>
 #include <cerrno>
+#include <csignal>
 #include <sys/wait.h>
+#include <unistd.h>
 
 const QString PrivilegedTask::DidTerminateNotification =
     QStringLiteral("PrivilegedTaskDidTerminateNotification");
@@ -17,6 +19,9 @@ PrivilegedTask::~PrivilegedTask()
 {
     if (m_checkStatusTimer)
         m_checkStatusTimer->invalidate();
+    // The helper's input ends with the task: a program nobody waits for any more is stopped.
+    if (m_inputFd >= 0)
+        ::close(m_inputFd);
 }
 
 std::shared_ptr<PrivilegedTask> PrivilegedTask::init()
@@ -58,10 +63,27 @@ int32_t PrivilegedTask::launch()
 {
     // The working directory goes to the child alone; the process's own never changes, so other threads
     // using relative paths are unaffected.
+    if (m_cancelRequested)
+        return platform::Authorization::Canceled;
     const platform::Authorization::Launch launched =
-        platform::Authorization::execute(m_launchPath, m_arguments, m_cwd);
-    if (launched.status != platform::Authorization::Success)
-        return launched.status;
+        platform::Authorization::execute(m_launchPath, m_arguments, m_cwd, [this](pid_t pid) {
+            std::lock_guard<std::mutex> lock(m_stopMutex);
+            m_startingPid = pid;
+            if (m_cancelRequested)
+                ::kill(pid, SIGTERM);
+        });
+    {
+        std::lock_guard<std::mutex> lock(m_stopMutex);
+        m_startingPid = 0;
+        if (launched.status != platform::Authorization::Success)
+            return m_cancelRequested ? platform::Authorization::Canceled : launched.status;
+        m_inputFd = launched.inputFd;
+        // Asked to stop while the answer was on its way: the program stops at once.
+        if (m_cancelRequested) {
+            ::close(m_inputFd);
+            m_inputFd = -1;
+        }
+    }
 
     m_ended = false;
     m_isRunning = true;
@@ -95,6 +117,21 @@ void PrivilegedTask::collect(int options)
         m_terminationStatus = status;
     m_ended = true;
     m_isRunning = false;
+}
+
+void PrivilegedTask::cancel()
+{
+    std::lock_guard<std::mutex> lock(m_stopMutex);
+    m_cancelRequested = true;
+    if (m_inputFd >= 0) {
+        ::close(m_inputFd);
+        m_inputFd = -1;
+    }
+    // pkexec still asking can be signalled by its user; the helper only by root (the end of its input
+    // reaches it either way).
+    const pid_t pid = m_startingPid > 0 ? m_startingPid : (m_ended ? 0 : m_pid.load());
+    if (pid > 0)
+        ::kill(pid, SIGTERM);
 }
 
 void PrivilegedTask::waitUntilExit()

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <sys/types.h>
 
 // Runs one program as root after the user has granted administrator rights, with the calling surface of an
@@ -35,6 +36,11 @@ public:
     void waitUntilExit();
     // A started privileged program cannot be stopped through the task: this does nothing.
     void terminate() {}
+    // Asks for the program to be stopped, from any thread: while the user is still being asked, the
+    // question is withdrawn and launch() returns Canceled; once the program runs, the privileged helper
+    // stops it (SIGTERM, then SIGKILL after 5 s) and waitUntilExit() returns.
+    void cancel();
+    bool isCancelled() const { return m_cancelRequested.load(); }
     // The poll step.
     void checkTaskStatus();
 
@@ -66,6 +72,11 @@ private:
     std::atomic<int32_t> m_terminationStatus{0};
     std::shared_ptr<platform::FileHandle> m_outputFileHandle;
     std::shared_ptr<platform::RepeatingTimer> m_checkStatusTimer;
+    // The helper's input (its end stops the program), and who to signal while the launch waits.
+    std::mutex m_stopMutex;
+    int m_inputFd = -1;
+    pid_t m_startingPid = 0;
+    std::atomic<bool> m_cancelRequested{false};
 };
 
 using PrivilegedTaskPtr = std::shared_ptr<PrivilegedTask>;

@@ -85,43 +85,44 @@ bool Authorization::isAvailable()
 }
 
 Authorization::Launch Authorization::execute(const QString &program, const QStringList &arguments,
-                                             const QString &workingDirectory)
+                                             const QString &workingDirectory, const StartedHandler &started)
 {
     Launch launch;
-    if (::geteuid() == 0) {
-        const Spawn::Result started = Spawn::start(program, arguments, workingDirectory);
-        if (started.pid <= 0) {
-            launch.status = ToolExecuteFailure;
-            return launch;
-        }
-        launch.status = Success;
-        launch.pid = started.pid;
-        launch.outputFd = started.outputFd;
-        return launch;
-    }
-    const QString pkexec = pkexecPath();
-    if (pkexec.isEmpty()) {
+    const bool root = ::geteuid() == 0;
+    const QString pkexec = root ? QString() : pkexecPath();
+    if (!root && pkexec.isEmpty()) {
         launch.status = NoPrivilegedExecution;
         return launch;
     }
-    QStringList helperArguments{helperPath()};
+    const QString helper = helperPath();
+    QStringList helperArguments;
     if (!workingDirectory.isEmpty())
         helperArguments << QStringLiteral("--cwd") << workingDirectory;
     helperArguments << QStringLiteral("--") << program << arguments;
-    const Spawn::Result started = Spawn::start(pkexec, helperArguments);
-    if (started.pid <= 0) {
+    if (!root)
+        helperArguments.prepend(helper);
+    Spawn::Options options;
+    options.inputPipe = true;
+    const Spawn::Result spawned = Spawn::start(root ? helper : pkexec, helperArguments, options);
+    if (spawned.pid <= 0) {
         launch.status = ToolExecuteFailure;
         return launch;
     }
-    if (!readUntilMarker(started.outputFd)) {
-        ::close(started.outputFd);
-        launch.status = statusForPkexecExit(waitFor(started.pid));
+    if (started)
+        started(spawned.pid);
+    if (!readUntilMarker(spawned.outputFd)) {
+        ::close(spawned.outputFd);
+        ::close(spawned.inputFd);
+        launch.status = root ? ToolExecuteFailure : statusForPkexecExit(waitFor(spawned.pid));
+        if (root)
+            waitFor(spawned.pid);
         return launch;
     }
-    // pkexec has become the helper, and the helper the program: the pid is the program's.
+    // pkexec has become the helper, which runs the program: the pid is the helper's.
     launch.status = Success;
-    launch.pid = started.pid;
-    launch.outputFd = started.outputFd;
+    launch.pid = spawned.pid;
+    launch.outputFd = spawned.outputFd;
+    launch.inputFd = spawned.inputFd;
     return launch;
 }
 

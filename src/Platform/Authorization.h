@@ -3,15 +3,17 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <sys/types.h>
 
 namespace platform {
 
 // Runs a program as root after the user has granted administrator rights (the Authorization Services
-// stand-in). A process that already runs as root is granted the right without a dialog and starts the
-// program directly. Otherwise the program is started through pkexec and our privileged-exec helper, which
-// reports "authorized" once polkit has let it run and then becomes the program; execute() returns only after
-// the user decided.
+// stand-in). The program is run by our privileged-exec helper, which reports "authorized" once it runs as
+// root and stays the program's parent: a process that already runs as root starts the helper directly (no
+// dialog), any other starts it through pkexec. execute() returns only after the user decided. An
+// application that does not run as root cannot signal the program; the helper's input is how it asks for
+// a stop.
 class Authorization
 {
 public:
@@ -26,9 +28,15 @@ public:
     struct Launch
     {
         int32_t status = InternalError;
-        pid_t pid = 0;
+        pid_t pid = 0;     // the helper's, whose end and status are the program's
         int outputFd = -1; // joined standard output and error of the program; the caller owns it
+        int inputFd =
+            -1; // the helper's input: a "cancel" line or its end stops the program; the caller owns it
     };
+    // Told the process id as soon as pkexec (before the user has decided) or the helper has started, on the
+    // thread that runs execute(): a caller that wants to stop the wait sends it SIGTERM, which ends pkexec
+    // and its dialog, and which the helper passes on to the program.
+    using StartedHandler = std::function<void(pid_t pid)>;
 
     // The privileged-exec helper: BOOTDRIVE_PRIVILEGED_EXEC when set, else beside the executable, else the
     // installed copy.
@@ -36,7 +44,7 @@ public:
     // Whether privileged execution is possible at all in this process (root, or pkexec on PATH).
     static bool isAvailable();
     static Launch execute(const QString &program, const QStringList &arguments,
-                          const QString &workingDirectory);
+                          const QString &workingDirectory, const StartedHandler &started = {});
     // Asks only for the right, running nothing (used before installing the helper). Same status values.
     static int32_t obtainAdministratorRight();
     // The marker line the helper writes before it becomes the program.

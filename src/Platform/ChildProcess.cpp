@@ -40,8 +40,11 @@ bool ChildProcess::launch(QString *errorText)
             *errorText = QStringLiteral("no output pipe");
         return false;
     }
-    const Spawn::Result started = Spawn::start(m_launchPath, m_arguments.value_or(QStringList()),
-                                               m_currentDirectory, {}, m_writeFd, m_extraEnvironment);
+    Spawn::Options options;
+    options.workingDirectory = m_currentDirectory;
+    options.outputWriteFd = m_writeFd;
+    options.extraEnvironment = m_extraEnvironment;
+    const Spawn::Result started = Spawn::start(m_launchPath, m_arguments.value_or(QStringList()), options);
     m_writeFd = -1; // closed by start in every case
     if (started.pid <= 0) {
         // As a shell reports a command it cannot run.

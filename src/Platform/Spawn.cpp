@@ -13,14 +13,23 @@ extern char **environ;
 
 namespace platform {
 
-Spawn::Result Spawn::start(const QString &program, const QStringList &arguments,
-                           const QString &workingDirectory, const QString &argv0, int outputWriteFd,
-                           const QStringList &extraEnvironment)
+Spawn::Result Spawn::start(const QString &program, const QStringList &arguments, const Options &options)
 {
+    const QString &workingDirectory = options.workingDirectory;
+    const QString &argv0 = options.argv0;
+    const QStringList &extraEnvironment = options.extraEnvironment;
     Result result;
-    int fds[2] = {-1, outputWriteFd};
-    if (outputWriteFd < 0 && ::pipe2(fds, O_CLOEXEC) != 0) {
+    int fds[2] = {-1, options.outputWriteFd};
+    if (options.outputWriteFd < 0 && ::pipe2(fds, O_CLOEXEC) != 0) {
         result.error = errno;
+        return result;
+    }
+    int input[2] = {-1, -1};
+    if (options.inputPipe && ::pipe2(input, O_CLOEXEC) != 0) {
+        result.error = errno;
+        ::close(fds[1]);
+        if (fds[0] >= 0)
+            ::close(fds[0]);
         return result;
     }
     std::vector<QByteArray> storage;
@@ -54,7 +63,10 @@ Spawn::Result Spawn::start(const QString &program, const QStringList &arguments,
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (input[0] >= 0)
+        posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
+    else
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
     // The child gets its own working directory; the parent's never changes, so other threads are unaffected.
@@ -77,14 +89,19 @@ Spawn::Result Spawn::start(const QString &program, const QStringList &arguments,
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     ::close(fds[1]);
+    if (input[0] >= 0)
+        ::close(input[0]);
     if (rc != 0) {
         if (fds[0] >= 0)
             ::close(fds[0]);
+        if (input[1] >= 0)
+            ::close(input[1]);
         result.error = rc;
         return result;
     }
     result.pid = pid;
     result.outputFd = fds[0];
+    result.inputFd = input[1];
     return result;
 }
 

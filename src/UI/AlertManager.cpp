@@ -4,9 +4,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-void AlertManager::alertByWindow(QWidget *window, const QStringList &titles, const QImage &icon,
-                                 const QString &messageText, const QString &informativeText,
-                                 uint64_t alertStyle, std::function<void(int64_t)> completionHandler)
+QMessageBox *AlertManager::alertByWindow(QWidget *window, const QStringList &titles, const QImage &icon,
+                                         const QString &messageText, const QString &informativeText,
+                                         uint64_t alertStyle, std::function<void(int64_t)> completionHandler)
 {
     auto *alert = new QMessageBox(window);
     alert->setObjectName(QStringLiteral("AlertManagerAlert"));
@@ -36,7 +36,7 @@ void AlertManager::alertByWindow(QWidget *window, const QStringList &titles, con
         // Escape answers like the cancelling button, or like the only one.
         QAbstractButton *escape = buttons.size() == 1 ? buttons.first() : nullptr;
         for (QAbstractButton *button : buttons)
-            if (button->text() == QStringLiteral("取消"))
+            if (button->text() == QStringLiteral("取消") || button->text() == QStringLiteral("继续创建"))
                 escape = button;
         if (escape)
             alert->setEscapeButton(escape);
@@ -57,4 +57,5 @@ void AlertManager::alertByWindow(QWidget *window, const QStringList &titles, con
                              completionHandler(FirstButtonReturn + index);
                      });
     alert->open();
+    return alert;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 
+class QMessageBox;
 class QWidget;
 
 // Puts up the application's alerts as window-modal message boxes (the sheet stand-in) and reports the
@@ -21,7 +22,9 @@ public:
 
     // Returns as soon as the alert is up. The informative text is shown only with the informational style;
     // without an icon the alert shows the application's. The handler, if any, runs once on the main thread.
-    static void alertByWindow(QWidget *window, const QStringList &titles, const QImage &icon,
-                              const QString &messageText, const QString &informativeText, uint64_t alertStyle,
-                              std::function<void(int64_t response)> completionHandler);
+    // The alert is returned for a caller that may have to take it down itself; it deletes itself on close.
+    static QMessageBox *alertByWindow(QWidget *window, const QStringList &titles, const QImage &icon,
+                                      const QString &messageText, const QString &informativeText,
+                                      uint64_t alertStyle,
+                                      std::function<void(int64_t response)> completionHandler);
 };

@@ -1,6 +1,7 @@
 #include "UI/MainViewController.h"
 
 #include "BuildConfig.h"
+#include "Common/CircularProgress/ActionClosure.h"
 #include "Common/CircularProgress/CircularProgress.h"
 #include "Creation/BaseModel.h"
 #include "Platform/Dispatch.h"
@@ -11,12 +12,14 @@
 #include "UI/FileViewItem.h"
 #include "ui_MainWindow.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QGraphicsOpacityEffect>
 #include <QIcon>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QSvgRenderer>
@@ -29,6 +32,12 @@ public:
     explicit JobDelegate(MainViewController *controller) : m_controller(controller) {}
     bool respondsToProgress() const override { return true; }
     bool respondsToCompletion() const override { return true; }
+    bool respondsToPhase() const override { return true; }
+    void diskutilViewModelPhase(DiskutilViewModel &, DiskutilPhase phase) override
+    {
+        if (m_controller)
+            m_controller->diskutilViewModelPhase(phase);
+    }
     void diskutilViewModelProgress(DiskutilViewModel &, double progress) override
     {
         if (m_controller)
@@ -133,6 +142,12 @@ void MainViewController::viewDidLoad()
     circularProgress->setStyleSheet(
         QStringLiteral("background-color: rgba(0, 0, 0, 178); border-radius: 18px;"));
     circularProgress->setLineWidth(5);
+    // The ring's cancel button asks first: a cancelled drive has to be made again.
+    QPointer<MainViewController> self(this);
+    ActionClosure::set(circularProgress->cancelButton(), [self](QWidget *) {
+        if (self)
+            self->confirmCancel(false);
+    });
     m_viewModel = DiskutilViewModel::create();
     m_jobDelegate = std::make_shared<JobDelegate>(this);
     m_viewModel->setDelegate(m_jobDelegate);
@@ -141,7 +156,6 @@ void MainViewController::viewDidLoad()
 
     // The catalog, then the update notice; the answers come in either order.
     m_installationImageViewModel = std::make_shared<InstallationImageViewModel>();
-    QPointer<MainViewController> self(this);
     m_installationImageViewModel->installationImageListSuccess(
         [self](const std::vector<MacOSModelPtr> &items) {
             if (!self)
@@ -367,6 +381,12 @@ void MainViewController::startJob(const DiskModelPtr &drive)
     diskListPopUpButton->setEnabled(false);
     makeMacOSButton->setText(QStringLiteral("正在创建..."));
     tipsLabel->setText(QStringLiteral("正在格式化驱动器，请耐心等待..."));
+    // From here to the end the ring stands over the panel, spinning while the progress is not known, and
+    // offers its cancel button on hover.
+    circularProgress->resetProgress();
+    circularProgress->setIsCancellable(true);
+    circularProgress->setIsIndeterminate(true);
+    circularProgress->setHidden(false);
     // The checks walk the installer, which can take a moment; the window stays responsive meanwhile.
     const CreationPreflight::Input input = CreationPreflight::inputFor(*installer, *drive);
     QPointer<MainViewController> self(this);
@@ -375,11 +395,16 @@ void MainViewController::startJob(const DiskModelPtr &drive)
         platform::Dispatch::main([self, result, drive] {
             if (!self)
                 return;
-            if (result.refusal == CreationPreflight::Refusal::None) {
+            if (result.refusal == CreationPreflight::Refusal::None && !self->m_cancelledBeforeErase) {
                 self->m_viewModel->eraseDiskWithDiskModel(drive);
                 return;
             }
+            if (self->m_cancelledBeforeErase)
+                return self->finishCancelled();
             platform::Log::write(QStringLiteral("Not erasing %1: %2").arg(drive->volume(), result.detail));
+            if (self->m_cancelAlert)
+                delete self->m_cancelAlert;
+            self->circularProgress->setIsCancellable(false);
             self->showFailure(self->refusalText(result, *drive));
             self->returnToChoosing();
         });
@@ -413,6 +438,9 @@ QString MainViewController::failureText(const DiskutilViewModel::Failure &failur
         return QStringLiteral("未获得管理员授权");
     case Kind::ToolError:
         return failure.detail;
+    case Kind::VerificationFailed:
+        return QStringLiteral("校验失败：%1 与安装文件不一致").arg(failure.detail);
+    case Kind::Cancelled:
     case Kind::NoSpace:
     case Kind::Unknown:
     case Kind::None:
@@ -456,6 +484,12 @@ void MainViewController::diskutilViewModelCompletion(const DiskutilResult &resul
         return;
     }
     const bool succeeded = std::get<bool>(result);
+    // A question about cancelling is moot once the run has ended.
+    if (m_cancelAlert)
+        delete m_cancelAlert;
+    circularProgress->setIsCancellable(false);
+    if (!succeeded && m_viewModel->lastFailure().kind == DiskutilViewModel::Failure::Kind::Cancelled)
+        return finishCancelled();
     m_jobRunning = false;
     if (succeeded) {
         updateDiskList();
@@ -481,11 +515,111 @@ void MainViewController::diskutilViewModelCompletion(const DiskutilResult &resul
 
 void MainViewController::diskutilViewModelProgress(double progress)
 {
+    const bool measured = progress > 0.0001 && progress <= 1.0;
+    // Once the first share of the copy has been measured the ring shows it; before that, in a running job,
+    // it keeps spinning.
+    if (measured && circularProgress->isIndeterminate())
+        circularProgress->setIsIndeterminate(false);
     circularProgress->setProgress(progress);
-    if (progress > 0.0001 && progress <= 1.0) {
+    if (measured) {
         tipsLabel->setText(QString());
         circularProgress->setHidden(false);
-    } else {
+    } else if (!(m_jobRunning && circularProgress->isIndeterminate() && progress <= 0.0001)) {
         circularProgress->setHidden(true);
     }
+}
+
+void MainViewController::diskutilViewModelPhase(DiskutilPhase phase)
+{
+    switch (phase) {
+    case DiskutilPhase::Verifying:
+        tipsLabel->setText(QStringLiteral("正在校验..."));
+        circularProgress->setIsIndeterminate(true);
+        circularProgress->setHidden(false);
+        break;
+    case DiskutilPhase::Erasing:
+    case DiskutilPhase::Authorizing:
+    case DiskutilPhase::Creating:
+    case DiskutilPhase::Idle:
+        // Their texts and the ring are set where each begins: the confirmation, the erased drive, the first
+        // measured progress, the result.
+        break;
+    }
+}
+
+void MainViewController::confirmCancel(bool thenQuit)
+{
+    if (!m_jobRunning || m_cancelling)
+        return;
+    if (m_cancelAlert) {
+        m_quitAfterCancel = m_quitAfterCancel || thenQuit;
+        return;
+    }
+    const QString name = m_diskModel ? m_diskModel->name() : QString();
+    QPointer<MainViewController> self(this);
+    m_cancelAlert =
+        AlertManager::alertByWindow(window(), {QStringLiteral("继续创建"), QStringLiteral("取消创建")},
+                                    QImage(), QStringLiteral("确定要取消创建吗？"),
+                                    QStringLiteral("驱动器【%1】上的内容将不完整，需要重新创建。").arg(name),
+                                    AlertManager::InformationalStyle, [self, thenQuit](int64_t response) {
+                                        if (!self)
+                                            return;
+                                        if (response != AlertManager::FirstButtonReturn + 1) {
+                                            self->m_quitAfterCancel = false;
+                                            return;
+                                        }
+                                        self->m_quitAfterCancel = self->m_quitAfterCancel || thenQuit;
+                                        self->cancelJob();
+                                    });
+    m_quitAfterCancel = thenQuit;
+}
+
+void MainViewController::cancelJob()
+{
+    if (!m_jobRunning || m_cancelling)
+        return;
+    m_cancelling = true;
+    circularProgress->cancelProgress();
+    if (m_viewModel->isRunning())
+        m_viewModel->cancel();
+    else
+        m_cancelledBeforeErase = true; // the checks before the erase are still running
+}
+
+void MainViewController::finishCancelled()
+{
+    m_jobRunning = false;
+    m_cancelling = false;
+    m_cancelledBeforeErase = false;
+    tipsLabel->setText(QString());
+    selectMacOSButton->setEnabled(true);
+    diskListPopUpButton->setEnabled(true);
+    makeMacOSButton->setText(QStringLiteral("开始创建"));
+    // The choices stay; the user can start again at once.
+    updateUI();
+    if (m_quitAfterCancel) {
+        m_quitAfterCancel = false;
+        window()->close();
+        return;
+    }
+    const QString name = m_diskModel ? m_diskModel->name() : QString();
+    QPointer<MainViewController> self(this);
+    AlertManager::alertByWindow(window(), {QStringLiteral("确定")}, QImage(), QStringLiteral("已取消创建"),
+                                QStringLiteral("驱动器【%1】上的安装器不完整，可重新开始创建。").arg(name),
+                                AlertManager::InformationalStyle, [self](int64_t) {
+                                    if (self)
+                                        self->circularProgress->setHidden(true);
+                                });
+}
+
+void MainViewController::closeEvent(QCloseEvent *event)
+{
+    // A window closed in the middle of a run would leave a half-made drive behind without a word: the user
+    // is asked, and the window closes once the run has stopped.
+    if (m_jobRunning) {
+        event->ignore();
+        confirmCancel(true);
+        return;
+    }
+    QWidget::closeEvent(event);
 }

@@ -17,6 +17,7 @@
 class CircularProgress;
 class QComboBox;
 class QLabel;
+class QMessageBox;
 class QPushButton;
 namespace Ui {
 class MainWindow;
@@ -47,6 +48,10 @@ public:
     // The job's reports.
     void diskutilViewModelCompletion(const DiskutilResult &result);
     void diskutilViewModelProgress(double progress);
+    void diskutilViewModelPhase(DiskutilPhase phase);
+    // Asks whether to stop the running job (the ring's cancel button, closing the window); on yes the job
+    // stops and, with thenQuit, the window closes after it.
+    void confirmCancel(bool thenQuit);
 
     // Outlets; the view hierarchy owns the widgets.
     CircularProgress *circularProgress = nullptr;
@@ -80,6 +85,7 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     class JobDelegate;
@@ -90,6 +96,9 @@ private:
     void showFailure(const QString &cause);
     // The controls of the choosing phase after a run, whatever its end.
     void returnToChoosing();
+    void cancelJob();
+    // The end of a cancelled run: the choices stay, the user is told the drive is incomplete.
+    void finishCancelled();
     static QString refusalText(const CreationPreflight::Result &result, const DiskModel &drive);
     static QString failureText(const DiskutilViewModel::Failure &failure);
     void showAddImage();
@@ -113,4 +122,8 @@ private:
     uint64_t m_popUpGeneration = 0;
     // From the confirmation to the job's final report; the start button stays off meanwhile.
     bool m_jobRunning = false;
+    bool m_cancelling = false;
+    bool m_cancelledBeforeErase = false;
+    bool m_quitAfterCancel = false;
+    QPointer<QMessageBox> m_cancelAlert;
 };

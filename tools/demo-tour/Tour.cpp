@@ -91,7 +91,16 @@ bool Tour::run(const QString &installerPath, const QString &driveName)
     QTest::qWait(250); // the ring animates to the new value
     screenshot(QStringLiteral("progress"));
 
+    // The copy is read back from the drive and compared before the ring may fill.
     QMessageBox *result = nullptr;
+    WindowDriver::waitFor(
+        [&] {
+            result = qobject_cast<QMessageBox *>(m_driver.openDialog());
+            return result || w.tipsLabel->text() == QStringLiteral("正在校验...");
+        },
+        300000);
+    if (!result)
+        screenshot(QStringLiteral("verifying"));
     if (!step(WindowDriver::waitFor(
                   [&] {
                       result = qobject_cast<QMessageBox *>(m_driver.openDialog());

@@ -48,7 +48,8 @@ TEST(MainWindow, TheWholeFlowOnALoopDrive)
     ASSERT_TRUE(WindowDriver::waitFor(
         [&] {
             sawAuthorisation = sawAuthorisation || c.tipsLabel->text() == "等待授权...";
-            if (c.circularProgress->isVisible()) {
+            // The ring spins while nothing can be measured; a measured share replaces the tips text.
+            if (c.circularProgress->isVisible() && !c.circularProgress->isIndeterminate()) {
                 sawRing = true;
                 EXPECT_TRUE(c.tipsLabel->text().isEmpty());
             }
@@ -182,6 +183,11 @@ TEST(MainWindow, TheRingShowsOnlyForProgressAboveTheThresholdUpToOne)
         EXPECT_EQ(c.circularProgress->isVisible(), check.shown) << check.value;
         EXPECT_EQ(c.tipsLabel->text().isEmpty(), check.shown) << check.value;
     }
+    // The verification after the copy has no share to show: the ring spins and the tips say so.
+    c.diskutilViewModelPhase(DiskutilPhase::Verifying);
+    EXPECT_EQ(c.tipsLabel->text(), "正在校验...");
+    EXPECT_TRUE(c.circularProgress->isVisible());
+    EXPECT_TRUE(c.circularProgress->isIndeterminate());
 }
 
 TEST(MainWindow, AVolumeMountedWhileTheWindowIsOpenAppearsInThePopUp)

@@ -2,6 +2,7 @@
 #include "support/EventLoop.h"
 #include "support/FakePkexec.h"
 #include "support/LoopDrive.h"
+#include "support/ProcessTable.h"
 #include "support/SampleInstaller.h"
 #include "support/ToolsOnPath.h"
 #include "support/Unprivileged.h"
@@ -31,6 +32,15 @@ public:
     Recorder() { clock.start(); }
     bool respondsToProgress() const override { return true; }
     bool respondsToCompletion() const override { return true; }
+    bool respondsToPhase() const override { return true; }
+    void diskutilViewModelPhase(DiskutilViewModel &job, DiskutilPhase phase) override
+    {
+        phases.push_back(phase);
+        if (onPhase)
+            onPhase(job, phase);
+    }
+    std::vector<DiskutilPhase> phases;
+    std::function<void(DiskutilViewModel &, DiskutilPhase)> onPhase;
     void diskutilViewModelProgress(DiskutilViewModel &, double value) override
     {
         progress.push_back(value);
@@ -107,6 +117,10 @@ TEST(CreationJobOnDrive, ErasesThenCreatesTheInstallerDrive)
     for (size_t i = 1; i + 1 < recorder->progressTimes.size(); ++i)
         EXPECT_NEAR(recorder->progressTimes[i] - recorder->progressTimes[i - 1], 1000, 400);
 
+    const std::vector<DiskutilPhase> honest = {DiskutilPhase::Erasing, DiskutilPhase::Authorizing,
+                                               DiskutilPhase::Creating, DiskutilPhase::Verifying,
+                                               DiskutilPhase::Idle};
+    EXPECT_EQ(recorder->phases, honest);
     EXPECT_EQ(drive.mountPoint(), "/Volumes/Install macOS Mojave");
     const QString copied = "/Volumes/Install macOS Mojave/Install macOS Mojave.app";
     ASSERT_TRUE(QFileInfo(copied).isDir());
@@ -242,4 +256,96 @@ TEST(CreationJobOnDrive, ACancelledOrDeniedAuthorizationReportsNo)
         EXPECT_FALSE(job->timer());
         EXPECT_EQ(fake.calls().size(), 1);
     }
+}
+
+namespace {
+
+// A creation tool that says it is copying, then waits with a child of its own, as a tool does that copies a
+// large installer. The marker in the child's command line finds whatever is left of it.
+void cancelARunningTool()
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                             QFile::ReadOther | QFile::ExeOther);
+    const QString bundle = folder.path() + "/Install macOS Mojave.app";
+    ASSERT_TRUE(QDir().mkpath(bundle + "/Contents/Resources"));
+    const QByteArray marker = QFile::encodeName(folder.path()) + "/still-running";
+    QFile tool(bundle + "/Contents/Resources/createinstallmedia");
+    ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
+    tool.write("#!/bin/sh\necho 'Copying to disk: 0%...'\n"
+               "sh -c 'while :; do sleep 0.2; done' '" +
+               marker + "' &\nwait\n");
+    tool.close();
+    tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                        QFile::ExeOther);
+    auto macOS = std::make_shared<MacOSModel>();
+    macOS->setName("Install macOS Mojave");
+    macOS->setPath(bundle);
+    macOS->setVolume(folder.path() + "/target");
+    auto disk = std::make_shared<DiskModel>();
+    disk->setVolume(folder.path() + "/QRTAAAAAAAA");
+
+    auto job = DiskutilViewModel::create();
+    auto recorder = std::make_shared<Recorder>();
+    job->setDelegate(recorder);
+    job->installMacOSWithMacOSModel(macOS, disk);
+    ASSERT_TRUE(
+        testsupport::waitUntil([&] { return !testsupport::processesMentioning(marker).isEmpty(); }, 20000))
+        << "the tool started";
+    ASSERT_TRUE(testsupport::waitUntil([&] { return job->phase() == DiskutilPhase::Creating; }, 5000));
+    QElapsedTimer clock;
+    clock.start();
+    job->cancel();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 8000));
+    EXPECT_LT(clock.elapsed(), 6000);
+    EXPECT_FALSE(std::get<bool>(recorder->results[0]));
+    EXPECT_EQ(job->lastFailure().kind, DiskutilViewModel::Failure::Kind::Cancelled);
+    EXPECT_TRUE(testsupport::processesMentioning(marker).isEmpty()) << "no process of the job is left";
+    EXPECT_TRUE(testsupport::processesMentioning(QFile::encodeName(bundle)).isEmpty());
+    EXPECT_EQ(job->phase(), DiskutilPhase::Idle);
+}
+
+} // namespace
+
+// The tool runs as root; the application may not be able to signal it. The stop goes through the privileged
+// helper either way: as root, and for an ordinary user through pkexec.
+TEST(CreationJobOnDrive, ACancelStopsTheCreationToolAndAllItStarted)
+{
+    cancelARunningTool();
+}
+
+TEST(CreationJobOnDrive, ACancelStopsTheCreationToolForAnOrdinaryUser)
+{
+    BOOTDRIVE_RUN_BODY_UNPRIVILEGED();
+    testsupport::FakePkexec fake(testsupport::FakePkexec::Mode::Allow);
+    fake.putFirstOnPath();
+    cancelARunningTool();
+}
+
+TEST(CreationJobOnDrive, ACancelDuringTheVerificationEndsTheRunCancelled)
+{
+    REQUIRE_DRIVES();
+    ToolsOnPath tools;
+    LoopDrive drive("USB", 64 * 1024 * 1024);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    SampleInstaller installer("Install macOS Mojave", "10.14.6", "8M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    auto job = DiskutilViewModel::create();
+    auto recorder = std::make_shared<Recorder>();
+    recorder->onPhase = [](DiskutilViewModel &running, DiskutilPhase phase) {
+        if (phase == DiskutilPhase::Verifying)
+            running.cancel();
+    };
+    job->setDelegate(recorder);
+    auto disk = DiskModel::initWithURL("/Volumes/USB");
+    job->eraseDiskWithDiskModel(disk);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 60000));
+    job->installMacOSWithMacOSModel(MacOSModel::initWithURL(installer.path()), disk);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->results.size() > 1; }, 120000));
+    EXPECT_FALSE(std::get<bool>(recorder->results[1]));
+    EXPECT_EQ(job->lastFailure().kind, DiskutilViewModel::Failure::Kind::Cancelled);
+    for (double p : recorder->progress)
+        EXPECT_LT(p, 1.0) << "a cancelled run never shows a full ring";
+    EXPECT_EQ(drive.mountPoint(), "/Volumes/Install macOS Mojave") << "the drive stays mounted";
 }

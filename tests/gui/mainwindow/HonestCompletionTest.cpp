@@ -1,0 +1,154 @@
+// A success is reported only for a drive that was read back and found the same, and a running job can be
+// stopped from the ring or by closing the window.
+
+#include "Platform/MountMonitor.h"
+#include "WindowFixture.h"
+#include "support/ProcessTable.h"
+#include "support/SampleInstaller.h"
+#include "support/ToolsOnPath.h"
+
+#include <QEnterEvent>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+using testsupport::LoopDrive;
+using testsupport::SampleInstaller;
+using testsupport::ToolsOnPath;
+
+namespace {
+
+QMessageBox *nextAlert(Window &w, const QString &text, int timeoutMs)
+{
+    QMessageBox *found = nullptr;
+    WindowDriver::waitFor(
+        [&] {
+            found = qobject_cast<QMessageBox *>(w.driver.openDialog());
+            return found && found->text() == text;
+        },
+        timeoutMs);
+    return found && found->text() == text ? found : nullptr;
+}
+
+// Puts a script in place of the bundle's creation tool that runs the real one, then does `after`.
+void wrapTool(const SampleInstaller &installer, const QByteArray &after)
+{
+    ASSERT_TRUE(QFile::rename(installer.toolPath(), installer.toolPath() + ".real"));
+    QFile wrapper(installer.toolPath());
+    ASSERT_TRUE(wrapper.open(QIODevice::WriteOnly));
+    wrapper.write(
+        "#!/bin/bash\nshift\n\"$(dirname \"$0\")/createinstallmedia.real\" \"$@\" || exit $?\n"
+        "f='/Volumes/Install macOS Mojave/Install macOS Mojave.app/Contents/SharedSupport/InstallESD.dmg'\n"
+        "old=$(dd if=\"$f\" bs=1 skip=4100 count=1 2>/dev/null | od -An -tu1 | tr -d ' ')\n"
+        "new=$(printf \"\\\\$(printf %o $(( (old + 1) % 256 )))\")\n" +
+        after + "\nexit 0\n");
+    wrapper.close();
+    wrapper.setPermissions(wrapper.permissions() | QFile::ExeOwner | QFile::ExeOther);
+}
+
+void runUntilConfirmed(Window &w, const SampleInstaller &installer, const QString &drive)
+{
+    w.chooseInstaller(installer.path());
+    w.chooseDrive(drive);
+    ASSERT_TRUE(w.controller.makeMacOSButton->isEnabled());
+    QTest::mouseClick(w.controller.makeMacOSButton, Qt::LeftButton);
+    QMessageBox *confirm = w.alert();
+    ASSERT_TRUE(confirm);
+    ASSERT_TRUE(WindowDriver::clickButton(confirm, "立刻创建"));
+}
+
+} // namespace
+
+// What the tool wrote is compared with the installer as the drive gives it back: a byte changed after the
+// copy, or a write the drive lost while the kernel still holds the written page.
+TEST(HonestCompletion, VerificationNamesTheFileTheDriveGotWrong)
+{
+    REQUIRE_DRIVES();
+    ToolsOnPath tools;
+    struct Case
+    {
+        const char *what;
+        QByteArray after;
+    };
+    const QList<Case> cases = {
+        {"a byte changed on the drive",
+         "printf \"$new\" | dd of=\"$f\" bs=1 seek=4100 conv=notrunc 2>/dev/null"},
+        {"a write lost under the cache",
+         "dev=$(findmnt -n -o SOURCE --target \"$f\")\n"
+         "at=$(filefrag -v -b512 \"$f\" | awk '$1 == \"0:\" { p = $4; sub(/\\.\\./, \"\", p); print p; exit "
+         "}')\n"
+         "printf \"$new\" | dd of=\"$dev\" bs=1 seek=$(( at * 512 + 4100 )) conv=notrunc,fsync 2>/dev/null"},
+    };
+    for (const Case &wrong : cases) {
+        SCOPED_TRACE(wrong.what);
+        LoopDrive drive("USB", 64 * 1024 * 1024);
+        ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+        SampleInstaller installer("Install macOS Mojave", "10.14.6", "8M");
+        ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+        wrapTool(installer, wrong.after);
+        Window w;
+        runUntilConfirmed(w, installer, "USB");
+        QMessageBox *result = nullptr;
+        ASSERT_TRUE(WindowDriver::waitFor(
+            [&] { return (result = qobject_cast<QMessageBox *>(w.driver.openDialog())) != nullptr; },
+            120000));
+        EXPECT_EQ(result->text(), "macOS引导安装器创建失败");
+        EXPECT_EQ(
+            result->informativeText(),
+            "校验失败：Install macOS Mojave.app/Contents/SharedSupport/InstallESD.dmg 与安装文件不一致");
+        EXPECT_FALSE(w.controller.circularProgress->isFinished()) << "no checkmark for a drive that differs";
+    }
+}
+
+// While the tool copies, the ring's cancel button and closing the window both offer to stop; after
+// "取消创建" no process of the job is left within 6 s and the drive stays mounted.
+TEST(HonestCompletion, ARunningJobCanBeCancelled)
+{
+    REQUIRE_DRIVES();
+    ToolsOnPath tools;
+    // A pace at which the copy lasts long enough to be stopped in the middle.
+    qputenv("CREATEINSTALLMEDIA_RATE_LIMIT", "4");
+    SampleInstaller installer("Install macOS Mojave", "10.14.6", "40M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    for (const bool byClosing : {false, true}) {
+        SCOPED_TRACE(byClosing ? "closing the window" : "the ring's cancel button");
+        LoopDrive drive("USB", 96 * 1024 * 1024);
+        ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+        Window w;
+        auto &c = w.controller;
+        runUntilConfirmed(w, installer, "USB");
+        ASSERT_TRUE(WindowDriver::waitFor(
+            [&] { return c.circularProgress->isVisible() && c.circularProgress->progress() > 0.0; }, 60000))
+            << "the copy is under way";
+        if (byClosing) {
+            c.close();
+        } else {
+            const QPointF centre(c.circularProgress->width() / 2.0, c.circularProgress->height() / 2.0);
+            QEnterEvent enter(centre, centre, c.circularProgress->mapToGlobal(centre));
+            QApplication::sendEvent(c.circularProgress, &enter);
+            ASSERT_TRUE(
+                testsupport::waitUntil([&] { return c.circularProgress->cancelButton()->isVisible(); }));
+            QTest::mouseClick(c.circularProgress->cancelButton(), Qt::LeftButton);
+        }
+        QMessageBox *ask = nextAlert(w, "确定要取消创建吗？", 5000);
+        ASSERT_TRUE(ask);
+        EXPECT_EQ(ask->informativeText(), "驱动器【USB】上的内容将不完整，需要重新创建。");
+        QElapsedTimer clock;
+        clock.start();
+        ASSERT_TRUE(WindowDriver::clickButton(ask, "取消创建"));
+        if (byClosing) {
+            ASSERT_TRUE(testsupport::waitUntil([&] { return !c.isVisible(); }, 8000)) << "the window closes";
+        } else {
+            QMessageBox *cancelled = nextAlert(w, "已取消创建", 8000);
+            ASSERT_TRUE(cancelled);
+            EXPECT_EQ(cancelled->informativeText(), "驱动器【USB】上的安装器不完整，可重新开始创建。");
+            EXPECT_TRUE(c.circularProgress->isCancelled());
+            EXPECT_TRUE(c.macOSModel() && c.diskModel()) << "the choices stay";
+            EXPECT_TRUE(c.makeMacOSButton->isEnabled());
+        }
+        EXPECT_LT(clock.elapsed(), 6000);
+        EXPECT_TRUE(testsupport::processesMentioning(QFile::encodeName(installer.toolPath())).isEmpty());
+        EXPECT_TRUE(testsupport::processesMentioning("bootdrive-privileged-exec").isEmpty());
+        EXPECT_FALSE(drive.mountPoint().isEmpty()) << "the drive stays mounted";
+    }
+    qunsetenv("CREATEINSTALLMEDIA_RATE_LIMIT");
+}
