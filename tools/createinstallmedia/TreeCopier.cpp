@@ -1,5 +1,7 @@
 #include "TreeCopier.h"
 
+#include "Platform/Posix/FileDescriptor.h"
+
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -13,33 +15,22 @@ namespace {
 // Large pieces keep the number of system calls low; progress is still reported many times a second.
 constexpr size_t pieceSize = 8 * 1024 * 1024;
 
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int get() const { return m_fd; }
-    // Closes and reports the error close() may carry for buffered writes.
-    int close()
-    {
-        const int result = ::close(m_fd);
-        m_fd = -1;
-        return result;
-    }
-
-private:
-    int m_fd;
-};
-
 std::string describe(const std::string &what, const std::string &relative)
 {
     return what + " " + (relative.empty() ? std::string(".") : relative) + ": " + std::strerror(errno);
+}
+
+std::string changedDuringCopy(const std::string &relative)
+{
+    return "the installer changed during the copy: " + relative;
+}
+
+// Size, modification and change time: a write, a truncation or a restored modification time all show.
+bool sameContent(const struct stat &before, const struct stat &now)
+{
+    return before.st_size == now.st_size && before.st_mtim.tv_sec == now.st_mtim.tv_sec &&
+           before.st_mtim.tv_nsec == now.st_mtim.tv_nsec && before.st_ctim.tv_sec == now.st_ctim.tv_sec &&
+           before.st_ctim.tv_nsec == now.st_ctim.tv_nsec;
 }
 
 std::string child(const std::string &relative, const char *name)
@@ -94,7 +85,7 @@ bool TreeCopier::walk(int directory, const std::string &relative, std::string &e
             return false;
         }
         if (S_ISDIR(info.st_mode)) {
-            FileDescriptor sub(
+            posix::FileDescriptor sub(
                 openat(directory, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
             if (sub.get() < 0) {
                 error = describe("cannot open", path);
@@ -112,7 +103,7 @@ bool TreeCopier::walk(int directory, const std::string &relative, std::string &e
 bool TreeCopier::plan(const std::string &source, std::string &error)
 {
     m_space = posix::VolumeSpace();
-    FileDescriptor root(open(source.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    posix::FileDescriptor root(open(source.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (root.get() < 0) {
         error = describe("cannot open", source);
         return false;
@@ -136,10 +127,25 @@ bool TreeCopier::applyAttributes(int fd, const struct stat &info)
     return futimens(fd, times) == 0;
 }
 
-bool TreeCopier::copyData(int in, int out, uint64_t size, const std::string &relative, std::string &error)
+bool TreeCopier::report(std::string &error)
 {
+    return !m_progress || m_progress(m_copied, m_space.fileBytes(), error);
+}
+
+bool TreeCopier::copyData(int in, int out, const struct stat &before, const std::string &relative,
+                          std::string &error)
+{
+    const uint64_t size = static_cast<uint64_t>(before.st_size);
     uint64_t done = 0;
     std::unique_ptr<char[]> buffer;
+    auto unchanged = [&] {
+        struct stat now
+        {};
+        if (fstat(in, &now) == 0 && sameContent(before, now))
+            return true;
+        error = changedDuringCopy(relative);
+        return false;
+    };
     while (done < size) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(pieceSize, size - done));
         ssize_t moved = -1;
@@ -174,23 +180,26 @@ bool TreeCopier::copyData(int in, int out, uint64_t size, const std::string &rel
                 written += n;
             }
         }
-        if (moved < 0 && errno == EINTR)
+        // A signal (a request to stop) interrupts a piece; the caller decides whether to go on.
+        if (moved < 0 && errno == EINTR) {
+            if (!report(error))
+                return false;
             continue;
+        }
         if (moved < 0) {
             error = describe("cannot copy", relative);
             return false;
         }
         if (moved == 0) {
-            errno = EIO;
-            error = "cannot copy " + relative + ": the file became shorter while it was copied";
+            error = changedDuringCopy(relative);
             return false;
         }
         done += static_cast<uint64_t>(moved);
         m_copied += static_cast<uint64_t>(moved);
-        if (m_progress)
-            m_progress(m_copied, m_space.fileBytes());
+        if (!unchanged() || !report(error))
+            return false;
     }
-    return true;
+    return unchanged();
 }
 
 bool TreeCopier::copyFile(int from, int to, const char *name, const struct stat &info,
@@ -206,24 +215,33 @@ bool TreeCopier::copyFile(int from, int to, const char *name, const struct stat 
             m_linked.emplace(key, relative);
         }
     }
-    FileDescriptor in(openat(from, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (in.get() < 0) {
+    // O_NONBLOCK: should a FIFO have taken the file's place meanwhile, opening it must not wait for a writer.
+    posix::FileDescriptor in(openat(from, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat before
+    {};
+    if (!in || fstat(in.get(), &before) != 0) {
         error = describe("cannot open", relative);
         return false;
     }
-    FileDescriptor out(openat(to, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (out.get() < 0) {
+    if (!S_ISREG(before.st_mode) || before.st_dev != info.st_dev || before.st_ino != info.st_ino) {
+        error = changedDuringCopy(relative);
+        return false;
+    }
+    // Reads of a regular file do not wait anyway, but the flag must not reach sendfile's pipe.
+    fcntl(in.get(), F_SETFL, fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
+    posix::FileDescriptor out(openat(to, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!out) {
         error = describe("cannot create", relative);
         return false;
     }
     posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    if (!copyData(in.get(), out.get(), static_cast<uint64_t>(info.st_size), relative, error))
+    if (!copyData(in.get(), out.get(), before, relative, error))
         return false;
-    if (!applyAttributes(out.get(), info)) {
+    if (!applyAttributes(out.get(), before)) {
         error = describe("cannot set the attributes of", relative);
         return false;
     }
-    if (out.close() != 0) {
+    if (::close(out.release()) != 0) {
         error = describe("cannot write", relative);
         return false;
     }
@@ -247,8 +265,8 @@ bool TreeCopier::copyEntry(int from, int to, const char *name, const std::string
             error = describe("cannot create", relative);
             return false;
         }
-        FileDescriptor source(openat(from, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        FileDescriptor target(openat(to, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        posix::FileDescriptor source(openat(from, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        posix::FileDescriptor target(openat(to, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (source.get() < 0 || target.get() < 0) {
             error = describe("cannot open", relative);
             return false;
@@ -297,31 +315,32 @@ bool TreeCopier::copyDirectory(int from, int to, const std::string &relative, st
         return false;
     }
     for (const auto &name : names)
-        if (!copyEntry(from, to, name.c_str(), child(relative, name.c_str()), error))
+        if (!copyEntry(from, to, name.c_str(), child(relative, name.c_str()), error) || !report(error))
             return false;
     return true;
 }
 
-bool TreeCopier::copy(const std::string &source, const std::string &destination, const Progress &progress,
-                      std::string &error)
+bool TreeCopier::copy(const std::string &source, int destinationFolder, const std::string &name,
+                      const Progress &progress, std::string &error)
 {
     m_progress = progress;
     m_copied = 0;
     m_linked.clear();
     struct stat info
     {};
-    FileDescriptor from(open(source.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (from.get() < 0 || fstat(from.get(), &info) != 0) {
+    posix::FileDescriptor from(open(source.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!from || fstat(from.get(), &info) != 0) {
         error = describe("cannot open", source);
         return false;
     }
-    if (mkdir(destination.c_str(), 0700) != 0) {
-        error = describe("cannot create", destination);
+    if (mkdirat(destinationFolder, name.c_str(), 0700) != 0) {
+        error = describe("cannot create", name);
         return false;
     }
-    FileDescriptor to(open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (to.get() < 0) {
-        error = describe("cannot open", destination);
+    posix::FileDescriptor to(
+        openat(destinationFolder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!to) {
+        error = describe("cannot open", name);
         return false;
     }
     m_destinationRoot = to.get();
@@ -330,34 +349,34 @@ bool TreeCopier::copy(const std::string &source, const std::string &destination,
     if (!copied)
         return false;
     if (!applyAttributes(to.get(), info)) {
-        error = describe("cannot set the attributes of", destination);
+        error = describe("cannot set the attributes of", name);
         return false;
     }
     return true;
 }
 
-void TreeCopier::removeTree(const std::string &path)
+void TreeCopier::removeTree(int folder, const std::string &name)
 {
     struct stat top
     {};
-    if (lstat(path.c_str(), &top) != 0)
+    if (fstatat(folder, name.c_str(), &top, AT_SYMLINK_NOFOLLOW) != 0)
         return;
     if (!S_ISDIR(top.st_mode)) {
-        unlink(path.c_str());
+        unlinkat(folder, name.c_str(), 0);
         return;
     }
-    FileDescriptor dir(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    posix::FileDescriptor dir(openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     std::vector<std::string> names;
-    if (dir.get() >= 0 && listDirectory(dir.get(), names)) {
-        for (const auto &name : names) {
+    if (dir && listDirectory(dir.get(), names)) {
+        for (const auto &entry : names) {
             struct stat info
             {};
-            if (fstatat(dir.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode) &&
+            if (fstatat(dir.get(), entry.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode) &&
                 info.st_dev == top.st_dev)
-                removeTree(path + "/" + name);
+                removeTree(dir.get(), entry);
             else
-                unlinkat(dir.get(), name.c_str(), 0);
+                unlinkat(dir.get(), entry.c_str(), 0);
         }
     }
-    rmdir(path.c_str());
+    unlinkat(folder, name.c_str(), AT_REMOVEDIR);
 }

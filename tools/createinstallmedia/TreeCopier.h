@@ -12,11 +12,14 @@
 
 // Copies a folder tree to another file system as fast as the kernel allows: file data moves with
 // copy_file_range or sendfile in large pieces (read/write only where neither works), and modes, owners,
-// times, symbolic links, hard links and special files are kept, as "cp -a" keeps them.
+// times, symbolic links, hard links and special files are kept, as "cp -a" keeps them. A file that changes
+// while it is copied fails the copy: its copy would be part old, part new.
 class TreeCopier
 {
 public:
-    using Progress = std::function<void(uint64_t copied, uint64_t total)>;
+    // Called after every piece of file data and after every entry, with the bytes of file data copied so
+    // far. Returning false stops the copy with the error it set.
+    using Progress = std::function<bool(uint64_t copied, uint64_t total, std::string &error)>;
 
     // Walks the tree once to learn what the copy will need. Nothing is written.
     bool plan(const std::string &source, std::string &error);
@@ -26,13 +29,14 @@ public:
     // Space the copy takes on a file system with that block size, with a margin for its own bookkeeping.
     uint64_t spaceNeeded(uint64_t blockSize) const;
 
-    // Copies the tree to the destination path, which must not exist yet. Progress is reported in bytes of
-    // file data after every piece. Errors name the file.
-    bool copy(const std::string &source, const std::string &destination, const Progress &progress,
-              std::string &error);
+    // Copies the tree into the folder open as destinationFolder, as the entry `name`, which must not exist
+    // yet. Everything is created relative to that descriptor. Errors name the file.
+    bool copy(const std::string &source, int destinationFolder, const std::string &name,
+              const Progress &progress, std::string &error);
 
-    // Deletes a tree (what a failed copy left), staying on its file system.
-    static void removeTree(const std::string &path);
+    // Deletes the entry `name` of the open folder and everything below it (what a failed copy left), staying
+    // on its file system.
+    static void removeTree(int folder, const std::string &name);
 
 private:
     enum class Method
@@ -47,7 +51,9 @@ private:
     bool copyEntry(int from, int to, const char *name, const std::string &relative, std::string &error);
     bool copyFile(int from, int to, const char *name, const struct stat &info, const std::string &relative,
                   std::string &error);
-    bool copyData(int in, int out, uint64_t size, const std::string &relative, std::string &error);
+    bool copyData(int in, int out, const struct stat &before, const std::string &relative,
+                  std::string &error);
+    bool report(std::string &error);
     static bool applyAttributes(int fd, const struct stat &info);
 
     posix::VolumeSpace m_space;

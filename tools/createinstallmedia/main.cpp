@@ -3,9 +3,12 @@
 // Turns the volume V (mounted below /Volumes) into installer media: erases its disk, mounts the new volume at
 // /Volumes/<the installer's display name>, copies the installer bundle onto it and marks it as installer
 // media. Progress goes to standard output in the macOS tool's words, one line per stage. Exits 0 only when
-// everything is on the drive and written out.
+// everything is on the drive and written out, and the drive is still mounted where the user will find it.
+// SIGTERM (how the application stops a job) ends it at the next safe point with "Error: cancelled".
 
 #include "Arguments.h"
+#include "Cancellation.h"
+#include "HeldVolume.h"
 #include "InstallerBundle.h"
 #include "PercentLine.h"
 #include "Platform/Posix/RegularFile.h"
@@ -19,11 +22,11 @@
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <iostream>
 #include <plist/plist.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <thread>
 #include <unistd.h>
 
 using disktools::Console;
@@ -69,8 +72,34 @@ bool askToContinue(const std::string &volume)
     return answer == "Y" || answer == "y";
 }
 
+bool writeAll(int fd, const char *data, size_t length)
+{
+    for (size_t done = 0; done < length;) {
+        const ssize_t n = write(fd, data + done, length - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Creates a file at the top of the held volume and lets `fill` write it. The name is only ever looked up
+// there, never through the mount point path.
+bool writeTopFile(const HeldVolume &volume, const char *name, const std::function<bool(int)> &fill,
+                  std::string &error)
+{
+    posix::FileDescriptor out(
+        openat(volume.fd(), name, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (out && fill(out.get()) && ::close(out.release()) == 0)
+        return true;
+    error = "cannot write " + volume.mountPoint() + "/" + name + ": " + std::strerror(errno);
+    return false;
+}
+
 // A small property list at the volume's top that marks it as installer media made from this bundle.
-bool writeMediaMarker(const std::string &volume, const InstallerBundle &bundle, std::string &error)
+bool writeMediaMarker(const HeldVolume &volume, const InstallerBundle &bundle, std::string &error)
 {
     plist_t marker = plist_new_dict();
     plist_dict_set_item(marker, "AppName", plist_new_string(bundle.folderName().c_str()));
@@ -81,46 +110,42 @@ bool writeMediaMarker(const std::string &volume, const InstallerBundle &bundle, 
     uint32_t length = 0;
     plist_to_xml(marker, &xml, &length);
     plist_free(marker);
-    const std::string path = volume + "/.IAPhysicalMedia";
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    const bool written = fd >= 0 && write(fd, xml, length) == static_cast<ssize_t>(length);
-    const int code = errno;
+    const bool written = writeTopFile(
+        volume, ".IAPhysicalMedia", [&](int out) { return writeAll(out, xml, length); }, error);
     plist_to_xml_free(xml);
-    if (fd >= 0 && close(fd) != 0 && written) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    if (!written) {
-        error = "cannot write " + path + ": " + std::strerror(code);
-        return false;
-    }
-    return true;
+    return written;
 }
 
 // The installer's icon becomes the volume's icon.
-bool copyVolumeIcon(const std::string &volume, const InstallerBundle &bundle, std::string &error)
+bool copyVolumeIcon(const HeldVolume &volume, const InstallerBundle &bundle, std::string &error)
 {
     if (bundle.iconPath().empty())
         return true;
     // Only a regular file is copied: a FIFO or a device standing in the bundle must not hang the tool.
     const posix::FileDescriptor icon = posix::RegularFile::open(bundle.iconPath());
-    const int in = icon.get();
-    const std::string path = volume + "/.VolumeIcon.icns";
-    const int out = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    bool ok = in >= 0 && out >= 0;
-    char buffer[65536];
-    while (ok) {
-        const ssize_t n = read(in, buffer, sizeof buffer);
-        if (n == 0)
-            break;
-        ok = n > 0 && write(out, buffer, static_cast<size_t>(n)) == n;
+    return writeTopFile(
+        volume, ".VolumeIcon.icns",
+        [&](int out) {
+            char buffer[65536];
+            for (bool ok = icon.isValid(); ok;) {
+                const ssize_t n = read(icon.get(), buffer, sizeof buffer);
+                if (n == 0)
+                    return true;
+                ok = (n < 0 && errno == EINTR) || (n > 0 && writeAll(out, buffer, static_cast<size_t>(n)));
+            }
+            return false;
+        },
+        error);
+}
+
+// Whether the work may go on: no request to stop, and the volume is still where the user will look for it.
+bool mayGoOn(const HeldVolume &volume, std::string &error)
+{
+    if (cancellation::requested()) {
+        error = "cancelled";
+        return false;
     }
-    const int code = errno;
-    if (out >= 0 && close(out) != 0)
-        ok = false;
-    if (!ok)
-        error = "cannot write " + path + ": " + std::strerror(code);
-    return ok;
+    return volume.stillMounted(error);
 }
 
 } // namespace
@@ -138,6 +163,7 @@ static double rateLimit()
 int main(int argc, char **argv)
 {
     Console::ignoreBrokenPipe();
+    cancellation::install();
     const std::string self = ownPath();
     const Arguments arguments = Arguments::parse(argc, argv, self);
     if (!arguments.error.empty()) {
@@ -183,7 +209,11 @@ int main(int argc, char **argv)
                     mebibytes(copier.space().capacityNeeded()) + ", this disk holds " +
                     mebibytes(eraser.deviceBytes()) + "; nothing was erased");
 
+    if (cancellation::requested())
+        return fail("cancelled");
     if (!arguments.noInteraction && !askToContinue(arguments.volume)) {
+        if (cancellation::requested())
+            return fail("cancelled");
         Console::line("Aborted; the volume was not erased.");
         return 1;
     }
@@ -212,23 +242,29 @@ int main(int argc, char **argv)
             line.interrupt();
             return fail(error);
         }
+        // A request to stop that came while the disk was formatted was held back until now.
+        if (cancellation::requested()) {
+            line.interrupt();
+            return fail("cancelled");
+        }
         line.finish();
     }
     if (!note.empty())
         Console::line("Note: " + note);
-    const std::string volume = eraser.newMountPoint();
 
+    HeldVolume volume;
+    if (!volume.open(eraser.newMountPoint(), eraser.device(), error))
+        return fail(error);
     struct statvfs space
     {};
-    if (statvfs(volume.c_str(), &space) != 0)
-        return fail("cannot read the free space of " + volume + ": " + std::strerror(errno));
+    if (fstatvfs(volume.fd(), &space) != 0)
+        return fail("cannot read the free space of " + volume.mountPoint() + ": " + std::strerror(errno));
     const uint64_t available = static_cast<uint64_t>(space.f_bavail) * space.f_frsize;
     if (copier.spaceNeeded(space.f_frsize) > available || copier.entryCount() + 16 > space.f_favail)
         return fail("the volume is too small for " + bundle.folderName() + ": it needs " +
                     mebibytes(copier.spaceNeeded(space.f_frsize)) + ", " + mebibytes(available) +
                     " are free after erasing");
 
-    const std::string target = volume + "/" + bundle.folderName();
     {
         PercentLine line("Copying to disk");
         // CREATEINSTALLMEDIA_RATE_LIMIT (MiB/s) slows the copy to the pace of a slow stick, for
@@ -236,40 +272,42 @@ int main(int argc, char **argv)
         const double rate = rateLimit();
         const auto started = std::chrono::steady_clock::now();
         const bool copied = copier.copy(
-            bundleOnDisk, target,
-            [&](uint64_t done, uint64_t total) {
+            bundleOnDisk, volume.fd(), bundle.folderName(),
+            [&](uint64_t done, uint64_t total, std::string &why) {
                 line.update(total ? static_cast<double>(done) / total : 1);
-                if (rate > 0) {
-                    const auto due =
-                        started + std::chrono::duration<double>(static_cast<double>(done) / rate);
-                    std::this_thread::sleep_until(due);
-                }
+                if (!mayGoOn(volume, why))
+                    return false;
+                if (rate > 0)
+                    cancellation::sleepUntil(
+                        started + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                      std::chrono::duration<double>(static_cast<double>(done) / rate)));
+                return mayGoOn(volume, why);
             },
             error);
         if (!copied) {
             line.interrupt();
-            TreeCopier::removeTree(target);
+            TreeCopier::removeTree(volume.fd(), bundle.folderName());
             return fail(error);
         }
         line.finish();
     }
 
+    if (!mayGoOn(volume, error))
+        return fail(error);
     Console::line("Making disk bootable...");
     if (!writeMediaMarker(volume, bundle, error))
+        return fail(error);
+    if (!mayGoOn(volume, error))
         return fail(error);
     Console::line("Copying boot files...");
     if (!copyVolumeIcon(volume, bundle, error))
         return fail(error);
 
-    // Only what has reached the drive counts.
-    const int volumeFd = open(volume.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (volumeFd < 0 || syncfs(volumeFd) != 0) {
-        const int code = errno;
-        if (volumeFd >= 0)
-            close(volumeFd);
-        return fail("cannot write everything out to " + volume + ": " + std::strerror(code));
-    }
-    close(volumeFd);
-    Console::line("Install media now available at \"" + volume + "\"");
+    // Only what has reached the drive counts, on the drive that is still where the user will find it.
+    if (syncfs(volume.fd()) != 0)
+        return fail("cannot write everything out to " + volume.mountPoint() + ": " + std::strerror(errno));
+    if (!mayGoOn(volume, error))
+        return fail(error);
+    Console::line("Install media now available at \"" + volume.mountPoint() + "\"");
     return 0;
 }

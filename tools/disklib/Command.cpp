@@ -46,7 +46,9 @@ CommandResult spawn(const std::vector<std::string> &arguments, bool capture)
         posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
         posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
     }
-    // The child starts with no blocked signals and default dispositions, whatever the tool holds back.
+    // The child starts with no blocked signals and default dispositions, whatever the tool holds back. A
+    // captured program (a formatter) runs in a process group of its own: a stop request sent to the tool's
+    // group must not cut it short; the tool holds such requests back until it is done.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t none, defaults;
@@ -56,7 +58,12 @@ CommandResult spawn(const std::vector<std::string> &arguments, bool capture)
         sigaddset(&defaults, signal);
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    if (capture) {
+        posix_spawnattr_setpgroup(&attributes, 0);
+        flags |= POSIX_SPAWN_SETPGROUP;
+    }
+    posix_spawnattr_setflags(&attributes, flags);
 
     pid_t pid = -1;
     const int spawnError = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);

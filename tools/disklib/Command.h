@@ -22,7 +22,8 @@ public:
     // when there is none. mkfs tools live in sbin folders a user's PATH may lack; withSystemFolders adds
     // them.
     static std::string find(const std::string &name, bool withSystemFolders = true);
-    // Runs the program with standard input from /dev/null and collects its output.
+    // Runs the program with standard input from /dev/null and collects its output. It runs in a process
+    // group of its own, so signals sent to the caller's group do not reach it.
     static CommandResult run(const std::vector<std::string> &arguments);
     // Runs the program with this process's standard streams and waits for it.
     static CommandResult runInheritingOutput(const std::vector<std::string> &arguments);

@@ -1,13 +1,19 @@
 #include "ToolRun.h"
+#include "support/EventLoop.h"
 #include "support/LoopDrive.h"
 #include "support/SampleInstaller.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryDir>
+#include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <plist/plist.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -309,4 +315,103 @@ TEST_F(CreateInstallMedia, HostileBundleFilesNeitherHangNorExhaustIt)
             EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
         }
     }
+}
+
+// Disturbances in the middle of a copy that takes seconds (a 40 MiB file at 4 MiB/s: a pause of two seconds
+// after each 8 MiB piece). Each ends the run with one error line, never a success: the drive pulled or
+// ejected (a lazy unmount, after which the mount point path leads into the bare folder below it), the file
+// being copied rewritten in place, and a stop request sent to the tool's process group as the application
+// sends it.
+TEST_F(CreateInstallMedia, FailsHonestlyWhenDisturbedDuringTheCopy)
+{
+    const QString volume = "/Volumes/Install macOS Mojave";
+    const QString big = "Contents/SharedSupport/Big.dmg";
+    struct Case
+    {
+        QString what;
+        std::function<bool(RunningTool &, const QString &bundle)> disturb;
+        QString error;
+    };
+    const QList<Case> cases = {
+        {"ejected",
+         [&](RunningTool &, const QString &) {
+             return umount2(QFile::encodeName(volume).constData(), MNT_DETACH) == 0;
+         },
+         "Error: the volume at \"" + volume + "\" was unmounted or replaced"},
+        {"rewritten",
+         [&](RunningTool &, const QString &bundle) {
+             QFile file(bundle + "/" + big);
+             return file.open(QIODevice::ReadWrite) && file.seek(36 << 20) &&
+                    file.write(QByteArray(1 << 20, 'x')) == 1 << 20;
+         },
+         "Error: the installer changed during the copy: " + big},
+        {"cancelled", [](RunningTool &tool, const QString &) { return tool.signalGroup(SIGTERM); },
+         "Error: cancelled"},
+    };
+    for (const Case &disturbance : cases) {
+        SCOPED_TRACE(disturbance.what.toStdString());
+        LoopDrive drive("Slow " + disturbance.what, 96 << 20);
+        ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+        SampleInstaller installer("Install macOS Mojave", "10.14", "1M");
+        ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+        ASSERT_TRUE(writeText(installer.path() + "/" + big, QByteArray(40 << 20, 'b')));
+        auto environment = ToolRun::environment();
+        environment.insert("CREATEINSTALLMEDIA_RATE_LIMIT", "4");
+        RunningTool tool(installer.toolPath(), {"--volume", drive.mountPoint(), "--nointeraction"},
+                         environment);
+        ASSERT_TRUE(tool.waitForOutput("Copying to disk: 0%... 10%"));
+
+        ASSERT_TRUE(disturbance.disturb(tool, installer.path()));
+        QElapsedTimer sinceDisturbed;
+        sinceDisturbed.start();
+        const ToolRun run = tool.finish(60000);
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.exitCode, 1) << run.output.toStdString();
+        EXPECT_EQ(run.errorLines().size(), 1) << run.output.toStdString();
+        EXPECT_TRUE(run.errorLines().value(0).startsWith(disturbance.error)) << run.output.toStdString();
+        if (disturbance.what == "ejected") {
+            const QStringList stray =
+                QDir(volume).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+            EXPECT_TRUE(stray.isEmpty())
+                << "written into the bare mount point folder: " << stray.join(", ").toStdString();
+            QDir().rmdir(volume);
+        } else {
+            EXPECT_EQ(drive.mountPoint().toStdString(), volume.toStdString());
+        }
+        if (disturbance.what == "cancelled") {
+            EXPECT_LT(sinceDisturbed.elapsed(), 1000) << "a stop request must end the copy at once";
+        }
+    }
+}
+
+// A stop request while the disk is formatted waits for the formatter, which runs apart from the tool's
+// process group: a format cut short leaves a disk that holds nothing usable. A slow fake mkfs.hfsplus stands
+// in front of the ext4 fallback, so this runs where the kernel cannot mount HFS+.
+TEST_F(CreateInstallMedia, LetsAFormatFinishBeforeItStops)
+{
+    if (ToolRun::kernelMountsHfsPlus())
+        GTEST_SKIP() << "this kernel mounts HFS+";
+    QTemporaryDir tools;
+    const QString log = tools.filePath("mkfs.log");
+    ASSERT_TRUE(
+        writeScript(tools.filePath("mkfs.hfsplus"),
+                    QStringLiteral("#!/bin/sh\necho started >> '%1'\nsleep 1\necho finished >> '%1'\n")
+                        .arg(log)
+                        .toUtf8()));
+    LoopDrive drive("Formatting", 48 << 20);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    SampleInstaller installer("Install macOS Mojave", "10.14", "2M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    auto environment = ToolRun::environment();
+    environment.insert("PATH", tools.path() + ":" + environment.value("PATH"));
+
+    RunningTool tool(installer.toolPath(), {"--volume", "/Volumes/Formatting", "--nointeraction"},
+                     environment);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return fileText(log) == "started\n"; }, 30000));
+    ASSERT_TRUE(tool.signalGroup(SIGTERM));
+    const ToolRun run = tool.finish(60000);
+    EXPECT_EQ(run.exitCode, 1) << run.output.toStdString();
+    EXPECT_EQ(run.errorLines().join('\n').toStdString(), "Error: cancelled") << run.output.toStdString();
+    EXPECT_EQ(fileText(log).toStdString(), "started\nfinished\n") << "the formatter was cut short";
+    EXPECT_EQ(drive.mountPoint().toStdString(), "/Volumes/Install macOS Mojave");
 }

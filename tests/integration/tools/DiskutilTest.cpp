@@ -307,17 +307,12 @@ TEST_F(DiskutilOnDrive, AnAuthorizedRunThroughPkexecErases)
 // says so without the word that means failure.
 TEST_F(DiskutilOnDrive, FallsBackToExt4WhenHfsPlusCannotBeMounted)
 {
-    QFile filesystems("/proc/filesystems");
-    ASSERT_TRUE(filesystems.open(QIODevice::ReadOnly));
-    if (filesystems.readAll().contains("hfsplus"))
+    if (ToolRun::kernelMountsHfsPlus())
         GTEST_SKIP() << "this kernel mounts HFS+";
     QTemporaryDir tools;
     const QString log = tools.filePath("mkfs.log");
-    QFile fake(tools.filePath("mkfs.hfsplus"));
-    ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
-    fake.write(QStringLiteral("#!/bin/sh\nprintf '%s|' \"$@\" >> '%1'\n").arg(log).toUtf8());
-    fake.close();
-    fake.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ASSERT_TRUE(writeScript(tools.filePath("mkfs.hfsplus"),
+                            QStringLiteral("#!/bin/sh\nprintf '%s|' \"$@\" >> '%1'\n").arg(log).toUtf8()));
 
     LoopDrive drive("Mac Disk");
     ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();

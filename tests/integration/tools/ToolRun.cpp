@@ -4,11 +4,13 @@
 #include "support/Unprivileged.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,25 +31,66 @@ QProcessEnvironment ToolRun::environment()
 ToolRun ToolRun::run(const QString &program, const QStringList &arguments,
                      const QProcessEnvironment &environment, const QByteArray &input, int timeoutMs)
 {
-    ToolRun result;
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setProcessEnvironment(environment);
-    process.start(program, arguments);
-    if (!process.waitForStarted(10000)) {
-        result.output = process.errorString();
-        return result;
+    return RunningTool(program, arguments, environment, input).finish(timeoutMs);
+}
+
+RunningTool::RunningTool(const QString &program, const QStringList &arguments,
+                         const QProcessEnvironment &environment, const QByteArray &input)
+{
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    m_process.setProcessEnvironment(environment);
+    m_process.setChildProcessModifier([] { setpgid(0, 0); });
+    m_process.start(program, arguments);
+    if (!m_process.waitForStarted(10000)) {
+        m_startError = m_process.errorString();
+        return;
     }
     if (!input.isEmpty())
-        process.write(input);
-    process.closeWriteChannel();
-    result.finished = process.waitForFinished(timeoutMs);
-    if (!result.finished) {
-        process.kill();
-        process.waitForFinished(5000);
+        m_process.write(input);
+    m_process.closeWriteChannel();
+}
+
+RunningTool::~RunningTool()
+{
+    if (m_process.state() != QProcess::NotRunning)
+        finish(0);
+}
+
+bool RunningTool::waitForOutput(const QString &text, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        m_output += m_process.readAll();
+        if (QString::fromUtf8(m_output).contains(text))
+            return true;
+        if (m_process.state() == QProcess::NotRunning || deadline.hasExpired())
+            return false;
+        m_process.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
     }
-    result.output = QString::fromUtf8(process.readAll());
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+bool RunningTool::signalGroup(int signal)
+{
+    const qint64 pid = m_process.processId();
+    return pid > 0 && kill(static_cast<pid_t>(-pid), signal) == 0;
+}
+
+ToolRun RunningTool::finish(int timeoutMs)
+{
+    ToolRun result;
+    if (!m_startError.isEmpty()) {
+        result.output = m_startError;
+        return result;
+    }
+    // waitForFinished() says false for a process that has already ended.
+    result.finished = m_process.state() == QProcess::NotRunning || m_process.waitForFinished(timeoutMs);
+    if (!result.finished) {
+        signalGroup(SIGKILL);
+        m_process.waitForFinished(5000);
+    }
+    m_output += m_process.readAll();
+    result.output = QString::fromUtf8(m_output);
+    result.exitCode = m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
     return result;
 }
 
@@ -57,6 +100,12 @@ QString ToolRun::setprivMissing()
         return QStringLiteral("setpriv is missing");
     // The tools run as "nobody" from the build folder, which must be within an ordinary user's reach.
     return testsupport::Unprivileged::unreachableForOthers(QCoreApplication::applicationFilePath());
+}
+
+bool ToolRun::kernelMountsHfsPlus()
+{
+    QFile filesystems(QStringLiteral("/proc/filesystems"));
+    return filesystems.open(QIODevice::ReadOnly) && filesystems.readAll().contains("hfsplus");
 }
 
 ToolRun ToolRun::runAsNobody(const QString &program, const QStringList &arguments,
@@ -163,4 +212,10 @@ bool writeText(const QString &path, const QByteArray &text)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+bool writeScript(const QString &path, const QByteArray &text)
+{
+    return writeText(path, text) &&
+           QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -21,6 +22,8 @@ struct ToolRun
     static ToolRun runAsNobody(const QString &program, const QStringList &arguments,
                                const QProcessEnvironment &environment);
     static QString setprivMissing(); // empty when setpriv is there
+    // Whether this kernel mounts HFS+; where it does not, a fake mkfs.hfsplus leads to the ext4 fallback.
+    static bool kernelMountsHfsPlus();
     // The text between single quotes for bash: every ' becomes '\''.
     static QString singleQuoted(const QString &text);
 
@@ -28,8 +31,35 @@ struct ToolRun
     bool says(const QString &text) const { return output.contains(text); }
 };
 
+// A tool running in the background, for tests that act while it works. Like the application's runner it
+// starts the tool in a process group of its own, so signals can go to the group as the application sends
+// them.
+class RunningTool
+{
+public:
+    RunningTool(const QString &program, const QStringList &arguments,
+                const QProcessEnvironment &environment = ToolRun::environment(),
+                const QByteArray &input = {});
+    ~RunningTool();
+    RunningTool(const RunningTool &) = delete;
+    RunningTool &operator=(const RunningTool &) = delete;
+
+    // Waits until the output contains the text; false when the tool ended or the time ran out first.
+    bool waitForOutput(const QString &text, int timeoutMs = 30000);
+    bool signalGroup(int signal);
+    // Waits for the end, kills the group after the time limit, and gives what the tool said.
+    ToolRun finish(int timeoutMs = 120000);
+
+private:
+    QProcess m_process;
+    QByteArray m_output;
+    QString m_startError;
+};
+
 // Differences between two trees (kinds, modes, owners, modification times, link targets, bytes); empty when
 // they are the same.
 QString treeDifferences(const QString &expected, const QString &actual);
 // Creates a file with the text (for "the old data" checks).
 bool writeText(const QString &path, const QByteArray &text);
+// Creates a program (a fake mkfs) that its owner may run.
+bool writeScript(const QString &path, const QByteArray &text);
