@@ -228,14 +228,15 @@ void DiskutilViewModel::eraseDiskWithDiskModel(const DiskModelPtr &disk)
             auto self = weak.lock();
             if (!self)
                 return;
-            if (ok)
-                disk->setVolume(QStringLiteral("/Volumes/%1").arg(name));
             if (!ok || self->m_cancelRequested)
                 return self->reportFailure(failureFromErrorLine(lastErrorLine(*output)));
-            // Erased; the run goes on when the delegate starts the create step.
+            // Erased; the run goes on when the delegate starts the create step. Without one to tell, the
+            // record stays as it was.
             auto delegate = self->m_delegate.lock();
-            if (delegate && delegate->respondsToCompletion())
-                delegate->diskutilViewModelCompletion(*self, disk);
+            if (!delegate || !delegate->respondsToCompletion())
+                return self->enterPhase(DiskutilPhase::Idle);
+            disk->setVolume(QStringLiteral("/Volumes/%1").arg(name));
+            delegate->diskutilViewModelCompletion(*self, disk);
         });
     // The disk utility refuses the erase if the path has come to name another device since the user
     // confirmed this one.

@@ -94,17 +94,17 @@ LayerPtr Layer::create()
 
 void Layer::setBounds(const QRectF &bounds)
 {
-    setValueForKey(QStringLiteral("bounds"), bounds);
+    setValue(Keys::bounds, bounds);
 }
 
 void Layer::setPosition(const QPointF &position)
 {
-    setValueForKey(QStringLiteral("position"), position);
+    setValue(Keys::position, position);
 }
 
 void Layer::setAnchorPoint(const QPointF &anchorPoint)
 {
-    setValueForKey(QStringLiteral("anchorPoint"), anchorPoint);
+    setValue(Keys::anchorPoint, anchorPoint);
 }
 
 QTransform Layer::toSuperlayer(const Layer &values) const
@@ -131,7 +131,7 @@ void Layer::setFrame(const QRectF &frame)
 
 void Layer::setTransform(const QTransform &transform)
 {
-    setValueForKey(QStringLiteral("transform"), QVariant::fromValue(transform));
+    setValue(Keys::transform, transform);
 }
 
 void Layer::setHidden(bool hidden)
@@ -147,146 +147,110 @@ void Layer::setHidden(bool hidden)
 
 void Layer::setOpacity(double opacity)
 {
-    setValueForKey(QStringLiteral("opacity"), opacity);
+    setValue(Keys::opacity, opacity);
 }
 
 void Layer::setBackgroundColor(const QColor &color)
 {
-    setValueForKey(QStringLiteral("backgroundColor"), color);
+    setValue(Keys::backgroundColor, color);
 }
 
 void Layer::setCornerRadius(double radius)
 {
-    setValueForKey(QStringLiteral("cornerRadius"), radius);
+    setValue(Keys::cornerRadius, radius);
 }
 
 void Layer::setBorderWidth(double width)
 {
-    setValueForKey(QStringLiteral("borderWidth"), width);
+    setValue(Keys::borderWidth, width);
 }
 
 void Layer::setBorderColor(const QColor &color)
 {
-    setValueForKey(QStringLiteral("borderColor"), color);
+    setValue(Keys::borderColor, color);
 }
 
 void Layer::setMasksToBounds(bool masks)
 {
-    setValueForKey(QStringLiteral("masksToBounds"), masks);
+    setValue(Keys::masksToBounds, masks);
 }
 
 void Layer::setShadowColor(const QColor &color)
 {
-    setValueForKey(QStringLiteral("shadowColor"), color);
+    setValue(Keys::shadowColor, color);
 }
 
 void Layer::setShadowOpacity(double opacity)
 {
-    setValueForKey(QStringLiteral("shadowOpacity"), opacity);
+    setValue(Keys::shadowOpacity, opacity);
 }
 
 void Layer::setShadowRadius(double radius)
 {
-    setValueForKey(QStringLiteral("shadowRadius"), radius);
+    setValue(Keys::shadowRadius, radius);
 }
 
 void Layer::setShadowOffset(const QSizeF &offset)
 {
-    setValueForKey(QStringLiteral("shadowOffset"), offset);
+    setValue(Keys::shadowOffset, offset);
 }
 
 void Layer::setContentsScale(double scale)
 {
-    setValueForKey(QStringLiteral("contentsScale"), scale);
+    setValue(Keys::contentsScale, scale);
+}
+
+const LayerPropertyTable &Layer::layerProperties()
+{
+    static const LayerPropertyTable table(
+        nullptr, {
+                     layerProperty(Keys::bounds, &Layer::m_bounds, Animates::Yes),
+                     layerProperty(Keys::position, &Layer::m_position, Animates::Yes),
+                     layerProperty(Keys::anchorPoint, &Layer::m_anchorPoint, Animates::Yes),
+                     layerProperty(Keys::transform, &Layer::m_transform, Animates::Yes),
+                     layerProperty(Keys::hidden, &Layer::m_hidden, Animates::No),
+                     layerProperty(Keys::opacity, &Layer::m_opacity, Animates::Yes),
+                     layerProperty(Keys::backgroundColor, &Layer::m_backgroundColor, Animates::Yes),
+                     layerProperty(Keys::cornerRadius, &Layer::m_cornerRadius, Animates::Yes),
+                     layerProperty(Keys::borderWidth, &Layer::m_borderWidth, Animates::Yes),
+                     layerProperty(Keys::borderColor, &Layer::m_borderColor, Animates::Yes),
+                     layerProperty(Keys::masksToBounds, &Layer::m_masksToBounds, Animates::No),
+                     layerProperty(Keys::shadowColor, &Layer::m_shadowColor, Animates::Yes),
+                     layerProperty(Keys::shadowOpacity, &Layer::m_shadowOpacity, Animates::Yes),
+                     layerProperty(Keys::shadowRadius, &Layer::m_shadowRadius, Animates::Yes),
+                     layerProperty(Keys::shadowOffset, &Layer::m_shadowOffset, Animates::Yes),
+                     layerProperty(Keys::contentsScale, &Layer::m_contentsScale, Animates::No),
+                 });
+    return table;
+}
+
+const LayerPropertyTable &Layer::propertyTable() const
+{
+    return layerProperties();
 }
 
 QVariant Layer::valueForKey(const QString &key) const
 {
-    if (key == QLatin1String("bounds"))
-        return m_bounds;
-    if (key == QLatin1String("position"))
-        return m_position;
-    if (key == QLatin1String("anchorPoint"))
-        return m_anchorPoint;
+    // The frame is derived from the bounds, position, anchor point and transform; it is not stored.
     if (key == QLatin1String("frame"))
         return frame();
-    if (key == QLatin1String("transform"))
-        return QVariant::fromValue(m_transform);
-    if (key == QLatin1String("hidden"))
-        return m_hidden;
-    if (key == QLatin1String("opacity"))
-        return m_opacity;
-    if (key == QLatin1String("backgroundColor"))
-        return m_backgroundColor;
-    if (key == QLatin1String("cornerRadius"))
-        return m_cornerRadius;
-    if (key == QLatin1String("borderWidth"))
-        return m_borderWidth;
-    if (key == QLatin1String("borderColor"))
-        return m_borderColor;
-    if (key == QLatin1String("masksToBounds"))
-        return m_masksToBounds;
-    if (key == QLatin1String("shadowColor"))
-        return m_shadowColor;
-    if (key == QLatin1String("shadowOpacity"))
-        return m_shadowOpacity;
-    if (key == QLatin1String("shadowRadius"))
-        return m_shadowRadius;
-    if (key == QLatin1String("shadowOffset"))
-        return m_shadowOffset;
-    if (key == QLatin1String("contentsScale"))
-        return m_contentsScale;
-    return {};
+    const LayerProperty *property = propertyTable().find(key);
+    return property ? property->get(*this) : QVariant();
 }
 
 bool Layer::storeValue(const QString &key, const QVariant &value)
 {
-    if (key == QLatin1String("bounds"))
-        m_bounds = value.toRectF();
-    else if (key == QLatin1String("position"))
-        m_position = value.toPointF();
-    else if (key == QLatin1String("anchorPoint"))
-        m_anchorPoint = value.toPointF();
-    else if (key == QLatin1String("transform"))
-        m_transform = value.value<QTransform>();
-    else if (key == QLatin1String("hidden"))
-        m_hidden = value.toBool();
-    else if (key == QLatin1String("opacity"))
-        m_opacity = value.toDouble();
-    else if (key == QLatin1String("backgroundColor"))
-        m_backgroundColor = value.value<QColor>();
-    else if (key == QLatin1String("cornerRadius"))
-        m_cornerRadius = value.toDouble();
-    else if (key == QLatin1String("borderWidth"))
-        m_borderWidth = value.toDouble();
-    else if (key == QLatin1String("borderColor"))
-        m_borderColor = value.value<QColor>();
-    else if (key == QLatin1String("masksToBounds"))
-        m_masksToBounds = value.toBool();
-    else if (key == QLatin1String("shadowColor"))
-        m_shadowColor = value.value<QColor>();
-    else if (key == QLatin1String("shadowOpacity"))
-        m_shadowOpacity = value.toDouble();
-    else if (key == QLatin1String("shadowRadius"))
-        m_shadowRadius = value.toDouble();
-    else if (key == QLatin1String("shadowOffset"))
-        m_shadowOffset = value.toSizeF();
-    else if (key == QLatin1String("contentsScale"))
-        m_contentsScale = value.toDouble();
-    else
+    const LayerProperty *property = propertyTable().find(key);
+    if (!property)
         return false;
+    property->set(*this, value);
     return true;
 }
 
 bool Layer::isAnimatableKey(const QString &key) const
 {
-    static const QStringList animatable{
-        QStringLiteral("bounds"),       QStringLiteral("position"),      QStringLiteral("anchorPoint"),
-        QStringLiteral("transform"),    QStringLiteral("opacity"),       QStringLiteral("backgroundColor"),
-        QStringLiteral("cornerRadius"), QStringLiteral("borderWidth"),   QStringLiteral("borderColor"),
-        QStringLiteral("shadowColor"),  QStringLiteral("shadowOpacity"), QStringLiteral("shadowRadius"),
-        QStringLiteral("shadowOffset")};
-    return animatable.contains(key);
+    const LayerProperty *property = propertyTable().find(key);
+    return property && property->animatable;
 }
 
 void Layer::setValueForKey(const QString &key, const QVariant &value)
@@ -544,22 +508,7 @@ LayerPtr Layer::makeModelCopy() const
 
 void Layer::copyModelValuesFrom(const Layer &other)
 {
-    m_bounds = other.m_bounds;
-    m_position = other.m_position;
-    m_anchorPoint = other.m_anchorPoint;
-    m_transform = other.m_transform;
-    m_hidden = other.m_hidden;
-    m_opacity = other.m_opacity;
-    m_backgroundColor = other.m_backgroundColor;
-    m_cornerRadius = other.m_cornerRadius;
-    m_borderWidth = other.m_borderWidth;
-    m_borderColor = other.m_borderColor;
-    m_masksToBounds = other.m_masksToBounds;
-    m_shadowColor = other.m_shadowColor;
-    m_shadowOpacity = other.m_shadowOpacity;
-    m_shadowRadius = other.m_shadowRadius;
-    m_shadowOffset = other.m_shadowOffset;
-    m_contentsScale = other.m_contentsScale;
+    other.propertyTable().copyAll(other, *this);
     m_actions = other.m_actions;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Layers/Animation.h"
+#include "Platform/Layers/LayerProperty.h"
 
 #include <QColor>
 #include <QHash>
@@ -36,6 +37,27 @@ public:
     // A key mapped to nullptr never animates; a key mapped to an animation uses it as the template of its
     // implicit animation (the from and to values are filled in).
     using ActionTable = QHash<QString, AnimationPtr>;
+
+    // The keys of a layer's own properties, typed by their values.
+    struct Keys
+    {
+        static constexpr LayerKey<QRectF> bounds{"bounds"};
+        static constexpr LayerKey<QPointF> position{"position"};
+        static constexpr LayerKey<QPointF> anchorPoint{"anchorPoint"};
+        static constexpr LayerKey<QTransform> transform{"transform"};
+        static constexpr LayerKey<bool> hidden{"hidden"};
+        static constexpr LayerKey<double> opacity{"opacity"};
+        static constexpr LayerKey<QColor> backgroundColor{"backgroundColor"};
+        static constexpr LayerKey<double> cornerRadius{"cornerRadius"};
+        static constexpr LayerKey<double> borderWidth{"borderWidth"};
+        static constexpr LayerKey<QColor> borderColor{"borderColor"};
+        static constexpr LayerKey<bool> masksToBounds{"masksToBounds"};
+        static constexpr LayerKey<QColor> shadowColor{"shadowColor"};
+        static constexpr LayerKey<double> shadowOpacity{"shadowOpacity"};
+        static constexpr LayerKey<double> shadowRadius{"shadowRadius"};
+        static constexpr LayerKey<QSizeF> shadowOffset{"shadowOffset"};
+        static constexpr LayerKey<double> contentsScale{"contentsScale"};
+    };
 
     Layer();
     virtual ~Layer();
@@ -100,10 +122,14 @@ public:
     bool hasAnimations() const { return !m_animations.empty(); }
 
     // Model values by key ("bounds", "position", "opacity", "strokeEnd", …); invalid for unknown keys.
-    virtual QVariant valueForKey(const QString &key) const;
+    QVariant valueForKey(const QString &key) const;
     // Like the typed setters, with implicit animation.
     void setValueForKey(const QString &key, const QVariant &value);
-    virtual bool isAnimatableKey(const QString &key) const;
+    template <class T> void setValue(LayerKey<T> key, const T &value)
+    {
+        setValueForKey(QString::fromLatin1(key.name), layerValue(value));
+    }
+    bool isAnimatableKey(const QString &key) const;
 
     // A detached copy with the values on screen at the time: the model values under the running animations.
     LayerPtr presentationLayer() const;
@@ -122,11 +148,14 @@ public:
     void render(QPainter &painter, double time);
 
 protected:
+    // Every property of the layer's class and its bases: each class adds its own in one table.
+    virtual const LayerPropertyTable &propertyTable() const;
+    static const LayerPropertyTable &layerProperties();
     // A new layer of the same kind with the same model values (no sublayers, no animations).
     virtual LayerPtr makeModelCopy() const;
     void copyModelValuesFrom(const Layer &other);
     // Stores without any action; false for unknown keys.
-    virtual bool storeValue(const QString &key, const QVariant &value);
+    bool storeValue(const QString &key, const QVariant &value);
     // Draws the layer's own content in its bounds' coordinates; called on a presentation copy.
     virtual void drawContents(QPainter &painter) const;
 

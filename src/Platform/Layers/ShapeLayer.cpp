@@ -15,119 +15,70 @@ std::shared_ptr<ShapeLayer> ShapeLayer::create()
 
 void ShapeLayer::setPath(const QPainterPath &path)
 {
-    setValueForKey(QStringLiteral("path"), QVariant::fromValue(path));
+    setValue(Keys::path, path);
 }
 
 void ShapeLayer::setFillColor(const QColor &color)
 {
-    setValueForKey(QStringLiteral("fillColor"), color);
+    setValue(Keys::fillColor, color);
 }
 
 void ShapeLayer::setStrokeColor(const QColor &color)
 {
-    setValueForKey(QStringLiteral("strokeColor"), color);
+    setValue(Keys::strokeColor, color);
 }
 
 void ShapeLayer::setLineWidth(double width)
 {
-    setValueForKey(QStringLiteral("lineWidth"), width);
+    setValue(Keys::lineWidth, width);
 }
 
 void ShapeLayer::setLineCap(LineCap cap)
 {
-    setValueForKey(QStringLiteral("lineCap"), int(cap));
+    setValue(Keys::lineCap, cap);
 }
 
 void ShapeLayer::setLineJoin(LineJoin join)
 {
-    setValueForKey(QStringLiteral("lineJoin"), int(join));
+    setValue(Keys::lineJoin, join);
 }
 
 void ShapeLayer::setMiterLimit(double limit)
 {
-    setValueForKey(QStringLiteral("miterLimit"), limit);
+    setValue(Keys::miterLimit, limit);
 }
 
 void ShapeLayer::setStrokeStart(double fraction)
 {
-    setValueForKey(QStringLiteral("strokeStart"), fraction);
+    setValue(Keys::strokeStart, fraction);
 }
 
 void ShapeLayer::setStrokeEnd(double fraction)
 {
-    setValueForKey(QStringLiteral("strokeEnd"), fraction);
+    setValue(Keys::strokeEnd, fraction);
 }
 
-QVariant ShapeLayer::valueForKey(const QString &key) const
+const LayerPropertyTable &ShapeLayer::propertyTable() const
 {
-    if (key == QLatin1String("path"))
-        return QVariant::fromValue(m_path);
-    if (key == QLatin1String("fillColor"))
-        return m_fillColor;
-    if (key == QLatin1String("strokeColor"))
-        return m_strokeColor;
-    if (key == QLatin1String("lineWidth"))
-        return m_lineWidth;
-    if (key == QLatin1String("lineCap"))
-        return int(m_lineCap);
-    if (key == QLatin1String("lineJoin"))
-        return int(m_lineJoin);
-    if (key == QLatin1String("miterLimit"))
-        return m_miterLimit;
-    if (key == QLatin1String("strokeStart"))
-        return m_strokeStart;
-    if (key == QLatin1String("strokeEnd"))
-        return m_strokeEnd;
-    return Layer::valueForKey(key);
-}
-
-bool ShapeLayer::storeValue(const QString &key, const QVariant &value)
-{
-    if (key == QLatin1String("path"))
-        m_path = value.value<QPainterPath>();
-    else if (key == QLatin1String("fillColor"))
-        m_fillColor = value.value<QColor>();
-    else if (key == QLatin1String("strokeColor"))
-        m_strokeColor = value.value<QColor>();
-    else if (key == QLatin1String("lineWidth"))
-        m_lineWidth = value.toDouble();
-    else if (key == QLatin1String("lineCap"))
-        m_lineCap = LineCap(value.toInt());
-    else if (key == QLatin1String("lineJoin"))
-        m_lineJoin = LineJoin(value.toInt());
-    else if (key == QLatin1String("miterLimit"))
-        m_miterLimit = value.toDouble();
-    else if (key == QLatin1String("strokeStart"))
-        m_strokeStart = value.toDouble();
-    else if (key == QLatin1String("strokeEnd"))
-        m_strokeEnd = value.toDouble();
-    else
-        return Layer::storeValue(key, value);
-    return true;
-}
-
-bool ShapeLayer::isAnimatableKey(const QString &key) const
-{
-    static const QStringList animatable{QStringLiteral("path"),        QStringLiteral("fillColor"),
-                                        QStringLiteral("strokeColor"), QStringLiteral("lineWidth"),
-                                        QStringLiteral("miterLimit"),  QStringLiteral("strokeStart"),
-                                        QStringLiteral("strokeEnd")};
-    return animatable.contains(key) || Layer::isAnimatableKey(key);
+    static const LayerPropertyTable table(
+        &layerProperties(), {
+                                layerProperty(Keys::path, &ShapeLayer::m_path, Animates::Yes),
+                                layerProperty(Keys::fillColor, &ShapeLayer::m_fillColor, Animates::Yes),
+                                layerProperty(Keys::strokeColor, &ShapeLayer::m_strokeColor, Animates::Yes),
+                                layerProperty(Keys::lineWidth, &ShapeLayer::m_lineWidth, Animates::Yes),
+                                layerProperty(Keys::lineCap, &ShapeLayer::m_lineCap, Animates::No),
+                                layerProperty(Keys::lineJoin, &ShapeLayer::m_lineJoin, Animates::No),
+                                layerProperty(Keys::miterLimit, &ShapeLayer::m_miterLimit, Animates::Yes),
+                                layerProperty(Keys::strokeStart, &ShapeLayer::m_strokeStart, Animates::Yes),
+                                layerProperty(Keys::strokeEnd, &ShapeLayer::m_strokeEnd, Animates::Yes),
+                            });
+    return table;
 }
 
 LayerPtr ShapeLayer::makeModelCopy() const
 {
     auto copy = std::make_shared<ShapeLayer>();
     copy->copyModelValuesFrom(*this);
-    copy->m_path = m_path;
-    copy->m_fillColor = m_fillColor;
-    copy->m_strokeColor = m_strokeColor;
-    copy->m_lineWidth = m_lineWidth;
-    copy->m_lineCap = m_lineCap;
-    copy->m_lineJoin = m_lineJoin;
-    copy->m_miterLimit = m_miterLimit;
-    copy->m_strokeStart = m_strokeStart;
-    copy->m_strokeEnd = m_strokeEnd;
     return copy;
 }
 

@@ -24,6 +24,19 @@ public:
         Bevel
     };
 
+    struct Keys : Layer::Keys
+    {
+        static constexpr LayerKey<QPainterPath> path{"path"};
+        static constexpr LayerKey<QColor> fillColor{"fillColor"};
+        static constexpr LayerKey<QColor> strokeColor{"strokeColor"};
+        static constexpr LayerKey<double> lineWidth{"lineWidth"};
+        static constexpr LayerKey<LineCap> lineCap{"lineCap"};
+        static constexpr LayerKey<LineJoin> lineJoin{"lineJoin"};
+        static constexpr LayerKey<double> miterLimit{"miterLimit"};
+        static constexpr LayerKey<double> strokeStart{"strokeStart"};
+        static constexpr LayerKey<double> strokeEnd{"strokeEnd"};
+    };
+
     ShapeLayer();
     static std::shared_ptr<ShapeLayer> create();
 
@@ -48,12 +61,9 @@ public:
     double strokeEnd() const { return m_strokeEnd; }
     void setStrokeEnd(double fraction);
 
-    QVariant valueForKey(const QString &key) const override;
-    bool isAnimatableKey(const QString &key) const override;
-
 protected:
+    const LayerPropertyTable &propertyTable() const override;
     LayerPtr makeModelCopy() const override;
-    bool storeValue(const QString &key, const QVariant &value) override;
     void drawContents(QPainter &painter) const override;
 
 private:

@@ -30,32 +30,32 @@ std::shared_ptr<TextLayer> TextLayer::create()
 
 void TextLayer::setString(const QString &string)
 {
-    setValueForKey(QStringLiteral("string"), string);
+    setValue(Keys::string, string);
 }
 
 void TextLayer::setFont(const QFont &font)
 {
-    setValueForKey(QStringLiteral("font"), font);
+    setValue(Keys::font, font);
 }
 
 void TextLayer::setFontSize(double size)
 {
-    setValueForKey(QStringLiteral("fontSize"), size);
+    setValue(Keys::fontSize, size);
 }
 
 void TextLayer::setForegroundColor(const QColor &color)
 {
-    setValueForKey(QStringLiteral("foregroundColor"), color);
+    setValue(Keys::foregroundColor, color);
 }
 
 void TextLayer::setAlignmentMode(Alignment alignment)
 {
-    setValueForKey(QStringLiteral("alignmentMode"), int(alignment));
+    setValue(Keys::alignmentMode, alignment);
 }
 
 void TextLayer::setWrapped(bool wrapped)
 {
-    setValueForKey(QStringLiteral("wrapped"), wrapped);
+    setValue(Keys::wrapped, wrapped);
 }
 
 QFont TextLayer::renderFont() const
@@ -75,58 +75,25 @@ QSizeF TextLayer::preferredFrameSize() const
     return {std::ceil(width), std::ceil(metrics.height() * double(lines.size()))};
 }
 
-QVariant TextLayer::valueForKey(const QString &key) const
+const LayerPropertyTable &TextLayer::propertyTable() const
 {
-    if (key == QLatin1String("string"))
-        return m_string;
-    if (key == QLatin1String("font"))
-        return m_font;
-    if (key == QLatin1String("fontSize"))
-        return m_fontSize;
-    if (key == QLatin1String("foregroundColor"))
-        return m_foregroundColor;
-    if (key == QLatin1String("alignmentMode"))
-        return int(m_alignment);
-    if (key == QLatin1String("wrapped"))
-        return m_wrapped;
-    return Layer::valueForKey(key);
-}
-
-bool TextLayer::storeValue(const QString &key, const QVariant &value)
-{
-    if (key == QLatin1String("string"))
-        m_string = value.toString();
-    else if (key == QLatin1String("font"))
-        m_font = value.value<QFont>();
-    else if (key == QLatin1String("fontSize"))
-        m_fontSize = value.toDouble();
-    else if (key == QLatin1String("foregroundColor"))
-        m_foregroundColor = value.value<QColor>();
-    else if (key == QLatin1String("alignmentMode"))
-        m_alignment = Alignment(value.toInt());
-    else if (key == QLatin1String("wrapped"))
-        m_wrapped = value.toBool();
-    else
-        return Layer::storeValue(key, value);
-    return true;
-}
-
-bool TextLayer::isAnimatableKey(const QString &key) const
-{
-    return key == QLatin1String("fontSize") || key == QLatin1String("foregroundColor") ||
-           Layer::isAnimatableKey(key);
+    static const LayerPropertyTable table(
+        &layerProperties(),
+        {
+            layerProperty(Keys::string, &TextLayer::m_string, Animates::No),
+            layerProperty(Keys::font, &TextLayer::m_font, Animates::No),
+            layerProperty(Keys::fontSize, &TextLayer::m_fontSize, Animates::Yes),
+            layerProperty(Keys::foregroundColor, &TextLayer::m_foregroundColor, Animates::Yes),
+            layerProperty(Keys::alignmentMode, &TextLayer::m_alignment, Animates::No),
+            layerProperty(Keys::wrapped, &TextLayer::m_wrapped, Animates::No),
+        });
+    return table;
 }
 
 LayerPtr TextLayer::makeModelCopy() const
 {
     auto copy = std::make_shared<TextLayer>();
     copy->copyModelValuesFrom(*this);
-    copy->m_string = m_string;
-    copy->m_font = m_font;
-    copy->m_fontSize = m_fontSize;
-    copy->m_foregroundColor = m_foregroundColor;
-    copy->m_alignment = m_alignment;
-    copy->m_wrapped = m_wrapped;
     copy->m_cache = m_cache;
     return copy;
 }

@@ -22,6 +22,16 @@ public:
         Justified
     };
 
+    struct Keys : Layer::Keys
+    {
+        static constexpr LayerKey<QString> string{"string"};
+        static constexpr LayerKey<QFont> font{"font"};
+        static constexpr LayerKey<double> fontSize{"fontSize"};
+        static constexpr LayerKey<QColor> foregroundColor{"foregroundColor"};
+        static constexpr LayerKey<Alignment> alignmentMode{"alignmentMode"};
+        static constexpr LayerKey<bool> wrapped{"wrapped"};
+    };
+
     TextLayer();
     static std::shared_ptr<TextLayer> create();
 
@@ -45,12 +55,9 @@ public:
     // The size the text needs: its width, and the line height times the number of lines.
     QSizeF preferredFrameSize() const override;
 
-    QVariant valueForKey(const QString &key) const override;
-    bool isAnimatableKey(const QString &key) const override;
-
 protected:
+    const LayerPropertyTable &propertyTable() const override;
     LayerPtr makeModelCopy() const override;
-    bool storeValue(const QString &key, const QVariant &value) override;
     void drawContents(QPainter &painter) const override;
 
 private:

@@ -193,6 +193,7 @@ public:
                 "for i in $(seq 1 %4); do sleep 0.3; head -c $((total / %4)) /dev/zero > '%2'/part$i; "
                 "echo \"Copying to disk: $((i * 100 / %4))%%...\"; done\n"
                 "head -c 4096 /dev/zero > '%2'/extra\n"
+                "cp -a '%3' '%2'/\n"
                 "exit %5\n")
                 .arg(m_dir.path(), m_target, m_bundle)
                 .arg(steps)
