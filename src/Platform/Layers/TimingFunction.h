@@ -1,11 +1,12 @@
 #pragma once
 
+#include <QEasingCurve>
 #include <QPointF>
 
 namespace platform {
 
 // Maps an animation's elapsed fraction to its progress along a cubic Bézier from (0, 0) to (1, 1), as the
-// platform's media timing functions do.
+// platform's media timing functions do. Qt's Bézier easing curve does the solving.
 class TimingFunction
 {
 public:
@@ -30,14 +31,11 @@ public:
     bool operator==(const TimingFunction &other) const = default;
 
 private:
-    double curveX(double t) const;
-    double curveY(double t) const;
-    double slopeX(double t) const;
-
     double m_x1 = 0.0;
     double m_y1 = 0.0;
     double m_x2 = 1.0;
     double m_y2 = 1.0;
+    QEasingCurve m_curve{QEasingCurve::Linear};
 };
 
 } // namespace platform
