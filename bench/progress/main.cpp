@@ -1,10 +1,10 @@
 // bench_progress — what the progress ring costs.
 //  (a) At rest: a shown view whose animations have ended keeps no timer: over one second no timer event
 //      reaches any object, the layer clock does not tick and the view is not repainted.
-//  (b) Animating: the paint time of one frame of the ring's fill animation at 200 × 200, over many frames;
-//      the target is well under 1 ms. The same at 2× (a high-density screen) for information: there Qt's
-//      raster engine hands large semi-transparent blends (the track circle) to its GUI thread pool, so on a
-//      small, busy machine that figure depends mostly on thread hand-offs.
+//  (b) Animating: the paint time of one frame of the ring's fill animation at 200 × 200, over many frames,
+//      at 1× and at 2× (a high-density screen). Targets: a mean well under 1 ms at 1× and under 0.25 ms at
+//      2×. At 2× the translucent track circle used to cost most of a frame (Qt's raster engine hands such
+//      large blends to its thread pool); it is now kept as an image at the screen's density and copied.
 
 #include "Common/CircularProgress/CircularProgress.h"
 
@@ -143,10 +143,9 @@ int main(int argc, char **argv)
         const Figures f = frameTimes(scale, frames);
         std::printf("    200 x 200 at %.0fx      %7.1f us %7.1f us %7.1f us %7.1f us\n", scale, f.mean,
                     f.median, f.p99, f.max);
-        if (scale == 1.0)
-            fast = f.mean < 1000.0;
+        fast = fast && f.mean < (scale == 1.0 ? 1000.0 : 250.0);
     }
-    std::printf("result: at rest %s; frame %s the 1 ms budget\n", rest ? "idle" : "NOT idle",
-                fast ? "well within" : "OVER");
+    std::printf("result: at rest %s; frames %s their budgets (1 ms at 1x, 0.25 ms at 2x)\n",
+                rest ? "idle" : "NOT idle", fast ? "within" : "OVER");
     return rest && fast ? 0 : 1;
 }

@@ -102,6 +102,8 @@ const platform::ShapeLayerPtr &CircularProgress::backgroundCircle()
         m_backgroundCircle->setFrame(b);
         m_backgroundCircle->setFillColor(QColor());
         m_backgroundCircle->setLineWidth(m_lineWidth * 0.5);
+        // The translucent track is the costliest stroke of a frame on dense screens and never moves.
+        m_backgroundCircle->setShouldRasterize(true);
     }
     return m_backgroundCircle;
 }

@@ -79,6 +79,17 @@ bool sameValue(const QVariant &a, const QVariant &b)
 
 } // namespace
 
+// The kept picture of a rasterized layer, valid for one content version and one placement on the pixel grid.
+struct Layer::Raster
+{
+    QImage image;
+    quint64 version = 0;
+    QTransform linear; // the device's scale, with the flip of the y axis
+    QPointF fraction;  // the sub-pixel part of the layer's device position when it was drawn
+    QRectF area;       // painted bounds, in the layer's coordinates
+    bool valid = false;
+};
+
 Layer::Layer() = default;
 
 Layer::~Layer()
@@ -139,6 +150,7 @@ void Layer::setHidden(bool hidden)
     if (m_hidden == hidden)
         return;
     m_hidden = hidden;
+    contentChanged();
     setNeedsRepaint();
     // Showing or hiding may start or stop the frames of an animation that runs for ever.
     if (LayerClock *c = clock())
@@ -269,6 +281,7 @@ void Layer::setValueForKey(const QString &key, const QVariant &value)
     const std::optional<QVariant> from = implicitFromValue(key);
     if (!storeValue(key, value) || sameValue(old, valueForKey(key)))
         return;
+    contentChanged();
     if (from)
         runImplicitAction(key, *from);
     setNeedsRepaint();
@@ -324,6 +337,7 @@ void Layer::insertSublayer(const LayerPtr &layer, std::size_t index)
     layer->m_superlayer = this;
     if (LayerClock *c = clock())
         layer->attachToClock(*c, c->now());
+    contentChanged();
     setNeedsRepaint();
 }
 
@@ -337,6 +351,7 @@ void Layer::removeFromSuperlayer()
     auto &siblings = parent->m_sublayers;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), keep), siblings.end());
     m_superlayer = nullptr;
+    parent->contentChanged();
 }
 
 void Layer::addAnimation(const Animation &animation, const QString &key)
@@ -361,6 +376,7 @@ void Layer::addAnimation(const Animation &animation, const QString &key)
         }
     }
     m_animations.emplace_back(key, copy);
+    contentChanged();
     if (LayerClock *c = clock()) {
         copy->m_start = c->now() + copy->m_beginTime;
         c->track(shared_from_this());
@@ -395,6 +411,7 @@ void Layer::removeAnimationForKey(const QString &key)
         if (it->first == key) {
             const AnimationPtr removed = it->second;
             m_animations.erase(it);
+            contentChanged();
             setNeedsRepaint();
             stopAnimation(removed, false, nullptr);
             return;
@@ -406,6 +423,7 @@ void Layer::removeAllAnimations()
 {
     auto removed = std::move(m_animations);
     m_animations.clear();
+    contentChanged();
     setNeedsRepaint();
     for (const auto &entry : removed)
         stopAnimation(entry.second, false, nullptr);
@@ -416,6 +434,8 @@ void Layer::stopAnimation(const AnimationPtr &animation, bool finished, TickResu
     if (animation->m_stopped)
         return;
     animation->m_stopped = true;
+    // What the layer shows now settles on the animation's end (or its model value).
+    contentChanged();
     auto groups = std::move(animation->m_groups);
     animation->m_groups.clear();
     // The delegate hears first, then the transactions that waited for the animation.
@@ -612,8 +632,97 @@ void Layer::render(QPainter &painter, double time)
     painter.setOpacity(painter.opacity() * std::min(1.0, values.m_opacity));
     if (values.m_shadowOpacity > 0 && values.m_shadowColor.isValid() && values.m_shadowColor.alpha() > 0)
         paintShadow(painter, values, time);
-    paintBody(painter, values, time);
+    if (!m_shouldRasterize || !paintRasterized(painter, values, time))
+        paintBody(painter, values, time);
     painter.restore();
+}
+
+void Layer::setShouldRasterize(bool rasterize)
+{
+    if (m_shouldRasterize == rasterize)
+        return;
+    m_shouldRasterize = rasterize;
+    if (!rasterize)
+        m_raster.reset();
+    setNeedsRepaint();
+}
+
+QRectF Layer::paintedBounds() const
+{
+    QRectF area = m_bounds;
+    for (const LayerPtr &sublayer : m_sublayers)
+        if (!sublayer->m_hidden)
+            area |= sublayer->toSuperlayer(*sublayer).mapRect(sublayer->paintedBounds());
+    return area;
+}
+
+void Layer::contentChanged()
+{
+    for (Layer *layer = this; layer; layer = layer->m_superlayer)
+        ++layer->m_contentVersion;
+}
+
+bool Layer::isAnimating() const
+{
+    // An animation kept after its end shows one value for ever; only one still running changes the picture.
+    if (std::any_of(m_animations.begin(), m_animations.end(),
+                    [](const auto &entry) { return !entry.second->m_stopped; }))
+        return true;
+    return std::any_of(m_sublayers.begin(), m_sublayers.end(), [](const LayerPtr &sublayer) {
+        return !sublayer->m_hidden && sublayer->isAnimating();
+    });
+}
+
+bool Layer::paintRasterized(QPainter &painter, const Layer &values, double time)
+{
+    // The kept image gives the same pixels only where it is copied one to one onto the device's pixels: no
+    // rotation or scaling beyond the screen's density (the flip of the y axis is fine), no translucency of
+    // the whole, nothing moving inside.
+    const QTransform device = painter.deviceTransform();
+    const double scale = std::abs(device.m11());
+    if (isAnimating() || device.type() > QTransform::TxScale || scale <= 0 ||
+        std::abs(device.m22()) != scale || painter.opacity() < 1.0 || values.m_masksToBounds ||
+        !painter.device())
+        return false;
+    const QRectF area = paintedBounds();
+    if (area.isEmpty())
+        return true;
+    // The layer's origin on the device, split into whole pixels and the fraction the drawing depends on.
+    const QTransform linear(device.m11(), 0, 0, device.m22(), 0, 0);
+    const QPointF origin(device.dx(), device.dy());
+    const QPointF whole(std::floor(origin.x()), std::floor(origin.y()));
+    const QPointF fraction = origin - whole;
+    const QRect pixels = linear.mapRect(area).translated(fraction).toAlignedRect().adjusted(-1, -1, 1, 1);
+    if (!m_raster)
+        m_raster = std::make_unique<Raster>();
+    Raster &raster = *m_raster;
+    if (!raster.valid || raster.version != m_contentVersion || raster.linear != linear ||
+        raster.fraction != fraction || raster.area != area) {
+        raster.image = QImage(pixels.size(), QImage::Format_ARGB32_Premultiplied);
+        raster.image.fill(Qt::transparent);
+        QPainter offscreen(&raster.image);
+        offscreen.setRenderHints(painter.renderHints());
+        offscreen.setTransform(
+            linear * QTransform::fromTranslate(fraction.x() - pixels.x(), fraction.y() - pixels.y()));
+        paintBody(offscreen, values, time);
+        offscreen.end();
+        raster.version = m_contentVersion;
+        raster.linear = linear;
+        raster.fraction = fraction;
+        raster.area = area;
+        raster.valid = true;
+    }
+    painter.save();
+    // A world transform that undoes the device's pixel ratio leaves device pixels: the image is copied one
+    // to one, through the painter's fastest path.
+    const double ratio = painter.device()->devicePixelRatioF();
+    painter.setTransform(QTransform::fromScale(1.0 / ratio, 1.0 / ratio));
+    // Whole pixels onto whole pixels: smoothing and antialiasing would only send the copy down slower paths.
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(QPointF(whole.x() + pixels.x(), whole.y() + pixels.y()), raster.image);
+    painter.restore();
+    return true;
 }
 
 void Layer::paintBody(QPainter &painter, const Layer &values, double time)

@@ -107,6 +107,15 @@ public:
 
     virtual QSizeF preferredFrameSize() const { return m_bounds.size(); }
 
+    // Keeps the layer's painting (with its sublayers) as an image at the screen's pixel density while
+    // nothing in it changes or animates, so a still part of a scene costs one copy per frame instead of
+    // being drawn again. Used for parts that are expensive to draw, such as a large translucent stroke.
+    bool shouldRasterize() const { return m_shouldRasterize; }
+    void setShouldRasterize(bool rasterize);
+    // What the layer paints, in its own coordinates: its bounds and whatever its content and sublayers
+    // draw beyond them.
+    virtual QRectF paintedBounds() const;
+
     Layer *superlayer() const { return m_superlayer; }
     const std::vector<LayerPtr> &sublayers() const { return m_sublayers; }
     void addSublayer(const LayerPtr &layer);
@@ -184,6 +193,11 @@ private:
     const Layer &rootLayer() const;
     QTransform toSuperlayer(const Layer &values) const;
     void paintBody(QPainter &painter, const Layer &values, double time);
+    // Paints from the kept image when that gives the same pixels; false when the layer must be drawn.
+    bool paintRasterized(QPainter &painter, const Layer &values, double time);
+    bool isAnimating() const;
+    // Something this layer or a sublayer shows has changed.
+    void contentChanged();
     void paintShadow(QPainter &painter, const Layer &values, double time);
 
     QRectF m_bounds;
@@ -209,6 +223,10 @@ private:
     std::vector<std::pair<QString, AnimationPtr>> m_animations;
     LayerHost *m_host = nullptr;
     bool m_presented = false;
+    bool m_shouldRasterize = false;
+    quint64 m_contentVersion = 0;
+    struct Raster;
+    std::unique_ptr<Raster> m_raster;
 };
 
 } // namespace platform

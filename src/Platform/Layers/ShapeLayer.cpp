@@ -3,6 +3,7 @@
 #include "Platform/Layers/PathTrim.h"
 
 #include <QPainter>
+#include <algorithm>
 
 namespace platform {
 
@@ -80,6 +81,16 @@ LayerPtr ShapeLayer::makeModelCopy() const
     auto copy = std::make_shared<ShapeLayer>();
     copy->copyModelValuesFrom(*this);
     return copy;
+}
+
+QRectF ShapeLayer::paintedBounds() const
+{
+    if (m_path.isEmpty())
+        return Layer::paintedBounds();
+    // A stroke reaches half its width beyond the path, a mitred corner up to the miter limit times that.
+    const double reach =
+        m_lineWidth / 2.0 * (m_lineJoin == LineJoin::Miter ? std::max(1.0, m_miterLimit) : 1.0);
+    return Layer::paintedBounds() | m_path.boundingRect().adjusted(-reach, -reach, reach, reach);
 }
 
 void ShapeLayer::drawContents(QPainter &painter) const

@@ -61,6 +61,8 @@ public:
     double strokeEnd() const { return m_strokeEnd; }
     void setStrokeEnd(double fraction);
 
+    QRectF paintedBounds() const override;
+
 protected:
     const LayerPropertyTable &propertyTable() const override;
     LayerPtr makeModelCopy() const override;

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QEnterEvent>
+#include <QPainter>
+#include <QPainterPath>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <numbers>
@@ -125,4 +127,51 @@ TEST(ProgressPixels, SpinnerAndCancelButton)
     EXPECT_LT(qAlpha(image.pixel(60, 60)), 60);
     EXPECT_GT(opaquePixelsIn(image, QRect(80, 80, 40, 40), 150), 10);
     EXPECT_EQ(qAlpha(image.pixel(10, 10)), 0);
+}
+
+// A still layer kept as an image looks exactly as one drawn afresh, at either pixel density and wherever
+// it lands between pixels; a change of it shows at once.
+TEST(ProgressPixels, ARasterizedLayerPaintsTheSamePixels)
+{
+    struct Scene
+    {
+        platform::LayerPtr root = platform::Layer::create();
+        platform::ShapeLayerPtr ring = platform::ShapeLayer::create();
+    };
+    auto makeScene = [](bool rasterize, QPointF offset) {
+        Scene scene;
+        scene.root->setBounds(QRectF(0, 0, 120, 120));
+        scene.root->setPosition(QPointF(60, 60) + offset);
+        scene.ring->setFrame(QRectF(0, 0, 120, 120));
+        QPainterPath path;
+        path.addEllipse(QPointF(60, 60), 48, 48);
+        scene.ring->setPath(path);
+        scene.ring->setFillColor(QColor());
+        scene.ring->setStrokeColor(QColor(20, 110, 240, 128));
+        scene.ring->setLineWidth(2.5);
+        scene.ring->setShouldRasterize(rasterize);
+        scene.root->addSublayer(scene.ring);
+        return scene;
+    };
+    auto render = [](Scene &scene, double scale) {
+        QImage image(QSize(121, 121) * scale, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(scale);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+        scene.root->render(painter, 0);
+        return image;
+    };
+    for (const double scale : {1.0, 2.0}) {
+        for (const QPointF offset : {QPointF(0, 0), QPointF(0.3, 0.7)}) {
+            SCOPED_TRACE(testing::Message() << "scale " << scale << ", offset " << offset.x());
+            Scene fresh = makeScene(false, offset), kept = makeScene(true, offset);
+            const QImage expected = render(fresh, scale);
+            EXPECT_EQ(render(kept, scale), expected) << "the first frame, which fills the kept image";
+            EXPECT_EQ(render(kept, scale), expected) << "a frame from the kept image";
+            fresh.ring->setStrokeColor(Qt::red);
+            kept.ring->setStrokeColor(Qt::red);
+            EXPECT_EQ(render(kept, scale), render(fresh, scale)) << "after a change";
+        }
+    }
 }
