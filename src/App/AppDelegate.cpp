@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <sys/wait.h>
 
@@ -23,8 +24,9 @@ QString shellQuoted(QString text)
 }
 } // namespace
 
-AppDelegate::AppDelegate(std::shared_ptr<platform::UserDefaults> defaults, QString installRoot)
-    : m_defaults(std::move(defaults)), m_installRoot(std::move(installRoot))
+AppDelegate::AppDelegate(std::shared_ptr<platform::UserDefaults> defaults, QString installRoot,
+                         platform::InstallLayout layout)
+    : m_defaults(std::move(defaults)), m_installRoot(std::move(installRoot)), m_layout(std::move(layout))
 {}
 
 QString AppDelegate::policyInstallPath(const QString &label)
@@ -34,27 +36,23 @@ QString AppDelegate::policyInstallPath(const QString &label)
 
 QByteArray AppDelegate::policyText(const QString &label, const QString &helperPath)
 {
-    return QStringLiteral(R"(<?xml version="1.0" encoding="UTF-8"?>
-<!DOCTYPE policyconfig PUBLIC "-//freedesktop//DTD PolicyKit Policy Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/PolicyKit/1/policyconfig.dtd">
-<policyconfig>
-  <vendor>BootDrive</vendor>
-  <action id="%1">
-    <description>Create a bootable macOS installer drive</description>
-    <description xml:lang="zh_CN">创建 macOS 引导安装器</description>
-    <message>BootDrive needs administrator rights to write the installer onto the drive.</message>
-    <message xml:lang="zh_CN">BootDrive 需要管理员权限才能将安装器写入驱动器。</message>
-    <defaults>
-      <allow_any>auth_admin</allow_any>
-      <allow_inactive>auth_admin</allow_inactive>
-      <allow_active>auth_admin</allow_active>
-    </defaults>
-    <annotate key="org.freedesktop.policykit.exec.path">%2</annotate>
-  </action>
-</policyconfig>
-)")
-        .arg(label.toHtmlEscaped(), helperPath.toHtmlEscaped())
+    // The same action the package installs, from one template.
+    QFile file(QStringLiteral(":/packaging/helper.policy.in"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll())
+        .replace(QLatin1String("@BOOTDRIVE_HELPER_LABEL@"), label.toHtmlEscaped())
+        .replace(QLatin1String("@BOOTDRIVE_HELPER_PATH@"), helperPath.toHtmlEscaped())
         .toUtf8();
+}
+
+bool AppDelegate::isHelperInPlace(const QString &label) const
+{
+    QFile policy(m_layout.policyPath(label));
+    if (policy.fileName().isEmpty() || !QFileInfo(m_layout.helperPath()).isExecutable() ||
+        !policy.open(QIODevice::ReadOnly))
+        return false;
+    return policy.readAll() == policyText(label, m_layout.helperPath());
 }
 
 void AppDelegate::initHelperTool()
@@ -74,6 +72,10 @@ void AppDelegate::initHelperTool()
 
 bool AppDelegate::blessHelperWithLabel(const QString &label, platform::Error *error)
 {
+    // An installed package brings the helper and its action: there is nothing to install, and so nothing to
+    // ask the user for.
+    if (isHelperInPlace(label))
+        return true;
     const int32_t status = platform::Authorization::obtainAdministratorRight();
     if (status != platform::Authorization::Success) {
         if (error)

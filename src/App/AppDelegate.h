@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Error.h"
+#include "Platform/InstallLayout.h"
 #include "Platform/UserDefaults.h"
 
 #include <QString>
@@ -16,9 +17,11 @@ public:
     static const QString HelperLabel;
     static const QString InstallToolKey;
 
-    // installRoot: where the helper's files go ("/" in the application; a scratch folder in tests).
+    // installRoot: where the helper's files go ("/" in the application; a scratch folder in tests); layout:
+    // where the application's own helper is.
     explicit AppDelegate(std::shared_ptr<platform::UserDefaults> defaults,
-                         QString installRoot = QStringLiteral("/"));
+                         QString installRoot = QStringLiteral("/"),
+                         platform::InstallLayout layout = platform::InstallLayout::current());
 
     void applicationDidFinishLaunching() {}
     void applicationWillTerminate() {}
@@ -26,6 +29,7 @@ public:
     // Installs the helper unless the user's defaults say it is installed; logs the outcome.
     void initHelperTool();
     // Asks for administrator rights and installs the helper under the label; on failure the error says why.
+    // Nothing is asked or installed when an installation brought the helper with its action.
     bool blessHelperWithLabel(const QString &label, platform::Error *error);
 
     // Where the helper and its polkit action are installed below the install root.
@@ -35,8 +39,11 @@ public:
     }
     static QString policyInstallPath(const QString &label);
     static QByteArray policyText(const QString &label, const QString &helperPath);
+    // Whether the application's own helper was installed with its polkit action for the label.
+    bool isHelperInPlace(const QString &label) const;
 
 private:
     std::shared_ptr<platform::UserDefaults> m_defaults;
     QString m_installRoot;
+    platform::InstallLayout m_layout;
 };

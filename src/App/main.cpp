@@ -1,24 +1,29 @@
 #include "App/AppDelegate.h"
+#include "Cli/CliApplication.h"
 #include "Platform/BundleInfo.h"
+#include "Platform/InstallLayout.h"
 #include "Platform/Localization.h"
 #include "Platform/MountMonitor.h"
 #include "UI/MainViewController.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QIcon>
 
 int main(int argc, char *argv[])
 {
+    // A command runs without a window; no arguments, or only Qt's own, open the window.
+    if (const std::optional<int> status = CliApplication::run(argc, argv))
+        return *status;
     QApplication app(argc, argv);
     QApplication::setApplicationName(platform::BundleInfo::executable());
     QApplication::setApplicationDisplayName(
         platform::BundleInfo::string(QStringLiteral("CFBundleDisplayName")));
     QApplication::setApplicationVersion(platform::BundleInfo::shortVersion());
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/AppIcon.svg")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("app.bootdrive.BootDrive"));
     platform::Localization::installInterfaceTranslations();
     // Our own tools (the disk utility stand-in among them) are found before the system's.
-    qputenv("PATH", QFile::encodeName(QCoreApplication::applicationDirPath()) + ':' + qgetenv("PATH"));
+    platform::InstallLayout::current().putToolsFirstOnPath();
 
     // Volume mounts reach the creation job as notices on the main thread.
     platform::MountMonitor mountMonitor;

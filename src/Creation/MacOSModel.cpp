@@ -68,6 +68,16 @@ bool MacOSModel::installMacOS() const
     return accepted.contains(m_name, Qt::CaseSensitive);
 }
 
+MacOSModel::Placement MacOSModel::placement() const
+{
+    const bool inApplications = m_path.startsWith(QLatin1String("/Applications"));
+    if (m_installType == 0 && inApplications)
+        return Placement::MustLeaveApplications;
+    if (m_installType == 1 && !inApplications)
+        return Placement::MustBeInApplications;
+    return Placement::Acceptable;
+}
+
 QString MacOSModel::installTypeIdentifier() const
 {
     return m_installType == 1 ? QStringLiteral("--applicationpath") : QString(QLatin1String(""));

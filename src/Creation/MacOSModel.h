@@ -21,6 +21,15 @@ public:
     // Whether the display name is one of the installers whose creation tool this system knows how to run.
     bool installMacOS() const;
     void setInstallMacOS(bool value) { m_installMacOS = value; }
+    // Where the installer must lie for its creation tool: type-1 installers inside /Applications, the others
+    // outside it (the plain prefix test, as the window applies it).
+    enum class Placement
+    {
+        Acceptable,
+        MustLeaveApplications,
+        MustBeInApplications,
+    };
+    Placement placement() const;
     // The extra option the creation tool needs in front of the bundle path ("--applicationpath" for type 1).
     QString installTypeIdentifier() const;
     void setInstallTypeIdentifier(const QString &value) { m_installTypeIdentifier = value; }

@@ -1,8 +1,8 @@
 #include "Platform/Authorization.h"
 
+#include "Platform/InstallLayout.h"
 #include "Platform/Spawn.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <cerrno>
@@ -70,13 +70,11 @@ QString Authorization::helperPath()
     const QString configured = qEnvironmentVariable("BOOTDRIVE_PRIVILEGED_EXEC");
     if (!configured.isEmpty())
         return configured;
-    if (QCoreApplication::instance()) {
-        const QString beside =
-            QCoreApplication::applicationDirPath() + QStringLiteral("/bootdrive-privileged-exec");
-        if (QFileInfo(beside).isExecutable())
-            return beside;
-    }
-    return QStringLiteral("/usr/local/libexec/bootdrive/bootdrive-privileged-exec");
+    const QString own = InstallLayout::current().helperPath();
+    if (QFileInfo(own).isExecutable())
+        return own;
+    // Where the first-run installation puts a copy.
+    return QStringLiteral("/usr/local/libexec/bootdrive/") + InstallLayout::helperName();
 }
 
 bool Authorization::isAvailable()

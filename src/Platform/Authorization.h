@@ -38,8 +38,8 @@ public:
     // and its dialog, and which the helper passes on to the program.
     using StartedHandler = std::function<void(pid_t pid)>;
 
-    // The privileged-exec helper: BOOTDRIVE_PRIVILEGED_EXEC when set, else beside the executable, else the
-    // installed copy.
+    // The privileged-exec helper: BOOTDRIVE_PRIVILEGED_EXEC when set, else the one among the application's
+    // tools (InstallLayout), else the copy the first-run installation made.
     static QString helperPath();
     // Whether privileged execution is possible at all in this process (root, or pkexec on PATH).
     static bool isAvailable();

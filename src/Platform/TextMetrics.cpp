@@ -13,6 +13,9 @@ constexpr double kHorizontalPadding = 2.0;
 
 double TextMetrics::wrappedTextHeight(double width, double maxHeight, double pointSize, const QString &text)
 {
+    // A process without a GUI application (the command line) has no fonts to measure with.
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return 0;
     QFont font = QGuiApplication::font();
     font.setPointSizeF(pointSize);
     const QFontMetricsF metrics(font);

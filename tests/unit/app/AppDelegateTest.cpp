@@ -3,6 +3,7 @@
 #include "support/FakePkexec.h"
 #include "support/Unprivileged.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -124,4 +125,45 @@ TEST(AppDelegate, ADismissedCredentialsDialogIsLoggedAndLeavesTheSettingOff)
     EXPECT_FALSE(defaults->boolForKey(AppDelegate::InstallToolKey));
     EXPECT_FALSE(QFileInfo::exists(root.filePath("sysroot")));
     EXPECT_EQ(fake.calls().size(), 1);
+}
+
+// A package brings the helper with its polkit action: the first-run installation finds them in place and
+// neither asks for rights nor copies anything. An action that names another helper is not this one's.
+TEST(AppDelegate, AHelperInstalledWithItsActionIsFoundInPlace)
+{
+    testsupport::FakePkexec fake(testsupport::FakePkexec::Mode::Dismiss);
+    ASSERT_TRUE(fake.isValid());
+    fake.putFirstOnPath();
+    QTemporaryDir prefix;
+    const QString tools = prefix.filePath("libexec/bootdrive");
+    ASSERT_TRUE(QDir().mkpath(tools) && QDir().mkpath(prefix.filePath("bin")) &&
+                QDir().mkpath(prefix.filePath("share/polkit-1/actions")));
+    for (const QString &program : {tools + "/diskutil", tools + "/bootdrive-privileged-exec"}) {
+        QFile file(program);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\n") > 0);
+        file.setPermissions(file.permissions() | QFile::ExeOwner | QFile::ExeOther);
+    }
+    const platform::InstallLayout layout(prefix.filePath("bin"));
+    ASSERT_TRUE(layout.isInstalled());
+    EXPECT_EQ(layout.toolDirectory(), tools);
+    auto writePolicy = [&](const QString &helper) {
+        QFile policy(layout.policyPath(AppDelegate::HelperLabel));
+        return policy.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+               policy.write(AppDelegate::policyText(AppDelegate::HelperLabel, helper)) > 0;
+    };
+
+    ASSERT_TRUE(writePolicy(layout.helperPath()));
+    QTemporaryDir root;
+    auto defaults = std::make_shared<platform::UserDefaults>(root.filePath("defaults.ini"));
+    AppDelegate delegate(defaults, root.filePath("sysroot"), layout);
+    StderrCapture log;
+    delegate.initHelperTool();
+    const QString logged = log.text();
+    EXPECT_TRUE(logged.contains("Job is available!")) << logged.toStdString();
+    EXPECT_TRUE(defaults->boolForKey(AppDelegate::InstallToolKey));
+    EXPECT_TRUE(fake.calls().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(root.filePath("sysroot")));
+
+    ASSERT_TRUE(writePolicy("/usr/libexec/bootdrive/bootdrive-privileged-exec"));
+    EXPECT_FALSE(delegate.isHelperInPlace(AppDelegate::HelperLabel));
 }

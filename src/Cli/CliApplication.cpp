@@ -1,0 +1,76 @@
+#include "Cli/CliApplication.h"
+
+#include "Cli/CommandLine.h"
+#include "Cli/CreateCommand.h"
+#include "Cli/DriveList.h"
+#include "Cli/ProgressOutput.h"
+#include "Platform/BundleInfo.h"
+#include "Platform/InstallLayout.h"
+#include "Platform/StopSignals.h"
+#include "Platform/Terminal.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+namespace {
+
+void print(std::FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+std::optional<int> CliApplication::run(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine line = CommandLine::parse(arguments);
+    switch (line.command) {
+    case CommandLine::Command::Window:
+        return std::nullopt;
+    case CommandLine::Command::Invalid:
+        print(stderr, QStringLiteral("bootdrive: %1\nTry \"bootdrive --help\".\n").arg(line.error));
+        return CommandLine::Usage;
+    case CommandLine::Command::Help:
+        print(stdout, CommandLine::usage());
+        return CommandLine::Done;
+    case CommandLine::Command::Version:
+        print(stdout, QStringLiteral("BootDrive %1 (build %2)\nTools: %3\n")
+                          .arg(platform::BundleInfo::shortVersion(),
+                               platform::BundleInfo::string(QStringLiteral("CFBundleVersion")),
+                               platform::InstallLayout::current().toolDirectory()));
+        return CommandLine::Done;
+    case CommandLine::Command::List:
+    case CommandLine::Command::Create:
+        break;
+    }
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(platform::BundleInfo::executable());
+    QCoreApplication::setApplicationVersion(platform::BundleInfo::shortVersion());
+    platform::InstallLayout::current().putToolsFirstOnPath();
+
+    if (line.command == CommandLine::Command::List) {
+        const auto drives = DriveList::current();
+        print(stdout,
+              line.json ? QString::fromUtf8(DriveList::json(drives) + '\n') : DriveList::table(drives));
+        return CommandLine::Done;
+    }
+
+    const bool terminal = !line.json && platform::Terminal::isTerminal(stdout);
+    ProgressOutput output(terminal ? ProgressOutput::Style::Terminal : ProgressOutput::Style::JsonLines);
+    std::shared_ptr<CreateCommand> command;
+    platform::StopSignals stopSignals([&command](int signal) {
+        if (command)
+            command->stop(signal);
+    });
+    command = std::make_shared<CreateCommand>(line, output, stopSignals);
+    command->start();
+    if (command->hasEnded())
+        return command->status();
+    const int status = QCoreApplication::exec();
+    return command->hasEnded() ? command->status() : status;
+}

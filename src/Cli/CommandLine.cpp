@@ -1,0 +1,155 @@
+#include "Cli/CommandLine.h"
+
+#include <QHash>
+
+namespace {
+
+// The toolkit's own options, which it takes out of the arguments itself: whether each takes a value.
+const QHash<QString, bool> &toolkitOptions()
+{
+    static const QHash<QString, bool> options = {
+        {QStringLiteral("platform"), true},        {QStringLiteral("platformpluginpath"), true},
+        {QStringLiteral("platformtheme"), true},   {QStringLiteral("plugin"), true},
+        {QStringLiteral("qwindowgeometry"), true}, {QStringLiteral("qwindowicon"), true},
+        {QStringLiteral("qwindowtitle"), true},    {QStringLiteral("session"), true},
+        {QStringLiteral("display"), true},         {QStringLiteral("geometry"), true},
+        {QStringLiteral("style"), true},           {QStringLiteral("stylesheet"), true},
+        {QStringLiteral("title"), true},           {QStringLiteral("name"), true},
+        {QStringLiteral("visual"), true},          {QStringLiteral("qmljsdebugger"), true},
+        {QStringLiteral("reverse"), false},        {QStringLiteral("widgetcount"), false},
+        {QStringLiteral("nograb"), false},         {QStringLiteral("dograb"), false},
+        {QStringLiteral("sync"), false},
+    };
+    return options;
+}
+
+// Whether every argument belongs to the toolkit, which accepts one dash or two and "-option=value".
+bool onlyToolkitOptions(const QStringList &arguments)
+{
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString option = arguments[i];
+        if (!option.startsWith(QLatin1Char('-')))
+            return false;
+        option.remove(0, option.startsWith(QLatin1String("--")) ? 2 : 1);
+        const qsizetype equals = option.indexOf(QLatin1Char('='));
+        const bool inlineValue = equals >= 0;
+        if (inlineValue)
+            option.truncate(equals);
+        const auto known = toolkitOptions().constFind(option);
+        if (known == toolkitOptions().constEnd() || (inlineValue && !*known))
+            return false;
+        if (*known && !inlineValue && ++i >= arguments.size())
+            return false;
+    }
+    return true;
+}
+
+CommandLine invalid(const QString &error)
+{
+    CommandLine line;
+    line.command = CommandLine::Command::Invalid;
+    line.error = error;
+    return line;
+}
+
+bool isHelp(const QString &argument)
+{
+    return argument == QLatin1String("--help") || argument == QLatin1String("-h") ||
+           argument == QLatin1String("help");
+}
+
+} // namespace
+
+CommandLine CommandLine::parse(const QStringList &arguments)
+{
+    CommandLine line;
+    if (arguments.isEmpty() || onlyToolkitOptions(arguments))
+        return line;
+    const QString &first = arguments.first();
+    if (isHelp(first)) {
+        line.command = Command::Help;
+        return line;
+    }
+    if (first == QLatin1String("--version") || first == QLatin1String("-v") ||
+        first == QLatin1String("version")) {
+        line.command = Command::Version;
+        return arguments.size() == 1 ? line : invalid(QStringLiteral("--version takes no arguments"));
+    }
+    if (first == QLatin1String("list"))
+        line.command = Command::List;
+    else if (first == QLatin1String("create"))
+        line.command = Command::Create;
+    else
+        return invalid(QStringLiteral("unknown command or option \"%1\"").arg(first));
+
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        QString option = arguments[i];
+        QString value;
+        bool hasValue = false;
+        if (option.startsWith(QLatin1String("--")) && option.contains(QLatin1Char('='))) {
+            value = option.mid(option.indexOf(QLatin1Char('=')) + 1);
+            option.truncate(option.indexOf(QLatin1Char('=')));
+            hasValue = true;
+        }
+        if (isHelp(option) && !hasValue) {
+            line.command = Command::Help;
+            return line;
+        }
+        const bool create = line.command == Command::Create;
+        if (option == QLatin1String("--json") && !hasValue) {
+            line.json = true;
+        } else if (create && (option == QLatin1String("--yes") || option == QLatin1String("-y")) &&
+                   !hasValue) {
+            line.yes = true;
+        } else if (create && option == QLatin1String("--no-verify") && !hasValue) {
+            line.verify = false;
+        } else if (create &&
+                   (option == QLatin1String("--installer") || option == QLatin1String("--volume"))) {
+            if (!hasValue) {
+                if (i + 1 >= arguments.size())
+                    return invalid(QStringLiteral("%1 needs a path").arg(option));
+                value = arguments[++i];
+            }
+            QString &target = option == QLatin1String("--installer") ? line.installer : line.volume;
+            if (value.isEmpty())
+                return invalid(QStringLiteral("%1 needs a path").arg(option));
+            if (!target.isEmpty())
+                return invalid(QStringLiteral("%1 is given twice").arg(option));
+            target = value;
+        } else {
+            return invalid(QStringLiteral("%1 does not take \"%2\"").arg(first, arguments[i]));
+        }
+    }
+    if (line.command == Command::Create && (line.installer.isEmpty() || line.volume.isEmpty()))
+        return invalid(QStringLiteral("create needs --installer and --volume"));
+    return line;
+}
+
+QString CommandLine::usage()
+{
+    return QStringLiteral(
+        R"(Usage: bootdrive [Qt options]
+       bootdrive list [--json]
+       bootdrive create --installer PATH --volume /Volumes/NAME [--yes] [--no-verify] [--json]
+       bootdrive --help | --version
+
+Turns a drive into a bootable macOS installer. Without a command the window opens.
+
+Commands:
+  list      The drives that can be used: name, mount path, device, capacity.
+            --json   one JSON array of {"name", "volume", "device", "capacity"} (bytes)
+  create    Erases the volume and puts the installer on it, then reads the drive back and
+            compares it with the installer.
+            --installer PATH   the installer application ("Install macOS Mojave.app")
+            --volume PATH      the drive's mount path, as "bootdrive list" shows it
+            --yes, -y          do not ask for the volume's name before erasing it
+            --no-verify        skip the comparison after the copy
+            --json             one JSON object per line: phase, fraction, bytes, message
+                               (also when the output is not a terminal)
+
+Ctrl-C (SIGINT), SIGTERM or SIGHUP cancel a running creation as the window's cancel does.
+
+Exit status: 0 done, 1 failed, 2 refused before anything was erased, 3 cancelled,
+64 wrong arguments.
+)");
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the arguments ask for. No arguments, or only the toolkit's own (-platform, -style, …), open the
+// window; the commands run without one.
+class CommandLine
+{
+public:
+    enum class Command
+    {
+        Window,
+        Help,
+        Version,
+        List,
+        Create,
+        Invalid,
+    };
+    // The exit statuses of the commands.
+    enum Status
+    {
+        Done = 0,
+        Failed = 1,
+        Refused = 2,   // nothing was erased: a check or the confirmation said no
+        Cancelled = 3, // a stop signal or Ctrl-C ended the run
+        Usage = 64,    // the arguments were wrong
+    };
+
+    Command command = Command::Window;
+    bool json = false;
+    bool yes = false;
+    bool verify = true;
+    QString installer;
+    QString volume;
+    QString error; // Invalid: what is wrong with the arguments
+
+    // Reads the arguments after the program's name.
+    static CommandLine parse(const QStringList &arguments);
+    static QString usage();
+};

@@ -1,0 +1,249 @@
+#include "Cli/CreateCommand.h"
+
+#include "Cli/DriveList.h"
+#include "Creation/BaseModel.h"
+#include "Platform/Dispatch.h"
+#include "Platform/FileSystem.h"
+#include "Platform/StopSignals.h"
+#include "Platform/Terminal.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+CreateCommand::CreateCommand(const CommandLine &line, ProgressOutput &output,
+                             const platform::StopSignals &stopSignals)
+    : m_line(line), m_output(output), m_signals(stopSignals)
+{
+    m_ticker.setInterval(250);
+    QObject::connect(&m_ticker, &QTimer::timeout, &m_ticker, [this] { m_output.tick(); });
+}
+
+QString CreateCommand::installerProblem() const
+{
+    const QString path = m_installer->path();
+    if (!QFileInfo(path).isDir())
+        return QStringLiteral("there is no installer application at %1").arg(path);
+    if (m_installer->name().isEmpty())
+        return QStringLiteral("%1 is not a macOS installer application (its Contents/Info.plist names no "
+                              "CFBundleDisplayName)")
+            .arg(path);
+    if (!m_installer->installMacOS())
+        return QStringLiteral(
+                   "\"%1\" is not an installer BootDrive can make a drive of; it supports Install macOS "
+                   "Catalina, Mojave, High Sierra and Sierra, and Install OS X El Capitan")
+            .arg(m_installer->name());
+    switch (m_installer->placement()) {
+    case MacOSModel::Placement::MustLeaveApplications:
+        return QStringLiteral("%1 must not lie in /Applications; copy it elsewhere, such as your Desktop")
+            .arg(m_installer->name());
+    case MacOSModel::Placement::MustBeInApplications:
+        return QStringLiteral("%1 must lie in /Applications; copy it there first").arg(m_installer->name());
+    case MacOSModel::Placement::Acceptable:
+        break;
+    }
+    return {};
+}
+
+void CreateCommand::start()
+{
+    m_installer = MacOSModel::initWithURL(QDir::cleanPath(QFileInfo(m_line.installer).absoluteFilePath()));
+    if (const QString problem = installerProblem(); !problem.isEmpty())
+        return end(CommandLine::Refused, QStringLiteral("refused"),
+                   problem + QStringLiteral("; nothing was erased"));
+
+    m_job = DiskutilViewModel::create();
+    m_job->setDelegate(shared_from_this());
+    m_job->setVerifies(m_line.verify);
+    m_drive = DriveList::find(DriveList::current(), m_line.volume);
+    if (!m_drive)
+        return end(
+            CommandLine::Refused, QStringLiteral("refused"),
+            QStringLiteral("%1 is not a drive BootDrive can use (see \"bootdrive list\"); nothing was erased")
+                .arg(m_line.volume));
+    m_driveName = m_drive->name();
+
+    if (!m_line.yes && !confirmed())
+        return;
+
+    m_output.phase(QStringLiteral("checking"), QStringLiteral("Checking the installer and the drive"));
+    if (m_output.style() == ProgressOutput::Style::Terminal)
+        m_ticker.start();
+    // The checks walk the installer; the event loop keeps taking signals meanwhile.
+    const CreationPreflight::Input input = CreationPreflight::inputFor(*m_installer, *m_drive);
+    const QString bundle = m_installer->path();
+    std::weak_ptr<CreateCommand> weak = weak_from_this();
+    platform::Dispatch::global([weak, input, bundle] {
+        const CreationPreflight::Result result = CreationPreflight::check(input);
+        const qint64 bytes = platform::FileSystem::totalSizeBelow(bundle);
+        platform::Dispatch::main([weak, result, bytes] {
+            if (auto self = weak.lock())
+                self->preflightDone(result, bytes);
+        });
+    });
+}
+
+bool CreateCommand::confirmed()
+{
+    const QString summary = m_drive->deviceSummary();
+    std::fprintf(stderr,
+                 "%s%s will be erased; everything on it will be lost.\n"
+                 "Type the volume's name (%s) to erase it: ",
+                 m_drive->volume().toLocal8Bit().constData(),
+                 summary.isEmpty() ? "" : QStringLiteral(" (%1)").arg(summary).toLocal8Bit().constData(),
+                 m_driveName.toLocal8Bit().constData());
+    std::fflush(stderr);
+    const std::optional<QByteArray> answer = platform::Terminal::readLine(stdin, m_signals);
+    if (platform::StopSignals::count() > 0) {
+        std::fputc('\n', stderr);
+        end(CommandLine::Cancelled, QStringLiteral("cancelled"),
+            QStringLiteral("Cancelled; nothing was erased"));
+        return false;
+    }
+    if (!answer) {
+        std::fputc('\n', stderr);
+        end(CommandLine::Refused, QStringLiteral("refused"),
+            QStringLiteral("no confirmation (type the volume's name, or pass --yes); nothing was erased"));
+        return false;
+    }
+    if (QString::fromLocal8Bit(*answer).trimmed() != m_driveName) {
+        end(CommandLine::Refused, QStringLiteral("refused"),
+            QStringLiteral("the name typed is not \"%1\"; nothing was erased").arg(m_driveName));
+        return false;
+    }
+    return true;
+}
+
+void CreateCommand::preflightDone(const CreationPreflight::Result &result, qint64 installerBytes)
+{
+    if (m_stopRequested)
+        return end(CommandLine::Cancelled, QStringLiteral("cancelled"),
+                   QStringLiteral("Cancelled; nothing was erased"));
+    if (result.refusal != CreationPreflight::Refusal::None)
+        return end(CommandLine::Refused, QStringLiteral("refused"), refusalText(result, *m_drive));
+    m_output.setTotalBytes(installerBytes);
+    m_job->eraseDiskWithDiskModel(m_drive);
+}
+
+void CreateCommand::stop(int signal)
+{
+    if (m_ended)
+        return;
+    if (m_stopRequested) {
+        m_output.note(QStringLiteral("Still stopping (%1 again); the run ends as soon as it is safe")
+                          .arg(platform::StopSignals::name(signal)));
+        return;
+    }
+    m_stopRequested = true;
+    const bool erasing = m_job && m_job->phase() == DiskutilPhase::Erasing;
+    m_output.phase(QStringLiteral("cancelling"),
+                   erasing ? QStringLiteral("Cancelling: the erase is let finish, then the run stops")
+                           : QStringLiteral("Cancelling"));
+    if (m_job && m_job->isRunning())
+        m_job->cancel();
+}
+
+void CreateCommand::diskutilViewModelPhase(DiskutilViewModel &, DiskutilPhase phase)
+{
+    switch (phase) {
+    case DiskutilPhase::Erasing:
+        m_output.phase(QStringLiteral("erasing"),
+                       QStringLiteral("Erasing %1 (%2)").arg(m_drive->volume(), m_drive->deviceSummary()));
+        break;
+    case DiskutilPhase::Authorizing:
+        m_output.phase(QStringLiteral("authorizing"), QStringLiteral("Waiting for administrator rights"));
+        break;
+    case DiskutilPhase::Creating:
+        m_output.phase(QStringLiteral("creating"),
+                       QStringLiteral("Putting %1 on the drive").arg(m_installer->name()));
+        break;
+    case DiskutilPhase::Verifying:
+        m_output.phase(QStringLiteral("verifying"),
+                       QStringLiteral("Reading the drive back and comparing it with the installer"));
+        break;
+    case DiskutilPhase::Idle:
+        break;
+    }
+}
+
+void CreateCommand::diskutilViewModelProgress(DiskutilViewModel &job, double progress)
+{
+    if (job.phase() == DiskutilPhase::Creating || progress >= 1.0)
+        m_output.progress(progress);
+}
+
+void CreateCommand::diskutilViewModelCompletion(DiskutilViewModel &job, const DiskutilResult &result)
+{
+    if (std::holds_alternative<std::vector<DiskModelPtr>>(result))
+        return;
+    if (const auto *erased = std::get_if<DiskModelPtr>(&result)) {
+        job.installMacOSWithMacOSModel(m_installer, *erased);
+        return;
+    }
+    if (std::get<bool>(result))
+        return end(CommandLine::Done, QStringLiteral("done"),
+                   QStringLiteral("The installer drive is ready at %1%2")
+                       .arg(m_installer->volume(), m_line.verify ? QStringLiteral(" (verified)")
+                                                                 : QStringLiteral(" (not verified)")));
+    const DiskutilViewModel::Failure &failure = job.lastFailure();
+    if (failure.kind == DiskutilViewModel::Failure::Kind::Cancelled)
+        return end(CommandLine::Cancelled, QStringLiteral("cancelled"), QStringLiteral("Cancelled"));
+    end(CommandLine::Failed, QStringLiteral("failed"), failureText(failure));
+}
+
+QString CreateCommand::refusalText(const CreationPreflight::Result &result, const DiskModel &drive)
+{
+    switch (result.refusal) {
+    case CreationPreflight::Refusal::DriveGone:
+        return QStringLiteral("the drive %1 is no longer mounted at %2; nothing was erased")
+            .arg(drive.name(), drive.volume());
+    case CreationPreflight::Refusal::InstallerOnDrive:
+        return QStringLiteral(
+            "the installer lies on the drive that would be erased; copy it elsewhere first. "
+            "Nothing was erased");
+    case CreationPreflight::Refusal::ToolCannotRun:
+        return QStringLiteral(
+            "the installer's createinstallmedia cannot run on this machine; nothing was erased");
+    case CreationPreflight::Refusal::DriveTooSmall:
+        return QStringLiteral("the drive is too small: it needs %1, it holds %2; nothing was erased")
+            .arg(BaseModel::fileSizeString(static_cast<int64_t>(result.needed)),
+                 BaseModel::fileSizeString(static_cast<int64_t>(result.capacity)));
+    case CreationPreflight::Refusal::None:
+        break;
+    }
+    return {};
+}
+
+QString CreateCommand::failureText(const DiskutilViewModel::Failure &failure)
+{
+    using Kind = DiskutilViewModel::Failure::Kind;
+    switch (failure.kind) {
+    case Kind::AuthorizationRefused:
+        return QStringLiteral("administrator rights were not granted");
+    case Kind::ToolError:
+        return failure.detail;
+    case Kind::VerificationFailed:
+        return QStringLiteral("verification failed: %1 on the drive differs from the installer")
+            .arg(failure.detail);
+    case Kind::NoSpace:
+        if (!failure.detail.isEmpty())
+            return failure.detail;
+        break;
+    case Kind::Cancelled:
+    case Kind::Unknown:
+    case Kind::None:
+        break;
+    }
+    return QStringLiteral("the installer drive could not be made; make sure the drive has enough space");
+}
+
+void CreateCommand::end(CommandLine::Status status, const QString &outcome, const QString &message)
+{
+    if (m_ended)
+        return;
+    m_ended = true;
+    m_status = status;
+    m_ticker.stop();
+    m_output.finish(outcome, message);
+    QCoreApplication::exit(status);
+}

@@ -1,0 +1,92 @@
+#include "Cli/DriveList.h"
+
+#include "Creation/BaseModel.h"
+#include "Creation/DiskutilViewModel.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+
+namespace {
+
+class ListReceiver : public DiskutilViewModelDelegate
+{
+public:
+    bool respondsToCompletion() const override { return true; }
+    void diskutilViewModelCompletion(DiskutilViewModel &, const DiskutilResult &result) override
+    {
+        if (const auto *list = std::get_if<std::vector<DiskModelPtr>>(&result))
+            drives = *list;
+    }
+    std::vector<DiskModelPtr> drives;
+};
+
+// A volume's name is the user's: control characters in it must not drive the terminal.
+QString printable(QString text)
+{
+    for (QChar &c : text)
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char('?');
+    return text;
+}
+
+} // namespace
+
+std::vector<DiskModelPtr> DriveList::current()
+{
+    auto job = DiskutilViewModel::create();
+    auto receiver = std::make_shared<ListReceiver>();
+    job->setDelegate(receiver);
+    job->diskutilList();
+    return receiver->drives;
+}
+
+QByteArray DriveList::json(const std::vector<DiskModelPtr> &drives)
+{
+    QJsonArray list;
+    for (const DiskModelPtr &drive : drives)
+        list.append(QJsonObject{
+            {QStringLiteral("name"), drive->name()},
+            {QStringLiteral("volume"), drive->volume()},
+            {QStringLiteral("device"), drive->deviceNode()},
+            {QStringLiteral("capacity"), static_cast<qint64>(drive->capacity())},
+        });
+    return QJsonDocument(list).toJson(QJsonDocument::Compact);
+}
+
+QString DriveList::table(const std::vector<DiskModelPtr> &drives)
+{
+    if (drives.empty())
+        return QStringLiteral("No drive is mounted under /Volumes.\n");
+    QList<QStringList> rows = {{QStringLiteral("NAME"), QStringLiteral("MOUNT PATH"),
+                                QStringLiteral("DEVICE"), QStringLiteral("CAPACITY")}};
+    for (const DiskModelPtr &drive : drives)
+        rows.append({printable(drive->name()), printable(drive->volume()),
+                     drive->deviceNode().isEmpty() ? QStringLiteral("-") : drive->deviceNode(),
+                     drive->capacity() ? BaseModel::fileSizeString(static_cast<int64_t>(drive->capacity()))
+                                       : QStringLiteral("-")});
+    QList<qsizetype> widths(4, 0);
+    for (const QStringList &row : rows)
+        for (qsizetype i = 0; i < row.size(); ++i)
+            widths[i] = std::max(widths[i], row[i].size());
+    QString text;
+    for (const QStringList &row : rows) {
+        QString line;
+        for (qsizetype i = 0; i < row.size(); ++i)
+            line += i + 1 < row.size() ? row[i].leftJustified(widths[i] + 2) : row[i];
+        text += line + QLatin1Char('\n');
+    }
+    return text;
+}
+
+DiskModelPtr DriveList::find(const std::vector<DiskModelPtr> &drives, const QString &mountPath)
+{
+    QByteArray path = QFile::encodeName(mountPath);
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    const auto found = std::find_if(drives.begin(), drives.end(),
+                                    [&](const DiskModelPtr &drive) { return drive->volumePath() == path; });
+    return found == drives.end() ? nullptr : *found;
+}

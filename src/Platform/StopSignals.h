@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QSocketNotifier;
+
+namespace platform {
+
+// Turns SIGINT, SIGTERM and SIGHUP into calls on the main thread while it lives, so that a command-line run
+// stops the way the window's cancel does (the job ends its phase and cleans up) instead of dying half way
+// through. A write to a closed pipe fails with EPIPE instead of ending the process. One at a time; the
+// signals' earlier handling comes back on destruction, and started programs get the default handling.
+class StopSignals
+{
+public:
+    using Handler = std::function<void(int signal)>;
+    explicit StopSignals(Handler handler);
+    ~StopSignals();
+    StopSignals(const StopSignals &) = delete;
+    StopSignals &operator=(const StopSignals &) = delete;
+
+    // How many stop signals have arrived, also those the event loop has not delivered yet.
+    static int count();
+    // Waits until the descriptor can be read (true) or a stop signal arrives (false), without running the
+    // event loop.
+    bool waitForInput(int fd) const;
+    static QString name(int signal);
+
+private:
+    void deliver();
+
+    Handler m_handler;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};
+
+} // namespace platform

@@ -1,0 +1,56 @@
+#include "support/ProgramRun.h"
+
+#include <QJsonDocument>
+#include <gtest/gtest.h>
+
+namespace testsupport {
+
+ProgramRun ProgramRun::run(const QString &program, const QStringList &arguments,
+                           const QStringList &environment, const QByteArray &input, int timeoutMs)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString &entry : environment)
+        env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+    process.setProcessEnvironment(env);
+    process.start(program, arguments);
+    ProgramRun result;
+    if (!process.waitForStarted(10000)) {
+        result.err = process.errorString().toUtf8();
+        return result;
+    }
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(5000);
+    } else if (process.exitStatus() == QProcess::NormalExit) {
+        result.exitCode = process.exitCode();
+    }
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+QList<QJsonObject> ProgramRun::jsonLines() const
+{
+    QList<QJsonObject> lines;
+    for (const QByteArray &line : out.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+        EXPECT_TRUE(document.isObject()) << "not a JSON object: " << line.toStdString();
+        lines << document.object();
+    }
+    return lines;
+}
+
+QString ProgramRun::describe() const
+{
+    return QStringLiteral("exit %1\n--- stdout\n%2\n--- stderr\n%3")
+        .arg(exitCode)
+        .arg(QString::fromUtf8(out), QString::fromUtf8(err));
+}
+
+} // namespace testsupport
