@@ -1,10 +1,10 @@
 #include "Platform/FileSystem.h"
 
+#include "Platform/Posix/Directory.h"
 #include "Platform/Posix/RegularFile.h"
 
 #include <QFile>
 #include <algorithm>
-#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -36,63 +36,41 @@ int64_t FileSystem::itemSize(const QString &path)
 
 namespace {
 
-// Visits everything below the open folder; the visitor gets the folder's descriptor, the entry's name and its
-// own information. Unreadable folders and entries are passed over.
-template <class Visitor> void walkFolder(int folder, Visitor &visit)
+// The start path is followed if it is a link to a folder, as the platform does.
+posix::FileDescriptor openTop(const QString &path)
 {
-    DIR *listing = ::fdopendir(folder);
-    if (!listing) {
-        ::close(folder);
-        return;
-    }
-    while (const dirent *entry = ::readdir(listing)) {
-        const char *name = entry->d_name;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
-            continue;
-        struct stat info
-        {};
-        if (::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        visit(folder, name, info);
-        if (S_ISDIR(info.st_mode)) {
-            const int child = ::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (child >= 0)
-                walkFolder(child, visit);
-        }
-    }
-    ::closedir(listing); // closes the descriptor too
-}
-
-template <class Visitor> void walk(const QString &path, Visitor &visit)
-{
-    // The start path is followed if it is a link to a folder, as the platform does.
-    const int root = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (root >= 0)
-        walkFolder(root, visit);
+    return posix::FileDescriptor(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
 } // namespace
 
 void FileSystem::walkBelow(const QString &path, const std::function<void(const struct stat &)> &visit)
 {
-    auto visitor = [&visit](int, const char *, const struct stat &info) { visit(info); };
-    walk(path, visitor);
+    if (const posix::FileDescriptor top = openTop(path))
+        posix::Directory::walk(top.get(), [&visit](const posix::Directory::Entry &entry) {
+            visit(entry.info);
+            return true;
+        });
 }
 
 int64_t FileSystem::totalSizeBelow(const QString &path)
 {
     int64_t total = 0;
-    auto visitor = [&total](int folder, const char *name, const struct stat &info) {
-        if (S_ISLNK(info.st_mode)) {
+    const posix::FileDescriptor top = openTop(path);
+    if (!top)
+        return 0;
+    posix::Directory::walk(top.get(), [&total](const posix::Directory::Entry &entry) {
+        if (S_ISLNK(entry.info.st_mode)) {
             // A link whose target is missing counts as nothing.
             struct stat target
             {};
-            if (::fstatat(folder, name, &target, 0) != 0)
-                return;
+            if (::fstatat(entry.folder, entry.name.c_str(), &target, 0) != 0)
+                return true;
         }
-        total += static_cast<int64_t>(info.st_size);
-    };
-    walk(path, visitor);
+        total += static_cast<int64_t>(entry.info.st_size);
+        return true;
+    });
     return total;
 }
 

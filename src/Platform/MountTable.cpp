@@ -1,51 +1,29 @@
 #include "Platform/MountTable.h"
 
+#include "Platform/Posix/MountInfo.h"
+
 #include <QFile>
-#include <QList>
-#include <sys/sysmacros.h>
 
 namespace platform {
 
 QByteArray MountTable::decodeEscapes(const QByteArray &field)
 {
-    QByteArray out;
-    out.reserve(field.size());
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        const char c = field[i];
-        if (c == '\\' && i + 3 < field.size()) {
-            const QByteArray digits = field.mid(i + 1, 3);
-            bool ok = digits.size() == 3;
-            for (char d : digits)
-                ok = ok && d >= '0' && d <= '7';
-            if (ok) {
-                out.append(static_cast<char>(digits.toInt(nullptr, 8)));
-                i += 3;
-                continue;
-            }
-        }
-        out.append(c);
-    }
-    return out;
+    const std::string decoded = posix::MountInfo::decode(std::string_view(field.constData(), field.size()));
+    return QByteArray(decoded.data(), static_cast<qsizetype>(decoded.size()));
 }
 
 std::vector<MountEntry> MountTable::parse(const QByteArray &mountInfo)
 {
     std::vector<MountEntry> entries;
-    for (const QByteArray &line : mountInfo.split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        // id parent major:minor root mount-point options [optional…] - fstype source super-options
-        const qsizetype separator = fields.indexOf(QByteArray("-"));
-        if (fields.size() < 7 || separator < 6 || separator + 2 >= fields.size())
-            continue;
+    for (const posix::MountEntry &parsed :
+         posix::MountInfo::parse(std::string_view(mountInfo.constData(), mountInfo.size()))) {
         MountEntry entry;
-        entry.deviceNumber = QString::fromLatin1(fields[2]);
-        const QList<QByteArray> numbers = fields[2].split(':');
-        if (numbers.size() == 2)
-            entry.device = makedev(numbers[0].toUInt(), numbers[1].toUInt());
-        entry.mountPointBytes = decodeEscapes(fields[4]);
+        entry.deviceNumber = QStringLiteral("%1:%2").arg(parsed.major).arg(parsed.minor);
+        entry.device = parsed.device();
+        entry.mountPointBytes = QByteArray(parsed.mountPoint.data(), qsizetype(parsed.mountPoint.size()));
         entry.mountPoint = QFile::decodeName(entry.mountPointBytes);
-        entry.fileSystemType = QFile::decodeName(decodeEscapes(fields[separator + 1]));
-        entry.source = QFile::decodeName(decodeEscapes(fields[separator + 2]));
+        entry.fileSystemType = QFile::decodeName(QByteArray::fromStdString(parsed.fsType));
+        entry.source = QFile::decodeName(QByteArray::fromStdString(parsed.source));
         entries.push_back(entry);
     }
     return entries;

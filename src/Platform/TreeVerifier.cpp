@@ -1,12 +1,12 @@
 #include "Platform/TreeVerifier.h"
 
+#include "Platform/Posix/Directory.h"
 #include "Platform/Posix/FileDescriptor.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
@@ -42,11 +42,6 @@ Result failure(Result::Outcome outcome, const std::string &path, const std::stri
     return result;
 }
 
-std::string join(const std::string &folder, const std::string &name)
-{
-    return folder.empty() ? name : folder + "/" + name;
-}
-
 std::string linkTarget(int folder, const char *name)
 {
     std::string target(4096, '\0');
@@ -64,25 +59,12 @@ public:
     std::optional<Result> folder(int original, int copy, const std::string &relative)
     {
         std::vector<std::string> names;
-        {
-            const int listed = ::dup(original);
-            DIR *dir = listed >= 0 ? ::fdopendir(listed) : nullptr;
-            if (!dir) {
-                if (listed >= 0)
-                    ::close(listed);
-                return failure(Result::Outcome::Unreadable, relative, std::strerror(errno));
-            }
-            while (const dirent *entry = ::readdir(dir))
-                if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-                    names.emplace_back(entry->d_name);
-            ::closedir(dir);
-        }
-        // A fixed order, so the first difference is the same on every run.
-        std::sort(names.begin(), names.end());
+        if (!posix::Directory::entries(original, names))
+            return failure(Result::Outcome::Unreadable, relative, std::strerror(errno));
         for (const std::string &name : names) {
             if (m_cancel.load())
                 return failure(Result::Outcome::Cancelled, relative, "cancelled");
-            const std::string path = join(relative, name);
+            const std::string path = posix::Directory::child(relative, name);
             struct stat from
             {
             }, to{};
@@ -105,12 +87,10 @@ public:
                 files.push_back({path, static_cast<uint64_t>(from.st_size)});
                 total += static_cast<uint64_t>(from.st_size);
             } else if (S_ISDIR(from.st_mode)) {
-                FileDescriptor subOriginal(
-                    ::openat(original, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+                const FileDescriptor subOriginal = posix::Directory::openFolder(original, name.c_str());
                 if (!subOriginal)
                     return failure(Result::Outcome::Unreadable, path, std::strerror(errno));
-                FileDescriptor subCopy(
-                    ::openat(copy, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+                const FileDescriptor subCopy = posix::Directory::openFolder(copy, name.c_str());
                 if (!subCopy)
                     return failure(Result::Outcome::Unreadable, path, std::strerror(errno));
                 if (auto stop = folder(subOriginal.get(), subCopy.get(), path))

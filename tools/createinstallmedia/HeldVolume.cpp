@@ -1,6 +1,6 @@
 #include "HeldVolume.h"
 
-#include "disklib/MountInfo.h"
+#include "Platform/Posix/MountInfo.h"
 
 #include <cerrno>
 #include <cstring>
@@ -29,7 +29,7 @@ bool HeldVolume::open(const std::string &mountPoint, dev_t device, std::string &
         return false;
     }
     // Between the mount and the open the volume may already be gone, and the path lead to the folder below.
-    const auto entry = disktools::MountInfo::at(disktools::MountInfo::read(), mountPoint);
+    const auto entry = posix::MountInfo::at(posix::MountInfo::read(), mountPoint);
     if (m_identity.device != device || !entry || entry->device() != device || entry->root != "/" ||
         (m_identity.mountId != 0 && static_cast<uint64_t>(entry->id) != m_identity.mountId)) {
         error = "the erased disk is no longer mounted at \"" + mountPoint + "\"";

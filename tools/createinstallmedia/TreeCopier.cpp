@@ -1,10 +1,10 @@
 #include "TreeCopier.h"
 
+#include "Platform/Posix/Directory.h"
 #include "Platform/Posix/FileDescriptor.h"
 
 #include <cerrno>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <sys/sendfile.h>
@@ -33,72 +33,7 @@ bool sameContent(const struct stat &before, const struct stat &now)
            before.st_ctim.tv_nsec == now.st_ctim.tv_nsec;
 }
 
-std::string child(const std::string &relative, const char *name)
-{
-    return relative.empty() ? std::string(name) : relative + "/" + name;
-}
-
-// Entries of an open folder, without "." and "..".
-bool listDirectory(int fd, std::vector<std::string> &names)
-{
-    const int copy = dup(fd);
-    if (copy < 0)
-        return false;
-    DIR *dir = fdopendir(copy);
-    if (!dir) {
-        close(copy);
-        return false;
-    }
-    errno = 0;
-    while (const dirent *entry = readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-            names.emplace_back(entry->d_name);
-    }
-    const int code = errno;
-    closedir(dir);
-    errno = code;
-    return code == 0;
-}
-
 } // namespace
-
-bool TreeCopier::walk(int directory, const std::string &relative, std::string &error)
-{
-    std::vector<std::string> names;
-    if (!listDirectory(directory, names)) {
-        error = describe("cannot read", relative);
-        return false;
-    }
-    struct stat self
-    {};
-    if (fstat(directory, &self) != 0) {
-        error = describe("cannot read", relative);
-        return false;
-    }
-    m_space.add(self);
-    for (const auto &name : names) {
-        struct stat info
-        {};
-        const std::string path = child(relative, name.c_str());
-        if (fstatat(directory, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-            error = describe("cannot read", path);
-            return false;
-        }
-        if (S_ISDIR(info.st_mode)) {
-            posix::FileDescriptor sub(
-                openat(directory, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-            if (sub.get() < 0) {
-                error = describe("cannot open", path);
-                return false;
-            }
-            if (!walk(sub.get(), path, error))
-                return false;
-        } else {
-            m_space.add(info);
-        }
-    }
-    return true;
-}
 
 bool TreeCopier::plan(const std::string &source, std::string &error)
 {
@@ -108,7 +43,25 @@ bool TreeCopier::plan(const std::string &source, std::string &error)
         error = describe("cannot open", source);
         return false;
     }
-    return walk(root.get(), "", error);
+    struct stat top
+    {};
+    if (fstat(root.get(), &top) != 0) {
+        error = describe("cannot read", source);
+        return false;
+    }
+    m_space.add(top);
+    std::string failed;
+    if (!posix::Directory::walk(
+            root.get(),
+            [this](const posix::Directory::Entry &entry) {
+                m_space.add(entry.info);
+                return true;
+            },
+            posix::Directory::OnError::Stop, &failed)) {
+        error = describe("cannot read", failed);
+        return false;
+    }
+    return true;
 }
 
 uint64_t TreeCopier::spaceNeeded(uint64_t blockSize) const
@@ -265,8 +218,8 @@ bool TreeCopier::copyEntry(int from, int to, const char *name, const std::string
             error = describe("cannot create", relative);
             return false;
         }
-        posix::FileDescriptor source(openat(from, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        posix::FileDescriptor target(openat(to, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        const posix::FileDescriptor source = posix::Directory::openFolder(from, name);
+        const posix::FileDescriptor target = posix::Directory::openFolder(to, name);
         if (source.get() < 0 || target.get() < 0) {
             error = describe("cannot open", relative);
             return false;
@@ -310,12 +263,13 @@ bool TreeCopier::copyEntry(int from, int to, const char *name, const std::string
 bool TreeCopier::copyDirectory(int from, int to, const std::string &relative, std::string &error)
 {
     std::vector<std::string> names;
-    if (!listDirectory(from, names)) {
+    if (!posix::Directory::entries(from, names)) {
         error = describe("cannot read", relative);
         return false;
     }
     for (const auto &name : names)
-        if (!copyEntry(from, to, name.c_str(), child(relative, name.c_str()), error) || !report(error))
+        if (!copyEntry(from, to, name.c_str(), posix::Directory::child(relative, name), error) ||
+            !report(error))
             return false;
     return true;
 }
@@ -337,8 +291,7 @@ bool TreeCopier::copy(const std::string &source, int destinationFolder, const st
         error = describe("cannot create", name);
         return false;
     }
-    posix::FileDescriptor to(
-        openat(destinationFolder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    const posix::FileDescriptor to = posix::Directory::openFolder(destinationFolder, name.c_str());
     if (!to) {
         error = describe("cannot open", name);
         return false;
@@ -365,9 +318,9 @@ void TreeCopier::removeTree(int folder, const std::string &name)
         unlinkat(folder, name.c_str(), 0);
         return;
     }
-    posix::FileDescriptor dir(openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    const posix::FileDescriptor dir = posix::Directory::openFolder(folder, name.c_str());
     std::vector<std::string> names;
-    if (dir && listDirectory(dir.get(), names)) {
+    if (dir && posix::Directory::entries(dir.get(), names)) {
         for (const auto &entry : names) {
             struct stat info
             {};

@@ -46,7 +46,6 @@ private:
         ReadWrite,
     };
 
-    bool walk(int directory, const std::string &relative, std::string &error);
     bool copyDirectory(int from, int to, const std::string &relative, std::string &error);
     bool copyEntry(int from, int to, const char *name, const std::string &relative, std::string &error);
     bool copyFile(int from, int to, const char *name, const struct stat &info, const std::string &relative,

@@ -35,7 +35,7 @@ bool blockDevice(const std::string &path, dev_t &rdev)
 
 // The device node behind a mount: its source when that is the block device, else the kernel's name for the
 // device number.
-std::string devicePathOf(const MountEntry &entry, dev_t &rdev)
+std::string devicePathOf(const posix::MountEntry &entry, dev_t &rdev)
 {
     if (blockDevice(entry.source, rdev))
         return entry.source;
@@ -108,7 +108,7 @@ std::string VolumeEraser::deviceName() const
     return m_devicePath.substr(m_devicePath.rfind('/') + 1);
 }
 
-bool VolumeEraser::isOurs(const MountEntry &entry) const
+bool VolumeEraser::isOurs(const posix::MountEntry &entry) const
 {
     if (entry.device() == m_device)
         return true;
@@ -127,8 +127,8 @@ bool VolumeEraser::prepare(const std::string &mountPointArgument, const std::str
     m_newName = newName;
     m_newMountPoint = VolumePath::mountPointForName(newName);
 
-    const auto entries = MountInfo::read();
-    const auto entry = MountInfo::at(entries, m_mountPoint);
+    const auto entries = posix::MountInfo::read();
+    const auto entry = posix::MountInfo::at(entries, m_mountPoint);
     if (!entry) {
         error = "no volume is mounted at \"" + mountPointArgument + "\"";
         return false;
@@ -138,7 +138,7 @@ bool VolumeEraser::prepare(const std::string &mountPointArgument, const std::str
         error = "\"" + mountPointArgument + "\" is not on a disk (its file system is " + entry->fsType + ")";
         return false;
     }
-    if (const auto root = MountInfo::at(entries, "/"); root && isOurs(*root)) {
+    if (const auto root = posix::MountInfo::at(entries, "/"); root && isOurs(*root)) {
         error = "refusing to erase " + m_devicePath + ": it holds the start-up volume";
         return false;
     }
@@ -156,7 +156,7 @@ bool VolumeEraser::prepare(const std::string &mountPointArgument, const std::str
         m_mounts.push_back(candidate);
     }
 
-    if (const auto other = MountInfo::at(entries, m_newMountPoint); other && !isOurs(*other)) {
+    if (const auto other = posix::MountInfo::at(entries, m_newMountPoint); other && !isOurs(*other)) {
         error = "another volume is already mounted at \"" + m_newMountPoint + "\"";
         return false;
     }
@@ -180,12 +180,12 @@ bool VolumeEraser::prepare(const std::string &mountPointArgument, const std::str
     return true;
 }
 
-std::string VolumeEraser::remountOld(const std::vector<MountEntry> &unmounted)
+std::string VolumeEraser::remountOld(const std::vector<posix::MountEntry> &unmounted)
 {
     std::string report;
     for (auto it = unmounted.rbegin(); it != unmounted.rend(); ++it) {
         if (mount(m_devicePath.c_str(), it->mountPoint.c_str(), it->fsType.c_str(),
-                  MountInfo::flagsFromOptions(it->options), nullptr) == 0)
+                  posix::MountInfo::flagsFromOptions(it->options), nullptr) == 0)
             report += "; the volume was mounted again at \"" + it->mountPoint + "\"";
         else
             report += "; the volume could not be mounted again at \"" + it->mountPoint + "\" (" +
@@ -279,7 +279,7 @@ bool VolumeEraser::erase(const Observer &observer, std::string &error)
     SignalBlocker holdSignals;
     if (observer.stage)
         observer.stage(Stage::Unmounting);
-    std::vector<MountEntry> unmounted;
+    std::vector<posix::MountEntry> unmounted;
     for (auto it = m_mounts.rbegin(); it != m_mounts.rend(); ++it) {
         if (!unmountPatiently(it->mountPoint)) {
             const int code = errno;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "disklib/MountInfo.h"
+#include "Platform/Posix/MountInfo.h"
 
 #include <cstdint>
 #include <functional>
@@ -55,16 +55,16 @@ public:
     static std::string sizeText(uint64_t bytes);
 
 private:
-    bool isOurs(const MountEntry &entry) const;
+    bool isOurs(const posix::MountEntry &entry) const;
     bool format(const Observer &observer, bool &oldVolumeIntact, std::string &error);
     bool mountNew(const char *type, int &mountErrno);
-    std::string remountOld(const std::vector<MountEntry> &unmounted);
+    std::string remountOld(const std::vector<posix::MountEntry> &unmounted);
 
     std::string m_devicePath;
     dev_t m_device = 0;
     uint64_t m_deviceBytes = 0;
     std::string m_mountPoint;
-    std::vector<MountEntry> m_mounts; // every mount of the disk, in mount order
+    std::vector<posix::MountEntry> m_mounts; // every mount of the disk, in mount order
     std::string m_newName;
     std::string m_newMountPoint;
     std::string m_fileSystemType;

@@ -6,7 +6,7 @@
 #include <sys/types.h>
 #include <vector>
 
-namespace disktools {
+namespace posix {
 
 // One line of /proc/self/mountinfo, escapes decoded.
 struct MountEntry
@@ -40,4 +40,4 @@ public:
     static unsigned long flagsFromOptions(const std::string &options);
 };
 
-} // namespace disktools
+} // namespace posix

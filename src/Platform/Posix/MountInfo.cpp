@@ -1,11 +1,11 @@
-#include "disklib/MountInfo.h"
+#include "Platform/Posix/MountInfo.h"
 
 #include <fstream>
 #include <sstream>
 #include <sys/mount.h>
 #include <sys/sysmacros.h>
 
-namespace disktools {
+namespace posix {
 
 dev_t MountEntry::device() const
 {
@@ -145,4 +145,4 @@ unsigned long MountInfo::flagsFromOptions(const std::string &options)
     return flags;
 }
 
-} // namespace disktools
+} // namespace posix
