@@ -1,13 +1,28 @@
 #pragma once
 
+#include <QLocale>
+
 namespace platform {
 
-// The interface is in Simplified Chinese; Qt's own dialogs (the file picker, message boxes) follow it.
+// The interface's texts are written in Simplified Chinese; an English translation is compiled in
+// (:/i18n/bootdrive_en.qm). The user's locale chooses between them.
 class Localization
 {
 public:
-    // Installs Qt's Simplified Chinese translations into the running application; false when they are
-    // missing (the dialogs then stay in English).
+    enum class Language
+    {
+        Chinese,
+        English,
+    };
+
+    // The first of the locale's interface languages (LANGUAGE, then LC_ALL, LC_MESSAGES or LANG for the
+    // system locale) that the interface has: English for en*, Chinese for zh*; Chinese when none is.
+    static Language languageFor(const QLocale &locale);
+    // Installs the translations of the language into the running application: for English our own; for
+    // Chinese Qt's, so its dialogs (the file picker, message boxes) match the interface. False when they
+    // are missing (the interface then stays in Chinese, Qt's dialogs in English).
+    static bool installInterfaceTranslations(Language language);
+    // For the user's locale.
     static bool installInterfaceTranslations();
 };
 

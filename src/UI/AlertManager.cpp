@@ -33,10 +33,11 @@ QMessageBox *AlertManager::alertByWindow(QWidget *window, const QStringList &tit
     }
     if (!buttons.isEmpty()) {
         alert->setDefaultButton(static_cast<QPushButton *>(buttons.first()));
-        // Escape answers like the cancelling button, or like the only one.
+        // Escape answers like the cancelling button, or like the only one; the titles arrive translated.
         QAbstractButton *escape = buttons.size() == 1 ? buttons.first() : nullptr;
+        const QStringList cancelling = {tr("取消"), tr("继续创建")};
         for (QAbstractButton *button : buttons)
-            if (button->text() == QStringLiteral("取消") || button->text() == QStringLiteral("继续创建"))
+            if (cancelling.contains(button->text()))
                 escape = button;
         if (escape)
             alert->setEscapeButton(escape);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -13,6 +14,8 @@ class QWidget;
 // pressed button: 1000 for the first title, 1001 for the second, and so on.
 class AlertManager
 {
+    Q_DECLARE_TR_FUNCTIONS(AlertManager)
+
 public:
     // Platform alert styles.
     static constexpr uint64_t WarningStyle = 0;

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QToolButton>
@@ -36,6 +37,8 @@ FileViewItem::FileViewItem(QWidget *parent)
     downloadButton->setAutoRaise(true);
     downloadButton->setToolButtonStyle(Qt::ToolButtonIconOnly);
     connect(downloadButton, &QToolButton::clicked, this, &FileViewItem::downloadAction);
+    // A tool button answers Space only; Return and Enter press it as well, like the window's buttons.
+    downloadButton->installEventFilter(this);
     setAttribute(Qt::WA_StyledBackground, true);
 }
 
@@ -62,6 +65,13 @@ void FileViewItem::setMacOSModel(const MacOSModelPtr &model)
     versionLabel->setText(model ? model->version() : QString());
     dateLabel->setText(model ? model->releaseDate() : QString());
     infoLabel->setText(model ? model->info() : QString());
+    // Every item has the same icon-only button; its name says which entry it downloads.
+    const QString name = model ? model->name() : QString();
+    setAccessibleName(name);
+    downloadButton->setAccessibleName(tr("下载 %1").arg(name));
+    downloadButton->setAccessibleDescription(
+        tr("在浏览器中打开 %1 %2 的下载页面").arg(name, model ? model->version() : QString()).simplified());
+    downloadButton->setToolTip(downloadButton->accessibleName());
     // Without a web link there is nothing to download.
     downloadButton->setEnabled(model && !platform::WebLink::fromText(model->downloadUrl()).isEmpty());
 }
@@ -70,6 +80,18 @@ void FileViewItem::downloadAction()
 {
     if (m_macOSModel && !m_macOSModel->downloadUrl().isEmpty())
         platform::WebLink::open(m_macOSModel->downloadUrl());
+}
+
+bool FileViewItem::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == downloadButton && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            downloadButton->click();
+            return true;
+        }
+    }
+    return platform::CollectionViewItem::eventFilter(watched, event);
 }
 
 void FileViewItem::resizeEvent(QResizeEvent *event)

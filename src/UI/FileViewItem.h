@@ -39,6 +39,7 @@ public:
     static QImage placeholderImage();
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:

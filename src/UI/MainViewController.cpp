@@ -12,6 +12,7 @@
 #include "UI/FileViewItem.h"
 #include "ui_MainWindow.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -105,7 +106,8 @@ QUrl MainViewController::tutorialUrl()
 }
 
 MainViewController::MainViewController(QWidget *parent)
-    : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>())
+    : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()),
+      m_sleepInhibitor(QApplication::applicationDisplayName())
 {
     m_ui->setupUi(this);
     circularProgress = m_ui->circularProgress;
@@ -125,6 +127,8 @@ MainViewController::MainViewController(QWidget *parent)
             &MainViewController::selectDiskAction);
     connect(selectMacOSButton, &QPushButton::clicked, this, &MainViewController::selectMacOSAction);
     connect(makeMacOSButton, &QPushButton::clicked, this, &MainViewController::makeAction);
+
+    connect(&m_notifier, &platform::DesktopNotifier::activated, this, &MainViewController::bringToFront);
 
     setStyleSheet(styleSheetText());
     bgImageView->lower();
@@ -193,10 +197,9 @@ void MainViewController::didSelectItem(platform::CollectionView &, int) {}
 
 void MainViewController::showUpdateNotice(const QString &downloadUrl)
 {
-    AlertManager::alertByWindow(window(), {QStringLiteral("下载新版本")}, QImage(),
-                                QStringLiteral("温馨提示"),
-                                QStringLiteral("为了您更好了体验，请更新至最新版本。"),
-                                AlertManager::InformationalStyle, [downloadUrl](int64_t) {
+    AlertManager::alertByWindow(window(), {tr("下载新版本")}, QImage(), tr("温馨提示"),
+                                tr("为了您更好了体验，请更新至最新版本。"), AlertManager::InformationalStyle,
+                                [downloadUrl](int64_t) {
                                     // A notice without a web link still ends the application; nothing
                                     // opens.
                                     if (!downloadUrl.isEmpty())
@@ -310,7 +313,7 @@ void MainViewController::selectMacOSAction()
     auto *panel = new platform::OpenPanel(window());
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setWindowModality(Qt::WindowModal);
-    panel->setPrompt(QStringLiteral("选择"));
+    panel->setPrompt(tr("选择"));
     panel->setAllowedFileTypes({QStringLiteral("app")});
     QPointer<MainViewController> self(this);
     connect(panel, &QDialog::finished, this, [self, panel](int result) {
@@ -328,19 +331,19 @@ void MainViewController::checkInstaller(const MacOSModelPtr &candidate)
     QString refusal;
     const bool inApplications = candidate->path().startsWith(QLatin1String("/Applications"));
     if (!candidate->installMacOS())
-        refusal = QStringLiteral("系统安装文件不可用");
+        refusal = tr("系统安装文件不可用");
     else if (candidate->installType() == 0 && inApplications)
-        refusal = QStringLiteral("系统安装文件不能在Applications目录下，您可以将系统安装文件拷贝至桌面");
+        refusal = tr("系统安装文件不能在Applications目录下，您可以将系统安装文件拷贝至桌面");
     else if (candidate->installType() == 0 || (candidate->installType() == 1 && inApplications))
         return makeSystemDisk();
     else if (candidate->installType() == 1)
-        refusal = QStringLiteral("请将系统安装文件拷贝在Applications目录下");
+        refusal = tr("请将系统安装文件拷贝在Applications目录下");
     else
         return;
     // A refused installer does not stay chosen, so it can never enable the start button.
     m_macOSModel = previous;
-    AlertManager::alertByWindow(window(), {QStringLiteral("确定")}, candidate->logo(), candidate->name(),
-                                refusal, AlertManager::InformationalStyle, nullptr);
+    AlertManager::alertByWindow(window(), {tr("确定")}, candidate->logo(), candidate->name(), refusal,
+                                AlertManager::InformationalStyle, nullptr);
 }
 
 void MainViewController::makeSystemDisk()
@@ -357,13 +360,12 @@ void MainViewController::makeAction()
     // The drive named in the confirmation is the one erased, whatever the pop-up shows by the time the user
     // answers.
     const DiskModelPtr confirmed = m_diskModel;
-    QString text = QStringLiteral("【%1】驱动器即将被格式化，数据将丢失!").arg(confirmed->name());
+    QString text = tr("【%1】驱动器即将被格式化，数据将丢失!").arg(confirmed->name());
     if (const QString summary = confirmed->deviceSummary(); !summary.isEmpty())
         text += QLatin1Char('\n') + summary;
     QPointer<MainViewController> self(this);
-    AlertManager::alertByWindow(window(), {QStringLiteral("立刻创建"), QStringLiteral("取消")}, QImage(),
-                                QStringLiteral("温馨提示"), text, AlertManager::InformationalStyle,
-                                [self, confirmed](int64_t response) {
+    AlertManager::alertByWindow(window(), {tr("立刻创建"), tr("取消")}, QImage(), tr("温馨提示"), text,
+                                AlertManager::InformationalStyle, [self, confirmed](int64_t response) {
                                     if (self && response == AlertManager::FirstButtonReturn)
                                         self->startJob(confirmed);
                                 });
@@ -374,13 +376,13 @@ void MainViewController::startJob(const DiskModelPtr &drive)
     const MacOSModelPtr installer = m_macOSModel;
     if (!installer)
         return;
-    m_jobRunning = true;
+    setJobRunning(true);
     m_diskModel = drive;
     selectMacOSButton->setEnabled(false);
     makeMacOSButton->setEnabled(false);
     diskListPopUpButton->setEnabled(false);
-    makeMacOSButton->setText(QStringLiteral("正在创建..."));
-    tipsLabel->setText(QStringLiteral("正在格式化驱动器，请耐心等待..."));
+    makeMacOSButton->setText(tr("正在创建..."));
+    tipsLabel->setText(tr("正在格式化驱动器，请耐心等待..."));
     // From here to the end the ring stands over the panel, spinning while the progress is not known, and
     // offers its cancel button on hover.
     circularProgress->resetProgress();
@@ -415,13 +417,13 @@ QString MainViewController::refusalText(const CreationPreflight::Result &result,
 {
     switch (result.refusal) {
     case CreationPreflight::Refusal::DriveGone:
-        return QStringLiteral("找不到驱动器【%1】，请重新插入后再试").arg(drive.name());
+        return tr("找不到驱动器【%1】，请重新插入后再试").arg(drive.name());
     case CreationPreflight::Refusal::InstallerOnDrive:
-        return QStringLiteral("安装文件位于将被格式化的驱动器上，请先将其拷贝到其他位置");
+        return tr("安装文件位于将被格式化的驱动器上，请先将其拷贝到其他位置");
     case CreationPreflight::Refusal::ToolCannotRun:
-        return QStringLiteral("该安装文件的制作工具无法在本机运行，驱动器未被改动");
+        return tr("该安装文件的制作工具无法在本机运行，驱动器未被改动");
     case CreationPreflight::Refusal::DriveTooSmall:
-        return QStringLiteral("驱动器容量不足：需要 %1，该驱动器只有 %2")
+        return tr("驱动器容量不足：需要 %1，该驱动器只有 %2")
             .arg(BaseModel::fileSizeString(static_cast<int64_t>(result.needed)),
                  BaseModel::fileSizeString(static_cast<int64_t>(result.capacity)));
     case CreationPreflight::Refusal::None:
@@ -435,25 +437,25 @@ QString MainViewController::failureText(const DiskutilViewModel::Failure &failur
     using Kind = DiskutilViewModel::Failure::Kind;
     switch (failure.kind) {
     case Kind::AuthorizationRefused:
-        return QStringLiteral("未获得管理员授权");
+        return tr("未获得管理员授权");
     case Kind::ToolError:
         return failure.detail;
     case Kind::VerificationFailed:
-        return QStringLiteral("校验失败：%1 与安装文件不一致").arg(failure.detail);
+        return tr("校验失败：%1 与安装文件不一致").arg(failure.detail);
     case Kind::Cancelled:
     case Kind::NoSpace:
     case Kind::Unknown:
     case Kind::None:
         break;
     }
-    return QStringLiteral("请确保驱动器有足够的储存空间");
+    return tr("请确保驱动器有足够的储存空间");
 }
 
 void MainViewController::showFailure(const QString &cause)
 {
+    noticeResult(tr("macOS引导安装器创建失败"), cause);
     QPointer<MainViewController> self(this);
-    AlertManager::alertByWindow(window(), {QStringLiteral("确定")}, QImage(),
-                                QStringLiteral("macOS引导安装器创建失败"), cause,
+    AlertManager::alertByWindow(window(), {tr("确定")}, QImage(), tr("macOS引导安装器创建失败"), cause,
                                 AlertManager::InformationalStyle, [self](int64_t) {
                                     if (self)
                                         self->circularProgress->setHidden(true);
@@ -462,13 +464,13 @@ void MainViewController::showFailure(const QString &cause)
 
 void MainViewController::returnToChoosing()
 {
-    m_jobRunning = false;
+    setJobRunning(false);
     macOSInfoLabel->setText(QString());
     tipsLabel->setText(QString());
     showAddImage();
     selectMacOSButton->setEnabled(true);
     diskListPopUpButton->setEnabled(true);
-    makeMacOSButton->setText(QStringLiteral("开始创建"));
+    makeMacOSButton->setText(tr("开始创建"));
 }
 
 void MainViewController::diskutilViewModelCompletion(const DiskutilResult &result)
@@ -479,7 +481,7 @@ void MainViewController::diskutilViewModelCompletion(const DiskutilResult &resul
         return;
     }
     if (const auto *erased = std::get_if<DiskModelPtr>(&result)) {
-        tipsLabel->setText(QStringLiteral("等待授权..."));
+        tipsLabel->setText(tr("等待授权..."));
         m_viewModel->installMacOSWithMacOSModel(m_macOSModel, *erased);
         return;
     }
@@ -490,16 +492,18 @@ void MainViewController::diskutilViewModelCompletion(const DiskutilResult &resul
     circularProgress->setIsCancellable(false);
     if (!succeeded && m_viewModel->lastFailure().kind == DiskutilViewModel::Failure::Kind::Cancelled)
         return finishCancelled();
-    m_jobRunning = false;
+    setJobRunning(false);
     if (succeeded) {
+        noticeResult(
+            tr("macOS引导安装器创建完成"),
+            tr("安装器已写入驱动器【%1】并通过校验。").arg(m_diskModel ? m_diskModel->name() : QString()));
         updateDiskList();
         m_diskModel.reset();
         m_macOSModel.reset();
         updateUI();
         QPointer<MainViewController> self(this);
-        AlertManager::alertByWindow(window(), {QStringLiteral("打开"), QStringLiteral("暂不安装")}, QImage(),
-                                    QStringLiteral("macOS引导安装器创建完成"),
-                                    QStringLiteral("是否打开安装教程，开始安装系统"),
+        AlertManager::alertByWindow(window(), {tr("打开"), tr("暂不安装")}, QImage(),
+                                    tr("macOS引导安装器创建完成"), tr("是否打开安装教程，开始安装系统"),
                                     AlertManager::InformationalStyle, [self](int64_t response) {
                                         // The finished ring would otherwise cover the controls under it.
                                         if (self)
@@ -533,7 +537,7 @@ void MainViewController::diskutilViewModelPhase(DiskutilPhase phase)
 {
     switch (phase) {
     case DiskutilPhase::Verifying:
-        tipsLabel->setText(QStringLiteral("正在校验..."));
+        tipsLabel->setText(tr("正在校验..."));
         circularProgress->setIsIndeterminate(true);
         circularProgress->setHidden(false);
         break;
@@ -557,20 +561,19 @@ void MainViewController::confirmCancel(bool thenQuit)
     }
     const QString name = m_diskModel ? m_diskModel->name() : QString();
     QPointer<MainViewController> self(this);
-    m_cancelAlert =
-        AlertManager::alertByWindow(window(), {QStringLiteral("继续创建"), QStringLiteral("取消创建")},
-                                    QImage(), QStringLiteral("确定要取消创建吗？"),
-                                    QStringLiteral("驱动器【%1】上的内容将不完整，需要重新创建。").arg(name),
-                                    AlertManager::InformationalStyle, [self, thenQuit](int64_t response) {
-                                        if (!self)
-                                            return;
-                                        if (response != AlertManager::FirstButtonReturn + 1) {
-                                            self->m_quitAfterCancel = false;
-                                            return;
-                                        }
-                                        self->m_quitAfterCancel = self->m_quitAfterCancel || thenQuit;
-                                        self->cancelJob();
-                                    });
+    m_cancelAlert = AlertManager::alertByWindow(
+        window(), {tr("继续创建"), tr("取消创建")}, QImage(), tr("确定要取消创建吗？"),
+        tr("驱动器【%1】上的内容将不完整，需要重新创建。").arg(name), AlertManager::InformationalStyle,
+        [self, thenQuit](int64_t response) {
+            if (!self)
+                return;
+            if (response != AlertManager::FirstButtonReturn + 1) {
+                self->m_quitAfterCancel = false;
+                return;
+            }
+            self->m_quitAfterCancel = self->m_quitAfterCancel || thenQuit;
+            self->cancelJob();
+        });
     m_quitAfterCancel = thenQuit;
 }
 
@@ -588,13 +591,13 @@ void MainViewController::cancelJob()
 
 void MainViewController::finishCancelled()
 {
-    m_jobRunning = false;
+    setJobRunning(false);
     m_cancelling = false;
     m_cancelledBeforeErase = false;
     tipsLabel->setText(QString());
     selectMacOSButton->setEnabled(true);
     diskListPopUpButton->setEnabled(true);
-    makeMacOSButton->setText(QStringLiteral("开始创建"));
+    makeMacOSButton->setText(tr("开始创建"));
     // The choices stay; the user can start again at once.
     updateUI();
     if (m_quitAfterCancel) {
@@ -603,13 +606,48 @@ void MainViewController::finishCancelled()
         return;
     }
     const QString name = m_diskModel ? m_diskModel->name() : QString();
+    noticeResult(tr("已取消创建"), tr("驱动器【%1】上的安装器不完整，可重新开始创建。").arg(name));
     QPointer<MainViewController> self(this);
-    AlertManager::alertByWindow(window(), {QStringLiteral("确定")}, QImage(), QStringLiteral("已取消创建"),
-                                QStringLiteral("驱动器【%1】上的安装器不完整，可重新开始创建。").arg(name),
+    AlertManager::alertByWindow(window(), {tr("确定")}, QImage(), tr("已取消创建"),
+                                tr("驱动器【%1】上的安装器不完整，可重新开始创建。").arg(name),
                                 AlertManager::InformationalStyle, [self](int64_t) {
                                     if (self)
                                         self->circularProgress->setHidden(true);
                                 });
+}
+
+void MainViewController::setJobRunning(bool running)
+{
+    m_jobRunning = running;
+    // A machine that sleeps in the middle of a write leaves a half-made drive.
+    if (running)
+        m_sleepInhibitor.acquire(tr("正在将 macOS 安装器写入驱动器"));
+    else
+        m_sleepInhibitor.release();
+}
+
+bool MainViewController::isWindowActive() const
+{
+    // The window's own alerts are windows of their own; the user is here while one of them is active.
+    for (const QWidget *active = QApplication::activeWindow(); active; active = active->parentWidget())
+        if (active == window())
+            return true;
+    return false;
+}
+
+void MainViewController::noticeResult(const QString &summary, const QString &body)
+{
+    if (!isWindowActive())
+        m_notifier.notify(summary, body, QStringLiteral("drive-removable-media"), tr("显示"));
+}
+
+void MainViewController::bringToFront()
+{
+    QWidget *top = window();
+    top->setWindowState(top->windowState() & ~Qt::WindowMinimized);
+    top->show();
+    top->raise();
+    top->activateWindow();
 }
 
 void MainViewController::closeEvent(QCloseEvent *event)

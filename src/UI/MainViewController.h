@@ -4,6 +4,8 @@
 #include "Creation/DiskModel.h"
 #include "Creation/DiskutilViewModel.h"
 #include "Creation/MacOSModel.h"
+#include "Platform/DesktopNotifier.h"
+#include "Platform/SleepInhibitor.h"
 #include "Platform/Views/CollectionView.h"
 #include "Service/InstallationImageViewModel.h"
 
@@ -97,6 +99,13 @@ private:
     // The controls of the choosing phase after a run, whatever its end.
     void returnToChoosing();
     void cancelJob();
+    // From the confirmation to the final report; the computer stays awake meanwhile.
+    void setJobRunning(bool running);
+    // A run's result also goes to the desktop when the user is elsewhere; a click on it brings the window
+    // back.
+    void noticeResult(const QString &summary, const QString &body);
+    bool isWindowActive() const;
+    void bringToFront();
     // The end of a cancelled run: the choices stay, the user is told the drive is incomplete.
     void finishCancelled();
     static QString refusalText(const CreationPreflight::Result &result, const DiskModel &drive);
@@ -126,4 +135,6 @@ private:
     bool m_cancelledBeforeErase = false;
     bool m_quitAfterCancel = false;
     QPointer<QMessageBox> m_cancelAlert;
+    platform::SleepInhibitor m_sleepInhibitor;
+    platform::DesktopNotifier m_notifier;
 };

@@ -12,6 +12,12 @@ int main(int argc, char **argv)
     // local port unless a test starts a service of its own.
     if (qEnvironmentVariableIsEmpty("BOOTDRIVE_SERVICE_URL"))
         qputenv("BOOTDRIVE_SERVICE_URL", "http://127.0.0.1:9");
+    // Nor do they reach the desktop's message buses (sleep inhibitors, notices): a test that needs them
+    // starts buses of its own, which its children inherit.
+    if (qEnvironmentVariable("BOOTDRIVE_TEST_PRIVATE_BUSES") != QLatin1String("1")) {
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bootdrive-tests/session_bus");
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/bootdrive-tests/system_bus");
+    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -5,11 +5,22 @@
 #include "UI/MainViewController.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <cstdio>
+
+namespace {
+
+// The window's texts in the language it shows.
+QString ui(const char *text)
+{
+    return QCoreApplication::translate("MainViewController", text);
+}
+
+} // namespace
 
 Tour::Tour(MainViewController &window, QDir output)
     : m_window(window), m_driver(window), m_output(std::move(output))
@@ -47,7 +58,7 @@ bool Tour::run(const QString &installerPath, const QString &driveName)
     if (!step(panel != nullptr, "no installer picker"))
         return false;
     screenshot(QStringLiteral("picker"));
-    if (!step(WindowDriver::chooseInPicker(panel, installerPath, QStringLiteral("选择")),
+    if (!step(WindowDriver::chooseInPicker(panel, installerPath, ui("选择")),
               "cannot choose the installer") ||
         !step(WindowDriver::waitFor([&] { return !w.macOSInfoLabel->text().isEmpty(); }, 5000),
               "installer refused"))
@@ -73,12 +84,11 @@ bool Tour::run(const QString &installerPath, const QString &driveName)
     if (!step(confirm != nullptr, "no confirmation"))
         return false;
     screenshot(QStringLiteral("confirm"));
-    if (!step(WindowDriver::clickButton(confirm, QStringLiteral("立刻创建")), "no 立刻创建 button"))
+    if (!step(WindowDriver::clickButton(confirm, ui("立刻创建")), "no button to confirm"))
         return false;
     screenshot(QStringLiteral("erasing"));
 
-    if (!step(WindowDriver::waitFor([&] { return w.tipsLabel->text() == QStringLiteral("等待授权..."); },
-                                    60000),
+    if (!step(WindowDriver::waitFor([&] { return w.tipsLabel->text() == ui("等待授权..."); }, 60000),
               "no authorisation phase"))
         return false;
     screenshot(QStringLiteral("authorizing"));
@@ -96,7 +106,7 @@ bool Tour::run(const QString &installerPath, const QString &driveName)
     WindowDriver::waitFor(
         [&] {
             result = qobject_cast<QMessageBox *>(m_driver.openDialog());
-            return result || w.tipsLabel->text() == QStringLiteral("正在校验...");
+            return result || w.tipsLabel->text() == ui("正在校验...");
         },
         300000);
     if (!result)
@@ -104,15 +114,16 @@ bool Tour::run(const QString &installerPath, const QString &driveName)
     if (!step(WindowDriver::waitFor(
                   [&] {
                       result = qobject_cast<QMessageBox *>(m_driver.openDialog());
-                      return result && result->text().contains(QStringLiteral("创建"));
+                      return result && (result->text() == ui("macOS引导安装器创建完成") ||
+                                        result->text() == ui("macOS引导安装器创建失败"));
                   },
                   300000),
               "no result"))
         return false;
     QTest::qWait(600); // the ring finishes its last animation and shows the checkmark
-    const bool succeeded = result->text() == QStringLiteral("macOS引导安装器创建完成");
+    const bool succeeded = result->text() == ui("macOS引导安装器创建完成");
     screenshot(succeeded ? QStringLiteral("success") : QStringLiteral("failure"));
-    WindowDriver::clickButton(result, succeeded ? QStringLiteral("暂不安装") : QStringLiteral("确定"));
+    WindowDriver::clickButton(result, succeeded ? ui("暂不安装") : ui("确定"));
     QTest::qWait(300);
     screenshot(QStringLiteral("done"));
     return step(succeeded, "the job reported a failure");

@@ -1,6 +1,7 @@
-// bootdrive-tour --installer PATH --drive NAME --output DIR
+// bootdrive-tour --installer PATH --drive NAME --output DIR [--language zh|en]
 // Runs the application's window and drives it through the whole creation flow, saving a screenshot of each
-// phase. Exit status 0 when the installer drive was made.
+// phase. The window speaks the given language, else the user's. Exit status 0 when the installer drive was
+// made.
 #include "App/AppDelegate.h"
 #include "Platform/BundleInfo.h"
 #include "Platform/Localization.h"
@@ -21,7 +22,6 @@ int main(int argc, char *argv[])
     QApplication::setApplicationDisplayName(
         platform::BundleInfo::string(QStringLiteral("CFBundleDisplayName")));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/AppIcon.svg")));
-    platform::Localization::installInterfaceTranslations();
     qputenv("PATH", QFile::encodeName(QCoreApplication::applicationDirPath()) + ':' + qgetenv("PATH"));
 
     QCommandLineParser parser;
@@ -30,7 +30,13 @@ int main(int argc, char *argv[])
     parser.addOption(
         {QStringLiteral("drive"), QStringLiteral("Drive name below /Volumes"), QStringLiteral("name")});
     parser.addOption({QStringLiteral("output"), QStringLiteral("Screenshot folder"), QStringLiteral("dir")});
+    parser.addOption({QStringLiteral("language"), QStringLiteral("Interface language: zh or en"),
+                      QStringLiteral("language")});
     parser.process(app);
+    const QString language = parser.value(QStringLiteral("language"));
+    platform::Localization::installInterfaceTranslations(
+        language.isEmpty() ? platform::Localization::languageFor(QLocale::system())
+                           : platform::Localization::languageFor(QLocale(language)));
 
     platform::MountMonitor mountMonitor;
     MainViewController window;

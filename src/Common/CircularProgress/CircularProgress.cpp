@@ -2,13 +2,16 @@
 
 #include "Common/CircularProgress/ActionClosure.h"
 #include "Common/CircularProgress/AnimationHelpers.h"
+#include "Common/CircularProgress/CircularProgressAccessible.h"
 #include "Common/CircularProgress/ColorHelpers.h"
 #include "Common/CircularProgress/GeometryHelpers.h"
 #include "Common/CircularProgress/LayerHelpers.h"
 #include "Common/CircularProgress/ViewHelpers.h"
 #include "Platform/Dispatch.h"
 
+#include <QAccessible>
 #include <QEvent>
+#include <QKeyEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -24,6 +27,8 @@ CircularProgress::CircularProgress(const QRect &frame, QWidget *parent)
       m_originalColor(ColorHelpers::sharedDefaultColor()), m_color(ColorHelpers::sharedDefaultColor())
 {
     setGeometry(frame);
+    CircularProgressAccessible::installFactory();
+    setFocusPolicy(Qt::NoFocus);
     ensureSetUp();
 }
 
@@ -34,7 +39,10 @@ CircularProgress::CircularProgress(const QSize &size, QWidget *parent)
 CircularProgress::CircularProgress(QWidget *parent)
     : QWidget(parent), m_host(new platform::LayerHost(this)),
       m_originalColor(ColorHelpers::sharedDefaultColor()), m_color(ColorHelpers::sharedDefaultColor())
-{}
+{
+    CircularProgressAccessible::installFactory();
+    setFocusPolicy(Qt::NoFocus);
+}
 
 CircularProgress::~CircularProgress() = default;
 
@@ -49,6 +57,25 @@ bool CircularProgress::event(QEvent *event)
         if (m_setUp)
             updateTrackingAreas();
         break;
+    // From the keyboard the ring stands for its cancel button: focus shows it as the pointer would, and
+    // Return or Space presses it.
+    case QEvent::FocusIn:
+        if (m_setUp)
+            mouseEntered(event);
+        break;
+    case QEvent::FocusOut:
+        if (m_setUp)
+            mouseExited(event);
+        break;
+    case QEvent::KeyPress: {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && isCancellable() &&
+            !isCancelled() && !isFinished()) {
+            cancelButton()->click();
+            return true;
+        }
+        break;
+    }
     default:
         break;
     }
@@ -155,6 +182,9 @@ CustomButton *CircularProgress::cancelButton()
         m_cancelButton->setActiveBackgroundColor(m_color);
         m_cancelButton->setBorderWidth(0);
         m_cancelButton->setHidden(true);
+        // Its title is a drawn cross, which says nothing to a screen reader.
+        m_cancelButton->setAccessibleName(tr("取消"));
+        m_cancelButton->setAccessibleDescription(tr("停止正在进行的任务"));
         QPointer<CircularProgress> self(this);
         ActionClosure::set(m_cancelButton, [self](QWidget *) {
             if (self)
@@ -204,6 +234,8 @@ void CircularProgress::setProgress(double value)
         value = 0.0;
     m_progress = std::min(std::max(value, 0.0), 1.0);
     emit progressChanged(m_progress);
+    QAccessibleValueChangeEvent changed(this, static_cast<int>(m_progress * 100.0));
+    QAccessible::updateAccessibility(&changed);
 
     QPointer<CircularProgress> self(this);
     AnimationHelpers::timedLayerAnimation(0.5, 0, AnimationHelpers::easeOutTiming(), [self] {
@@ -404,6 +436,8 @@ void CircularProgress::updateTrackingAreas()
 {
     if (m_trackingArea)
         m_trackingArea->uninstall();
+    // Only a ring that can be cancelled has anything to do with the keyboard.
+    setFocusPolicy(isCancellable() ? Qt::TabFocus : Qt::NoFocus);
     if (!isCancellable())
         return;
     QPointer<CircularProgress> self(this);

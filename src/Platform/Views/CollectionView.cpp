@@ -1,5 +1,6 @@
 #include "Platform/Views/CollectionView.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QScrollBar>
 #include <algorithm>
@@ -14,6 +15,14 @@ CollectionView::CollectionView(QWidget *parent) : QAbstractScrollArea(parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setObjectName(QStringLiteral("CollectionViewContent"));
     verticalScrollBar()->setSingleStep(20);
+    // Tabbing onto an item that is only partly in view scrolls it in, which brings the next one in as well.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        if (!now || !viewport()->isAncestorOf(now))
+            return;
+        for (const auto &[index, item] : m_visible)
+            if (item == now || item->isAncestorOf(now))
+                return ensureItemVisible(index);
+    });
 }
 
 void CollectionView::registerItem(const QString &identifier, ItemFactory factory)
@@ -77,6 +86,22 @@ void CollectionView::scrollToItem(int index)
         verticalScrollBar()->setValue(m_offsets[static_cast<size_t>(index)]);
 }
 
+void CollectionView::ensureItemVisible(int index)
+{
+    const int count = numberOfItems();
+    if (index < 0 || index >= count)
+        return;
+    // A sliver of each neighbour comes into view as well, so its widget exists and the keyboard can go on.
+    const auto at = static_cast<size_t>(index);
+    const int top = index > 0 ? m_offsets[at - 1] + m_sizes[at - 1].height() - 1 : m_offsets[at];
+    const int bottom = index + 1 < count ? m_offsets[at + 1] + 1 : m_offsets[at] + m_sizes[at].height();
+    QScrollBar *bar = verticalScrollBar();
+    if (top < bar->value())
+        bar->setValue(top);
+    else if (bottom > bar->value() + viewport()->height())
+        bar->setValue(std::min(top, bottom - viewport()->height()));
+}
+
 void CollectionView::updateScrollRange()
 {
     const int height = viewport()->height();
@@ -123,6 +148,14 @@ void CollectionView::layoutItems()
         item->setGeometry(0, m_offsets[static_cast<size_t>(index)] - top, size.width(), size.height());
         item->show();
     }
+    // Reused widgets keep their old place in the focus chain; the keyboard goes through items in list order.
+    QWidget *previous = this;
+    for (const auto &entry : m_visible)
+        for (QWidget *child : entry.second->findChildren<QWidget *>())
+            if (child->focusPolicy() & Qt::TabFocus) {
+                QWidget::setTabOrder(previous, child);
+                previous = child;
+            }
 }
 
 void CollectionView::recycle(CollectionViewItem *item)

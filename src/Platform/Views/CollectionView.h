@@ -66,6 +66,8 @@ public:
     QList<int> indexesForVisibleItems() const;
     // Scrolls so that the item's top is at the top of the view (as far as the list allows).
     void scrollToItem(int index);
+    // Scrolls as little as needed to show the whole item and the edges of its neighbours.
+    void ensureItemVisible(int index);
     // Spacing between items.
     void setItemSpacing(int spacing) { m_spacing = spacing; }
 

@@ -1,0 +1,255 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>AlertManager</name>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>继续创建</source>
+        <translation>Continue</translation>
+    </message>
+</context>
+<context>
+    <name>CircularProgress</name>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>停止正在进行的任务</source>
+        <translation>Stops the task in progress</translation>
+    </message>
+    <message>
+        <source>进度</source>
+        <translation>Progress</translation>
+    </message>
+</context>
+<context>
+    <name>FileViewItem</name>
+    <message>
+        <source>下载</source>
+        <translation>Download</translation>
+    </message>
+    <message>
+        <source>下载 %1</source>
+        <translation>Download %1</translation>
+    </message>
+    <message>
+        <source>在浏览器中打开 %1 %2 的下载页面</source>
+        <translation>Opens the download page of %1 %2 in the browser</translation>
+    </message>
+</context>
+<context>
+    <name>MainViewController</name>
+    <message>
+        <source>下载新版本</source>
+        <translation>Download the New Version</translation>
+    </message>
+    <message>
+        <source>温馨提示</source>
+        <translation>Please Note</translation>
+    </message>
+    <message>
+        <source>为了您更好了体验，请更新至最新版本。</source>
+        <translation>For a better experience, please update to the latest version.</translation>
+    </message>
+    <message>
+        <source>选择</source>
+        <translation>Choose</translation>
+    </message>
+    <message>
+        <source>系统安装文件不可用</source>
+        <translation>This installer cannot be used.</translation>
+    </message>
+    <message>
+        <source>系统安装文件不能在Applications目录下，您可以将系统安装文件拷贝至桌面</source>
+        <translation>The installer must not be in the Applications folder. You can copy it to the Desktop.</translation>
+    </message>
+    <message>
+        <source>请将系统安装文件拷贝在Applications目录下</source>
+        <translation>Please copy the installer into the Applications folder.</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>【%1】驱动器即将被格式化，数据将丢失!</source>
+        <translation>The drive “%1” is about to be erased. Its data will be lost!</translation>
+    </message>
+    <message>
+        <source>立刻创建</source>
+        <translation>Create Now</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>正在创建...</source>
+        <translation>Creating...</translation>
+    </message>
+    <message>
+        <source>正在格式化驱动器，请耐心等待...</source>
+        <translation>Erasing the drive, please wait...</translation>
+    </message>
+    <message>
+        <source>找不到驱动器【%1】，请重新插入后再试</source>
+        <translation>The drive “%1” cannot be found. Reconnect it and try again.</translation>
+    </message>
+    <message>
+        <source>安装文件位于将被格式化的驱动器上，请先将其拷贝到其他位置</source>
+        <translation>The installer lies on the drive that would be erased. Copy it somewhere else first.</translation>
+    </message>
+    <message>
+        <source>该安装文件的制作工具无法在本机运行，驱动器未被改动</source>
+        <translation>This installer’s creation tool cannot run on this computer. The drive was not changed.</translation>
+    </message>
+    <message>
+        <source>驱动器容量不足：需要 %1，该驱动器只有 %2</source>
+        <translation>The drive is too small: %1 is needed, but it holds only %2.</translation>
+    </message>
+    <message>
+        <source>未获得管理员授权</source>
+        <translation>Administrator authorization was not granted.</translation>
+    </message>
+    <message>
+        <source>校验失败：%1 与安装文件不一致</source>
+        <translation>Verification failed: %1 differs from the installer.</translation>
+    </message>
+    <message>
+        <source>请确保驱动器有足够的储存空间</source>
+        <translation>Make sure the drive has enough storage space.</translation>
+    </message>
+    <message>
+        <source>macOS引导安装器创建失败</source>
+        <translation>Creating the macOS boot installer failed</translation>
+    </message>
+    <message>
+        <source>开始创建</source>
+        <translation>Start Creating</translation>
+    </message>
+    <message>
+        <source>等待授权...</source>
+        <translation>Waiting for authorization...</translation>
+    </message>
+    <message>
+        <source>macOS引导安装器创建完成</source>
+        <translation>The macOS boot installer is ready</translation>
+    </message>
+    <message>
+        <source>安装器已写入驱动器【%1】并通过校验。</source>
+        <translation>The installer was written to the drive “%1” and verified.</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>暂不安装</source>
+        <translation>Not Now</translation>
+    </message>
+    <message>
+        <source>是否打开安装教程，开始安装系统</source>
+        <translation>Open the installation tutorial and start installing macOS?</translation>
+    </message>
+    <message>
+        <source>正在校验...</source>
+        <translation>Verifying...</translation>
+    </message>
+    <message>
+        <source>继续创建</source>
+        <translation>Continue</translation>
+    </message>
+    <message>
+        <source>取消创建</source>
+        <translation>Stop Creating</translation>
+    </message>
+    <message>
+        <source>确定要取消创建吗？</source>
+        <translation>Stop creating the installer?</translation>
+    </message>
+    <message>
+        <source>驱动器【%1】上的内容将不完整，需要重新创建。</source>
+        <translation>The contents of the drive “%1” will be incomplete and will have to be created again.</translation>
+    </message>
+    <message>
+        <source>已取消创建</source>
+        <translation>Creation stopped</translation>
+    </message>
+    <message>
+        <source>驱动器【%1】上的安装器不完整，可重新开始创建。</source>
+        <translation>The installer on the drive “%1” is incomplete. You can start creating it again.</translation>
+    </message>
+    <message>
+        <source>正在将 macOS 安装器写入驱动器</source>
+        <translation>Writing a macOS installer to a drive</translation>
+    </message>
+    <message>
+        <source>显示</source>
+        <translation>Show</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>制作 macOS 引导安装器</source>
+        <translation>Make a macOS Boot Installer</translation>
+    </message>
+    <message>
+        <source>所选安装文件的图标</source>
+        <translation>Icon of the chosen installer</translation>
+    </message>
+    <message>
+        <source>选择系统安装文件</source>
+        <translation>Choose the macOS Installer</translation>
+    </message>
+    <message>
+        <source>选择要写入驱动器的 macOS 安装程序</source>
+        <translation>Chooses the macOS installer application to write to the drive</translation>
+    </message>
+    <message>
+        <source>目标驱动器</source>
+        <translation>Target drive</translation>
+    </message>
+    <message>
+        <source>将被格式化并写入安装器的驱动器</source>
+        <translation>The drive that will be erased and receive the installer</translation>
+    </message>
+    <message>
+        <source>开始创建</source>
+        <translation>Start Creating</translation>
+    </message>
+    <message>
+        <source>格式化所选驱动器，并在其上创建 macOS 引导安装器</source>
+        <translation>Erases the chosen drive and creates the macOS boot installer on it</translation>
+    </message>
+    <message>
+        <source>创建过程的当前状态</source>
+        <translation>What the creation is doing now</translation>
+    </message>
+    <message>
+        <source>系统镜像下载</source>
+        <translation>macOS Image Downloads</translation>
+    </message>
+    <message>
+        <source>系统镜像列表</source>
+        <translation>macOS images</translation>
+    </message>
+    <message>
+        <source>可下载的 macOS 安装映像</source>
+        <translation>macOS installer images to download</translation>
+    </message>
+    <message>
+        <source>创建进度</source>
+        <translation>Creation progress</translation>
+    </message>
+    <message>
+        <source>写入并校验安装器的进度；按回车键或空格键可取消创建</source>
+        <translation>Progress of writing and verifying the installer; Return or Space stops the creation</translation>
+    </message>
+</context>
+</TS>
