@@ -19,9 +19,7 @@ PrivilegedTask::~PrivilegedTask()
 {
     if (m_checkStatusTimer)
         m_checkStatusTimer->invalidate();
-    // The helper's input ends with the task: a program nobody waits for any more is stopped.
-    if (m_inputFd >= 0)
-        ::close(m_inputFd);
+    // The helper's input ends with the task (m_inputFd): a program nobody waits for any more is stopped.
 }
 
 std::shared_ptr<PrivilegedTask> PrivilegedTask::init()
@@ -77,12 +75,10 @@ int32_t PrivilegedTask::launch()
         m_startingPid = 0;
         if (launched.status != platform::Authorization::Success)
             return m_cancelRequested ? platform::Authorization::Canceled : launched.status;
-        m_inputFd = launched.inputFd;
+        m_inputFd.reset(launched.inputFd);
         // Asked to stop while the answer was on its way: the program stops at once.
-        if (m_cancelRequested) {
-            ::close(m_inputFd);
-            m_inputFd = -1;
-        }
+        if (m_cancelRequested)
+            m_inputFd.reset();
     }
 
     m_ended = false;
@@ -123,10 +119,7 @@ void PrivilegedTask::cancel()
 {
     std::lock_guard<std::mutex> lock(m_stopMutex);
     m_cancelRequested = true;
-    if (m_inputFd >= 0) {
-        ::close(m_inputFd);
-        m_inputFd = -1;
-    }
+    m_inputFd.reset();
     // pkexec still asking can be signalled by its user; the helper only by root (the end of its input
     // reaches it either way).
     const pid_t pid = m_startingPid > 0 ? m_startingPid : (m_ended ? 0 : m_pid.load());

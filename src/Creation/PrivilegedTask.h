@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/FileHandle.h"
+#include "Platform/Posix/FileDescriptor.h"
 #include "Platform/RepeatingTimer.h"
 
 #include <QString>
@@ -74,7 +75,7 @@ private:
     std::shared_ptr<platform::RepeatingTimer> m_checkStatusTimer;
     // The helper's input (its end stops the program), and who to signal while the launch waits.
     std::mutex m_stopMutex;
-    int m_inputFd = -1;
+    posix::FileDescriptor m_inputFd;
     pid_t m_startingPid = 0;
     std::atomic<bool> m_cancelRequested{false};
 };

@@ -1,6 +1,7 @@
 #include "Platform/Authorization.h"
 
 #include "Platform/InstallLayout.h"
+#include "Platform/Posix/FileDescriptor.h"
 #include "Platform/Spawn.h"
 
 #include <QFileInfo>
@@ -106,11 +107,12 @@ Authorization::Launch Authorization::execute(const QString &program, const QStri
         launch.status = ToolExecuteFailure;
         return launch;
     }
+    posix::FileDescriptor output(spawned.outputFd), input(spawned.inputFd);
     if (started)
         started(spawned.pid);
-    if (!readUntilMarker(spawned.outputFd)) {
-        ::close(spawned.outputFd);
-        ::close(spawned.inputFd);
+    if (!readUntilMarker(output.get())) {
+        output.reset();
+        input.reset();
         launch.status = root ? ToolExecuteFailure : statusForPkexecExit(waitFor(spawned.pid));
         if (root)
             waitFor(spawned.pid);
@@ -119,8 +121,8 @@ Authorization::Launch Authorization::execute(const QString &program, const QStri
     // pkexec has become the helper, which runs the program: the pid is the helper's.
     launch.status = Success;
     launch.pid = spawned.pid;
-    launch.outputFd = spawned.outputFd;
-    launch.inputFd = spawned.inputFd;
+    launch.outputFd = output.release();
+    launch.inputFd = input.release();
     return launch;
 }
 
@@ -134,8 +136,9 @@ int32_t Authorization::obtainAdministratorRight()
     const Spawn::Result started = Spawn::start(pkexec, {helperPath(), QStringLiteral("--check")});
     if (started.pid <= 0)
         return ToolExecuteFailure;
-    const bool granted = readUntilMarker(started.outputFd);
-    ::close(started.outputFd);
+    posix::FileDescriptor output(started.outputFd);
+    const bool granted = readUntilMarker(output.get());
+    output.reset();
     const int status = waitFor(started.pid);
     if (granted)
         return Success;

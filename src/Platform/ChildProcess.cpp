@@ -17,16 +17,12 @@ std::shared_ptr<ChildProcess> ChildProcess::create()
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) == 0) {
         process->m_output = std::make_shared<FileHandle>(fds[0]);
-        process->m_writeFd = fds[1];
+        process->m_writeFd.reset(fds[1]);
     }
     return process;
 }
 
-ChildProcess::~ChildProcess()
-{
-    if (m_writeFd >= 0)
-        ::close(m_writeFd);
-}
+ChildProcess::~ChildProcess() = default;
 
 bool ChildProcess::launch(QString *errorText)
 {
@@ -35,17 +31,16 @@ bool ChildProcess::launch(QString *errorText)
             *errorText = QStringLiteral("task already launched");
         return false;
     }
-    if (m_writeFd < 0) {
+    if (!m_writeFd) {
         if (errorText)
             *errorText = QStringLiteral("no output pipe");
         return false;
     }
     Spawn::Options options;
     options.workingDirectory = m_currentDirectory;
-    options.outputWriteFd = m_writeFd;
+    options.outputWriteFd = m_writeFd.release(); // start closes it in every case
     options.extraEnvironment = m_extraEnvironment;
     const Spawn::Result started = Spawn::start(m_launchPath, m_arguments.value_or(QStringList()), options);
-    m_writeFd = -1; // closed by start in every case
     if (started.pid <= 0) {
         // As a shell reports a command it cannot run.
         m_status = 127;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/FileHandle.h"
+#include "Platform/Posix/FileDescriptor.h"
 
 #include <QString>
 #include <QStringList>
@@ -47,7 +48,7 @@ public:
 private:
     ChildProcess() = default;
 
-    int m_writeFd = -1;
+    posix::FileDescriptor m_writeFd;
 
     QString m_launchPath;
     std::optional<QStringList> m_arguments;

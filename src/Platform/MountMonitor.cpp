@@ -19,27 +19,26 @@ MountMonitor::MountMonitor(QObject *parent) : QObject(parent)
     m_known = MountTable::visibleVolumes();
     // The kernel flags /proc/self/mountinfo with POLLPRI (an exceptional condition) whenever the table
     // changes.
-    m_fd = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
-    if (m_fd >= 0) {
-        m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Exception, this);
+    m_fd.reset(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC));
+    if (m_fd) {
+        m_notifier = new QSocketNotifier(m_fd.get(), QSocketNotifier::Exception, this);
         connect(m_notifier, &QSocketNotifier::activated, this, &MountMonitor::rescan);
     }
 }
 
 MountMonitor::~MountMonitor()
 {
+    // The notifier goes before the descriptor it watches.
     delete m_notifier;
-    if (m_fd >= 0)
-        ::close(m_fd);
 }
 
 void MountMonitor::rescan()
 {
-    if (m_fd >= 0) {
+    if (m_fd) {
         // Reading the file to its end acknowledges the change; otherwise the event stays raised.
         char buffer[4096];
-        ::lseek(m_fd, 0, SEEK_SET);
-        while (::read(m_fd, buffer, sizeof buffer) > 0) {
+        ::lseek(m_fd.get(), 0, SEEK_SET);
+        while (::read(m_fd.get(), buffer, sizeof buffer) > 0) {
         }
     }
     const std::vector<MountEntry> now = MountTable::visibleVolumes();

