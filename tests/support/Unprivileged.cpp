@@ -3,9 +3,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
+#include <QProcessEnvironment>
 #include <QStandardPaths>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,9 +42,6 @@ QString Unprivileged::unreachableForOthers(const QString &path)
 
 Unprivileged::Result Unprivileged::runCurrentTestUnprivileged(const QStringList &environment)
 {
-    const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const QString filter = QStringLiteral("%1.%2").arg(info->test_suite_name(), info->name());
-    QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("BOOTDRIVE_TEST_UNPRIVILEGED"), QStringLiteral("1"));
     env.insert(QStringLiteral("BOOTDRIVE_TEST_PRIVATE_MOUNTS"), QStringLiteral("0"));
@@ -53,25 +49,10 @@ Unprivileged::Result Unprivileged::runCurrentTestUnprivileged(const QStringList 
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QStringLiteral("/tmp"));
     for (const QString &entry : environment)
         env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
-    process.setProcessEnvironment(env);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral("setpriv"),
-                  {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                   QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
-                   QStringLiteral("--gtest_filter=") + filter});
-    Result result;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        result.output = QStringLiteral("timed out\n") + QString::fromUtf8(process.readAll());
-        return result;
-    }
-    result.output = QString::fromUtf8(process.readAll());
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    // The inner run must have run the test, not skipped it.
-    if (!result.output.contains(QStringLiteral("[  PASSED  ] 1 test")))
-        result.exitCode = result.exitCode == 0 ? 1 : result.exitCode;
-    return result;
+    return TestRerun::run(
+        env, QStringLiteral("setpriv"),
+        {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")},
+        120000);
 }
 
 } // namespace testsupport

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/TestRerun.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -10,11 +12,7 @@ namespace testsupport {
 class Unprivileged
 {
 public:
-    struct Result
-    {
-        int exitCode = -1;
-        QString output;
-    };
+    using Result = TestRerun::Result;
 
     static bool isUnprivilegedRun();
     // Why it cannot be done here (not root, setpriv missing, this program out of an ordinary user's reach);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/TestRerun.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -9,15 +11,11 @@
 class ChildRun
 {
 public:
-    struct Result
-    {
-        int exitCode = -1;
-        QString output;
-    };
+    using Result = testsupport::TestRerun::Result;
 
     static bool isChild();
     // environment: "NAME=value" entries set in the child after LANG, LANGUAGE, LC_ALL and LC_MESSAGES are
-    // cleared. The result fails unless the child ran the test and it passed.
+    // cleared.
     static Result runCurrentTest(const QStringList &environment);
 };
 

@@ -41,18 +41,6 @@ bool backToWindow(Window &w)
     return testsupport::waitUntil([&] { return QApplication::activeWindow() == &w.controller; }, 3000);
 }
 
-QMessageBox *alertWithText(Window &w, const QString &text, int timeoutMs)
-{
-    QMessageBox *found = nullptr;
-    WindowDriver::waitFor(
-        [&] {
-            found = qobject_cast<QMessageBox *>(w.driver.openDialog());
-            return found && found->text() == text;
-        },
-        timeoutMs);
-    return found && found->text() == text ? found : nullptr;
-}
-
 } // namespace
 
 TEST(Keyboard, TheWholeFlowInEnglishWithoutAMouse)
@@ -100,7 +88,7 @@ TEST(Keyboard, TheWholeFlowInEnglishWithoutAMouse)
     // The confirmation: Escape changes nothing; Space on the start button again, then Return confirms.
     ASSERT_TRUE(tabTo(c.makeMacOSButton));
     press(Qt::Key_Space);
-    QMessageBox *confirm = alertWithText(w, "Please Note", 5000);
+    QMessageBox *confirm = w.alertWithText("Please Note", 5000);
     ASSERT_TRUE(confirm);
     ASSERT_TRUE(testsupport::waitUntil([&] { return QApplication::activeWindow() == confirm; }, 3000));
     EXPECT_TRUE(confirm->informativeText().startsWith(
@@ -110,7 +98,7 @@ TEST(Keyboard, TheWholeFlowInEnglishWithoutAMouse)
     EXPECT_TRUE(c.selectMacOSButton->isEnabled()) << "Escape answers Cancel";
     ASSERT_TRUE(tabTo(c.makeMacOSButton));
     press(Qt::Key_Space);
-    confirm = alertWithText(w, "Please Note", 5000);
+    confirm = w.alertWithText("Please Note", 5000);
     ASSERT_TRUE(confirm);
     ASSERT_TRUE(testsupport::waitUntil([&] { return QApplication::activeWindow() == confirm; }, 3000));
     press(Qt::Key_Return);

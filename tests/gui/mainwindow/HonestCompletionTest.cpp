@@ -17,18 +17,6 @@ using testsupport::ToolsOnPath;
 
 namespace {
 
-QMessageBox *nextAlert(Window &w, const QString &text, int timeoutMs)
-{
-    QMessageBox *found = nullptr;
-    WindowDriver::waitFor(
-        [&] {
-            found = qobject_cast<QMessageBox *>(w.driver.openDialog());
-            return found && found->text() == text;
-        },
-        timeoutMs);
-    return found && found->text() == text ? found : nullptr;
-}
-
 // Puts a script in place of the bundle's creation tool that runs the real one, then does `after`.
 void wrapTool(const SampleInstaller &installer, const QByteArray &after)
 {
@@ -129,7 +117,7 @@ TEST(HonestCompletion, ARunningJobCanBeCancelled)
                 testsupport::waitUntil([&] { return c.circularProgress->cancelButton()->isVisible(); }));
             QTest::mouseClick(c.circularProgress->cancelButton(), Qt::LeftButton);
         }
-        QMessageBox *ask = nextAlert(w, "确定要取消创建吗？", 5000);
+        QMessageBox *ask = w.alertWithText("确定要取消创建吗？", 5000);
         ASSERT_TRUE(ask);
         EXPECT_EQ(ask->informativeText(), "驱动器【USB】上的内容将不完整，需要重新创建。");
         QElapsedTimer clock;
@@ -138,7 +126,7 @@ TEST(HonestCompletion, ARunningJobCanBeCancelled)
         if (byClosing) {
             ASSERT_TRUE(testsupport::waitUntil([&] { return !c.isVisible(); }, 8000)) << "the window closes";
         } else {
-            QMessageBox *cancelled = nextAlert(w, "已取消创建", 8000);
+            QMessageBox *cancelled = w.alertWithText("已取消创建", 8000);
             ASSERT_TRUE(cancelled);
             EXPECT_EQ(cancelled->informativeText(), "驱动器【USB】上的安装器不完整，可重新开始创建。");
             EXPECT_TRUE(c.circularProgress->isCancelled());

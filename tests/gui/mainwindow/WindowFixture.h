@@ -84,6 +84,18 @@ struct Window
             controller.selectDiskAction();
     }
     QMessageBox *alert() { return driver.waitForAlert(); }
+    // The alert with this headline, once it is up; none when it does not come in time.
+    QMessageBox *alertWithText(const QString &text, int timeoutMs)
+    {
+        QMessageBox *found = nullptr;
+        WindowDriver::waitFor(
+            [&] {
+                found = qobject_cast<QMessageBox *>(driver.openDialog());
+                return found && found->text() == text;
+            },
+            timeoutMs);
+        return found && found->text() == text ? found : nullptr;
+    }
 };
 
 #define REQUIRE_DRIVES()                                                                                     \
