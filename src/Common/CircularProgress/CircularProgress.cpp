@@ -182,6 +182,8 @@ CustomButton *CircularProgress::cancelButton()
         m_cancelButton->setActiveBackgroundColor(m_color);
         m_cancelButton->setBorderWidth(0);
         m_cancelButton->setHidden(true);
+        // From the keyboard the ring itself stands for the button, which only shows while the ring has focus.
+        m_cancelButton->setFocusPolicy(Qt::NoFocus);
         // Its title is a drawn cross, which says nothing to a screen reader.
         m_cancelButton->setAccessibleName(tr("取消"));
         m_cancelButton->setAccessibleDescription(tr("停止正在进行的任务"));
