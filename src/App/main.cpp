@@ -1,27 +1,29 @@
 #include "App/AppDelegate.h"
 #include "Cli/CliApplication.h"
 #include "Platform/BundleInfo.h"
+#include "Platform/FontWarmup.h"
 #include "Platform/InstallLayout.h"
 #include "Platform/Localization.h"
 #include "Platform/MountMonitor.h"
 #include "UI/MainViewController.h"
 
 #include <QApplication>
-#include <QIcon>
 
 int main(int argc, char *argv[])
 {
     // A command runs without a window; no arguments, or only Qt's own, open the window.
     if (const std::optional<int> status = CliApplication::run(argc, argv))
         return *status;
+    const platform::FontWarmup fonts;
     QApplication app(argc, argv);
     QApplication::setApplicationName(platform::BundleInfo::executable());
     QApplication::setApplicationDisplayName(
         platform::BundleInfo::string(QStringLiteral("CFBundleDisplayName")));
     QApplication::setApplicationVersion(platform::BundleInfo::shortVersion());
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/AppIcon.svg")));
     QGuiApplication::setDesktopFileName(QStringLiteral("app.bootdrive.BootDrive"));
-    platform::Localization::installInterfaceTranslations();
+    const auto language = platform::Localization::languageFor(QLocale::system());
+    platform::Localization::installInterfaceTranslations(language);
+    platform::Localization::prepareInterfaceFonts(language);
     // Our own tools (the disk utility stand-in among them) are found before the system's.
     platform::InstallLayout::current().putToolsFirstOnPath();
 

@@ -129,8 +129,8 @@ void DiskutilViewModel::diskutilList()
         // them.
         if (entry.mountPointBytes.startsWith("/Volumes") && entry.mountPointBytes != "/Volumes")
             // Reading a volume's icon while the creation tool unmounts it makes the unmount fail.
-            disks.push_back(
-                DiskModel::initWithMountEntry(entry, !m_busyDevice || entry.device != m_busyDevice));
+            disks.push_back(DiskModel::initWithMountEntry(
+                entry, m_readsVolumeIcons && (!m_busyDevice || entry.device != m_busyDevice)));
     reportCompletion(disks);
 }
 

@@ -48,6 +48,9 @@ public:
     void diskutilList();
     void deviceMounted(const platform::Notification &notification);
     void deviceUnmounted(const platform::Notification &notification);
+    // Whether lists read each volume's own icon (on by default); without, volumes show the plain drive icon
+    // and nothing on them is read, which is quicker.
+    void setReadsVolumeIcons(bool reads) { m_readsVolumeIcons = reads; }
 
     // Starts the erase step; the erased drive record (with its new volume) or no arrives later.
     void eraseDiskWithDiskModel(const DiskModelPtr &disk);
@@ -133,6 +136,7 @@ private:
     DiskutilPhase m_phase = DiskutilPhase::Idle;
     bool m_cancelRequested = false;
     bool m_verifies = true;
+    bool m_readsVolumeIcons = true;
     std::shared_ptr<std::atomic<bool>> m_verifyCancel;
 };
 

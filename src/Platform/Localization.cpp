@@ -1,7 +1,11 @@
 #include "Platform/Localization.h"
 
 #include <QCoreApplication>
+#include <QFont>
+#include <QFontDatabase>
+#include <QGuiApplication>
 #include <QLibraryInfo>
+#include <QThreadPool>
 #include <QTranslator>
 
 namespace platform {
@@ -48,6 +52,19 @@ bool Localization::installInterfaceTranslations(Language language)
     return install(translator,
                    translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
                                     QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)));
+}
+
+void Localization::prepareInterfaceFonts(Language language)
+{
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return;
+    // The global pool finishes its work before the application goes away.
+    QThreadPool::globalInstance()->start([] { (void)QFontDatabase::families(); });
+    if (language != Language::Chinese)
+        return;
+    QFont font = QGuiApplication::font();
+    font.setFamilies({font.family(), QStringLiteral("Noto Sans CJK SC")});
+    QGuiApplication::setFont(font);
 }
 
 bool Localization::installInterfaceTranslations()

@@ -24,6 +24,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSvgRenderer>
+#include <QTimer>
 #include <cmath>
 
 // Forwards the job's reports to the controller for as long as the controller exists.
@@ -141,6 +142,37 @@ MainViewController::~MainViewController() = default;
 
 void MainViewController::viewDidLoad()
 {
+    m_viewModel = DiskutilViewModel::create();
+    m_jobDelegate = std::make_shared<JobDelegate>(this);
+    m_viewModel->setDelegate(m_jobDelegate);
+    // The first frame lists the drives with plain icons; reading each volume's own icon, the background
+    // picture, the ring's styling and the service requests wait until the window is on screen, so it
+    // appears about as fast as any window does.
+    m_viewModel->setReadsVolumeIcons(false);
+    m_viewModel->diskutilList();
+    installEventFilter(this);
+}
+
+bool MainViewController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == this && event->type() == QEvent::Paint && !m_loaded) {
+        m_loaded = true;
+        removeEventFilter(this);
+        QPointer<MainViewController> self(this);
+        // After this paint has reached the screen.
+        QTimer::singleShot(0, this, [self] {
+            if (self)
+                self->finishLoading();
+        });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainViewController::finishLoading()
+{
+    // Rendering the vector icon at every size a window manager asks for costs several milliseconds.
+    if (QApplication::windowIcon().isNull())
+        QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/AppIcon.svg")));
     // The ring sits on a black backdrop at 0.7 opacity over the creation panel.
     circularProgress->setAttribute(Qt::WA_StyledBackground, true);
     circularProgress->setStyleSheet(
@@ -152,9 +184,7 @@ void MainViewController::viewDidLoad()
         if (self)
             self->confirmCancel(false);
     });
-    m_viewModel = DiskutilViewModel::create();
-    m_jobDelegate = std::make_shared<JobDelegate>(this);
-    m_viewModel->setDelegate(m_jobDelegate);
+    m_viewModel->setReadsVolumeIcons(true);
     m_viewModel->diskutilList();
     showBackground();
 
@@ -225,7 +255,9 @@ void MainViewController::resizeEvent(QResizeEvent *event)
 void MainViewController::layoutOverlays()
 {
     bgImageView->setGeometry(rect());
-    bgImageView->setPixmap(svgPixmap(QStringLiteral(":/images/background.svg"), size(), devicePixelRatioF()));
+    if (m_loaded)
+        bgImageView->setPixmap(
+            svgPixmap(QStringLiteral(":/images/background.svg"), size(), devicePixelRatioF()));
     // The ring keeps the size it was built with and sits in the middle of the creation panel.
     const QRect panel = m_ui->creationPanel->geometry();
     circularProgress->move(panel.center() -

@@ -41,8 +41,11 @@ public:
     explicit MainViewController(QWidget *parent = nullptr);
     ~MainViewController() override;
 
-    // Set-up once the view exists: the job, the first drive list, the background.
+    // Set-up once the view exists: the job and the first drive list; the rest (the drives' own icons, the
+    // background, the ring's styling, the catalog and update requests) follows right after the first frame.
     void viewDidLoad();
+    // True once the rest has been done.
+    bool isLoaded() const { return m_loaded; }
     void updateDiskList();
     void updateUI();
     void makeSystemDisk();
@@ -87,11 +90,13 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
     class JobDelegate;
 
+    void finishLoading();
     void checkInstaller(const MacOSModelPtr &candidate);
     // After the confirmation: the checks, then the erase of exactly that drive.
     void startJob(const DiskModelPtr &drive);
@@ -131,6 +136,7 @@ private:
     uint64_t m_popUpGeneration = 0;
     // From the confirmation to the job's final report; the start button stays off meanwhile.
     bool m_jobRunning = false;
+    bool m_loaded = false;
     bool m_cancelling = false;
     bool m_cancelledBeforeErase = false;
     bool m_quitAfterCancel = false;

@@ -34,9 +34,11 @@ int main(int argc, char *argv[])
                       QStringLiteral("language")});
     parser.process(app);
     const QString language = parser.value(QStringLiteral("language"));
-    platform::Localization::installInterfaceTranslations(
-        language.isEmpty() ? platform::Localization::languageFor(QLocale::system())
-                           : platform::Localization::languageFor(QLocale(language)));
+    const auto interfaceLanguage = language.isEmpty()
+                                       ? platform::Localization::languageFor(QLocale::system())
+                                       : platform::Localization::languageFor(QLocale(language));
+    platform::Localization::installInterfaceTranslations(interfaceLanguage);
+    platform::Localization::prepareInterfaceFonts(interfaceLanguage);
 
     platform::MountMonitor mountMonitor;
     MainViewController window;

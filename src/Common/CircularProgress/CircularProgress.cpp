@@ -49,10 +49,16 @@ CircularProgress::~CircularProgress() = default;
 bool CircularProgress::event(QEvent *event)
 {
     switch (event->type()) {
+    // A view hidden until needed (the window's ring) is built when first shown or used: measuring its
+    // label looks up fonts, which a window's first frame need not wait for.
     case QEvent::Polish:
-        ensureSetUp();
+        if (!isHidden())
+            ensureSetUp();
         break;
     case QEvent::Show:
+        ensureSetUp();
+        updateTrackingAreas();
+        break;
     case QEvent::Resize:
         if (m_setUp)
             updateTrackingAreas();
