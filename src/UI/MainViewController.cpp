@@ -361,17 +361,22 @@ void MainViewController::checkInstaller(const MacOSModelPtr &candidate)
     const MacOSModelPtr previous = m_macOSModel;
     m_macOSModel = candidate;
     QString refusal;
-    const bool inApplications = candidate->path().startsWith(QLatin1String("/Applications"));
-    if (!candidate->installMacOS())
+    if (!candidate->installMacOS()) {
         refusal = tr("系统安装文件不可用");
-    else if (candidate->installType() == 0 && inApplications)
-        refusal = tr("系统安装文件不能在Applications目录下，您可以将系统安装文件拷贝至桌面");
-    else if (candidate->installType() == 0 || (candidate->installType() == 1 && inApplications))
-        return makeSystemDisk();
-    else if (candidate->installType() == 1)
-        refusal = tr("请将系统安装文件拷贝在Applications目录下");
-    else
-        return;
+    } else if (candidate->installType() != 0 && candidate->installType() != 1) {
+        return; // no rule for other kinds: nothing happens
+    } else {
+        switch (candidate->placement()) {
+        case MacOSModel::Placement::Acceptable:
+            return makeSystemDisk();
+        case MacOSModel::Placement::MustLeaveApplications:
+            refusal = tr("系统安装文件不能在Applications目录下，您可以将系统安装文件拷贝至桌面");
+            break;
+        case MacOSModel::Placement::MustBeInApplications:
+            refusal = tr("请将系统安装文件拷贝在Applications目录下");
+            break;
+        }
+    }
     // A refused installer does not stay chosen, so it can never enable the start button.
     m_macOSModel = previous;
     AlertManager::alertByWindow(window(), {tr("确定")}, candidate->logo(), candidate->name(), refusal,
