@@ -4,7 +4,7 @@
 //  - `diff -r` of the same trees.
 // Before every run the trees' pages are dropped from the cache (posix_fadvise DONTNEED after a sync), so
 // each reads from the disk. Three rounds; the medians are compared.
-#include "Platform/TreeVerifier.h"
+#include "Platform/Volumes/TreeVerifier.h"
 
 #include <QCoreApplication>
 #include <QDir>

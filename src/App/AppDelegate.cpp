@@ -1,8 +1,8 @@
 #include "App/AppDelegate.h"
 
 #include "Creation/PrivilegedTask.h"
-#include "Platform/Authorization.h"
-#include "Platform/Log.h"
+#include "Platform/Process/Authorization.h"
+#include "Platform/Runtime/Log.h"
 
 #include <QDir>
 #include <QFile>

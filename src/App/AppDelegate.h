@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Platform/Error.h"
-#include "Platform/InstallLayout.h"
-#include "Platform/UserDefaults.h"
+#include "Platform/Runtime/InstallLayout.h"
+#include "Platform/Runtime/UserDefaults.h"
+#include "Platform/Values/Error.h"
 
 #include <QString>
 #include <memory>

@@ -1,10 +1,10 @@
 #include "App/AppDelegate.h"
 #include "Cli/CliApplication.h"
-#include "Platform/BundleInfo.h"
-#include "Platform/FontWarmup.h"
-#include "Platform/InstallLayout.h"
-#include "Platform/Localization.h"
-#include "Platform/MountMonitor.h"
+#include "Platform/Runtime/BundleInfo.h"
+#include "Platform/Runtime/InstallLayout.h"
+#include "Platform/Text/FontWarmup.h"
+#include "Platform/Text/Localization.h"
+#include "Platform/Volumes/MountMonitor.h"
 #include "UI/MainViewController.h"
 
 #include <QApplication>

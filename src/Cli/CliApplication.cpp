@@ -4,10 +4,10 @@
 #include "Cli/CreateCommand.h"
 #include "Cli/DriveList.h"
 #include "Cli/ProgressOutput.h"
-#include "Platform/BundleInfo.h"
-#include "Platform/InstallLayout.h"
-#include "Platform/StopSignals.h"
-#include "Platform/Terminal.h"
+#include "Platform/Runtime/BundleInfo.h"
+#include "Platform/Runtime/InstallLayout.h"
+#include "Platform/Runtime/StopSignals.h"
+#include "Platform/Runtime/Terminal.h"
 
 #include <QCoreApplication>
 #include <cstdio>

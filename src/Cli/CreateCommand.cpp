@@ -2,10 +2,10 @@
 
 #include "Cli/DriveList.h"
 #include "Creation/BaseModel.h"
-#include "Platform/Dispatch.h"
-#include "Platform/FileSystem.h"
-#include "Platform/StopSignals.h"
-#include "Platform/Terminal.h"
+#include "Platform/Runtime/Dispatch.h"
+#include "Platform/Runtime/StopSignals.h"
+#include "Platform/Runtime/Terminal.h"
+#include "Platform/Volumes/FileSystem.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "Cli/ProgressOutput.h"
 
 #include "Creation/BaseModel.h"
-#include "Platform/Terminal.h"
+#include "Platform/Runtime/Terminal.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
 #include "Common/JSONText.h"
 
-#include "Platform/JSONSerialization.h"
+#include "Platform/Values/JSONSerialization.h"
 
 using namespace platform;
 

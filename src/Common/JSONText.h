@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/String.h"
+#include "Platform/Values/String.h"
 
 #include <QByteArray>
 #include <cstdint>

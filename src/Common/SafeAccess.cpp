@@ -1,7 +1,7 @@
 #include "Common/SafeAccess.h"
 
 #include "Common/SafeValue.h"
-#include "Platform/Null.h"
+#include "Platform/Values/Null.h"
 
 using namespace platform;
 

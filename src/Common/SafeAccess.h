@@ -1,10 +1,10 @@
 #pragma once
 
-#include "Platform/Array.h"
-#include "Platform/Date.h"
-#include "Platform/DecimalNumber.h"
-#include "Platform/Dictionary.h"
-#include "Platform/String.h"
+#include "Platform/Values/Array.h"
+#include "Platform/Values/Date.h"
+#include "Platform/Values/DecimalNumber.h"
+#include "Platform/Values/Dictionary.h"
+#include "Platform/Values/String.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 #include "Common/SafeMerge.h"
 
 #include "Common/SafeValue.h"
-#include "Platform/JSONSerialization.h"
+#include "Platform/Values/JSONSerialization.h"
 
 using namespace platform;
 

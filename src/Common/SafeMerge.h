@@ -1,11 +1,11 @@
 #pragma once
 
-#include "Platform/Array.h"
-#include "Platform/Date.h"
-#include "Platform/DecimalNumber.h"
-#include "Platform/Dictionary.h"
-#include "Platform/Set.h"
-#include "Platform/String.h"
+#include "Platform/Values/Array.h"
+#include "Platform/Values/Date.h"
+#include "Platform/Values/DecimalNumber.h"
+#include "Platform/Values/Dictionary.h"
+#include "Platform/Values/Set.h"
+#include "Platform/Values/String.h"
 
 #include <cstdint>
 

@@ -1,8 +1,8 @@
 #include "Common/SafeValue.h"
 
-#include "Platform/DateFormatter.h"
-#include "Platform/Null.h"
-#include "Platform/NumberFormatter.h"
+#include "Platform/Text/DateFormatter.h"
+#include "Platform/Text/NumberFormatter.h"
+#include "Platform/Values/Null.h"
 
 using namespace platform;
 

@@ -1,8 +1,8 @@
 #include "Creation/BaseModel.h"
 
 #include "Common/SafeMerge.h"
-#include "Platform/FileSystem.h"
-#include "Platform/Process.h"
+#include "Platform/Process/Process.h"
+#include "Platform/Volumes/FileSystem.h"
 
 BaseModel::BaseModel(const platform::DictionaryPtr &dictionary)
 {

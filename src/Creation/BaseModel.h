@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Platform/Dictionary.h"
-#include "Platform/Error.h"
+#include "Platform/Values/Dictionary.h"
+#include "Platform/Values/Error.h"
 
 #include <QString>
 #include <cstdint>

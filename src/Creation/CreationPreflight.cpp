@@ -1,10 +1,10 @@
 #include "Creation/CreationPreflight.h"
 
 #include "Creation/DiskutilViewModel.h"
-#include "Platform/FileSystem.h"
-#include "Platform/MountTable.h"
 #include "Platform/Posix/ExecutableFormat.h"
 #include "Platform/Posix/VolumeSpace.h"
+#include "Platform/Volumes/FileSystem.h"
+#include "Platform/Volumes/MountTable.h"
 
 #include <QFile>
 #include <climits>

@@ -2,8 +2,8 @@
 
 #include "Common/BaseImage.h"
 #include "Creation/BaseModel.h"
-#include "Platform/BlockDevice.h"
-#include "Platform/IconProvider.h"
+#include "Platform/Volumes/BlockDevice.h"
+#include "Platform/Volumes/IconProvider.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/MountTable.h"
+#include "Platform/Volumes/MountTable.h"
 
 #include <QByteArray>
 #include <QImage>

@@ -1,14 +1,14 @@
 #include "Creation/DiskutilViewModel.h"
 
 #include "Creation/NSTaskWithProgress.h"
-#include "Platform/Authorization.h"
-#include "Platform/Data.h"
-#include "Platform/Dispatch.h"
-#include "Platform/FileSystem.h"
-#include "Platform/Log.h"
-#include "Platform/MountMonitor.h"
-#include "Platform/MountTable.h"
-#include "Platform/TreeVerifier.h"
+#include "Platform/Process/Authorization.h"
+#include "Platform/Runtime/Dispatch.h"
+#include "Platform/Runtime/Log.h"
+#include "Platform/Values/Data.h"
+#include "Platform/Volumes/FileSystem.h"
+#include "Platform/Volumes/MountMonitor.h"
+#include "Platform/Volumes/MountTable.h"
+#include "Platform/Volumes/TreeVerifier.h"
 
 #include <QFile>
 #include <QRandomGenerator>

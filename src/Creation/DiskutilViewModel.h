@@ -4,8 +4,8 @@
 #include "Creation/DiskutilViewModelDelegate.h"
 #include "Creation/MacOSModel.h"
 #include "Creation/PrivilegedTask.h"
-#include "Platform/NotificationCenter.h"
-#include "Platform/RepeatingTimer.h"
+#include "Platform/Runtime/NotificationCenter.h"
+#include "Platform/Runtime/RepeatingTimer.h"
 
 #include <QString>
 #include <atomic>

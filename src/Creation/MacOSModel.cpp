@@ -1,10 +1,10 @@
 #include "Creation/MacOSModel.h"
 
 #include "Common/SafeMerge.h"
-#include "Platform/IconProvider.h"
 #include "Platform/Posix/RegularFile.h"
-#include "Platform/PropertyList.h"
-#include "Platform/TextMetrics.h"
+#include "Platform/Text/TextMetrics.h"
+#include "Platform/Values/PropertyList.h"
+#include "Platform/Volumes/IconProvider.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "Creation/NSTaskWithProgress.h"
 
-#include "Platform/Data.h"
-#include "Platform/Dispatch.h"
-#include "Platform/Log.h"
+#include "Platform/Runtime/Dispatch.h"
+#include "Platform/Runtime/Log.h"
+#include "Platform/Values/Data.h"
 
 #include <QStringDecoder>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Platform/ChildProcess.h"
-#include "Platform/NotificationCenter.h"
+#include "Platform/Process/ChildProcess.h"
+#include "Platform/Runtime/NotificationCenter.h"
 
 #include <QString>
 #include <functional>

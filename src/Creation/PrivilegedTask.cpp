@@ -1,8 +1,8 @@
 #include "Creation/PrivilegedTask.h"
 
-#include "Platform/Authorization.h"
-#include "Platform/Dispatch.h"
-#include "Platform/NotificationCenter.h"
+#include "Platform/Process/Authorization.h"
+#include "Platform/Runtime/Dispatch.h"
+#include "Platform/Runtime/NotificationCenter.h"
 
 #include <QDir>
 #include <cerrno>

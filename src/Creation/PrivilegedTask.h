@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Platform/FileHandle.h"
 #include "Platform/Posix/FileDescriptor.h"
-#include "Platform/RepeatingTimer.h"
+#include "Platform/Process/FileHandle.h"
+#include "Platform/Runtime/RepeatingTimer.h"
 
 #include <QString>
 #include <QStringList>

@@ -3,7 +3,7 @@
 #include "BuildConfig.h"
 #include "Common/SafeAccess.h"
 #include "Common/SafeMerge.h"
-#include "Platform/BundleInfo.h"
+#include "Platform/Runtime/BundleInfo.h"
 #include "Service/DeviceInfomation.h"
 
 #include <QCryptographicHash>

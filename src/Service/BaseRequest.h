@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/Dictionary.h"
+#include "Platform/Values/Dictionary.h"
 #include "Service/NetBaseRequest.h"
 
 #include <QString>

@@ -1,7 +1,7 @@
 #include "Service/BaseViewModel.h"
 
 #include "Common/SafeMerge.h"
-#include "Platform/RegularExpression.h"
+#include "Platform/Text/RegularExpression.h"
 
 using namespace platform;
 

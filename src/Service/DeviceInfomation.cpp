@@ -1,9 +1,9 @@
 #include "Service/DeviceInfomation.h"
 
-#include "Platform/HostInfo.h"
-#include "Platform/Log.h"
-#include "Platform/NetworkInterfaces.h"
-#include "Platform/PrimaryInterface.h"
+#include "Platform/Net/HostInfo.h"
+#include "Platform/Net/NetworkInterfaces.h"
+#include "Platform/Net/PrimaryInterface.h"
+#include "Platform/Runtime/Log.h"
 
 #include <cstdio>
 

@@ -1,13 +1,13 @@
 #include "Service/HTTPRequestSerializer.h"
 
-#include "Platform/Array.h"
-#include "Platform/BundleInfo.h"
-#include "Platform/Dictionary.h"
-#include "Platform/JSONSerialization.h"
-#include "Platform/Null.h"
-#include "Platform/Set.h"
-#include "Platform/StringTransform.h"
-#include "Platform/SystemInfo.h"
+#include "Platform/Runtime/BundleInfo.h"
+#include "Platform/Runtime/SystemInfo.h"
+#include "Platform/Text/StringTransform.h"
+#include "Platform/Values/Array.h"
+#include "Platform/Values/Dictionary.h"
+#include "Platform/Values/JSONSerialization.h"
+#include "Platform/Values/Null.h"
+#include "Platform/Values/Set.h"
 
 #include <QUrl>
 #include <algorithm>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Platform/Error.h"
-#include "Platform/HTTPHeaderFields.h"
-#include "Platform/Object.h"
-#include "Platform/URLRequest.h"
+#include "Platform/Net/HTTPHeaderFields.h"
+#include "Platform/Net/URLRequest.h"
+#include "Platform/Values/Error.h"
+#include "Platform/Values/Object.h"
 
 #include <QList>
 #include <QPair>

@@ -2,9 +2,9 @@
 
 #include "Common/SafeAccess.h"
 #include "Common/SafeMerge.h"
-#include "Platform/Array.h"
-#include "Platform/Dispatch.h"
-#include "Platform/String.h"
+#include "Platform/Runtime/Dispatch.h"
+#include "Platform/Values/Array.h"
+#include "Platform/Values/String.h"
 
 #include <QThread>
 #include <algorithm>

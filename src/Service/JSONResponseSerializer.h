@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Platform/Error.h"
-#include "Platform/HTTPURLResponse.h"
-#include "Platform/Object.h"
+#include "Platform/Net/HTTPURLResponse.h"
+#include "Platform/Values/Error.h"
+#include "Platform/Values/Object.h"
 
 #include <QByteArray>
 #include <QSet>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "Platform/Data.h"
-#include "Platform/Dictionary.h"
-#include "Platform/Error.h"
-#include "Platform/HTTPURLResponse.h"
-#include "Platform/URLRequest.h"
+#include "Platform/Net/HTTPURLResponse.h"
+#include "Platform/Net/URLRequest.h"
+#include "Platform/Values/Data.h"
+#include "Platform/Values/Dictionary.h"
+#include "Platform/Values/Error.h"
 #include "Service/NetRequestTask.h"
 
 #include <QList>

@@ -1,10 +1,10 @@
 #include "Service/NetJSONType.h"
 
-#include "Platform/Array.h"
-#include "Platform/Dictionary.h"
-#include "Platform/Null.h"
-#include "Platform/Number.h"
-#include "Platform/String.h"
+#include "Platform/Values/Array.h"
+#include "Platform/Values/Dictionary.h"
+#include "Platform/Values/Null.h"
+#include "Platform/Values/Number.h"
+#include "Platform/Values/String.h"
 
 using namespace platform;
 

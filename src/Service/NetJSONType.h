@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/Object.h"
+#include "Platform/Values/Object.h"
 
 // A kind of JSON value, for the templates that a request's jsonValidator returns: a template is a value
 // graph whose leaves are kinds ({"code": NetJSONType::number(), "data": NetJSONType::array()}).

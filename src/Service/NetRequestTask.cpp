@@ -1,7 +1,7 @@
 #include "Service/NetRequestTask.h"
 
-#include "Platform/Dispatch.h"
-#include "Platform/HTTPTransfer.h"
+#include "Platform/Net/HTTPTransfer.h"
+#include "Platform/Runtime/Dispatch.h"
 
 using namespace platform;
 

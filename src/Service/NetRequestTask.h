@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Platform/HTTPURLResponse.h"
-#include "Platform/URLRequest.h"
+#include "Platform/Net/HTTPURLResponse.h"
+#include "Platform/Net/URLRequest.h"
 
 #include <QPointer>
 #include <atomic>

@@ -1,8 +1,8 @@
 #include "Service/NetworkAgent.h"
 
-#include "Platform/Dispatch.h"
-#include "Platform/HTTPTransfer.h"
-#include "Platform/TextEncoding.h"
+#include "Platform/Net/HTTPTransfer.h"
+#include "Platform/Runtime/Dispatch.h"
+#include "Platform/Text/TextEncoding.h"
 #include "Service/HTTPRequestSerializer.h"
 #include "Service/NetRequestDelegate.h"
 #include "Service/NetUrlFilter.h"

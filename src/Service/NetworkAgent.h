@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Platform/Error.h"
-#include "Platform/TransferLimits.h"
-#include "Platform/URLRequest.h"
+#include "Platform/Net/TransferLimits.h"
+#include "Platform/Net/URLRequest.h"
+#include "Platform/Values/Error.h"
 #include "Service/JSONResponseSerializer.h"
 #include "Service/NetBaseRequest.h"
 

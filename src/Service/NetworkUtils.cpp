@@ -1,9 +1,9 @@
 #include "Service/NetworkUtils.h"
 
-#include "Platform/Array.h"
-#include "Platform/Dictionary.h"
-#include "Platform/Null.h"
-#include "Platform/TextEncoding.h"
+#include "Platform/Text/TextEncoding.h"
+#include "Platform/Values/Array.h"
+#include "Platform/Values/Dictionary.h"
+#include "Platform/Values/Null.h"
 #include "Service/NetBaseRequest.h"
 #include "Service/NetJSONType.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/Object.h"
+#include "Platform/Values/Object.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "UI/FileViewItem.h"
 
-#include "Platform/WebLink.h"
+#include "Platform/Net/WebLink.h"
 #include "WebImage/WebImageView.h"
 #include "ui_FileViewItem.h"
 

@@ -4,8 +4,8 @@
 #include "Creation/DiskModel.h"
 #include "Creation/DiskutilViewModel.h"
 #include "Creation/MacOSModel.h"
-#include "Platform/DesktopNotifier.h"
-#include "Platform/SleepInhibitor.h"
+#include "Platform/Desktop/DesktopNotifier.h"
+#include "Platform/Desktop/SleepInhibitor.h"
 #include "Platform/Views/CollectionView.h"
 #include "Service/InstallationImageViewModel.h"
 

@@ -1,8 +1,8 @@
 #include "WebImage/WebImageManager.h"
 
-#include "Platform/Dispatch.h"
-#include "Platform/HTTPTransfer.h"
-#include "Platform/StandardPaths.h"
+#include "Platform/Net/HTTPTransfer.h"
+#include "Platform/Runtime/Dispatch.h"
+#include "Platform/Runtime/StandardPaths.h"
 #include "WebImage/WebImageDiskCache.h"
 #include "WebImage/WebImageMemoryCache.h"
 

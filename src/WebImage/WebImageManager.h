@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/TransferLimits.h"
+#include "Platform/Net/TransferLimits.h"
 #include "WebImage/WebImageOperation.h"
 
 #include <QImage>

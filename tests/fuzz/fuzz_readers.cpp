@@ -2,7 +2,7 @@
 #include "Common/JSONText.h"
 #include "Common/SafeAccess.h"
 #include "Common/SafeMerge.h"
-#include "Platform/PropertyList.h"
+#include "Platform/Values/PropertyList.h"
 
 #include <QCoreApplication>
 #include <cstddef>

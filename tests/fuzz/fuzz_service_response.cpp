@@ -1,9 +1,9 @@
 // Feeds arbitrary answers (status, media type, body) to the catalog client's response handling: the JSON
 // step, the template check and the view model's reading of the envelope. Every answer must end in exactly
 // one outcome, success or failure, without crashing.
-#include "Platform/Array.h"
-#include "Platform/Dictionary.h"
-#include "Platform/HTTPURLResponse.h"
+#include "Platform/Net/HTTPURLResponse.h"
+#include "Platform/Values/Array.h"
+#include "Platform/Values/Dictionary.h"
 #include "Service/InstallationImageViewModel.h"
 #include "Service/JSONResponseSerializer.h"
 #include "Service/NetJSONType.h"

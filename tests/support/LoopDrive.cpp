@@ -1,6 +1,6 @@
 #include "support/LoopDrive.h"
 
-#include "Platform/MountTable.h"
+#include "Platform/Volumes/MountTable.h"
 #include "support/PrivateMounts.h"
 
 #include <QDir>

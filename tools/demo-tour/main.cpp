@@ -3,9 +3,9 @@
 // phase. The window speaks the given language, else the user's. Exit status 0 when the installer drive was
 // made.
 #include "App/AppDelegate.h"
-#include "Platform/BundleInfo.h"
-#include "Platform/Localization.h"
-#include "Platform/MountMonitor.h"
+#include "Platform/Runtime/BundleInfo.h"
+#include "Platform/Text/Localization.h"
+#include "Platform/Volumes/MountMonitor.h"
 #include "Tour.h"
 #include "UI/MainViewController.h"
 

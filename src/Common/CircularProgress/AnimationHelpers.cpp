@@ -2,9 +2,9 @@
 
 #include "Common/CircularProgress/AnimationDelegate.h"
 #include "Common/CircularProgress/ColorHelpers.h"
-#include "Platform/Dispatch.h"
 #include "Platform/Layers/BasicAnimation.h"
 #include "Platform/Layers/Transaction.h"
+#include "Platform/Runtime/Dispatch.h"
 
 #include <numbers>
 

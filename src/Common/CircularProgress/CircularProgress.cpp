@@ -7,7 +7,7 @@
 #include "Common/CircularProgress/GeometryHelpers.h"
 #include "Common/CircularProgress/LayerHelpers.h"
 #include "Common/CircularProgress/ViewHelpers.h"
-#include "Platform/Dispatch.h"
+#include "Platform/Runtime/Dispatch.h"
 
 #include <QAccessible>
 #include <QEvent>

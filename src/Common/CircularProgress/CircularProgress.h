@@ -9,7 +9,7 @@
 #include "Platform/Layers/LayerHost.h"
 #include "Platform/Layers/ShapeLayer.h"
 #include "Platform/Layers/TextLayer.h"
-#include "Platform/Progress.h"
+#include "Platform/Runtime/Progress.h"
 
 #include <QColor>
 #include <QPointer>

@@ -1,8 +1,8 @@
 #include "Common/CircularProgress/ViewHelpers.h"
 
 #include "Common/CircularProgress/AnimationHelpers.h"
-#include "Platform/Dispatch.h"
 #include "Platform/Layers/Transaction.h"
+#include "Platform/Runtime/Dispatch.h"
 
 #include <QApplication>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #include "Platform/Views/OpenPanel.h"
 
-#include "Platform/IconProvider.h"
+#include "Platform/Volumes/IconProvider.h"
 
 #include <QAbstractFileIconProvider>
 #include <QAbstractItemView>

@@ -1,4 +1,4 @@
-#include "Platform/JSONSerialization.h"
+#include "Platform/Values/JSONSerialization.h"
 #include "Platform/Views/CollectionView.h"
 #include "UI/FileViewItem.h"
 #include "UI/MainViewController.h"

@@ -2,7 +2,7 @@
 // against recording stand-ins for logind, the power-management and GNOME session inhibitors and the
 // notification service, on buses of the test's own.
 
-#include "Platform/SleepInhibitor.h"
+#include "Platform/Desktop/SleepInhibitor.h"
 #include "PrivateBuses.h"
 #include "RecordingService.h"
 #include "WindowFixture.h"

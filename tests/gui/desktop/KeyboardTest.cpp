@@ -3,7 +3,7 @@
 // text.
 
 #include "ChildRun.h"
-#include "Platform/Localization.h"
+#include "Platform/Text/Localization.h"
 #include "WindowFixture.h"
 #include "support/SampleInstaller.h"
 #include "support/ToolsOnPath.h"

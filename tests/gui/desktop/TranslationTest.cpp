@@ -1,7 +1,7 @@
 // Every text of the interface has its English translation, and the user's locale picks the language.
 
 #include "ChildRun.h"
-#include "Platform/Localization.h"
+#include "Platform/Text/Localization.h"
 #include "UI/MainViewController.h"
 
 #include <QFile>

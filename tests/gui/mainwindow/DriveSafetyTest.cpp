@@ -1,6 +1,6 @@
 // The drive that is erased is the one the user confirmed, and a job that cannot succeed erases nothing.
 
-#include "Platform/MountMonitor.h"
+#include "Platform/Volumes/MountMonitor.h"
 #include "WindowFixture.h"
 #include "support/GuiWatchdog.h"
 #include "support/SampleInstaller.h"

@@ -1,4 +1,4 @@
-#include "Platform/MountMonitor.h"
+#include "Platform/Volumes/MountMonitor.h"
 #include "WindowFixture.h"
 #include "support/SampleInstaller.h"
 #include "support/ToolsOnPath.h"

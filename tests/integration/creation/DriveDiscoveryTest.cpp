@@ -1,5 +1,5 @@
 #include "Creation/DiskutilViewModel.h"
-#include "Platform/MountMonitor.h"
+#include "Platform/Volumes/MountMonitor.h"
 #include "support/EventLoop.h"
 #include "support/LoopDrive.h"
 

@@ -1,5 +1,5 @@
-#include "Platform/Dispatch.h"
-#include "Platform/JSONSerialization.h"
+#include "Platform/Runtime/Dispatch.h"
+#include "Platform/Values/JSONSerialization.h"
 #include "Service/DeviceInfomation.h"
 #include "Service/InstallationImageViewModel.h"
 #include "support/EventLoop.h"

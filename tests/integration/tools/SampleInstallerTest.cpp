@@ -1,8 +1,8 @@
 #include "support/SampleInstaller.h"
 
-#include "Platform/Dictionary.h"
-#include "Platform/PropertyList.h"
-#include "Platform/String.h"
+#include "Platform/Values/Dictionary.h"
+#include "Platform/Values/PropertyList.h"
+#include "Platform/Values/String.h"
 #include "ToolRun.h"
 
 #include <QDirIterator>

@@ -1,7 +1,7 @@
 #include "Common/JSONText.h"
 #include "Common/SafeAccess.h"
 #include "Common/SafeMerge.h"
-#include "Platform/PropertyList.h"
+#include "Platform/Values/PropertyList.h"
 
 #include <QRandomGenerator>
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 #include "Common/JSONText.h"
 #include "Common/SafeAccess.h"
 #include "Common/SafeMerge.h"
-#include "Platform/Data.h"
-#include "Platform/Null.h"
-#include "Platform/Set.h"
+#include "Platform/Values/Data.h"
+#include "Platform/Values/Null.h"
+#include "Platform/Values/Set.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

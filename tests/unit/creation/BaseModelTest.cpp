@@ -1,7 +1,7 @@
 #include "Creation/BaseModel.h"
 
-#include "Platform/Number.h"
-#include "Platform/String.h"
+#include "Platform/Values/Number.h"
+#include "Platform/Values/String.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
 #include "Creation/NSTaskWithProgress.h"
-#include "Platform/Dispatch.h"
+#include "Platform/Runtime/Dispatch.h"
 #include "support/EventLoop.h"
 
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #include "Creation/PrivilegedTask.h"
 
-#include "Platform/NotificationCenter.h"
+#include "Platform/Runtime/NotificationCenter.h"
 #include "support/EventLoop.h"
 
 #include <QTemporaryDir>
@@ -89,7 +89,7 @@ TEST(PrivilegedTask, NoArgumentsMeansAnEmptyVector)
     task->waitUntilExit();
 }
 
-#include "Platform/Authorization.h"
+#include "Platform/Process/Authorization.h"
 #include "support/FakePkexec.h"
 #include "support/Unprivileged.h"
 

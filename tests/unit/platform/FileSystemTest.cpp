@@ -1,7 +1,7 @@
-#include "Platform/FileSystem.h"
+#include "Platform/Volumes/FileSystem.h"
 
-#include "Platform/MountTable.h"
-#include "Platform/Process.h"
+#include "Platform/Process/Process.h"
+#include "Platform/Volumes/MountTable.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
-#include "Platform/DateFormatter.h"
-#include "Platform/NumberFormatter.h"
+#include "Platform/Text/DateFormatter.h"
+#include "Platform/Text/NumberFormatter.h"
 
 #include <gtest/gtest.h>
 

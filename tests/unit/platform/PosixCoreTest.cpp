@@ -1,7 +1,7 @@
 #include "Platform/Posix/ExecutableFormat.h"
 #include "Platform/Posix/RegularFile.h"
 #include "Platform/Posix/VolumeSpace.h"
-#include "Platform/PropertyList.h"
+#include "Platform/Values/PropertyList.h"
 
 #include <QFile>
 #include <QTemporaryDir>

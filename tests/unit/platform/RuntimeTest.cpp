@@ -1,9 +1,9 @@
-#include "Platform/BundleInfo.h"
-#include "Platform/Dispatch.h"
-#include "Platform/Log.h"
-#include "Platform/NotificationCenter.h"
-#include "Platform/RepeatingTimer.h"
-#include "Platform/UserDefaults.h"
+#include "Platform/Runtime/BundleInfo.h"
+#include "Platform/Runtime/Dispatch.h"
+#include "Platform/Runtime/Log.h"
+#include "Platform/Runtime/NotificationCenter.h"
+#include "Platform/Runtime/RepeatingTimer.h"
+#include "Platform/Runtime/UserDefaults.h"
 #include "support/EventLoop.h"
 
 #include <QElapsedTimer>

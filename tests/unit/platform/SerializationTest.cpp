@@ -1,13 +1,13 @@
-#include "Platform/Array.h"
-#include "Platform/Data.h"
-#include "Platform/Date.h"
-#include "Platform/Dictionary.h"
-#include "Platform/JSONSerialization.h"
-#include "Platform/Null.h"
-#include "Platform/Number.h"
-#include "Platform/PropertyList.h"
-#include "Platform/Set.h"
-#include "Platform/String.h"
+#include "Platform/Values/Array.h"
+#include "Platform/Values/Data.h"
+#include "Platform/Values/Date.h"
+#include "Platform/Values/Dictionary.h"
+#include "Platform/Values/JSONSerialization.h"
+#include "Platform/Values/Null.h"
+#include "Platform/Values/Number.h"
+#include "Platform/Values/PropertyList.h"
+#include "Platform/Values/Set.h"
+#include "Platform/Values/String.h"
 
 #include <gtest/gtest.h>
 #include <limits>

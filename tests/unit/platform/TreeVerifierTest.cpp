@@ -1,4 +1,4 @@
-#include "Platform/TreeVerifier.h"
+#include "Platform/Volumes/TreeVerifier.h"
 
 #include <QDir>
 #include <QFile>

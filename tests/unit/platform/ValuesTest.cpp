@@ -1,8 +1,8 @@
-#include "Platform/Array.h"
-#include "Platform/DecimalNumber.h"
-#include "Platform/Dictionary.h"
-#include "Platform/Null.h"
-#include "Platform/String.h"
+#include "Platform/Values/Array.h"
+#include "Platform/Values/DecimalNumber.h"
+#include "Platform/Values/Dictionary.h"
+#include "Platform/Values/Null.h"
+#include "Platform/Values/String.h"
 
 #include <gtest/gtest.h>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "Platform/Progress.h"
+#include "Platform/Runtime/Progress.h"
 
 #include <atomic>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "Service/DeviceInfomation.h"
 
-#include "Platform/HostInfo.h"
+#include "Platform/Net/HostInfo.h"
 #include "ServiceTestSupport.h"
 
 #include <QFile>

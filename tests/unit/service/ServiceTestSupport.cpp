@@ -1,6 +1,6 @@
 #include "ServiceTestSupport.h"
 
-#include "Platform/Dispatch.h"
+#include "Platform/Runtime/Dispatch.h"
 #include "support/EventLoop.h"
 
 #include <memory>

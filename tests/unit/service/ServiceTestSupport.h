@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/Error.h"
+#include "Platform/Values/Error.h"
 #include "Service/NetBaseRequest.h"
 
 #include <QByteArray>

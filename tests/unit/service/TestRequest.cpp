@@ -1,6 +1,6 @@
 #include "TestRequest.h"
 
-#include "Platform/Dispatch.h"
+#include "Platform/Runtime/Dispatch.h"
 
 void TestRequest::requestCompletePreprocessor()
 {

@@ -1,6 +1,6 @@
 #include "WebImage/WebImageView.h"
 
-#include "Platform/Dispatch.h"
+#include "Platform/Runtime/Dispatch.h"
 #include "WebImage/WebImageDiskCache.h"
 #include "WebImage/WebImageManager.h"
 #include "WebImage/WebImageMemoryCache.h"

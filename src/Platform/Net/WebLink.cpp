@@ -1,0 +1,35 @@
+#include "Platform/Net/WebLink.h"
+
+#include "Platform/Runtime/Log.h"
+
+#include <QDesktopServices>
+
+namespace platform {
+
+QUrl WebLink::fromText(const QString &text)
+{
+    const QUrl url(text.trimmed(), QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return {};
+    return url;
+}
+
+bool WebLink::open(const QString &text)
+{
+    const QUrl url = fromText(text);
+    if (url.isEmpty()) {
+        // The text may be anything a service sent: the log gets enough of it to recognise, on one line.
+        constexpr qsizetype shown = 200;
+        QString quoted = text.size() > shown ? text.left(shown) + QStringLiteral("…") : text;
+        for (QChar &c : quoted)
+            if (c.category() == QChar::Other_Control)
+                c = QLatin1Char('?');
+        Log::write(QStringLiteral("Not opening a link that is not a web address: %1").arg(quoted));
+        return false;
+    }
+    return QDesktopServices::openUrl(url);
+}
+
+} // namespace platform
