@@ -575,7 +575,9 @@ void MainViewController::diskutilViewModelPhase(DiskutilPhase phase)
     switch (phase) {
     case DiskutilPhase::Verifying:
         tipsLabel->setText(tr("正在校验..."));
+        // The copy's share means nothing here: the ring spins without a percentage until the check passes.
         circularProgress->setIsIndeterminate(true);
+        circularProgress->setProgress(0);
         circularProgress->setHidden(false);
         break;
     case DiskutilPhase::Erasing:

@@ -184,10 +184,13 @@ TEST(MainWindow, TheRingShowsOnlyForProgressAboveTheThresholdUpToOne)
         EXPECT_EQ(c.tipsLabel->text().isEmpty(), check.shown) << check.value;
     }
     // The verification after the copy has no share to show: the ring spins and the tips say so.
+    c.diskutilViewModelProgress(0.86);
     c.diskutilViewModelPhase(DiskutilPhase::Verifying);
     EXPECT_EQ(c.tipsLabel->text(), "正在校验...");
     EXPECT_TRUE(c.circularProgress->isVisible());
     EXPECT_TRUE(c.circularProgress->isIndeterminate());
+    EXPECT_TRUE(c.circularProgress->progressLabel()->isHidden())
+        << "no percentage of the copy while checking";
 }
 
 TEST(MainWindow, AVolumeMountedWhileTheWindowIsOpenAppearsInThePopUp)
