@@ -2,7 +2,6 @@
 #include "Cli/CliApplication.h"
 #include "Platform/Runtime/BundleInfo.h"
 #include "Platform/Runtime/InstallLayout.h"
-#include "Platform/Text/FontWarmup.h"
 #include "Platform/Text/Localization.h"
 #include "Platform/Volumes/MountMonitor.h"
 #include "UI/MainViewController.h"
@@ -14,7 +13,6 @@ int main(int argc, char *argv[])
     // A command runs without a window; no arguments, or only Qt's own, open the window.
     if (const std::optional<int> status = CliApplication::run(argc, argv))
         return *status;
-    const platform::FontWarmup fonts;
     QApplication app(argc, argv);
     QApplication::setApplicationName(platform::BundleInfo::executable());
     QApplication::setApplicationDisplayName(
