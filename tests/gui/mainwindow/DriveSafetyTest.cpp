@@ -30,26 +30,6 @@ bool hasMarker(const QString &path)
     return file.open(QIODevice::ReadOnly) && file.readAll() == "keep";
 }
 
-// Starts a run on the drive and answers the confirmation; the test does what it wants while it is open.
-QMessageBox *openConfirmation(Window &w, const QString &installer, const QString &drive)
-{
-    w.chooseInstaller(installer);
-    w.chooseDrive(drive);
-    if (!w.controller.makeMacOSButton->isEnabled())
-        return nullptr;
-    QTest::mouseClick(w.controller.makeMacOSButton, Qt::LeftButton);
-    return w.alert();
-}
-
-// The result alert of the run (success or failure).
-QMessageBox *waitForResult(Window &w, int timeoutMs = 120000)
-{
-    QMessageBox *result = nullptr;
-    WindowDriver::waitFor(
-        [&] { return (result = qobject_cast<QMessageBox *>(w.driver.openDialog())) != nullptr; }, timeoutMs);
-    return result;
-}
-
 } // namespace
 
 TEST(DriveSafety, TheConfirmedDriveIsTheOneErased)
@@ -66,7 +46,7 @@ TEST(DriveSafety, TheConfirmedDriveIsTheOneErased)
         ASSERT_TRUE(a.isValid() && b.isValid()) << a.error().toStdString() << b.error().toStdString();
         ASSERT_TRUE(writeMarker("/Volumes/A/marker") && writeMarker("/Volumes/B/marker"));
         Window w;
-        QMessageBox *confirm = openConfirmation(w, installer.path(), "B");
+        QMessageBox *confirm = w.openConfirmation(installer.path(), "B");
         ASSERT_TRUE(confirm);
         ASSERT_TRUE(confirm->informativeText().startsWith("【B】"));
         QTemporaryDir elsewhere;
@@ -74,7 +54,7 @@ TEST(DriveSafety, TheConfirmedDriveIsTheOneErased)
         testsupport::spin(500);
         EXPECT_EQ(w.controller.diskModel()->name(), "B");
         ASSERT_TRUE(WindowDriver::clickButton(confirm, "立刻创建"));
-        QMessageBox *result = waitForResult(w);
+        QMessageBox *result = w.anyAlert(120000);
         ASSERT_TRUE(result);
         EXPECT_EQ(result->text(), "macOS引导安装器创建完成") << result->informativeText().toStdString();
         EXPECT_TRUE(hasMarker("/Volumes/A/marker"));
@@ -89,12 +69,12 @@ TEST(DriveSafety, TheConfirmedDriveIsTheOneErased)
         ASSERT_TRUE(a.isValid() && b->isValid());
         ASSERT_TRUE(writeMarker("/Volumes/A/marker"));
         Window w;
-        QMessageBox *confirm = openConfirmation(w, installer.path(), "B");
+        QMessageBox *confirm = w.openConfirmation(installer.path(), "B");
         ASSERT_TRUE(confirm);
         b->unmountAll();
         ASSERT_TRUE(testsupport::waitUntil([&] { return w.controller.diskListPopUpButton->count() == 1; }));
         ASSERT_TRUE(WindowDriver::clickButton(confirm, "立刻创建"));
-        QMessageBox *result = waitForResult(w, 30000);
+        QMessageBox *result = w.anyAlert(30000);
         ASSERT_TRUE(result);
         EXPECT_EQ(result->text(), "macOS引导安装器创建失败");
         EXPECT_EQ(result->informativeText(), "找不到驱动器【B】，请重新插入后再试");
@@ -195,10 +175,10 @@ TEST(DriveSafety, EveryRefusalBeforeTheEraseLeavesTheDriveAsItWas)
         SampleInstaller installer("Install macOS Mojave", "10.14.6", refused.size);
         ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
         Window w;
-        QMessageBox *confirm = openConfirmation(w, refused.prepare(installer), "USB");
+        QMessageBox *confirm = w.openConfirmation(refused.prepare(installer), "USB");
         ASSERT_TRUE(confirm);
         ASSERT_TRUE(WindowDriver::clickButton(confirm, "立刻创建"));
-        QMessageBox *result = waitForResult(w, 60000);
+        QMessageBox *result = w.anyAlert(60000);
         ASSERT_TRUE(result);
         EXPECT_EQ(result->text(), "macOS引导安装器创建失败");
         EXPECT_TRUE(result->informativeText().startsWith(refused.refusal))
@@ -226,10 +206,10 @@ TEST(DriveSafety, AFailedCreationSaysWhy)
                "bootable'\nexit 1\n");
     tool.close();
     Window w;
-    QMessageBox *confirm = openConfirmation(w, installer.path(), "USB");
+    QMessageBox *confirm = w.openConfirmation(installer.path(), "USB");
     ASSERT_TRUE(confirm);
     ASSERT_TRUE(WindowDriver::clickButton(confirm, "立刻创建"));
-    QMessageBox *result = waitForResult(w, 60000);
+    QMessageBox *result = w.anyAlert(60000);
     ASSERT_TRUE(result);
     EXPECT_EQ(result->text(), "macOS引导安装器创建失败");
     EXPECT_EQ(result->informativeText(), "Error: the disk could not be made bootable");
@@ -304,11 +284,10 @@ TEST(DriveSafety, ThirtyPlainRunsInARowAllSucceed)
     Window w;
     for (int run = 0; run < 30; ++run) {
         SCOPED_TRACE(run);
-        QMessageBox *confirm =
-            openConfirmation(w, installer.path(), QFileInfo(drive.mountPoint()).fileName());
+        QMessageBox *confirm = w.openConfirmation(installer.path(), QFileInfo(drive.mountPoint()).fileName());
         ASSERT_TRUE(confirm);
         ASSERT_TRUE(WindowDriver::clickButton(confirm, "立刻创建"));
-        QMessageBox *result = waitForResult(w);
+        QMessageBox *result = w.anyAlert(120000);
         ASSERT_TRUE(result);
         ASSERT_EQ(result->text(), "macOS引导安装器创建完成") << result->informativeText().toStdString();
         ASSERT_TRUE(WindowDriver::clickButton(result, "暂不安装"));

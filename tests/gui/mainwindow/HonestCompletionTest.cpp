@@ -33,17 +33,6 @@ void wrapTool(const SampleInstaller &installer, const QByteArray &after)
     wrapper.setPermissions(wrapper.permissions() | QFile::ExeOwner | QFile::ExeOther);
 }
 
-void runUntilConfirmed(Window &w, const SampleInstaller &installer, const QString &drive)
-{
-    w.chooseInstaller(installer.path());
-    w.chooseDrive(drive);
-    ASSERT_TRUE(w.controller.makeMacOSButton->isEnabled());
-    QTest::mouseClick(w.controller.makeMacOSButton, Qt::LeftButton);
-    QMessageBox *confirm = w.alert();
-    ASSERT_TRUE(confirm);
-    ASSERT_TRUE(WindowDriver::clickButton(confirm, "立刻创建"));
-}
-
 } // namespace
 
 // What the tool wrote is compared with the installer as the drive gives it back: a byte changed after the
@@ -74,7 +63,9 @@ TEST(HonestCompletion, VerificationNamesTheFileTheDriveGotWrong)
         ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
         wrapTool(installer, wrong.after);
         Window w;
-        runUntilConfirmed(w, installer, "USB");
+        QMessageBox *confirm = w.openConfirmation(installer.path(), "USB");
+        ASSERT_TRUE(confirm);
+        ASSERT_TRUE(WindowDriver::clickButton(confirm, "立刻创建"));
         QMessageBox *result = nullptr;
         ASSERT_TRUE(WindowDriver::waitFor(
             [&] { return (result = qobject_cast<QMessageBox *>(w.driver.openDialog())) != nullptr; },
@@ -103,7 +94,9 @@ TEST(HonestCompletion, ARunningJobCanBeCancelled)
         ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
         Window w;
         auto &c = w.controller;
-        runUntilConfirmed(w, installer, "USB");
+        QMessageBox *confirm = w.openConfirmation(installer.path(), "USB");
+        ASSERT_TRUE(confirm);
+        ASSERT_TRUE(WindowDriver::clickButton(confirm, "立刻创建"));
         ASSERT_TRUE(WindowDriver::waitFor(
             [&] { return c.circularProgress->isVisible() && c.circularProgress->progress() > 0.0; }, 60000))
             << "the copy is under way";

@@ -85,6 +85,25 @@ struct Window
     }
     QMessageBox *alert() { return driver.waitForAlert(); }
     // The alert with this headline, once it is up; none when it does not come in time.
+    // Picks the installer and the drive and presses the start button: the confirmation, or none when the
+    // start button stayed disabled.
+    QMessageBox *openConfirmation(const QString &installer, const QString &drive)
+    {
+        chooseInstaller(installer);
+        chooseDrive(drive);
+        if (!controller.makeMacOSButton->isEnabled())
+            return nullptr;
+        QTest::mouseClick(controller.makeMacOSButton, Qt::LeftButton);
+        return alert();
+    }
+    // The next alert of the run, whatever it says (its result).
+    QMessageBox *anyAlert(int timeoutMs)
+    {
+        QMessageBox *found = nullptr;
+        WindowDriver::waitFor(
+            [&] { return (found = qobject_cast<QMessageBox *>(driver.openDialog())) != nullptr; }, timeoutMs);
+        return found;
+    }
     QMessageBox *alertWithText(const QString &text, int timeoutMs)
     {
         QMessageBox *found = nullptr;
