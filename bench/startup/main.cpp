@@ -1,7 +1,9 @@
-// How long the application takes from exec to a mapped window, against a bare Qt window with one label, in
-// the same run on the same X server. A private Xvfb is started; the driver watches the server for the first
-// top-level window to be mapped (MapNotify on the root), so neither program is changed for the measurement.
-// Each program runs 15 times, alternating; medians are compared. The target is at most 1.5 × the bare window.
+// How long the application takes from exec to a mapped window, and to the first drawing in it, against a bare
+// Qt window with one label, in the same run on the same X server. A private Xvfb is started; the driver
+// watches the server for the first top-level window to be mapped (MapNotify on the root) and then for the
+// first damage to that window (the Damage extension), so neither program is changed for the measurement.
+// Each program runs 15 times, alternating; medians are compared. The target is a first drawing at most 1.5 ×
+// the bare window's.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,6 +18,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+#include <xcb/damage.h>
 #include <xcb/xcb.h>
 
 extern char **environ;
@@ -53,9 +56,15 @@ Server startXvfb()
     return {};
 }
 
-// Milliseconds from the start of the program to the first map of a top-level window; -1 when none came.
-double timeToMap(xcb_connection_t *connection, const std::string &program,
-                 const std::vector<std::string> &env)
+struct Timing
+{
+    double mapped = -1; // exec to the first map of a top-level window, ms
+    double drawn = -1;  // exec to the first drawing in that window, ms
+};
+
+// Runs the program until its first top-level window is mapped and drawn into (or 10 s pass), then stops it.
+Timing timeToFirstFrame(xcb_connection_t *connection, uint8_t damageEvent, const std::string &program,
+                        const std::vector<std::string> &env)
 {
     std::vector<std::string> args{program};
     std::vector<char *> argv;
@@ -75,17 +84,36 @@ double timeToMap(xcb_connection_t *connection, const std::string &program,
     QElapsedTimer clock;
     clock.start();
     pid_t pid = -1;
+    Timing timing;
     if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0)
-        return -1;
-    double mapped = -1;
+        return timing;
+    xcb_damage_damage_t damage = XCB_NONE;
+    bool initialReportSeen = false;
     pollfd watch{xcb_get_file_descriptor(connection), POLLIN, 0};
-    while (mapped < 0 && clock.elapsed() < 10000) {
+    while (timing.drawn < 0 && clock.elapsed() < 10000) {
         poll(&watch, 1, 50);
         while (xcb_generic_event_t *event = xcb_poll_for_event(connection)) {
-            if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY) {
+            const uint8_t type = event->response_type & 0x7f;
+            if (type == XCB_MAP_NOTIFY && timing.mapped < 0) {
                 const auto *map = reinterpret_cast<xcb_map_notify_event_t *>(event);
-                if (!map->override_redirect && mapped < 0)
-                    mapped = clock.nsecsElapsed() / 1e6;
+                if (!map->override_redirect) {
+                    timing.mapped = clock.nsecsElapsed() / 1e6;
+                    // The program can only draw once it has seen the window exposed, which follows the map;
+                    // the damage object is in place well before that.
+                    damage = xcb_generate_id(connection);
+                    xcb_damage_create(connection, damage, map->window, XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
+                    xcb_flush(connection);
+                }
+            } else if (type == damageEvent + XCB_DAMAGE_NOTIFY && timing.mapped >= 0 && timing.drawn < 0) {
+                if (!initialReportSeen) {
+                    // A new damage object first reports the whole window; clearing it arms the next report,
+                    // which is the program's own drawing.
+                    initialReportSeen = true;
+                    xcb_damage_subtract(connection, damage, XCB_NONE, XCB_NONE);
+                    xcb_flush(connection);
+                } else {
+                    timing.drawn = clock.nsecsElapsed() / 1e6;
+                }
             }
             free(event);
         }
@@ -93,7 +121,12 @@ double timeToMap(xcb_connection_t *connection, const std::string &program,
     kill(pid, SIGTERM);
     int status = 0;
     waitpid(pid, &status, 0);
-    return mapped;
+    if (damage != XCB_NONE) {
+        // The window is gone with its program; the damage object went with it.
+        while (xcb_generic_event_t *stale = xcb_poll_for_event(connection))
+            free(stale);
+    }
+    return timing;
 }
 
 double median(std::vector<double> values)
@@ -120,6 +153,16 @@ int main(int argc, char **argv)
         return 1;
     }
     const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const xcb_query_extension_reply_t *damageExtension = xcb_get_extension_data(connection, &xcb_damage_id);
+    if (!damageExtension || !damageExtension->present) {
+        std::printf("bench_startup: the X server has no Damage extension\n");
+        kill(server.pid, SIGTERM);
+        return 1;
+    }
+    const uint8_t damageEvent = damageExtension->first_event;
+    free(xcb_damage_query_version_reply(
+        connection, xcb_damage_query_version(connection, XCB_DAMAGE_MAJOR_VERSION, XCB_DAMAGE_MINOR_VERSION),
+        nullptr));
     const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     xcb_change_window_attributes(connection, screen->root, XCB_CW_EVENT_MASK, &mask);
     xcb_flush(connection);
@@ -132,22 +175,35 @@ int main(int argc, char **argv)
                                        "BOOTDRIVE_SERVICE_URL=http://127.0.0.1:9"};
     const std::string bare = (bin + "/bench_startup_window").toStdString();
     const std::string bootdrive = (bin + "/bootdrive").toStdString();
-    std::vector<double> bareTimes, appTimes;
+    std::vector<Timing> bareTimes, appTimes;
     // Warm the caches (fonts, libraries) once each, then alternate.
-    timeToMap(connection, bare, env);
-    timeToMap(connection, bootdrive, env);
+    timeToFirstFrame(connection, damageEvent, bare, env);
+    timeToFirstFrame(connection, damageEvent, bootdrive, env);
     for (int round = 0; round < 15; ++round) {
-        bareTimes.push_back(timeToMap(connection, bare, env));
-        appTimes.push_back(timeToMap(connection, bootdrive, env));
+        bareTimes.push_back(timeToFirstFrame(connection, damageEvent, bare, env));
+        appTimes.push_back(timeToFirstFrame(connection, damageEvent, bootdrive, env));
     }
     xcb_disconnect(connection);
     kill(server.pid, SIGTERM);
     waitpid(server.pid, nullptr, 0);
 
-    const double b = median(bareTimes), a = median(appTimes);
-    std::printf(
-        "exec to mapped window, median of 15 (ms): bare Qt window with one label %.1f; bootdrive %.1f\n", b,
-        a);
-    std::printf("bootdrive / bare = %.2f (target at most 1.5)\n", a / b);
-    return a > 0 && b > 0 && a <= 1.5 * b ? 0 : 1;
+    const auto medianOf = [](const std::vector<Timing> &timings, double Timing::*field) {
+        std::vector<double> values;
+        for (const Timing &timing : timings)
+            values.push_back(timing.*field);
+        return median(values);
+    };
+    const double bareMapped = medianOf(bareTimes, &Timing::mapped);
+    const double appMapped = medianOf(appTimes, &Timing::mapped);
+    const double bareDrawn = medianOf(bareTimes, &Timing::drawn);
+    const double appDrawn = medianOf(appTimes, &Timing::drawn);
+    std::printf("medians of 15 (ms)        bare Qt window with one label   bootdrive   bootdrive / bare\n");
+    std::printf("exec to mapped window     %30.1f %11.1f %18.2f\n", bareMapped, appMapped,
+                appMapped / bareMapped);
+    std::printf("exec to first drawing     %30.1f %11.1f %18.2f\n", bareDrawn, appDrawn,
+                appDrawn / bareDrawn);
+    // The target is on the first frame, what a user sees: a bare label is mapped before it measures any text
+    // and draws its text afterwards, while a laid-out window measures its text before it can be mapped.
+    std::printf("target: first drawing at most 1.5\n");
+    return appDrawn > 0 && bareDrawn > 0 && appDrawn <= 1.5 * bareDrawn ? 0 : 1;
 }

@@ -1,14 +1,13 @@
 #include "UI/FileViewItem.h"
 
 #include "Platform/Net/WebLink.h"
+#include "Platform/Views/VectorImage.h"
 #include "WebImage/WebImageView.h"
 #include "ui_FileViewItem.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QKeyEvent>
-#include <QPainter>
-#include <QSvgRenderer>
 #include <QToolButton>
 
 const QString FileViewItem::Identifier = QStringLiteral("FileViewItem");
@@ -46,13 +45,8 @@ FileViewItem::~FileViewItem() = default;
 
 QImage FileViewItem::placeholderImage()
 {
-    static const QImage image = [] {
-        QImage picture(88, 88, QImage::Format_ARGB32_Premultiplied);
-        picture.fill(Qt::transparent);
-        QPainter painter(&picture);
-        QSvgRenderer(QStringLiteral(":/images/logo.svg")).render(&painter);
-        return picture;
-    }();
+    static const QImage image =
+        platform::VectorImage::image(QStringLiteral(":/images/logo.svg"), QSize(88, 88));
     return image;
 }
 

@@ -8,6 +8,7 @@
 #include "Platform/Runtime/Dispatch.h"
 #include "Platform/Runtime/Log.h"
 #include "Platform/Views/OpenPanel.h"
+#include "Platform/Views/VectorImage.h"
 #include "UI/AlertManager.h"
 #include "UI/FileViewItem.h"
 #include "ui_MainWindow.h"
@@ -19,11 +20,10 @@
 #include <QDesktopServices>
 #include <QGraphicsOpacityEffect>
 #include <QIcon>
+#include <QImageReader>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPainter>
 #include <QPushButton>
-#include <QSvgRenderer>
 #include <QTimer>
 #include <cmath>
 
@@ -54,21 +54,6 @@ public:
 private:
     QPointer<MainViewController> m_controller;
 };
-
-namespace {
-
-QPixmap svgPixmap(const QString &resource, const QSize &size, qreal scale)
-{
-    QSvgRenderer renderer(resource);
-    QPixmap pixmap(size * scale);
-    pixmap.fill(Qt::transparent);
-    pixmap.setDevicePixelRatio(scale);
-    QPainter painter(&pixmap);
-    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
-    return pixmap;
-}
-
-} // namespace
 
 QString MainViewController::styleSheetText()
 {
@@ -256,8 +241,8 @@ void MainViewController::layoutOverlays()
 {
     bgImageView->setGeometry(rect());
     if (m_loaded)
-        bgImageView->setPixmap(
-            svgPixmap(QStringLiteral(":/images/background.svg"), size(), devicePixelRatioF()));
+        bgImageView->setPixmap(platform::VectorImage::pixmap(QStringLiteral(":/images/background.svg"),
+                                                             size(), devicePixelRatioF()));
     // The ring keeps the size it was built with and sits in the middle of the creation panel.
     const QRect panel = m_ui->creationPanel->geometry();
     circularProgress->move(panel.center() -
@@ -266,8 +251,16 @@ void MainViewController::layoutOverlays()
 
 void MainViewController::showAddImage()
 {
-    addImageView->setPixmap(
-        svgPixmap(QStringLiteral(":/images/add.svg"), QSize(112, 112), devicePixelRatioF()));
+    // Drawn at build time at 1× and 2×, and read by Qt's own PNG reader: the first frame loads neither the
+    // SVG renderer nor every image plugin (which is what asking plugins whether they read PNG would do).
+    QImageReader reader(devicePixelRatioF() > 1 ? QStringLiteral(":/images/add@2x.png")
+                                                : QStringLiteral(":/images/add.png"),
+                        "png");
+    reader.setAutoDetectImageFormat(false);
+    QPixmap picture = QPixmap::fromImage(reader.read());
+    if (!picture.isNull())
+        picture.setDevicePixelRatio(picture.width() / 112.0);
+    addImageView->setPixmap(picture);
 }
 
 void MainViewController::showInstallerImage(const QImage &image)

@@ -63,7 +63,7 @@ void Localization::prepareInterfaceFonts(Language language)
     if (language != Language::Chinese)
         return;
     QFont font = QGuiApplication::font();
-    font.setFamilies({font.family(), QStringLiteral("Noto Sans CJK SC")});
+    font.setFamilies({QStringLiteral("Noto Sans CJK SC")});
     QGuiApplication::setFont(font);
 }
 
