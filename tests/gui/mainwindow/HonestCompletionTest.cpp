@@ -27,7 +27,9 @@ void wrapTool(const SampleInstaller &installer, const QByteArray &after)
         "#!/bin/bash\nshift\n\"$(dirname \"$0\")/createinstallmedia.real\" \"$@\" || exit $?\n"
         "f='/Volumes/Install macOS Mojave/Install macOS Mojave.app/Contents/SharedSupport/InstallESD.dmg'\n"
         "old=$(dd if=\"$f\" bs=1 skip=4100 count=1 2>/dev/null | od -An -tu1 | tr -d ' ')\n"
-        "new=$(printf \"\\\\$(printf %o $(( (old + 1) % 256 )))\")\n" +
+        // The changed byte travels as an octal escape: as a byte, a newline, a NUL or a % would be lost on
+        // the way (command substitution, printf's format) and the drive left as it was.
+        "new=$(printf '\\\\%03o' $(( (old + 1) % 256 )))\n" +
         after + "\nexit 0\n");
     wrapper.close();
     wrapper.setPermissions(wrapper.permissions() | QFile::ExeOwner | QFile::ExeOther);
