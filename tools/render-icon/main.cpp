@@ -1,6 +1,9 @@
-// render-icon INPUT.svg OUTPUT.png SIZE
+// render-icon INPUT.svg OUTPUT SIZE
 //
-// Renders the SVG picture as a square PNG of SIZE pixels with a transparent background.
+// Renders the SVG picture as a square of SIZE pixels with a transparent background. OUTPUT.png is a PNG file;
+// OUTPUT.rgba holds the bare pixels (premultiplied RGBA, one byte per channel, rows top to bottom), which the
+// application's first frame shows without any image decoder.
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QString>
@@ -10,7 +13,7 @@
 int main(int argc, char *argv[])
 {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: render-icon INPUT.svg OUTPUT.png SIZE\n");
+        std::fprintf(stderr, "usage: render-icon INPUT.svg OUTPUT.png|OUTPUT.rgba SIZE\n");
         return 64;
     }
     bool ok = false;
@@ -30,7 +33,19 @@ int main(int argc, char *argv[])
     painter.setRenderHint(QPainter::Antialiasing);
     renderer.render(&painter);
     painter.end();
-    if (!image.save(QString::fromLocal8Bit(argv[2]), "PNG")) {
+    const QString output = QString::fromLocal8Bit(argv[2]);
+    bool written = false;
+    if (output.endsWith(QLatin1String(".rgba"))) {
+        const QImage pixels = image.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+        QFile file(output);
+        written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                  file.write(reinterpret_cast<const char *>(pixels.constBits()), pixels.sizeInBytes()) ==
+                      pixels.sizeInBytes() &&
+                  file.flush();
+    } else {
+        written = image.save(output, "PNG");
+    }
+    if (!written) {
         std::fprintf(stderr, "render-icon: cannot write %s\n", argv[2]);
         return 1;
     }

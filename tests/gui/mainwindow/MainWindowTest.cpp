@@ -1,3 +1,4 @@
+#include "Platform/Views/VectorImage.h"
 #include "Platform/Volumes/MountMonitor.h"
 #include "WindowFixture.h"
 #include "support/SampleInstaller.h"
@@ -191,6 +192,18 @@ TEST(MainWindow, TheRingShowsOnlyForProgressAboveTheThresholdUpToOne)
     EXPECT_TRUE(c.circularProgress->isIndeterminate());
     EXPECT_TRUE(c.circularProgress->progressLabel()->isHidden())
         << "no percentage of the copy while checking";
+}
+
+// The placeholder is drawn at build time; the window shows the artwork's own pixels at its size.
+TEST(MainWindow, TheFirstFrameShowsTheAddArtwork)
+{
+    Window w;
+    const QPixmap shown = w.controller.addImageView->pixmap();
+    ASSERT_FALSE(shown.isNull());
+    EXPECT_EQ(shown.deviceIndependentSize(), QSizeF(112, 112));
+    const QImage artwork = platform::VectorImage::image(":/images/add.svg", shown.size());
+    EXPECT_EQ(shown.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied),
+              artwork.convertToFormat(QImage::Format_ARGB32_Premultiplied));
 }
 
 TEST(MainWindow, AVolumeMountedWhileTheWindowIsOpenAppearsInThePopUp)
