@@ -4,6 +4,7 @@
 //     had been scrolled from end to end; the process's peak resident memory.
 //  2. A screen of ten catalog items whose logos are large pictures (1024 x 1024 and 4000 x 3000), at twice
 //     the pixel density: the memory held once they are shown, and what the logo cache keeps.
+#include "Online/OnlineModule.h"
 #include "UI/FileViewItem.h"
 #include "UI/MainViewController.h"
 #include "WebImage/WebImageManager.h"
@@ -236,6 +237,8 @@ int logos(int argc, char **argv)
 int main(int argc, char **argv)
 {
     const QByteArray part = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    OnlineModule online;
+    OnlineServices::useInProcess(&online);
     if (part == "catalog")
         return catalog(argc, argv);
     if (part == "logos")

@@ -98,6 +98,13 @@ TEST(Packaging, TheUnpackedPackageRunsAndFindsItsTools)
     const QString tools = root.path("/usr/libexec/bootdrive");
     for (const QString &program : {bootdrive, tools + "/diskutil", tools + "/bootdrive-privileged-exec"})
         EXPECT_TRUE(QFileInfo(program).isExecutable()) << program.toStdString();
+    // The network libraries come with the module the window loads after its first frame, not with the
+    // program.
+    const auto needs = [](const QString &file) {
+        return ProgramRun::run("readelf", {"--dynamic", "--wide", file}).out;
+    };
+    EXPECT_FALSE(needs(bootdrive).contains("libQt6Network")) << needs(bootdrive).toStdString();
+    EXPECT_TRUE(needs(tools + "/bootdrive-online.so").contains("libQt6Network"));
 
     const ProgramRun version = ProgramRun::run(bootdrive, {"--version"});
     ASSERT_EQ(version.exitCode, 0) << version.describe().toStdString();

@@ -1,4 +1,4 @@
-#include "Platform/Net/WebLink.h"
+#include "Platform/Desktop/WebLink.h"
 
 #include "Platform/Runtime/Log.h"
 
