@@ -260,17 +260,18 @@ void MainViewController::showAddImage()
 {
     // Drawn at build time at 1× and 2× as bare premultiplied RGBA pixels: reading any image format, even PNG
     // named outright, first has Qt scan every image plugin, which the first frame need not wait for.
-    const QResource resource(devicePixelRatioF() > 1 ? QStringLiteral(":/images/add@2x.rgba")
-                                                     : QStringLiteral(":/images/add.rgba"));
-    const QByteArray pixels = resource.uncompressedData();
-    const int side = static_cast<int>(std::lround(std::sqrt(pixels.size() / 4.0)));
+    const int scale = devicePixelRatioF() > 1 ? 2 : 1;
+    const int side = 112 * scale;
+    const QByteArray pixels =
+        QResource(scale == 2 ? QStringLiteral(":/images/add@2x.rgba") : QStringLiteral(":/images/add.rgba"))
+            .uncompressedData();
     QPixmap picture;
-    if (side > 0 && qsizetype(side) * side * 4 == pixels.size()) {
+    if (pixels.size() == qsizetype(side) * side * 4) {
         const QImage image(reinterpret_cast<const uchar *>(pixels.constData()), side, side, side * 4,
                            QImage::Format_RGBA8888_Premultiplied);
         // A copy in the window system's own format; the resource's bytes go away with this function.
         picture = QPixmap::fromImage(image.convertToFormat(QImage::Format_ARGB32_Premultiplied));
-        picture.setDevicePixelRatio(side / 112.0);
+        picture.setDevicePixelRatio(scale);
     }
     addImageView->setPixmap(picture);
 }
