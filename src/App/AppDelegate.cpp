@@ -17,11 +17,6 @@ namespace {
 const QString OSStatusErrorDomain = QStringLiteral("NSOSStatusErrorDomain");
 const QString HelperInstallErrorDomain = QStringLiteral("app.bootdrive.HelperInstallErrorDomain");
 
-QString shellQuoted(QString text)
-{
-    text.replace(QLatin1Char('\''), QLatin1String("'\\''"));
-    return QLatin1Char('\'') + text + QLatin1Char('\'');
-}
 } // namespace
 
 AppDelegate::AppDelegate(std::shared_ptr<platform::UserDefaults> defaults, QString installRoot,
@@ -101,12 +96,11 @@ bool AppDelegate::blessHelperWithLabel(const QString &label, platform::Error *er
                                               QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
                                               QFile::ExeOther);
 
-    const QString command =
-        QStringLiteral("install -D -m 0755 %1 %2 && install -D -m 0644 %3 %4")
-            .arg(shellQuoted(platform::Authorization::helperPath()), shellQuoted(helperTarget),
-                 shellQuoted(policyFile), shellQuoted(QDir(root).filePath(policyInstallPath(label))));
+    // The helper installs itself: it runs nothing but installers' creation tools and BootDrive's own tools.
+    const QString helper = platform::Authorization::helperPath();
     auto task =
-        PrivilegedTask::initWithLaunchPath(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
+        PrivilegedTask::initWithLaunchPath(helper, {QStringLiteral("--install"), helperTarget, policyFile,
+                                                    QDir(root).filePath(policyInstallPath(label))});
     const int32_t launched = task->launch();
     if (launched != 0) {
         if (error)

@@ -24,9 +24,9 @@ void print(std::FILE *stream, const QString &text)
 
 std::optional<int> CliApplication::run(int argc, char *argv[])
 {
-    QStringList arguments;
+    QByteArrayList arguments;
     for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << QByteArray(argv[i]);
     const CommandLine line = CommandLine::parse(arguments);
     switch (line.command) {
     case CommandLine::Command::Window:

@@ -24,10 +24,10 @@ const QHash<QString, bool> &toolkitOptions()
 }
 
 // Whether every argument belongs to the toolkit, which accepts one dash or two and "-option=value".
-bool onlyToolkitOptions(const QStringList &arguments)
+bool onlyToolkitOptions(const QByteArrayList &arguments)
 {
     for (qsizetype i = 0; i < arguments.size(); ++i) {
-        QString option = arguments[i];
+        QString option = QString::fromLocal8Bit(arguments[i]);
         if (!option.startsWith(QLatin1Char('-')))
             return false;
         option.remove(0, option.startsWith(QLatin1String("--")) ? 2 : 1);
@@ -52,43 +52,46 @@ CommandLine invalid(const QString &error)
     return line;
 }
 
-bool isHelp(const QString &argument)
+bool isHelp(const QByteArray &argument)
 {
-    return argument == QLatin1String("--help") || argument == QLatin1String("-h") ||
-           argument == QLatin1String("help");
+    return argument == "--help" || argument == "-h" || argument == "help";
+}
+
+QString shown(const QByteArray &argument)
+{
+    return QString::fromLocal8Bit(argument);
 }
 
 } // namespace
 
-CommandLine CommandLine::parse(const QStringList &arguments)
+CommandLine CommandLine::parse(const QByteArrayList &arguments)
 {
     CommandLine line;
     if (arguments.isEmpty() || onlyToolkitOptions(arguments))
         return line;
-    const QString &first = arguments.first();
+    const QByteArray &first = arguments.first();
     if (isHelp(first)) {
         line.command = Command::Help;
         return line;
     }
-    if (first == QLatin1String("--version") || first == QLatin1String("-v") ||
-        first == QLatin1String("version")) {
+    if (first == "--version" || first == "-v" || first == "version") {
         line.command = Command::Version;
         return arguments.size() == 1 ? line : invalid(QStringLiteral("--version takes no arguments"));
     }
-    if (first == QLatin1String("list"))
+    if (first == "list")
         line.command = Command::List;
-    else if (first == QLatin1String("create"))
+    else if (first == "create")
         line.command = Command::Create;
     else
-        return invalid(QStringLiteral("unknown command or option \"%1\"").arg(first));
+        return invalid(QStringLiteral("unknown command or option \"%1\"").arg(shown(first)));
 
     for (qsizetype i = 1; i < arguments.size(); ++i) {
-        QString option = arguments[i];
-        QString value;
+        QByteArray option = arguments[i];
+        QByteArray value;
         bool hasValue = false;
-        if (option.startsWith(QLatin1String("--")) && option.contains(QLatin1Char('='))) {
-            value = option.mid(option.indexOf(QLatin1Char('=')) + 1);
-            option.truncate(option.indexOf(QLatin1Char('=')));
+        if (option.startsWith("--") && option.contains('=')) {
+            value = option.mid(option.indexOf('=') + 1);
+            option.truncate(option.indexOf('='));
             hasValue = true;
         }
         if (isHelp(option) && !hasValue) {
@@ -96,28 +99,26 @@ CommandLine CommandLine::parse(const QStringList &arguments)
             return line;
         }
         const bool create = line.command == Command::Create;
-        if (option == QLatin1String("--json") && !hasValue) {
+        if (option == "--json" && !hasValue) {
             line.json = true;
-        } else if (create && (option == QLatin1String("--yes") || option == QLatin1String("-y")) &&
-                   !hasValue) {
+        } else if (create && (option == "--yes" || option == "-y") && !hasValue) {
             line.yes = true;
-        } else if (create && option == QLatin1String("--no-verify") && !hasValue) {
+        } else if (create && option == "--no-verify" && !hasValue) {
             line.verify = false;
-        } else if (create &&
-                   (option == QLatin1String("--installer") || option == QLatin1String("--volume"))) {
+        } else if (create && (option == "--installer" || option == "--volume")) {
             if (!hasValue) {
                 if (i + 1 >= arguments.size())
-                    return invalid(QStringLiteral("%1 needs a path").arg(option));
+                    return invalid(QStringLiteral("%1 needs a path").arg(shown(option)));
                 value = arguments[++i];
             }
-            QString &target = option == QLatin1String("--installer") ? line.installer : line.volume;
+            QByteArray &target = option == "--installer" ? line.installer : line.volume;
             if (value.isEmpty())
-                return invalid(QStringLiteral("%1 needs a path").arg(option));
+                return invalid(QStringLiteral("%1 needs a path").arg(shown(option)));
             if (!target.isEmpty())
-                return invalid(QStringLiteral("%1 is given twice").arg(option));
+                return invalid(QStringLiteral("%1 is given twice").arg(shown(option)));
             target = value;
         } else {
-            return invalid(QStringLiteral("%1 does not take \"%2\"").arg(first, arguments[i]));
+            return invalid(QStringLiteral("%1 does not take \"%2\"").arg(shown(first), shown(arguments[i])));
         }
     }
     if (line.command == Command::Create && (line.installer.isEmpty() || line.volume.isEmpty()))
@@ -137,11 +138,14 @@ Turns a drive into a bootable macOS installer. Without a command the window open
 
 Commands:
   list      The drives that can be used: name, mount path, device, capacity.
-            --json   one JSON array of {"name", "volume", "device", "capacity"} (bytes)
+            --json   one JSON array of {"name", "volume", "device", "capacity", "incomplete"};
+                     "volume" is what --volume takes back: the mount path, or a file:// URL
+                     with %XX escapes when the path is not valid UTF-8
   create    Erases the volume and puts the installer on it, then reads the drive back and
             compares it with the installer.
             --installer PATH   the installer application ("Install macOS Mojave.app")
-            --volume PATH      the drive's mount path, as "bootdrive list" shows it
+            --volume PATH      the drive's mount path, as "bootdrive list" shows it (a
+                               file:// URL names a path that is not valid UTF-8 exactly)
             --yes, -y          do not ask for the volume's name before erasing it
             --no-verify        skip the comparison after the copy
             --json             one JSON object per line: phase, fraction, bytes, message

@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QByteArrayList>
 #include <QString>
-#include <QStringList>
 
 // What the arguments ask for. No arguments, or only the toolkit's own (-platform, -style, …), open the
 // window; the commands run without one.
@@ -31,11 +31,13 @@ public:
     bool json = false;
     bool yes = false;
     bool verify = true;
-    QString installer;
-    QString volume;
+    // Paths as the file system's bytes, exactly as given: a name that is not valid UTF-8 must neither be
+    // changed nor match another that merely looks the same.
+    QByteArray installer;
+    QByteArray volume;
     QString error; // Invalid: what is wrong with the arguments
 
     // Reads the arguments after the program's name.
-    static CommandLine parse(const QStringList &arguments);
+    static CommandLine parse(const QByteArrayList &arguments);
     static QString usage();
 };

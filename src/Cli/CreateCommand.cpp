@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <sys/stat.h>
 
 CreateCommand::CreateCommand(const CommandLine &line, ProgressOutput &output,
                              const platform::StopSignals &stopSignals)
@@ -45,9 +46,35 @@ QString CreateCommand::installerProblem() const
     return {};
 }
 
+QString CreateCommand::volumeProblem() const
+{
+    const QString given = QString::fromLocal8Bit(m_line.volume);
+    const QByteArray path = DriveList::mountPathFromArgument(m_line.volume);
+    if (path.isEmpty())
+        return QStringLiteral("%1 is not a file:/// URL of a mount path; nothing was erased").arg(given);
+    // Only the mount path itself names a drive: a link to it could come to point at another one.
+    struct stat info
+    {};
+    if (::lstat(path.constData(), &info) == 0 && S_ISLNK(info.st_mode))
+        return QStringLiteral("%1 is a symbolic link; give the drive's own mount path as \"bootdrive list\" "
+                              "shows it; nothing was erased")
+            .arg(given);
+    return QStringLiteral("%1 is not a drive BootDrive can use (see \"bootdrive list\"); nothing was erased")
+        .arg(given);
+}
+
 void CreateCommand::start()
 {
-    m_installer = MacOSModel::initWithURL(QDir::cleanPath(QFileInfo(m_line.installer).absoluteFilePath()));
+    // Everything downstream names the installer as text: a path that is not valid UTF-8 cannot be named
+    // exactly, so it is refused rather than changed into another.
+    const QString installerPath = QFile::decodeName(m_line.installer);
+    if (QFile::encodeName(installerPath) != m_line.installer)
+        return end(
+            CommandLine::Refused, QStringLiteral("refused"),
+            QStringLiteral("the installer's path %1 is not valid UTF-8; rename it or move the installer "
+                           "to a folder whose path is; nothing was erased")
+                .arg(DriveList::mountPathText(m_line.installer)));
+    m_installer = MacOSModel::initWithURL(QDir::cleanPath(QFileInfo(installerPath).absoluteFilePath()));
     if (const QString problem = installerProblem(); !problem.isEmpty())
         return end(CommandLine::Refused, QStringLiteral("refused"),
                    problem + QStringLiteral("; nothing was erased"));
@@ -57,10 +84,7 @@ void CreateCommand::start()
     m_job->setVerifies(m_line.verify);
     m_drive = DriveList::find(DriveList::current(), m_line.volume);
     if (!m_drive)
-        return end(
-            CommandLine::Refused, QStringLiteral("refused"),
-            QStringLiteral("%1 is not a drive BootDrive can use (see \"bootdrive list\"); nothing was erased")
-                .arg(m_line.volume));
+        return end(CommandLine::Refused, QStringLiteral("refused"), volumeProblem());
     m_driveName = m_drive->name();
 
     if (!m_line.yes && !confirmed())
@@ -89,7 +113,7 @@ bool CreateCommand::confirmed()
     std::fprintf(stderr,
                  "%s%s will be erased; everything on it will be lost.\n"
                  "Type the volume's name (%s) to erase it: ",
-                 m_drive->volume().toLocal8Bit().constData(),
+                 DriveList::mountPathText(m_drive->volumePath()).toLocal8Bit().constData(),
                  summary.isEmpty() ? "" : QStringLiteral(" (%1)").arg(summary).toLocal8Bit().constData(),
                  m_driveName.toLocal8Bit().constData());
     std::fflush(stderr);
@@ -148,7 +172,8 @@ void CreateCommand::diskutilViewModelPhase(DiskutilViewModel &, DiskutilPhase ph
     switch (phase) {
     case DiskutilPhase::Erasing:
         m_output.phase(QStringLiteral("erasing"),
-                       QStringLiteral("Erasing %1 (%2)").arg(m_drive->volume(), m_drive->deviceSummary()));
+                       QStringLiteral("Erasing %1 (%2)")
+                           .arg(DriveList::mountPathText(m_drive->volumePath()), m_drive->deviceSummary()));
         break;
     case DiskutilPhase::Authorizing:
         m_output.phase(QStringLiteral("authorizing"), QStringLiteral("Waiting for administrator rights"));
@@ -180,15 +205,23 @@ void CreateCommand::diskutilViewModelCompletion(DiskutilViewModel &job, const Di
         job.installMacOSWithMacOSModel(m_installer, *erased);
         return;
     }
+    // The drive record follows the drive: it names where the finished drive is mounted.
     if (std::get<bool>(result))
-        return end(CommandLine::Done, QStringLiteral("done"),
-                   QStringLiteral("The installer drive is ready at %1%2")
-                       .arg(m_installer->volume(), m_line.verify ? QStringLiteral(" (verified)")
-                                                                 : QStringLiteral(" (not verified)")));
+        return end(
+            CommandLine::Done, QStringLiteral("done"),
+            QStringLiteral("The installer drive is ready at %1%2")
+                .arg(DriveList::mountPathText(m_drive->volumePath()),
+                     m_line.verify ? QStringLiteral(" (verified)") : QStringLiteral(" (not verified)")));
     const DiskutilViewModel::Failure &failure = job.lastFailure();
+    const QString incomplete =
+        failure.driveIncomplete
+            ? QStringLiteral("; the drive at %1 holds no complete installer and must be made again")
+                  .arg(DriveList::mountPathText(m_drive->volumePath()))
+            : QString();
     if (failure.kind == DiskutilViewModel::Failure::Kind::Cancelled)
-        return end(CommandLine::Cancelled, QStringLiteral("cancelled"), QStringLiteral("Cancelled"));
-    end(CommandLine::Failed, QStringLiteral("failed"), failureText(failure));
+        return end(CommandLine::Cancelled, QStringLiteral("cancelled"),
+                   QStringLiteral("Cancelled") + incomplete);
+    end(CommandLine::Failed, QStringLiteral("failed"), failureText(failure) + incomplete);
 }
 
 QString CreateCommand::refusalText(const CreationPreflight::Result &result, const DiskModel &drive)
@@ -208,6 +241,9 @@ QString CreateCommand::refusalText(const CreationPreflight::Result &result, cons
         return QStringLiteral("the drive is too small: it needs %1, it holds %2; nothing was erased")
             .arg(BaseModel::fileSizeString(static_cast<int64_t>(result.needed)),
                  BaseModel::fileSizeString(static_cast<int64_t>(result.capacity)));
+    case CreationPreflight::Refusal::NoMountPoint:
+        return QStringLiteral(
+            "no mount point below /Volumes is free for the finished drive; nothing was erased");
     case CreationPreflight::Refusal::None:
         break;
     }
@@ -225,6 +261,9 @@ QString CreateCommand::failureText(const DiskutilViewModel::Failure &failure)
     case Kind::VerificationFailed:
         return QStringLiteral("verification failed: %1 on the drive differs from the installer")
             .arg(failure.detail);
+    case Kind::ToolStillRunning:
+        return QStringLiteral("the creation tool could not be stopped and may still be writing to the drive; "
+                              "do not unplug it");
     case Kind::NoSpace:
         if (!failure.detail.isEmpty())
             return failure.detail;

@@ -45,6 +45,8 @@ public:
 private:
     // The installer's problem in words; empty when it may be used.
     QString installerProblem() const;
+    // Why the volume argument names no listed drive.
+    QString volumeProblem() const;
     bool confirmed();
     void preflightDone(const CreationPreflight::Result &result, qint64 installerBytes);
     void end(CommandLine::Status status, const QString &outcome, const QString &message);

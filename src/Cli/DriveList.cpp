@@ -49,9 +49,10 @@ QByteArray DriveList::json(const std::vector<DiskModelPtr> &drives)
     for (const DiskModelPtr &drive : drives)
         list.append(QJsonObject{
             {QStringLiteral("name"), drive->name()},
-            {QStringLiteral("volume"), drive->volume()},
+            {QStringLiteral("volume"), mountPathText(drive->volumePath())},
             {QStringLiteral("device"), drive->deviceNode()},
             {QStringLiteral("capacity"), static_cast<qint64>(drive->capacity())},
+            {QStringLiteral("incomplete"), drive->isIncompleteInstaller()},
         });
     return QJsonDocument(list).toJson(QJsonDocument::Compact);
 }
@@ -63,7 +64,9 @@ QString DriveList::table(const std::vector<DiskModelPtr> &drives)
     QList<QStringList> rows = {{QStringLiteral("NAME"), QStringLiteral("MOUNT PATH"),
                                 QStringLiteral("DEVICE"), QStringLiteral("CAPACITY")}};
     for (const DiskModelPtr &drive : drives)
-        rows.append({printable(drive->name()), printable(drive->volume()),
+        rows.append({printable(drive->name()) +
+                         (drive->isIncompleteInstaller() ? QStringLiteral(" (incomplete)") : QString()),
+                     printable(mountPathText(drive->volumePath())),
                      drive->deviceNode().isEmpty() ? QStringLiteral("-") : drive->deviceNode(),
                      drive->capacity() ? BaseModel::fileSizeString(static_cast<int64_t>(drive->capacity()))
                                        : QStringLiteral("-")});
@@ -81,11 +84,32 @@ QString DriveList::table(const std::vector<DiskModelPtr> &drives)
     return text;
 }
 
-DiskModelPtr DriveList::find(const std::vector<DiskModelPtr> &drives, const QString &mountPath)
+QString DriveList::mountPathText(const QByteArray &path)
 {
-    QByteArray path = QFile::encodeName(mountPath);
+    const QString text = QFile::decodeName(path);
+    if (QFile::encodeName(text) == path)
+        return text;
+    return QStringLiteral("file://") + QString::fromLatin1(path.toPercentEncoding("/"));
+}
+
+QByteArray DriveList::mountPathFromArgument(const QByteArray &argument)
+{
+    QByteArray path = argument;
+    if (path.startsWith("file://")) {
+        path = QByteArray::fromPercentEncoding(path.mid(7));
+        if (!path.startsWith('/'))
+            return {};
+    }
     while (path.size() > 1 && path.endsWith('/'))
         path.chop(1);
+    return path;
+}
+
+DiskModelPtr DriveList::find(const std::vector<DiskModelPtr> &drives, const QByteArray &argument)
+{
+    const QByteArray path = mountPathFromArgument(argument);
+    if (path.isEmpty())
+        return nullptr;
     const auto found = std::find_if(drives.begin(), drives.end(),
                                     [&](const DiskModelPtr &drive) { return drive->volumePath() == path; });
     return found == drives.end() ? nullptr : *found;

@@ -2,6 +2,7 @@
 
 #include "Creation/DiskutilViewModel.h"
 #include "Platform/Posix/ExecutableFormat.h"
+#include "Platform/Posix/VolumeMountPoint.h"
 #include "Platform/Posix/VolumeSpace.h"
 #include "Platform/Volumes/FileSystem.h"
 #include "Platform/Volumes/MountTable.h"
@@ -50,6 +51,7 @@ CreationPreflight::Input CreationPreflight::inputFor(const MacOSModel &installer
     input.volumePath = drive.volumePath();
     input.device = drive.deviceNumber();
     input.capacity = drive.capacity();
+    input.finishedName = installer.name().toUtf8();
     return input;
 }
 
@@ -72,6 +74,17 @@ CreationPreflight::Result CreationPreflight::check(const Input &input)
         !why.empty()) {
         result.refusal = Refusal::ToolCannotRun;
         result.detail = QString::fromStdString(why);
+        return result;
+    }
+    // A taken name gives the finished drive a numbered mount point of its own; only when none is free would
+    // the run fail after the erase. The drive's own mount point is freed by the erase.
+    if (!input.finishedName.isEmpty() &&
+        posix::VolumeMountPoint::predict("/Volumes", input.finishedName.toStdString(),
+                                         {input.volumePath.toStdString()})
+            .empty()) {
+        result.refusal = Refusal::NoMountPoint;
+        result.detail = QStringLiteral("no mount point below /Volumes is free for %1")
+                            .arg(QString::fromUtf8(input.finishedName));
         return result;
     }
     if (input.capacity > 0) {

@@ -21,6 +21,7 @@ public:
         InstallerOnDrive, // the installer lies on the drive that would be erased
         ToolCannotRun,    // the bundle's creation tool is missing or cannot run on this machine
         DriveTooSmall,    // the drive's device cannot hold the installer once erased
+        NoMountPoint,     // no mount point below /Volumes is free for the finished drive
     };
     // What the checks look at, copied from the records (which belong to the main thread).
     struct Input
@@ -30,6 +31,7 @@ public:
         QByteArray volumePath;
         dev_t device = 0;
         uint64_t capacity = 0;
+        QByteArray finishedName; // the name the finished drive gets: the installer's
     };
     struct Result
     {

@@ -2,10 +2,13 @@
 
 #include "Common/BaseImage.h"
 #include "Creation/BaseModel.h"
+#include "Creation/MacOSModel.h"
 #include "Platform/Volumes/BlockDevice.h"
 #include "Platform/Volumes/IconProvider.h"
+#include "Platform/Volumes/InstallerMedia.h"
 
 #include <QFile>
+#include <QRegularExpression>
 
 namespace {
 
@@ -14,6 +17,16 @@ QByteArray withoutTrailingSlash(QByteArray path)
     while (path.size() > 1 && path.endsWith('/'))
         path.chop(1);
     return path;
+}
+
+// The name the creation tool gives a drive, numbered when another volume had it already.
+bool namedAfterInstaller(const QString &name)
+{
+    static const QRegularExpression numbered(QStringLiteral("^(.*) [1-9][0-9]*$"));
+    if (MacOSModel::isSupportedName(name))
+        return true;
+    const QRegularExpressionMatch match = numbered.match(name);
+    return match.hasMatch() && MacOSModel::isSupportedName(match.captured(1));
 }
 
 } // namespace
@@ -37,8 +50,12 @@ std::shared_ptr<DiskModel> DiskModel::initWithMountEntry(const platform::MountEn
     model->m_deviceNumber = entry.device;
     model->m_deviceNode = platform::BlockDevice::nodeFor(entry.device, entry.source);
     model->m_capacity = platform::BlockDevice::capacity(entry.device);
-    const QImage icon = readVolume ? platform::IconProvider::volumeIcon(model->m_volumePath, entry.source)
-                                   : platform::IconProvider::genericVolumeIcon(entry.source);
+    model->m_incompleteInstaller = readVolume && namedAfterInstaller(model->m_name) &&
+                                   !platform::InstallerMedia::isFinished(model->m_volumePath);
+    // An unfinished drive must not wear the installer's icon.
+    const QImage icon = readVolume && !model->m_incompleteInstaller
+                            ? platform::IconProvider::volumeIcon(model->m_volumePath, entry.source)
+                            : platform::IconProvider::genericVolumeIcon(entry.source);
     model->m_image = BaseImage::resizeImage(icon, QSizeF(20, 20));
     return model;
 }

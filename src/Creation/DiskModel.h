@@ -52,6 +52,11 @@ public:
     QString deviceSummary() const;
     // Whether both records stand for the same mounted volume.
     bool isSameVolume(const DiskModel &other) const;
+    // A drive named after an installer ("Install macOS Mojave", "Install macOS Mojave 1") that lacks the
+    // finished installer's marker: left behind by a run that was cancelled or failed. Known only when the
+    // volume was read.
+    bool isIncompleteInstaller() const { return m_incompleteInstaller; }
+    void setIncompleteInstaller(bool incomplete) { m_incompleteInstaller = incomplete; }
 
 private:
     QString m_name;
@@ -63,6 +68,7 @@ private:
     dev_t m_deviceNumber = 0;
     QString m_deviceNode;
     uint64_t m_capacity = 0;
+    bool m_incompleteInstaller = false;
 };
 
 using DiskModelPtr = std::shared_ptr<DiskModel>;

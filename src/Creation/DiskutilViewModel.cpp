@@ -6,6 +6,7 @@
 #include "Platform/Runtime/Log.h"
 #include "Platform/Values/Data.h"
 #include "Platform/Volumes/FileSystem.h"
+#include "Platform/Volumes/InstallerMedia.h"
 #include "Platform/Volumes/MountMonitor.h"
 #include "Platform/Volumes/MountTable.h"
 #include "Platform/Volumes/TreeVerifier.h"
@@ -66,9 +67,21 @@ void DiskutilViewModel::reportCompletion(const DiskutilResult &result)
 void DiskutilViewModel::reportFailure(const Failure &failure)
 {
     m_lastFailure = failure;
-    if (m_cancelRequested) {
+    if (m_cancelRequested && failure.kind != Failure::Kind::ToolStillRunning) {
         // Whatever else went wrong on the way, the user stopped the run.
         m_lastFailure.kind = Failure::Kind::Cancelled;
+    }
+    if (m_phase == DiskutilPhase::Authorizing || m_phase == DiskutilPhase::Creating ||
+        m_phase == DiskutilPhase::Verifying) {
+        m_lastFailure.driveIncomplete = true;
+        followDrive();
+        // A drive the tool wrote to but that did not end up finished and verified must not look finished.
+        // A tool that still runs is left alone.
+        const platform::MountEntry mount = platform::MountTable::volumeOfDevice(m_busyDevice);
+        if (m_phase != DiskutilPhase::Authorizing && failure.kind != Failure::Kind::ToolStillRunning &&
+            !mount.mountPointBytes.isEmpty() &&
+            !platform::InstallerMedia::markUnfinished(mount.mountPointBytes))
+            platform::Log::write(QStringLiteral("Could not mark %1 as unfinished").arg(mount.mountPoint));
     }
     m_busyDevice = 0;
     stopTimer();
@@ -207,6 +220,7 @@ void DiskutilViewModel::eraseDiskWithDiskModel(const DiskModelPtr &disk)
     if (!disk)
         return;
     const QString name = random16BigString();
+    m_drive.reset();
     m_lastFailure = Failure();
     m_busyDevice = disk->deviceNumber();
     m_cancelRequested = false;
@@ -235,7 +249,13 @@ void DiskutilViewModel::eraseDiskWithDiskModel(const DiskModelPtr &disk)
             auto delegate = self->m_delegate.lock();
             if (!delegate || !delegate->respondsToCompletion())
                 return self->enterPhase(DiskutilPhase::Idle);
-            disk->setVolume(QStringLiteral("/Volumes/%1").arg(name));
+            // The new name may have been taken, and the volume mounted under a numbered one: the device
+            // tells where it is.
+            const platform::MountEntry erased = platform::MountTable::volumeOfDevice(disk->deviceNumber());
+            if (erased.mountPointBytes.isEmpty())
+                disk->setVolume(QStringLiteral("/Volumes/%1").arg(name));
+            else
+                disk->setVolumePath(erased.mountPointBytes);
             delegate->diskutilViewModelCompletion(*self, disk);
         });
     // The disk utility refuses the erase if the path has come to name another device since the user
@@ -266,6 +286,7 @@ void DiskutilViewModel::installMacOSWithMacOSModel(const MacOSModelPtr &macOS, c
     if (!macOS || !disk)
         return;
     const QStringList arguments = creationArguments(*macOS, *disk);
+    m_drive = disk;
     resetTask();
     m_task->setLaunchPath(arguments.first());
     m_task->setArguments(arguments);
@@ -310,6 +331,7 @@ void DiskutilViewModel::installMacOSWithMacOSModel(const MacOSModelPtr &macOS, c
         });
         if (status != 0)
             return;
+        // Also waits for a tool whose helper was killed to hear of it and stop.
         task->waitUntilExit();
         Dispatch::main([weak, run, task, macOS] {
             auto self = weak.lock();
@@ -347,10 +369,13 @@ void DiskutilViewModel::measureTick(const MacOSModelPtr &macOS, uint64_t run)
     m_measuring = true;
     std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
     const QString bundle = macOS->path();
-    const QString target = macOS->volume();
-    Dispatch::globalBackground([weak, bundle, target, run] {
+    const dev_t device = m_busyDevice;
+    Dispatch::globalBackground([weak, bundle, device, run] {
+        // The drive being written, wherever the tool has mounted it: not whatever else carries the
+        // installer's name.
+        const platform::MountEntry target = platform::MountTable::volumeOfDevice(device);
         const float installer = folderSizeAtPath(bundle);
-        const float written = folderSizeAtPath(target);
+        const float written = target.mountPointBytes.isEmpty() ? 0.0f : folderSizeAtPath(target.mountPoint);
         const double ratio =
             installer > 0 ? static_cast<double>(written) / static_cast<double>(installer) : 0.0;
         Dispatch::main([weak, ratio, run] {
@@ -373,6 +398,14 @@ void DiskutilViewModel::createStepEnded(uint64_t run, const PrivilegedTaskPtr &t
     if (run != m_run || m_finished)
         return;
     stopTimer();
+    if (task->programLeftRunning()) {
+        // Said plainly rather than reported as an ordinary failure: the drive may still be written to.
+        m_finished = true;
+        Failure failure;
+        failure.kind = Failure::Kind::ToolStillRunning;
+        platform::Log::write(QStringLiteral("The creation tool did not stop: %1").arg(task->description()));
+        return reportFailure(failure);
+    }
     if (!task->exitedSuccessfully() || m_cancelRequested) {
         m_finished = true;
         // The tool's last words may still be on their way through the pipe: the failure is reported when
@@ -393,12 +426,20 @@ void DiskutilViewModel::createStepEnded(uint64_t run, const PrivilegedTaskPtr &t
         enterPhase(DiskutilPhase::Verifying);
         return;
     }
+    followDrive();
     m_finished = true;
     m_busyDevice = 0;
     enterPhase(DiskutilPhase::Idle);
     if (m_lastProgress < 1.0)
         reportProgress(1.0);
     reportCompletion(true);
+}
+
+void DiskutilViewModel::followDrive()
+{
+    const platform::MountEntry now = platform::MountTable::volumeOfDevice(m_busyDevice);
+    if (m_drive && !now.mountPointBytes.isEmpty())
+        m_drive->setVolumePath(now.mountPointBytes);
 }
 
 namespace {
@@ -415,11 +456,14 @@ QString bundleItem(const QByteArray &bundle, const std::string &relative)
 
 void DiskutilViewModel::verify(const MacOSModelPtr &macOS, uint64_t run)
 {
-    // The tool puts the bundle, under its own folder name, on the volume named after the installer.
-    const QByteArray original = QFile::encodeName(macOS->path());
-    const QByteArray copy =
-        QFile::encodeName(macOS->volume()) + '/' + original.mid(original.lastIndexOf('/') + 1);
+    // The tool puts the bundle, under its own folder name, on the drive it made, which is found by its
+    // device: the installer's name may have been taken by another volume.
     const dev_t device = m_busyDevice;
+    const QByteArray original = QFile::encodeName(macOS->path());
+    const platform::MountEntry drive = platform::MountTable::volumeOfDevice(device);
+    const QByteArray copy =
+        (drive.mountPointBytes.isEmpty() ? QFile::encodeName(macOS->volume()) : drive.mountPointBytes) + '/' +
+        original.mid(original.lastIndexOf('/') + 1);
     auto cancelled = std::make_shared<std::atomic<bool>>(m_cancelRequested);
     m_verifyCancel = cancelled;
     std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
@@ -433,6 +477,7 @@ void DiskutilViewModel::verify(const MacOSModelPtr &macOS, uint64_t run)
             self->m_verifyCancel.reset();
             using Outcome = platform::TreeVerifier::Result::Outcome;
             if (result.outcome == Outcome::Same && !self->m_cancelRequested) {
+                self->followDrive();
                 self->m_finished = true;
                 self->m_busyDevice = 0;
                 self->enterPhase(DiskutilPhase::Idle);

@@ -38,9 +38,13 @@ public:
             ToolError,            // a tool said why, in `detail`
             VerificationFailed,   // the drive's copy differs: `detail` names the first differing item
             Cancelled,            // the user stopped the run
+            ToolStillRunning,     // the creation tool could not be stopped and may still write to the drive
         };
         Kind kind = Kind::None;
         QString detail; // the tool's last "Error:" line
+        // The drive was erased but holds no finished installer (and was marked so where anything was put on
+        // it).
+        bool driveIncomplete = false;
     };
 
     // Builds the list of volumes mounted below /Volumes and delivers it at once. Volumes on the device the
@@ -52,7 +56,9 @@ public:
     // and nothing on them is read, which is quicker.
     void setReadsVolumeIcons(bool reads) { m_readsVolumeIcons = reads; }
 
-    // Starts the erase step; the erased drive record (with its new volume) or no arrives later.
+    // Starts the erase step; the erased drive record (with its new volume) or no arrives later. From here to
+    // the end of the run the drive is followed by its device, wherever the tools mount it: the record's
+    // volume names where the erase left it, and after a finished run where the finished drive is.
     void eraseDiskWithDiskModel(const DiskModelPtr &disk);
     // Starts the create step; progress, then yes or no arrive later.
     void installMacOSWithMacOSModel(const MacOSModelPtr &macOS, const DiskModelPtr &disk);
@@ -112,9 +118,12 @@ private:
     void measureTick(const MacOSModelPtr &macOS, uint64_t run);
     void createStepEnded(uint64_t run, const PrivilegedTaskPtr &task);
     void finishFailedStep();
+    // Points the run's drive record at where its device is mounted now.
+    void followDrive();
 
     std::weak_ptr<DiskutilViewModelDelegate> m_delegate;
     PrivilegedTaskPtr m_task;
+    DiskModelPtr m_drive; // the drive of the current create step
     std::shared_ptr<platform::RepeatingTimer> m_timer;
     QString m_launchPath;
 

@@ -58,14 +58,19 @@ std::shared_ptr<MacOSModel> MacOSModel::initWithDictionary(const platform::Dicti
     return model;
 }
 
-bool MacOSModel::installMacOS() const
+bool MacOSModel::isSupportedName(const QString &name)
 {
     static const QStringList accepted = {
         QStringLiteral("Install macOS Catalina"),    QStringLiteral("Install macOS Mojave"),
         QStringLiteral("Install macOS High Sierra"), QStringLiteral("Install macOS Sierra"),
         QStringLiteral("Install OS X El Capitan"),
     };
-    return accepted.contains(m_name, Qt::CaseSensitive);
+    return accepted.contains(name, Qt::CaseSensitive);
+}
+
+bool MacOSModel::installMacOS() const
+{
+    return isSupportedName(m_name);
 }
 
 MacOSModel::Placement MacOSModel::placement() const

@@ -20,6 +20,8 @@ public:
 
     // Whether the display name is one of the installers whose creation tool this system knows how to run.
     bool installMacOS() const;
+    // Whether the display name is one of the installers a drive can be made of.
+    static bool isSupportedName(const QString &name);
     void setInstallMacOS(bool value) { m_installMacOS = value; }
     // Where the installer must lie for its creation tool: type-1 installers inside /Applications, the others
     // outside it (the plain prefix test, as the window applies it).

@@ -85,6 +85,7 @@ int32_t PrivilegedTask::launch()
     m_isRunning = true;
     m_outputFileHandle = std::make_shared<platform::FileHandle>(launched.outputFd);
     m_pid = launched.pid;
+    m_programGroup = launched.programGroup;
 
     // The poll lives on the calling thread's run loop. Only the main thread runs one here; a launch from a
     // worker learns of the end through waitUntilExit, as it would with a loop that never runs.
@@ -130,6 +131,8 @@ void PrivilegedTask::cancel()
 void PrivilegedTask::waitUntilExit()
 {
     collect(0);
+    if (m_ended.load() && m_programGroup > 0)
+        m_programLeftRunning = !platform::Authorization::waitForProgramGroup(m_programGroup, 15000);
 }
 
 void PrivilegedTask::checkTaskStatus()

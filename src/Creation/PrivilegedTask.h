@@ -33,8 +33,10 @@ public:
     // Authorizes and starts the program: 0 on success, -70001 when privileged execution is not available,
     // the authorization's status otherwise (-60006 cancelled, -60005 denied, …).
     int32_t launch();
-    // Blocks until the program has ended; returns at once when nothing was launched.
+    // Blocks until the program has ended; returns at once when nothing was launched. A program whose helper
+    // was killed is given 15 s to hear of it and stop; programLeftRunning() tells whether it did not.
     void waitUntilExit();
+    bool programLeftRunning() const { return m_programLeftRunning.load(); }
     // A started privileged program cannot be stopped through the task: this does nothing.
     void terminate() {}
     // Asks for the program to be stopped, from any thread: while the user is still being asked, the
@@ -70,6 +72,8 @@ private:
     std::atomic<bool> m_isRunning{false};
     std::atomic<bool> m_ended{false};
     std::atomic<int32_t> m_pid{0};
+    pid_t m_programGroup = 0;
+    std::atomic<bool> m_programLeftRunning{false};
     std::atomic<int32_t> m_terminationStatus{0};
     std::shared_ptr<platform::FileHandle> m_outputFileHandle;
     std::shared_ptr<platform::RepeatingTimer> m_checkStatusTimer;

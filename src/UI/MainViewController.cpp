@@ -303,10 +303,22 @@ void MainViewController::updateDiskList()
                 chosen = disk;
                 break;
             }
+    // While a run writes the drive, the tools erase, rename and remount it: it is the same drive as long as
+    // it is the same device, and it stays chosen (under its new name) even while it is not mounted at all.
+    std::vector<DiskModelPtr> shown = m_dataArray;
+    if (!chosen && m_jobRunning && m_diskModel) {
+        for (const DiskModelPtr &disk : m_dataArray)
+            if (m_diskModel->deviceNumber() != 0 && disk->deviceNumber() == m_diskModel->deviceNumber())
+                chosen = disk;
+        if (!chosen) {
+            chosen = m_diskModel;
+            shown.push_back(chosen);
+        }
+    }
     if (!chosen && !m_dataArray.empty())
         chosen = m_dataArray.front();
     m_diskModel = chosen;
-    for (const DiskModelPtr &disk : m_dataArray) {
+    for (const DiskModelPtr &disk : shown) {
         if (disk->name().isEmpty())
             continue;
         const int key = m_nextItemKey++;
@@ -316,13 +328,23 @@ void MainViewController::updateDiskList()
             if (!self || generation != self->m_popUpGeneration)
                 return;
             QComboBox *popUp = self->diskListPopUpButton;
-            popUp->addItem(QIcon(QPixmap::fromImage(disk->image())), disk->name(), key);
+            // A drive a run left unfinished says so, so it is never taken for a working installer drive.
+            const QString title =
+                disk->isIncompleteInstaller() ? tr("%1（未完成）").arg(disk->name()) : disk->name();
+            popUp->addItem(QIcon(QPixmap::fromImage(disk->image())), title, key);
             const int index = popUp->count() - 1;
             popUp->setItemData(index, disk->deviceSummary(), Qt::ToolTipRole);
             if (disk == self->m_diskModel)
                 popUp->setCurrentIndex(index);
         });
     }
+    // With no drive chosen (after a finished run) the pop-up shows none, rather than the first item it was
+    // given.
+    QPointer<MainViewController> self(this);
+    platform::Dispatch::main([self, generation] {
+        if (self && generation == self->m_popUpGeneration && !self->m_diskModel)
+            self->diskListPopUpButton->setCurrentIndex(-1);
+    });
     if (!m_jobRunning)
         updateUI();
 }
@@ -421,6 +443,7 @@ void MainViewController::startJob(const DiskModelPtr &drive)
         return;
     setJobRunning(true);
     m_diskModel = drive;
+    m_confirmedName = drive->name();
     selectMacOSButton->setEnabled(false);
     makeMacOSButton->setEnabled(false);
     diskListPopUpButton->setEnabled(false);
@@ -469,6 +492,8 @@ QString MainViewController::refusalText(const CreationPreflight::Result &result,
         return tr("驱动器容量不足：需要 %1，该驱动器只有 %2")
             .arg(BaseModel::fileSizeString(static_cast<int64_t>(result.needed)),
                  BaseModel::fileSizeString(static_cast<int64_t>(result.capacity)));
+    case CreationPreflight::Refusal::NoMountPoint:
+        return tr("/Volumes 下已没有可用于新驱动器的装载位置，驱动器未被改动");
     case CreationPreflight::Refusal::None:
         break;
     }
@@ -485,6 +510,8 @@ QString MainViewController::failureText(const DiskutilViewModel::Failure &failur
         return failure.detail;
     case Kind::VerificationFailed:
         return tr("校验失败：%1 与安装文件不一致").arg(failure.detail);
+    case Kind::ToolStillRunning:
+        return tr("制作工具未能停止，可能仍在写入驱动器；请勿拔出驱动器");
     case Kind::Cancelled:
     case Kind::NoSpace:
     case Kind::Unknown:
@@ -494,15 +521,26 @@ QString MainViewController::failureText(const DiskutilViewModel::Failure &failur
     return tr("请确保驱动器有足够的储存空间");
 }
 
-void MainViewController::showFailure(const QString &cause)
+void MainViewController::showFailure(const QString &cause, const QString &consequence)
 {
+    // The desktop notice is short; the alert the user comes back to says what it means for the drive.
     noticeResult(tr("macOS引导安装器创建失败"), cause);
+    const QString text = consequence.isEmpty() ? cause : cause + QLatin1Char('\n') + consequence;
     QPointer<MainViewController> self(this);
-    AlertManager::alertByWindow(window(), {tr("确定")}, QImage(), tr("macOS引导安装器创建失败"), cause,
+    AlertManager::alertByWindow(window(), {tr("确定")}, QImage(), tr("macOS引导安装器创建失败"), text,
                                 AlertManager::InformationalStyle, [self](int64_t) {
                                     if (self)
                                         self->circularProgress->setHidden(true);
                                 });
+}
+
+QString MainViewController::runDriveName() const
+{
+    // The job follows the drive it writes wherever the tools mount it: its record names the drive now,
+    // even when another drive had the installer's name.
+    if (m_runDrive)
+        return m_runDrive->volume().section(QLatin1Char('/'), -1);
+    return m_diskModel ? m_diskModel->name() : QString();
 }
 
 void MainViewController::returnToChoosing()
@@ -525,6 +563,7 @@ void MainViewController::diskutilViewModelCompletion(const DiskutilResult &resul
     }
     if (const auto *erased = std::get_if<DiskModelPtr>(&result)) {
         tipsLabel->setText(tr("等待授权..."));
+        m_runDrive = *erased;
         m_viewModel->installMacOSWithMacOSModel(m_macOSModel, *erased);
         return;
     }
@@ -537,9 +576,9 @@ void MainViewController::diskutilViewModelCompletion(const DiskutilResult &resul
         return finishCancelled();
     setJobRunning(false);
     if (succeeded) {
-        noticeResult(
-            tr("macOS引导安装器创建完成"),
-            tr("安装器已写入驱动器【%1】并通过校验。").arg(m_diskModel ? m_diskModel->name() : QString()));
+        // Named as the user chose it: the drive made, whatever it is called now.
+        noticeResult(tr("macOS引导安装器创建完成"),
+                     tr("安装器已写入驱动器【%1】并通过校验。").arg(m_confirmedName));
         updateDiskList();
         m_diskModel.reset();
         m_macOSModel.reset();
@@ -555,8 +594,13 @@ void MainViewController::diskutilViewModelCompletion(const DiskutilResult &resul
                                             QDesktopServices::openUrl(tutorialUrl());
                                     });
     } else {
-        showFailure(failureText(m_viewModel->lastFailure()));
+        const DiskutilViewModel::Failure &failure = m_viewModel->lastFailure();
+        showFailure(failureText(failure),
+                    failure.driveIncomplete
+                        ? tr("驱动器【%1】上的安装器不完整，需要重新创建。").arg(runDriveName())
+                        : QString());
     }
+    m_runDrive.reset();
     returnToChoosing();
 }
 
@@ -637,6 +681,7 @@ void MainViewController::cancelJob()
 void MainViewController::finishCancelled()
 {
     setJobRunning(false);
+    m_runDrive.reset();
     m_cancelling = false;
     m_cancelledBeforeErase = false;
     tipsLabel->setText(QString());

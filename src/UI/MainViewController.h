@@ -100,7 +100,10 @@ private:
     void checkInstaller(const MacOSModelPtr &candidate);
     // After the confirmation: the checks, then the erase of exactly that drive.
     void startJob(const DiskModelPtr &drive);
-    void showFailure(const QString &cause);
+    // The failure alert with its cause, and what it means for the drive when anything.
+    void showFailure(const QString &cause, const QString &consequence = QString());
+    // The name of the drive the current run writes, as it is mounted now.
+    QString runDriveName() const;
     // The controls of the choosing phase after a run, whatever its end.
     void returnToChoosing();
     void cancelJob();
@@ -127,6 +130,9 @@ private:
     std::vector<DiskModelPtr> m_dataArray;
     MacOSModelPtr m_macOSModel;
     DiskModelPtr m_diskModel;
+    // The erased drive's record the job follows through a run; it ends up naming the finished drive.
+    DiskModelPtr m_runDrive;
+    QString m_confirmedName; // the run's drive as the user confirmed it
     std::shared_ptr<InstallationImageRequests> m_installationImageViewModel;
     std::vector<MacOSModelPtr> m_filesArray;
     // Pop-up items name their drive by key, so a pick always finds the drive that item was made for.

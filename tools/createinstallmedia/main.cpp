@@ -1,10 +1,11 @@
 // createinstallmedia [own path] --volume V [--applicationpath P | P] [--nointeraction]
 //
 // Turns the volume V (mounted below /Volumes) into installer media: erases its disk, mounts the new volume at
-// /Volumes/<the installer's display name>, copies the installer bundle onto it and marks it as installer
-// media. Progress goes to standard output in the macOS tool's words, one line per stage. Exits 0 only when
-// everything is on the drive and written out, and the drive is still mounted where the user will find it.
-// SIGTERM (how the application stops a job) ends it at the next safe point with "Error: cancelled".
+// /Volumes/<the installer's display name> (numbered while that is taken), copies the installer bundle onto
+// it and marks it as installer media once everything else is on it. Progress goes to standard output in the
+// macOS tool's words, one line per stage. Exits 0 only when everything is on the drive and written out, and
+// the drive is still mounted where the user will find it. SIGTERM (how the application stops a job) ends it
+// at the next safe point with "Error: cancelled".
 
 #include "Arguments.h"
 #include "Cancellation.h"
@@ -14,6 +15,7 @@
 #include "Platform/Posix/RegularFile.h"
 #include "TreeCopier.h"
 #include "disklib/Console.h"
+#include "disklib/Privilege.h"
 #include "disklib/VolumeEraser.h"
 
 #include <algorithm>
@@ -32,6 +34,10 @@
 using disktools::Console;
 
 namespace {
+
+// What tells a finished installer drive apart, at the top of the volume.
+constexpr const char *mediaMarkerName = ".IAPhysicalMedia";
+constexpr const char *volumeIconName = ".VolumeIcon.icns";
 
 int fail(const std::string &message)
 {
@@ -111,7 +117,7 @@ bool writeMediaMarker(const HeldVolume &volume, const InstallerBundle &bundle, s
     plist_to_xml(marker, &xml, &length);
     plist_free(marker);
     const bool written = writeTopFile(
-        volume, ".IAPhysicalMedia", [&](int out) { return writeAll(out, xml, length); }, error);
+        volume, mediaMarkerName, [&](int out) { return writeAll(out, xml, length); }, error);
     plist_to_xml_free(xml);
     return written;
 }
@@ -124,7 +130,7 @@ bool copyVolumeIcon(const HeldVolume &volume, const InstallerBundle &bundle, std
     // Only a regular file is copied: a FIFO or a device standing in the bundle must not hang the tool.
     const posix::FileDescriptor icon = posix::RegularFile::open(bundle.iconPath());
     return writeTopFile(
-        volume, ".VolumeIcon.icns",
+        volume, volumeIconName,
         [&](int out) {
             char buffer[65536];
             for (bool ok = icon.isValid(); ok;) {
@@ -190,6 +196,12 @@ int main(int argc, char **argv)
     disktools::VolumeEraser eraser;
     if (!eraser.prepare(arguments.volume, bundle.displayName(), error))
         return fail(error);
+    uid_t uid = 0;
+    gid_t gid = 0;
+    // Whoever asked for the drive may change its top folder, as on a Mac, where a drive's ownership is
+    // ignored: the application marks a drive it could not finish.
+    if (disktools::Privilege::invokingUser(uid, gid))
+        eraser.setRootOwner(uid, gid);
 
     // The installer must not live on the disk that is about to be erased.
     char resolvedBundle[PATH_MAX];
@@ -295,19 +307,29 @@ int main(int argc, char **argv)
     if (!mayGoOn(volume, error))
         return fail(error);
     Console::line("Making disk bootable...");
-    if (!writeMediaMarker(volume, bundle, error))
-        return fail(error);
-    if (!mayGoOn(volume, error))
-        return fail(error);
-    Console::line("Copying boot files...");
     if (!copyVolumeIcon(volume, bundle, error))
         return fail(error);
-
-    // Only what has reached the drive counts, on the drive that is still where the user will find it.
-    if (syncfs(volume.fd()) != 0)
-        return fail("cannot write everything out to " + volume.mountPoint() + ": " + std::strerror(errno));
     if (!mayGoOn(volume, error))
         return fail(error);
+    // The marker says the drive is finished installer media, so it comes last, once everything else is on
+    // the drive, and goes again if the drive does not end up finished after all.
+    Console::line("Copying boot files...");
+    if (syncfs(volume.fd()) != 0)
+        return fail("cannot write everything out to " + volume.mountPoint() + ": " + std::strerror(errno));
+    auto unfinished = [&](const std::string &why) {
+        unlinkat(volume.fd(), mediaMarkerName, 0);
+        unlinkat(volume.fd(), volumeIconName, 0);
+        syncfs(volume.fd());
+        return fail(why);
+    };
+    if (!writeMediaMarker(volume, bundle, error))
+        return unfinished(error);
+    // Only what has reached the drive counts, on the drive that is still where the user will find it.
+    if (syncfs(volume.fd()) != 0)
+        return unfinished("cannot write everything out to " + volume.mountPoint() + ": " +
+                          std::strerror(errno));
+    if (!mayGoOn(volume, error))
+        return unfinished(error);
     Console::line("Install media now available at \"" + volume.mountPoint() + "\"");
     return 0;
 }

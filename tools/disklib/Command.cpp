@@ -6,7 +6,7 @@
 #include <fcntl.h>
 #include <initializer_list>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,36 +39,63 @@ CommandResult spawn(const std::vector<std::string> &arguments, bool capture)
         return result;
     }
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (capture) {
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
-    }
     // The child starts with no blocked signals and default dispositions, whatever the tool holds back. A
     // captured program (a formatter) runs in a process group of its own: a stop request sent to the tool's
-    // group must not cut it short; the tool holds such requests back until it is done.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t none, defaults;
+    // group must not cut it short; the tool holds such requests back until it is done. Every child stops
+    // when the tool goes away, so nothing the tool started runs on without it.
+    sigset_t none;
     sigemptyset(&none);
-    sigemptyset(&defaults);
-    for (int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT})
-        sigaddset(&defaults, signal);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
-    if (capture) {
-        posix_spawnattr_setpgroup(&attributes, 0);
-        flags |= POSIX_SPAWN_SETPGROUP;
+    // The child reports a failed exec through this pipe; a successful one closes it unseen.
+    int execFds[2] = {-1, -1};
+    if (pipe2(execFds, O_CLOEXEC) != 0) {
+        result.error = std::strerror(errno);
+        if (capture) {
+            close(pipeFds[0]);
+            close(pipeFds[1]);
+        }
+        return result;
     }
-    posix_spawnattr_setflags(&attributes, flags);
-
-    pid_t pid = -1;
-    const int spawnError = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(execFds[0]);
+        if (capture) {
+            setpgid(0, 0);
+            const int input = open("/dev/null", O_RDONLY | O_CLOEXEC);
+            dup2(input, 0);
+            dup2(pipeFds[1], 1);
+            dup2(pipeFds[1], 2);
+        }
+        struct sigaction defaults
+        {};
+        defaults.sa_handler = SIG_DFL;
+        sigemptyset(&defaults.sa_mask);
+        for (int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+            sigaction(signal, &defaults, nullptr);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        // Gone already, before the signal was tied to it: nobody would stop this program.
+        if (getppid() != parent)
+            _exit(125);
+        execve(program.c_str(), argv.data(), environ);
+        const int code = errno;
+        (void)!write(execFds[1], &code, sizeof code);
+        _exit(127);
+    }
+    int spawnError = pid < 0 ? errno : 0;
+    close(execFds[1]);
+    if (pid > 0) {
+        int code = 0;
+        ssize_t n;
+        while ((n = read(execFds[0], &code, sizeof code)) < 0 && errno == EINTR) {
+        }
+        if (n == sizeof code) {
+            spawnError = code;
+            while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        }
+    }
+    close(execFds[0]);
     if (capture)
         close(pipeFds[1]);
     if (spawnError != 0) {

@@ -4,9 +4,11 @@
 #include "disklib/Console.h"
 
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <pwd.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 #include <vector>
 
@@ -57,7 +59,7 @@ int Privilege::rerunThroughPkexec(int argc, char **argv)
         return 1;
     }
     self[n] = '\0';
-    std::vector<std::string> arguments{pkexec, self};
+    std::vector<std::string> arguments{pkexec, self, "--parent", std::to_string(getpid())};
     for (int i = 1; i < argc; ++i)
         arguments.emplace_back(argv[i]);
     const CommandResult result = Command::runInheritingOutput(arguments);
@@ -79,6 +81,14 @@ int Privilege::rerunThroughPkexec(int argc, char **argv)
     default:
         return result.exitStatus;
     }
+}
+
+bool Privilege::tieToParent(pid_t parent)
+{
+    // pkexec runs the program in its own process, so the parent is the run that asked; a set-user-ID start
+    // clears any death signal set before it, so it is set here.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    return getppid() == parent;
 }
 
 } // namespace disktools

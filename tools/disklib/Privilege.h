@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <sys/types.h>
 
 namespace disktools {
 
@@ -15,9 +16,12 @@ public:
     static bool startedByPkexec();
     // The user who asked pkexec for this run, when there was one.
     static bool invokingUser(uid_t &uid, gid_t &gid);
-    // Runs this very program again through pkexec (looked up on PATH) with the same arguments and returns
-    // the exit status to end with. Refusals are reported with an "Error:" line.
+    // Runs this very program again through pkexec (looked up on PATH) with "--parent <this process>" and the
+    // same arguments, and returns the exit status to end with. Refusals are reported with an "Error:" line.
     static int rerunThroughPkexec(int argc, char **argv);
+    // In the run pkexec started: SIGTERM when the process that asked for it ends, so no root run goes on
+    // without it. False when that process has already gone.
+    static bool tieToParent(pid_t parent);
 };
 
 } // namespace disktools

@@ -1,5 +1,6 @@
 #include "disklib/VolumeEraser.h"
 
+#include "Platform/Posix/VolumeMountPoint.h"
 #include "disklib/Command.h"
 #include "disklib/SignalBlocker.h"
 #include "disklib/VolumePath.h"
@@ -125,7 +126,6 @@ bool VolumeEraser::prepare(const std::string &mountPointArgument, const std::str
     if (!VolumePath::resolveMountPoint(mountPointArgument, m_mountPoint, error))
         return false;
     m_newName = newName;
-    m_newMountPoint = VolumePath::mountPointForName(newName);
 
     const auto entries = posix::MountInfo::read();
     const auto entry = posix::MountInfo::at(entries, m_mountPoint);
@@ -156,14 +156,14 @@ bool VolumeEraser::prepare(const std::string &mountPointArgument, const std::str
         m_mounts.push_back(candidate);
     }
 
-    if (const auto other = posix::MountInfo::at(entries, m_newMountPoint); other && !isOurs(*other)) {
-        error = "another volume is already mounted at \"" + m_newMountPoint + "\"";
-        return false;
-    }
-    struct stat info
-    {};
-    if (lstat(m_newMountPoint.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) {
-        error = "\"" + m_newMountPoint + "\" exists and is not a folder";
+    // A name that is taken gets a numbered mount point of its own; only when every one is taken is there
+    // nowhere to put the new volume, and then nothing is erased.
+    std::vector<std::string> freed;
+    for (const auto &mount : m_mounts)
+        freed.push_back(mount.mountPoint);
+    m_newMountPoint = posix::VolumeMountPoint::predict(VolumePath::volumesRoot(), newName, freed);
+    if (m_newMountPoint.empty()) {
+        error = "no mount point is free for \"" + newName + "\" below /Volumes";
         return false;
     }
 
@@ -196,12 +196,21 @@ std::string VolumeEraser::remountOld(const std::vector<posix::MountEntry> &unmou
 
 bool VolumeEraser::mountNew(const char *type, int &mountErrno)
 {
-    if (mkdir(m_newMountPoint.c_str(), 0755) != 0 && errno != EEXIST) {
-        mountErrno = errno;
+    // The erased volume's old mount points go first (only when empty: a folder with content stays), so the
+    // new volume can take its old name again.
+    for (const auto &old : m_unmounted)
+        rmdir(old.mountPoint.c_str());
+    m_unmounted.clear();
+    // Claimed by creating its folder: never a folder, link or mount that was there before, nor one that
+    // another volume made at the same moment is taking.
+    const std::string claimed =
+        posix::VolumeMountPoint::claim(VolumePath::volumesRoot(), m_newName, 0755, mountErrno);
+    if (claimed.empty())
         return false;
-    }
+    m_newMountPoint = claimed;
     if (mount(m_devicePath.c_str(), m_newMountPoint.c_str(), type, newVolumeFlags, nullptr) != 0) {
         mountErrno = errno;
+        rmdir(m_newMountPoint.c_str());
         return false;
     }
     return true;
@@ -302,6 +311,7 @@ bool VolumeEraser::erase(const Observer &observer, std::string &error)
     if (observer.stage)
         observer.stage(Stage::Erasing);
     bool oldVolumeIntact = true;
+    m_unmounted = unmounted;
     if (!format(observer, oldVolumeIntact, error)) {
         if (oldVolumeIntact)
             error += remountOld(unmounted);
@@ -313,9 +323,6 @@ bool VolumeEraser::erase(const Observer &observer, std::string &error)
         error = "could not give the new volume to its owner (" + std::string(std::strerror(errno)) + ")";
         return false;
     }
-    for (const auto &old : unmounted)
-        if (old.mountPoint != m_newMountPoint)
-            rmdir(old.mountPoint.c_str()); // only when empty; a folder with content stays
     return true;
 }
 

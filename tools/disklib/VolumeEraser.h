@@ -12,8 +12,9 @@
 namespace disktools {
 
 // Erases the disk behind a volume mounted below /Volumes and mounts the new, empty volume at
-// /Volumes/<name>: unmount, a fresh file system (HFS+ where this system can make and mount one, ext4
-// otherwise), mount. Everything that can be checked is checked in prepare(), before anything changes.
+// /Volumes/<name>, or at "/Volumes/<name> 1", "… 2" while that is taken: unmount, a fresh file system (HFS+
+// where this system can make and mount one, ext4 otherwise), mount. Everything that can be checked is
+// checked in prepare(), before anything changes.
 class VolumeEraser
 {
 public:
@@ -47,6 +48,7 @@ public:
     uint64_t deviceBytes() const { return m_deviceBytes; }
     const std::string &mountPoint() const { return m_mountPoint; }
     const std::string &newName() const { return m_newName; }
+    // Where the new volume goes: after prepare() where it would go now, after erase() where it went.
     const std::string &newMountPoint() const { return m_newMountPoint; }
     // "hfsplus" or "ext4" once erased.
     const std::string &fileSystemType() const { return m_fileSystemType; }
@@ -64,7 +66,8 @@ private:
     dev_t m_device = 0;
     uint64_t m_deviceBytes = 0;
     std::string m_mountPoint;
-    std::vector<posix::MountEntry> m_mounts; // every mount of the disk, in mount order
+    std::vector<posix::MountEntry> m_mounts;    // every mount of the disk, in mount order
+    std::vector<posix::MountEntry> m_unmounted; // those whose folders the new volume may take over
     std::string m_newName;
     std::string m_newMountPoint;
     std::string m_fileSystemType;

@@ -72,11 +72,6 @@ bool VolumePath::validateName(const std::string &name, std::string &error)
     return true;
 }
 
-std::string VolumePath::mountPointForName(const std::string &name)
-{
-    return volumesRoot() + "/" + name;
-}
-
 std::string VolumePath::ext4Label(const std::string &name)
 {
     constexpr size_t limit = 16;

@@ -16,8 +16,6 @@ public:
     static bool resolveMountPoint(const std::string &argument, std::string &resolved, std::string &error);
     // A volume name: not empty, not "." or "..", no "/", no control characters, at most 255 bytes.
     static bool validateName(const std::string &name, std::string &error);
-    // Where a volume of that name is mounted.
-    static std::string mountPointForName(const std::string &name);
     // The ext4 label for a volume name: the longest prefix of whole UTF-8 characters within 16 bytes.
     static std::string ext4Label(const std::string &name);
 };

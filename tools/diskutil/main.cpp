@@ -1,8 +1,9 @@
 // diskutil [--expect-device MAJOR:MINOR] eraseVolume <format> <name> <mount point>
 //
-// Erases the disk behind a volume mounted below /Volumes and mounts the new volume at /Volumes/<name>,
-// printing progress lines in the macOS tool's style. Callers treat a line beginning with "Error:" (and a
-// non-zero exit status) as failure, so every failure prints one and nothing else may contain that word.
+// Erases the disk behind a volume mounted below /Volumes and mounts the new volume at /Volumes/<name> (or
+// "/Volumes/<name> 1", … while that is taken), printing progress lines in the macOS tool's style. Callers
+// treat a line beginning with "Error:" (and a non-zero exit status) as failure, so every failure prints one
+// and nothing else may contain that word.
 
 #include "disklib/Console.h"
 #include "disklib/Privilege.h"
@@ -26,7 +27,7 @@ int usage(const std::string &problem)
     Console::line("Usage:  diskutil eraseVolume <format> <name> <mount point>");
     Console::line("        format: HFS+ or JHFS+ (ext4 is made where this system has no HFS+)");
     Console::line("        mount point: a volume mounted below /Volumes; the new volume is mounted at");
-    Console::line("        /Volumes/<name>");
+    Console::line("        /Volumes/<name>, or /Volumes/<name> 1, … while that is taken");
     return 1;
 }
 
@@ -36,20 +37,37 @@ std::string upper(std::string text)
     return text;
 }
 
-// The device the caller confirmed ("major:minor"), from --expect-device or BOOTDRIVE_ERASE_DEVICE. When
-// given, a volume at the mount point on any other device is refused: the path alone could have come to
-// name another drive since the user confirmed it.
-std::string expectedDevice(int &argc, char **&argv)
+struct Options
 {
-    if (argc >= 3 && std::string(argv[1]) == "--expect-device") {
-        const std::string device = argv[2];
+    // The device the caller confirmed ("major:minor"), from --expect-device or BOOTDRIVE_ERASE_DEVICE. When
+    // given, a volume at the mount point on any other device is refused: the path alone could have come to
+    // name another drive since the user confirmed it.
+    std::string expectedDevice;
+    // The run that asked pkexec for this one (--parent), which this one must not outlive.
+    pid_t parent = 0;
+};
+
+// Takes the leading options out of the arguments.
+Options leadingOptions(int &argc, char **&argv)
+{
+    Options options;
+    const char *fromEnvironment = std::getenv("BOOTDRIVE_ERASE_DEVICE");
+    options.expectedDevice = fromEnvironment ? fromEnvironment : "";
+    for (;;) {
+        if (argc < 3)
+            break;
+        const std::string option = argv[1];
+        if (option == "--expect-device")
+            options.expectedDevice = argv[2];
+        else if (option == "--parent")
+            options.parent = static_cast<pid_t>(std::strtol(argv[2], nullptr, 10));
+        else
+            break;
         argv[2] = argv[0];
         argv += 2;
         argc -= 2;
-        return device;
     }
-    const char *fromEnvironment = std::getenv("BOOTDRIVE_ERASE_DEVICE");
-    return fromEnvironment ? fromEnvironment : "";
+    return options;
 }
 
 } // namespace
@@ -57,7 +75,12 @@ std::string expectedDevice(int &argc, char **&argv)
 int main(int argc, char **argv)
 {
     Console::ignoreBrokenPipe();
-    const std::string expected = expectedDevice(argc, argv);
+    const Options options = leadingOptions(argc, argv);
+    const std::string &expected = options.expectedDevice;
+    if (options.parent > 0 && !disktools::Privilege::tieToParent(options.parent)) {
+        Console::error("the program that asked for this erase has ended; nothing was erased");
+        return 1;
+    }
     if (argc < 2)
         return usage("no verb given");
     const std::string verb = argv[1];

@@ -1,29 +1,48 @@
 // bootdrive-privileged-exec: started by pkexec once polkit has granted the right (or directly by an
-// application that already runs as root). It tells the waiting application so by printing "authorized" on
-// its own line, then runs the requested program, whose output follows on the same stream, and ends with the
-// program's status (128 + the signal number for a program that was killed).
+// application that already runs as root). It runs one program as root — an installer's own
+// Contents/Resources/createinstallmedia or one of BootDrive's tools beside it, nothing else — and tells the
+// waiting application so: a line "group <id>" with the program's process group, then "authorized" on its
+// own line, after which the program's output follows on the same stream. It ends with the program's status
+// (128 + the signal number for a program that was killed).
 //
 // It stays the program's parent so that the application, which may not signal a program running as root,
 // can still stop it: a line "cancel" or the end of a pipe on the helper's standard input, or SIGTERM, SIGINT
-// or SIGHUP to the helper, stops the program's whole process group with SIGTERM, and 5 s later SIGKILL.
+// or SIGHUP to the helper, stops the program's whole process group with SIGTERM, and 5 s later SIGKILL. A
+// helper that dies without that chance (SIGKILL, the out-of-memory killer) takes the program with it: the
+// program gets SIGTERM when its parent is gone.
 //
 //   bootdrive-privileged-exec [--cwd DIR] -- PROGRAM [ARGUMENTS...]
 //   bootdrive-privileged-exec --check        (only reports the right)
+//   bootdrive-privileged-exec --install HELPER_TARGET POLICY_SOURCE POLICY_TARGET
+//                                            (installs this helper and its polkit action; run through the
+//                                            helper like any other program)
+#include "Platform/Posix/FileDescriptor.h"
+#include "Platform/Posix/PrivilegedProgram.h"
+#include "Platform/Posix/RegularFile.h"
+
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <initializer_list>
+#include <optional>
 #include <poll.h>
+#include <string>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
+extern char **environ;
+
 namespace {
 
 constexpr int kGraceMs = 5000;
+constexpr const char *kName = "bootdrive-privileged-exec";
 int wakePipe[2] = {-1, -1};
 
 void wake(int)
@@ -48,6 +67,24 @@ int statusOf(int waitStatus)
     if (WIFSIGNALED(waitStatus))
         return 128 + WTERMSIG(waitStatus);
     return 1;
+}
+
+// Refusals exit with 2: pkexec's own 126 and 127 mean a dismissed or denied dialog to the application.
+int refuse(const std::string &message)
+{
+    std::fprintf(stderr, "%s: %s\n", kName, message.c_str());
+    return 2;
+}
+
+std::string ownFolder()
+{
+    char self[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0)
+        return {};
+    self[n] = '\0';
+    std::string path(self);
+    return path.substr(0, path.rfind('/'));
 }
 
 // Only a pipe on standard input carries requests; /dev/null or a terminal does not, so its end is no request.
@@ -131,16 +168,115 @@ int supervise(pid_t child)
     }
 }
 
+// Writes `length` bytes to a fresh file beside `target` and renames it into place, so a reader never sees a
+// half-written helper or action.
+bool placeFile(const std::string &target, const char *data, size_t length, mode_t mode, std::string &error)
+{
+    const std::string folder = target.substr(0, target.rfind('/'));
+    std::string made;
+    for (size_t slash = 1; slash <= folder.size(); ++slash) {
+        if (slash == folder.size() || folder[slash] == '/') {
+            made = folder.substr(0, slash);
+            if (::mkdir(made.c_str(), 0755) != 0 && errno != EEXIST) {
+                error = "cannot create " + made + ": " + std::strerror(errno);
+                return false;
+            }
+        }
+    }
+    const std::string temporary = target + ".new";
+    posix::FileDescriptor out(
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode));
+    bool written = out.isValid() && ::fchmod(out.get(), mode) == 0;
+    for (size_t done = 0; written && done < length;) {
+        const ssize_t n = ::write(out.get(), data + done, length - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        written = n > 0;
+        done += written ? static_cast<size_t>(n) : 0;
+    }
+    if (!written || ::fsync(out.get()) != 0 || ::close(out.release()) != 0 ||
+        ::rename(temporary.c_str(), target.c_str()) != 0) {
+        error = "cannot write " + target + ": " + std::strerror(errno);
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool endsWith(const std::string &text, const std::string &end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// Copies this very helper and a polkit action to where the first-run installation puts them.
+int install(const std::string &helperTarget, const std::string &policySource, const std::string &policyTarget)
+{
+    if (helperTarget.empty() || helperTarget[0] != '/' || !endsWith(helperTarget, std::string("/") + kName))
+        return refuse("the helper can only be installed as an absolute path ending in " + std::string(kName));
+    if (policyTarget.empty() || policyTarget[0] != '/' || !endsWith(policyTarget, ".policy") ||
+        policyTarget.find("/polkit-1/actions/") == std::string::npos)
+        return refuse("the action can only be installed as a .policy file in a polkit-1/actions folder");
+    const std::optional<std::string> helperBytes = posix::RegularFile::read("/proc/self/exe", 64 << 20);
+    const std::optional<std::string> policyBytes = posix::RegularFile::read(policySource, 64 << 10);
+    if (!helperBytes || !policyBytes) {
+        std::fprintf(stderr, "%s: cannot read what is to be installed\n", kName);
+        return 1;
+    }
+    std::string error;
+    if (!placeFile(helperTarget, helperBytes->data(), helperBytes->size(), 0755, error) ||
+        !placeFile(policyTarget, policyBytes->data(), policyBytes->size(), 0644, error)) {
+        std::fprintf(stderr, "%s: %s\n", kName, error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+// The child between fork and exec: its own process group, the stop signal tied to the helper's life, and
+// the go-ahead once the helper has announced it.
+[[noreturn]] void becomeProgram(pid_t helper, int goAhead, char **argv)
+{
+    ::setpgid(0, 0);
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    char byte;
+    while (::read(goAhead, &byte, 1) < 0 && errno == EINTR) {
+    }
+    ::close(goAhead);
+    // The helper may have died before the signal was tied to it: then nobody would ever stop the program.
+    if (::getppid() != helper)
+        ::_exit(125);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::signal(signal, SIG_DFL);
+    ::close(STDIN_FILENO);
+    ::open("/dev/null", O_RDONLY);
+    // The program keeps the argument vector as given, its own path included as argv[0], so it is started by
+    // its path; the last component is checked once more right before. (Whoever can change what lies there
+    // owns the bundle, and so its tool, anyway: the rule keeps the helper from running other programs.)
+    struct stat info
+    {};
+    if (::lstat(argv[0], &info) != 0 || !S_ISREG(info.st_mode)) {
+        std::fprintf(stderr, "%s: refusing to run %s: it is no longer a regular file\n", kName, argv[0]);
+        ::_exit(126);
+    }
+    ::execv(argv[0], argv);
+    std::fprintf(stderr, "%s: cannot run %s: %s\n", kName, argv[0], std::strerror(errno));
+    ::_exit(127);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    const char *cwd = nullptr;
-    int i = 1;
     if (argc == 2 && std::strcmp(argv[1], "--check") == 0) {
         std::fputs("authorized\n", stdout);
         return 0;
     }
+    if (argc >= 2 && std::strcmp(argv[1], "--install") == 0) {
+        if (argc != 5)
+            return refuse("--install takes HELPER_TARGET POLICY_SOURCE POLICY_TARGET");
+        return install(argv[2], argv[3], argv[4]);
+    }
+    const char *cwd = nullptr;
+    int i = 1;
     for (; i < argc; ++i) {
         if (std::strcmp(argv[i], "--cwd") == 0 && i + 1 < argc) {
             cwd = argv[++i];
@@ -148,19 +284,17 @@ int main(int argc, char **argv)
             ++i;
             break;
         } else {
-            std::fprintf(stderr, "bootdrive-privileged-exec: unexpected argument %s\n", argv[i]);
-            return 2;
+            return refuse(std::string("unexpected argument ") + argv[i]);
         }
     }
-    if (i >= argc || argv[i][0] != '/') {
-        std::fputs("bootdrive-privileged-exec: an absolute program path is required\n", stderr);
-        return 2;
-    }
-    if (cwd && ::chdir(cwd) != 0) {
-        std::fprintf(stderr, "bootdrive-privileged-exec: cannot enter %s: %s\n", cwd, std::strerror(errno));
-        return 2;
-    }
-    if (::pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (i >= argc)
+        return refuse("no program given");
+    if (const std::string why = posix::PrivilegedProgram::whyRefused(argv[i], ownFolder()); !why.empty())
+        return refuse(std::string("refusing to run ") + argv[i] + ": " + why);
+    if (cwd && ::chdir(cwd) != 0)
+        return refuse(std::string("cannot enter ") + cwd + ": " + std::strerror(errno));
+    int goAhead[2] = {-1, -1};
+    if (::pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0 || ::pipe2(goAhead, O_CLOEXEC) != 0) {
         std::perror("bootdrive-privileged-exec: pipe");
         return 2;
     }
@@ -171,25 +305,21 @@ int main(int argc, char **argv)
     for (int signal : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(signal, &action, nullptr);
 
-    std::fputs("authorized\n", stdout);
     std::fflush(stdout);
+    const pid_t helper = ::getpid();
     const pid_t child = ::fork();
     if (child < 0) {
         std::perror("bootdrive-privileged-exec: fork");
         return 2;
     }
     if (child == 0) {
-        // A group of its own, so a stop reaches everything the program starts.
-        ::setpgid(0, 0);
-        for (int signal : {SIGTERM, SIGINT, SIGHUP})
-            ::signal(signal, SIG_DFL);
-        ::close(STDIN_FILENO);
-        ::open("/dev/null", O_RDONLY);
-        // The program keeps the argument vector as given, its own path included as argv[0].
-        ::execv(argv[i], argv + i);
-        std::fprintf(stderr, "bootdrive-privileged-exec: cannot run %s: %s\n", argv[i], std::strerror(errno));
-        ::_exit(127);
+        ::close(goAhead[1]);
+        becomeProgram(helper, goAhead[0], argv + i);
     }
+    ::close(goAhead[0]);
     ::setpgid(child, child);
+    std::printf("group %d\nauthorized\n", static_cast<int>(child));
+    std::fflush(stdout);
+    ::close(goAhead[1]);
     return supervise(child);
 }

@@ -3,7 +3,11 @@
 #include "Platform/Posix/FileDescriptor.h"
 #include "Platform/Process/Spawn.h"
 #include "Platform/Runtime/InstallLayout.h"
+#include "Platform/Runtime/Log.h"
 
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <cerrno>
@@ -34,8 +38,9 @@ int32_t statusForPkexecExit(int waitStatus)
 }
 
 // Reads the helper's lines until its marker (true) or the end of the stream (false). Byte by byte, so
-// nothing of the program's own output is consumed.
-bool readUntilMarker(int fd)
+// nothing of the program's own output is consumed. The helper names the program's process group in a line
+// before the marker; anything else it says before it (a refusal) goes to the log.
+bool readUntilMarker(int fd, pid_t *programGroup = nullptr)
 {
     QByteArray line;
     char c;
@@ -44,15 +49,23 @@ bool readUntilMarker(int fd)
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return false;
+            break;
         if (c != '\n') {
             line.append(c);
             continue;
         }
         if (line == Authorization::authorizedMarker())
             return true;
+        bool number = false;
+        const int group = line.startsWith("group ") ? line.mid(6).toInt(&number) : 0;
+        if (number && group > 0 && programGroup)
+            *programGroup = group;
+        else if (!line.isEmpty())
+            Log::write(QString::fromLocal8Bit(line));
         line.clear();
     }
+    if (!line.isEmpty())
+        Log::write(QString::fromLocal8Bit(line));
     return false;
 }
 
@@ -64,7 +77,47 @@ int waitFor(pid_t pid)
     return status;
 }
 
+// Whether a process of the group still runs. Signalling tells whether the group exists at all (a root
+// program answers EPERM to anyone else); the process table tells a zombie nobody has reaped yet from a
+// running program.
+bool groupIsAlive(pid_t group)
+{
+    if (::kill(-group, 0) != 0 && errno == ESRCH)
+        return false;
+    QDir proc(QStringLiteral("/proc"));
+    const QStringList entries = proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    if (entries.isEmpty())
+        return true;
+    for (const QString &entry : entries) {
+        if (!entry.at(0).isDigit())
+            continue;
+        QFile stat(proc.filePath(entry + QStringLiteral("/stat")));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (name) state ppid pgrp …": the name may hold anything, so fields count from its last ')'.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 2 && fields[0] != "Z" && fields[2].toInt() == group)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
+
+bool Authorization::waitForProgramGroup(pid_t group, int timeoutMs)
+{
+    if (group <= 0)
+        return true;
+    QElapsedTimer clock;
+    clock.start();
+    while (groupIsAlive(group)) {
+        if (clock.elapsed() >= timeoutMs)
+            return false;
+        ::usleep(50 * 1000);
+    }
+    return true;
+}
 
 QString Authorization::helperPath()
 {
@@ -110,7 +163,7 @@ Authorization::Launch Authorization::execute(const QString &program, const QStri
     posix::FileDescriptor output(spawned.outputFd), input(spawned.inputFd);
     if (started)
         started(spawned.pid);
-    if (!readUntilMarker(output.get())) {
+    if (!readUntilMarker(output.get(), &launch.programGroup)) {
         output.reset();
         input.reset();
         launch.status = root ? ToolExecuteFailure : statusForPkexecExit(waitFor(spawned.pid));

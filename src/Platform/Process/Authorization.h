@@ -32,6 +32,7 @@ public:
         int outputFd = -1; // joined standard output and error of the program; the caller owns it
         int inputFd =
             -1; // the helper's input: a "cancel" line or its end stops the program; the caller owns it
+        pid_t programGroup = 0; // the program's process group, which outlives the helper only briefly
     };
     // Told the process id as soon as pkexec (before the user has decided) or the helper has started, on the
     // thread that runs execute(): a caller that wants to stop the wait sends it SIGTERM, which ends pkexec
@@ -45,6 +46,10 @@ public:
     static bool isAvailable();
     static Launch execute(const QString &program, const QStringList &arguments,
                           const QString &workingDirectory, const StartedHandler &started = {});
+    // Waits until no process of the program's group runs any more (zombies count as ended), at most
+    // `timeoutMs`; true when the group is gone. The program normally ends with its helper, but one whose
+    // helper was killed ends only once it has heard of that.
+    static bool waitForProgramGroup(pid_t group, int timeoutMs);
     // Asks only for the right, running nothing (used before installing the helper). Same status values.
     static int32_t obtainAdministratorRight();
     // The marker line the helper writes before it becomes the program.

@@ -63,4 +63,15 @@ MountEntry MountTable::entryForMountPoint(const QByteArray &path)
     return found;
 }
 
+MountEntry MountTable::volumeOfDevice(dev_t device)
+{
+    MountEntry found;
+    if (device == 0)
+        return found;
+    for (auto &entry : visibleVolumes())
+        if (entry.device == device && entry.mountPointBytes.startsWith("/Volumes/"))
+            found = entry;
+    return found;
+}
+
 } // namespace platform

@@ -38,6 +38,9 @@ public:
     // The entry mounted at the path (the last one when mounts are stacked), or an empty entry.
     static MountEntry entryForMountPoint(const QString &path);
     static MountEntry entryForMountPoint(const QByteArray &path);
+    // Where the device is mounted below /Volumes now (the topmost such mount), or an empty entry. A drive
+    // is followed by its device while tools erase, rename and remount it.
+    static MountEntry volumeOfDevice(dev_t device);
     // Decodes the kernel's octal escapes (\040 for a blank, \012 for a line end, \134 for a backslash).
     static QByteArray decodeEscapes(const QByteArray &field);
 };

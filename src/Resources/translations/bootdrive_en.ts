@@ -192,6 +192,22 @@
         <source>显示</source>
         <translation>Show</translation>
     </message>
+    <message>
+        <source>%1（未完成）</source>
+        <translation>%1 (incomplete)</translation>
+    </message>
+    <message>
+        <source>/Volumes 下已没有可用于新驱动器的装载位置，驱动器未被改动</source>
+        <translation>No mount point below /Volumes is free for the new drive. The drive was not changed.</translation>
+    </message>
+    <message>
+        <source>制作工具未能停止，可能仍在写入驱动器；请勿拔出驱动器</source>
+        <translation>The creation tool could not be stopped and may still be writing to the drive. Do not unplug the drive.</translation>
+    </message>
+    <message>
+        <source>驱动器【%1】上的安装器不完整，需要重新创建。</source>
+        <translation>The installer on the drive “%1” is incomplete and has to be created again.</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>

@@ -7,6 +7,7 @@
 #include "support/ToolsOnPath.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -212,7 +213,14 @@ TEST(DriveSafety, AFailedCreationSaysWhy)
     QMessageBox *result = w.anyAlert(60000);
     ASSERT_TRUE(result);
     EXPECT_EQ(result->text(), "macOS引导安装器创建失败");
-    EXPECT_EQ(result->informativeText(), "Error: the disk could not be made bootable");
+    // The cause, then what it means for the drive, which was erased.
+    const QStringList lines = result->informativeText().split('\n');
+    ASSERT_EQ(lines.size(), 2) << result->informativeText().toStdString();
+    EXPECT_EQ(lines[0], "Error: the disk could not be made bootable");
+    EXPECT_TRUE(QRegularExpression("^驱动器【QRT[A-Z]{8}】上的安装器不完整，需要重新创建。$")
+                    .match(lines[1])
+                    .hasMatch())
+        << lines[1].toStdString();
 }
 
 // Files on drives and in bundles that are FIFOs, or links to an endless device, where the window reads icons

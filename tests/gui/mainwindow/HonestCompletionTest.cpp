@@ -8,6 +8,7 @@
 #include "support/ToolsOnPath.h"
 
 #include <QEnterEvent>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -75,7 +76,11 @@ TEST(HonestCompletion, VerificationNamesTheFileTheDriveGotWrong)
         EXPECT_EQ(result->text(), "macOS引导安装器创建失败");
         EXPECT_EQ(
             result->informativeText(),
-            "校验失败：Install macOS Mojave.app/Contents/SharedSupport/InstallESD.dmg 与安装文件不一致");
+            "校验失败：Install macOS Mojave.app/Contents/SharedSupport/InstallESD.dmg 与安装文件不一致\n"
+            "驱动器【Install macOS Mojave】上的安装器不完整，需要重新创建。");
+        // Nor does the drive look finished: the list marks it, without the installer's icon.
+        EXPECT_FALSE(QFileInfo::exists("/Volumes/Install macOS Mojave/.IAPhysicalMedia"));
+        EXPECT_FALSE(QFileInfo::exists("/Volumes/Install macOS Mojave/.VolumeIcon.icns"));
         EXPECT_FALSE(w.controller.circularProgress->isFinished()) << "no checkmark for a drive that differs";
     }
 }

@@ -56,7 +56,7 @@ TEST(CommandLine, TellsTheWindowTheCommandsAndBadArgumentsApart)
     using Command = CommandLine::Command;
     const struct
     {
-        QStringList arguments;
+        QByteArrayList arguments;
         Command command;
     } cases[] = {
         {{}, Command::Window},
@@ -88,6 +88,11 @@ TEST(CommandLine, TellsTheWindowTheCommandsAndBadArgumentsApart)
         CommandLine::parse({"create", "--installer", "I.app", "--volume=/Volumes/U", "-y", "--no-verify"});
     EXPECT_EQ(create.installer, "I.app");
     EXPECT_EQ(create.volume, "/Volumes/U");
+    // Paths keep the file system's bytes, valid UTF-8 or not.
+    const CommandLine bytes =
+        CommandLine::parse({"create", "--installer=I\xff.app", "--volume", "/Volumes/X\xff"});
+    EXPECT_EQ(bytes.installer, QByteArray("I\xff.app"));
+    EXPECT_EQ(bytes.volume, QByteArray("/Volumes/X\xff"));
     EXPECT_TRUE(create.yes);
     EXPECT_FALSE(create.verify);
     EXPECT_FALSE(create.json);
@@ -125,7 +130,8 @@ TEST(BootDriveCli, ListShowsAFreshDrive)
     const QJsonObject expected{{"name", "FRESH"},
                                {"volume", "/Volumes/FRESH"},
                                {"device", drive.device()},
-                               {"capacity", drive.bytes()}};
+                               {"capacity", drive.bytes()},
+                               {"incomplete", false}};
     EXPECT_TRUE(document.array().contains(expected)) << run.out.toStdString();
 
     const ProgramRun table = cli({"list"});

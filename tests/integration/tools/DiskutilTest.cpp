@@ -148,7 +148,7 @@ TEST_F(DiskutilOnDrive, RefusesEverythingOutsideVolumesAndKeepsTheDriveIntact)
     QFile::remove("/Volumes/Sneaky");
 }
 
-TEST_F(DiskutilOnDrive, RefusesTheStartUpDiskAndTakenNames)
+TEST_F(DiskutilOnDrive, RefusesTheStartUpDiskAndGivesATakenNameAMountPointOfItsOwn)
 {
     // The start-up file system seen again below /Volumes.
     ASSERT_TRUE(QDir().mkpath("/Volumes/Startup"));
@@ -159,16 +159,33 @@ TEST_F(DiskutilOnDrive, RefusesTheStartUpDiskAndTakenNames)
     EXPECT_TRUE(QFileInfo("/Volumes/Startup/proc").isDir()) << "still mounted";
     umount2("/Volumes/Startup", MNT_DETACH);
 
+    // A name another volume has, a folder, a link or a file has: the new volume gets the next number, and
+    // what was there stays as it was.
     LoopDrive first("First");
     LoopDrive second("Second");
     ASSERT_TRUE(first.isValid() && second.isValid())
         << first.error().toStdString() << second.error().toStdString();
+    ASSERT_TRUE(writeText("/Volumes/Second/data", "second's"));
+    ASSERT_TRUE(QDir().mkpath("/Volumes/Second 1") && writeText("/Volumes/Second 1/kept", "a folder's"));
+    ASSERT_TRUE(QFile::link("/Volumes/Second", "/Volumes/Second 2"));
     const ToolRun taken = erase("Second", "/Volumes/First");
-    EXPECT_NE(taken.exitCode, 0);
-    ASSERT_FALSE(taken.errorLines().isEmpty());
-    EXPECT_TRUE(taken.errorLines().first().contains("already mounted")) << taken.output.toStdString();
-    EXPECT_EQ(first.mountPoint(), "/Volumes/First");
-    EXPECT_EQ(second.mountPoint(), "/Volumes/Second");
+    EXPECT_EQ(taken.exitCode, 0) << taken.output.toStdString();
+    EXPECT_TRUE(taken.errorLines().isEmpty()) << taken.output.toStdString();
+    EXPECT_TRUE(taken.says("mounted at /Volumes/Second 3")) << taken.output.toStdString();
+    EXPECT_EQ(first.mountPoints(), QStringList{"/Volumes/Second 3"});
+    EXPECT_EQ(second.mountPoints(), QStringList{"/Volumes/Second"});
+    EXPECT_EQ(readText("/Volumes/Second/data"), "second's");
+    EXPECT_EQ(readText("/Volumes/Second 1/kept"), "a folder's");
+    EXPECT_EQ(QFileInfo("/Volumes/Second 2").symLinkTarget(), "/Volumes/Second");
+    EXPECT_FALSE(QFileInfo::exists("/Volumes/First")) << "the erased volume's old mount point went with it";
+
+    // Its own old name is free again once it is erased.
+    const ToolRun again = erase("Second 3", "/Volumes/Second 3");
+    EXPECT_EQ(again.exitCode, 0) << again.output.toStdString();
+    EXPECT_EQ(first.mountPoints(), QStringList{"/Volumes/Second 3"});
+    QFile::remove("/Volumes/Second 2");
+    QFile::remove("/Volumes/Second 1/kept");
+    QDir().rmdir("/Volumes/Second 1");
 }
 
 TEST_F(DiskutilOnDrive, AFailedUnmountLeavesEveryMountAsItWas)
@@ -261,7 +278,12 @@ TEST_F(DiskutilOnDrive, AsAnOrdinaryUserItGoesThroughPkexec)
         const auto calls = fake.calls();
         ASSERT_EQ(calls.size(), 1) << run.output.toStdString();
         EXPECT_EQ(calls.first().uid, 65534u);
-        EXPECT_EQ(calls.first().arguments, QStringList{diskutil} + arguments);
+        // The privileged run is told which run asked for it, so that it does not outlive that one.
+        const QStringList called = calls.first().arguments;
+        ASSERT_EQ(called.size(), arguments.size() + 3) << called.join(' ').toStdString();
+        EXPECT_EQ(called.mid(0, 2), (QStringList{diskutil, "--parent"}));
+        EXPECT_GT(called[2].toInt(), 1);
+        EXPECT_EQ(called.mid(3), arguments);
     }
 
     // No pkexec at all.

@@ -59,7 +59,8 @@ private:
 // Differences between two trees (kinds, modes, owners, modification times, link targets, bytes); empty when
 // they are the same.
 QString treeDifferences(const QString &expected, const QString &actual);
-// Creates a file with the text (for "the old data" checks).
+// Creates a file with the text (for "the old data" checks), and reads one back (empty when missing).
 bool writeText(const QString &path, const QByteArray &text);
+QByteArray readText(const QString &path);
 // Creates a program (a fake mkfs) that its owner may run.
 bool writeScript(const QString &path, const QByteArray &text);

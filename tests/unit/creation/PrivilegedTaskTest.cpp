@@ -12,6 +12,25 @@
     if (::geteuid() != 0)                                                                                    \
     GTEST_SKIP() << "needs root: privileged programs start directly only as root"
 
+namespace {
+
+// The helper runs only an installer's creation tool (or BootDrive's own tools): the programs of these tests
+// are scripts standing where a bundle keeps that tool.
+QString bundleTool(const QTemporaryDir &dir, const QByteArray &body, const QString &bundle = "Tool.app")
+{
+    const QString folder = dir.filePath(bundle + "/Contents/Resources");
+    QDir().mkpath(folder);
+    QFile tool(folder + "/createinstallmedia");
+    if (!tool.open(QIODevice::WriteOnly) || tool.write("#!/bin/bash\n" + body + "\n") < 0)
+        return {};
+    tool.close();
+    tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                        QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    return tool.fileName();
+}
+
+} // namespace
+
 TEST(PrivilegedTask, DescriptionAndDefaults)
 {
     auto task = PrivilegedTask::initWithLaunchPath("/usr/bin/true", {"a", "b"});
@@ -28,9 +47,8 @@ TEST(PrivilegedTask, RunsAsRootWithArgumentsWholeAndOutputReadable)
 {
     REQUIRE_ROOT();
     QTemporaryDir dir;
-    auto task = PrivilegedTask::initWithLaunchPath(
-        "/bin/bash",
-        {"-c", "echo \"$(id -u) $# $1 $(pwd)\"; echo oops >&2", "argv0", "安装 macOS/文件夹 名"});
+    const QString tool = bundleTool(dir, "echo \"$(id -u) $# $1 $(pwd)\"; echo oops >&2");
+    auto task = PrivilegedTask::initWithLaunchPath(tool, {"安装 macOS/文件夹 名"});
     task->setCurrentDirectoryPath(dir.path());
     const QString before = QDir::currentPath();
     ASSERT_EQ(task->launch(), 0);
@@ -50,7 +68,8 @@ TEST(PrivilegedTask, RunsAsRootWithArgumentsWholeAndOutputReadable)
 TEST(PrivilegedTask, ThePollPostsTheEndOnceAndTerminateLeavesTheProgramRunning)
 {
     REQUIRE_ROOT();
-    auto task = PrivilegedTask::initWithLaunchPath("/bin/sleep", {"0.4"});
+    QTemporaryDir dir;
+    auto task = PrivilegedTask::initWithLaunchPath(bundleTool(dir, "sleep \"$1\""), {"0.4"});
     int notices = 0;
     auto observer = platform::NotificationCenter::defaultCenter().addObserver(
         PrivilegedTask::DidTerminateNotification, task.get(),
@@ -66,7 +85,8 @@ TEST(PrivilegedTask, ThePollPostsTheEndOnceAndTerminateLeavesTheProgramRunning)
     EXPECT_FALSE(task->isRunning());
     EXPECT_TRUE(task->exitedSuccessfully());
 
-    auto failing = PrivilegedTask::launchedPrivilegedTaskWithLaunchPath("/bin/bash", {"-c", "exit 7"});
+    auto failing =
+        PrivilegedTask::launchedPrivilegedTaskWithLaunchPath(bundleTool(dir, "exit 7", "Failing.app"), {});
     EXPECT_FALSE(failing->isRunning());
     EXPECT_FALSE(failing->exitedSuccessfully());
     EXPECT_TRUE(WIFEXITED(failing->terminationStatus()));
@@ -77,16 +97,43 @@ TEST(PrivilegedTask, NoArgumentsMeansAnEmptyVector)
 {
     REQUIRE_ROOT();
     QTemporaryDir dir;
-    const QString script = dir.filePath("count.sh");
-    QFile f(script);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("#!/bin/bash\necho \"$#\"\n");
-    f.close();
-    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    auto task = PrivilegedTask::initWithLaunchPath(script);
+    auto task = PrivilegedTask::initWithLaunchPath(bundleTool(dir, "echo \"$#\""));
     ASSERT_EQ(task->launch(), 0);
     EXPECT_EQ(task->outputFileHandle()->readDataToEndOfFile(), "0\n");
     task->waitUntilExit();
+}
+
+// Only an installer's creation tool runs, and only the file that is there: a shell, a link named like the
+// tool, a relative path or a path through ".." are refused before anything runs, with a status the runner
+// tells from a missing privileged execution.
+TEST(PrivilegedTask, TheHelperRunsNothingButACreationTool)
+{
+    REQUIRE_ROOT();
+    QTemporaryDir dir;
+    const QString ran = dir.filePath("ran");
+    const QString real = bundleTool(dir, "touch " + QFile::encodeName(ran), "Real.app");
+    const QString linked = dir.filePath("Linked.app/Contents/Resources/createinstallmedia");
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(linked).path()) && QFile::link(real, linked));
+    const QString relative = QDir::current().relativeFilePath(real);
+    const QString dotted = dir.filePath("Real.app/Contents/Resources/../Resources/createinstallmedia");
+    for (const auto &[program, arguments] : std::vector<std::pair<QString, QStringList>>{
+             {"/bin/sh", {"-c", "touch " + ran}},
+             {linked, {}},
+             {relative, {}},
+             {dotted, {}},
+             {dir.filePath("Real.app/Contents/Resources"), {}},
+         }) {
+        auto task = PrivilegedTask::initWithLaunchPath(program, arguments);
+        const int32_t status = task->launch();
+        EXPECT_NE(status, 0) << program.toStdString();
+        EXPECT_NE(status, -70001) << program.toStdString();
+        EXPECT_FALSE(task->isRunning());
+        task->waitUntilExit();
+        EXPECT_FALSE(QFileInfo::exists(ran)) << program.toStdString() << " ran";
+    }
+    auto allowed = PrivilegedTask::launchedPrivilegedTaskWithLaunchPath(real);
+    EXPECT_TRUE(allowed->exitedSuccessfully());
+    EXPECT_TRUE(QFileInfo::exists(ran));
 }
 
 #include "Platform/Process/Authorization.h"
@@ -104,7 +151,10 @@ TEST(PrivilegedTaskAsUser, PkexecAnswersMapToStatusValues)
         FakePkexec fake(FakePkexec::Mode::Allow);
         ASSERT_TRUE(fake.isValid());
         fake.putFirstOnPath();
-        auto task = PrivilegedTask::initWithLaunchPath("/bin/echo", {"安装 a", "b"});
+        QTemporaryDir dir;
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                              QFile::ReadOther | QFile::ExeOther);
+        auto task = PrivilegedTask::initWithLaunchPath(bundleTool(dir, "echo \"$@\""), {"安装 a", "b"});
         ASSERT_EQ(task->launch(), 0);
         EXPECT_GT(task->processIdentifier(), 0);
         EXPECT_EQ(task->outputFileHandle()->readDataToEndOfFile(), QByteArray("安装 a b\n"))
