@@ -32,6 +32,26 @@ ProgramRun ProgramRun::run(const QString &program, const QStringList &arguments,
     return result;
 }
 
+ProgramRun ProgramRun::runWithBytes(const QString &program, const QByteArrayList &arguments,
+                                    const QStringList &environment, const QByteArray &input, int timeoutMs)
+{
+    QString script = QStringLiteral("exec \"$0\"");
+    QStringList escaped;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        script += QStringLiteral(" \"$(printf '%b' \"${%1}\")\"").arg(i + 1);
+        QString text;
+        for (const char c : arguments[i]) {
+            const auto byte = static_cast<unsigned char>(c);
+            text += byte >= 0x20 && byte < 0x7f && c != '\\'
+                        ? QString(QLatin1Char(c))
+                        : QStringLiteral("\\0%1").arg(byte, 3, 8, QLatin1Char('0'));
+        }
+        escaped << text;
+    }
+    return run(QStringLiteral("/bin/sh"), QStringList{QStringLiteral("-c"), script, program} + escaped,
+               environment, input, timeoutMs);
+}
+
 QList<QJsonObject> ProgramRun::jsonLines() const
 {
     QList<QJsonObject> lines;

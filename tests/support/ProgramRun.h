@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QJsonObject>
 #include <QList>
 #include <QProcess>
@@ -20,6 +21,11 @@ struct ProgramRun
     static ProgramRun run(const QString &program, const QStringList &arguments,
                           const QStringList &environment = {}, const QByteArray &input = {},
                           int timeoutMs = 180000);
+    // The same with arguments as the file system's bytes, valid UTF-8 or not (QProcess takes text): each one
+    // reaches the program through the shell's printf.
+    static ProgramRun runWithBytes(const QString &program, const QByteArrayList &arguments,
+                                   const QStringList &environment = {}, const QByteArray &input = {},
+                                   int timeoutMs = 180000);
     // Every line of the standard output read as a JSON object; a line that is not one fails the test.
     QList<QJsonObject> jsonLines() const;
     QString describe() const;

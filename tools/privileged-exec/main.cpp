@@ -9,7 +9,7 @@
 // can still stop it: a line "cancel" or the end of a pipe on the helper's standard input, or SIGTERM, SIGINT
 // or SIGHUP to the helper, stops the program's whole process group with SIGTERM, and 5 s later SIGKILL. A
 // helper that dies without that chance (SIGKILL, the out-of-memory killer) takes the program with it: the
-// program gets SIGTERM when its parent is gone.
+// program gets SIGTERM when its parent is gone, and a guard process stops the rest of its group.
 //
 //   bootdrive-privileged-exec [--cwd DIR] -- PROGRAM [ARGUMENTS...]
 //   bootdrive-privileged-exec --check        (only reports the right)
@@ -18,6 +18,7 @@
 //                                            helper like any other program)
 #include "Platform/Posix/FileDescriptor.h"
 #include "Platform/Posix/PrivilegedProgram.h"
+#include "Platform/Posix/ProcessGroup.h"
 #include "Platform/Posix/RegularFile.h"
 
 #include <cerrno>
@@ -262,6 +263,45 @@ int install(const std::string &helperTarget, const std::string &policySource, co
     ::_exit(127);
 }
 
+// A second guard for a helper that dies without a word: this process outlives it by a pipe's end and then
+// stops what is left of the program's group — the program hears of its parent's death itself, but what it
+// started does not. It joins that group, so whoever waits for the group to end waits for it too, and it ends
+// with the group's last SIGKILL. A helper that ends normally says so first, and the guard leaves at once.
+pid_t startGuard(pid_t group, int goAhead, int &lifeline)
+{
+    int fds[2] = {-1, -1};
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return -1;
+    const pid_t guard = ::fork();
+    if (guard != 0) {
+        ::close(fds[0]);
+        lifeline = fds[1];
+        return guard;
+    }
+    ::setpgid(0, group);
+    // Nothing of the helper's is held open here: the application waits for the end of the output stream.
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+        ::dup2(null, fd);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::signal(signal, SIG_IGN);
+    ::close(fds[1]);
+    // The program starts once every holder of its go-ahead has let go.
+    ::close(goAhead);
+    char said = 0;
+    ssize_t n;
+    while ((n = ::read(fds[0], &said, 1)) < 0 && errno == EINTR) {
+    }
+    if (n == 1)
+        ::_exit(0);
+    ::kill(-group, SIGTERM);
+    const long long killAt = nowMs() + kGraceMs;
+    while (posix::ProcessGroup::isAlive(group, ::getpid()) && nowMs() < killAt)
+        ::usleep(50 * 1000);
+    ::kill(-group, SIGKILL);
+    ::_exit(0);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -318,8 +358,20 @@ int main(int argc, char **argv)
     }
     ::close(goAhead[0]);
     ::setpgid(child, child);
+    int lifeline = -1;
+    const pid_t guard = startGuard(child, goAhead[1], lifeline);
     std::printf("group %d\nauthorized\n", static_cast<int>(child));
     std::fflush(stdout);
     ::close(goAhead[1]);
-    return supervise(child);
+    const int status = supervise(child);
+    // The guard went with the program's group if it saw the end first; telling a gone guard is no error.
+    ::signal(SIGPIPE, SIG_IGN);
+    if (guard > 0) {
+        const char done = 1;
+        (void)!::write(lifeline, &done, 1);
+        ::close(lifeline);
+        while (::waitpid(guard, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    return status;
 }

@@ -1,13 +1,12 @@
 #include "Platform/Process/Authorization.h"
 
 #include "Platform/Posix/FileDescriptor.h"
+#include "Platform/Posix/ProcessGroup.h"
 #include "Platform/Process/Spawn.h"
 #include "Platform/Runtime/InstallLayout.h"
 #include "Platform/Runtime/Log.h"
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <cerrno>
@@ -77,32 +76,6 @@ int waitFor(pid_t pid)
     return status;
 }
 
-// Whether a process of the group still runs. Signalling tells whether the group exists at all (a root
-// program answers EPERM to anyone else); the process table tells a zombie nobody has reaped yet from a
-// running program.
-bool groupIsAlive(pid_t group)
-{
-    if (::kill(-group, 0) != 0 && errno == ESRCH)
-        return false;
-    QDir proc(QStringLiteral("/proc"));
-    const QStringList entries = proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    if (entries.isEmpty())
-        return true;
-    for (const QString &entry : entries) {
-        if (!entry.at(0).isDigit())
-            continue;
-        QFile stat(proc.filePath(entry + QStringLiteral("/stat")));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        // "pid (name) state ppid pgrp …": the name may hold anything, so fields count from its last ')'.
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 2 && fields[0] != "Z" && fields[2].toInt() == group)
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 bool Authorization::waitForProgramGroup(pid_t group, int timeoutMs)
@@ -111,7 +84,7 @@ bool Authorization::waitForProgramGroup(pid_t group, int timeoutMs)
         return true;
     QElapsedTimer clock;
     clock.start();
-    while (groupIsAlive(group)) {
+    while (posix::ProcessGroup::isAlive(group)) {
         if (clock.elapsed() >= timeoutMs)
             return false;
         ::usleep(50 * 1000);

@@ -9,6 +9,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <set>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -301,4 +303,52 @@ TEST(DriveSafety, ThirtyPlainRunsInARowAllSucceed)
         ASSERT_TRUE(WindowDriver::clickButton(result, "暂不安装"));
         testsupport::spin(50);
     }
+}
+
+// Through a run with another drive plugged in, listed first: the drive box shows the drive being written,
+// under each name the tools give it, and never the other drive; after the success no drive is chosen, so
+// the start button cannot offer to erase the other one.
+TEST(DriveSafety, TheChoiceFollowsTheDriveBeingWritten)
+{
+    REQUIRE_DRIVES();
+    platform::MountMonitor monitor;
+    ToolsOnPath tools;
+    LoopDrive other("AAA", 64 * 1024 * 1024);
+    LoopDrive drive("USB", 64 * 1024 * 1024);
+    ASSERT_TRUE(other.isValid() && drive.isValid())
+        << other.error().toStdString() << drive.error().toStdString();
+    ASSERT_TRUE(writeMarker("/Volumes/AAA/marker"));
+    SampleInstaller installer("Install macOS Mojave", "10.14.6", "8M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    Window w;
+    auto &c = w.controller;
+    QMessageBox *confirm = w.openConfirmation(installer.path(), "USB");
+    ASSERT_TRUE(confirm);
+    QStringList shown;
+    std::set<dev_t> chosen;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        if (c.diskModel())
+            chosen.insert(c.diskModel()->deviceNumber());
+        if (shown.isEmpty() || shown.last() != c.diskListPopUpButton->currentText())
+            shown << c.diskListPopUpButton->currentText();
+    });
+    sampler.start(10);
+    ASSERT_TRUE(WindowDriver::clickButton(confirm, "立刻创建"));
+    QMessageBox *result = w.anyAlert(120000);
+    sampler.stop();
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->text(), "macOS引导安装器创建完成") << result->informativeText().toStdString();
+    EXPECT_EQ(chosen, std::set<dev_t>{drive.deviceNumber()}) << "only the drive being written was chosen";
+    EXPECT_FALSE(shown.contains("AAA")) << shown.join(", ").toStdString();
+    EXPECT_TRUE(shown.contains("Install macOS Mojave"))
+        << "its new name shows: " << shown.join(", ").toStdString();
+
+    EXPECT_TRUE(testsupport::waitUntil([&] { return c.diskListPopUpButton->currentIndex() == -1; }, 3000))
+        << "no drive shows as chosen after the success, not "
+        << c.diskListPopUpButton->currentText().toStdString();
+    EXPECT_FALSE(c.diskModel());
+    EXPECT_FALSE(c.makeMacOSButton->isEnabled());
+    EXPECT_TRUE(hasMarker("/Volumes/AAA/marker"));
+    EXPECT_EQ(other.mountPoints(), QStringList{"/Volumes/AAA"});
 }

@@ -137,6 +137,19 @@ TEST(HonestCompletion, ARunningJobCanBeCancelled)
         // The privileged helper's command line names the tool too.
         EXPECT_TRUE(testsupport::processesMentioning(QFile::encodeName(installer.toolPath())).isEmpty());
         EXPECT_FALSE(drive.mountPoint().isEmpty()) << "the drive stays mounted";
+
+        // The half-made drive does not pass for a finished installer drive in the next drive list.
+        Window next;
+        QComboBox *popUp = next.controller.diskListPopUpButton;
+        EXPECT_TRUE(testsupport::waitUntil(
+            [&] { return popUp->findText("Install macOS Mojave（未完成）") >= 0; }, 5000))
+            << "listed as " << popUp->itemText(0).toStdString();
+        EXPECT_EQ(popUp->findText("Install macOS Mojave"), -1);
+        for (const DiskModelPtr &listed : next.controller.dataArray()) {
+            if (listed->deviceNumber() == drive.deviceNumber()) {
+                EXPECT_TRUE(listed->isIncompleteInstaller());
+            }
+        }
     }
     qunsetenv("CREATEINSTALLMEDIA_RATE_LIMIT");
 }

@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -47,6 +48,29 @@ QByteArray readMarker(const QString &volume)
 {
     QFile marker(volume + QStringLiteral("/marker.txt"));
     return marker.open(QIODevice::ReadOnly) ? marker.readAll() : QByteArray();
+}
+
+} // namespace
+
+namespace {
+
+bool writeMarkerAt(const QByteArray &volume)
+{
+    return writeMarker(QFile::decodeName(volume));
+}
+
+QByteArray markerAt(const QByteArray &volume)
+{
+    return readMarker(QFile::decodeName(volume));
+}
+
+QJsonObject listed(const QByteArray &name)
+{
+    const ProgramRun run = cli({"list", "--json"});
+    for (const QJsonValue &drive : QJsonDocument::fromJson(run.out).array())
+        if (drive["name"].toString() == QString::fromUtf8(name))
+            return drive.toObject();
+    return {};
 }
 
 } // namespace
@@ -292,5 +316,170 @@ TEST(BootDriveCli, ASigintDuringTheCopyCancelsAndLeavesNoJobProcess)
     EXPECT_EQ(lines.last()["phase"].toString(), "cancelled");
     EXPECT_TRUE(testsupport::waitUntil(
         [&] { return testsupport::processesMentioning(installer.path().toUtf8()).isEmpty(); }, 6000))
+        << "a process of the job is still running";
+    EXPECT_TRUE(lines.last()["message"].toString().contains("holds no complete installer"))
+        << lines.last()["message"].toString().toStdString();
+
+    // The half-made drive is not taken for a finished one in the next list.
+    const QJsonObject left = listed("Install macOS Mojave");
+    EXPECT_EQ(left["volume"].toString(), "/Volumes/Install macOS Mojave");
+    EXPECT_TRUE(left["incomplete"].toBool()) << QJsonDocument(left).toJson().toStdString();
+    EXPECT_TRUE(cli({"list"}).out.contains("Install macOS Mojave (incomplete)"));
+    EXPECT_FALSE(QFileInfo::exists("/Volumes/Install macOS Mojave/.IAPhysicalMedia"));
+}
+
+// A mount path that is not valid UTF-8 (/Volumes/X\xff) beside one that merely looks the same once decoded
+// (/Volumes/X\uFFFD): every way of naming a drive on the command line erases exactly the one named — its
+// bytes as given (with a trailing slash), the form "list --json" gives back — and anything that cannot be
+// matched exactly is refused before anything is erased.
+TEST(BootDriveCli, OnlyTheDriveNamedIsErasedWhateverTheBytesOfItsPath)
+{
+    REQUIRE_DRIVES();
+    const QByteArray rawPath("/Volumes/X\xff"), lookalikePath("/Volumes/X\xef\xbf\xbd");
+    LoopDrive raw("RAW", 64 * 1024 * 1024, false), lookalike("LOOKALIKE", 64 * 1024 * 1024, false);
+    ASSERT_TRUE(raw.mountAtBytes(rawPath)) << raw.error().toStdString();
+    ASSERT_TRUE(lookalike.mountAtBytes(lookalikePath)) << lookalike.error().toStdString();
+    ASSERT_TRUE(writeMarkerAt(lookalikePath));
+    SampleInstaller installer("Install macOS Mojave", "10.14.6", "4M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    const QByteArray link = "/Volumes/Link";
+    ASSERT_TRUE(QFile::link(QFile::decodeName(lookalikePath), QFile::decodeName(link)));
+
+    // The list names each drive so that create takes it back exactly.
+    const ProgramRun list = cli({"list", "--json"});
+    ASSERT_EQ(list.exitCode, 0) << list.describe().toStdString();
+    QStringList volumes;
+    for (const QJsonValue &drive : QJsonDocument::fromJson(list.out).array())
+        volumes << drive["volume"].toString();
+    EXPECT_TRUE(volumes.contains("file:///Volumes/X%FF")) << list.out.toStdString();
+    EXPECT_TRUE(volumes.contains(QString::fromUtf8(lookalikePath))) << list.out.toStdString();
+
+    // Refused, with status 2 and nothing erased.
+    const struct
+    {
+        const char *what;
+        QByteArray installer;
+        QByteArray volume;
+        const char *said;
+    } refused[] = {
+        {"a link below /Volumes", QFile::encodeName(installer.path()), link, "is a symbolic link"},
+        {"a path no drive is mounted at", QFile::encodeName(installer.path()), "/Volumes/X",
+         "is not a drive"},
+        {"a URL without a path", QFile::encodeName(installer.path()), "file://Volumes/X%FF", "file:///"},
+        {"an installer path that is not UTF-8", "/tmp/Install macOS Mojave\xff.app", rawPath,
+         "not valid UTF-8"},
+    };
+    for (const auto &c : refused) {
+        const ProgramRun run = ProgramRun::runWithBytes(
+            bootdrive(), {"create", "--installer", c.installer, "--volume", c.volume, "--yes", "--json"});
+        EXPECT_EQ(run.exitCode, 2) << c.what << "\n" << run.describe().toStdString();
+        EXPECT_TRUE(run.err.contains(c.said)) << c.what << "\n" << run.err.toStdString();
+        EXPECT_EQ(raw.mountPoints(), QStringList{QFile::decodeName(rawPath)}) << c.what;
+        EXPECT_EQ(markerAt(lookalikePath), "the old data") << c.what;
+    }
+
+    // The path's own bytes, with a trailing slash; then the list's form of it, on a drive mounted there
+    // again.
+    for (const QByteArray &named : {rawPath + "/", QByteArray("file:///Volumes/X%FF")}) {
+        SCOPED_TRACE(named.toStdString());
+        const ProgramRun run = ProgramRun::runWithBytes(
+            bootdrive(),
+            {"create", "--installer", QFile::encodeName(installer.path()), "--volume", named, "--yes"});
+        ASSERT_EQ(run.exitCode, 0) << run.describe().toStdString();
+        EXPECT_EQ(raw.mountPoint(), "/Volumes/Install macOS Mojave");
+        EXPECT_EQ(lookalike.mountPoints(), QStringList{QFile::decodeName(lookalikePath)});
+        EXPECT_EQ(markerAt(lookalikePath), "the old data");
+        ASSERT_TRUE(raw.unmountAll() && raw.format("RAW") && raw.mountAtBytes(rawPath));
+    }
+    QFile::remove(QFile::decodeName(link));
+}
+
+// A second installer drive made while the first is still mounted where the new one would go, past a folder
+// and a link that hold the next names: the new drive gets a mount point of its own, is verified there, and
+// the first one, the folder and the link stay as they were. Two drives made at the same time end the same
+// way, each at a mount point of its own.
+TEST(BootDriveCli, ATakenNameGivesTheNewDriveAMountPointOfItsOwn)
+{
+    REQUIRE_DRIVES();
+    SampleInstaller installer("Install macOS Mojave", "10.14.6", "4M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    LoopDrive first("FIRST", 64 * 1024 * 1024, false);
+    ASSERT_TRUE(first.mountAt("/Volumes/Install macOS Mojave")) << first.error().toStdString();
+    ASSERT_TRUE(writeMarker("/Volumes/Install macOS Mojave"));
+    ASSERT_TRUE(QDir().mkpath("/Volumes/Install macOS Mojave 1") &&
+                writeMarker("/Volumes/Install macOS Mojave 1"));
+    ASSERT_TRUE(QFile::link("/Volumes/Install macOS Mojave", "/Volumes/Install macOS Mojave 2"));
+    {
+        LoopDrive second("USB", 64 * 1024 * 1024);
+        ASSERT_TRUE(second.isValid()) << second.error().toStdString();
+        const ProgramRun run =
+            cli({"create", "--installer", installer.path(), "--volume", "/Volumes/USB", "--yes"});
+        ASSERT_EQ(run.exitCode, 0) << run.describe().toStdString();
+        EXPECT_TRUE(run.jsonLines().last()["message"].toString().contains(
+            "ready at /Volumes/Install macOS Mojave 3 (verified)"))
+            << run.out.toStdString();
+        EXPECT_EQ(second.mountPoint(), "/Volumes/Install macOS Mojave 3");
+        EXPECT_TRUE(QFileInfo::exists(
+            "/Volumes/Install macOS Mojave 3/Install macOS Mojave.app/Contents/Info.plist"));
+        EXPECT_EQ(first.mountPoints(), QStringList{"/Volumes/Install macOS Mojave"});
+        EXPECT_EQ(readMarker("/Volumes/Install macOS Mojave"), "the old data");
+        EXPECT_EQ(readMarker("/Volumes/Install macOS Mojave 1"), "the old data");
+        EXPECT_EQ(QFileInfo("/Volumes/Install macOS Mojave 2").symLinkTarget(),
+                  "/Volumes/Install macOS Mojave");
+    }
+    QFile::remove("/Volumes/Install macOS Mojave 2");
+    QFile::remove("/Volumes/Install macOS Mojave 1/marker.txt");
+    QDir().rmdir("/Volumes/Install macOS Mojave 1");
+    ASSERT_TRUE(first.unmountAll());
+
+    LoopDrive a("A", 64 * 1024 * 1024), b("B", 64 * 1024 * 1024);
+    ASSERT_TRUE(a.isValid() && b.isValid());
+    QProcess runA, runB;
+    for (auto [process, volume] : {std::pair{&runA, "/Volumes/A"}, std::pair{&runB, "/Volumes/B"}})
+        process->start(bootdrive(), {"create", "--installer", installer.path(), "--volume", volume, "--yes"});
+    for (QProcess *process : {&runA, &runB}) {
+        ASSERT_TRUE(process->waitForFinished(180000));
+        EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardOutput().toStdString()
+                                          << process->readAllStandardError().toStdString();
+    }
+    QStringList made = {a.mountPoint(), b.mountPoint()};
+    made.sort();
+    EXPECT_EQ(made, (QStringList{"/Volumes/Install macOS Mojave", "/Volumes/Install macOS Mojave 1"}));
+}
+
+// The command line killed outright in the middle of the copy: its helper sees its input end and stops the
+// creation tool, so no process of the job is left.
+TEST(BootDriveCli, AKilledCommandLeavesNoProcessOfTheJobBehind)
+{
+    REQUIRE_DRIVES();
+    LoopDrive drive("USB", 96 * 1024 * 1024);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    SampleInstaller installer("Install macOS Mojave", "10.14.6", "40M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("CREATEINSTALLMEDIA_RATE_LIMIT", "4");
+    process.setProcessEnvironment(environment);
+    process.start(bootdrive(),
+                  {"create", "--installer", installer.path(), "--volume", "/Volumes/USB", "--yes"});
+    QByteArray out;
+    QElapsedTimer clock;
+    clock.start();
+    while (!out.contains("\"creating\"") && clock.elapsed() < 60000 && process.state() == QProcess::Running) {
+        process.waitForReadyRead(200);
+        out += process.readAllStandardOutput();
+    }
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] {
+            return !testsupport::processesMentioning("--volume /Volumes/QRT").isEmpty() ||
+                   !testsupport::processesMentioning(QFile::encodeName(installer.path())).isEmpty();
+        },
+        10000));
+    testsupport::spin(1500);
+    ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_TRUE(testsupport::waitUntil(
+        [&] { return testsupport::processesMentioning(QFile::encodeName(installer.path())).isEmpty(); },
+        8000))
         << "a process of the job is still running";
 }

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <csignal>
 #include <gtest/gtest.h>
 
 using testsupport::LoopDrive;
@@ -348,4 +349,76 @@ TEST(CreationJobOnDrive, ACancelDuringTheVerificationEndsTheRunCancelled)
     for (double p : recorder->progress)
         EXPECT_LT(p, 1.0) << "a cancelled run never shows a full ring";
     EXPECT_EQ(drive.mountPoint(), "/Volumes/Install macOS Mojave") << "the drive stays mounted";
+}
+
+// A helper that dies without a chance to clean up (SIGKILL, the out-of-memory killer) takes the creation tool
+// and whatever the tool started with it, and the job reports the failure only once none of them runs:
+// never a failure alert while a root process still writes to the drive.
+TEST(CreationJobOnDrive, AKilledHelperLeavesNoProcessOfTheJobBehind)
+{
+    REQUIRE_DRIVES();
+    ToolsOnPath tools;
+    auto killHelperOnceCopying = [](DiskutilViewModel &job, Recorder &recorder, const QByteArray &marker) {
+        ASSERT_TRUE(testsupport::waitUntil(
+            [&] {
+                return job.phase() == DiskutilPhase::Creating && !recorder.progress.empty() &&
+                       !testsupport::processesMentioning(marker).isEmpty();
+            },
+            60000))
+            << "the tool is copying";
+        ASSERT_GT(job.task()->processIdentifier(), 0);
+        ASSERT_EQ(::kill(job.task()->processIdentifier(), SIGKILL), 0);
+        ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder.results.empty(); }, 30000));
+        EXPECT_TRUE(testsupport::processesMentioning(marker).isEmpty())
+            << "the failure is reported only once nothing of the job runs";
+        ASSERT_TRUE(std::holds_alternative<bool>(recorder.results.back()));
+        EXPECT_FALSE(std::get<bool>(recorder.results.back()));
+        EXPECT_NE(job.lastFailure().kind, DiskutilViewModel::Failure::Kind::ToolStillRunning);
+        EXPECT_TRUE(job.lastFailure().driveIncomplete);
+    };
+
+    {
+        SCOPED_TRACE("the creation tool copying onto a drive");
+        LoopDrive drive("USB", 96 * 1024 * 1024);
+        ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+        SampleInstaller installer("Install macOS Mojave", "10.14.6", "40M");
+        ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+        qputenv("CREATEINSTALLMEDIA_RATE_LIMIT", "4");
+        auto job = DiskutilViewModel::create();
+        auto recorder = std::make_shared<Recorder>();
+        job->setDelegate(recorder);
+        auto disk = DiskModel::initWithURL("/Volumes/USB");
+        job->eraseDiskWithDiskModel(disk);
+        ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 60000));
+        recorder->results.clear();
+        job->installMacOSWithMacOSModel(MacOSModel::initWithURL(installer.path()), disk);
+        killHelperOnceCopying(*job, *recorder, QFile::encodeName(installer.path()));
+        qunsetenv("CREATEINSTALLMEDIA_RATE_LIMIT");
+        EXPECT_EQ(drive.mountPoint(), "/Volumes/Install macOS Mojave");
+        EXPECT_FALSE(QFileInfo::exists("/Volumes/Install macOS Mojave/.IAPhysicalMedia"));
+    }
+    {
+        SCOPED_TRACE("a tool with a child of its own");
+        QTemporaryDir folder;
+        const QString bundle = folder.path() + "/Install macOS Mojave.app";
+        ASSERT_TRUE(QDir().mkpath(bundle + "/Contents/Resources"));
+        const QByteArray marker = QFile::encodeName(folder.path()) + "/left-behind";
+        QFile tool(bundle + "/Contents/Resources/createinstallmedia");
+        ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
+        tool.write("#!/bin/sh\nsh -c 'while :; do sleep 0.2; done' '" + marker +
+                   "' &\nwhile :; do echo 'Copying to disk: 0%...'; sleep 0.2; done\n");
+        tool.close();
+        tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        auto macOS = std::make_shared<MacOSModel>();
+        macOS->setName("Install macOS Mojave");
+        macOS->setPath(bundle);
+        macOS->setVolume(folder.path() + "/target");
+        auto disk = std::make_shared<DiskModel>();
+        disk->setVolume(folder.path() + "/QRTAAAAAAAA");
+        auto job = DiskutilViewModel::create();
+        auto recorder = std::make_shared<Recorder>();
+        job->setDelegate(recorder);
+        job->installMacOSWithMacOSModel(macOS, disk);
+        killHelperOnceCopying(*job, *recorder, marker);
+    }
 }
