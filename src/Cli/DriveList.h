@@ -17,7 +17,8 @@ public:
     static QByteArray json(const std::vector<DiskModelPtr> &drives);
     static QString table(const std::vector<DiskModelPtr> &drives);
     // A mount path as text that names it exactly: the path itself when it is valid UTF-8, otherwise a
-    // file:// URL with every other byte as a %XX escape ("file:///Volumes/X%FF"). JSON cannot carry bytes
+    // file:// URL in which every byte but letters, digits, "-._~" and "/" is a %XX escape
+    // ("file:///Volumes/X%FF"). JSON cannot carry bytes
     // that are not UTF-8, and a lossy text could name another drive.
     static QString mountPathText(const QByteArray &path);
     // The mount path an argument names: the path itself or a file:/// URL, trailing slashes dropped; empty
