@@ -261,31 +261,43 @@ TEST(CreationJobOnDrive, ACancelledOrDeniedAuthorizationReportsNo)
 
 namespace {
 
-// A creation tool that says it is copying, then waits with a child of its own, as a tool does that copies a
-// large installer. The marker in the child's command line finds whatever is left of it.
-void cancelARunningTool()
+// An installer in a folder anyone may enter, whose creation tool is a script that starts a child of its
+// own, as a tool does that copies a large installer. The marker in the child's command line finds whatever
+// is left of it.
+struct ScriptedInstaller
 {
     QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                             QFile::ReadOther | QFile::ExeOther);
-    const QString bundle = folder.path() + "/Install macOS Mojave.app";
-    ASSERT_TRUE(QDir().mkpath(bundle + "/Contents/Resources"));
-    const QByteArray marker = QFile::encodeName(folder.path()) + "/still-running";
-    QFile tool(bundle + "/Contents/Resources/createinstallmedia");
-    ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
-    tool.write("#!/bin/sh\necho 'Copying to disk: 0%...'\n"
-               "sh -c 'while :; do sleep 0.2; done' '" +
-               marker + "' &\nwait\n");
-    tool.close();
-    tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
-                        QFile::ExeOther);
-    auto macOS = std::make_shared<MacOSModel>();
-    macOS->setName("Install macOS Mojave");
-    macOS->setPath(bundle);
-    macOS->setVolume(folder.path() + "/target");
-    auto disk = std::make_shared<DiskModel>();
-    disk->setVolume(folder.path() + "/QRTAAAAAAAA");
+    QByteArray marker = QFile::encodeName(folder.path()) + "/still-running";
+    MacOSModelPtr macOS = std::make_shared<MacOSModel>();
+    DiskModelPtr disk = std::make_shared<DiskModel>();
+
+    // `rest` follows the start of the child.
+    explicit ScriptedInstaller(const QByteArray &rest)
+    {
+        QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                 QFile::ReadOther | QFile::ExeOther);
+        const QString bundle = folder.path() + "/Install macOS Mojave.app";
+        QDir().mkpath(bundle + "/Contents/Resources");
+        QFile tool(bundle + "/Contents/Resources/createinstallmedia");
+        if (tool.open(QIODevice::WriteOnly))
+            tool.write("#!/bin/sh\nsh -c 'while :; do sleep 0.2; done' '" + marker + "' &\n" + rest);
+        tool.close();
+        tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                            QFile::ExeOther);
+        macOS->setName("Install macOS Mojave");
+        macOS->setPath(bundle);
+        macOS->setVolume(folder.path() + "/target");
+        disk->setVolume(folder.path() + "/QRTAAAAAAAA");
+    }
+};
+
+void cancelARunningTool()
+{
+    ScriptedInstaller scripted("echo 'Copying to disk: 0%...'\nwait\n");
+    const QByteArray &marker = scripted.marker;
+    const QString bundle = scripted.macOS->path();
+    const MacOSModelPtr &macOS = scripted.macOS;
+    const DiskModelPtr &disk = scripted.disk;
 
     auto job = DiskutilViewModel::create();
     auto recorder = std::make_shared<Recorder>();
@@ -399,26 +411,12 @@ TEST(CreationJobOnDrive, AKilledHelperLeavesNoProcessOfTheJobBehind)
     }
     {
         SCOPED_TRACE("a tool with a child of its own");
-        QTemporaryDir folder;
-        const QString bundle = folder.path() + "/Install macOS Mojave.app";
-        ASSERT_TRUE(QDir().mkpath(bundle + "/Contents/Resources"));
-        const QByteArray marker = QFile::encodeName(folder.path()) + "/left-behind";
-        QFile tool(bundle + "/Contents/Resources/createinstallmedia");
-        ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
-        tool.write("#!/bin/sh\nsh -c 'while :; do sleep 0.2; done' '" + marker +
-                   "' &\nwhile :; do echo 'Copying to disk: 0%...'; sleep 0.2; done\n");
-        tool.close();
-        tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        auto macOS = std::make_shared<MacOSModel>();
-        macOS->setName("Install macOS Mojave");
-        macOS->setPath(bundle);
-        macOS->setVolume(folder.path() + "/target");
-        auto disk = std::make_shared<DiskModel>();
-        disk->setVolume(folder.path() + "/QRTAAAAAAAA");
+        ScriptedInstaller scripted("while :; do echo 'Copying to disk: 0%...'; sleep 0.2; done\n");
         auto job = DiskutilViewModel::create();
         auto recorder = std::make_shared<Recorder>();
         job->setDelegate(recorder);
-        job->installMacOSWithMacOSModel(macOS, disk);
+        job->installMacOSWithMacOSModel(scripted.macOS, scripted.disk);
+        const QByteArray &marker = scripted.marker;
         killHelperOnceCopying(*job, *recorder, marker);
     }
 }
