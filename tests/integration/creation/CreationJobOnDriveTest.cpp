@@ -420,3 +420,45 @@ TEST(CreationJobOnDrive, AKilledHelperLeavesNoProcessOfTheJobBehind)
         killHelperOnceCopying(*job, *recorder, marker);
     }
 }
+
+// The erase's generated name already taken below /Volumes (here by a folder the disk utility finds there):
+// the erased volume gets a numbered mount point, and the job follows the drive there by its device, through
+// the creation and the verification.
+TEST(CreationJobOnDrive, AGeneratedNameThatIsTakenIsFollowedByDevice)
+{
+    REQUIRE_DRIVES();
+    ToolsOnPath tools;
+    QTemporaryDir shims;
+    QFile shim(shims.filePath("diskutil"));
+    ASSERT_TRUE(shim.open(QIODevice::WriteOnly));
+    shim.write("#!/bin/sh\nmkdir -p \"/Volumes/$3\"\nexec '" +
+               QFile::encodeName(SampleInstaller::buildDirectory()) + "/bin/diskutil' \"$@\"\n");
+    shim.close();
+    shim.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(shims.path()) + ':' + path);
+
+    LoopDrive drive("USB", 64 * 1024 * 1024);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    SampleInstaller installer("Install macOS Mojave", "10.14.6", "8M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    auto job = DiskutilViewModel::create();
+    auto recorder = std::make_shared<Recorder>();
+    job->setDelegate(recorder);
+    auto disk = DiskModel::initWithURL("/Volumes/USB");
+    job->eraseDiskWithDiskModel(disk);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 60000));
+    qputenv("PATH", path);
+    ASSERT_TRUE(std::holds_alternative<DiskModelPtr>(recorder->results[0]))
+        << job->lastFailure().detail.toStdString();
+    EXPECT_TRUE(QRegularExpression("^/Volumes/QRT[A-Z]{8} 1$").match(disk->volume()).hasMatch())
+        << disk->volume().toStdString();
+    EXPECT_EQ(drive.mountPoint(), disk->volume());
+    const QString taken = disk->volume().chopped(2);
+
+    job->installMacOSWithMacOSModel(MacOSModel::initWithURL(installer.path()), disk);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->results.size() > 1; }, 120000));
+    EXPECT_TRUE(std::get<bool>(recorder->results[1])) << job->lastFailure().detail.toStdString();
+    EXPECT_EQ(disk->volume(), "/Volumes/Install macOS Mojave") << "the record names the finished drive";
+    EXPECT_TRUE(QDir().rmdir(taken)) << "the folder that held the name is still there";
+}
