@@ -5,30 +5,28 @@
 #include "Common/CircularProgress/CircularProgressAccessible.h"
 #include "Common/CircularProgress/ColorHelpers.h"
 #include "Common/CircularProgress/GeometryHelpers.h"
-#include "Common/CircularProgress/LayerHelpers.h"
 #include "Common/CircularProgress/ViewHelpers.h"
 #include "Platform/Runtime/Dispatch.h"
 
 #include <QAccessible>
-#include <QEvent>
+#include <QEnterEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPainter>
+#include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-const QString rotateKey = QStringLiteral("rotate");
 constexpr double colorChangeDuration = 0.2;
+constexpr int ringMoveMs = 500;
 
 } // namespace
 
-CircularProgress::CircularProgress(const QRect &frame, QWidget *parent)
-    : QWidget(parent), m_host(new platform::LayerHost(this)),
-      m_originalColor(ColorHelpers::sharedDefaultColor()), m_color(ColorHelpers::sharedDefaultColor())
+CircularProgress::CircularProgress(const QRect &frame, QWidget *parent) : CircularProgress(parent)
 {
     setGeometry(frame);
-    CircularProgressAccessible::installFactory();
-    setFocusPolicy(Qt::NoFocus);
     ensureSetUp();
 }
 
@@ -37,8 +35,9 @@ CircularProgress::CircularProgress(const QSize &size, QWidget *parent)
 {}
 
 CircularProgress::CircularProgress(QWidget *parent)
-    : QWidget(parent), m_host(new platform::LayerHost(this)),
-      m_originalColor(ColorHelpers::sharedDefaultColor()), m_color(ColorHelpers::sharedDefaultColor())
+    : QWidget(parent), m_originalColor(ColorHelpers::sharedDefaultColor()),
+      m_color(ColorHelpers::sharedDefaultColor()),
+      m_colorTransition(AnimationHelpers::colorTransition(this, m_color))
 {
     CircularProgressAccessible::installFactory();
     setFocusPolicy(Qt::NoFocus);
@@ -58,10 +57,29 @@ bool CircularProgress::event(QEvent *event)
     case QEvent::Show:
         ensureSetUp();
         updateTrackingAreas();
+        indeterminateCircle()->setOnScreen(true);
+        break;
+    case QEvent::Hide:
+        if (m_setUp)
+            indeterminateCircle()->setOnScreen(false);
         break;
     case QEvent::Resize:
         if (m_setUp)
             updateTrackingAreas();
+        break;
+    case QEvent::Enter:
+        hover(static_cast<QEnterEvent *>(event)->position(), event);
+        break;
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+        hover(static_cast<QMouseEvent *>(event)->position(), event);
+        break;
+    case QEvent::Leave:
+        if (m_pointerInside) {
+            m_pointerInside = false;
+            mouseExited(event);
+        }
         break;
     // From the keyboard the ring stands for its cancel button: focus shows it as the pointer would, and
     // Return or Space presses it.
@@ -97,20 +115,19 @@ void CircularProgress::ensureSetUp()
 void CircularProgress::commonSetUp()
 {
     m_settingUp = true;
-    m_host->setDisplayHandler([this] { updateLayer(); });
-    const platform::LayerPtr &layer = m_host->layer();
-    layer->addSublayer(backgroundCircle());
-    layer->addSublayer(indeterminateCircle());
-    layer->addSublayer(progressCircle());
-    layer->addSublayer(progressLabel());
-    // The subviews' layers stack above the view's own sublayers, the cancel button on top.
+    // Painted back to front: the track, the spinner, the ring and the label; then the checkmark and the
+    // cancel button, views inside this one, the cancel button on top.
+    indeterminateCircle();
+    progressCircle();
+    progressLabel();
     successView();
     cancelButton();
     progressCircle()->setHidden(isIndeterminate());
     indeterminateCircle()->setHidden(!isIndeterminate());
+    indeterminateCircle()->setOnScreen(isVisible());
     m_settingUp = false;
     m_setUp = true;
-    m_host->setNeedsDisplay();
+    setNeedsDisplay();
 }
 
 QRectF CircularProgress::buildBounds() const
@@ -127,54 +144,40 @@ double CircularProgress::radius()
     return *m_radius;
 }
 
-const platform::ShapeLayerPtr &CircularProgress::backgroundCircle()
-{
-    if (!m_backgroundCircle) {
-        const QRectF b = buildBounds();
-        m_backgroundCircle = LayerHelpers::circleLayer(radius(), GeometryHelpers::center(b));
-        m_backgroundCircle->setFrame(b);
-        m_backgroundCircle->setFillColor(QColor());
-        m_backgroundCircle->setLineWidth(m_lineWidth * 0.5);
-        // The translucent track is the costliest stroke of a frame on dense screens and never moves.
-        m_backgroundCircle->setShouldRasterize(true);
-    }
-    return m_backgroundCircle;
-}
-
-const std::shared_ptr<ProgressCircleShapeLayer> &CircularProgress::progressCircle()
+ProgressCircleShapeLayer *CircularProgress::progressCircle()
 {
     if (!m_progressCircle) {
-        m_progressCircle = ProgressCircleShapeLayer::create(radius(), GeometryHelpers::center(buildBounds()));
+        m_progressCircle =
+            new ProgressCircleShapeLayer(radius(), GeometryHelpers::center(buildBounds()), this);
         m_progressCircle->setLineWidth(m_lineWidth);
     }
     return m_progressCircle;
 }
 
-const std::shared_ptr<IndeterminateProgressCircleShapeLayer> &CircularProgress::indeterminateCircle()
+IndeterminateProgressCircleShapeLayer *CircularProgress::indeterminateCircle()
 {
     if (!m_indeterminateCircle) {
         m_indeterminateCircle =
-            IndeterminateProgressCircleShapeLayer::create(radius(), GeometryHelpers::center(buildBounds()));
+            new IndeterminateProgressCircleShapeLayer(radius(), GeometryHelpers::center(buildBounds()), this);
         m_indeterminateCircle->setLineWidth(m_lineWidth);
     }
     return m_indeterminateCircle;
 }
 
-const platform::TextLayerPtr &CircularProgress::progressLabel()
+const TextImage *CircularProgress::progressLabel()
 {
     if (!m_progressLabel) {
         const QRectF b = buildBounds();
-        m_progressLabel = LayerHelpers::textLayer(QStringLiteral("0%"));
-        m_progressLabel->setForegroundColor(m_color);
-        m_progressLabel->setFontSize(0.2 * std::min(b.width(), b.height()));
-        m_progressLabel->setFrame(QRectF(0, 0, b.width(), m_progressLabel->preferredFrameSize().height()));
-        m_progressLabel->setPosition(GeometryHelpers::center(b));
-        m_progressLabel->setAnchorPoint(QPointF(0.5, 0.5));
-        m_progressLabel->setAlignmentMode(platform::TextLayer::Alignment::Center);
-        m_progressLabel->setFont(LayerHelpers::labelFont());
+        m_progressLabel.emplace();
+        m_progressLabel->setString(QStringLiteral("0%"));
+        m_progressLabel->setFont(ViewHelpers::labelFont(), 0.2 * std::min(b.width(), b.height()));
+        // As wide as the view, as high as a line, centred.
+        const double height = std::ceil(m_progressLabel->preferredSize().height());
+        const QPointF c = GeometryHelpers::center(b);
+        m_progressLabel->setFrame(QRectF(c.x() - b.width() / 2.0, c.y() - height / 2.0, b.width(), height));
         m_progressLabel->setHidden(true);
     }
-    return m_progressLabel;
+    return &*m_progressLabel;
 }
 
 CustomButton *CircularProgress::cancelButton()
@@ -215,24 +218,49 @@ CheckmarkView *CircularProgress::successView()
 
 bool CircularProgress::cancelButtonHidden()
 {
-    return platform::LayerHost::isViewHidden(cancelButton());
+    return ViewHelpers::isViewHidden(cancelButton());
+}
+
+void CircularProgress::setLabelHidden(bool hidden)
+{
+    progressLabel();
+    m_progressLabel->setHidden(hidden);
+    update();
+}
+
+void CircularProgress::setLabelText(const QString &text)
+{
+    progressLabel();
+    m_progressLabel->setString(text);
+    update();
+}
+
+void CircularProgress::setAlphaValue(double alpha)
+{
+    m_alphaValue = alpha;
+    update();
+}
+
+QColor CircularProgress::shownColor() const
+{
+    return AnimationHelpers::shownColor(*m_colorTransition);
 }
 
 void CircularProgress::setColor(const QColor &color)
 {
     m_color = color;
     m_originalColor = color;
-    m_host->setNeedsDisplay();
+    setNeedsDisplay();
 }
 
 void CircularProgress::setLineWidth(double width)
 {
     ensureSetUp();
     m_lineWidth = width;
-    backgroundCircle()->setLineWidth(width * 0.5);
     progressCircle()->setLineWidth(width);
     indeterminateCircle()->setLineWidth(width);
     successView()->setLineWidth(width);
+    update();
 }
 
 void CircularProgress::setProgress(double value)
@@ -245,21 +273,26 @@ void CircularProgress::setProgress(double value)
     QAccessibleValueChangeEvent changed(this, static_cast<int>(m_progress * 100.0));
     QAccessible::updateAccessibility(&changed);
 
-    QPointer<CircularProgress> self(this);
-    AnimationHelpers::timedLayerAnimation(0.5, 0, AnimationHelpers::easeOutTiming(), [self] {
-        if (self)
-            self->progressCircle()->setProgress(self->m_progress);
-    });
+    // The ring moves after this call has returned, to the value stored by then.
+    if (!m_ringUpdateQueued) {
+        m_ringUpdateQueued = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_ringUpdateQueued = false;
+                progressCircle()->setProgress(m_progress, ringMoveMs, AnimationHelpers::easeOutTiming());
+            },
+            Qt::QueuedConnection);
+    }
 
     const bool buttonHidden = cancelButtonHidden();
     if (m_progress == 0.0 && isIndeterminate())
-        progressLabel()->setHidden(buttonHidden);
+        setLabelHidden(buttonHidden);
     else
-        progressLabel()->setHidden(!buttonHidden);
+        setLabelHidden(!buttonHidden);
 
     if (!progressLabel()->isHidden()) {
-        progressLabel()->setString(QString::number(static_cast<long long>(m_progress * 100.0)) +
-                                   QLatin1Char('%'));
+        setLabelText(QString::number(static_cast<long long>(m_progress * 100.0)) + QLatin1Char('%'));
         successView()->setHidden(true);
     }
     if (m_progress == 1.0)
@@ -281,7 +314,7 @@ void CircularProgress::setIsFinished(bool finished)
     if (isCancelled())
         return;
     if (m_showCheckmarkAtHundredPercent) {
-        progressLabel()->setString(QString());
+        setLabelText(QString());
         cancelButton()->setHidden(true);
         successView()->setHidden(false);
     }
@@ -317,9 +350,9 @@ void CircularProgress::setIsCancelled(bool cancelled)
             m_color = m_cancelledStateColorHandler(m_originalColor);
         } else {
             m_color = ColorHelpers::adjusted(m_originalColor, 0, -0.4, -0.2);
-            m_host->setAlphaValue(0.7);
+            setAlphaValue(0.7);
         }
-        m_host->setNeedsDisplay();
+        setNeedsDisplay();
     }
     clearIndeterminate();
 }
@@ -363,14 +396,14 @@ void CircularProgress::indeterminateOff()
 {
     indeterminateCircle()->setHidden(true);
     progressCircle()->setHidden(false);
-    progressLabel()->setHidden(!cancelButtonHidden());
+    setLabelHidden(!cancelButtonHidden());
 }
 
 void CircularProgress::indeterminateOn()
 {
     progressCircle()->setHidden(true);
     indeterminateCircle()->setHidden(false);
-    progressLabel()->setHidden(m_progress == 0.0 && isIndeterminate() && cancelButtonHidden());
+    setLabelHidden(m_progress == 0.0 && isIndeterminate() && cancelButtonHidden());
 }
 
 void CircularProgress::setProgressInstance(std::shared_ptr<platform::Progress> progress)
@@ -421,46 +454,64 @@ void CircularProgress::setProgressInstance(std::shared_ptr<platform::Progress> p
     setIsIndeterminate(progress->isIndeterminate());
 }
 
+void CircularProgress::setNeedsDisplay()
+{
+    // Once per pass of the event loop, or right before the next paint, whichever comes first.
+    if (!m_displayPending) {
+        m_displayPending = true;
+        QMetaObject::invokeMethod(this, &CircularProgress::displayIfNeeded, Qt::QueuedConnection);
+    }
+    update();
+}
+
+void CircularProgress::displayIfNeeded()
+{
+    if (!m_displayPending)
+        return;
+    m_displayPending = false;
+    updateLayer();
+}
+
 void CircularProgress::updateLayer()
 {
-    AnimationHelpers::animateLayerColor(backgroundCircle(), ColorHelpers::withAlpha(m_color, 0.5),
-                                        QStringLiteral("strokeColor"), colorChangeDuration);
-    AnimationHelpers::animateLayerColor(progressCircle(), m_color, QStringLiteral("strokeColor"),
-                                        colorChangeDuration);
-    AnimationHelpers::animateLayerColor(progressLabel(), m_color, QStringLiteral("foregroundColor"),
-                                        colorChangeDuration);
-    AnimationHelpers::animateLayerColor(indeterminateCircle(), m_color, QStringLiteral("strokeColor"),
-                                        colorChangeDuration);
+    // The track, ring, spinner and label share the colour (the track at half its alpha), so one transition
+    // moves them all.
+    AnimationHelpers::animateColor(*m_colorTransition, m_color, colorChangeDuration);
     cancelButton()->setTextColor(m_color);
     cancelButton()->setBackgroundColor(ColorHelpers::withAlpha(m_color, 0.1));
     cancelButton()->setActiveBackgroundColor(m_color);
     successView()->setColor(m_color);
-    // The spinner turns for ever; it is only hidden while the view is not indeterminate.
-    if (!indeterminateCircle()->animationForKey(rotateKey))
-        indeterminateCircle()->addAnimation(*AnimationHelpers::spinnerRotation(), rotateKey);
+    // The spinner turns for ever; it only waits while the view is not indeterminate or not on screen.
+    indeterminateCircle()->addRotation();
 }
 
 void CircularProgress::updateTrackingAreas()
 {
-    if (m_trackingArea)
-        m_trackingArea->uninstall();
-    // Only a ring that can be cancelled has anything to do with the keyboard.
+    m_pointerInside = false;
+    // Only a ring that can be cancelled has anything to do with the pointer or the keyboard.
     setFocusPolicy(isCancellable() ? Qt::TabFocus : Qt::NoFocus);
-    if (!isCancellable())
+    setMouseTracking(isCancellable());
+    m_trackingArea.reset();
+    if (isCancellable())
+        m_trackingArea = QRectF(cancelButton()->geometry());
+}
+
+void CircularProgress::hover(const QPointF &position, QEvent *event)
+{
+    if (!m_trackingArea)
         return;
-    QPointer<CircularProgress> self(this);
-    m_trackingArea = std::make_unique<platform::HoverArea>(
-        QRectF(cancelButton()->geometry()),
-        platform::HoverArea::MouseEnteredAndExited | platform::HoverArea::ActiveInActiveApp,
-        [self](QEvent *event) {
-            if (self)
-                self->mouseEntered(event);
-        },
-        [self](QEvent *event) {
-            if (self)
-                self->mouseExited(event);
-        });
-    m_trackingArea->install(this);
+    const bool inside = m_trackingArea->contains(position);
+    if (inside == m_pointerInside)
+        return;
+    m_pointerInside = inside;
+    // An application in the background sees no hover changes.
+    const Qt::ApplicationState state = QGuiApplication::applicationState();
+    if (state == Qt::ApplicationSuspended || state == Qt::ApplicationHidden)
+        return;
+    if (inside)
+        mouseEntered(event);
+    else
+        mouseExited(event);
 }
 
 void CircularProgress::mouseEntered(QEvent *)
@@ -468,16 +519,16 @@ void CircularProgress::mouseEntered(QEvent *)
     if (ViewHelpers::isWindowBlocked(window()))
         return;
     if (isCancellable() && !isCancelled() && !isFinished()) {
-        progressLabel()->setHidden(true);
+        setLabelHidden(true);
         ViewHelpers::fadeIn(cancelButton());
         successView()->setHidden(!(m_showCheckmarkAtHundredPercent && isFinished() && !isCancelled()));
     }
-    // Otherwise the plain view's handling applies, which does nothing with the pointer entering.
 }
 
 void CircularProgress::mouseExited(QEvent *)
 {
-    progressLabel()->setHidden(isIndeterminate() && m_progress == 0.0);
+    setLabelHidden(isIndeterminate() && m_progress == 0.0);
+    ViewHelpers::cancelFadeIn(cancelButton());
     cancelButton()->setHidden(true);
     successView()->setHidden(!(m_showCheckmarkAtHundredPercent && isFinished() && !isCancelled()));
 }
@@ -485,14 +536,79 @@ void CircularProgress::mouseExited(QEvent *)
 void CircularProgress::resetProgress()
 {
     ensureSetUp();
-    m_host->setAlphaValue(1.0);
+    setAlphaValue(1.0);
     m_color = m_originalColor;
     m_progress = 0.0;
     m_isFinished = false;
     m_isCancelled = false;
     clearIndeterminate();
     progressCircle()->resetProgress();
-    progressLabel()->setString(QStringLiteral("0%"));
+    setLabelText(QStringLiteral("0%"));
     successView()->setHidden(true);
-    m_host->setNeedsDisplay();
+    setNeedsDisplay();
+}
+
+void CircularProgress::paintEvent(QPaintEvent *)
+{
+    if (!m_setUp)
+        return;
+    displayIfNeeded();
+    QPainter painter(this);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
+                           QPainter::SmoothPixmapTransform);
+    painter.setOpacity(ViewHelpers::opacity(this));
+    const QColor color = shownColor();
+    paintTrack(painter, ColorHelpers::withAlpha(color, 0.5));
+    indeterminateCircle()->paint(painter, color);
+    progressCircle()->paint(painter, color);
+    m_progressLabel->paint(painter, color);
+}
+
+void CircularProgress::paintTrack(QPainter &painter, const QColor &color)
+{
+    const double width = m_lineWidth * 0.5;
+    if (!color.isValid() || color.alpha() == 0 || width <= 0)
+        return;
+    const double r = radius();
+    const QPointF c = GeometryHelpers::center(buildBounds());
+    const QRectF circle(c.x() - r, c.y() - r, 2 * r, 2 * r);
+    auto draw = [&](QPainter &onto) {
+        QPainterPath path;
+        path.arcMoveTo(circle, 0.0);
+        path.arcTo(circle, 0.0, 360.0);
+        onto.setPen(QPen(color, width, Qt::SolidLine, Qt::FlatCap, Qt::SvgMiterJoin));
+        onto.setBrush(Qt::NoBrush);
+        onto.drawPath(path);
+    };
+    // The large translucent stroke costs most of a frame on dense screens and does not move, so it is kept
+    // as an image at the device's density and copied pixel for pixel, where the device's pixels line up
+    // with whole points; elsewhere it is drawn afresh.
+    const QTransform device = painter.deviceTransform();
+    const double scale = device.m11();
+    const bool aligned = device.type() <= QTransform::TxScale && scale >= 1.0 && scale == device.m22() &&
+                         scale == std::round(scale) && device.dx() == std::round(device.dx()) &&
+                         device.dy() == std::round(device.dy());
+    if (!aligned) {
+        draw(painter);
+        return;
+    }
+    const QRect area = circle.adjusted(-width, -width, width, width).toAlignedRect();
+    if (m_track.image.isNull() || m_track.color != color || m_track.width != width ||
+        m_track.scale != scale) {
+        m_track.image = QImage(area.size() * scale, QImage::Format_ARGB32_Premultiplied);
+        m_track.image.setDevicePixelRatio(scale);
+        m_track.image.fill(Qt::transparent);
+        QPainter onto(&m_track.image);
+        onto.setRenderHints(painter.renderHints());
+        onto.translate(-area.topLeft());
+        draw(onto);
+        m_track.color = color;
+        m_track.width = width;
+        m_track.scale = scale;
+    }
+    // Whole pixels onto whole pixels: smoothing would only send the copy down a much slower path.
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(area.topLeft(), m_track.image);
+    painter.restore();
 }

@@ -4,16 +4,17 @@
 #include "Common/CircularProgress/AnimationHelpers.h"
 #include "Common/CircularProgress/ColorHelpers.h"
 #include "Common/CircularProgress/GeometryHelpers.h"
-#include "Common/CircularProgress/LayerHelpers.h"
-#include "Platform/Layers/Transaction.h"
+#include "Common/CircularProgress/ViewHelpers.h"
 
-#include <QApplication>
-#include <QFontMetricsF>
+#include <QGraphicsDropShadowEffect>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMetaMethod>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPalette>
-#include <QWindow>
+#include <algorithm>
 
 namespace {
 
@@ -24,10 +25,15 @@ QColor controlShadowColor()
     return QColor(0, 0, 0, 128);
 }
 
-// Fonts of buttons are sized in points; the layer tree measures in points too.
-double layerFontSize(const QFont &font)
+QPainterPath roundedRect(const QRectF &rect, double radius)
 {
-    return font.pointSizeF() > 0 ? font.pointSizeF() : double(font.pixelSize());
+    QPainterPath path;
+    const double r = std::clamp(radius, 0.0, std::min(rect.width(), rect.height()) / 2.0);
+    if (r > 0)
+        path.addRoundedRect(rect, r, r);
+    else
+        path.addRect(rect);
+    return path;
 }
 
 } // namespace
@@ -35,12 +41,11 @@ double layerFontSize(const QFont &font)
 CustomButton::CustomButton(QWidget *parent) : CustomButton(QRect(), parent) {}
 
 CustomButton::CustomButton(const QRect &frame, QWidget *parent)
-    : QPushButton(parent), m_textColor(Qt::white), m_activeTextColor(Qt::white),
+    : QAbstractButton(parent), m_textColor(Qt::white), m_activeTextColor(Qt::white),
       m_borderColor(ColorHelpers::sharedDefaultColor()),
       m_activeBorderColor(ColorHelpers::sharedDefaultColor()),
       m_backgroundColor(ColorHelpers::sharedDefaultColor()),
-      m_activeBackgroundColor(ColorHelpers::sharedDefaultColor()), m_shadowColor(controlShadowColor()),
-      m_host(new platform::LayerHost(this)), m_titleLayer(platform::TextLayer::create())
+      m_activeBackgroundColor(ColorHelpers::sharedDefaultColor()), m_shadowColor(controlShadowColor())
 {
     if (!frame.isNull())
         setGeometry(frame);
@@ -56,82 +61,65 @@ CustomButton *CustomButton::circularButton(const QString &title, double radius, 
     button->setTitle(title);
     button->setGeometry(QRectF(center.x() - radius, center.y() - radius, 2 * radius, 2 * radius).toRect());
     button->setCornerRadius(radius);
-    button->setFont(LayerHelpers::systemFont(2.0 * radius / 3.0));
+    button->setFont(ViewHelpers::systemFont(2.0 * radius / 3.0));
     return button;
 }
 
 void CustomButton::setup()
 {
-    m_host->setDisplayHandler([this] { updateLayer(); });
     // Every click, by mouse, keyboard or click(), ends in the clicked signal, which sends the action.
     connect(this, &QAbstractButton::clicked, this, &CustomButton::sendAction, Qt::UniqueConnection);
-    m_titleLayer->setAlignmentMode(platform::TextLayer::Alignment::Center);
-    updateContentsScale();
-    m_host->layer()->addSublayer(m_titleLayer);
-    m_titleLayer->setString(title());
+    // A new button shows its resting colours at once.
+    m_transitions[Paint::Background] =
+        AnimationHelpers::colorTransition(this, colorFor(ColorProperty::BackgroundColor));
+    m_transitions[Paint::Title] = AnimationHelpers::colorTransition(this, colorFor(ColorProperty::TextColor));
+    m_transitions[Paint::Border] =
+        AnimationHelpers::colorTransition(this, colorFor(ColorProperty::BorderColor));
+    m_transitions[Paint::Shadow] =
+        AnimationHelpers::colorTransition(this, colorFor(ColorProperty::ShadowColor));
+    connect(transition(Paint::Shadow), &QVariantAnimation::valueChanged, this, &CustomButton::updateShadow);
+    m_titleLayer.setString(title());
     applyFontToTitle();
-    setNeedsLayout();
-    setNeedsDisplay();
+    positionTitle();
+    updateLayer();
+}
+
+QVariantAnimation *CustomButton::transition(Paint paint) const
+{
+    return m_transitions.at(paint);
 }
 
 void CustomButton::applyFontToTitle()
 {
-    m_titleLayer->setFont(font());
-    m_titleLayer->setFontSize(layerFontSize(font()));
-}
-
-void CustomButton::updateContentsScale()
-{
-    const QWindow *window = this->window() ? this->window()->windowHandle() : nullptr;
-    const double scale = window ? window->devicePixelRatio() : 2.0;
-    m_titleLayer->setContentsScale(scale);
-    m_host->layer()->setContentsScale(scale);
+    // Point sizes are the platform's screen units: a 10-point title is 10 pixels high at 1×.
+    const QFont f = font();
+    m_titleLayer.setFont(f, f.pointSizeF() > 0 ? f.pointSizeF() : double(f.pixelSize()));
 }
 
 void CustomButton::setTitle(const QString &title)
 {
     setText(title);
-    m_titleLayer->setString(title);
+    m_titleLayer.setString(title);
     applyFontToTitle();
-    setNeedsLayout();
-}
-
-void CustomButton::setNeedsLayout()
-{
-    if (m_layoutQueued)
-        return;
-    m_layoutQueued = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_layoutQueued = false;
-            positionTitle();
-        },
-        Qt::QueuedConnection);
+    positionTitle();
+    update();
 }
 
 void CustomButton::positionTitle()
 {
-    const QFontMetricsF metrics(m_titleLayer->renderFont());
-    const QSizeF size(metrics.horizontalAdvance(title()), metrics.height());
-    const QRectF bounds(0, 0, width(), height());
-    const QPointF origin = GeometryHelpers::rounded(GeometryHelpers::centeredRect(bounds, size).topLeft());
-    m_titleLayer->setFrame(QRectF(origin, size));
+    const QSizeF size = m_titleLayer.preferredSize();
+    const QRectF centred = GeometryHelpers::centeredRect(QRectF(rect()), size);
+    // Snapped to whole points at its lower left corner, where the platform's views have their origin.
+    const QPointF corner = GeometryHelpers::rounded(QPointF(centred.x(), centred.y()));
+    m_titleLayer.setFrame(QRectF(QPointF(corner.x(), height() - corner.y() - size.height()), size));
+    update();
 }
 
-void CustomButton::updateLayer()
+void CustomButton::setState(int state)
 {
-    const platform::LayerPtr &layer = m_host->layer();
-    layer->setCornerRadius(m_cornerRadius);
-    layer->setBorderWidth(m_borderWidth);
-    platform::Transaction::begin();
-    platform::Transaction::setDisableActions(true);
-    const bool active = isActive();
-    layer->setShadowRadius(active && m_activeShadowRadius != -1.0 ? m_activeShadowRadius : m_shadowRadius);
-    layer->setShadowOpacity(active && m_activeShadowOpacity != -1.0 ? m_activeShadowOpacity
-                                                                    : m_shadowOpacity);
-    platform::Transaction::commit();
-    animateColor();
+    m_state = state;
+    updateShadow();
+    update();
 }
 
 QColor CustomButton::colorFor(ColorProperty property) const
@@ -158,6 +146,28 @@ QColor CustomButton::colorFor(ColorProperty property) const
     return {};
 }
 
+QColor CustomButton::shownColor(Paint paint) const
+{
+    return AnimationHelpers::shownColor(*transition(paint));
+}
+
+double CustomButton::shownShadowRadius() const
+{
+    return isActive() && m_activeShadowRadius != -1.0 ? m_activeShadowRadius : m_shadowRadius;
+}
+
+double CustomButton::shownShadowOpacity() const
+{
+    return isActive() && m_activeShadowOpacity != -1.0 ? m_activeShadowOpacity : m_shadowOpacity;
+}
+
+void CustomButton::updateLayer()
+{
+    updateShadow();
+    animateColor();
+    update();
+}
+
 void CustomButton::animateColor()
 {
     const bool active = isActive();
@@ -168,12 +178,35 @@ void CustomButton::animateColor()
     const QColor shadow =
         active && m_activeShadowColor ? *m_activeShadowColor : colorFor(ColorProperty::ShadowColor);
     const double duration = active ? 0.2 : 0.1;
+    AnimationHelpers::animateColor(*transition(Paint::Background), background, duration);
+    AnimationHelpers::animateColor(*transition(Paint::Title), text, duration);
+    AnimationHelpers::animateColor(*transition(Paint::Border), border, duration);
+    AnimationHelpers::animateColor(*transition(Paint::Shadow), shadow, duration);
+}
 
-    const platform::LayerPtr &layer = m_host->layer();
-    AnimationHelpers::animateLayerColor(layer, background, QStringLiteral("backgroundColor"), duration);
-    AnimationHelpers::animateLayerColor(layer, border, QStringLiteral("borderColor"), duration);
-    AnimationHelpers::animateLayerColor(layer, shadow, QStringLiteral("shadowColor"), duration);
-    AnimationHelpers::animateLayerColor(m_titleLayer, text, QStringLiteral("foregroundColor"), duration);
+// The shadow falls outside the button's rectangle, where only a graphics effect may draw. It exists only
+// while the shadow shows.
+void CustomButton::updateShadow()
+{
+    QColor color = shownColor(Paint::Shadow);
+    const double opacity = std::min(1.0, shownShadowOpacity());
+    auto *shadow = qobject_cast<QGraphicsDropShadowEffect *>(graphicsEffect());
+    if (!(opacity > 0.0) || !color.isValid() || color.alpha() == 0) {
+        if (shadow)
+            setGraphicsEffect(nullptr);
+        return;
+    }
+    if (!shadow) {
+        // A fade-in owns the effect for now; the next update after it brings the shadow.
+        if (graphicsEffect())
+            return;
+        shadow = new QGraphicsDropShadowEffect;
+        setGraphicsEffect(shadow);
+    }
+    color.setAlphaF(float(color.alphaF() * opacity));
+    shadow->setColor(color);
+    shadow->setBlurRadius(std::max(0.0, 2.0 * shownShadowRadius()));
+    shadow->setOffset(0, 3);
 }
 
 CustomButton::ColorGenerator CustomButton::colorGenerator(ColorProperty property) const
@@ -192,8 +225,7 @@ void CustomButton::setColorGenerator(ColorProperty property, ColorGenerator gene
 
 void CustomButton::colorsChanged()
 {
-    setNeedsDisplay();
-    animateColor();
+    updateLayer();
 }
 
 void CustomButton::setTextColor(const QColor &color)
@@ -211,13 +243,13 @@ void CustomButton::setActiveTextColor(const QColor &color)
 void CustomButton::setCornerRadius(double radius)
 {
     m_cornerRadius = radius;
-    setNeedsDisplay();
+    update();
 }
 
 void CustomButton::setBorderWidth(double width)
 {
     m_borderWidth = width;
-    setNeedsDisplay();
+    update();
 }
 
 void CustomButton::setBorderColor(const QColor &color)
@@ -282,7 +314,7 @@ void CustomButton::setActiveShadowColor(std::optional<QColor> color)
 
 void CustomButton::toggleState()
 {
-    m_state = m_state == OffState ? OnState : OffState;
+    setState(m_state == OffState ? OnState : OffState);
 }
 
 void CustomButton::sendAction()
@@ -336,61 +368,50 @@ void CustomButton::mouseExited(QEvent *)
     m_isMouseDown = false;
 }
 
-void CustomButton::updateTrackingAreas()
-{
-    // The area is fixed at creation; a button that was resized since gets a new one, so a press on the
-    // part outside the old bounds is not taken for leaving the button.
-    if (m_trackingArea && m_trackingArea->rect() != QRectF(rect()))
-        m_trackingArea.reset();
-    if (!m_trackingArea) {
-        m_trackingArea = std::make_unique<TrackingArea>(this, this, std::nullopt,
-                                                        platform::HoverArea::MouseEnteredAndExited |
-                                                            platform::HoverArea::ActiveInActiveApp);
-    }
-    m_trackingArea->update();
-}
-
 void CustomButton::changeEvent(QEvent *event)
 {
     switch (event->type()) {
     case QEvent::EnabledChange:
-        m_host->setAlphaValue(isEnabled() ? 1.0 : 0.6);
         // A disabled button is not hit: clicks reach whatever lies behind it.
         setAttribute(Qt::WA_TransparentForMouseEvents, !isEnabled());
+        update();
         break;
     case QEvent::FontChange:
         applyFontToTitle();
-        setNeedsLayout();
+        positionTitle();
         break;
     default:
         break;
     }
-    QPushButton::changeEvent(event);
+    QAbstractButton::changeEvent(event);
 }
 
 void CustomButton::resizeEvent(QResizeEvent *event)
 {
-    QPushButton::resizeEvent(event);
+    QAbstractButton::resizeEvent(event);
     positionTitle();
-    updateTrackingAreas();
 }
 
-void CustomButton::showEvent(QShowEvent *event)
+void CustomButton::paintEvent(QPaintEvent *)
 {
-    QPushButton::showEvent(event);
-    // The title stays sharp when the window moves to a screen of another density.
-    QWindow *window = this->window() ? this->window()->windowHandle() : nullptr;
-    if (window && window != m_watchedWindow) {
-        if (m_watchedWindow)
-            disconnect(m_watchedWindow, &QWindow::screenChanged, this, nullptr);
-        m_watchedWindow = window;
-        connect(window, &QWindow::screenChanged, this, [this] { updateContentsScale(); });
+    QPainter painter(this);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
+                           QPainter::SmoothPixmapTransform);
+    painter.setOpacity(ViewHelpers::opacity(this));
+    const QRectF bounds(rect());
+    const QColor background = shownColor(Paint::Background);
+    if (background.isValid() && background.alpha() > 0)
+        painter.fillPath(roundedRect(bounds, m_cornerRadius), background);
+    m_titleLayer.paint(painter, shownColor(Paint::Title));
+    const QColor border = shownColor(Paint::Border);
+    if (m_borderWidth > 0 && border.isValid() && border.alpha() > 0) {
+        const double half = m_borderWidth / 2.0;
+        painter.setPen(QPen(border, m_borderWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(
+            roundedRect(bounds.adjusted(half, half, -half, -half), std::max(0.0, m_cornerRadius - half)));
     }
-    updateContentsScale();
-    updateTrackingAreas();
 }
-
-void CustomButton::paintEvent(QPaintEvent *) {}
 
 void CustomButton::mousePressEvent(QMouseEvent *event)
 {
@@ -419,11 +440,11 @@ void CustomButton::mouseReleaseEvent(QMouseEvent *event)
 
 void CustomButton::mouseMoveEvent(QMouseEvent *event)
 {
-    // Hover moves belong to the views behind; the hover area has already seen this one.
-    if (m_isMouseDown)
-        event->accept();
-    else
-        event->ignore();
+    // While a button is held Qt reports no leaving; a move off the button is the pointer leaving it.
+    if (m_isMouseDown && !rect().contains(event->position().toPoint()))
+        mouseExited(event);
+    // Moves without a press belong to the views behind.
+    event->setAccepted(m_isMouseDown);
 }
 
 void CustomButton::keyPressEvent(QKeyEvent *event)
@@ -454,6 +475,12 @@ void CustomButton::keyReleaseEvent(QKeyEvent *event)
     QWidget::keyReleaseEvent(event);
 }
 
-void CustomButton::enterEvent(QEnterEvent *) {}
+void CustomButton::enterEvent(QEnterEvent *event)
+{
+    mouseEntered(event);
+}
 
-void CustomButton::leaveEvent(QEvent *) {}
+void CustomButton::leaveEvent(QEvent *event)
+{
+    mouseExited(event);
+}

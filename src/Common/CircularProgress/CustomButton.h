@@ -1,26 +1,27 @@
 #pragma once
 
-#include "Common/CircularProgress/TrackingArea.h"
-#include "Platform/Layers/LayerHost.h"
-#include "Platform/Layers/TextLayer.h"
+#include "Common/CircularProgress/TextImage.h"
 
+#include <QAbstractButton>
 #include <QByteArray>
 #include <QColor>
 #include <QPointer>
-#include <QPushButton>
-#include <QWindow>
 #include <functional>
 #include <map>
-#include <memory>
 #include <optional>
 
-// A push button drawn entirely with layers: a rounded background, an optional border and shadow, and the
-// title in a centred text layer. While the mouse is held down on it, it shows its active colours and shadow,
-// reached by a short colour transition; releasing over it sends the action to the target. Leaving it while
-// pressed abandons the press. Keyboard activation (space, return) clicks it as well.
-class CustomButton : public QPushButton, public TrackingArea::Owner
+class QVariantAnimation;
+
+// A push button that paints itself: a rounded background, an optional border and shadow, and the title
+// centred. While the mouse is held down on it, it shows its active colours and shadow, reached by a short
+// colour transition; releasing over it sends the action to the target. Leaving it while pressed abandons
+// the press, and coming back does not take it up again. Keyboard activation (space, return) clicks it as
+// well. It has no hover look and no focus ring of its own.
+class CustomButton : public QAbstractButton
 {
     Q_OBJECT
+    // The view's own opacity: 1 while enabled, 0.6 while disabled.
+    Q_PROPERTY(double alphaValue READ alphaValue)
 
 public:
     enum State
@@ -41,6 +42,14 @@ public:
         ShadowColor
     };
     using ColorGenerator = std::function<QColor()>;
+    // The painted parts whose colours move by the transition.
+    enum class Paint
+    {
+        Background,
+        Title,
+        Border,
+        Shadow
+    };
 
     // init(): a zero frame; also the constructor layout descriptions use.
     explicit CustomButton(QWidget *parent = nullptr);
@@ -91,7 +100,7 @@ public:
     QString title() const { return text(); }
     void setTitle(const QString &title);
     int state() const { return m_state; }
-    void setState(int state) { m_state = state; }
+    void setState(int state);
     bool isActive() const { return m_state == OnState; }
     bool isMouseDown() const { return m_isMouseDown; }
 
@@ -103,22 +112,24 @@ public:
     QByteArray action() const { return m_action; }
     void setAction(const QByteArray &action) { m_action = action; }
 
-    const platform::TextLayerPtr &titleLayer() const { return m_titleLayer; }
-    platform::LayerHost &host() { return *m_host; }
-    const TrackingArea *trackingArea() const { return m_trackingArea.get(); }
+    double alphaValue() const { return isEnabled() ? 1.0 : 0.6; }
+    const TextImage *titleLayer() const { return &m_titleLayer; }
+    // What is on screen now: the colours part way through a transition, and the shadow of the state.
+    QColor shownColor(Paint paint) const;
+    double shownShadowRadius() const;
+    double shownShadowOpacity() const;
 
     virtual void setup();
     virtual void positionTitle();
     virtual void animateColor();
+    // The display update: the shadow of the state, set at once, then the colour transition.
     virtual void updateLayer();
-    void setNeedsLayout();
-    void setNeedsDisplay() { m_host->setNeedsDisplay(); }
 
     // The action closure's entry point (see ActionClosure).
     Q_INVOKABLE void callClosure(QObject *sender);
 
-    void mouseEntered(QEvent *event) override;
-    void mouseExited(QEvent *event) override;
+    virtual void mouseEntered(QEvent *event);
+    virtual void mouseExited(QEvent *event);
 
 protected:
     virtual void mouseDown(QMouseEvent *event);
@@ -126,7 +137,6 @@ protected:
 
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    void showEvent(QShowEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
@@ -139,12 +149,12 @@ protected:
 
 private:
     QColor colorFor(ColorProperty property) const;
+    QVariantAnimation *transition(Paint paint) const;
     void toggleState();
     void sendAction();
-    void updateTrackingAreas();
-    void updateContentsScale();
     void applyFontToTitle();
     void colorsChanged();
+    void updateShadow();
 
     QColor m_textColor;
     QColor m_activeTextColor;
@@ -161,15 +171,12 @@ private:
     QColor m_shadowColor;
     std::optional<QColor> m_activeShadowColor;
 
-    platform::LayerHost *m_host;
-    platform::TextLayerPtr m_titleLayer;
+    TextImage m_titleLayer;
     bool m_isMouseDown = false;
     bool m_keyDown = false;
-    std::unique_ptr<TrackingArea> m_trackingArea;
     std::map<ColorProperty, ColorGenerator> m_colorGenerators;
+    std::map<Paint, QVariantAnimation *> m_transitions;
     int m_state = OffState;
     QPointer<QObject> m_target;
-    QPointer<QWindow> m_watchedWindow;
     QByteArray m_action;
-    bool m_layoutQueued = false;
 };

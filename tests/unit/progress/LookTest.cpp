@@ -3,14 +3,12 @@
 // pixels by more than 8 levels in any channel. BOOTDRIVE_WRITE_PROGRESS_REFERENCES=folder writes the
 // pictures there instead of comparing.
 
-#include "Common/CircularProgress/AnimationHelpers.h"
 #include "Common/CircularProgress/CircularProgress.h"
 #include "ProgressTestSupport.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QEnterEvent>
-#include <QPainter>
 #include <gtest/gtest.h>
 
 using namespace progresstest;
@@ -20,53 +18,49 @@ namespace {
 struct State
 {
     const char *name;
-    std::function<void(CircularProgress &)> drive;
+    std::function<void(CircularProgress &, ManualAnimationDriver &)> drive;
 };
 
-// The spinner's turn restarted at a known moment, so its angle depends on the given time alone.
-void spinFor(CircularProgress &view, double seconds)
-{
-    view.setIsIndeterminate(true);
-    settle(view.host(), 0.1);
-    view.indeterminateCircle()->removeAnimationForKey(QStringLiteral("rotate"));
-    view.indeterminateCircle()->addAnimation(*AnimationHelpers::spinnerRotation(), QStringLiteral("rotate"));
-    view.host().clock().advance(seconds);
-    drain();
-}
-
-void moveTo(CircularProgress &view, double progress)
+void moveTo(CircularProgress &view, ManualAnimationDriver &clock, double progress)
 {
     view.setProgress(progress);
-    settle(view.host(), 0.8);
+    settle(clock, 0.8);
+}
+
+// The spinner starts turning when it is shown, so its angle depends on the given time alone.
+void spinFor(CircularProgress &view, ManualAnimationDriver &clock, double seconds)
+{
+    view.setIsIndeterminate(true);
+    clock.advance(seconds);
+    drain();
 }
 
 const std::vector<State> &states()
 {
+    using Clock = ManualAnimationDriver;
     static const std::vector<State> all = {
-        {"zero", [](CircularProgress &view) { moveTo(view, 0); }},
-        {"thirty", [](CircularProgress &view) { moveTo(view, 0.3); }},
-        {"sixty", [](CircularProgress &view) { moveTo(view, 0.6); }},
-        {"finished", [](CircularProgress &view) { moveTo(view, 1.0); }},
-        {"spinner-0.1s", [](CircularProgress &view) { spinFor(view, 0.1); }},
-        {"spinner-0.35s", [](CircularProgress &view) { spinFor(view, 0.35); }},
-        {"spinner-0.8s", [](CircularProgress &view) { spinFor(view, 0.8); }},
+        {"zero", [](CircularProgress &view, Clock &clock) { moveTo(view, clock, 0); }},
+        {"thirty", [](CircularProgress &view, Clock &clock) { moveTo(view, clock, 0.3); }},
+        {"sixty", [](CircularProgress &view, Clock &clock) { moveTo(view, clock, 0.6); }},
+        {"finished", [](CircularProgress &view, Clock &clock) { moveTo(view, clock, 1.0); }},
+        {"spinner-0.1s", [](CircularProgress &view, Clock &clock) { spinFor(view, clock, 0.1); }},
+        {"spinner-0.35s", [](CircularProgress &view, Clock &clock) { spinFor(view, clock, 0.35); }},
+        {"spinner-0.8s", [](CircularProgress &view, Clock &clock) { spinFor(view, clock, 0.8); }},
         {"cancelled",
-         [](CircularProgress &view) {
+         [](CircularProgress &view, Clock &clock) {
              view.setIsCancellable(true);
-             view.setProgress(0.42);
-             settle(view.host(), 0.6);
+             moveTo(view, clock, 0.42);
              view.cancelProgress();
-             settle(view.host(), 0.5);
+             settle(clock, 0.5);
          }},
         {"cancel-button",
-         [](CircularProgress &view) {
+         [](CircularProgress &view, Clock &clock) {
              view.setIsCancellable(true);
-             view.setProgress(0.66);
-             settle(view.host(), 0.6);
+             moveTo(view, clock, 0.66);
              const QPointF centre(100, 100);
              QEnterEvent enter(centre, centre, view.mapToGlobal(centre));
              QApplication::sendEvent(&view, &enter);
-             settle(view.host(), 1.2);
+             settle(clock, 1.2);
          }},
     };
     return all;
@@ -74,26 +68,14 @@ const std::vector<State> &states()
 
 QImage renderState(const State &state, double scale)
 {
+    ManualAnimationDriver clock;
     CircularProgress view(QSize(200, 200));
-    view.host().clock().setManual(true);
     view.setLineWidth(5);
-    // Text is backed at the density of the screen it is shown on.
-    view.progressLabel()->setContentsScale(scale);
-    view.cancelButton()->titleLayer()->setContentsScale(scale);
-    view.host().snapshot();
-    settle(view.host(), 0.3);
-    state.drive(view);
-
-    QImage image(QSize(200, 200) * scale, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(scale);
-    image.fill(Qt::transparent);
-    {
-        // The host paints the view and the views inside it, as on a screen of that density.
-        QPainter painter(&image);
-        view.host().render(painter);
-    }
-    image.setDevicePixelRatio(1.0);
-    return image;
+    // On screen, where the spinner turns.
+    view.show();
+    settle(clock, 0.3);
+    state.drive(view, clock);
+    return render(view, scale);
 }
 
 QString referenceName(const State &state, double scale)
