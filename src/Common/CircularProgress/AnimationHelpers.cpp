@@ -54,14 +54,13 @@ void animateColor(QVariantAnimation &transition, const QColor &target, double se
     transition.start();
 }
 
-QVariantAnimation *spinnerRotation(QObject *parent)
+void makeSpinnerRotation(QVariantAnimation &rotation)
 {
-    auto *rotation = new QVariantAnimation(parent);
-    rotation->setStartValue(0.0);
-    rotation->setEndValue(360.0);
-    rotation->setDuration(1000);
-    rotation->setLoopCount(-1);
-    return rotation;
+    rotation.setStartValue(0.0);
+    rotation.setEndValue(360.0);
+    rotation.setDuration(1000);
+    rotation.setLoopCount(-1);
+    rotation.setEasingCurve(QEasingCurve::Linear);
 }
 
 } // namespace AnimationHelpers

@@ -24,7 +24,8 @@ QColor shownColor(const QVariantAnimation &transition);
 // replaced.
 void animateColor(QVariantAnimation &transition, const QColor &target, double seconds);
 
-// The spinner's turn: 0° to 360° clockwise on screen, one turn a second at an even pace, for ever.
-QVariantAnimation *spinnerRotation(QObject *parent);
+// Makes the animation the spinner's turn: 0° to 360° clockwise on screen, one turn a second at an even
+// pace, for ever.
+void makeSpinnerRotation(QVariantAnimation &rotation);
 
 } // namespace AnimationHelpers

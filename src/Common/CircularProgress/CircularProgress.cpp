@@ -17,13 +17,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-constexpr double colorChangeDuration = 0.2;
-constexpr int ringMoveMs = 500;
-
-} // namespace
-
 CircularProgress::CircularProgress(const QRect &frame, QWidget *parent) : CircularProgress(parent)
 {
     setGeometry(frame);
@@ -108,73 +101,57 @@ bool CircularProgress::event(QEvent *event)
 
 void CircularProgress::ensureSetUp()
 {
-    if (!m_setUp && !m_settingUp)
-        commonSetUp();
-}
-
-void CircularProgress::commonSetUp()
-{
+    if (m_setUp || m_settingUp)
+        return;
     m_settingUp = true;
     // Painted back to front: the track, the spinner, the ring and the label; then the checkmark and the
     // cancel button, views inside this one, the cancel button on top.
-    indeterminateCircle();
-    progressCircle();
+    indeterminateCircle()->setHidden(!isIndeterminate());
+    progressCircle()->setHidden(isIndeterminate());
     progressLabel();
     successView();
     cancelButton();
-    progressCircle()->setHidden(isIndeterminate());
-    indeterminateCircle()->setHidden(!isIndeterminate());
     indeterminateCircle()->setOnScreen(isVisible());
     m_settingUp = false;
     m_setUp = true;
     setNeedsDisplay();
 }
 
-QRectF CircularProgress::buildBounds() const
-{
-    return QRectF(0, 0, width(), height());
-}
-
+// The parts are built from the size the view has when each is first used, and kept.
 double CircularProgress::radius()
 {
-    if (!m_radius) {
-        const QRectF b = buildBounds();
-        m_radius = (b.height() > b.width() ? b.center().x() : b.center().y()) * 0.8;
-    }
+    if (!m_radius)
+        m_radius = (height() > width() ? width() : height()) / 2.0 * 0.8;
     return *m_radius;
 }
 
 ProgressCircleShapeLayer *CircularProgress::progressCircle()
 {
     if (!m_progressCircle) {
-        m_progressCircle =
-            new ProgressCircleShapeLayer(radius(), GeometryHelpers::center(buildBounds()), this);
+        m_progressCircle.emplace(radius(), GeometryHelpers::center(QRectF(rect())), this);
         m_progressCircle->setLineWidth(m_lineWidth);
     }
-    return m_progressCircle;
+    return &*m_progressCircle;
 }
 
 IndeterminateProgressCircleShapeLayer *CircularProgress::indeterminateCircle()
 {
     if (!m_indeterminateCircle) {
-        m_indeterminateCircle =
-            new IndeterminateProgressCircleShapeLayer(radius(), GeometryHelpers::center(buildBounds()), this);
+        m_indeterminateCircle.emplace(radius(), GeometryHelpers::center(QRectF(rect())), this);
         m_indeterminateCircle->setLineWidth(m_lineWidth);
     }
-    return m_indeterminateCircle;
+    return &*m_indeterminateCircle;
 }
 
 const TextImage *CircularProgress::progressLabel()
 {
     if (!m_progressLabel) {
-        const QRectF b = buildBounds();
         m_progressLabel.emplace();
         m_progressLabel->setString(QStringLiteral("0%"));
-        m_progressLabel->setFont(ViewHelpers::labelFont(), 0.2 * std::min(b.width(), b.height()));
+        m_progressLabel->setFont(ViewHelpers::labelFont(), 0.2 * std::min(width(), height()));
         // As wide as the view, as high as a line, centred.
-        const double height = std::ceil(m_progressLabel->preferredSize().height());
-        const QPointF c = GeometryHelpers::center(b);
-        m_progressLabel->setFrame(QRectF(c.x() - b.width() / 2.0, c.y() - height / 2.0, b.width(), height));
+        const double lineHeight = std::ceil(m_progressLabel->preferredSize().height());
+        m_progressLabel->setFrame(QRectF(0, (height() - lineHeight) / 2.0, width(), lineHeight));
         m_progressLabel->setHidden(true);
     }
     return &*m_progressLabel;
@@ -183,9 +160,8 @@ const TextImage *CircularProgress::progressLabel()
 CustomButton *CircularProgress::cancelButton()
 {
     if (!m_cancelButton) {
-        const QRectF b = buildBounds();
         m_cancelButton = CustomButton::circularButton(QStringLiteral("\u2573"), radius(),
-                                                      GeometryHelpers::center(b), this);
+                                                      GeometryHelpers::center(QRectF(rect())), this);
         m_cancelButton->setTextColor(m_color);
         m_cancelButton->setBackgroundColor(ColorHelpers::withAlpha(m_color, 0.1));
         m_cancelButton->setActiveBackgroundColor(m_color);
@@ -208,7 +184,7 @@ CustomButton *CircularProgress::cancelButton()
 CheckmarkView *CircularProgress::successView()
 {
     if (!m_successView) {
-        m_successView = new CheckmarkView(buildBounds().toRect(), this);
+        m_successView = new CheckmarkView(rect(), this);
         m_successView->setColor(m_color);
         m_successView->setLineWidth(m_lineWidth);
         m_successView->setHidden(true);
@@ -221,23 +197,13 @@ bool CircularProgress::cancelButtonHidden()
     return ViewHelpers::isViewHidden(cancelButton());
 }
 
-void CircularProgress::setLabelHidden(bool hidden)
+void CircularProgress::setLabel(std::optional<bool> hidden, std::optional<QString> text)
 {
     progressLabel();
-    m_progressLabel->setHidden(hidden);
-    update();
-}
-
-void CircularProgress::setLabelText(const QString &text)
-{
-    progressLabel();
-    m_progressLabel->setString(text);
-    update();
-}
-
-void CircularProgress::setAlphaValue(double alpha)
-{
-    m_alphaValue = alpha;
+    if (hidden)
+        m_progressLabel->setHidden(*hidden);
+    if (text)
+        m_progressLabel->setString(*text);
     update();
 }
 
@@ -260,48 +226,36 @@ void CircularProgress::setLineWidth(double width)
     progressCircle()->setLineWidth(width);
     indeterminateCircle()->setLineWidth(width);
     successView()->setLineWidth(width);
-    update();
 }
 
 void CircularProgress::setProgress(double value)
 {
     ensureSetUp();
-    if (std::isnan(value))
-        value = 0.0;
-    m_progress = std::min(std::max(value, 0.0), 1.0);
+    m_progress = std::isnan(value) ? 0.0 : std::clamp(value, 0.0, 1.0);
     emit progressChanged(m_progress);
     QAccessibleValueChangeEvent changed(this, static_cast<int>(m_progress * 100.0));
     QAccessible::updateAccessibility(&changed);
 
-    // The ring moves after this call has returned, to the value stored by then.
+    // The ring moves after this call has returned, from the value shown to the value stored by then.
     if (!m_ringUpdateQueued) {
         m_ringUpdateQueued = true;
         QMetaObject::invokeMethod(
             this,
             [this] {
                 m_ringUpdateQueued = false;
-                progressCircle()->setProgress(m_progress, ringMoveMs, AnimationHelpers::easeOutTiming());
+                progressCircle()->setProgress(m_progress, 500, AnimationHelpers::easeOutTiming());
             },
             Qt::QueuedConnection);
     }
 
     const bool buttonHidden = cancelButtonHidden();
-    if (m_progress == 0.0 && isIndeterminate())
-        setLabelHidden(buttonHidden);
-    else
-        setLabelHidden(!buttonHidden);
-
+    setLabel(m_progress == 0.0 && isIndeterminate() ? buttonHidden : !buttonHidden);
     if (!progressLabel()->isHidden()) {
-        setLabelText(QString::number(static_cast<long long>(m_progress * 100.0)) + QLatin1Char('%'));
+        setLabel({}, QString::number(static_cast<long long>(m_progress * 100.0)) + QLatin1Char('%'));
         successView()->setHidden(true);
     }
     if (m_progress == 1.0)
         setIsFinished(true);
-}
-
-bool CircularProgress::isFinished() const
-{
-    return m_progressInstance ? m_progressInstance->isFinished() : m_isFinished;
 }
 
 void CircularProgress::setIsFinished(bool finished)
@@ -311,18 +265,11 @@ void CircularProgress::setIsFinished(bool finished)
     if (!finished)
         return;
     clearIndeterminate();
-    if (isCancelled())
+    if (isCancelled() || !m_showCheckmarkAtHundredPercent)
         return;
-    if (m_showCheckmarkAtHundredPercent) {
-        setLabelText(QString());
-        cancelButton()->setHidden(true);
-        successView()->setHidden(false);
-    }
-}
-
-bool CircularProgress::isCancellable() const
-{
-    return m_progressInstance ? m_progressInstance->isCancellable() : m_isCancellable;
+    setLabel({}, QString());
+    cancelButton()->setHidden(true);
+    successView()->setHidden(false);
 }
 
 void CircularProgress::setIsCancellable(bool cancellable)
@@ -330,11 +277,6 @@ void CircularProgress::setIsCancellable(bool cancellable)
     ensureSetUp();
     m_isCancellable = cancellable;
     updateTrackingAreas();
-}
-
-bool CircularProgress::isCancelled() const
-{
-    return m_progressInstance ? m_progressInstance->isCancelled() : m_isCancelled;
 }
 
 void CircularProgress::setIsCancelled(bool cancelled)
@@ -361,17 +303,11 @@ void CircularProgress::cancelProgress()
 {
     if (!isCancellable())
         return;
-    if (m_progressInstance) {
-        // The view follows the object's own cancellation, which arrives through the main queue.
+    // With a progress object the view follows the object's own cancellation, through the main queue.
+    if (m_progressInstance)
         m_progressInstance->cancel();
-        return;
-    }
-    setIsCancelled(true);
-}
-
-bool CircularProgress::isIndeterminate() const
-{
-    return m_progressInstance ? m_progressInstance->isIndeterminate() : m_isIndeterminate;
+    else
+        setIsCancelled(true);
 }
 
 void CircularProgress::setIsIndeterminate(bool indeterminate)
@@ -379,31 +315,17 @@ void CircularProgress::setIsIndeterminate(bool indeterminate)
     ensureSetUp();
     m_isIndeterminate = indeterminate;
     emit isIndeterminateChanged(indeterminate);
+    progressCircle()->setHidden(m_isIndeterminate);
+    indeterminateCircle()->setHidden(!m_isIndeterminate);
     if (m_isIndeterminate)
-        indeterminateOn();
+        setLabel(m_progress == 0.0 && isIndeterminate() && cancelButtonHidden());
     else
-        indeterminateOff();
+        setLabel(!cancelButtonHidden());
 }
 
 void CircularProgress::clearIndeterminate()
 {
-    m_isIndeterminate = false;
-    emit isIndeterminateChanged(false);
-    indeterminateOff();
-}
-
-void CircularProgress::indeterminateOff()
-{
-    indeterminateCircle()->setHidden(true);
-    progressCircle()->setHidden(false);
-    setLabelHidden(!cancelButtonHidden());
-}
-
-void CircularProgress::indeterminateOn()
-{
-    progressCircle()->setHidden(true);
-    indeterminateCircle()->setHidden(false);
-    setLabelHidden(m_progress == 0.0 && isIndeterminate() && cancelButtonHidden());
+    setIsIndeterminate(false);
 }
 
 void CircularProgress::setProgressInstance(std::shared_ptr<platform::Progress> progress)
@@ -414,41 +336,33 @@ void CircularProgress::setProgressInstance(std::shared_ptr<platform::Progress> p
         return;
 
     using Key = platform::Progress::Key;
-    const QPointer<CircularProgress> self(this);
-    const std::weak_ptr<platform::Progress> observed = progress;
     // Changes may come from any thread; each only queues its work on the main queue, which then reads the
     // object the observation was made on.
-    auto onMain = [self, observed](void (*work)(CircularProgress &, platform::Progress &)) {
-        return [self, observed, work] {
+    auto observe = [this, observed = std::weak_ptr<platform::Progress>(progress)](
+                       Key key, void (*work)(CircularProgress &, platform::Progress &)) {
+        return m_progressInstance->observe(key, [self = QPointer<CircularProgress>(this), observed, work] {
             platform::Dispatch::main([self, observed, work] {
-                const auto object = observed.lock();
-                if (self && object)
+                if (const auto object = observed.lock(); self && object)
                     work(*self, *object);
             });
-        };
+        });
     };
-    m_progressObserver = progress->observe(Key::FractionCompleted,
-                                           onMain([](CircularProgress &view, platform::Progress &object) {
-                                               if (view.isCancelled() || object.isFinished())
-                                                   return;
-                                               view.setProgress(object.fractionCompleted());
-                                           }));
-    m_finishedObserver =
-        progress->observe(Key::IsFinished, onMain([](CircularProgress &view, platform::Progress &object) {
-                              if (view.isCancelled())
-                                  return;
-                              if (object.isFinished())
-                                  view.setProgress(1.0);
-                          }));
-    m_cancelledObserver =
-        progress->observe(Key::IsCancelled, onMain([](CircularProgress &view, platform::Progress &object) {
-                              view.setIsCancelled(object.isCancelled());
-                          }));
-    m_indeterminateObserver = progress->observe(
-        Key::IsIndeterminate, onMain([](CircularProgress &view, platform::Progress &object) {
+    m_progressObserver =
+        observe(Key::FractionCompleted, [](CircularProgress &view, platform::Progress &object) {
+            if (!view.isCancelled() && !object.isFinished())
+                view.setProgress(object.fractionCompleted());
+        });
+    m_finishedObserver = observe(Key::IsFinished, [](CircularProgress &view, platform::Progress &object) {
+        if (!view.isCancelled() && object.isFinished())
+            view.setProgress(1.0);
+    });
+    m_cancelledObserver = observe(Key::IsCancelled, [](CircularProgress &view, platform::Progress &object) {
+        view.setIsCancelled(object.isCancelled());
+    });
+    m_indeterminateObserver =
+        observe(Key::IsIndeterminate, [](CircularProgress &view, platform::Progress &object) {
             view.setIsIndeterminate(object.isIndeterminate());
-        }));
-
+        });
     m_isCancellable = progress->isCancellable();
     updateTrackingAreas();
     setIsIndeterminate(progress->isIndeterminate());
@@ -466,17 +380,17 @@ void CircularProgress::setNeedsDisplay()
 
 void CircularProgress::displayIfNeeded()
 {
-    if (!m_displayPending)
-        return;
-    m_displayPending = false;
-    updateLayer();
+    if (m_displayPending) {
+        m_displayPending = false;
+        updateLayer();
+    }
 }
 
 void CircularProgress::updateLayer()
 {
     // The track, ring, spinner and label share the colour (the track at half its alpha), so one transition
     // moves them all.
-    AnimationHelpers::animateColor(*m_colorTransition, m_color, colorChangeDuration);
+    AnimationHelpers::animateColor(*m_colorTransition, m_color, 0.2);
     cancelButton()->setTextColor(m_color);
     cancelButton()->setBackgroundColor(ColorHelpers::withAlpha(m_color, 0.1));
     cancelButton()->setActiveBackgroundColor(m_color);
@@ -491,24 +405,19 @@ void CircularProgress::updateTrackingAreas()
     // Only a ring that can be cancelled has anything to do with the pointer or the keyboard.
     setFocusPolicy(isCancellable() ? Qt::TabFocus : Qt::NoFocus);
     setMouseTracking(isCancellable());
-    m_trackingArea.reset();
-    if (isCancellable())
-        m_trackingArea = QRectF(cancelButton()->geometry());
+    m_trackingArea = isCancellable() ? std::optional<QRectF>(cancelButton()->geometry()) : std::nullopt;
 }
 
 void CircularProgress::hover(const QPointF &position, QEvent *event)
 {
-    if (!m_trackingArea)
+    if (!m_trackingArea || m_trackingArea->contains(position) == m_pointerInside)
         return;
-    const bool inside = m_trackingArea->contains(position);
-    if (inside == m_pointerInside)
-        return;
-    m_pointerInside = inside;
+    m_pointerInside = !m_pointerInside;
     // An application in the background sees no hover changes.
     const Qt::ApplicationState state = QGuiApplication::applicationState();
     if (state == Qt::ApplicationSuspended || state == Qt::ApplicationHidden)
         return;
-    if (inside)
+    if (m_pointerInside)
         mouseEntered(event);
     else
         mouseExited(event);
@@ -516,18 +425,16 @@ void CircularProgress::hover(const QPointF &position, QEvent *event)
 
 void CircularProgress::mouseEntered(QEvent *)
 {
-    if (ViewHelpers::isWindowBlocked(window()))
+    if (ViewHelpers::isWindowBlocked(window()) || !isCancellable() || isCancelled() || isFinished())
         return;
-    if (isCancellable() && !isCancelled() && !isFinished()) {
-        setLabelHidden(true);
-        ViewHelpers::fadeIn(cancelButton());
-        successView()->setHidden(!(m_showCheckmarkAtHundredPercent && isFinished() && !isCancelled()));
-    }
+    setLabel(true);
+    ViewHelpers::fadeIn(cancelButton());
+    successView()->setHidden(!(m_showCheckmarkAtHundredPercent && isFinished() && !isCancelled()));
 }
 
 void CircularProgress::mouseExited(QEvent *)
 {
-    setLabelHidden(isIndeterminate() && m_progress == 0.0);
+    setLabel(isIndeterminate() && m_progress == 0.0);
     ViewHelpers::cancelFadeIn(cancelButton());
     cancelButton()->setHidden(true);
     successView()->setHidden(!(m_showCheckmarkAtHundredPercent && isFinished() && !isCancelled()));
@@ -543,9 +450,15 @@ void CircularProgress::resetProgress()
     m_isCancelled = false;
     clearIndeterminate();
     progressCircle()->resetProgress();
-    setLabelText(QStringLiteral("0%"));
+    setLabel({}, QStringLiteral("0%"));
     successView()->setHidden(true);
     setNeedsDisplay();
+}
+
+void CircularProgress::setAlphaValue(double alpha)
+{
+    m_alphaValue = alpha;
+    update();
 }
 
 void CircularProgress::paintEvent(QPaintEvent *)
@@ -559,8 +472,8 @@ void CircularProgress::paintEvent(QPaintEvent *)
     painter.setOpacity(ViewHelpers::opacity(this));
     const QColor color = shownColor();
     paintTrack(painter, ColorHelpers::withAlpha(color, 0.5));
-    indeterminateCircle()->paint(painter, color);
-    progressCircle()->paint(painter, color);
+    m_indeterminateCircle->paint(painter, color);
+    m_progressCircle->paint(painter, color);
     m_progressLabel->paint(painter, color);
 }
 
@@ -569,9 +482,8 @@ void CircularProgress::paintTrack(QPainter &painter, const QColor &color)
     const double width = m_lineWidth * 0.5;
     if (!color.isValid() || color.alpha() == 0 || width <= 0)
         return;
-    const double r = radius();
-    const QPointF c = GeometryHelpers::center(buildBounds());
-    const QRectF circle(c.x() - r, c.y() - r, 2 * r, 2 * r);
+    const QPointF c = GeometryHelpers::center(QRectF(rect()));
+    const QRectF circle(c.x() - radius(), c.y() - radius(), 2 * radius(), 2 * radius());
     auto draw = [&](QPainter &onto) {
         QPainterPath path;
         path.arcMoveTo(circle, 0.0);
@@ -580,31 +492,26 @@ void CircularProgress::paintTrack(QPainter &painter, const QColor &color)
         onto.setBrush(Qt::NoBrush);
         onto.drawPath(path);
     };
-    // The large translucent stroke costs most of a frame on dense screens and does not move, so it is kept
-    // as an image at the device's density and copied pixel for pixel, where the device's pixels line up
-    // with whole points; elsewhere it is drawn afresh.
+    // The large translucent stroke costs most of a frame and does not move, so it is kept as an image at
+    // the device's density and copied pixel for pixel, where the device's pixels line up with whole points;
+    // elsewhere it is drawn afresh.
     const QTransform device = painter.deviceTransform();
     const double scale = device.m11();
     const bool aligned = device.type() <= QTransform::TxScale && scale >= 1.0 && scale == device.m22() &&
                          scale == std::round(scale) && device.dx() == std::round(device.dx()) &&
                          device.dy() == std::round(device.dy());
-    if (!aligned) {
-        draw(painter);
-        return;
-    }
+    if (!aligned)
+        return draw(painter);
     const QRect area = circle.adjusted(-width, -width, width, width).toAlignedRect();
     if (m_track.image.isNull() || m_track.color != color || m_track.width != width ||
         m_track.scale != scale) {
-        m_track.image = QImage(area.size() * scale, QImage::Format_ARGB32_Premultiplied);
+        m_track = {QImage(area.size() * scale, QImage::Format_ARGB32_Premultiplied), color, width, scale};
         m_track.image.setDevicePixelRatio(scale);
         m_track.image.fill(Qt::transparent);
         QPainter onto(&m_track.image);
         onto.setRenderHints(painter.renderHints());
         onto.translate(-area.topLeft());
         draw(onto);
-        m_track.color = color;
-        m_track.width = width;
-        m_track.scale = scale;
     }
     // Whole pixels onto whole pixels: smoothing would only send the copy down a much slower path.
     painter.save();

@@ -66,13 +66,22 @@ public:
     double alphaValue() const { return m_alphaValue; }
 
     // The four flags read the attached Progress's own while one is attached; setters store the view's.
-    bool isFinished() const;
+    bool isFinished() const { return m_progressInstance ? m_progressInstance->isFinished() : m_isFinished; }
     void setIsFinished(bool finished);
-    bool isCancellable() const;
+    bool isCancellable() const
+    {
+        return m_progressInstance ? m_progressInstance->isCancellable() : m_isCancellable;
+    }
     void setIsCancellable(bool cancellable);
-    bool isCancelled() const;
+    bool isCancelled() const
+    {
+        return m_progressInstance ? m_progressInstance->isCancelled() : m_isCancelled;
+    }
     void setIsCancelled(bool cancelled);
-    bool isIndeterminate() const;
+    bool isIndeterminate() const
+    {
+        return m_progressInstance ? m_progressInstance->isIndeterminate() : m_isIndeterminate;
+    }
     void setIsIndeterminate(bool indeterminate);
 
     std::shared_ptr<platform::Progress> progressInstance() const { return m_progressInstance; }
@@ -115,7 +124,6 @@ protected:
 
 private:
     void ensureSetUp();
-    void commonSetUp();
     void setNeedsDisplay();
     void displayIfNeeded();
     // The display update: the colour reaches every part, and the spinner gets its turn.
@@ -123,14 +131,11 @@ private:
     void updateTrackingAreas();
     void hover(const QPointF &position, QEvent *event);
     void clearIndeterminate();
-    void indeterminateOff();
-    void indeterminateOn();
     bool cancelButtonHidden();
-    void setLabelHidden(bool hidden);
-    void setLabelText(const QString &text);
+    // Changes the label's hidden flag, its text, or both.
+    void setLabel(std::optional<bool> hidden, std::optional<QString> text = std::nullopt);
     void setAlphaValue(double alpha);
     void paintTrack(QPainter &painter, const QColor &color);
-    QRectF buildBounds() const;
 
     bool m_setUp = false;
     bool m_settingUp = false;
@@ -140,9 +145,9 @@ private:
     std::unique_ptr<platform::ProgressObservation> m_finishedObserver;
     std::unique_ptr<platform::ProgressObservation> m_cancelledObserver;
     std::unique_ptr<platform::ProgressObservation> m_indeterminateObserver;
-    ProgressCircleShapeLayer *m_progressCircle = nullptr;
+    std::optional<ProgressCircleShapeLayer> m_progressCircle;
     std::optional<TextImage> m_progressLabel;
-    IndeterminateProgressCircleShapeLayer *m_indeterminateCircle = nullptr;
+    std::optional<IndeterminateProgressCircleShapeLayer> m_indeterminateCircle;
     QPointer<CustomButton> m_cancelButton;
     QPointer<CheckmarkView> m_successView;
     QColor m_originalColor;

@@ -9,7 +9,6 @@
 #include <QGraphicsDropShadowEffect>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -70,23 +69,16 @@ void CustomButton::setup()
     // Every click, by mouse, keyboard or click(), ends in the clicked signal, which sends the action.
     connect(this, &QAbstractButton::clicked, this, &CustomButton::sendAction, Qt::UniqueConnection);
     // A new button shows its resting colours at once.
-    m_transitions[Paint::Background] =
-        AnimationHelpers::colorTransition(this, colorFor(ColorProperty::BackgroundColor));
-    m_transitions[Paint::Title] = AnimationHelpers::colorTransition(this, colorFor(ColorProperty::TextColor));
-    m_transitions[Paint::Border] =
-        AnimationHelpers::colorTransition(this, colorFor(ColorProperty::BorderColor));
-    m_transitions[Paint::Shadow] =
-        AnimationHelpers::colorTransition(this, colorFor(ColorProperty::ShadowColor));
+    using Property = ColorProperty;
+    const std::pair<Paint, Property> resting[] = {{Paint::Background, Property::BackgroundColor},
+                                                  {Paint::Title, Property::TextColor},
+                                                  {Paint::Border, Property::BorderColor},
+                                                  {Paint::Shadow, Property::ShadowColor}};
+    for (const auto &[paint, property] : resting)
+        m_transitions[paint] = AnimationHelpers::colorTransition(this, colorFor(property));
     connect(transition(Paint::Shadow), &QVariantAnimation::valueChanged, this, &CustomButton::updateShadow);
-    m_titleLayer.setString(title());
-    applyFontToTitle();
-    positionTitle();
+    setTitle(title());
     updateLayer();
-}
-
-QVariantAnimation *CustomButton::transition(Paint paint) const
-{
-    return m_transitions.at(paint);
 }
 
 void CustomButton::applyFontToTitle()
@@ -102,7 +94,6 @@ void CustomButton::setTitle(const QString &title)
     m_titleLayer.setString(title);
     applyFontToTitle();
     positionTitle();
-    update();
 }
 
 void CustomButton::positionTitle()
@@ -115,35 +106,43 @@ void CustomButton::positionTitle()
     update();
 }
 
-void CustomButton::setState(int state)
+void CustomButton::setCornerRadius(double radius)
 {
-    m_state = state;
-    updateShadow();
+    m_cornerRadius = radius;
+    update();
+}
+
+void CustomButton::setBorderWidth(double width)
+{
+    m_borderWidth = width;
     update();
 }
 
 QColor CustomButton::colorFor(ColorProperty property) const
 {
     const auto generator = m_colorGenerators.find(property);
-    if (generator != m_colorGenerators.end() && generator->second)
+    if (generator != m_colorGenerators.end())
         return generator->second();
-    switch (property) {
-    case ColorProperty::TextColor:
-        return m_textColor;
-    case ColorProperty::ActiveTextColor:
-        return m_activeTextColor;
-    case ColorProperty::BorderColor:
-        return m_borderColor;
-    case ColorProperty::ActiveBorderColor:
-        return m_activeBorderColor;
-    case ColorProperty::BackgroundColor:
-        return m_backgroundColor;
-    case ColorProperty::ActiveBackgroundColor:
-        return m_activeBackgroundColor;
-    case ColorProperty::ShadowColor:
-        return m_shadowColor;
-    }
-    return {};
+    static constexpr QColor CustomButton::*members[] = {
+        &CustomButton::m_textColor,       &CustomButton::m_activeTextColor,
+        &CustomButton::m_borderColor,     &CustomButton::m_activeBorderColor,
+        &CustomButton::m_backgroundColor, &CustomButton::m_activeBackgroundColor,
+        &CustomButton::m_shadowColor};
+    return this->*members[int(property)];
+}
+
+CustomButton::ColorGenerator CustomButton::colorGenerator(ColorProperty property) const
+{
+    const auto it = m_colorGenerators.find(property);
+    return it == m_colorGenerators.end() ? ColorGenerator() : it->second;
+}
+
+void CustomButton::setColorGenerator(ColorProperty property, ColorGenerator generator)
+{
+    if (generator)
+        m_colorGenerators[property] = std::move(generator);
+    else
+        m_colorGenerators.erase(property);
 }
 
 QColor CustomButton::shownColor(Paint paint) const
@@ -171,17 +170,18 @@ void CustomButton::updateLayer()
 void CustomButton::animateColor()
 {
     const bool active = isActive();
-    const QColor background =
-        colorFor(active ? ColorProperty::ActiveBackgroundColor : ColorProperty::BackgroundColor);
-    const QColor text = colorFor(active ? ColorProperty::ActiveTextColor : ColorProperty::TextColor);
-    const QColor border = colorFor(active ? ColorProperty::ActiveBorderColor : ColorProperty::BorderColor);
-    const QColor shadow =
-        active && m_activeShadowColor ? *m_activeShadowColor : colorFor(ColorProperty::ShadowColor);
+    using Property = ColorProperty;
     const double duration = active ? 0.2 : 0.1;
-    AnimationHelpers::animateColor(*transition(Paint::Background), background, duration);
-    AnimationHelpers::animateColor(*transition(Paint::Title), text, duration);
-    AnimationHelpers::animateColor(*transition(Paint::Border), border, duration);
-    AnimationHelpers::animateColor(*transition(Paint::Shadow), shadow, duration);
+    auto animate = [&](Paint paint, const QColor &color) {
+        AnimationHelpers::animateColor(*transition(paint), color, duration);
+    };
+    animate(Paint::Background,
+            colorFor(active ? Property::ActiveBackgroundColor : Property::BackgroundColor));
+    animate(Paint::Title, colorFor(active ? Property::ActiveTextColor : Property::TextColor));
+    animate(Paint::Border, colorFor(active ? Property::ActiveBorderColor : Property::BorderColor));
+    // A set active shadow colour is used as it is, never through a generator.
+    animate(Paint::Shadow,
+            active && m_activeShadowColor ? *m_activeShadowColor : colorFor(Property::ShadowColor));
 }
 
 // The shadow falls outside the button's rectangle, where only a graphics effect may draw. It exists only
@@ -209,114 +209,6 @@ void CustomButton::updateShadow()
     shadow->setOffset(0, 3);
 }
 
-CustomButton::ColorGenerator CustomButton::colorGenerator(ColorProperty property) const
-{
-    const auto it = m_colorGenerators.find(property);
-    return it == m_colorGenerators.end() ? ColorGenerator() : it->second;
-}
-
-void CustomButton::setColorGenerator(ColorProperty property, ColorGenerator generator)
-{
-    if (generator)
-        m_colorGenerators[property] = std::move(generator);
-    else
-        m_colorGenerators.erase(property);
-}
-
-void CustomButton::colorsChanged()
-{
-    updateLayer();
-}
-
-void CustomButton::setTextColor(const QColor &color)
-{
-    m_textColor = color;
-    colorsChanged();
-}
-
-void CustomButton::setActiveTextColor(const QColor &color)
-{
-    m_activeTextColor = color;
-    colorsChanged();
-}
-
-void CustomButton::setCornerRadius(double radius)
-{
-    m_cornerRadius = radius;
-    update();
-}
-
-void CustomButton::setBorderWidth(double width)
-{
-    m_borderWidth = width;
-    update();
-}
-
-void CustomButton::setBorderColor(const QColor &color)
-{
-    m_borderColor = color;
-    colorsChanged();
-}
-
-void CustomButton::setActiveBorderColor(const QColor &color)
-{
-    m_activeBorderColor = color;
-    colorsChanged();
-}
-
-void CustomButton::setBackgroundColor(const QColor &color)
-{
-    m_backgroundColor = color;
-    colorsChanged();
-}
-
-void CustomButton::setActiveBackgroundColor(const QColor &color)
-{
-    m_activeBackgroundColor = color;
-    colorsChanged();
-}
-
-void CustomButton::setShadowRadius(double radius)
-{
-    m_shadowRadius = radius;
-    colorsChanged();
-}
-
-void CustomButton::setActiveShadowRadius(double radius)
-{
-    m_activeShadowRadius = radius;
-    colorsChanged();
-}
-
-void CustomButton::setShadowOpacity(double opacity)
-{
-    m_shadowOpacity = opacity;
-    colorsChanged();
-}
-
-void CustomButton::setActiveShadowOpacity(double opacity)
-{
-    m_activeShadowOpacity = opacity;
-    colorsChanged();
-}
-
-void CustomButton::setShadowColor(const QColor &color)
-{
-    m_shadowColor = color;
-    colorsChanged();
-}
-
-void CustomButton::setActiveShadowColor(std::optional<QColor> color)
-{
-    m_activeShadowColor = color;
-    colorsChanged();
-}
-
-void CustomButton::toggleState()
-{
-    setState(m_state == OffState ? OnState : OffState);
-}
-
 void CustomButton::sendAction()
 {
     if (!m_target || m_action.isEmpty())
@@ -334,54 +226,15 @@ void CustomButton::callClosure(QObject *sender)
     ActionClosure::call(this, sender);
 }
 
-void CustomButton::mouseDown(QMouseEvent *)
-{
-    m_isMouseDown = true;
-    toggleState();
-    animateColor();
-}
-
-void CustomButton::mouseUp(QMouseEvent *)
-{
-    if (!m_isMouseDown)
-        return;
-    m_isMouseDown = false;
-    toggleState();
-    animateColor();
-    click();
-}
-
-void CustomButton::mouseEntered(QEvent *)
-{
-    if (!m_isMouseDown)
-        return;
-    toggleState();
-    animateColor();
-}
-
-void CustomButton::mouseExited(QEvent *)
-{
-    if (!m_isMouseDown)
-        return;
-    toggleState();
-    animateColor();
-    m_isMouseDown = false;
-}
-
 void CustomButton::changeEvent(QEvent *event)
 {
-    switch (event->type()) {
-    case QEvent::EnabledChange:
+    if (event->type() == QEvent::EnabledChange) {
         // A disabled button is not hit: clicks reach whatever lies behind it.
         setAttribute(Qt::WA_TransparentForMouseEvents, !isEnabled());
         update();
-        break;
-    case QEvent::FontChange:
+    } else if (event->type() == QEvent::FontChange) {
         applyFontToTitle();
         positionTitle();
-        break;
-    default:
-        break;
     }
     QAbstractButton::changeEvent(event);
 }
@@ -413,14 +266,14 @@ void CustomButton::paintEvent(QPaintEvent *)
     }
 }
 
+// The press is the button's own: down shows the active look, up over the button sends the action, and the
+// pointer leaving abandons it for good.
 void CustomButton::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton) {
-        event->ignore();
-        return;
-    }
-    mouseDown(event);
-    event->accept();
+    if (event->button() != Qt::LeftButton)
+        return event->ignore();
+    m_isMouseDown = true;
+    toggleState();
 }
 
 void CustomButton::mouseDoubleClickEvent(QMouseEvent *event)
@@ -430,21 +283,36 @@ void CustomButton::mouseDoubleClickEvent(QMouseEvent *event)
 
 void CustomButton::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton) {
-        event->ignore();
+    if (event->button() != Qt::LeftButton)
+        return event->ignore();
+    if (!m_isMouseDown)
         return;
-    }
-    mouseUp(event);
-    event->accept();
+    m_isMouseDown = false;
+    toggleState();
+    click();
 }
 
 void CustomButton::mouseMoveEvent(QMouseEvent *event)
 {
     // While a button is held Qt reports no leaving; a move off the button is the pointer leaving it.
     if (m_isMouseDown && !rect().contains(event->position().toPoint()))
-        mouseExited(event);
+        leaveEvent(event);
     // Moves without a press belong to the views behind.
     event->setAccepted(m_isMouseDown);
+}
+
+void CustomButton::enterEvent(QEnterEvent *)
+{
+    if (m_isMouseDown)
+        toggleState();
+}
+
+void CustomButton::leaveEvent(QEvent *)
+{
+    if (!m_isMouseDown)
+        return;
+    m_isMouseDown = false;
+    toggleState();
 }
 
 void CustomButton::keyPressEvent(QKeyEvent *event)
@@ -453,34 +321,18 @@ void CustomButton::keyPressEvent(QKeyEvent *event)
     if (key == Qt::Key_Space && !event->isAutoRepeat() && !m_isMouseDown && !m_keyDown) {
         m_keyDown = true;
         toggleState();
-        animateColor();
-        return;
-    }
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+    } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
         click();
-        return;
+    } else {
+        QWidget::keyPressEvent(event);
     }
-    QWidget::keyPressEvent(event);
 }
 
 void CustomButton::keyReleaseEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Space && !event->isAutoRepeat() && m_keyDown) {
-        m_keyDown = false;
-        toggleState();
-        animateColor();
-        click();
-        return;
-    }
-    QWidget::keyReleaseEvent(event);
-}
-
-void CustomButton::enterEvent(QEnterEvent *event)
-{
-    mouseEntered(event);
-}
-
-void CustomButton::leaveEvent(QEvent *event)
-{
-    mouseExited(event);
+    if (event->key() != Qt::Key_Space || event->isAutoRepeat() || !m_keyDown)
+        return QWidget::keyReleaseEvent(event);
+    m_keyDown = false;
+    toggleState();
+    click();
 }

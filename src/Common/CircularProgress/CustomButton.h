@@ -62,36 +62,38 @@ public:
     static CustomButton *circularButton(const QString &title, double radius, const QPointF &center,
                                         QWidget *parent = nullptr);
 
+    // Each change repaints the button and runs the colour transition, but the corner radius's and the
+    // border width's, which only repaint.
     QColor textColor() const { return m_textColor; }
-    virtual void setTextColor(const QColor &color);
+    virtual void setTextColor(const QColor &color) { change(m_textColor, color); }
     QColor activeTextColor() const { return m_activeTextColor; }
-    virtual void setActiveTextColor(const QColor &color);
+    virtual void setActiveTextColor(const QColor &color) { change(m_activeTextColor, color); }
     double cornerRadius() const { return m_cornerRadius; }
     virtual void setCornerRadius(double radius);
     double borderWidth() const { return m_borderWidth; }
     virtual void setBorderWidth(double width);
     QColor borderColor() const { return m_borderColor; }
-    virtual void setBorderColor(const QColor &color);
+    virtual void setBorderColor(const QColor &color) { change(m_borderColor, color); }
     QColor activeBorderColor() const { return m_activeBorderColor; }
-    virtual void setActiveBorderColor(const QColor &color);
+    virtual void setActiveBorderColor(const QColor &color) { change(m_activeBorderColor, color); }
     QColor backgroundColor() const { return m_backgroundColor; }
-    virtual void setBackgroundColor(const QColor &color);
+    virtual void setBackgroundColor(const QColor &color) { change(m_backgroundColor, color); }
     QColor activeBackgroundColor() const { return m_activeBackgroundColor; }
-    virtual void setActiveBackgroundColor(const QColor &color);
+    virtual void setActiveBackgroundColor(const QColor &color) { change(m_activeBackgroundColor, color); }
     double shadowRadius() const { return m_shadowRadius; }
-    virtual void setShadowRadius(double radius);
+    virtual void setShadowRadius(double radius) { change(m_shadowRadius, radius); }
     // Exactly −1 means the inactive value applies while active.
     double activeShadowRadius() const { return m_activeShadowRadius; }
-    virtual void setActiveShadowRadius(double radius);
+    virtual void setActiveShadowRadius(double radius) { change(m_activeShadowRadius, radius); }
     double shadowOpacity() const { return m_shadowOpacity; }
-    virtual void setShadowOpacity(double opacity);
+    virtual void setShadowOpacity(double opacity) { change(m_shadowOpacity, opacity); }
     double activeShadowOpacity() const { return m_activeShadowOpacity; }
-    virtual void setActiveShadowOpacity(double opacity);
+    virtual void setActiveShadowOpacity(double opacity) { change(m_activeShadowOpacity, opacity); }
     QColor shadowColor() const { return m_shadowColor; }
-    virtual void setShadowColor(const QColor &color);
+    virtual void setShadowColor(const QColor &color) { change(m_shadowColor, color); }
     // None means the (generated) shadow colour applies while active.
     std::optional<QColor> activeShadowColor() const { return m_activeShadowColor; }
-    virtual void setActiveShadowColor(std::optional<QColor> color);
+    virtual void setActiveShadowColor(std::optional<QColor> color) { change(m_activeShadowColor, color); }
 
     // Takes effect at the next colour transition. An empty generator removes the override.
     ColorGenerator colorGenerator(ColorProperty property) const;
@@ -99,8 +101,9 @@ public:
 
     QString title() const { return text(); }
     void setTitle(const QString &title);
+    // Active while on; a change shows the state's shadow at once and its colours by the transition.
     int state() const { return m_state; }
-    void setState(int state);
+    void setState(int state) { change(m_state, state); }
     bool isActive() const { return m_state == OnState; }
     bool isMouseDown() const { return m_isMouseDown; }
 
@@ -128,13 +131,7 @@ public:
     // The action closure's entry point (see ActionClosure).
     Q_INVOKABLE void callClosure(QObject *sender);
 
-    virtual void mouseEntered(QEvent *event);
-    virtual void mouseExited(QEvent *event);
-
 protected:
-    virtual void mouseDown(QMouseEvent *event);
-    virtual void mouseUp(QMouseEvent *event);
-
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -148,12 +145,16 @@ protected:
     void leaveEvent(QEvent *event) override;
 
 private:
+    template <class T> void change(T &member, const T &value)
+    {
+        member = value;
+        updateLayer();
+    }
     QColor colorFor(ColorProperty property) const;
-    QVariantAnimation *transition(Paint paint) const;
-    void toggleState();
+    QVariantAnimation *transition(Paint paint) const { return m_transitions.at(paint); }
+    void toggleState() { setState(m_state == OffState ? OnState : OffState); }
     void sendAction();
     void applyFontToTitle();
-    void colorsChanged();
     void updateShadow();
 
     QColor m_textColor;

@@ -9,8 +9,10 @@
 IndeterminateProgressCircleShapeLayer::IndeterminateProgressCircleShapeLayer(double radius,
                                                                              const QPointF &center,
                                                                              QWidget *view)
-    : QObject(view), m_view(view), m_radius(radius), m_center(center)
-{}
+    : m_view(view), m_radius(radius), m_center(center)
+{
+    QObject::connect(&m_rotation, &QVariantAnimation::valueChanged, view, qOverload<>(&QWidget::update));
+}
 
 void IndeterminateProgressCircleShapeLayer::setLineWidth(double width)
 {
@@ -27,23 +29,16 @@ void IndeterminateProgressCircleShapeLayer::setHidden(bool hidden)
 
 void IndeterminateProgressCircleShapeLayer::addRotation()
 {
-    if (m_rotation)
+    if (m_hasRotation)
         return;
-    m_rotation = AnimationHelpers::spinnerRotation(this);
-    connect(m_rotation, &QVariantAnimation::valueChanged, m_view, qOverload<>(&QWidget::update));
+    AnimationHelpers::makeSpinnerRotation(m_rotation);
+    m_hasRotation = true;
     updateTurning();
-}
-
-bool IndeterminateProgressCircleShapeLayer::isTurning() const
-{
-    return m_rotation && m_rotation->state() == QAbstractAnimation::Running;
 }
 
 double IndeterminateProgressCircleShapeLayer::rotation() const
 {
-    return m_rotation && m_rotation->state() != QAbstractAnimation::Stopped
-               ? m_rotation->currentValue().toDouble()
-               : 0.0;
+    return m_rotation.state() != QAbstractAnimation::Stopped ? m_rotation.currentValue().toDouble() : 0.0;
 }
 
 void IndeterminateProgressCircleShapeLayer::setOnScreen(bool onScreen)
@@ -54,15 +49,13 @@ void IndeterminateProgressCircleShapeLayer::setOnScreen(bool onScreen)
 
 void IndeterminateProgressCircleShapeLayer::updateTurning()
 {
-    if (!m_rotation)
-        return;
-    const bool seen = !m_hidden && m_onScreen;
-    if (seen && m_rotation->state() == QAbstractAnimation::Stopped)
-        m_rotation->start();
-    else if (seen && m_rotation->state() == QAbstractAnimation::Paused)
-        m_rotation->resume();
-    else if (!seen && m_rotation->state() == QAbstractAnimation::Running)
-        m_rotation->pause();
+    const bool seen = m_hasRotation && !m_hidden && m_onScreen;
+    if (seen && m_rotation.state() == QAbstractAnimation::Stopped)
+        m_rotation.start();
+    else if (seen && m_rotation.state() == QAbstractAnimation::Paused)
+        m_rotation.resume();
+    else if (!seen && m_rotation.state() == QAbstractAnimation::Running)
+        m_rotation.pause();
 }
 
 void IndeterminateProgressCircleShapeLayer::paint(QPainter &painter, const QColor &color) const

@@ -1,18 +1,15 @@
 #pragma once
 
-#include <QObject>
 #include <QPointF>
+#include <QVariantAnimation>
 
 class QPainter;
-class QVariantAnimation;
 class QWidget;
 
 // The quarter arc that spins while the progress is unknown: from the bottom to the right-hand side of the
 // circle, turned about its centre by the spinner's rotation. A part of the view that paints it.
-class IndeterminateProgressCircleShapeLayer : public QObject
+class IndeterminateProgressCircleShapeLayer
 {
-    Q_OBJECT
-
 public:
     IndeterminateProgressCircleShapeLayer(double radius, const QPointF &center, QWidget *view);
 
@@ -24,8 +21,8 @@ public:
     // The endless turn (the spinner rotation), added once. It runs only while the arc can be seen: shown,
     // and its view on screen; otherwise it waits where it is and costs nothing.
     void addRotation();
-    bool hasRotation() const { return m_rotation != nullptr; }
-    bool isTurning() const;
+    bool hasRotation() const { return m_hasRotation; }
+    bool isTurning() const { return m_rotation.state() == QAbstractAnimation::Running; }
     // Degrees clockwise on screen.
     double rotation() const;
     void setOnScreen(bool onScreen);
@@ -41,5 +38,6 @@ private:
     double m_lineWidth = 1.0;
     bool m_hidden = false;
     bool m_onScreen = false;
-    QVariantAnimation *m_rotation = nullptr;
+    bool m_hasRotation = false;
+    QVariantAnimation m_rotation;
 };

@@ -5,9 +5,9 @@
 #include <QWidget>
 
 ProgressCircleShapeLayer::ProgressCircleShapeLayer(double radius, const QPointF &center, QWidget *view)
-    : QObject(view), m_view(view), m_circle(center.x() - radius, center.y() - radius, 2 * radius, 2 * radius)
+    : m_view(view), m_circle(center.x() - radius, center.y() - radius, 2 * radius, 2 * radius)
 {
-    connect(&m_move, &QVariantAnimation::valueChanged, view, qOverload<>(&QWidget::update));
+    QObject::connect(&m_move, &QVariantAnimation::valueChanged, view, qOverload<>(&QWidget::update));
 }
 
 double ProgressCircleShapeLayer::shownProgress() const
@@ -17,7 +17,6 @@ double ProgressCircleShapeLayer::shownProgress() const
 
 void ProgressCircleShapeLayer::setProgress(double progress, int durationMs, const QEasingCurve &curve)
 {
-    // Already there or on the way: the move under way goes on.
     if (durationMs > 0 && progress == m_progress)
         return;
     const double shown = shownProgress();
@@ -53,8 +52,7 @@ void ProgressCircleShapeLayer::paint(QPainter &painter, const QColor &color) con
     QPainterPath ring;
     ring.arcMoveTo(m_circle, 90.0);
     ring.arcTo(m_circle, 90.0, -360.0 * fraction);
-    QPen pen(color, m_lineWidth, Qt::SolidLine, Qt::RoundCap, Qt::SvgMiterJoin);
-    painter.setPen(pen);
+    painter.setPen(QPen(color, m_lineWidth, Qt::SolidLine, Qt::RoundCap, Qt::SvgMiterJoin));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(ring);
 }

@@ -1,8 +1,6 @@
 #pragma once
 
 #include <QEasingCurve>
-#include <QObject>
-#include <QPointF>
 #include <QRectF>
 #include <QVariantAnimation>
 
@@ -11,10 +9,8 @@ class QWidget;
 
 // The ring that shows a fraction: a full circle from the top, clockwise, stroked with round ends up to the
 // progress value. A part of the view that paints it; its moves repaint that view.
-class ProgressCircleShapeLayer : public QObject
+class ProgressCircleShapeLayer
 {
-    Q_OBJECT
-
 public:
     ProgressCircleShapeLayer(double radius, const QPointF &center, QWidget *view);
 
@@ -23,7 +19,7 @@ public:
     // The value on screen now.
     double shownProgress() const;
     // Without a duration the ring shows the value at once; with one it moves there from the value shown,
-    // along the curve.
+    // along the curve, unless it is already there or on the way.
     void setProgress(double progress, int durationMs = 0, const QEasingCurve &curve = QEasingCurve());
     // Empties the ring at once, also while it is moving.
     void resetProgress() { setProgress(0.0); }
