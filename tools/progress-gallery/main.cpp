@@ -4,17 +4,16 @@
 
 #include "Common/CircularProgress/CircularProgress.h"
 #include "Common/CircularProgress/CustomButton.h"
-#include "Common/CircularProgress/LayerHelpers.h"
-#include "Platform/Layers/LayerHostWidget.h"
+#include "Common/CircularProgress/ManualAnimationDriver.h"
+#include "Common/CircularProgress/ViewHelpers.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QEnterEvent>
-#include <QFontDatabase>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPalette>
 #include <cstdio>
-#include <functional>
 #include <vector>
 
 namespace {
@@ -28,15 +27,28 @@ struct Shot
     QImage image;
 };
 
-// Lets queued work run and moves the clock in frame steps, so every animation reaches its end.
-void settle(platform::LayerHost &host, double seconds)
+// Moves the animations' clock in frame steps, so every animation reaches its end.
+ManualAnimationDriver *animationClock = nullptr;
+
+void settle(double seconds)
 {
     const int frames = int(seconds * 60.0);
-    for (int i = 0; i < frames; ++i) {
-        QCoreApplication::processEvents();
-        host.clock().advance(1.0 / 60.0);
-    }
+    for (int i = 0; i < frames; ++i)
+        animationClock->advance(1.0 / 60.0);
     QCoreApplication::processEvents();
+}
+
+// The widget's picture with the widgets inside it, at the gallery's scale; a top-level widget's window
+// background only when asked for.
+QImage snapshot(QWidget &widget, bool background = false)
+{
+    QImage image(widget.size() * scale, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::transparent);
+    widget.render(&image, QPoint(), QRegion(),
+                  background ? QWidget::DrawWindowBackground | QWidget::DrawChildren : QWidget::DrawChildren);
+    image.setDevicePixelRatio(1.0);
+    return image;
 }
 
 // The view as the main window shows it: over a black backdrop at 0.7 on the window's light background.
@@ -53,10 +65,7 @@ QImage onBackdrop(const QImage &image, const QColor &backdrop)
 std::unique_ptr<CircularProgress> makeView(const QSize &size)
 {
     auto view = std::make_unique<CircularProgress>(size);
-    view->host().clock().setManual(true);
-    // A first picture, so later changes animate as on screen.
-    view->host().snapshot();
-    settle(view->host(), 0.3);
+    settle(0.3);
     return view;
 }
 
@@ -65,7 +74,7 @@ Shot ring(double progress, const QSize &size = QSize(200, 200), double lineWidth
     auto view = makeView(size);
     view->setLineWidth(lineWidth);
     view->setProgress(progress);
-    settle(view->host(), 0.8);
+    settle(0.8);
     const QString name = QStringLiteral("ring-%1-%2x%3-w%4")
                              .arg(int(progress * 100))
                              .arg(size.width())
@@ -77,22 +86,18 @@ Shot ring(double progress, const QSize &size = QSize(200, 200), double lineWidth
                 .arg(size.width())
                 .arg(size.height())
                 .arg(lineWidth),
-            view->host().snapshot(scale)};
+            snapshot(*view)};
 }
 
 Shot indeterminate()
 {
     auto view = makeView(QSize(200, 200));
     view->setLineWidth(3);
+    // The spinner turns only on screen; a still of it a quarter second into a turn.
+    view->show();
     view->setIsIndeterminate(true);
-    settle(view->host(), 0.4);
-    // The spinner turns only while on screen; a still of it a quarter second into a turn.
-    view->indeterminateCircle()->removeAnimationForKey(QStringLiteral("rotate"));
-    QTransform turn;
-    turn.rotate(-90);
-    view->indeterminateCircle()->setTransform(turn);
-    settle(view->host(), 0.3);
-    return {QStringLiteral("indeterminate"), QStringLiteral("indeterminate"), view->host().snapshot(scale)};
+    settle(0.25);
+    return {QStringLiteral("indeterminate"), QStringLiteral("indeterminate"), snapshot(*view)};
 }
 
 Shot finished(const QSize &size)
@@ -100,12 +105,11 @@ Shot finished(const QSize &size)
     auto view = makeView(size);
     view->setLineWidth(3);
     view->setProgress(0.6);
-    settle(view->host(), 0.8);
+    settle(0.8);
     view->setProgress(1.0);
-    settle(view->host(), 1.0);
+    settle(1.0);
     return {QStringLiteral("finished-%1x%2").arg(size.width()).arg(size.height()),
-            QStringLiteral("finished, %1×%2").arg(size.width()).arg(size.height()),
-            view->host().snapshot(scale)};
+            QStringLiteral("finished, %1×%2").arg(size.width()).arg(size.height()), snapshot(*view)};
 }
 
 Shot cancelled()
@@ -114,10 +118,10 @@ Shot cancelled()
     view->setLineWidth(3);
     view->setIsCancellable(true);
     view->setProgress(0.42);
-    settle(view->host(), 0.8);
+    settle(0.8);
     view->cancelProgress();
-    settle(view->host(), 0.5);
-    return {QStringLiteral("cancelled"), QStringLiteral("cancelled at 42 %"), view->host().snapshot(scale)};
+    settle(0.5);
+    return {QStringLiteral("cancelled"), QStringLiteral("cancelled at 42 %"), snapshot(*view)};
 }
 
 Shot hover()
@@ -126,48 +130,48 @@ Shot hover()
     view->setLineWidth(3);
     view->setIsCancellable(true);
     view->setProgress(0.66);
-    settle(view->host(), 0.8);
+    settle(0.8);
     QEnterEvent enter(QPointF(100, 100), QPointF(100, 100), QPointF(100, 100));
     QApplication::sendEvent(view.get(), &enter);
-    settle(view->host(), 1.3);
-    return {QStringLiteral("hover-cancel"), QStringLiteral("hover: cancel button"),
-            view->host().snapshot(scale)};
+    settle(1.3);
+    return {QStringLiteral("hover-cancel"), QStringLiteral("hover: cancel button"), snapshot(*view)};
 }
 
 std::vector<Shot> button()
 {
-    auto panel = std::make_unique<platform::LayerHostWidget>();
-    panel->resize(220, 100);
-    panel->clock().setManual(true);
-    panel->layer()->setBackgroundColor(QColor(246, 246, 248));
-    auto *button = new CustomButton(QRect(30, 26, 160, 48), panel.get());
+    QWidget panel;
+    panel.resize(220, 100);
+    panel.setAutoFillBackground(true);
+    QPalette palette = panel.palette();
+    palette.setColor(QPalette::Window, QColor(246, 246, 248));
+    panel.setPalette(palette);
+    auto *button = new CustomButton(QRect(30, 26, 160, 48), &panel);
     button->setTitle(QStringLiteral("开始制作"));
-    button->setFont(LayerHelpers::systemFont(17));
+    button->setFont(ViewHelpers::systemFont(17));
     button->setCornerRadius(10);
     button->setShadowOpacity(0.25);
     button->setShadowRadius(4);
     button->setActiveShadowRadius(8);
     button->setActiveShadowOpacity(0.4);
     button->setActiveBackgroundColor(button->backgroundColor().darker(125));
-    panel->host().snapshot();
-    settle(panel->host(), 0.5);
-    const QImage released = panel->host().snapshot(scale);
+    settle(0.5);
+    const QImage released = snapshot(panel, true);
 
     const QPointF inside(80, 24);
     QMouseEvent press(QEvent::MouseButtonPress, inside, button->mapToGlobal(inside), Qt::LeftButton,
                       Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(button, &press);
-    settle(panel->host(), 0.5);
-    const QImage pressed = panel->host().snapshot(scale);
+    settle(0.5);
+    const QImage pressed = snapshot(panel, true);
 
     QMouseEvent release(QEvent::MouseButtonRelease, inside, button->mapToGlobal(inside), Qt::LeftButton,
                         Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(button, &release);
-    settle(panel->host(), 0.5);
+    settle(0.5);
     return {{QStringLiteral("button-released"), QStringLiteral("button"), released},
             {QStringLiteral("button-pressed"), QStringLiteral("button, pressed"), pressed},
             {QStringLiteral("button-after-click"), QStringLiteral("button, after a click"),
-             panel->host().snapshot(scale)}};
+             snapshot(panel, true)}};
 }
 
 QImage sheet(const std::vector<Shot> &shots)
@@ -204,10 +208,9 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // A high-density screen, so text layers back themselves at the scale the pictures are drawn at.
-    if (qEnvironmentVariableIsEmpty("QT_SCALE_FACTOR"))
-        qputenv("QT_SCALE_FACTOR", "2");
     QApplication app(argc, argv);
+    ManualAnimationDriver clock;
+    animationClock = &clock;
     if (argc != 2) {
         std::fprintf(stderr, "usage: progress-gallery FOLDER\n");
         return 2;

@@ -1,58 +1,42 @@
 #include "Common/CircularProgress/ActionClosure.h"
 
-#include "Common/CircularProgress/AssociatedObject.h"
 #include "Common/CircularProgress/CustomButton.h"
 
-#include <QAbstractButton>
 #include <QComboBox>
-#include <QPointer>
 
-namespace {
-
-const AssociatedObject<ActionClosure::Closure> &closureKey()
+ActionClosure::ActionClosure(QWidget *control) : QObject(control)
 {
-    static const AssociatedObject<ActionClosure::Closure> key;
-    return key;
+    // A CustomButton reaches the closure through its target and action; other controls by their signal.
+    if (qobject_cast<CustomButton *>(control))
+        return;
+    if (auto *button = qobject_cast<QAbstractButton *>(control))
+        connect(button, &QAbstractButton::clicked, this, [control] { call(control, control); });
+    else if (auto *popUp = qobject_cast<QComboBox *>(control))
+        connect(popUp, &QComboBox::activated, this, [control] { call(control, control); });
 }
 
-const char *const connectedProperty = "bootdrive.callClosureConnected";
-
-} // namespace
+ActionClosure *ActionClosure::of(QWidget *control)
+{
+    return control ? control->findChild<ActionClosure *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+}
 
 ActionClosure::Closure ActionClosure::get(QWidget *control)
 {
-    return closureKey().get(control).value_or(Closure());
+    const ActionClosure *holder = of(control);
+    return holder ? holder->m_closure : Closure();
 }
 
 void ActionClosure::set(QWidget *control, Closure closure)
 {
     if (!control)
         return;
-    if (closure)
-        closureKey().set(control, std::move(closure));
-    else
-        closureKey().set(control, std::nullopt);
-
+    ActionClosure *holder = of(control);
+    if (!holder)
+        holder = new ActionClosure(control);
+    holder->m_closure = std::move(closure);
     if (auto *button = qobject_cast<CustomButton *>(control)) {
         button->setTarget(button);
         button->setAction("callClosure");
-        return;
-    }
-    // Other controls send their action through their signal; connect once, however often this is set.
-    if (control->property(connectedProperty).toBool())
-        return;
-    control->setProperty(connectedProperty, true);
-    QPointer<QWidget> guard(control);
-    if (auto *button = qobject_cast<QAbstractButton *>(control)) {
-        QObject::connect(button, &QAbstractButton::clicked, button, [guard] {
-            if (guard)
-                ActionClosure::call(guard, guard);
-        });
-    } else if (auto *popUp = qobject_cast<QComboBox *>(control)) {
-        QObject::connect(popUp, &QComboBox::activated, popUp, [guard] {
-            if (guard)
-                ActionClosure::call(guard, guard);
-        });
     }
 }
 
@@ -60,6 +44,6 @@ void ActionClosure::call(QWidget *control, QObject *sender)
 {
     // Sender and control are the same for a control that is its own target.
     auto *senderWidget = qobject_cast<QWidget *>(sender);
-    if (Closure closure = get(control))
+    if (const Closure closure = get(control))
         closure(senderWidget ? senderWidget : control);
 }

@@ -5,11 +5,13 @@
 
 class QWidget;
 
-// Lets any control carry its action as a closure. Setting one makes the control its own target with the
-// action "callClosure" (a CustomButton), or connects the control's activation signal to it (other buttons
-// and pop-ups).
-class ActionClosure
+// Lets any control carry its action as a closure. The closure is kept by a child object of the control and
+// reached through the control's own signal: a CustomButton becomes its own target with the action
+// "callClosure", which its clicked signal sends; other buttons and pop-ups connect clicked or activated.
+class ActionClosure : public QObject
 {
+    Q_OBJECT
+
 public:
     using Closure = std::function<void(QWidget *control)>;
 
@@ -18,4 +20,10 @@ public:
     static void set(QWidget *control, Closure closure);
     // What callClosure does: runs the closure attached to the control, if any, with the sender.
     static void call(QWidget *control, QObject *sender);
+
+private:
+    explicit ActionClosure(QWidget *control);
+    static ActionClosure *of(QWidget *control);
+
+    Closure m_closure;
 };

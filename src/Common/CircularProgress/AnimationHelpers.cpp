@@ -1,98 +1,66 @@
 #include "Common/CircularProgress/AnimationHelpers.h"
 
-#include "Common/CircularProgress/AnimationDelegate.h"
 #include "Common/CircularProgress/ColorHelpers.h"
-#include "Platform/Layers/BasicAnimation.h"
-#include "Platform/Layers/Transaction.h"
-#include "Platform/Runtime/Dispatch.h"
 
-#include <numbers>
+#include <QWidget>
 
 namespace AnimationHelpers {
 
-using platform::TimingFunction;
-
-TimingFunction defaultTiming()
+QEasingCurve bezierCurve(double x1, double y1, double x2, double y2)
 {
-    static const TimingFunction function = TimingFunction::named(TimingFunction::Name::Default);
-    return function;
+    QEasingCurve curve(QEasingCurve::BezierSpline);
+    curve.addCubicBezierSegment(QPointF(x1, y1), QPointF(x2, y2), QPointF(1.0, 1.0));
+    return curve;
 }
 
-TimingFunction easeOutTiming()
+QEasingCurve defaultTiming()
 {
-    static const TimingFunction function = TimingFunction::named(TimingFunction::Name::EaseOut);
-    return function;
+    static const QEasingCurve curve = bezierCurve(0.25, 0.1, 0.25, 1.0);
+    return curve;
 }
 
-void timedLayerAnimation(double duration, double delay, const TimingFunction &timing,
-                         std::function<void()> changes, std::function<void()> completion)
+QEasingCurve easeOutTiming()
 {
-    auto block = [duration, timing, changes = std::move(changes), completion = std::move(completion)] {
-        platform::Transaction::begin();
-        platform::Transaction::setAnimationDuration(duration);
-        platform::Transaction::setAnimationTimingFunction(timing);
-        if (completion)
-            platform::Transaction::setCompletionBlock(completion);
-        if (changes)
-            changes();
-        platform::Transaction::commit();
-    };
-    if (delay > 0)
-        platform::Dispatch::mainAfter(delay, std::move(block));
-    else
-        platform::Dispatch::main(std::move(block));
+    static const QEasingCurve curve = bezierCurve(0.0, 0.0, 0.58, 1.0);
+    return curve;
 }
 
-void animateLayerColor(const platform::LayerPtr &layer, const QColor &target, const QString &keyPath,
-                       double duration)
+QVariantAnimation *colorTransition(QWidget *view, const QColor &initial)
 {
-    if (!layer)
+    auto *transition = new QVariantAnimation(view);
+    // Both ends the same: the value is the colour, whatever the animation's time.
+    transition->setStartValue(initial);
+    transition->setEndValue(initial);
+    QObject::connect(transition, &QVariantAnimation::valueChanged, view, qOverload<>(&QWidget::update));
+    return transition;
+}
+
+QColor shownColor(const QVariantAnimation &transition)
+{
+    return transition.currentValue().value<QColor>();
+}
+
+void animateColor(QVariantAnimation &transition, const QColor &target, double seconds)
+{
+    const QColor shown = shownColor(transition);
+    const QColor heading =
+        transition.state() == QAbstractAnimation::Running ? transition.endValue().value<QColor>() : shown;
+    if (ColorHelpers::sameColor(heading, target))
         return;
-    // The model takes a colour only when its animation stops, so a transition still running decides where
-    // the layer is heading; comparing with the model alone would let a quick press and release end in the
-    // pressed colour.
-    QVariant heading = layer->valueForKey(keyPath);
-    if (auto running =
-            std::dynamic_pointer_cast<const platform::BasicAnimation>(layer->animationForKey(keyPath));
-        running && !running->hasStopped() && running->toValue().isValid())
-        heading = running->toValue();
-    if (heading.typeId() == QMetaType::QColor && ColorHelpers::sameColor(heading.value<QColor>(), target))
-        return;
-
-    platform::BasicAnimation animation(keyPath);
-    // From the colour on screen, so a reversed transition does not jump.
-    animation.setFromValue(layer->presentationLayer()->valueForKey(keyPath));
-    animation.setToValue(target);
-    animation.setDuration(duration);
-    animation.setFillMode(platform::Animation::FillMode::Forwards);
-    animation.setRemovedOnCompletion(false);
-
-    auto delegate = std::make_shared<AnimationDelegate>();
-    std::weak_ptr<platform::Layer> weakLayer = layer;
-    delegate->setDidStopHandler([weakLayer, target, keyPath](bool) {
-        auto strong = weakLayer.lock();
-        if (!strong)
-            return;
-        // The model takes the end value quietly: the animation already showed the change.
-        platform::Transaction::begin();
-        platform::Transaction::setDisableActions(true);
-        strong->setValueForKey(keyPath, target);
-        platform::Transaction::commit();
-    });
-    animation.setDelegate(delegate);
-    layer->addAnimation(animation, keyPath);
+    transition.stop();
+    transition.setDuration(int(seconds * 1000.0));
+    transition.setStartValue(shown);
+    transition.setEndValue(target);
+    transition.start();
 }
 
-std::shared_ptr<platform::Animation> spinnerRotation()
+void makeSpinnerRotation(QVariantAnimation &rotation)
 {
-    auto rotation = std::make_shared<platform::BasicAnimation>(QStringLiteral("transform"));
-    rotation->setValueFunction(platform::Animation::ValueFunction::RotateZ);
-    rotation->setFromValue(0.0);
-    rotation->setToValue(-2.0 * std::numbers::pi);
-    rotation->setDuration(1.0);
-    rotation->setRepeatCount(platform::Animation::repeatForever);
-    rotation->setTimingFunction(TimingFunction::named(TimingFunction::Name::Linear));
-    return rotation;
+    rotation.setStartValue(0.0);
+    rotation.setEndValue(360.0);
+    rotation.setDuration(1000);
+    rotation.setLoopCount(-1);
+    rotation.setEasingCurve(QEasingCurve::Linear);
 }
 
 } // namespace AnimationHelpers

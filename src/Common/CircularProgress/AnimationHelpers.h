@@ -1,31 +1,31 @@
 #pragma once
 
-#include "Platform/Layers/Animation.h"
-#include "Platform/Layers/Layer.h"
-#include "Platform/Layers/TimingFunction.h"
-
 #include <QColor>
-#include <functional>
+#include <QEasingCurve>
+#include <QVariantAnimation>
 
-// Animation helpers shared by the progress view, its layers and the styled button.
+class QWidget;
+
+// Timing curves and animations shared by the progress view, its parts and the styled button.
 namespace AnimationHelpers {
 
-platform::TimingFunction defaultTiming();
-platform::TimingFunction easeOutTiming();
+// A cubic Bézier timing curve from (0, 0) to (1, 1) through the two control points.
+QEasingCurve bezierCurve(double x1, double y1, double x2, double y2);
+// (0.25, 0.1, 0.25, 1): the fade-in.
+QEasingCurve defaultTiming();
+// (0, 0, 0.58, 1): the ring's moves and the checkmark's drawing.
+QEasingCurve easeOutTiming();
 
-// Queues on the main queue, to run after the delay (always later than this call, even at 0), one layer
-// transaction with the duration and timing function that makes the changes; the completion, when given,
-// runs once the animations the changes started have stopped.
-void timedLayerAnimation(double duration, double delay, const platform::TimingFunction &timing,
-                         std::function<void()> changes, std::function<void()> completion = {});
+// A colour on screen that moves to new values by transitions; each step repaints the view.
+QVariantAnimation *colorTransition(QWidget *view, const QColor &initial);
+QColor shownColor(const QVariantAnimation &transition);
+// Moves from the colour shown now to the target over the duration and holds it. Nothing happens when the
+// colour shown, or the one a running transition heads for, is already the target; a transition under way is
+// replaced.
+void animateColor(QVariantAnimation &transition, const QColor &target, double seconds);
 
-// Animates the colour under the key path from the layer's model value to the target, holding the target
-// afterwards; the model takes the target when the animation stops, finished or not. Nothing happens when
-// the model already has the colour. A second call replaces a running one under the same key.
-void animateLayerColor(const platform::LayerPtr &layer, const QColor &target, const QString &keyPath,
-                       double duration);
-
-// One clockwise turn (in y-up coordinates) per second, for ever, at an even pace.
-std::shared_ptr<platform::Animation> spinnerRotation();
+// Makes the animation the spinner's turn: 0° to 360° clockwise on screen, one turn a second at an even
+// pace, for ever.
+void makeSpinnerRotation(QVariantAnimation &rotation);
 
 } // namespace AnimationHelpers

@@ -2,95 +2,92 @@
 
 #include "Common/CircularProgress/AnimationHelpers.h"
 #include "Common/CircularProgress/ColorHelpers.h"
+#include "Common/CircularProgress/ViewHelpers.h"
 
-#include <QPainterPath>
+#include <QPainter>
 #include <algorithm>
+#include <cmath>
 
-CheckmarkView::CheckmarkView(const QRect &frame, QWidget *parent)
-    : QWidget(parent), m_color(ColorHelpers::sharedDefaultColor()), m_host(new platform::LayerHost(this))
+CheckmarkView::CheckmarkView(const QRect &frame, QWidget *parent) : CheckmarkView(parent)
 {
     setGeometry(frame);
-    setUp();
 }
 
-CheckmarkView::CheckmarkView(QWidget *parent)
-    : QWidget(parent), m_color(ColorHelpers::sharedDefaultColor()), m_host(new platform::LayerHost(this))
-{
-    setUp();
-}
-
-void CheckmarkView::setUp()
+CheckmarkView::CheckmarkView(QWidget *parent) : QWidget(parent), m_color(ColorHelpers::sharedDefaultColor())
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_host->layer()->addSublayer(shapeLayer());
-    shapeLayer()->removeAnimationForKey(m_animationKey);
+    m_drawing.setStartValue(0.0);
+    m_drawing.setEndValue(1.0);
+    m_drawing.setDuration(500);
+    m_drawing.setEasingCurve(AnimationHelpers::easeOutTiming());
+    connect(&m_drawing, &QVariantAnimation::valueChanged, this, qOverload<>(&QWidget::update));
+    connect(&m_drawing, &QAbstractAnimation::finished, this, qOverload<>(&QWidget::update));
 }
 
-const platform::ShapeLayerPtr &CheckmarkView::shapeLayer()
+const QPainterPath &CheckmarkView::path()
 {
-    if (m_shapeLayer)
-        return m_shapeLayer;
-    const QRectF b(0, 0, width(), height());
-    const double m = std::min(b.width(), b.height());
-    const double s = 0.4 * m;
-    // Centred in the view, so the mark sits in the middle of the ring whatever the view's proportions.
-    const QPointF origin((b.width() - s) / 2.0, (b.height() - s) / 2.0);
-
-    QPainterPath path(QPointF(0, s / 2.0));
-    path.lineTo(s / 3.0, s / 6.0);
-    path.lineTo(s, 5.0 * s / 6.0);
-
-    m_shapeLayer = platform::ShapeLayer::create();
-    m_shapeLayer->setFrame(QRectF(origin, QSizeF(s, s)));
-    m_shapeLayer->setPath(path);
-    m_shapeLayer->setFillColor(QColor());
-    m_shapeLayer->setLineCap(platform::ShapeLayer::LineCap::Round);
-    m_shapeLayer->setLineJoin(platform::ShapeLayer::LineJoin::Miter);
-    m_shapeLayer->setLineWidth(m_lineWidth);
-    m_shapeLayer->setStrokeColor(m_color);
-    return m_shapeLayer;
-}
-
-const platform::KeyframeAnimation &CheckmarkView::animation()
-{
-    if (!m_animation) {
-        m_animation = std::make_unique<platform::KeyframeAnimation>(QStringLiteral("strokeEnd"));
-        m_animation->setValues({0.0, 1.0});
-        m_animation->setDuration(0.5);
-        m_animation->setTimingFunctions({AnimationHelpers::easeOutTiming()});
-        m_animation->setRemovedOnCompletion(true);
+    if (!m_path) {
+        const double w = width(), h = height();
+        const double s = 0.4 * std::min(w, h);
+        // Centred in the view, so the mark sits in the middle of the ring whatever the view's proportions.
+        const QPointF origin((w - s) / 2.0, (h - s) / 2.0);
+        m_path.emplace(origin + QPointF(0, s / 2.0));
+        m_path->lineTo(origin + QPointF(s / 3.0, 5.0 * s / 6.0));
+        m_path->lineTo(origin + QPointF(s, s / 6.0));
     }
-    return *m_animation;
+    return *m_path;
+}
+
+double CheckmarkView::strokeEnd() const
+{
+    return isDrawing() ? m_drawing.currentValue().toDouble() : 1.0;
 }
 
 void CheckmarkView::setColor(const QColor &color)
 {
     m_color = color;
-    shapeLayer()->setStrokeColor(color);
+    update();
 }
 
 void CheckmarkView::setLineWidth(double width)
 {
     m_lineWidth = width;
-    shapeLayer()->setLineWidth(width);
+    update();
 }
 
 void CheckmarkView::setVisible(bool visible)
 {
-    const bool wasHidden = platform::LayerHost::isViewHidden(this);
+    const bool wasHidden = ViewHelpers::isViewHidden(this);
     QWidget::setVisible(visible);
-    const bool isHidden = platform::LayerHost::isViewHidden(this);
-    if (wasHidden == isHidden)
+    const bool hidden = ViewHelpers::isViewHidden(this);
+    if (wasHidden == hidden)
         return;
-    if (isHidden)
-        shapeLayer()->removeAnimationForKey(m_animationKey);
-    else
-        startAnimation();
+    if (hidden)
+        m_drawing.stop();
+    else if (!isDrawing())
+        m_drawing.start();
 }
 
-void CheckmarkView::startAnimation()
+void CheckmarkView::paintEvent(QPaintEvent *)
 {
-    if (shapeLayer()->animationForKey(m_animationKey))
+    const double end = strokeEnd();
+    if (!(end > 0.0) || !m_color.isValid())
         return;
-    shapeLayer()->addAnimation(animation(), m_animationKey);
+    // The part of the mark up to the drawn fraction of its length.
+    const QPainterPath &mark = path();
+    const double total = mark.length();
+    QPainterPath drawn(mark.elementAt(0));
+    double left = end * total;
+    for (int i = 1; i < mark.elementCount() && left > 0; ++i) {
+        const QPointF from = mark.elementAt(i - 1), to = mark.elementAt(i);
+        const double length = std::hypot(to.x() - from.x(), to.y() - from.y());
+        drawn.lineTo(length <= left ? to : from + (to - from) * (left / length));
+        left -= length;
+    }
+    QPainter painter(this);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
+                           QPainter::SmoothPixmapTransform);
+    painter.setOpacity(ViewHelpers::opacity(this));
+    painter.setPen(QPen(m_color, m_lineWidth, Qt::SolidLine, Qt::RoundCap, Qt::SvgMiterJoin));
+    painter.drawPath(drawn);
 }

@@ -1,14 +1,13 @@
 #pragma once
 
-#include "Platform/Layers/KeyframeAnimation.h"
-#include "Platform/Layers/LayerHost.h"
-#include "Platform/Layers/ShapeLayer.h"
-
 #include <QColor>
+#include <QPainterPath>
+#include <QVariantAnimation>
 #include <QWidget>
+#include <optional>
 
 // A checkmark drawn stroke by stroke whenever the view goes from hidden to shown. Its hidden flag is the
-// widget's own (setHidden, hide, show).
+// widget's own (setHidden, hide, show); a view created visible shows the whole mark at once.
 class CheckmarkView : public QWidget
 {
     Q_OBJECT
@@ -23,22 +22,21 @@ public:
     void setColor(const QColor &color);
     double lineWidth() const { return m_lineWidth; }
     void setLineWidth(double width);
-    QString animationKey() const { return m_animationKey; }
 
-    const platform::ShapeLayerPtr &shapeLayer();
-    platform::LayerHost &host() { return *m_host; }
+    // The mark, in the view's coordinates: a short stroke down to the low point, then the long one up.
+    const QPainterPath &path();
+    // How much of the mark is drawn now, 0…1.
+    double strokeEnd() const;
+    bool isDrawing() const { return m_drawing.state() == QAbstractAnimation::Running; }
 
     void setVisible(bool visible) override;
 
-private:
-    void setUp();
-    void startAnimation();
-    const platform::KeyframeAnimation &animation();
+protected:
+    void paintEvent(QPaintEvent *event) override;
 
+private:
     QColor m_color;
     double m_lineWidth = 2.0;
-    platform::ShapeLayerPtr m_shapeLayer;
-    std::unique_ptr<platform::KeyframeAnimation> m_animation;
-    QString m_animationKey = QStringLiteral("checkmarkAnimation");
-    platform::LayerHost *m_host;
+    std::optional<QPainterPath> m_path;
+    QVariantAnimation m_drawing;
 };

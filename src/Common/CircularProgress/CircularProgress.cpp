@@ -5,30 +5,21 @@
 #include "Common/CircularProgress/CircularProgressAccessible.h"
 #include "Common/CircularProgress/ColorHelpers.h"
 #include "Common/CircularProgress/GeometryHelpers.h"
-#include "Common/CircularProgress/LayerHelpers.h"
 #include "Common/CircularProgress/ViewHelpers.h"
 #include "Platform/Runtime/Dispatch.h"
 
 #include <QAccessible>
-#include <QEvent>
+#include <QEnterEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPainter>
+#include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-const QString rotateKey = QStringLiteral("rotate");
-constexpr double colorChangeDuration = 0.2;
-
-} // namespace
-
-CircularProgress::CircularProgress(const QRect &frame, QWidget *parent)
-    : QWidget(parent), m_host(new platform::LayerHost(this)),
-      m_originalColor(ColorHelpers::sharedDefaultColor()), m_color(ColorHelpers::sharedDefaultColor())
+CircularProgress::CircularProgress(const QRect &frame, QWidget *parent) : CircularProgress(parent)
 {
     setGeometry(frame);
-    CircularProgressAccessible::installFactory();
-    setFocusPolicy(Qt::NoFocus);
     ensureSetUp();
 }
 
@@ -37,8 +28,9 @@ CircularProgress::CircularProgress(const QSize &size, QWidget *parent)
 {}
 
 CircularProgress::CircularProgress(QWidget *parent)
-    : QWidget(parent), m_host(new platform::LayerHost(this)),
-      m_originalColor(ColorHelpers::sharedDefaultColor()), m_color(ColorHelpers::sharedDefaultColor())
+    : QWidget(parent), m_originalColor(ColorHelpers::sharedDefaultColor()),
+      m_color(ColorHelpers::sharedDefaultColor()),
+      m_colorTransition(AnimationHelpers::colorTransition(this, m_color))
 {
     CircularProgressAccessible::installFactory();
     setFocusPolicy(Qt::NoFocus);
@@ -58,10 +50,29 @@ bool CircularProgress::event(QEvent *event)
     case QEvent::Show:
         ensureSetUp();
         updateTrackingAreas();
+        indeterminateCircle()->setOnScreen(true);
+        break;
+    case QEvent::Hide:
+        if (m_setUp)
+            indeterminateCircle()->setOnScreen(false);
         break;
     case QEvent::Resize:
         if (m_setUp)
             updateTrackingAreas();
+        break;
+    case QEvent::Enter:
+        hover(static_cast<QEnterEvent *>(event)->position(), event);
+        break;
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+        hover(static_cast<QMouseEvent *>(event)->position(), event);
+        break;
+    case QEvent::Leave:
+        if (m_pointerInside) {
+            m_pointerInside = false;
+            mouseExited(event);
+        }
         break;
     // From the keyboard the ring stands for its cancel button: focus shows it as the pointer would, and
     // Return or Space presses it.
@@ -90,99 +101,67 @@ bool CircularProgress::event(QEvent *event)
 
 void CircularProgress::ensureSetUp()
 {
-    if (!m_setUp && !m_settingUp)
-        commonSetUp();
-}
-
-void CircularProgress::commonSetUp()
-{
+    if (m_setUp || m_settingUp)
+        return;
     m_settingUp = true;
-    m_host->setDisplayHandler([this] { updateLayer(); });
-    const platform::LayerPtr &layer = m_host->layer();
-    layer->addSublayer(backgroundCircle());
-    layer->addSublayer(indeterminateCircle());
-    layer->addSublayer(progressCircle());
-    layer->addSublayer(progressLabel());
-    // The subviews' layers stack above the view's own sublayers, the cancel button on top.
+    // Painted back to front: the track, the spinner, the ring and the label; then the checkmark and the
+    // cancel button, views inside this one, the cancel button on top.
+    indeterminateCircle()->setHidden(!isIndeterminate());
+    progressCircle()->setHidden(isIndeterminate());
+    progressLabel();
     successView();
     cancelButton();
-    progressCircle()->setHidden(isIndeterminate());
-    indeterminateCircle()->setHidden(!isIndeterminate());
+    indeterminateCircle()->setOnScreen(isVisible());
     m_settingUp = false;
     m_setUp = true;
-    m_host->setNeedsDisplay();
+    setNeedsDisplay();
 }
 
-QRectF CircularProgress::buildBounds() const
-{
-    return QRectF(0, 0, width(), height());
-}
-
+// The parts are built from the size the view has when each is first used, and kept.
 double CircularProgress::radius()
 {
-    if (!m_radius) {
-        const QRectF b = buildBounds();
-        m_radius = (b.height() > b.width() ? b.center().x() : b.center().y()) * 0.8;
-    }
+    if (!m_radius)
+        m_radius = (height() > width() ? width() : height()) / 2.0 * 0.8;
     return *m_radius;
 }
 
-const platform::ShapeLayerPtr &CircularProgress::backgroundCircle()
-{
-    if (!m_backgroundCircle) {
-        const QRectF b = buildBounds();
-        m_backgroundCircle = LayerHelpers::circleLayer(radius(), GeometryHelpers::center(b));
-        m_backgroundCircle->setFrame(b);
-        m_backgroundCircle->setFillColor(QColor());
-        m_backgroundCircle->setLineWidth(m_lineWidth * 0.5);
-        // The translucent track is the costliest stroke of a frame on dense screens and never moves.
-        m_backgroundCircle->setShouldRasterize(true);
-    }
-    return m_backgroundCircle;
-}
-
-const std::shared_ptr<ProgressCircleShapeLayer> &CircularProgress::progressCircle()
+ProgressCircleShapeLayer *CircularProgress::progressCircle()
 {
     if (!m_progressCircle) {
-        m_progressCircle = ProgressCircleShapeLayer::create(radius(), GeometryHelpers::center(buildBounds()));
+        m_progressCircle.emplace(radius(), GeometryHelpers::center(QRectF(rect())), this);
         m_progressCircle->setLineWidth(m_lineWidth);
     }
-    return m_progressCircle;
+    return &*m_progressCircle;
 }
 
-const std::shared_ptr<IndeterminateProgressCircleShapeLayer> &CircularProgress::indeterminateCircle()
+IndeterminateProgressCircleShapeLayer *CircularProgress::indeterminateCircle()
 {
     if (!m_indeterminateCircle) {
-        m_indeterminateCircle =
-            IndeterminateProgressCircleShapeLayer::create(radius(), GeometryHelpers::center(buildBounds()));
+        m_indeterminateCircle.emplace(radius(), GeometryHelpers::center(QRectF(rect())), this);
         m_indeterminateCircle->setLineWidth(m_lineWidth);
     }
-    return m_indeterminateCircle;
+    return &*m_indeterminateCircle;
 }
 
-const platform::TextLayerPtr &CircularProgress::progressLabel()
+const TextImage *CircularProgress::progressLabel()
 {
     if (!m_progressLabel) {
-        const QRectF b = buildBounds();
-        m_progressLabel = LayerHelpers::textLayer(QStringLiteral("0%"));
-        m_progressLabel->setForegroundColor(m_color);
-        m_progressLabel->setFontSize(0.2 * std::min(b.width(), b.height()));
-        m_progressLabel->setFrame(QRectF(0, 0, b.width(), m_progressLabel->preferredFrameSize().height()));
-        m_progressLabel->setPosition(GeometryHelpers::center(b));
-        m_progressLabel->setAnchorPoint(QPointF(0.5, 0.5));
-        m_progressLabel->setAlignmentMode(platform::TextLayer::Alignment::Center);
-        m_progressLabel->setFont(LayerHelpers::labelFont());
+        m_progressLabel.emplace();
+        m_progressLabel->setString(QStringLiteral("0%"));
+        m_progressLabel->setFont(ViewHelpers::labelFont(), 0.2 * std::min(width(), height()));
+        // As wide as the view, as high as a line, centred.
+        const double lineHeight = std::ceil(m_progressLabel->preferredSize().height());
+        m_progressLabel->setFrame(QRectF(0, (height() - lineHeight) / 2.0, width(), lineHeight));
         m_progressLabel->setHidden(true);
     }
-    return m_progressLabel;
+    return &*m_progressLabel;
 }
 
 CustomButton *CircularProgress::cancelButton()
 {
     if (!m_cancelButton) {
-        const QRectF b = buildBounds();
         m_cancelButton = CustomButton::circularButton(QStringLiteral("\u2573"), radius(),
-                                                      GeometryHelpers::center(b), this);
+                                                      GeometryHelpers::center(QRectF(rect())), this);
         m_cancelButton->setTextColor(m_color);
         m_cancelButton->setBackgroundColor(ColorHelpers::withAlpha(m_color, 0.1));
         m_cancelButton->setActiveBackgroundColor(m_color);
@@ -205,7 +184,7 @@ CustomButton *CircularProgress::cancelButton()
 CheckmarkView *CircularProgress::successView()
 {
     if (!m_successView) {
-        m_successView = new CheckmarkView(buildBounds().toRect(), this);
+        m_successView = new CheckmarkView(rect(), this);
         m_successView->setColor(m_color);
         m_successView->setLineWidth(m_lineWidth);
         m_successView->setHidden(true);
@@ -215,21 +194,35 @@ CheckmarkView *CircularProgress::successView()
 
 bool CircularProgress::cancelButtonHidden()
 {
-    return platform::LayerHost::isViewHidden(cancelButton());
+    return ViewHelpers::isViewHidden(cancelButton());
+}
+
+void CircularProgress::setLabel(std::optional<bool> hidden, std::optional<QString> text)
+{
+    progressLabel();
+    if (hidden)
+        m_progressLabel->setHidden(*hidden);
+    if (text)
+        m_progressLabel->setString(*text);
+    update();
+}
+
+QColor CircularProgress::shownColor() const
+{
+    return AnimationHelpers::shownColor(*m_colorTransition);
 }
 
 void CircularProgress::setColor(const QColor &color)
 {
     m_color = color;
     m_originalColor = color;
-    m_host->setNeedsDisplay();
+    setNeedsDisplay();
 }
 
 void CircularProgress::setLineWidth(double width)
 {
     ensureSetUp();
     m_lineWidth = width;
-    backgroundCircle()->setLineWidth(width * 0.5);
     progressCircle()->setLineWidth(width);
     indeterminateCircle()->setLineWidth(width);
     successView()->setLineWidth(width);
@@ -238,37 +231,31 @@ void CircularProgress::setLineWidth(double width)
 void CircularProgress::setProgress(double value)
 {
     ensureSetUp();
-    if (std::isnan(value))
-        value = 0.0;
-    m_progress = std::min(std::max(value, 0.0), 1.0);
+    m_progress = std::isnan(value) ? 0.0 : std::clamp(value, 0.0, 1.0);
     emit progressChanged(m_progress);
     QAccessibleValueChangeEvent changed(this, static_cast<int>(m_progress * 100.0));
     QAccessible::updateAccessibility(&changed);
 
-    QPointer<CircularProgress> self(this);
-    AnimationHelpers::timedLayerAnimation(0.5, 0, AnimationHelpers::easeOutTiming(), [self] {
-        if (self)
-            self->progressCircle()->setProgress(self->m_progress);
-    });
+    // The ring moves after this call has returned, from the value shown to the value stored by then.
+    if (!m_ringUpdateQueued) {
+        m_ringUpdateQueued = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_ringUpdateQueued = false;
+                progressCircle()->setProgress(m_progress, 500, AnimationHelpers::easeOutTiming());
+            },
+            Qt::QueuedConnection);
+    }
 
     const bool buttonHidden = cancelButtonHidden();
-    if (m_progress == 0.0 && isIndeterminate())
-        progressLabel()->setHidden(buttonHidden);
-    else
-        progressLabel()->setHidden(!buttonHidden);
-
+    setLabel(m_progress == 0.0 && isIndeterminate() ? buttonHidden : !buttonHidden);
     if (!progressLabel()->isHidden()) {
-        progressLabel()->setString(QString::number(static_cast<long long>(m_progress * 100.0)) +
-                                   QLatin1Char('%'));
+        setLabel({}, QString::number(static_cast<long long>(m_progress * 100.0)) + QLatin1Char('%'));
         successView()->setHidden(true);
     }
     if (m_progress == 1.0)
         setIsFinished(true);
-}
-
-bool CircularProgress::isFinished() const
-{
-    return m_progressInstance ? m_progressInstance->isFinished() : m_isFinished;
 }
 
 void CircularProgress::setIsFinished(bool finished)
@@ -278,18 +265,11 @@ void CircularProgress::setIsFinished(bool finished)
     if (!finished)
         return;
     clearIndeterminate();
-    if (isCancelled())
+    if (isCancelled() || !m_showCheckmarkAtHundredPercent)
         return;
-    if (m_showCheckmarkAtHundredPercent) {
-        progressLabel()->setString(QString());
-        cancelButton()->setHidden(true);
-        successView()->setHidden(false);
-    }
-}
-
-bool CircularProgress::isCancellable() const
-{
-    return m_progressInstance ? m_progressInstance->isCancellable() : m_isCancellable;
+    setLabel({}, QString());
+    cancelButton()->setHidden(true);
+    successView()->setHidden(false);
 }
 
 void CircularProgress::setIsCancellable(bool cancellable)
@@ -297,11 +277,6 @@ void CircularProgress::setIsCancellable(bool cancellable)
     ensureSetUp();
     m_isCancellable = cancellable;
     updateTrackingAreas();
-}
-
-bool CircularProgress::isCancelled() const
-{
-    return m_progressInstance ? m_progressInstance->isCancelled() : m_isCancelled;
 }
 
 void CircularProgress::setIsCancelled(bool cancelled)
@@ -317,9 +292,9 @@ void CircularProgress::setIsCancelled(bool cancelled)
             m_color = m_cancelledStateColorHandler(m_originalColor);
         } else {
             m_color = ColorHelpers::adjusted(m_originalColor, 0, -0.4, -0.2);
-            m_host->setAlphaValue(0.7);
+            setAlphaValue(0.7);
         }
-        m_host->setNeedsDisplay();
+        setNeedsDisplay();
     }
     clearIndeterminate();
 }
@@ -328,17 +303,11 @@ void CircularProgress::cancelProgress()
 {
     if (!isCancellable())
         return;
-    if (m_progressInstance) {
-        // The view follows the object's own cancellation, which arrives through the main queue.
+    // With a progress object the view follows the object's own cancellation, through the main queue.
+    if (m_progressInstance)
         m_progressInstance->cancel();
-        return;
-    }
-    setIsCancelled(true);
-}
-
-bool CircularProgress::isIndeterminate() const
-{
-    return m_progressInstance ? m_progressInstance->isIndeterminate() : m_isIndeterminate;
+    else
+        setIsCancelled(true);
 }
 
 void CircularProgress::setIsIndeterminate(bool indeterminate)
@@ -346,31 +315,17 @@ void CircularProgress::setIsIndeterminate(bool indeterminate)
     ensureSetUp();
     m_isIndeterminate = indeterminate;
     emit isIndeterminateChanged(indeterminate);
+    progressCircle()->setHidden(m_isIndeterminate);
+    indeterminateCircle()->setHidden(!m_isIndeterminate);
     if (m_isIndeterminate)
-        indeterminateOn();
+        setLabel(m_progress == 0.0 && isIndeterminate() && cancelButtonHidden());
     else
-        indeterminateOff();
+        setLabel(!cancelButtonHidden());
 }
 
 void CircularProgress::clearIndeterminate()
 {
-    m_isIndeterminate = false;
-    emit isIndeterminateChanged(false);
-    indeterminateOff();
-}
-
-void CircularProgress::indeterminateOff()
-{
-    indeterminateCircle()->setHidden(true);
-    progressCircle()->setHidden(false);
-    progressLabel()->setHidden(!cancelButtonHidden());
-}
-
-void CircularProgress::indeterminateOn()
-{
-    progressCircle()->setHidden(true);
-    indeterminateCircle()->setHidden(false);
-    progressLabel()->setHidden(m_progress == 0.0 && isIndeterminate() && cancelButtonHidden());
+    setIsIndeterminate(false);
 }
 
 void CircularProgress::setProgressInstance(std::shared_ptr<platform::Progress> progress)
@@ -381,103 +336,106 @@ void CircularProgress::setProgressInstance(std::shared_ptr<platform::Progress> p
         return;
 
     using Key = platform::Progress::Key;
-    const QPointer<CircularProgress> self(this);
-    const std::weak_ptr<platform::Progress> observed = progress;
     // Changes may come from any thread; each only queues its work on the main queue, which then reads the
     // object the observation was made on.
-    auto onMain = [self, observed](void (*work)(CircularProgress &, platform::Progress &)) {
-        return [self, observed, work] {
+    auto observe = [this, observed = std::weak_ptr<platform::Progress>(progress)](
+                       Key key, void (*work)(CircularProgress &, platform::Progress &)) {
+        return m_progressInstance->observe(key, [self = QPointer<CircularProgress>(this), observed, work] {
             platform::Dispatch::main([self, observed, work] {
-                const auto object = observed.lock();
-                if (self && object)
+                if (const auto object = observed.lock(); self && object)
                     work(*self, *object);
             });
-        };
+        });
     };
-    m_progressObserver = progress->observe(Key::FractionCompleted,
-                                           onMain([](CircularProgress &view, platform::Progress &object) {
-                                               if (view.isCancelled() || object.isFinished())
-                                                   return;
-                                               view.setProgress(object.fractionCompleted());
-                                           }));
-    m_finishedObserver =
-        progress->observe(Key::IsFinished, onMain([](CircularProgress &view, platform::Progress &object) {
-                              if (view.isCancelled())
-                                  return;
-                              if (object.isFinished())
-                                  view.setProgress(1.0);
-                          }));
-    m_cancelledObserver =
-        progress->observe(Key::IsCancelled, onMain([](CircularProgress &view, platform::Progress &object) {
-                              view.setIsCancelled(object.isCancelled());
-                          }));
-    m_indeterminateObserver = progress->observe(
-        Key::IsIndeterminate, onMain([](CircularProgress &view, platform::Progress &object) {
+    m_progressObserver =
+        observe(Key::FractionCompleted, [](CircularProgress &view, platform::Progress &object) {
+            if (!view.isCancelled() && !object.isFinished())
+                view.setProgress(object.fractionCompleted());
+        });
+    m_finishedObserver = observe(Key::IsFinished, [](CircularProgress &view, platform::Progress &object) {
+        if (!view.isCancelled() && object.isFinished())
+            view.setProgress(1.0);
+    });
+    m_cancelledObserver = observe(Key::IsCancelled, [](CircularProgress &view, platform::Progress &object) {
+        view.setIsCancelled(object.isCancelled());
+    });
+    m_indeterminateObserver =
+        observe(Key::IsIndeterminate, [](CircularProgress &view, platform::Progress &object) {
             view.setIsIndeterminate(object.isIndeterminate());
-        }));
-
+        });
     m_isCancellable = progress->isCancellable();
     updateTrackingAreas();
     setIsIndeterminate(progress->isIndeterminate());
 }
 
+void CircularProgress::setNeedsDisplay()
+{
+    // Once per pass of the event loop, or right before the next paint, whichever comes first.
+    if (!m_displayPending) {
+        m_displayPending = true;
+        QMetaObject::invokeMethod(this, &CircularProgress::displayIfNeeded, Qt::QueuedConnection);
+    }
+    update();
+}
+
+void CircularProgress::displayIfNeeded()
+{
+    if (m_displayPending) {
+        m_displayPending = false;
+        updateLayer();
+    }
+}
+
 void CircularProgress::updateLayer()
 {
-    AnimationHelpers::animateLayerColor(backgroundCircle(), ColorHelpers::withAlpha(m_color, 0.5),
-                                        QStringLiteral("strokeColor"), colorChangeDuration);
-    AnimationHelpers::animateLayerColor(progressCircle(), m_color, QStringLiteral("strokeColor"),
-                                        colorChangeDuration);
-    AnimationHelpers::animateLayerColor(progressLabel(), m_color, QStringLiteral("foregroundColor"),
-                                        colorChangeDuration);
-    AnimationHelpers::animateLayerColor(indeterminateCircle(), m_color, QStringLiteral("strokeColor"),
-                                        colorChangeDuration);
+    // The track, ring, spinner and label share the colour (the track at half its alpha), so one transition
+    // moves them all.
+    AnimationHelpers::animateColor(*m_colorTransition, m_color, 0.2);
     cancelButton()->setTextColor(m_color);
     cancelButton()->setBackgroundColor(ColorHelpers::withAlpha(m_color, 0.1));
     cancelButton()->setActiveBackgroundColor(m_color);
     successView()->setColor(m_color);
-    // The spinner turns for ever; it is only hidden while the view is not indeterminate.
-    if (!indeterminateCircle()->animationForKey(rotateKey))
-        indeterminateCircle()->addAnimation(*AnimationHelpers::spinnerRotation(), rotateKey);
+    // The spinner turns for ever; it only waits while the view is not indeterminate or not on screen.
+    indeterminateCircle()->addRotation();
 }
 
 void CircularProgress::updateTrackingAreas()
 {
-    if (m_trackingArea)
-        m_trackingArea->uninstall();
-    // Only a ring that can be cancelled has anything to do with the keyboard.
+    m_pointerInside = false;
+    // Only a ring that can be cancelled has anything to do with the pointer or the keyboard.
     setFocusPolicy(isCancellable() ? Qt::TabFocus : Qt::NoFocus);
-    if (!isCancellable())
+    setMouseTracking(isCancellable());
+    m_trackingArea = isCancellable() ? std::optional<QRectF>(cancelButton()->geometry()) : std::nullopt;
+}
+
+void CircularProgress::hover(const QPointF &position, QEvent *event)
+{
+    if (!m_trackingArea || m_trackingArea->contains(position) == m_pointerInside)
         return;
-    QPointer<CircularProgress> self(this);
-    m_trackingArea = std::make_unique<platform::HoverArea>(
-        QRectF(cancelButton()->geometry()),
-        platform::HoverArea::MouseEnteredAndExited | platform::HoverArea::ActiveInActiveApp,
-        [self](QEvent *event) {
-            if (self)
-                self->mouseEntered(event);
-        },
-        [self](QEvent *event) {
-            if (self)
-                self->mouseExited(event);
-        });
-    m_trackingArea->install(this);
+    m_pointerInside = !m_pointerInside;
+    // An application in the background sees no hover changes.
+    const Qt::ApplicationState state = QGuiApplication::applicationState();
+    if (state == Qt::ApplicationSuspended || state == Qt::ApplicationHidden)
+        return;
+    if (m_pointerInside)
+        mouseEntered(event);
+    else
+        mouseExited(event);
 }
 
 void CircularProgress::mouseEntered(QEvent *)
 {
-    if (ViewHelpers::isWindowBlocked(window()))
+    if (ViewHelpers::isWindowBlocked(window()) || !isCancellable() || isCancelled() || isFinished())
         return;
-    if (isCancellable() && !isCancelled() && !isFinished()) {
-        progressLabel()->setHidden(true);
-        ViewHelpers::fadeIn(cancelButton());
-        successView()->setHidden(!(m_showCheckmarkAtHundredPercent && isFinished() && !isCancelled()));
-    }
-    // Otherwise the plain view's handling applies, which does nothing with the pointer entering.
+    setLabel(true);
+    ViewHelpers::fadeIn(cancelButton());
+    successView()->setHidden(!(m_showCheckmarkAtHundredPercent && isFinished() && !isCancelled()));
 }
 
 void CircularProgress::mouseExited(QEvent *)
 {
-    progressLabel()->setHidden(isIndeterminate() && m_progress == 0.0);
+    setLabel(isIndeterminate() && m_progress == 0.0);
+    ViewHelpers::cancelFadeIn(cancelButton());
     cancelButton()->setHidden(true);
     successView()->setHidden(!(m_showCheckmarkAtHundredPercent && isFinished() && !isCancelled()));
 }
@@ -485,14 +443,79 @@ void CircularProgress::mouseExited(QEvent *)
 void CircularProgress::resetProgress()
 {
     ensureSetUp();
-    m_host->setAlphaValue(1.0);
+    setAlphaValue(1.0);
     m_color = m_originalColor;
     m_progress = 0.0;
     m_isFinished = false;
     m_isCancelled = false;
     clearIndeterminate();
     progressCircle()->resetProgress();
-    progressLabel()->setString(QStringLiteral("0%"));
+    setLabel({}, QStringLiteral("0%"));
     successView()->setHidden(true);
-    m_host->setNeedsDisplay();
+    setNeedsDisplay();
+}
+
+void CircularProgress::setAlphaValue(double alpha)
+{
+    m_alphaValue = alpha;
+    update();
+}
+
+void CircularProgress::paintEvent(QPaintEvent *)
+{
+    if (!m_setUp)
+        return;
+    displayIfNeeded();
+    QPainter painter(this);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
+                           QPainter::SmoothPixmapTransform);
+    painter.setOpacity(ViewHelpers::opacity(this));
+    const QColor color = shownColor();
+    paintTrack(painter, ColorHelpers::withAlpha(color, 0.5));
+    m_indeterminateCircle->paint(painter, color);
+    m_progressCircle->paint(painter, color);
+    m_progressLabel->paint(painter, color);
+}
+
+void CircularProgress::paintTrack(QPainter &painter, const QColor &color)
+{
+    const double width = m_lineWidth * 0.5;
+    if (!color.isValid() || color.alpha() == 0 || width <= 0)
+        return;
+    const QPointF c = GeometryHelpers::center(QRectF(rect()));
+    const QRectF circle(c.x() - radius(), c.y() - radius(), 2 * radius(), 2 * radius());
+    auto draw = [&](QPainter &onto) {
+        QPainterPath path;
+        path.arcMoveTo(circle, 0.0);
+        path.arcTo(circle, 0.0, 360.0);
+        onto.setPen(QPen(color, width, Qt::SolidLine, Qt::FlatCap, Qt::SvgMiterJoin));
+        onto.setBrush(Qt::NoBrush);
+        onto.drawPath(path);
+    };
+    // The large translucent stroke costs most of a frame and does not move, so it is kept as an image at
+    // the device's density and copied pixel for pixel, where the device's pixels line up with whole points;
+    // elsewhere it is drawn afresh.
+    const QTransform device = painter.deviceTransform();
+    const double scale = device.m11();
+    const bool aligned = device.type() <= QTransform::TxScale && scale >= 1.0 && scale == device.m22() &&
+                         scale == std::round(scale) && device.dx() == std::round(device.dx()) &&
+                         device.dy() == std::round(device.dy());
+    if (!aligned)
+        return draw(painter);
+    const QRect area = circle.adjusted(-width, -width, width, width).toAlignedRect();
+    if (m_track.image.isNull() || m_track.color != color || m_track.width != width ||
+        m_track.scale != scale) {
+        m_track = {QImage(area.size() * scale, QImage::Format_ARGB32_Premultiplied), color, width, scale};
+        m_track.image.setDevicePixelRatio(scale);
+        m_track.image.fill(Qt::transparent);
+        QPainter onto(&m_track.image);
+        onto.setRenderHints(painter.renderHints());
+        onto.translate(-area.topLeft());
+        draw(onto);
+    }
+    // Whole pixels onto whole pixels: smoothing would only send the copy down a much slower path.
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(area.topLeft(), m_track.image);
+    painter.restore();
 }

@@ -4,26 +4,27 @@
 #include "Common/CircularProgress/CustomButton.h"
 #include "Common/CircularProgress/IndeterminateProgressCircleShapeLayer.h"
 #include "Common/CircularProgress/ProgressCircleShapeLayer.h"
-#include "Common/CircularProgress/TrackingArea.h"
-#include "Platform/Layers/HoverArea.h"
-#include "Platform/Layers/LayerHost.h"
-#include "Platform/Layers/ShapeLayer.h"
-#include "Platform/Layers/TextLayer.h"
+#include "Common/CircularProgress/TextImage.h"
 #include "Platform/Runtime/Progress.h"
 
 #include <QColor>
+#include <QImage>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
 #include <optional>
 
+class QVariantAnimation;
+
 // Shows a task's progress as a ring that fills clockwise from the top, with the percentage in its centre;
 // at 100 % a checkmark replaces the percentage, while the progress is unknown a quarter arc spins instead
 // of the ring, and a cancellable task offers a round cancel button while the pointer is over the ring.
 // Driven either by setting progress and the flags, or by an attached Progress whose changes (from any
-// thread) are followed on the main thread. The parts are built once, from the size at construction.
-class CircularProgress : public QWidget, public TrackingArea::Owner
+// thread) are followed on the main thread. The parts are built once, from the size at construction; the
+// view paints the track, spinner, ring and label itself, and the checkmark and cancel button are views
+// inside it. At rest it keeps no timer and does not repaint.
+class CircularProgress : public QWidget
 {
     Q_OBJECT
     Q_PROPERTY(QColor color READ color WRITE setColor)
@@ -36,6 +37,8 @@ class CircularProgress : public QWidget, public TrackingArea::Owner
     Q_PROPERTY(bool isCancelled READ isCancelled WRITE setIsCancelled)
     Q_PROPERTY(
         bool isIndeterminate READ isIndeterminate WRITE setIsIndeterminate NOTIFY isIndeterminateChanged)
+    // The view's opacity: 0.7 while a cancellation is shown dimmed, else 1.
+    Q_PROPERTY(double alphaValue READ alphaValue)
 
 public:
     // frame: in the parent's coordinates.
@@ -50,6 +53,9 @@ public:
     QColor color() const { return m_color; }
     void setColor(const QColor &color);
     QColor originalColor() const { return m_originalColor; }
+    // The colour on screen now: the colour's changes reach the ring, track, spinner and label by a 0.2 s
+    // transition.
+    QColor shownColor() const;
     double lineWidth() const { return m_lineWidth; }
     void setLineWidth(double width);
     bool showCheckmarkAtHundredPercent() const { return m_showCheckmarkAtHundredPercent; }
@@ -57,15 +63,25 @@ public:
     double progress() const { return m_progress; }
     // Clamped to 0…1; a value that is not a number counts as 0.
     void setProgress(double progress);
+    double alphaValue() const { return m_alphaValue; }
 
     // The four flags read the attached Progress's own while one is attached; setters store the view's.
-    bool isFinished() const;
+    bool isFinished() const { return m_progressInstance ? m_progressInstance->isFinished() : m_isFinished; }
     void setIsFinished(bool finished);
-    bool isCancellable() const;
+    bool isCancellable() const
+    {
+        return m_progressInstance ? m_progressInstance->isCancellable() : m_isCancellable;
+    }
     void setIsCancellable(bool cancellable);
-    bool isCancelled() const;
+    bool isCancelled() const
+    {
+        return m_progressInstance ? m_progressInstance->isCancelled() : m_isCancelled;
+    }
     void setIsCancelled(bool cancelled);
-    bool isIndeterminate() const;
+    bool isIndeterminate() const
+    {
+        return m_progressInstance ? m_progressInstance->isIndeterminate() : m_isIndeterminate;
+    }
     void setIsIndeterminate(bool indeterminate);
 
     std::shared_ptr<platform::Progress> progressInstance() const { return m_progressInstance; }
@@ -87,18 +103,16 @@ public:
 
     // The parts, built on first use.
     double radius();
-    const platform::ShapeLayerPtr &backgroundCircle();
-    const std::shared_ptr<ProgressCircleShapeLayer> &progressCircle();
-    const platform::TextLayerPtr &progressLabel();
-    const std::shared_ptr<IndeterminateProgressCircleShapeLayer> &indeterminateCircle();
+    ProgressCircleShapeLayer *progressCircle();
+    IndeterminateProgressCircleShapeLayer *indeterminateCircle();
+    const TextImage *progressLabel();
     CustomButton *cancelButton();
     CheckmarkView *successView();
-    platform::LayerHost &host() { return *m_host; }
-    // The hover area over the cancel button, while one is installed or was last installed.
-    const platform::HoverArea *trackingArea() const { return m_trackingArea.get(); }
+    // The hover area: the cancel button's frame, while the view is cancellable.
+    std::optional<QRectF> trackingArea() const { return m_trackingArea; }
 
-    void mouseEntered(QEvent *event) override;
-    void mouseExited(QEvent *event) override;
+    void mouseEntered(QEvent *event);
+    void mouseExited(QEvent *event);
 
 signals:
     void progressChanged(double progress);
@@ -106,19 +120,23 @@ signals:
 
 protected:
     bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void ensureSetUp();
-    void commonSetUp();
+    void setNeedsDisplay();
+    void displayIfNeeded();
+    // The display update: the colour reaches every part, and the spinner gets its turn.
     void updateLayer();
     void updateTrackingAreas();
+    void hover(const QPointF &position, QEvent *event);
     void clearIndeterminate();
-    void indeterminateOff();
-    void indeterminateOn();
     bool cancelButtonHidden();
-    QRectF buildBounds() const;
+    // Changes the label's hidden flag, its text, or both.
+    void setLabel(std::optional<bool> hidden, std::optional<QString> text = std::nullopt);
+    void setAlphaValue(double alpha);
+    void paintTrack(QPainter &painter, const QColor &color);
 
-    QPointer<platform::LayerHost> m_host;
     bool m_setUp = false;
     bool m_settingUp = false;
     std::optional<double> m_radius;
@@ -127,14 +145,14 @@ private:
     std::unique_ptr<platform::ProgressObservation> m_finishedObserver;
     std::unique_ptr<platform::ProgressObservation> m_cancelledObserver;
     std::unique_ptr<platform::ProgressObservation> m_indeterminateObserver;
-    platform::ShapeLayerPtr m_backgroundCircle;
-    std::shared_ptr<ProgressCircleShapeLayer> m_progressCircle;
-    platform::TextLayerPtr m_progressLabel;
-    std::shared_ptr<IndeterminateProgressCircleShapeLayer> m_indeterminateCircle;
+    std::optional<ProgressCircleShapeLayer> m_progressCircle;
+    std::optional<TextImage> m_progressLabel;
+    std::optional<IndeterminateProgressCircleShapeLayer> m_indeterminateCircle;
     QPointer<CustomButton> m_cancelButton;
     QPointer<CheckmarkView> m_successView;
     QColor m_originalColor;
     QColor m_color;
+    QVariantAnimation *m_colorTransition;
     double m_lineWidth = 2.0;
     bool m_showCheckmarkAtHundredPercent = true;
     bool m_isFinished = false;
@@ -144,6 +162,18 @@ private:
     bool m_isCancelled = false;
     bool m_visualizeCancelledState = true;
     ColorHandler m_cancelledStateColorHandler;
-    std::unique_ptr<platform::HoverArea> m_trackingArea;
+    std::optional<QRectF> m_trackingArea;
+    bool m_pointerInside = false;
     bool m_isIndeterminate = false;
+    double m_alphaValue = 1.0;
+    bool m_displayPending = false;
+    bool m_ringUpdateQueued = false;
+    // The track circle as last drawn, kept while its colour, width and the screen's density stay.
+    struct
+    {
+        QImage image;
+        QColor color;
+        double width = 0;
+        double scale = 0;
+    } m_track;
 };

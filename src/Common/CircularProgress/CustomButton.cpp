@@ -4,16 +4,16 @@
 #include "Common/CircularProgress/AnimationHelpers.h"
 #include "Common/CircularProgress/ColorHelpers.h"
 #include "Common/CircularProgress/GeometryHelpers.h"
-#include "Common/CircularProgress/LayerHelpers.h"
-#include "Platform/Layers/Transaction.h"
+#include "Common/CircularProgress/ViewHelpers.h"
 
-#include <QApplication>
-#include <QFontMetricsF>
+#include <QGraphicsDropShadowEffect>
+#include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMetaMethod>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPalette>
-#include <QWindow>
+#include <algorithm>
 
 namespace {
 
@@ -24,10 +24,15 @@ QColor controlShadowColor()
     return QColor(0, 0, 0, 128);
 }
 
-// Fonts of buttons are sized in points; the layer tree measures in points too.
-double layerFontSize(const QFont &font)
+QPainterPath roundedRect(const QRectF &rect, double radius)
 {
-    return font.pointSizeF() > 0 ? font.pointSizeF() : double(font.pixelSize());
+    QPainterPath path;
+    const double r = std::clamp(radius, 0.0, std::min(rect.width(), rect.height()) / 2.0);
+    if (r > 0)
+        path.addRoundedRect(rect, r, r);
+    else
+        path.addRect(rect);
+    return path;
 }
 
 } // namespace
@@ -35,12 +40,11 @@ double layerFontSize(const QFont &font)
 CustomButton::CustomButton(QWidget *parent) : CustomButton(QRect(), parent) {}
 
 CustomButton::CustomButton(const QRect &frame, QWidget *parent)
-    : QPushButton(parent), m_textColor(Qt::white), m_activeTextColor(Qt::white),
+    : QAbstractButton(parent), m_textColor(Qt::white), m_activeTextColor(Qt::white),
       m_borderColor(ColorHelpers::sharedDefaultColor()),
       m_activeBorderColor(ColorHelpers::sharedDefaultColor()),
       m_backgroundColor(ColorHelpers::sharedDefaultColor()),
-      m_activeBackgroundColor(ColorHelpers::sharedDefaultColor()), m_shadowColor(controlShadowColor()),
-      m_host(new platform::LayerHost(this)), m_titleLayer(platform::TextLayer::create())
+      m_activeBackgroundColor(ColorHelpers::sharedDefaultColor()), m_shadowColor(controlShadowColor())
 {
     if (!frame.isNull())
         setGeometry(frame);
@@ -56,124 +60,75 @@ CustomButton *CustomButton::circularButton(const QString &title, double radius, 
     button->setTitle(title);
     button->setGeometry(QRectF(center.x() - radius, center.y() - radius, 2 * radius, 2 * radius).toRect());
     button->setCornerRadius(radius);
-    button->setFont(LayerHelpers::systemFont(2.0 * radius / 3.0));
+    button->setFont(ViewHelpers::systemFont(2.0 * radius / 3.0));
     return button;
 }
 
 void CustomButton::setup()
 {
-    m_host->setDisplayHandler([this] { updateLayer(); });
     // Every click, by mouse, keyboard or click(), ends in the clicked signal, which sends the action.
     connect(this, &QAbstractButton::clicked, this, &CustomButton::sendAction, Qt::UniqueConnection);
-    m_titleLayer->setAlignmentMode(platform::TextLayer::Alignment::Center);
-    updateContentsScale();
-    m_host->layer()->addSublayer(m_titleLayer);
-    m_titleLayer->setString(title());
-    applyFontToTitle();
-    setNeedsLayout();
-    setNeedsDisplay();
+    // A new button shows its resting colours at once.
+    using Property = ColorProperty;
+    const std::pair<Paint, Property> resting[] = {{Paint::Background, Property::BackgroundColor},
+                                                  {Paint::Title, Property::TextColor},
+                                                  {Paint::Border, Property::BorderColor},
+                                                  {Paint::Shadow, Property::ShadowColor}};
+    for (const auto &[paint, property] : resting)
+        m_transitions[paint] = AnimationHelpers::colorTransition(this, colorFor(property));
+    connect(transition(Paint::Shadow), &QVariantAnimation::valueChanged, this, &CustomButton::updateShadow);
+    setTitle(title());
+    updateLayer();
 }
 
 void CustomButton::applyFontToTitle()
 {
-    m_titleLayer->setFont(font());
-    m_titleLayer->setFontSize(layerFontSize(font()));
-}
-
-void CustomButton::updateContentsScale()
-{
-    const QWindow *window = this->window() ? this->window()->windowHandle() : nullptr;
-    const double scale = window ? window->devicePixelRatio() : 2.0;
-    m_titleLayer->setContentsScale(scale);
-    m_host->layer()->setContentsScale(scale);
+    // Point sizes are the platform's screen units: a 10-point title is 10 pixels high at 1×.
+    const QFont f = font();
+    m_titleLayer.setFont(f, f.pointSizeF() > 0 ? f.pointSizeF() : double(f.pixelSize()));
 }
 
 void CustomButton::setTitle(const QString &title)
 {
     setText(title);
-    m_titleLayer->setString(title);
+    m_titleLayer.setString(title);
     applyFontToTitle();
-    setNeedsLayout();
-}
-
-void CustomButton::setNeedsLayout()
-{
-    if (m_layoutQueued)
-        return;
-    m_layoutQueued = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_layoutQueued = false;
-            positionTitle();
-        },
-        Qt::QueuedConnection);
+    positionTitle();
 }
 
 void CustomButton::positionTitle()
 {
-    const QFontMetricsF metrics(m_titleLayer->renderFont());
-    const QSizeF size(metrics.horizontalAdvance(title()), metrics.height());
-    const QRectF bounds(0, 0, width(), height());
-    const QPointF origin = GeometryHelpers::rounded(GeometryHelpers::centeredRect(bounds, size).topLeft());
-    m_titleLayer->setFrame(QRectF(origin, size));
+    const QSizeF size = m_titleLayer.preferredSize();
+    const QRectF centred = GeometryHelpers::centeredRect(QRectF(rect()), size);
+    // Snapped to whole points at its lower left corner, where the platform's views have their origin.
+    const QPointF corner = GeometryHelpers::rounded(QPointF(centred.x(), centred.y()));
+    m_titleLayer.setFrame(QRectF(QPointF(corner.x(), height() - corner.y() - size.height()), size));
+    update();
 }
 
-void CustomButton::updateLayer()
+void CustomButton::setCornerRadius(double radius)
 {
-    const platform::LayerPtr &layer = m_host->layer();
-    layer->setCornerRadius(m_cornerRadius);
-    layer->setBorderWidth(m_borderWidth);
-    platform::Transaction::begin();
-    platform::Transaction::setDisableActions(true);
-    const bool active = isActive();
-    layer->setShadowRadius(active && m_activeShadowRadius != -1.0 ? m_activeShadowRadius : m_shadowRadius);
-    layer->setShadowOpacity(active && m_activeShadowOpacity != -1.0 ? m_activeShadowOpacity
-                                                                    : m_shadowOpacity);
-    platform::Transaction::commit();
-    animateColor();
+    m_cornerRadius = radius;
+    update();
+}
+
+void CustomButton::setBorderWidth(double width)
+{
+    m_borderWidth = width;
+    update();
 }
 
 QColor CustomButton::colorFor(ColorProperty property) const
 {
     const auto generator = m_colorGenerators.find(property);
-    if (generator != m_colorGenerators.end() && generator->second)
+    if (generator != m_colorGenerators.end())
         return generator->second();
-    switch (property) {
-    case ColorProperty::TextColor:
-        return m_textColor;
-    case ColorProperty::ActiveTextColor:
-        return m_activeTextColor;
-    case ColorProperty::BorderColor:
-        return m_borderColor;
-    case ColorProperty::ActiveBorderColor:
-        return m_activeBorderColor;
-    case ColorProperty::BackgroundColor:
-        return m_backgroundColor;
-    case ColorProperty::ActiveBackgroundColor:
-        return m_activeBackgroundColor;
-    case ColorProperty::ShadowColor:
-        return m_shadowColor;
-    }
-    return {};
-}
-
-void CustomButton::animateColor()
-{
-    const bool active = isActive();
-    const QColor background =
-        colorFor(active ? ColorProperty::ActiveBackgroundColor : ColorProperty::BackgroundColor);
-    const QColor text = colorFor(active ? ColorProperty::ActiveTextColor : ColorProperty::TextColor);
-    const QColor border = colorFor(active ? ColorProperty::ActiveBorderColor : ColorProperty::BorderColor);
-    const QColor shadow =
-        active && m_activeShadowColor ? *m_activeShadowColor : colorFor(ColorProperty::ShadowColor);
-    const double duration = active ? 0.2 : 0.1;
-
-    const platform::LayerPtr &layer = m_host->layer();
-    AnimationHelpers::animateLayerColor(layer, background, QStringLiteral("backgroundColor"), duration);
-    AnimationHelpers::animateLayerColor(layer, border, QStringLiteral("borderColor"), duration);
-    AnimationHelpers::animateLayerColor(layer, shadow, QStringLiteral("shadowColor"), duration);
-    AnimationHelpers::animateLayerColor(m_titleLayer, text, QStringLiteral("foregroundColor"), duration);
+    static constexpr QColor CustomButton::*members[] = {
+        &CustomButton::m_textColor,       &CustomButton::m_activeTextColor,
+        &CustomButton::m_borderColor,     &CustomButton::m_activeBorderColor,
+        &CustomButton::m_backgroundColor, &CustomButton::m_activeBackgroundColor,
+        &CustomButton::m_shadowColor};
+    return this->*members[int(property)];
 }
 
 CustomButton::ColorGenerator CustomButton::colorGenerator(ColorProperty property) const
@@ -190,99 +145,68 @@ void CustomButton::setColorGenerator(ColorProperty property, ColorGenerator gene
         m_colorGenerators.erase(property);
 }
 
-void CustomButton::colorsChanged()
+QColor CustomButton::shownColor(Paint paint) const
 {
-    setNeedsDisplay();
+    return AnimationHelpers::shownColor(*transition(paint));
+}
+
+double CustomButton::shownShadowRadius() const
+{
+    return isActive() && m_activeShadowRadius != -1.0 ? m_activeShadowRadius : m_shadowRadius;
+}
+
+double CustomButton::shownShadowOpacity() const
+{
+    return isActive() && m_activeShadowOpacity != -1.0 ? m_activeShadowOpacity : m_shadowOpacity;
+}
+
+void CustomButton::updateLayer()
+{
+    updateShadow();
     animateColor();
+    update();
 }
 
-void CustomButton::setTextColor(const QColor &color)
+void CustomButton::animateColor()
 {
-    m_textColor = color;
-    colorsChanged();
+    const bool active = isActive();
+    using Property = ColorProperty;
+    const double duration = active ? 0.2 : 0.1;
+    auto animate = [&](Paint paint, const QColor &color) {
+        AnimationHelpers::animateColor(*transition(paint), color, duration);
+    };
+    animate(Paint::Background,
+            colorFor(active ? Property::ActiveBackgroundColor : Property::BackgroundColor));
+    animate(Paint::Title, colorFor(active ? Property::ActiveTextColor : Property::TextColor));
+    animate(Paint::Border, colorFor(active ? Property::ActiveBorderColor : Property::BorderColor));
+    // A set active shadow colour is used as it is, never through a generator.
+    animate(Paint::Shadow,
+            active && m_activeShadowColor ? *m_activeShadowColor : colorFor(Property::ShadowColor));
 }
 
-void CustomButton::setActiveTextColor(const QColor &color)
+// The shadow falls outside the button's rectangle, where only a graphics effect may draw. It exists only
+// while the shadow shows.
+void CustomButton::updateShadow()
 {
-    m_activeTextColor = color;
-    colorsChanged();
-}
-
-void CustomButton::setCornerRadius(double radius)
-{
-    m_cornerRadius = radius;
-    setNeedsDisplay();
-}
-
-void CustomButton::setBorderWidth(double width)
-{
-    m_borderWidth = width;
-    setNeedsDisplay();
-}
-
-void CustomButton::setBorderColor(const QColor &color)
-{
-    m_borderColor = color;
-    colorsChanged();
-}
-
-void CustomButton::setActiveBorderColor(const QColor &color)
-{
-    m_activeBorderColor = color;
-    colorsChanged();
-}
-
-void CustomButton::setBackgroundColor(const QColor &color)
-{
-    m_backgroundColor = color;
-    colorsChanged();
-}
-
-void CustomButton::setActiveBackgroundColor(const QColor &color)
-{
-    m_activeBackgroundColor = color;
-    colorsChanged();
-}
-
-void CustomButton::setShadowRadius(double radius)
-{
-    m_shadowRadius = radius;
-    colorsChanged();
-}
-
-void CustomButton::setActiveShadowRadius(double radius)
-{
-    m_activeShadowRadius = radius;
-    colorsChanged();
-}
-
-void CustomButton::setShadowOpacity(double opacity)
-{
-    m_shadowOpacity = opacity;
-    colorsChanged();
-}
-
-void CustomButton::setActiveShadowOpacity(double opacity)
-{
-    m_activeShadowOpacity = opacity;
-    colorsChanged();
-}
-
-void CustomButton::setShadowColor(const QColor &color)
-{
-    m_shadowColor = color;
-    colorsChanged();
-}
-
-void CustomButton::setActiveShadowColor(std::optional<QColor> color)
-{
-    m_activeShadowColor = color;
-    colorsChanged();
-}
-
-void CustomButton::toggleState()
-{
-    m_state = m_state == OffState ? OnState : OffState;
+    QColor color = shownColor(Paint::Shadow);
+    const double opacity = std::min(1.0, shownShadowOpacity());
+    auto *shadow = qobject_cast<QGraphicsDropShadowEffect *>(graphicsEffect());
+    if (!(opacity > 0.0) || !color.isValid() || color.alpha() == 0) {
+        if (shadow)
+            setGraphicsEffect(nullptr);
+        return;
+    }
+    if (!shadow) {
+        // A fade-in owns the effect for now; the next update after it brings the shadow.
+        if (graphicsEffect())
+            return;
+        shadow = new QGraphicsDropShadowEffect;
+        setGraphicsEffect(shadow);
+    }
+    color.setAlphaF(float(color.alphaF() * opacity));
+    shadow->setColor(color);
+    shadow->setBlurRadius(std::max(0.0, 2.0 * shownShadowRadius()));
+    shadow->setOffset(0, 3);
 }
 
 void CustomButton::sendAction()
@@ -302,104 +226,54 @@ void CustomButton::callClosure(QObject *sender)
     ActionClosure::call(this, sender);
 }
 
-void CustomButton::mouseDown(QMouseEvent *)
-{
-    m_isMouseDown = true;
-    toggleState();
-    animateColor();
-}
-
-void CustomButton::mouseUp(QMouseEvent *)
-{
-    if (!m_isMouseDown)
-        return;
-    m_isMouseDown = false;
-    toggleState();
-    animateColor();
-    click();
-}
-
-void CustomButton::mouseEntered(QEvent *)
-{
-    if (!m_isMouseDown)
-        return;
-    toggleState();
-    animateColor();
-}
-
-void CustomButton::mouseExited(QEvent *)
-{
-    if (!m_isMouseDown)
-        return;
-    toggleState();
-    animateColor();
-    m_isMouseDown = false;
-}
-
-void CustomButton::updateTrackingAreas()
-{
-    // The area is fixed at creation; a button that was resized since gets a new one, so a press on the
-    // part outside the old bounds is not taken for leaving the button.
-    if (m_trackingArea && m_trackingArea->rect() != QRectF(rect()))
-        m_trackingArea.reset();
-    if (!m_trackingArea) {
-        m_trackingArea = std::make_unique<TrackingArea>(this, this, std::nullopt,
-                                                        platform::HoverArea::MouseEnteredAndExited |
-                                                            platform::HoverArea::ActiveInActiveApp);
-    }
-    m_trackingArea->update();
-}
-
 void CustomButton::changeEvent(QEvent *event)
 {
-    switch (event->type()) {
-    case QEvent::EnabledChange:
-        m_host->setAlphaValue(isEnabled() ? 1.0 : 0.6);
+    if (event->type() == QEvent::EnabledChange) {
         // A disabled button is not hit: clicks reach whatever lies behind it.
         setAttribute(Qt::WA_TransparentForMouseEvents, !isEnabled());
-        break;
-    case QEvent::FontChange:
+        update();
+    } else if (event->type() == QEvent::FontChange) {
         applyFontToTitle();
-        setNeedsLayout();
-        break;
-    default:
-        break;
+        positionTitle();
     }
-    QPushButton::changeEvent(event);
+    QAbstractButton::changeEvent(event);
 }
 
 void CustomButton::resizeEvent(QResizeEvent *event)
 {
-    QPushButton::resizeEvent(event);
+    QAbstractButton::resizeEvent(event);
     positionTitle();
-    updateTrackingAreas();
 }
 
-void CustomButton::showEvent(QShowEvent *event)
+void CustomButton::paintEvent(QPaintEvent *)
 {
-    QPushButton::showEvent(event);
-    // The title stays sharp when the window moves to a screen of another density.
-    QWindow *window = this->window() ? this->window()->windowHandle() : nullptr;
-    if (window && window != m_watchedWindow) {
-        if (m_watchedWindow)
-            disconnect(m_watchedWindow, &QWindow::screenChanged, this, nullptr);
-        m_watchedWindow = window;
-        connect(window, &QWindow::screenChanged, this, [this] { updateContentsScale(); });
+    QPainter painter(this);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
+                           QPainter::SmoothPixmapTransform);
+    painter.setOpacity(ViewHelpers::opacity(this));
+    const QRectF bounds(rect());
+    const QColor background = shownColor(Paint::Background);
+    if (background.isValid() && background.alpha() > 0)
+        painter.fillPath(roundedRect(bounds, m_cornerRadius), background);
+    m_titleLayer.paint(painter, shownColor(Paint::Title));
+    const QColor border = shownColor(Paint::Border);
+    if (m_borderWidth > 0 && border.isValid() && border.alpha() > 0) {
+        const double half = m_borderWidth / 2.0;
+        painter.setPen(QPen(border, m_borderWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(
+            roundedRect(bounds.adjusted(half, half, -half, -half), std::max(0.0, m_cornerRadius - half)));
     }
-    updateContentsScale();
-    updateTrackingAreas();
 }
 
-void CustomButton::paintEvent(QPaintEvent *) {}
-
+// The press is the button's own: down shows the active look, up over the button sends the action, and the
+// pointer leaving abandons it for good.
 void CustomButton::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton) {
-        event->ignore();
-        return;
-    }
-    mouseDown(event);
-    event->accept();
+    if (event->button() != Qt::LeftButton)
+        return event->ignore();
+    m_isMouseDown = true;
+    toggleState();
 }
 
 void CustomButton::mouseDoubleClickEvent(QMouseEvent *event)
@@ -409,21 +283,36 @@ void CustomButton::mouseDoubleClickEvent(QMouseEvent *event)
 
 void CustomButton::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton) {
-        event->ignore();
+    if (event->button() != Qt::LeftButton)
+        return event->ignore();
+    if (!m_isMouseDown)
         return;
-    }
-    mouseUp(event);
-    event->accept();
+    m_isMouseDown = false;
+    toggleState();
+    click();
 }
 
 void CustomButton::mouseMoveEvent(QMouseEvent *event)
 {
-    // Hover moves belong to the views behind; the hover area has already seen this one.
+    // While a button is held Qt reports no leaving; a move off the button is the pointer leaving it.
+    if (m_isMouseDown && !rect().contains(event->position().toPoint()))
+        leaveEvent(event);
+    // Moves without a press belong to the views behind.
+    event->setAccepted(m_isMouseDown);
+}
+
+void CustomButton::enterEvent(QEnterEvent *)
+{
     if (m_isMouseDown)
-        event->accept();
-    else
-        event->ignore();
+        toggleState();
+}
+
+void CustomButton::leaveEvent(QEvent *)
+{
+    if (!m_isMouseDown)
+        return;
+    m_isMouseDown = false;
+    toggleState();
 }
 
 void CustomButton::keyPressEvent(QKeyEvent *event)
@@ -432,28 +321,18 @@ void CustomButton::keyPressEvent(QKeyEvent *event)
     if (key == Qt::Key_Space && !event->isAutoRepeat() && !m_isMouseDown && !m_keyDown) {
         m_keyDown = true;
         toggleState();
-        animateColor();
-        return;
-    }
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+    } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
         click();
-        return;
+    } else {
+        QWidget::keyPressEvent(event);
     }
-    QWidget::keyPressEvent(event);
 }
 
 void CustomButton::keyReleaseEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Space && !event->isAutoRepeat() && m_keyDown) {
-        m_keyDown = false;
-        toggleState();
-        animateColor();
-        click();
-        return;
-    }
-    QWidget::keyReleaseEvent(event);
+    if (event->key() != Qt::Key_Space || event->isAutoRepeat() || !m_keyDown)
+        return QWidget::keyReleaseEvent(event);
+    m_keyDown = false;
+    toggleState();
+    click();
 }
-
-void CustomButton::enterEvent(QEnterEvent *) {}
-
-void CustomButton::leaveEvent(QEvent *) {}

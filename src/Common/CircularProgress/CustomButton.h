@@ -1,26 +1,27 @@
 #pragma once
 
-#include "Common/CircularProgress/TrackingArea.h"
-#include "Platform/Layers/LayerHost.h"
-#include "Platform/Layers/TextLayer.h"
+#include "Common/CircularProgress/TextImage.h"
 
+#include <QAbstractButton>
 #include <QByteArray>
 #include <QColor>
 #include <QPointer>
-#include <QPushButton>
-#include <QWindow>
 #include <functional>
 #include <map>
-#include <memory>
 #include <optional>
 
-// A push button drawn entirely with layers: a rounded background, an optional border and shadow, and the
-// title in a centred text layer. While the mouse is held down on it, it shows its active colours and shadow,
-// reached by a short colour transition; releasing over it sends the action to the target. Leaving it while
-// pressed abandons the press. Keyboard activation (space, return) clicks it as well.
-class CustomButton : public QPushButton, public TrackingArea::Owner
+class QVariantAnimation;
+
+// A push button that paints itself: a rounded background, an optional border and shadow, and the title
+// centred. While the mouse is held down on it, it shows its active colours and shadow, reached by a short
+// colour transition; releasing over it sends the action to the target. Leaving it while pressed abandons
+// the press, and coming back does not take it up again. Keyboard activation (space, return) clicks it as
+// well. It has no hover look and no focus ring of its own.
+class CustomButton : public QAbstractButton
 {
     Q_OBJECT
+    // The view's own opacity: 1 while enabled, 0.6 while disabled.
+    Q_PROPERTY(double alphaValue READ alphaValue)
 
 public:
     enum State
@@ -41,6 +42,14 @@ public:
         ShadowColor
     };
     using ColorGenerator = std::function<QColor()>;
+    // The painted parts whose colours move by the transition.
+    enum class Paint
+    {
+        Background,
+        Title,
+        Border,
+        Shadow
+    };
 
     // init(): a zero frame; also the constructor layout descriptions use.
     explicit CustomButton(QWidget *parent = nullptr);
@@ -53,36 +62,38 @@ public:
     static CustomButton *circularButton(const QString &title, double radius, const QPointF &center,
                                         QWidget *parent = nullptr);
 
+    // Each change repaints the button and runs the colour transition, but the corner radius's and the
+    // border width's, which only repaint.
     QColor textColor() const { return m_textColor; }
-    virtual void setTextColor(const QColor &color);
+    virtual void setTextColor(const QColor &color) { change(m_textColor, color); }
     QColor activeTextColor() const { return m_activeTextColor; }
-    virtual void setActiveTextColor(const QColor &color);
+    virtual void setActiveTextColor(const QColor &color) { change(m_activeTextColor, color); }
     double cornerRadius() const { return m_cornerRadius; }
     virtual void setCornerRadius(double radius);
     double borderWidth() const { return m_borderWidth; }
     virtual void setBorderWidth(double width);
     QColor borderColor() const { return m_borderColor; }
-    virtual void setBorderColor(const QColor &color);
+    virtual void setBorderColor(const QColor &color) { change(m_borderColor, color); }
     QColor activeBorderColor() const { return m_activeBorderColor; }
-    virtual void setActiveBorderColor(const QColor &color);
+    virtual void setActiveBorderColor(const QColor &color) { change(m_activeBorderColor, color); }
     QColor backgroundColor() const { return m_backgroundColor; }
-    virtual void setBackgroundColor(const QColor &color);
+    virtual void setBackgroundColor(const QColor &color) { change(m_backgroundColor, color); }
     QColor activeBackgroundColor() const { return m_activeBackgroundColor; }
-    virtual void setActiveBackgroundColor(const QColor &color);
+    virtual void setActiveBackgroundColor(const QColor &color) { change(m_activeBackgroundColor, color); }
     double shadowRadius() const { return m_shadowRadius; }
-    virtual void setShadowRadius(double radius);
+    virtual void setShadowRadius(double radius) { change(m_shadowRadius, radius); }
     // Exactly −1 means the inactive value applies while active.
     double activeShadowRadius() const { return m_activeShadowRadius; }
-    virtual void setActiveShadowRadius(double radius);
+    virtual void setActiveShadowRadius(double radius) { change(m_activeShadowRadius, radius); }
     double shadowOpacity() const { return m_shadowOpacity; }
-    virtual void setShadowOpacity(double opacity);
+    virtual void setShadowOpacity(double opacity) { change(m_shadowOpacity, opacity); }
     double activeShadowOpacity() const { return m_activeShadowOpacity; }
-    virtual void setActiveShadowOpacity(double opacity);
+    virtual void setActiveShadowOpacity(double opacity) { change(m_activeShadowOpacity, opacity); }
     QColor shadowColor() const { return m_shadowColor; }
-    virtual void setShadowColor(const QColor &color);
+    virtual void setShadowColor(const QColor &color) { change(m_shadowColor, color); }
     // None means the (generated) shadow colour applies while active.
     std::optional<QColor> activeShadowColor() const { return m_activeShadowColor; }
-    virtual void setActiveShadowColor(std::optional<QColor> color);
+    virtual void setActiveShadowColor(std::optional<QColor> color) { change(m_activeShadowColor, color); }
 
     // Takes effect at the next colour transition. An empty generator removes the override.
     ColorGenerator colorGenerator(ColorProperty property) const;
@@ -90,8 +101,9 @@ public:
 
     QString title() const { return text(); }
     void setTitle(const QString &title);
+    // Active while on; a change shows the state's shadow at once and its colours by the transition.
     int state() const { return m_state; }
-    void setState(int state) { m_state = state; }
+    void setState(int state) { change(m_state, state); }
     bool isActive() const { return m_state == OnState; }
     bool isMouseDown() const { return m_isMouseDown; }
 
@@ -103,30 +115,25 @@ public:
     QByteArray action() const { return m_action; }
     void setAction(const QByteArray &action) { m_action = action; }
 
-    const platform::TextLayerPtr &titleLayer() const { return m_titleLayer; }
-    platform::LayerHost &host() { return *m_host; }
-    const TrackingArea *trackingArea() const { return m_trackingArea.get(); }
+    double alphaValue() const { return isEnabled() ? 1.0 : 0.6; }
+    const TextImage *titleLayer() const { return &m_titleLayer; }
+    // What is on screen now: the colours part way through a transition, and the shadow of the state.
+    QColor shownColor(Paint paint) const;
+    double shownShadowRadius() const;
+    double shownShadowOpacity() const;
 
     virtual void setup();
     virtual void positionTitle();
     virtual void animateColor();
+    // The display update: the shadow of the state, set at once, then the colour transition.
     virtual void updateLayer();
-    void setNeedsLayout();
-    void setNeedsDisplay() { m_host->setNeedsDisplay(); }
 
     // The action closure's entry point (see ActionClosure).
     Q_INVOKABLE void callClosure(QObject *sender);
 
-    void mouseEntered(QEvent *event) override;
-    void mouseExited(QEvent *event) override;
-
 protected:
-    virtual void mouseDown(QMouseEvent *event);
-    virtual void mouseUp(QMouseEvent *event);
-
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    void showEvent(QShowEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
@@ -138,13 +145,17 @@ protected:
     void leaveEvent(QEvent *event) override;
 
 private:
+    template <class T> void change(T &member, const T &value)
+    {
+        member = value;
+        updateLayer();
+    }
     QColor colorFor(ColorProperty property) const;
-    void toggleState();
+    QVariantAnimation *transition(Paint paint) const { return m_transitions.at(paint); }
+    void toggleState() { setState(m_state == OffState ? OnState : OffState); }
     void sendAction();
-    void updateTrackingAreas();
-    void updateContentsScale();
     void applyFontToTitle();
-    void colorsChanged();
+    void updateShadow();
 
     QColor m_textColor;
     QColor m_activeTextColor;
@@ -161,15 +172,12 @@ private:
     QColor m_shadowColor;
     std::optional<QColor> m_activeShadowColor;
 
-    platform::LayerHost *m_host;
-    platform::TextLayerPtr m_titleLayer;
+    TextImage m_titleLayer;
     bool m_isMouseDown = false;
     bool m_keyDown = false;
-    std::unique_ptr<TrackingArea> m_trackingArea;
     std::map<ColorProperty, ColorGenerator> m_colorGenerators;
+    std::map<Paint, QVariantAnimation *> m_transitions;
     int m_state = OffState;
     QPointer<QObject> m_target;
-    QPointer<QWindow> m_watchedWindow;
     QByteArray m_action;
-    bool m_layoutQueued = false;
 };

@@ -1,14 +1,43 @@
 #pragma once
 
-#include "Platform/Layers/ShapeLayer.h"
+#include <QPointF>
+#include <QVariantAnimation>
 
-// The quarter arc that spins while the progress is unknown. The layer has no size and sits at the centre,
-// so rotating it turns the arc about the centre.
-class IndeterminateProgressCircleShapeLayer : public platform::ShapeLayer
+class QPainter;
+class QWidget;
+
+// The quarter arc that spins while the progress is unknown: from the bottom to the right-hand side of the
+// circle, turned about its centre by the spinner's rotation. A part of the view that paints it.
+class IndeterminateProgressCircleShapeLayer
 {
 public:
-    IndeterminateProgressCircleShapeLayer();
-    IndeterminateProgressCircleShapeLayer(double radius, const QPointF &center);
-    static std::shared_ptr<IndeterminateProgressCircleShapeLayer> create(double radius,
-                                                                         const QPointF &center);
+    IndeterminateProgressCircleShapeLayer(double radius, const QPointF &center, QWidget *view);
+
+    double lineWidth() const { return m_lineWidth; }
+    void setLineWidth(double width);
+    bool isHidden() const { return m_hidden; }
+    void setHidden(bool hidden);
+
+    // The endless turn (the spinner rotation), added once. It runs only while the arc can be seen: shown,
+    // and its view on screen; otherwise it waits where it is and costs nothing.
+    void addRotation();
+    bool hasRotation() const { return m_hasRotation; }
+    bool isTurning() const { return m_rotation.state() == QAbstractAnimation::Running; }
+    // Degrees clockwise on screen.
+    double rotation() const;
+    void setOnScreen(bool onScreen);
+
+    void paint(QPainter &painter, const QColor &color) const;
+
+private:
+    void updateTurning();
+
+    QWidget *m_view;
+    double m_radius;
+    QPointF m_center;
+    double m_lineWidth = 1.0;
+    bool m_hidden = false;
+    bool m_onScreen = false;
+    bool m_hasRotation = false;
+    QVariantAnimation m_rotation;
 };

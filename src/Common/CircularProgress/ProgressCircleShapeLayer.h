@@ -1,18 +1,41 @@
 #pragma once
 
-#include "Platform/Layers/ShapeLayer.h"
+#include <QEasingCurve>
+#include <QRectF>
+#include <QVariantAnimation>
 
-// The ring that shows a fraction: a full circle from the top, clockwise, stroked up to the progress value.
-class ProgressCircleShapeLayer : public platform::ShapeLayer
+class QPainter;
+class QWidget;
+
+// The ring that shows a fraction: a full circle from the top, clockwise, stroked with round ends up to the
+// progress value. A part of the view that paints it; its moves repaint that view.
+class ProgressCircleShapeLayer
 {
 public:
-    ProgressCircleShapeLayer();
-    ProgressCircleShapeLayer(double radius, const QPointF &center);
-    static std::shared_ptr<ProgressCircleShapeLayer> create(double radius, const QPointF &center);
+    ProgressCircleShapeLayer(double radius, const QPointF &center, QWidget *view);
 
-    // The stroke end: set inside a transaction, the ring moves there with the transaction's animation.
-    double progress() const { return strokeEnd(); }
-    void setProgress(double progress) { setStrokeEnd(progress); }
-    // Empties the ring at once, even inside an animated transaction or while it is still moving.
-    void resetProgress();
+    // The value the ring shows once a move has ended.
+    double progress() const { return m_progress; }
+    // The value on screen now.
+    double shownProgress() const;
+    // Without a duration the ring shows the value at once; with one it moves there from the value shown,
+    // along the curve, unless it is already there or on the way.
+    void setProgress(double progress, int durationMs = 0, const QEasingCurve &curve = QEasingCurve());
+    // Empties the ring at once, also while it is moving.
+    void resetProgress() { setProgress(0.0); }
+
+    double lineWidth() const { return m_lineWidth; }
+    void setLineWidth(double width);
+    bool isHidden() const { return m_hidden; }
+    void setHidden(bool hidden);
+
+    void paint(QPainter &painter, const QColor &color) const;
+
+private:
+    QWidget *m_view;
+    QRectF m_circle;
+    double m_progress = 0.0;
+    double m_lineWidth = 1.0;
+    bool m_hidden = false;
+    QVariantAnimation m_move;
 };

@@ -1,14 +1,15 @@
+#include "Common/CircularProgress/AnimationHelpers.h"
 #include "Common/CircularProgress/ColorHelpers.h"
 #include "Common/CircularProgress/GeometryHelpers.h"
-#include "Common/CircularProgress/LayerHelpers.h"
-#include "Common/CircularProgress/TrackingArea.h"
+#include "Common/CircularProgress/TextImage.h"
 #include "Common/CircularProgress/ViewHelpers.h"
-#include "Platform/Layers/PathTrim.h"
-#include "Platform/Layers/TimingFunction.h"
+#include "ProgressTestSupport.h"
 
+#include <QPainter>
 #include <QWidget>
 #include <gtest/gtest.h>
-#include <numbers>
+
+using namespace progresstest;
 
 TEST(ColorHelpers, AdjustmentScalesEachComponent)
 {
@@ -41,102 +42,105 @@ TEST(ColorHelpers, DefaultColourIsARealColour)
     EXPECT_NEAR(blue.blueF(), 0.98, 0.002);
 }
 
-TEST(GeometryHelpers, CentringRoundingAndArcs)
+TEST(GeometryHelpers, CentringAndRounding)
 {
+    EXPECT_EQ(GeometryHelpers::center(QRectF(10, 20, 30, 40)), QPointF(25, 40));
     EXPECT_EQ(GeometryHelpers::centeredRect(QRectF(100, 100, 30, 20), QSizeF(10, 10)), QRectF(10, 5, 10, 10));
     EXPECT_EQ(GeometryHelpers::rounded(QPointF(2.5, -2.5)), QPointF(3, -3));
     EXPECT_EQ(GeometryHelpers::rounded(QPointF(2.5, -2.5), GeometryHelpers::Rounding::ToNearestOrEven),
               QPointF(2, -2));
-
-    // From the top, clockwise, once round: the first quarter ends on the right.
-    const QPainterPath ring = GeometryHelpers::arc(QPointF(0, 0), 10, 90, -270, true);
-    EXPECT_NEAR(ring.elementAt(0).x, 0.0, 1e-9);
-    EXPECT_NEAR(ring.elementAt(0).y, 10.0, 1e-9);
-    EXPECT_NEAR(ring.elementAt(3).x, 10.0, 1e-9);
-    EXPECT_NEAR(ring.elementAt(3).y, 0.0, 1e-9);
-    EXPECT_NEAR(platform::PathTrim::length(ring), 2 * std::numbers::pi * 10, 0.01);
-    const QPainterPath half = platform::PathTrim::trimmed(ring, 0.0, 0.5);
-    EXPECT_NEAR(platform::PathTrim::length(half), std::numbers::pi * 10, 0.01);
-    const QPointF end = half.currentPosition();
-    EXPECT_NEAR(end.x(), 0.0, 0.05);
-    EXPECT_NEAR(end.y(), -10.0, 0.05);
-    EXPECT_TRUE(platform::PathTrim::trimmed(ring, 0.4, 0.4).isEmpty());
-
-    // 270° to 360° counter-clockwise: bottom to right.
-    const QPainterPath quarter = GeometryHelpers::arc(QPointF(0, 0), 10, 270, 360, false);
-    EXPECT_NEAR(quarter.elementAt(0).y, -10.0, 1e-9);
-    EXPECT_NEAR(quarter.currentPosition().x(), 10.0, 1e-9);
-    EXPECT_NEAR(platform::PathTrim::length(quarter), std::numbers::pi * 5, 0.01);
+    EXPECT_EQ(GeometryHelpers::rounded(QPointF(2.2, -2.2), GeometryHelpers::Rounding::AwayFromZero),
+              QPointF(3, -3));
 }
 
-TEST(LayerHelpers, TextLayersAreQuietAndUncoloredByDefault)
+TEST(AnimationHelpers, TimingCurvesAreTheirBeziers)
 {
-    auto plain = LayerHelpers::textLayer(QStringLiteral("x"));
-    EXPECT_FALSE(plain->foregroundColor().isValid());
-    EXPECT_DOUBLE_EQ(plain->fontSize(), 36.0);
-    EXPECT_TRUE(plain->actions().contains(QStringLiteral("contents")));
-    EXPECT_EQ(plain->actions().value(QStringLiteral("contents")), nullptr);
-    auto sized = LayerHelpers::textLayer(QStringLiteral("x"), 12.0, Qt::red);
-    EXPECT_DOUBLE_EQ(sized->fontSize(), 12.0);
-    EXPECT_EQ(sized->foregroundColor(), QColor(Qt::red));
-    LayerHelpers::setTextLayerColor(sized, QColor());
-    EXPECT_FALSE(sized->foregroundColor().isValid());
-}
-
-TEST(TimingFunction, NamedCurvesKeepTheirEndsAndShapes)
-{
-    using platform::TimingFunction;
-    for (auto name :
-         {TimingFunction::Name::Linear, TimingFunction::Name::EaseIn, TimingFunction::Name::EaseOut,
-          TimingFunction::Name::EaseInEaseOut, TimingFunction::Name::Default}) {
-        const TimingFunction f = TimingFunction::named(name);
-        EXPECT_DOUBLE_EQ(f.valueAt(0), 0.0);
-        EXPECT_DOUBLE_EQ(f.valueAt(1), 1.0);
+    for (const QEasingCurve &curve : {AnimationHelpers::easeOutTiming(), AnimationHelpers::defaultTiming()}) {
+        EXPECT_DOUBLE_EQ(curve.valueForProgress(0), 0.0);
+        EXPECT_DOUBLE_EQ(curve.valueForProgress(1), 1.0);
         double last = 0;
         for (int i = 1; i <= 20; ++i) {
-            const double v = f.valueAt(i / 20.0);
+            const double v = curve.valueForProgress(i / 20.0);
             EXPECT_GE(v, last - 1e-9);
             last = v;
         }
     }
-    EXPECT_NEAR(TimingFunction::named(TimingFunction::Name::EaseOut).valueAt(0.5), 0.684, 0.002);
-    EXPECT_NEAR(TimingFunction::named(TimingFunction::Name::EaseIn).valueAt(0.5), 0.316, 0.002);
-    EXPECT_NEAR(TimingFunction::named(TimingFunction::Name::EaseInEaseOut).valueAt(0.5), 0.5, 1e-6);
-
-    // The same curve as the Bézier itself (Qt solves it to within 3e-4, a twentieth of a pixel on the ring):
-    // walk it by its parameter and compare at each x reached.
-    for (auto name : {TimingFunction::Name::EaseIn, TimingFunction::Name::EaseOut,
-                      TimingFunction::Name::EaseInEaseOut, TimingFunction::Name::Default}) {
-        const TimingFunction f = TimingFunction::named(name);
-        const QPointF p1 = f.controlPoint1(), p2 = f.controlPoint2();
-        for (int i = 1; i < 200; ++i) {
-            const double t = i / 200.0, u = 1 - t;
-            const double x = 3 * u * u * t * p1.x() + 3 * u * t * t * p2.x() + t * t * t;
-            const double y = 3 * u * u * t * p1.y() + 3 * u * t * t * p2.y() + t * t * t;
-            EXPECT_NEAR(f.valueAt(x), y, 5e-4) << int(name) << " at " << x;
-        }
-    }
+    // Ease-out (0, 0, 0.58, 1) at half time is 0.684 of the way, the default curve 0.802.
+    EXPECT_NEAR(AnimationHelpers::easeOutTiming().valueForProgress(0.5), 0.684, 0.002);
+    EXPECT_NEAR(AnimationHelpers::defaultTiming().valueForProgress(0.5), 0.802, 0.003);
 }
 
-TEST(TrackingArea, KeepsTheBoundsItWasMadeWith)
+TEST(AnimationHelpers, ColourTransitionsStartFromTheColourShownAndSkipTheColourAlreadyThere)
 {
+    ManualAnimationDriver clock;
     QWidget view;
-    view.resize(50, 20);
-    struct Owner : TrackingArea::Owner
+    QVariantAnimation *transition = AnimationHelpers::colorTransition(&view, Qt::black);
+    EXPECT_EQ(AnimationHelpers::shownColor(*transition), QColor(Qt::black));
+
+    AnimationHelpers::animateColor(*transition, Qt::black, 0.2);
+    EXPECT_NE(transition->state(), QAbstractAnimation::Running) << "already there";
+
+    AnimationHelpers::animateColor(*transition, Qt::red, 0.2);
+    clock.advance(0.1);
+    const QColor midway = AnimationHelpers::shownColor(*transition);
+    EXPECT_NEAR(midway.red(), 128, 3) << "an even pace";
+    AnimationHelpers::animateColor(*transition, Qt::red, 0.2);
+    clock.advance(0.05);
+    EXPECT_GT(AnimationHelpers::shownColor(*transition).red(), midway.red()) << "heading there: goes on";
+
+    // A second target replaces the first, from where the colour stands, and is held once reached.
+    const QColor from = AnimationHelpers::shownColor(*transition);
+    AnimationHelpers::animateColor(*transition, Qt::blue, 0.2);
+    EXPECT_TRUE(sameRgb(AnimationHelpers::shownColor(*transition), from)) << "no jump";
+    settle(clock, 0.3);
+    EXPECT_EQ(AnimationHelpers::shownColor(*transition), QColor(Qt::blue));
+    EXPECT_NE(transition->state(), QAbstractAnimation::Running);
+}
+
+TEST(TextImage, SizesAndDrawsTheTextAtTheDevicesDensity)
+{
+    TextImage text;
+    text.setString(QStringLiteral("50%"));
+    text.setFont(ViewHelpers::labelFont(), 40);
+    EXPECT_EQ(text.font().pixelSize(), 40);
+    const QSizeF size = text.preferredSize();
+    EXPECT_GT(size.width(), 40);
+    EXPECT_GT(size.height(), 40);
+    text.setFrame(QRectF(0, 10, 200, std::ceil(size.height())));
+
+    auto draw = [&](double scale) {
+        QImage image(QSize(200, 80) * scale, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(scale);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        text.paint(painter, Qt::black);
+        return image;
+    };
+    const QImage once = draw(1.0);
+    EXPECT_EQ(draw(1.0), once) << "a copy of the kept image";
+    EXPECT_EQ(opaquePixelsIn(once, QRect(0, 0, 200, 10), 1), 0) << "nothing above the frame";
+    EXPECT_GT(opaquePixelsIn(once, QRect(60, 10, 80, 50)), 40) << "centred";
+    // At 2× the glyphs are drawn again at that density, as text drawn straight onto the device would be,
+    // not as a scaled copy.
+    QImage direct(QSize(400, 160), QImage::Format_ARGB32_Premultiplied);
+    direct.setDevicePixelRatio(2.0);
+    direct.fill(Qt::transparent);
     {
-        int entered = 0, exited = 0;
-        void mouseEntered(QEvent *) override { ++entered; }
-        void mouseExited(QEvent *) override { ++exited; }
-    } owner;
-    TrackingArea area(&view, &owner, std::nullopt, 0x41);
-    view.resize(200, 200);
-    EXPECT_EQ(area.rect(), QRectF(0, 0, 50, 20));
-    EXPECT_EQ(area.installedArea(), nullptr);
-    area.update();
-    ASSERT_NE(area.installedArea(), nullptr);
-    EXPECT_EQ(area.installedArea()->rect(), QRectF(0, 0, 50, 20));
-    EXPECT_EQ(area.installedArea()->options(), 0x41u);
-    EXPECT_TRUE(view.hasMouseTracking());
+        QPainter painter(&direct);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+        painter.setFont(text.font());
+        painter.setPen(Qt::black);
+        painter.drawText(text.frame(), Qt::AlignHCenter | Qt::AlignTop, text.string());
+    }
+    const QImage sharp = draw(2.0);
+    int differing = 0;
+    for (int y = 0; y < sharp.height(); ++y)
+        for (int x = 0; x < sharp.width(); ++x)
+            differing += std::abs(qAlpha(sharp.pixel(x, y)) - qAlpha(direct.pixel(x, y))) > 8 ? 1 : 0;
+    EXPECT_LT(differing, 20);
+
+    text.setHidden(true);
+    EXPECT_EQ(opaquePixelsIn(draw(1.0), QRect(0, 0, 200, 80), 1), 0);
 }
 
 TEST(ViewHelpers, WindowBlockedByAModalOrASheet)
@@ -150,4 +154,42 @@ TEST(ViewHelpers, WindowBlockedByAModalOrASheet)
     EXPECT_TRUE(ViewHelpers::isWindowBlocked(&window));
     sheet.hide();
     EXPECT_FALSE(ViewHelpers::isWindowBlocked(&window));
+}
+
+TEST(ViewHelpers, HiddenFlagsAndOpacity)
+{
+    QWidget window;
+    auto *child = new QWidget(&window);
+    EXPECT_FALSE(ViewHelpers::isViewHidden(child)) << "a new child of a window not yet shown";
+    EXPECT_TRUE(ViewHelpers::isViewHidden(&window));
+    child->hide();
+    EXPECT_TRUE(ViewHelpers::isViewHidden(child));
+
+    EXPECT_DOUBLE_EQ(ViewHelpers::opacity(child), 1.0);
+    window.setProperty("alphaValue", 0.5);
+    child->setProperty("alphaValue", 0.6);
+    EXPECT_DOUBLE_EQ(ViewHelpers::opacity(child), 0.3);
+}
+
+TEST(ViewHelpers, FadeInShowsFromTheMainQueueAndEndsAtRest)
+{
+    ManualAnimationDriver clock;
+    QWidget view;
+    bool done = false;
+    ViewHelpers::fadeIn(&view, 1.0, 0.0, [&] { done = true; });
+    EXPECT_TRUE(view.isHidden());
+    drain();
+    EXPECT_FALSE(view.isHidden());
+    ASSERT_NE(view.graphicsEffect(), nullptr);
+    settle(clock, 1.1);
+    EXPECT_TRUE(done);
+    EXPECT_EQ(view.graphicsEffect(), nullptr);
+
+    // Cancelled before it began, it shows nothing.
+    done = false;
+    ViewHelpers::fadeIn(&view, 1.0, 0.0, [&] { done = true; });
+    ViewHelpers::cancelFadeIn(&view);
+    settle(clock, 1.1);
+    EXPECT_TRUE(view.isHidden());
+    EXPECT_FALSE(done);
 }

@@ -1,46 +1,40 @@
 #pragma once
 
-#include "Platform/Layers/Layer.h"
-#include "Platform/Layers/LayerHost.h"
+#include "Common/CircularProgress/ManualAnimationDriver.h"
 
 #include <QColor>
 #include <QCoreApplication>
 #include <QImage>
+#include <QWidget>
 #include <algorithm>
 
 namespace progresstest {
 
-// Runs what is queued on the main queue (ring updates, display updates, fades, implicit transactions).
+// Runs what is queued on the main queue (ring moves, display updates, fades).
 inline void drain()
 {
     for (int i = 0; i < 3; ++i)
         QCoreApplication::processEvents();
 }
 
-// Moves a manual clock forward in frame steps, letting queued work run in between.
-inline void settle(platform::LayerHost &host, double seconds)
+// Moves the animations' clock forward in frame steps, letting queued work run in between.
+inline void settle(ManualAnimationDriver &clock, double seconds)
 {
     const int frames = std::max(1, int(seconds * 60.0 + 0.5));
-    for (int i = 0; i < frames; ++i) {
-        drain();
-        host.clock().advance(seconds / frames);
-    }
+    for (int i = 0; i < frames; ++i)
+        clock.advance(seconds / frames);
     drain();
 }
 
-inline QVariant shown(const platform::LayerPtr &layer, const QString &key)
+// The view's painting with the views inside it, on a transparent image at the given density.
+inline QImage render(QWidget &view, double scale = 1.0)
 {
-    return layer->presentationLayer()->valueForKey(key);
-}
-
-inline double shownNumber(const platform::LayerPtr &layer, const QString &key)
-{
-    return shown(layer, key).toDouble();
-}
-
-inline QColor shownColor(const platform::LayerPtr &layer, const QString &key)
-{
-    return shown(layer, key).value<QColor>();
+    QImage image(view.size() * scale, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::transparent);
+    view.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    image.setDevicePixelRatio(1.0);
+    return image;
 }
 
 inline bool sameRgb(const QColor &a, const QColor &b, int tolerance = 2)
