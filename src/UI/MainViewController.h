@@ -4,10 +4,10 @@
 #include "Creation/DiskModel.h"
 #include "Creation/DiskutilViewModel.h"
 #include "Creation/MacOSModel.h"
-#include "Online/InstallationImageRequests.h"
 #include "Platform/Desktop/DesktopNotifier.h"
 #include "Platform/Desktop/SleepInhibitor.h"
 #include "Platform/Views/CollectionView.h"
+#include "Service/InstallationImageViewModel.h"
 
 #include <QHash>
 #include <QPointer>
@@ -127,7 +127,7 @@ private:
     std::vector<DiskModelPtr> m_dataArray;
     MacOSModelPtr m_macOSModel;
     DiskModelPtr m_diskModel;
-    std::shared_ptr<InstallationImageRequests> m_installationImageViewModel;
+    std::shared_ptr<InstallationImageViewModel> m_installationImageViewModel;
     std::vector<MacOSModelPtr> m_filesArray;
     // Pop-up items name their drive by key, so a pick always finds the drive that item was made for.
     QHash<int, DiskModelPtr> m_itemDrives;
