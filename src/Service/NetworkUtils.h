@@ -9,7 +9,8 @@
 
 class NetBaseRequest;
 
-// Helpers of the request framework: the JSON template check and the answer's media type and text encoding.
+// Helpers of the request framework: the JSON step and the template check, and the answer's media type and
+// text encoding.
 class NetworkUtils
 {
 public:
