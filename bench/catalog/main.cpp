@@ -4,11 +4,9 @@
 //     had been scrolled from end to end; the process's peak resident memory.
 //  2. A screen of ten catalog items whose logos are large pictures (1024 x 1024 and 4000 x 3000), at twice
 //     the pixel density: the memory held once they are shown, and what the logo cache keeps.
-#include "Online/OnlineModule.h"
 #include "UI/FileViewItem.h"
 #include "UI/MainViewController.h"
-#include "WebImage/WebImageManager.h"
-#include "WebImage/WebImageMemoryCache.h"
+#include "WebImage/WebImageLoader.h"
 #include "support/GuiWatchdog.h"
 #include "support/ProcessMemory.h"
 
@@ -225,8 +223,8 @@ int logos(int argc, char **argv)
     std::printf("  shown after %.0f ms, each as %d x %d pixels\n", shownAfter, sample.width(),
                 sample.height());
     std::printf("  memory held once shown: %.1f MB (logo cache: %.2f MB of %.0f MB)\n", held / 1048576.0,
-                WebImageManager::shared().memoryCache().totalCost() / 1048576.0,
-                WebImageManager::shared().memoryCache().budget() / 1048576.0);
+                WebImageLoader::shared().memoryCache().totalCost() / 1048576.0,
+                WebImageLoader::shared().memoryCache().maxCost() / 1048576.0);
     std::printf("  peak resident memory of the process: %.0f MB\n",
                 testsupport::peakResidentBytes() / 1048576.0);
     return 0;
@@ -237,8 +235,6 @@ int logos(int argc, char **argv)
 int main(int argc, char **argv)
 {
     const QByteArray part = argc > 1 ? QByteArray(argv[1]) : QByteArray();
-    OnlineModule online;
-    OnlineServices::useInProcess(&online);
     if (part == "catalog")
         return catalog(argc, argv);
     if (part == "logos")

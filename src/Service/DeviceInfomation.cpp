@@ -1,13 +1,12 @@
 #include "Service/DeviceInfomation.h"
 
-#include "Platform/Net/HostInfo.h"
-#include "Platform/Net/NetworkInterfaces.h"
 #include "Platform/Net/PrimaryInterface.h"
 #include "Platform/Runtime/Log.h"
 
+#include <QFile>
+#include <QNetworkInterface>
+#include <QSysInfo>
 #include <cstdio>
-
-using platform::NetworkInterfaces;
 
 std::shared_ptr<DeviceInfomation> DeviceInfomation::sharedInstance()
 {
@@ -56,57 +55,79 @@ void DeviceInfomation::setDeviceMACAddress(const QString &address)
     m_deviceMACAddress = address;
 }
 
+namespace {
+
+// Undoes the quoting of a shell-style value: "double quoted" with backslash escapes, 'single quoted', or
+// bare with backslash escapes.
+QString unquote(const QByteArray &raw)
+{
+    QByteArray out;
+    char quote = 0;
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const char c = raw.at(i);
+        if (quote == '\'' ? c == '\'' : quote == '"' ? c == '"' : c == '"' || c == '\'')
+            quote = quote ? 0 : c;
+        else if (c == '\\' && quote != '\'' && i + 1 < raw.size())
+            out += raw.at(++i);
+        else
+            out += c;
+    }
+    return QString::fromUtf8(out);
+}
+
+} // namespace
+
+QString DeviceInfomation::prettyHostNameFromMachineInfo(const QByteArray &contents)
+{
+    QString found;
+    for (const QByteArray &line : contents.split('\n')) {
+        const QByteArray trimmed = line.trimmed();
+        // A later assignment overrides an earlier one, as when the file is sourced.
+        if (trimmed.startsWith("PRETTY_HOSTNAME="))
+            found = unquote(trimmed.mid(static_cast<qsizetype>(sizeof("PRETTY_HOSTNAME=") - 1)));
+    }
+    return found.isEmpty() ? QString() : found;
+}
+
 QString DeviceInfomation::getDeviceName()
 {
-    return platform::HostInfo::localizedName();
+    QFile machineInfo(QStringLiteral("/etc/machine-info"));
+    if (machineInfo.open(QIODevice::ReadOnly))
+        if (const QString pretty = prettyHostNameFromMachineInfo(machineInfo.readAll()); !pretty.isNull())
+            return pretty;
+    const QString host = QSysInfo::machineHostName();
+    return host.isEmpty() ? QString() : host;
 }
 
 QString DeviceInfomation::getDeviceIPAddress()
 {
     QString address = QString::fromLatin1(IPAddressErrorText);
-    bool listRead = false;
-    const QStringList found = NetworkInterfaces::ipv4Addresses(platform::PrimaryInterface::name(), &listRead);
-    // The last address listed wins, as it always has for this identity.
-    if (listRead && !found.isEmpty())
-        address = found.last();
+    // Qt lists an interface's addresses in the system's order; the last IPv4 one wins, as it always has for
+    // this identity.
+    const QNetworkInterface primary =
+        QNetworkInterface::interfaceFromName(platform::PrimaryInterface::name());
+    for (const QNetworkAddressEntry &entry : primary.addressEntries())
+        if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol)
+            address = entry.ip().toString();
     platform::Log::write(QStringLiteral("手机的IP是：%1").arg(address));
     return address;
 }
 
 QString DeviceInfomation::getDeviceMacAddress()
 {
-    NetworkInterfaces::Failure failure = NetworkInterfaces::Failure::None;
-    const auto bytes = NetworkInterfaces::hardwareAddress(platform::PrimaryInterface::name(), &failure);
-    if (bytes)
-        return formatMacAddress(*bytes);
-    // The messages keep the texts this identity has always printed, slash-n and all, where the step is
-    // the same; the kernel queries that Linux does differently (getifaddrs in place of the interface-list
-    // dump) say what failed in the same style.
-    switch (failure) {
-    case NetworkInterfaces::Failure::NoSuchInterface:
+    // The messages keep the texts this identity has always printed, slash-n and all.
+    const QString name = platform::PrimaryInterface::name();
+    const QNetworkInterface primary = QNetworkInterface::interfaceFromName(name);
+    // Qt writes a six-byte address as six upper-case hex pairs; anything else is no Ethernet-style address.
+    const QString hardware = primary.hardwareAddress();
+    if (QNetworkInterface::interfaceIndexFromName(name) == 0)
         std::printf("Error: if_nametoindex error/n");
-        break;
-    case NetworkInterfaces::Failure::OutOfMemory:
-        std::printf("Could not allocate memory. error!/n");
-        break;
-    case NetworkInterfaces::Failure::ListUnavailable:
+    else if (!primary.isValid())
         std::printf("Error: getifaddrs error/n");
-        break;
-    case NetworkInterfaces::Failure::NoLinkLevelAddress:
-    case NetworkInterfaces::Failure::None:
+    else if (hardware.size() != 17)
         std::printf("Error: no link-level address/n");
-        break;
-    }
+    else
+        return hardware.toLower();
     std::fflush(stdout);
     return {};
-}
-
-QString DeviceInfomation::formatMacAddress(const std::array<uint8_t, 6> &bytes)
-{
-    char text[18];
-    std::snprintf(text, sizeof(text), "%02x:%02x:%02x:%02x:%02x:%02x", static_cast<unsigned>(bytes[0]),
-                  static_cast<unsigned>(bytes[1]), static_cast<unsigned>(bytes[2]),
-                  static_cast<unsigned>(bytes[3]), static_cast<unsigned>(bytes[4]),
-                  static_cast<unsigned>(bytes[5]));
-    return QString::fromLatin1(text).toLower();
 }

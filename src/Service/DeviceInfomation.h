@@ -1,8 +1,7 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
-#include <array>
-#include <cstdint>
 #include <memory>
 #include <mutex>
 
@@ -25,15 +24,18 @@ public:
     QString deviceMACAddress() const;
     void setDeviceMACAddress(const QString &address);
 
-    // The user-visible host name; null when the system has none.
+    // The user-visible host name: the pretty host name that `hostnamectl set-hostname --pretty` stores in
+    // /etc/machine-info, else the machine's host name; null when the system has neither.
     static QString getDeviceName();
-    // The last IPv4 address of the primary interface in the interface list, else IPAddressErrorText. Logs the
-    // result.
+    // The last IPv4 address of the primary interface in the system's list, else IPAddressErrorText. Logs
+    // the result.
     static QString getDeviceIPAddress();
     // The primary interface's hardware address as six lower-case hex pairs joined by colons; null (with a
     // message on standard output) when it cannot be read.
     static QString getDeviceMacAddress();
-    static QString formatMacAddress(const std::array<uint8_t, 6> &bytes);
+    // PRETTY_HOSTNAME from the contents of a machine-info file (shell-style assignments); null when absent
+    // or empty.
+    static QString prettyHostNameFromMachineInfo(const QByteArray &contents);
 
 private:
     DeviceInfomation();

@@ -54,59 +54,21 @@ bool methodTakesQuery(const QString &method)
 
 } // namespace
 
-HTTPRequestSerializer::HTTPRequestSerializer(BodyKind kind) : m_kind(kind)
-{
-    const QString languages = acceptLanguageFromLanguages(SystemInfo::preferredLanguages());
-    if (!languages.isEmpty())
-        setValueForHTTPHeaderField(languages, QStringLiteral("Accept-Language"));
-    QString executable = BundleInfo::executable();
-    if (executable.isEmpty())
-        executable = BundleInfo::identifier();
-    QString version = BundleInfo::shortVersion();
-    if (version.isEmpty())
-        version = BundleInfo::version();
-    setValueForHTTPHeaderField(userAgentFrom(executable, version, SystemInfo::operatingSystemVersionString()),
-                               QStringLiteral("User-Agent"));
-}
-
-void HTTPRequestSerializer::setAuthorizationHeaderFieldWithUsername(const QString &username,
-                                                                    const QString &password)
-{
-    const QByteArray credentials = (username + QLatin1Char(':') + password).toUtf8().toBase64();
-    setValueForHTTPHeaderField(QStringLiteral("Basic ") + QString::fromLatin1(credentials),
-                               QStringLiteral("Authorization"));
-}
-
-void HTTPRequestSerializer::setValueForHTTPHeaderField(const QString &value, const QString &field)
-{
-    m_headers.setValue(value, field);
-}
-
-QString HTTPRequestSerializer::valueForHTTPHeaderField(const QString &field) const
-{
-    return m_headers.value(field);
-}
-
-std::optional<URLRequest> HTTPRequestSerializer::requestWithMethod(const QString &method,
-                                                                   const QString &urlString,
-                                                                   const ObjectPtr &parameters,
-                                                                   Error *error) const
+std::optional<QNetworkRequest>
+HTTPRequestSerializer::requestWithMethod(QNetworkRequest request, const QString &method,
+                                         const QString &urlString, const ObjectPtr &parameters, BodyKind kind,
+                                         QByteArray *body, Error *error)
 {
     const QUrl url(urlString);
     if (urlString.isEmpty() || !url.isValid() || url.isRelative()) {
-        if (error)
-            *error = Error{ErrorDomain, -1002, QStringLiteral("unsupported URL: %1").arg(urlString)};
+        *error = Error{ErrorDomain, -1002, QStringLiteral("unsupported URL: %1").arg(urlString)};
         return std::nullopt;
     }
-    URLRequest request(url);
-    request.setHttpMethod(method);
-    request.setTimeoutInterval(m_timeoutInterval);
-    request.setAllowsCellularAccess(m_allowsCellularAccess);
-    for (const auto &[field, value] : m_headers.all())
-        if (!request.hasHTTPHeaderField(field))
-            request.setValueForHTTPHeaderField(value, field);
+    request.setUrl(url);
+    body->clear();
+    setDefaultHeaders(request);
 
-    if (methodTakesQuery(method) || m_kind == BodyKind::Form) {
+    if (methodTakesQuery(method) || kind == BodyKind::Form) {
         const QString query = parameters ? queryStringFromParameters(parameters) : QString();
         if (methodTakesQuery(method)) {
             if (!query.isEmpty()) {
@@ -116,30 +78,44 @@ std::optional<URLRequest> HTTPRequestSerializer::requestWithMethod(const QString
             }
             return request;
         }
-        if (!request.hasHTTPHeaderField(QStringLiteral("Content-Type")))
-            request.setValueForHTTPHeaderField(QStringLiteral("application/x-www-form-urlencoded"),
-                                               QStringLiteral("Content-Type"));
-        request.setHttpBody(query.toUtf8());
+        if (!request.hasRawHeader("Content-Type"))
+            request.setRawHeader("Content-Type", "application/x-www-form-urlencoded");
+        *body = query.toUtf8();
         return request;
     }
 
-    if (!request.hasHTTPHeaderField(QStringLiteral("Content-Type")))
-        request.setValueForHTTPHeaderField(QStringLiteral("application/json"),
-                                           QStringLiteral("Content-Type"));
+    if (!request.hasRawHeader("Content-Type"))
+        request.setRawHeader("Content-Type", "application/json");
     if (parameters) {
         bool ok = false;
-        const QByteArray body = JSONSerialization::isValidJSONObject(parameters)
-                                    ? JSONSerialization::write(parameters, false, &ok)
-                                    : QByteArray();
+        *body = JSONSerialization::isValidJSONObject(parameters)
+                    ? JSONSerialization::write(parameters, false, &ok)
+                    : QByteArray();
         if (!ok) {
-            if (error)
-                *error =
-                    Error{ErrorDomain, 3851, QStringLiteral("The parameters cannot be written as JSON.")};
+            *error = Error{ErrorDomain, 3851, QStringLiteral("The parameters cannot be written as JSON.")};
             return std::nullopt;
         }
-        request.setHttpBody(body);
     }
     return request;
+}
+
+void HTTPRequestSerializer::setDefaultHeaders(QNetworkRequest &request)
+{
+    if (!request.hasRawHeader("Accept-Language")) {
+        const QStringList languages = SystemInfo::preferredLanguages();
+        request.setRawHeader(
+            "Accept-Language",
+            acceptLanguageFromLanguages(languages.isEmpty() ? QStringList{"en"} : languages).toUtf8());
+    }
+    if (!request.hasRawHeader("User-Agent")) {
+        const QString executable = BundleInfo::executable();
+        const QString version = BundleInfo::shortVersion();
+        request.setRawHeader("User-Agent",
+                             userAgentFrom(executable.isEmpty() ? BundleInfo::identifier() : executable,
+                                           version.isEmpty() ? BundleInfo::version() : version,
+                                           SystemInfo::operatingSystemVersionString())
+                                 .toUtf8());
+    }
 }
 
 QString HTTPRequestSerializer::percentEscapedString(const QString &text)

@@ -1,18 +1,16 @@
 #pragma once
 
-#include "Platform/Net/HTTPHeaderFields.h"
-#include "Platform/Net/URLRequest.h"
 #include "Platform/Values/Error.h"
 #include "Platform/Values/Object.h"
 
-#include <QList>
-#include <QPair>
+#include <QByteArray>
+#include <QNetworkRequest>
 #include <QString>
 #include <QStringList>
 #include <optional>
 
-// Builds the HTTP request for a method, URL and parameters: form or JSON body, query for GET/HEAD/DELETE,
-// and the default Accept-Language and User-Agent header fields.
+// The wire format of a request: the query for GET, HEAD and DELETE, else a form or JSON body, the
+// percent-encoding, and the default Accept-Language and User-Agent header fields.
 class HTTPRequestSerializer
 {
 public:
@@ -22,21 +20,18 @@ public:
         JSON
     };
 
-    explicit HTTPRequestSerializer(BodyKind kind = BodyKind::Form);
+    // The request (header fields and time-out already set) completed for the method, URL and parameters:
+    // the query in the URL, or the body (with its Content-Type unless the request names one), and
+    // Accept-Language and User-Agent unless the request sets them. Nothing, with the reason in error, when
+    // the URL is not absolute or the parameters cannot be written as JSON.
+    static std::optional<QNetworkRequest> requestWithMethod(QNetworkRequest request, const QString &method,
+                                                            const QString &urlString,
+                                                            const platform::ObjectPtr &parameters,
+                                                            BodyKind kind, QByteArray *body,
+                                                            platform::Error *error);
 
-    double timeoutInterval() const { return m_timeoutInterval; }
-    void setTimeoutInterval(double seconds) { m_timeoutInterval = seconds; }
-    void setAllowsCellularAccess(bool allowed) { m_allowsCellularAccess = allowed; }
-    void setAuthorizationHeaderFieldWithUsername(const QString &username, const QString &password);
-    // A null value removes the field.
-    void setValueForHTTPHeaderField(const QString &value, const QString &field);
-    QString valueForHTTPHeaderField(const QString &field) const;
-
-    // Nothing, with the reason in error, when the URL is not absolute or the parameters cannot be written.
-    std::optional<platform::URLRequest> requestWithMethod(const QString &method, const QString &urlString,
-                                                          const platform::ObjectPtr &parameters,
-                                                          platform::Error *error) const;
-
+    // Accept-Language and User-Agent, unless the request sets them: Qt would fill in its own.
+    static void setDefaultHeaders(QNetworkRequest &request);
     // Keeps letters, digits and "-._~/?"; everything else as %XX per UTF-8 byte.
     static QString percentEscapedString(const QString &text);
     // Sorted "field=value" pairs joined by "&"; nested dictionaries as field[key], arrays as field[].
@@ -47,10 +42,4 @@ public:
     static QString userAgentFrom(const QString &executable, const QString &version, const QString &osVersion);
 
     static const QString ErrorDomain;
-
-private:
-    BodyKind m_kind;
-    double m_timeoutInterval = 60.0;
-    bool m_allowsCellularAccess = true;
-    platform::HTTPHeaderFields m_headers;
 };

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "Creation/MacOSModel.h"
-#include "Online/InstallationImageRequests.h"
 #include "Service/BaseViewModel.h"
 
 #include <QString>
@@ -10,16 +9,18 @@
 #include <vector>
 
 // Asks the catalog service for the installer catalog and for an update notice, and hands the results to
-// the window.
-class InstallationImageViewModel : public BaseViewModel, public InstallationImageRequests
+// the window. Each call returns at once; one of its two callables runs later on the main thread. The
+// failure callables are always given nothing.
+class InstallationImageViewModel : public BaseViewModel
 {
 public:
-    using ImageListSuccess = InstallationImageRequests::ImageListSuccess;
-    using UpdateSuccess = InstallationImageRequests::UpdateSuccess;
-    using Failure = InstallationImageRequests::Failure;
+    using ImageListSuccess = std::function<void(const std::vector<MacOSModelPtr> &items)>;
+    // The update's download link; a null text when the notice carries none.
+    using UpdateSuccess = std::function<void(const QString &downloadUrl)>;
+    using Failure = Callback;
 
-    void installationImageListSuccess(ImageListSuccess success, Failure failure) override;
-    void updateAppSuccess(UpdateSuccess success, Failure failure) override;
+    void installationImageListSuccess(ImageListSuccess success, Failure failure);
+    void updateAppSuccess(UpdateSuccess success, Failure failure);
 
     // Whether a decoded answer is an envelope that reads as success; stores the envelope's message.
     bool answerSucceeded(const platform::ObjectPtr &answer);

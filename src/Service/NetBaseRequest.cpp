@@ -1,50 +1,51 @@
 #include "Service/NetBaseRequest.h"
 
+#include "Platform/Net/HTTPTransfer.h"
 #include "Service/NetRequestAccessory.h"
 #include "Service/NetRequestDelegate.h"
 #include "Service/NetworkAgent.h"
 
 using namespace platform;
 
-HTTPURLResponsePtr NetBaseRequest::response() const
+QNetworkReply *NetBaseRequest::requestTask() const
 {
-    return m_requestTask ? m_requestTask->response() : HTTPURLResponsePtr();
+    return m_transfer ? m_transfer->reply() : nullptr;
+}
+
+std::optional<QNetworkRequest> NetBaseRequest::originalRequest() const
+{
+    std::lock_guard guard(m_taskLock);
+    return m_originalRequest;
+}
+
+std::optional<QNetworkRequest> NetBaseRequest::currentRequest() const
+{
+    std::lock_guard guard(m_taskLock);
+    std::optional<QNetworkRequest> current = m_originalRequest;
+    if (current && m_currentUrl.isValid())
+        current->setUrl(m_currentUrl);
+    return current;
 }
 
 int NetBaseRequest::responseStatusCode() const
 {
-    const HTTPURLResponsePtr head = response();
-    return head ? head->statusCode() : 0;
+    std::lock_guard guard(m_taskLock);
+    return m_statusCode;
 }
 
-QList<QPair<QString, QString>> NetBaseRequest::responseHeaders() const
+QList<QNetworkReply::RawHeaderPair> NetBaseRequest::responseHeaders() const
 {
-    const HTTPURLResponsePtr head = response();
-    return head ? head->allHeaderFields() : QList<QPair<QString, QString>>();
+    std::lock_guard guard(m_taskLock);
+    return m_responseHeaders;
 }
 
-std::optional<URLRequest> NetBaseRequest::currentRequest() const
+QByteArray NetBaseRequest::responseHeader(const QByteArray &field) const
 {
-    if (!m_requestTask)
-        return std::nullopt;
-    return m_requestTask->currentRequest();
-}
-
-std::optional<URLRequest> NetBaseRequest::originalRequest() const
-{
-    if (!m_requestTask)
-        return std::nullopt;
-    return m_requestTask->originalRequest();
-}
-
-bool NetBaseRequest::isCancelled() const
-{
-    return m_requestTask && m_requestTask->state() == NetRequestTask::State::Canceling;
-}
-
-bool NetBaseRequest::isExecuting() const
-{
-    return m_requestTask && m_requestTask->state() == NetRequestTask::State::Running;
+    std::lock_guard guard(m_taskLock);
+    for (const auto &[name, value] : m_responseHeaders)
+        if (name.compare(field, Qt::CaseInsensitive) == 0)
+            return value;
+    return {};
 }
 
 std::shared_ptr<NetRequestDelegate> NetBaseRequest::delegate() const

@@ -1,16 +1,17 @@
 #pragma once
 
-#include "Platform/Net/HTTPURLResponse.h"
-#include "Platform/Net/URLRequest.h"
 #include "Platform/Values/Data.h"
 #include "Platform/Values/Dictionary.h"
 #include "Platform/Values/Error.h"
-#include "Service/NetRequestTask.h"
 
 #include <QList>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QPair>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -20,6 +21,9 @@
 
 class NetRequestAccessory;
 class NetRequestDelegate;
+namespace platform {
+class HTTPTransfer;
+}
 
 // One HTTP call to a web service. Subclasses describe the call by overriding the virtual operations below;
 // the shared NetworkAgent runs it. Create requests with std::make_shared: the agent holds a started request
@@ -45,13 +49,21 @@ public:
     {
         ResponseSerializerTypeHTTP = 0, // raw bytes
         ResponseSerializerTypeJSON = 1,
-        ResponseSerializerTypeXMLParser = 2,
+        ResponseSerializerTypeXMLParser = 2, // the bytes, for the caller to parse
     };
     enum RequestPriority : int64_t
     {
         RequestPriorityLow = -4,
         RequestPriorityDefault = 0,
         RequestPriorityHigh = 4,
+    };
+    // The state of the transfer behind a started request.
+    enum class TaskState
+    {
+        None = -1, // not added, or it could not be built
+        Running = 0,
+        Canceling = 2,
+        Completed = 3,
     };
 
     using CompletionBlock = std::function<void(const std::shared_ptr<NetBaseRequest> &request)>;
@@ -61,18 +73,21 @@ public:
     NetBaseRequest(const NetBaseRequest &) = delete;
     NetBaseRequest &operator=(const NetBaseRequest &) = delete;
 
-    // The running transfer; set when the request is added to the agent.
-    NetRequestTaskPtr requestTask() const { return m_requestTask; }
-    void setRequestTask(const NetRequestTaskPtr &task) { m_requestTask = task; }
-
-    // Read through the task.
-    platform::HTTPURLResponsePtr response() const;
+    // The running transfer, Qt's reply: from the moment it is sent until its answer arrived. GUI thread only.
+    QNetworkReply *requestTask() const;
+    // The request's key in the agent's record: 0 until it was added, and for one that could not be built.
+    uint64_t taskIdentifier() const { return m_taskIdentifier; }
+    TaskState taskState() const { return m_taskState.load(); }
+    bool isCancelled() const { return taskState() == TaskState::Canceling; }
+    bool isExecuting() const { return taskState() == TaskState::Running; }
+    // The request as built, and as sent after redirections; nothing before the request was added.
+    std::optional<QNetworkRequest> originalRequest() const;
+    std::optional<QNetworkRequest> currentRequest() const;
+    // The answer's head, kept when the answer arrived: 0 and no fields before, and when none came.
     int responseStatusCode() const;
-    QList<QPair<QString, QString>> responseHeaders() const;
-    std::optional<platform::URLRequest> currentRequest() const;
-    std::optional<platform::URLRequest> originalRequest() const;
-    bool isCancelled() const;
-    bool isExecuting() const;
+    QList<QNetworkReply::RawHeaderPair> responseHeaders() const;
+    // One header field, its name compared without regard to case; null when absent.
+    QByteArray responseHeader(const QByteArray &field) const;
 
     // The answer, filled on the agent's processing queue before any delivery runs.
     const platform::DataPtr &responseData() const { return m_responseData; }
@@ -136,9 +151,16 @@ public:
     virtual QStringList requestAuthorizationHeaderFieldArray() const { return {}; }
     // Extra header fields, in order; empty for none.
     virtual QList<QPair<QString, QString>> requestHeaderFieldValueDictionary() const { return {}; }
-    // A ready request that replaces everything above; nothing by default.
-    virtual std::optional<platform::URLRequest> buildCustomUrlRequest() { return std::nullopt; }
+    // A ready request that replaces everything above, with its verb and body (GET and none unless set);
+    // nothing by default.
+    virtual std::optional<QNetworkRequest> buildCustomUrlRequest(QByteArray *verb, QByteArray *body)
+    {
+        (void)verb;
+        (void)body;
+        return std::nullopt;
+    }
     virtual bool useCDN() const { return false; }
+    // Kept for subclasses that set it; every connection on this platform counts as allowed.
     virtual bool allowsCellularAccess() const { return true; }
     // A template of NetJSONType kinds the decoded answer must match; nothing by default.
     virtual platform::ObjectPtr jsonValidator() const { return {}; }
@@ -149,7 +171,18 @@ public:
     void toggleAccessoriesDidStopCallBack();
 
 private:
-    NetRequestTaskPtr m_requestTask;
+    friend class NetworkAgent;
+
+    uint64_t m_taskIdentifier = 0;
+    std::atomic<TaskState> m_taskState{TaskState::None};
+    QPointer<platform::HTTPTransfer> m_transfer; // GUI thread
+    // The task's requests and the answer's head are read from any thread.
+    mutable std::mutex m_taskLock;
+    std::optional<QNetworkRequest> m_originalRequest;
+    QUrl m_currentUrl;
+    int m_statusCode = 0;
+    QList<QNetworkReply::RawHeaderPair> m_responseHeaders;
+
     platform::DataPtr m_responseData;
     QString m_responseString;
     platform::ObjectPtr m_responseObject;

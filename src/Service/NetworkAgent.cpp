@@ -12,48 +12,23 @@
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QUrl>
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 using namespace platform;
+using TaskState = NetBaseRequest::TaskState;
 
 const QString NetworkAgent::NetRequestValidationErrorDomain =
     QStringLiteral("app.bootdrive.request.validation");
+const QString NetworkAgent::SerializationErrorDomain = QStringLiteral("app.bootdrive.request.serialization");
 
 namespace {
 
 QString methodText(int64_t method)
 {
-    switch (method) {
-    case NetBaseRequest::RequestMethodGET:
-        return QStringLiteral("GET");
-    case NetBaseRequest::RequestMethodPOST:
-        return QStringLiteral("POST");
-    case NetBaseRequest::RequestMethodHEAD:
-        return QStringLiteral("HEAD");
-    case NetBaseRequest::RequestMethodPUT:
-        return QStringLiteral("PUT");
-    case NetBaseRequest::RequestMethodDELETE:
-        return QStringLiteral("DELETE");
-    case NetBaseRequest::RequestMethodPATCH:
-        return QStringLiteral("PATCH");
-    default:
-        return {};
-    }
-}
-
-// The XML step hands the caller the bytes to parse; it only checks that they are declared as XML.
-ObjectPtr xmlResponseObject(const HTTPURLResponsePtr &response, const DataPtr &data,
-                            std::optional<Error> *error)
-{
-    const QString type = response ? response->mimeType() : QString();
-    if (data && !data->bytes().isEmpty() && type != QLatin1String("application/xml") &&
-        type != QLatin1String("text/xml")) {
-        *error = Error{JSONResponseSerializer::ErrorDomain, JSONResponseSerializer::CannotDecodeContentData,
-                       QStringLiteral("Request failed: unacceptable content-type: %1")
-                           .arg(type.isEmpty() ? QStringLiteral("(null)") : type)};
-        return {};
-    }
-    return data;
+    static const char *const names[] = {"GET", "POST", "HEAD", "PUT", "DELETE", "PATCH"};
+    return method >= 0 && method < 6 ? QString::fromLatin1(names[method]) : QString();
 }
 
 QNetworkRequest::Priority transferPriority(int64_t priority)
@@ -84,9 +59,6 @@ NetworkAgent::NetworkAgent()
     // Replies are created and finished on the manager's thread, which must be the GUI thread.
     if (QCoreApplication *app = QCoreApplication::instance(); app && m_network->thread() != app->thread())
         m_network->moveToThread(app->thread());
-    for (int code = 100; code < 600; ++code)
-        m_allStatusCodes.insert(code);
-    m_jsonResponseSerializer.setAcceptableStatusCodes(m_allStatusCodes);
 }
 
 TransferLimits NetworkAgent::transferLimits() const
@@ -122,91 +94,125 @@ QString NetworkAgent::buildRequestUrl(const NetBaseRequest &request) const
     return baseUrl.resolved(QUrl(detail)).toString(QUrl::FullyEncoded);
 }
 
-std::optional<URLRequest> NetworkAgent::httpRequestForRequest(const NetBaseRequestPtr &request,
-                                                              std::optional<Error> *error) const
+std::optional<QNetworkRequest> NetworkAgent::httpRequestForRequest(NetBaseRequest &request, QByteArray *verb,
+                                                                   QByteArray *body, Error *error) const
 {
-    const QString method = methodText(request->requestMethod());
+    const QString method = methodText(request.requestMethod());
     if (method.isEmpty()) {
         // No transfer can be made for an unknown method; fail the request instead of leaving it hanging.
-        *error = Error{HTTPRequestSerializer::ErrorDomain, -1,
-                       QStringLiteral("Unsupported request method %1").arg(request->requestMethod())};
+        *error = Error{SerializationErrorDomain, CannotBuildRequest,
+                       QStringLiteral("Unsupported request method %1").arg(request.requestMethod())};
         return std::nullopt;
     }
-
-    HTTPRequestSerializer serializer(request->requestSerializerType() ==
-                                             NetBaseRequest::RequestSerializerTypeJSON
-                                         ? HTTPRequestSerializer::BodyKind::JSON
-                                         : HTTPRequestSerializer::BodyKind::Form);
-    serializer.setTimeoutInterval(request->requestTimeoutInterval());
-    serializer.setAllowsCellularAccess(request->allowsCellularAccess());
-    const QStringList authorization = request->requestAuthorizationHeaderFieldArray();
+    *verb = method.toLatin1();
+    QNetworkRequest http;
+    // Qt's transfer time-out is an idle limit, as the request's time-out is.
+    const double timeout = request.requestTimeoutInterval();
+    if (timeout > 0)
+        http.setTransferTimeout(static_cast<int>(std::clamp(std::ceil(timeout * 1000.0), 1.0, 2147483647.0)));
+    const QStringList authorization = request.requestAuthorizationHeaderFieldArray();
     if (!authorization.isEmpty())
-        serializer.setAuthorizationHeaderFieldWithUsername(authorization.first(), authorization.last());
-    for (const auto &[field, value] : request->requestHeaderFieldValueDictionary())
-        serializer.setValueForHTTPHeaderField(value, field);
-
-    Error buildError;
-    std::optional<URLRequest> httpRequest = serializer.requestWithMethod(
-        method, buildRequestUrl(*request), request->requestArgument(), &buildError);
-    if (!httpRequest)
-        *error = buildError;
-    return httpRequest;
+        http.setRawHeader(
+            "Authorization",
+            "Basic " + (authorization.first() + QLatin1Char(':') + authorization.last()).toUtf8().toBase64());
+    for (const auto &[field, value] : request.requestHeaderFieldValueDictionary())
+        http.setRawHeader(field.toLatin1(), value.toUtf8());
+    return HTTPRequestSerializer::requestWithMethod(
+        http, method, buildRequestUrl(request), request.requestArgument(),
+        request.requestSerializerType() == NetBaseRequest::RequestSerializerTypeJSON
+            ? HTTPRequestSerializer::BodyKind::JSON
+            : HTTPRequestSerializer::BodyKind::Form,
+        body, error);
 }
 
 void NetworkAgent::addRequest(const NetBaseRequestPtr &request)
 {
     if (!request)
         return;
-    std::optional<Error> buildError;
-    std::optional<URLRequest> httpRequest = request->buildCustomUrlRequest();
-    if (!httpRequest)
-        httpRequest = httpRequestForRequest(request, &buildError);
-    if (!httpRequest) {
-        request->setRequestTask(nullptr);
-        requestDidFail(request,
-                       buildError.value_or(Error{HTTPRequestSerializer::ErrorDomain, -1,
-                                                 QStringLiteral("The request could not be built.")}));
+    QByteArray verb = "GET";
+    QByteArray body;
+    Error buildError{SerializationErrorDomain, CannotBuildRequest,
+                     QStringLiteral("The request could not be built.")};
+    std::optional<QNetworkRequest> http = request->buildCustomUrlRequest(&verb, &body);
+    if (http)
+        HTTPRequestSerializer::setDefaultHeaders(*http);
+    else
+        http = httpRequestForRequest(*request, &verb, &body, &buildError);
+    if (!http) {
+        request->m_taskIdentifier = 0;
+        request->m_taskState = TaskState::None;
+        requestDidFail(request, buildError);
         return;
     }
-    httpRequest->setPriority(transferPriority(request->requestPriority()));
-    const auto task = std::make_shared<NetRequestTask>(m_nextIdentifier.fetch_add(1), *httpRequest);
-    request->setRequestTask(task);
-    addRequestToRecord(request);
+    http->setPriority(transferPriority(request->requestPriority()));
+    {
+        std::lock_guard guard(request->m_taskLock);
+        request->m_originalRequest = *http;
+        request->m_currentUrl = QUrl();
+        request->m_statusCode = 0;
+        request->m_responseHeaders.clear();
+    }
+    request->m_taskIdentifier = m_nextIdentifier.fetch_add(1);
+    request->m_taskState = TaskState::Running;
+    {
+        std::lock_guard guard(m_lock);
+        m_requestsRecord[request->m_taskIdentifier] = request;
+    }
     if (Dispatch::isMainThread())
-        startTransfer(task);
+        startTransfer(request, verb, body);
     else
-        Dispatch::main([this, task] { startTransfer(task); });
+        Dispatch::main([this, request, verb, body] { startTransfer(request, verb, body); });
 }
 
-void NetworkAgent::startTransfer(const NetRequestTaskPtr &task)
+void NetworkAgent::startTransfer(const NetBaseRequestPtr &request, const QByteArray &verb,
+                                 const QByteArray &body)
 {
-    if (task->state() != NetRequestTask::State::Running) {
-        task->complete({}); // cancelled before it could start; nobody waits for its answer
+    if (request->taskState() != TaskState::Running) {
+        request->m_taskState = TaskState::Completed; // cancelled before it could be sent
         return;
     }
-    auto *transfer =
-        HTTPTransfer::start(*m_network, task->currentRequest(), transferLimits(),
-                            [this, task](const HTTPURLResponsePtr &response, const QByteArray &body,
-                                         const std::optional<Error> &error) {
-                                task->complete(response);
-                                const DataPtr data = response && !error ? Data::make(body) : DataPtr();
-                                Dispatch::global([this, task, response, data, error] {
-                                    handleRequestResult(task, response, data, error);
-                                });
-                            });
-    transfer->setRedirectHandler([task](const QUrl &url) { task->redirected(url); });
-    if (!task->attach(transfer))
-        transfer->cancel();
+    const uint64_t identifier = request->taskIdentifier();
+    auto *transfer = HTTPTransfer::start(
+        *m_network, *request->originalRequest(), verb, body, transferLimits(),
+        [this, request, identifier](QNetworkReply *reply, const QByteArray &answer,
+                                    const std::optional<Error> &error) {
+            if (reply) {
+                std::lock_guard guard(request->m_taskLock);
+                request->m_statusCode = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+                request->m_responseHeaders = reply->rawHeaderPairs();
+                request->m_currentUrl = reply->url();
+            }
+            request->m_taskState = TaskState::Completed;
+            const DataPtr data = reply && !error ? Data::make(answer) : DataPtr();
+            Dispatch::global(
+                [this, identifier, data, error] { handleRequestResult(identifier, data, error); });
+        });
+    request->m_transfer = transfer;
+    if (QNetworkReply *reply = transfer->reply())
+        QObject::connect(reply, &QNetworkReply::redirected, transfer, [request](const QUrl &url) {
+            std::lock_guard guard(request->m_taskLock);
+            request->m_currentUrl = url;
+        });
 }
 
 void NetworkAgent::cancelRequest(const NetBaseRequestPtr &request)
 {
     if (!request)
         return;
-    if (const NetRequestTaskPtr task = request->requestTask())
-        task->cancel();
+    // Out of the record first: aborting finishes the reply at once, and its answer must find nothing.
     removeRequestFromRecord(request);
     request->clearCompletionBlock();
+    auto running = TaskState::Running;
+    if (!request->m_taskState.compare_exchange_strong(running, TaskState::Canceling))
+        return;
+    auto abort = [request] {
+        if (request->m_transfer)
+            request->m_transfer->cancel();
+    };
+    if (Dispatch::isMainThread())
+        abort();
+    else
+        Dispatch::main(std::move(abort));
 }
 
 void NetworkAgent::cancelAllRequests()
@@ -217,17 +223,9 @@ void NetworkAgent::cancelAllRequests()
         for (const auto &entry : m_requestsRecord)
             keys.push_back(entry.first);
     }
-    for (uint64_t key : keys) {
-        NetBaseRequestPtr request;
-        {
-            std::lock_guard guard(m_lock);
-            auto it = m_requestsRecord.find(key);
-            if (it != m_requestsRecord.end())
-                request = it->second;
-        }
-        if (request)
+    for (uint64_t key : keys)
+        if (const NetBaseRequestPtr request = recordedRequest(key))
             request->stop();
-    }
 }
 
 size_t NetworkAgent::runningRequestCount() const
@@ -236,16 +234,10 @@ size_t NetworkAgent::runningRequestCount() const
     return m_requestsRecord.size();
 }
 
-void NetworkAgent::handleRequestResult(const NetRequestTaskPtr &task, const HTTPURLResponsePtr &response,
-                                       const DataPtr &data, const std::optional<Error> &transportError)
+void NetworkAgent::handleRequestResult(uint64_t taskIdentifier, const DataPtr &data,
+                                       const std::optional<Error> &transportError)
 {
-    NetBaseRequestPtr request;
-    {
-        std::lock_guard guard(m_lock);
-        auto it = m_requestsRecord.find(task->taskIdentifier());
-        if (it != m_requestsRecord.end())
-            request = it->second;
-    }
+    NetBaseRequestPtr request = recordedRequest(taskIdentifier);
     if (!request)
         return; // cancelled
 
@@ -256,33 +248,23 @@ void NetworkAgent::handleRequestResult(const NetRequestTaskPtr &task, const HTTP
         request->setResponseString(
             TextEncoding::decode(data->bytes(), NetworkUtils::stringEncodingWithRequest(*request))
                 .value_or(QString()));
-        switch (request->responseSerializerType()) {
-        case NetBaseRequest::ResponseSerializerTypeJSON: {
-            ObjectPtr json = m_jsonResponseSerializer.responseObjectForResponse(response, data->bytes(),
-                                                                                &serializationError);
+        if (request->responseSerializerType() == NetBaseRequest::ResponseSerializerTypeJSON) {
+            const ObjectPtr json = NetworkUtils::decodeJSON(request->responseHeader("Content-Type"),
+                                                            data->bytes(), &serializationError);
             request->setResponseObject(json);
             request->setResponseJSONObject(json);
-            break;
-        }
-        case NetBaseRequest::ResponseSerializerTypeXMLParser:
-            request->setResponseObject(xmlResponseObject(response, data, &serializationError));
-            break;
-        default:
-            break;
         }
     }
 
-    if (transportError) {
+    std::optional<Error> validationError;
+    if (transportError)
         requestDidFail(request, *transportError);
-    } else if (serializationError) {
+    else if (serializationError)
         requestDidFail(request, *serializationError);
-    } else {
-        std::optional<Error> validationError;
-        if (validateResult(request, &validationError))
-            requestDidSucceed(request);
-        else
-            requestDidFail(request, *validationError);
-    }
+    else if (validateResult(request, &validationError))
+        requestDidSucceed(request);
+    else
+        requestDidFail(request, *validationError);
 
     // Queued after the delivery, so the blocks have run before they are cleared.
     Dispatch::main([this, request]() mutable {
@@ -339,20 +321,18 @@ void NetworkAgent::requestDidFail(const NetBaseRequestPtr &request, const Error 
     });
 }
 
-void NetworkAgent::addRequestToRecord(const NetBaseRequestPtr &request)
+NetBaseRequestPtr NetworkAgent::recordedRequest(uint64_t taskIdentifier) const
 {
     std::lock_guard guard(m_lock);
-    m_requestsRecord[request->requestTask()->taskIdentifier()] = request;
+    const auto found = m_requestsRecord.find(taskIdentifier);
+    return found == m_requestsRecord.end() ? NetBaseRequestPtr() : found->second;
 }
 
 void NetworkAgent::removeRequestFromRecord(const NetBaseRequestPtr &request)
 {
-    const NetRequestTaskPtr task = request->requestTask();
-    if (!task)
-        return;
     NetBaseRequestPtr removed; // released outside the lock
     std::lock_guard guard(m_lock);
-    auto it = m_requestsRecord.find(task->taskIdentifier());
+    auto it = m_requestsRecord.find(request->taskIdentifier());
     if (it != m_requestsRecord.end() && it->second == request) {
         removed = std::move(it->second);
         m_requestsRecord.erase(it);

@@ -1,12 +1,10 @@
 #pragma once
 
 #include "Platform/Net/TransferLimits.h"
-#include "Platform/Net/URLRequest.h"
 #include "Platform/Values/Error.h"
-#include "Service/JSONResponseSerializer.h"
 #include "Service/NetBaseRequest.h"
 
-#include <QSet>
+#include <QByteArray>
 #include <QString>
 #include <atomic>
 #include <map>
@@ -17,17 +15,17 @@
 class NetworkConfig;
 class QNetworkAccessManager;
 
-// Runs requests: builds each one's HTTP request, keeps the request while its transfer runs (on Qt's network
-// access manager, on the GUI thread, within the transfer limits), decodes and validates the answer on a
+// Runs requests: builds each one's QNetworkRequest, keeps the request in its record while Qt's network access
+// manager sends it (on the GUI thread, within the transfer limits), decodes and validates the answer on a
 // worker thread, and delivers success or failure on the main thread.
 class NetworkAgent
 {
 public:
     static NetworkAgent &sharedAgent();
 
-    // Starts the transfer; called on the thread that starts the request.
+    // Builds the request on the calling thread and sends it from the GUI thread.
     void addRequest(const NetBaseRequestPtr &request);
-    // Cancels the transfer and forgets the request; none of its blocks runs afterwards.
+    // Forgets the request, then aborts its transfer; none of its blocks runs afterwards.
     void cancelRequest(const NetBaseRequestPtr &request);
     void cancelAllRequests();
     // The absolute URL the request goes to.
@@ -46,28 +44,34 @@ public:
         InvalidStatusCode = -8,
         InvalidJSONFormat = -9,
     };
+    // The JSON step's failures, and a request that could not be built.
+    static const QString SerializationErrorDomain;
+    enum SerializationErrorCode : int64_t
+    {
+        CannotBuildRequest = -1,
+        CannotDecodeContentData = -1016,
+        CorruptData = 3840,
+    };
 
 private:
     NetworkAgent();
 
-    std::optional<platform::URLRequest> httpRequestForRequest(const NetBaseRequestPtr &request,
-                                                              std::optional<platform::Error> *error) const;
+    std::optional<QNetworkRequest> httpRequestForRequest(NetBaseRequest &request, QByteArray *verb,
+                                                         QByteArray *body, platform::Error *error) const;
     // GUI thread.
-    void startTransfer(const NetRequestTaskPtr &task);
-    void handleRequestResult(const NetRequestTaskPtr &task, const platform::HTTPURLResponsePtr &response,
-                             const platform::DataPtr &data, const std::optional<platform::Error> &error);
+    void startTransfer(const NetBaseRequestPtr &request, const QByteArray &verb, const QByteArray &body);
+    void handleRequestResult(uint64_t taskIdentifier, const platform::DataPtr &data,
+                             const std::optional<platform::Error> &error);
     bool validateResult(const NetBaseRequestPtr &request, std::optional<platform::Error> *error) const;
     void requestDidSucceed(const NetBaseRequestPtr &request);
     void requestDidFail(const NetBaseRequestPtr &request, const platform::Error &error);
-    void addRequestToRecord(const NetBaseRequestPtr &request);
+    NetBaseRequestPtr recordedRequest(uint64_t taskIdentifier) const;
     void removeRequestFromRecord(const NetBaseRequestPtr &request);
 
     NetworkConfig &m_config;
     QNetworkAccessManager *m_network; // lives as long as the process, on the GUI thread
-    JSONResponseSerializer m_jsonResponseSerializer;
     mutable std::mutex m_lock;
     std::map<uint64_t, NetBaseRequestPtr> m_requestsRecord;
-    QSet<int> m_allStatusCodes;
     platform::TransferLimits m_limits;
     std::atomic<uint64_t> m_nextIdentifier{1};
 };

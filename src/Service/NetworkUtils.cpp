@@ -3,9 +3,13 @@
 #include "Platform/Text/TextEncoding.h"
 #include "Platform/Values/Array.h"
 #include "Platform/Values/Dictionary.h"
+#include "Platform/Values/JSONSerialization.h"
 #include "Platform/Values/Null.h"
 #include "Service/NetBaseRequest.h"
 #include "Service/NetJSONType.h"
+#include "Service/NetworkAgent.h"
+
+#include <QStringList>
 
 using namespace platform;
 
@@ -66,11 +70,56 @@ bool NetworkUtils::validateJSON(const ObjectPtr &json, const ObjectPtr &validato
 
 QString NetworkUtils::stringEncodingWithRequest(const NetBaseRequest &request)
 {
-    const HTTPURLResponsePtr response = request.response();
-    if (response && !response->textEncodingName().isEmpty()) {
-        const QString name = TextEncoding::canonicalName(response->textEncodingName());
-        if (!name.isEmpty())
-            return name;
+    QString charset;
+    parseContentType(request.responseHeader("Content-Type"), nullptr, &charset);
+    const QString name = charset.isEmpty() ? QString() : TextEncoding::canonicalName(charset);
+    return name.isEmpty() ? QStringLiteral("UTF-8") : name;
+}
+
+void NetworkUtils::parseContentType(const QByteArray &value, QString *mimeType, QString *charset)
+{
+    const QStringList parts = QString::fromLatin1(value).split(QLatin1Char(';'));
+    if (mimeType)
+        *mimeType = parts.value(0).trimmed().toLower();
+    if (!charset)
+        return;
+    charset->clear();
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        const QString parameter = parts.at(i).trimmed();
+        const qsizetype equals = parameter.indexOf(QLatin1Char('='));
+        if (equals < 0 ||
+            parameter.left(equals).trimmed().compare(QLatin1String("charset"), Qt::CaseInsensitive) != 0)
+            continue;
+        QString label = parameter.mid(equals + 1).trimmed();
+        if (label.size() >= 2 && label.startsWith(QLatin1Char('"')) && label.endsWith(QLatin1Char('"')))
+            label = label.mid(1, label.size() - 2);
+        *charset = label;
+        return;
     }
-    return QStringLiteral("UTF-8");
+}
+
+ObjectPtr NetworkUtils::decodeJSON(const QByteArray &contentType, const QByteArray &body,
+                                   std::optional<Error> *error)
+{
+    static const QStringList accepted = {QStringLiteral("application/json"), QStringLiteral("text/json"),
+                                         QStringLiteral("text/javascript")};
+    QString mimeType;
+    parseContentType(contentType, &mimeType, nullptr);
+    if (!body.isEmpty() && !accepted.contains(mimeType)) {
+        *error = Error{NetworkAgent::SerializationErrorDomain, NetworkAgent::CannotDecodeContentData,
+                       QStringLiteral("Request failed: unacceptable content-type: %1")
+                           .arg(mimeType.isEmpty() ? QStringLiteral("(null)") : mimeType)};
+        return {};
+    }
+    // Servers answer "nothing" with an empty body or a lone space.
+    if (body.isEmpty() || body == " ")
+        return {};
+    QString reason;
+    ObjectPtr value = JSONSerialization::parse(body, 0, &reason);
+    if (!value)
+        *error =
+            Error{NetworkAgent::SerializationErrorDomain, NetworkAgent::CorruptData,
+                  QStringLiteral("The data couldn’t be read because it isn’t in the correct format. (%1)")
+                      .arg(reason)};
+    return value;
 }

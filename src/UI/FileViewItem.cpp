@@ -1,8 +1,8 @@
 #include "UI/FileViewItem.h"
 
-#include "Online/OnlineServices.h"
 #include "Platform/Desktop/WebLink.h"
 #include "Platform/Views/VectorImage.h"
+#include "WebImage/WebImageLoader.h"
 #include "ui_FileViewItem.h"
 
 #include <QApplication>
@@ -54,10 +54,7 @@ void FileViewItem::setMacOSModel(const MacOSModelPtr &model)
 {
     m_macOSModel = model;
     const QString logo = model ? model->logoUrl() : QString();
-    if (OnlineServices *online = OnlineServices::shared())
-        online->setImageWithURL(logoImageView, QUrl(logo), placeholderImage());
-    else
-        logoImageView->setPixmap(QPixmap::fromImage(placeholderImage()));
+    WebImageLoader::shared().setImageWithURL(logoImageView, QUrl(logo), placeholderImage());
     nameLabel->setText(model ? model->name() : QString());
     versionLabel->setText(model ? model->version() : QString());
     dateLabel->setText(model ? model->releaseDate() : QString());

@@ -4,7 +4,6 @@
 #include "Common/CircularProgress/ActionClosure.h"
 #include "Common/CircularProgress/CircularProgress.h"
 #include "Creation/BaseModel.h"
-#include "Online/OnlineServices.h"
 #include "Platform/Desktop/WebLink.h"
 #include "Platform/Runtime/Dispatch.h"
 #include "Platform/Runtime/Log.h"
@@ -176,12 +175,8 @@ void MainViewController::finishLoading()
     m_viewModel->diskutilList();
     showBackground();
 
-    // The catalog, then the update notice; the answers come in either order. The network side loads now,
-    // with the window on screen.
-    OnlineServices *online = OnlineServices::shared();
-    if (!online)
-        return;
-    m_installationImageViewModel = online->makeInstallationImageViewModel();
+    // The catalog, then the update notice; the answers come in either order.
+    m_installationImageViewModel = std::make_shared<InstallationImageViewModel>();
     m_installationImageViewModel->installationImageListSuccess(
         [self](const std::vector<MacOSModelPtr> &items) {
             if (!self)

@@ -4,10 +4,10 @@
 #include "Creation/DiskModel.h"
 #include "Creation/DiskutilViewModel.h"
 #include "Creation/MacOSModel.h"
-#include "Online/InstallationImageRequests.h"
 #include "Platform/Desktop/DesktopNotifier.h"
 #include "Platform/Desktop/SleepInhibitor.h"
 #include "Platform/Views/CollectionView.h"
+#include "Service/InstallationImageViewModel.h"
 
 #include <QHash>
 #include <QPointer>
@@ -133,7 +133,7 @@ private:
     // The erased drive's record the job follows through a run; it ends up naming the finished drive.
     DiskModelPtr m_runDrive;
     QString m_confirmedName; // the run's drive as the user confirmed it
-    std::shared_ptr<InstallationImageRequests> m_installationImageViewModel;
+    std::shared_ptr<InstallationImageViewModel> m_installationImageViewModel;
     std::vector<MacOSModelPtr> m_filesArray;
     // Pop-up items name their drive by key, so a pick always finds the drive that item was made for.
     QHash<int, DiskModelPtr> m_itemDrives;

@@ -23,6 +23,8 @@ RouteServer::RouteServer()
         const Route route = found->second;
         m_stopping.wait_for(lock, std::chrono::milliseconds(route.delayMs), [this] { return m_stopped; });
         response.status = route.status;
+        for (const auto &[field, value] : route.headers)
+            response.set_header(field, value);
         response.set_content(route.body, route.mediaType);
     };
     // Pictures are fetched with GET, the service is called with POST; both answer alike.

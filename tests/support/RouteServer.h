@@ -20,6 +20,8 @@ public:
         int status = 200;
         std::string mediaType = "image/png";
         int delayMs = 0;
+        // Further header fields of the answer (Cache-Control, say).
+        std::multimap<std::string, std::string> headers = {};
     };
 
     RouteServer();

@@ -1,7 +1,6 @@
 #include "Platform/Net/HTTPTransfer.h"
 
 #include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
 #include <algorithm>
@@ -9,51 +8,13 @@
 
 namespace platform {
 
-const QString HTTPTransfer::ErrorDomain = QStringLiteral("app.bootdrive.url");
+const QString HTTPTransfer::ErrorDomain = QStringLiteral("QNetworkReply");
 
 namespace {
 
-Error makeError(int64_t code, const QString &description)
+Error failure(int64_t code, const QString &description)
 {
     return Error{HTTPTransfer::ErrorDomain, code, description};
-}
-
-Error errorFromReply(QNetworkReply::NetworkError error, const QString &qtText)
-{
-    switch (error) {
-    case QNetworkReply::ConnectionRefusedError:
-        return makeError(HTTPTransfer::CannotConnectToHost,
-                         QStringLiteral("Could not connect to the server."));
-    case QNetworkReply::RemoteHostClosedError:
-        return makeError(HTTPTransfer::NetworkConnectionLost,
-                         QStringLiteral("The network connection was lost."));
-    case QNetworkReply::HostNotFoundError:
-        return makeError(HTTPTransfer::CannotFindHost,
-                         QStringLiteral("A server with the specified hostname could not be found."));
-    // Qt's idle time-out aborts the reply; our own stops never reach this mapping.
-    case QNetworkReply::TimeoutError:
-    case QNetworkReply::OperationCanceledError:
-        return makeError(HTTPTransfer::TimedOut, QStringLiteral("The request timed out."));
-    case QNetworkReply::SslHandshakeFailedError:
-        return makeError(HTTPTransfer::SecureConnectionFailed,
-                         QStringLiteral("An SSL error has occurred and a secure connection to the server "
-                                        "cannot be made."));
-    case QNetworkReply::TemporaryNetworkFailureError:
-    case QNetworkReply::NetworkSessionFailedError:
-        return makeError(HTTPTransfer::NotConnectedToInternet,
-                         QStringLiteral("The Internet connection appears to be offline."));
-    case QNetworkReply::ProtocolUnknownError:
-        return makeError(HTTPTransfer::UnsupportedURL, QStringLiteral("unsupported URL"));
-    default:
-        return makeError(HTTPTransfer::Unknown, qtText);
-    }
-}
-
-// Errors of the connection itself, as opposed to the ones Qt derives from an HTTP status it received.
-bool isTransportError(QNetworkReply::NetworkError error)
-{
-    const int code = static_cast<int>(error);
-    return code != 0 && (code < 200 || (code >= 300 && code < 400));
 }
 
 int milliseconds(double seconds)
@@ -61,17 +22,15 @@ int milliseconds(double seconds)
     return static_cast<int>(std::clamp(std::ceil(seconds * 1000.0), 1.0, 2147483647.0));
 }
 
-HTTPURLResponsePtr responseOf(QNetworkReply *reply)
+// Qt turns an HTTP error status into an error of the reply; for us a status is an answer. What fails the
+// exchange itself: the network layer (connection, time-out, TLS, redirects) and proxies, a broken
+// protocol, or no HTTP answer at all.
+bool failedInTransport(QNetworkReply *reply)
 {
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!status.isValid())
-        return {};
-    QList<QPair<QString, QString>> headers;
-    for (const auto &[name, value] : reply->rawHeaderPairs())
-        headers.append({QString::fromLatin1(name), QString::fromUtf8(value)});
-    return std::make_shared<HTTPURLResponse>(
-        reply->url(), status.toInt(), reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString(),
-        headers);
+    const QNetworkReply::NetworkError error = reply->error();
+    return (error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied) ||
+           error == QNetworkReply::ProtocolFailure ||
+           !reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
 }
 
 } // namespace
@@ -81,66 +40,51 @@ HTTPTransfer::HTTPTransfer(QNetworkAccessManager &manager, const TransferLimits 
     : QObject(&manager), m_limits(limits), m_completion(std::move(completion))
 {}
 
-HTTPTransfer *HTTPTransfer::start(QNetworkAccessManager &manager, const URLRequest &request,
+HTTPTransfer *HTTPTransfer::start(QNetworkAccessManager &manager, QNetworkRequest request,
+                                  const QByteArray &verb, const QByteArray &body,
                                   const TransferLimits &limits, Completion completion)
 {
     auto *transfer = new HTTPTransfer(manager, limits, std::move(completion));
-    transfer->send(manager, request);
-    return transfer;
-}
-
-void HTTPTransfer::send(QNetworkAccessManager &manager, const URLRequest &request)
-{
-    const QUrl &url = request.url();
+    const QUrl url = request.url();
     const QString scheme = url.scheme().toLower();
-    std::optional<Error> refusal;
-    if (!scheme.isEmpty() && scheme != QLatin1String("http") && scheme != QLatin1String("https"))
-        refusal = makeError(UnsupportedURL, QStringLiteral("unsupported URL"));
-    else if (!url.isValid() || url.isRelative() || url.host().isEmpty())
-        refusal = makeError(BadURL, QStringLiteral("bad URL"));
-    if (refusal) {
-        // Never on the caller's stack: the caller may still be setting up around the transfer.
+    if (!url.isValid() || url.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        // Qt would read a file: address from the disk; only web addresses are sent. Never on the caller's
+        // stack: the caller may still be setting up around the transfer.
+        const Error refusal = failure(QNetworkReply::ProtocolUnknownError,
+                                      QStringLiteral("unsupported URL: %1").arg(url.toDisplayString()));
         QMetaObject::invokeMethod(
-            this, [this, refusal] { complete({}, {}, refusal); }, Qt::QueuedConnection);
-        return;
+            transfer, [transfer, refusal] { transfer->complete({}, refusal); }, Qt::QueuedConnection);
+        return transfer;
     }
-
-    QNetworkRequest qtRequest(url);
-    for (const auto &[field, value] : request.allHTTPHeaderFields())
-        qtRequest.setRawHeader(field.toLatin1(), value.toUtf8());
-    qtRequest.setPriority(request.priority());
-    const double idle = request.timeoutInterval() > 0 ? request.timeoutInterval() : m_limits.idleSeconds;
-    qtRequest.setTransferTimeout(milliseconds(idle));
-
-    const QByteArray verb = request.httpMethod().toUpper().toLatin1();
+    if (request.transferTimeout() <= 0)
+        request.setTransferTimeout(milliseconds(limits.idleSeconds));
     if (verb == "GET")
-        m_reply = manager.get(qtRequest);
+        transfer->m_reply = manager.get(request);
     else if (verb == "HEAD")
-        m_reply = manager.head(qtRequest);
+        transfer->m_reply = manager.head(request);
     else
-        m_reply = manager.sendCustomRequest(qtRequest, verb, request.httpBody());
-    m_reply->setParent(this);
+        transfer->m_reply = manager.sendCustomRequest(request, verb, body);
+    QNetworkReply *reply = transfer->m_reply;
+    reply->setParent(transfer);
     // Qt stops reading from the network while this much is waiting for us, so memory stays bounded even when
     // the GUI thread is slow to take it.
-    m_reply->setReadBufferSize(std::min<qint64>(m_limits.maxBodyBytes + 1, 1 << 20));
+    reply->setReadBufferSize(std::min<qint64>(limits.maxBodyBytes + 1, 1 << 20));
 
-    m_deadline = new QTimer(this);
-    m_deadline->setSingleShot(true);
-    connect(m_deadline, &QTimer::timeout, this, [this] { stop(Stop::TimedOut); });
-    m_deadline->start(milliseconds(m_limits.totalSeconds));
+    transfer->m_deadline = new QTimer(transfer);
+    transfer->m_deadline->setSingleShot(true);
+    connect(transfer->m_deadline, &QTimer::timeout, transfer, [transfer] { transfer->stop(Stop::TimedOut); });
+    transfer->m_deadline->start(milliseconds(limits.totalSeconds));
 
-    connect(m_reply, &QNetworkReply::metaDataChanged, this, [this] {
+    connect(reply, &QNetworkReply::metaDataChanged, transfer, [transfer, reply] {
         // A declared length beyond the cap is refused before any of the body arrives.
-        const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid() && length.toLongLong() > m_limits.maxBodyBytes)
-            stop(Stop::TooLarge);
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > transfer->m_limits.maxBodyBytes)
+            transfer->stop(Stop::TooLarge);
     });
-    connect(m_reply, &QNetworkReply::readyRead, this, &HTTPTransfer::collect);
-    connect(m_reply, &QNetworkReply::redirected, this, [this](const QUrl &target) {
-        if (m_redirected)
-            m_redirected(target);
-    });
-    connect(m_reply, &QNetworkReply::finished, this, &HTTPTransfer::finished);
+    connect(reply, &QNetworkReply::readyRead, transfer, &HTTPTransfer::collect);
+    connect(reply, &QNetworkReply::finished, transfer, &HTTPTransfer::finished);
+    return transfer;
 }
 
 void HTTPTransfer::cancel()
@@ -154,7 +98,7 @@ void HTTPTransfer::stop(Stop reason)
         return;
     m_stop = reason;
     if (m_reply && m_reply->isRunning())
-        m_reply->abort(); // finished() reports the reason
+        m_reply->abort(); // finishes the reply at once; finished() reports the reason
     else
         finished();
 }
@@ -173,42 +117,48 @@ void HTTPTransfer::finished()
 {
     if (m_completed)
         return;
-    const HTTPURLResponsePtr response = m_reply ? responseOf(m_reply) : HTTPURLResponsePtr();
     switch (m_stop) {
     case Stop::Cancelled:
-        complete(response, {}, makeError(Cancelled, QStringLiteral("cancelled")));
+        complete({}, failure(QNetworkReply::OperationCanceledError, QStringLiteral("Operation canceled")));
         return;
     case Stop::TimedOut:
-        complete(response, {}, makeError(TimedOut, QStringLiteral("The request timed out.")));
+        complete({}, failure(QNetworkReply::TimeoutError, QStringLiteral("The request timed out.")));
         return;
     case Stop::TooLarge:
-        complete(response, {},
-                 makeError(DataLengthExceedsMaximum,
-                           QStringLiteral("The answer is larger than %1 bytes.").arg(m_limits.maxBodyBytes)));
+        complete({},
+                 failure(BodyTooLargeError,
+                         QStringLiteral("The answer is larger than %1 bytes.").arg(m_limits.maxBodyBytes)));
         return;
     case Stop::None:
         break;
     }
-    const QNetworkReply::NetworkError qtError =
-        m_reply ? m_reply->error() : QNetworkReply::UnknownNetworkError;
-    if (!response || isTransportError(qtError)) {
-        complete(response, {}, errorFromReply(qtError, m_reply ? m_reply->errorString() : QString()));
+    if (!m_reply || failedInTransport(m_reply)) {
+        const QNetworkReply::NetworkError error =
+            m_reply ? m_reply->error() : QNetworkReply::UnknownNetworkError;
+        // Nobody else aborts our replies: a cancellation we did not ask for is Qt's idle time-out.
+        if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError)
+            complete({}, failure(QNetworkReply::TimeoutError, QStringLiteral("The request timed out.")));
+        else
+            complete({}, failure(error, m_reply ? m_reply->errorString() : QString()));
         return;
     }
     collect();
     if (m_stop == Stop::TooLarge)
         return; // stop() has completed it
-    const int code = response->statusCode();
-    std::optional<Error> error;
-    if (code < 100 || code > 599)
-        error = makeError(
-            BadServerResponse,
-            QStringLiteral("Request failed: %1 (%2)").arg(response->localizedStatusText()).arg(code));
-    complete(response, error ? QByteArray() : m_body, error);
+    const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status < 100 || status > 599) {
+        const QString reason =
+            m_reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().trimmed().toLower();
+        complete({}, failure(QNetworkReply::ProtocolFailure,
+                             QStringLiteral("Request failed: %1 (%2)")
+                                 .arg(reason.isEmpty() ? QStringLiteral("unknown") : reason)
+                                 .arg(status)));
+        return;
+    }
+    complete(std::exchange(m_body, {}), std::nullopt);
 }
 
-void HTTPTransfer::complete(const HTTPURLResponsePtr &response, QByteArray body,
-                            const std::optional<Error> &error)
+void HTTPTransfer::complete(QByteArray body, const std::optional<Error> &error)
 {
     if (m_completed)
         return;
@@ -218,7 +168,7 @@ void HTTPTransfer::complete(const HTTPURLResponsePtr &response, QByteArray body,
     m_body = QByteArray();
     deleteLater(); // the reply goes with it
     if (auto completion = std::exchange(m_completion, nullptr))
-        completion(response, body, error);
+        completion(m_reply, body, error);
 }
 
 } // namespace platform

@@ -1,21 +1,16 @@
 #include "Platform/Net/PrimaryInterface.h"
 
-#include "Platform/Net/NetworkInterfaces.h"
-
 #include <QFile>
 #include <QList>
+#include <QNetworkInterface>
 #include <climits>
-#include <ifaddrs.h>
-#include <linux/if_packet.h>
-#include <net/if.h>
-#include <net/if_arp.h>
 
 namespace platform {
 
 QString PrimaryInterface::name()
 {
     const QString mac = QStringLiteral("en0");
-    if (NetworkInterfaces::indexOf(mac) != 0)
+    if (QNetworkInterface::interfaceIndexFromName(mac) != 0)
         return mac;
     QFile routes(QStringLiteral("/proc/net/route"));
     if (routes.open(QIODevice::ReadOnly))
@@ -52,22 +47,18 @@ QString PrimaryInterface::defaultRouteInterface(const QByteArray &routeTable)
 
 QString PrimaryInterface::firstEthernetInterface()
 {
-    struct ifaddrs *list = nullptr;
-    if (::getifaddrs(&list) != 0)
-        return {};
     QString found;
     int foundIndex = INT_MAX;
-    for (struct ifaddrs *entry = list; entry; entry = entry->ifa_next) {
-        if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_PACKET || !entry->ifa_name ||
-            (entry->ifa_flags & IFF_LOOPBACK))
-            continue;
-        const auto *link = reinterpret_cast<const struct sockaddr_ll *>(entry->ifa_addr);
-        if (link->sll_hatype == ARPHRD_ETHER && link->sll_halen == 6 && link->sll_ifindex < foundIndex) {
-            foundIndex = link->sll_ifindex;
-            found = QString::fromUtf8(entry->ifa_name);
+    // Qt tells a wireless link from a wired one; both are Ethernet-style links with six-byte addresses.
+    for (const QNetworkInterface &link : QNetworkInterface::allInterfaces()) {
+        const bool ethernet =
+            link.type() == QNetworkInterface::Ethernet || link.type() == QNetworkInterface::Wifi;
+        if (ethernet && !(link.flags() & QNetworkInterface::IsLoopBack) &&
+            link.hardwareAddress().size() == 17 && link.index() < foundIndex) {
+            foundIndex = link.index();
+            found = link.name();
         }
     }
-    ::freeifaddrs(list);
     return found;
 }
 

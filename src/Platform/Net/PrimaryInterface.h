@@ -15,7 +15,8 @@ public:
     // The interface of the default route in the contents of /proc/net/route (of several, the one with the
     // lowest metric, then the first listed); empty when there is none.
     static QString defaultRouteInterface(const QByteArray &routeTable);
-    // The non-loopback interface with an Ethernet hardware address and the lowest index; empty for none.
+    // The non-loopback interface with a six-byte Ethernet (or Wi-Fi) hardware address and the lowest index;
+    // empty for none.
     static QString firstEthernetInterface();
 };
 

@@ -1,4 +1,3 @@
-#include "Online/OnlineServices.h"
 #include "Platform/Values/JSONSerialization.h"
 #include "Platform/Views/CollectionView.h"
 #include "UI/FileViewItem.h"
@@ -214,24 +213,6 @@ TEST(CatalogItem, MissingOrFailingLogosKeepThePlaceholderAndCachedOnesNeedNoRequ
     EXPECT_EQ(centreColour(second.logoImageView), QColor(Qt::magenta)) << "a cached logo shows at once";
     testsupport::spin(200);
     EXPECT_EQ(server.requests("/logo.png"), 1);
-}
-
-// The network side is a module of its own; without it an item keeps its placeholder and asks nothing.
-TEST(CatalogItem, WithoutTheNetworkModuleAnItemKeepsItsPlaceholder)
-{
-    RouteServer server;
-    server.setRoute("/logo.png", {RouteServer::png(Qt::magenta), 200, "image/png", 0});
-    OnlineServices *module = OnlineServices::shared();
-    ASSERT_TRUE(module) << "the module is built beside the tests";
-    OnlineServices::useInProcess(nullptr);
-    FileViewItem item;
-    item.setMacOSModel(MacOSModel::initWithDictionary(
-        entry(QStringLiteral(R"({"name":"A","logo_url":"%1"})").arg(server.url("/logo.png").toString()))));
-    testsupport::spin(300);
-    OnlineServices::useInProcess(module);
-    EXPECT_EQ(pictureOf(item.logoImageView),
-              FileViewItem::placeholderImage().convertToFormat(QImage::Format_ARGB32));
-    EXPECT_EQ(server.requests("/logo.png"), 0);
 }
 
 TEST(CatalogItem, ALongerDescriptionMakesATallerItemThatStillShowsAllOfIt)

@@ -1,6 +1,5 @@
 #include "Service/DeviceInfomation.h"
 
-#include "Platform/Net/HostInfo.h"
 #include "ServiceTestSupport.h"
 
 #include <QFile>
@@ -135,13 +134,6 @@ TEST(DeviceIdentityNamespace, WithoutEn0TheDefaultRouteOrTheFirstEthernetLinkSta
     }
 }
 
-TEST(DeviceIdentity, HardwareAddressTextIsLowerCaseWithLeadingZeros)
-{
-    EXPECT_EQ(DeviceInfomation::formatMacAddress({0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 0x5F}), "0a:1b:2c:3d:4e:5f");
-    EXPECT_EQ(DeviceInfomation::formatMacAddress({0, 0, 0, 0, 0, 0}), "00:00:00:00:00:00");
-    EXPECT_EQ(DeviceInfomation::formatMacAddress({0xFF, 0xEE, 1, 2, 3, 4}), "ff:ee:01:02:03:04");
-}
-
 TEST(DeviceIdentity, SharedInstanceIsOneObjectWithAnAddressText)
 {
     const auto first = DeviceInfomation::sharedInstance();
@@ -151,17 +143,20 @@ TEST(DeviceIdentity, SharedInstanceIsOneObjectWithAnAddressText)
 
 TEST(DeviceIdentity, PrettyHostNameComesFromMachineInfo)
 {
-    using platform::HostInfo;
+    EXPECT_EQ(DeviceInfomation::prettyHostNameFromMachineInfo(
+                  "PRETTY_HOSTNAME=\"Anna's MacBook Pro\"\nCHASSIS=laptop\n"),
+              "Anna's MacBook Pro");
     EXPECT_EQ(
-        HostInfo::prettyHostNameFromMachineInfo("PRETTY_HOSTNAME=\"Anna's MacBook Pro\"\nCHASSIS=laptop\n"),
-        "Anna's MacBook Pro");
-    EXPECT_EQ(HostInfo::prettyHostNameFromMachineInfo("ICON_NAME=computer\nPRETTY_HOSTNAME='Büro PC'\n"),
-              "Büro PC");
-    EXPECT_EQ(HostInfo::prettyHostNameFromMachineInfo("PRETTY_HOSTNAME=Anna\\'s\\ Box"), "Anna's Box");
-    EXPECT_EQ(HostInfo::prettyHostNameFromMachineInfo("PRETTY_HOSTNAME=\"say \\\"hi\\\"\""), "say \"hi\"");
-    EXPECT_TRUE(HostInfo::prettyHostNameFromMachineInfo("PRETTY_HOSTNAME=\n").isNull());
-    EXPECT_TRUE(HostInfo::prettyHostNameFromMachineInfo("# PRETTY_HOSTNAME=x\nCHASSIS=vm\n").isNull());
-    EXPECT_TRUE(HostInfo::prettyHostNameFromMachineInfo("").isNull());
+        DeviceInfomation::prettyHostNameFromMachineInfo("ICON_NAME=computer\nPRETTY_HOSTNAME='Büro PC'\n"),
+        "Büro PC");
+    EXPECT_EQ(DeviceInfomation::prettyHostNameFromMachineInfo("PRETTY_HOSTNAME=Anna\\'s\\ Box"),
+              "Anna's Box");
+    EXPECT_EQ(DeviceInfomation::prettyHostNameFromMachineInfo("PRETTY_HOSTNAME=\"say \\\"hi\\\"\""),
+              "say \"hi\"");
+    EXPECT_TRUE(DeviceInfomation::prettyHostNameFromMachineInfo("PRETTY_HOSTNAME=\n").isNull());
+    EXPECT_TRUE(
+        DeviceInfomation::prettyHostNameFromMachineInfo("# PRETTY_HOSTNAME=x\nCHASSIS=vm\n").isNull());
+    EXPECT_TRUE(DeviceInfomation::prettyHostNameFromMachineInfo("").isNull());
     // The system's own answer is never empty: a pretty name or the kernel's host name.
-    EXPECT_FALSE(HostInfo::localizedName().isEmpty());
+    EXPECT_FALSE(DeviceInfomation::getDeviceName().isEmpty());
 }

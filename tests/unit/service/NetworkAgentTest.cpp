@@ -1,15 +1,17 @@
 #include "Service/NetworkAgent.h"
 
+#include "Common/SafeMerge.h"
 #include "LocalHttpServer.h"
 #include "Platform/Net/HTTPTransfer.h"
 #include "Platform/Runtime/Dispatch.h"
+#include "Platform/Runtime/SystemInfo.h"
 #include "Platform/Values/Array.h"
 #include "Platform/Values/Dictionary.h"
 #include "Platform/Values/Null.h"
 #include "Platform/Values/Number.h"
 #include "Platform/Values/String.h"
 #include "RawHttpServer.h"
-#include "Service/JSONResponseSerializer.h"
+#include "Service/HTTPRequestSerializer.h"
 #include "Service/NetJSONType.h"
 #include "Service/NetRequestAccessory.h"
 #include "Service/NetRequestDelegate.h"
@@ -69,8 +71,33 @@ TEST(NetworkAgentWire, PostSendsTheSortedFormBodyWithItsContentType)
     EXPECT_EQ(seen.path, "/api/echo");
     EXPECT_EQ(seen.body, "a=x%20y&b=2");
     EXPECT_EQ(seen.header("Content-Type"), "application/x-www-form-urlencoded");
-    // Default fields that every request carries.
+    // Default fields that every request carries, ours rather than the ones Qt fills in.
     EXPECT_NE(seen.header("User-Agent").find(" (Mac OS X "), std::string::npos);
+    EXPECT_EQ(seen.header("User-Agent").rfind("bootdrive/", 0), 0u);
+    EXPECT_EQ(QString::fromStdString(seen.header("Accept-Language")),
+              HTTPRequestSerializer::acceptLanguageFromLanguages(SystemInfo::preferredLanguages()));
+    EXPECT_EQ(seen.header("Accept-Language").find('*'), std::string::npos);
+}
+
+TEST(NetworkAgentWire, ACustomRequestGoesAsItIsWithTheDefaultFields)
+{
+    LocalHttpServer server(LocalHttpServer::answer(200, "application/json", "{}"));
+    auto request = std::make_shared<TestRequest>();
+    QNetworkRequest custom(QUrl(server.origin() + "/custom?x=1"));
+    custom.setRawHeader("Content-Type", "text/plain");
+    custom.setRawHeader("Accept-Language", "de");
+    request->custom = custom;
+    request->customVerb = "PUT";
+    request->customBody = "raw body";
+    request->argument = Dictionary::make({{"ignored", String::make("y")}});
+    ASSERT_EQ(runToCompletion(request).successes, 1);
+    const auto seen = server.requests().front();
+    EXPECT_EQ(seen.method, "PUT");
+    EXPECT_EQ(seen.path, "/custom");
+    EXPECT_EQ(seen.query, "x=1");
+    EXPECT_EQ(seen.body, "raw body");
+    EXPECT_EQ(seen.header("Content-Type"), "text/plain");
+    EXPECT_EQ(seen.header("Accept-Language"), "de");
     EXPECT_EQ(seen.header("User-Agent").rfind("bootdrive/", 0), 0u);
 }
 
@@ -152,15 +179,15 @@ TEST(NetworkAgentDelivery, AnswersThatAreNotUsableJsonFail)
         {"500 with an empty body", LocalHttpServer::answer(500, "application/json", ""),
          NetworkAgent::InvalidStatusCode, QStringLiteral("Invalid status code")},
         {"HTML with 200", LocalHttpServer::answer(200, "text/html", "<html><body>hi</body></html>"),
-         JSONResponseSerializer::CannotDecodeContentData,
+         NetworkAgent::CannotDecodeContentData,
          QStringLiteral("Request failed: unacceptable content-type: text/html")},
         {"not JSON",
          LocalHttpServer::answer(200, "application/json", "{\"code\": 0,"),
-         JSONResponseSerializer::CorruptData,
+         NetworkAgent::CorruptData,
          {}},
         {"a bare JSON number",
          LocalHttpServer::answer(200, "text/json", "42"),
-         JSONResponseSerializer::CorruptData,
+         NetworkAgent::CorruptData,
          {}},
     };
     for (const Case &c : cases) {
@@ -179,6 +206,45 @@ TEST(NetworkAgentDelivery, AnswersThatAreNotUsableJsonFail)
         EXPECT_EQ(request->failedPreprocessorCalls.load(), 1);
         EXPECT_FALSE(request->failureCompletionBlock());
     }
+}
+
+TEST(NetworkAgentDelivery, ErrorStatusesAreAnswersForTheStatusRule)
+{
+    // Qt rates these statuses as errors of its own; they are answers, judged by the request's status rule.
+    for (const int status : {400, 401, 403, 404, 418, 500, 503}) {
+        SCOPED_TRACE(status);
+        LocalHttpServer server(LocalHttpServer::answer(status, "application/json", R"({"code":7})"));
+        auto judged = requestTo(server, QStringLiteral("/x"));
+        const auto outcome = runToCompletion(judged);
+        ASSERT_EQ(outcome.failures, 1);
+        EXPECT_EQ(outcome.error->domain, NetworkAgent::NetRequestValidationErrorDomain);
+        EXPECT_EQ(outcome.error->code, NetworkAgent::InvalidStatusCode);
+        EXPECT_EQ(judged->responseStatusCode(), status);
+
+        auto accepting = requestTo(server, QStringLiteral("/x"));
+        accepting->anyStatus = true;
+        ASSERT_EQ(runToCompletion(accepting).successes, 1);
+        EXPECT_EQ(as<Dictionary>(accepting->responseJSONObject())->value("code")->description(), "7");
+        EXPECT_EQ(accepting->responseHeader("content-type"), "application/json");
+    }
+}
+
+TEST(NetworkAgentDelivery, DecodedValuesKeepTheKindsTheServiceSent)
+{
+    LocalHttpServer server(
+        LocalHttpServer::answer(200, "application/json",
+                                R"({"code":"1001","number":1001,"fraction":2.5,"nothing":null,"yes":true})"));
+    auto request = requestTo(server, QStringLiteral("/kinds"));
+    ASSERT_EQ(runToCompletion(request).successes, 1);
+    const auto json = as<Dictionary>(request->responseJSONObject());
+    ASSERT_TRUE(json);
+    // A code sent as text stays text, and reads as the number it spells, not as 0 (success).
+    EXPECT_TRUE(is<String>(json->value("code")));
+    EXPECT_EQ(SafeMerge::safe_integerForKey(json, QStringLiteral("code")), 1001);
+    EXPECT_TRUE(is<Number>(json->value("number")));
+    EXPECT_EQ(json->value("fraction")->description(), "2.5");
+    EXPECT_TRUE(is<Null>(json->value("nothing")));
+    EXPECT_EQ(json->value("yes")->description(), "1");
 }
 
 TEST(NetworkAgentDelivery, AnAnswerWithoutMediaTypeIsNotJson)
@@ -259,7 +325,7 @@ TEST(NetworkAgentFailure, TransportFailuresReachTheFailureBlock)
     auto outcome = runToCompletion(refused);
     ASSERT_EQ(outcome.failures, 1);
     EXPECT_EQ(outcome.error->domain, HTTPTransfer::ErrorDomain);
-    EXPECT_EQ(outcome.error->code, HTTPTransfer::CannotConnectToHost);
+    EXPECT_EQ(outcome.error->code, QNetworkReply::ConnectionRefusedError);
 
     LocalHttpServer silent;
     silent.setResponder([&silent](const httplib::Request &, httplib::Response &response) {
@@ -270,7 +336,7 @@ TEST(NetworkAgentFailure, TransportFailuresReachTheFailureBlock)
     slow->timeout = 0.3;
     outcome = runToCompletion(slow);
     ASSERT_EQ(outcome.failures, 1);
-    EXPECT_EQ(outcome.error->code, HTTPTransfer::TimedOut);
+    EXPECT_EQ(outcome.error->code, QNetworkReply::TimeoutError);
     EXPECT_EQ(NetworkAgent::sharedAgent().runningRequestCount(), 0u);
 }
 
@@ -296,7 +362,7 @@ TEST(NetworkAgentFailure, AnswersThatNeverEndFailWithinTheLimitsAndBoundedMemory
         },
         20000));
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, HTTPTransfer::DataLengthExceedsMaximum);
+    EXPECT_EQ(error->code, HTTPTransfer::BodyTooLargeError);
     EXPECT_LT(flood.bytesSent(), 64LL << 20);
     EXPECT_LT(memory.growth(), 64LL << 20);
 
@@ -312,7 +378,7 @@ TEST(NetworkAgentFailure, AnswersThatNeverEndFailWithinTheLimitsAndBoundedMemory
     const auto outcome = runToCompletion(slow, 10000);
     agent.setTransferLimits(limits);
     ASSERT_EQ(outcome.failures, 1);
-    EXPECT_EQ(outcome.error->code, HTTPTransfer::TimedOut);
+    EXPECT_EQ(outcome.error->code, QNetworkReply::TimeoutError);
 }
 
 TEST(NetworkAgentFailure, RequestsThatCannotBeBuiltFailWithoutATaskAndKeepTheirBlocks)
@@ -321,7 +387,8 @@ TEST(NetworkAgentFailure, RequestsThatCannotBeBuiltFailWithoutATaskAndKeepTheirB
     noBase->url = QStringLiteral("api/x");
     auto outcome = runToCompletion(noBase);
     ASSERT_EQ(outcome.failures, 1);
-    EXPECT_FALSE(noBase->requestTask());
+    EXPECT_EQ(noBase->taskIdentifier(), 0u);
+    EXPECT_EQ(noBase->taskState(), NetBaseRequest::TaskState::None);
     EXPECT_TRUE(noBase->failureCompletionBlock()); // never recorded, so never cleared
 
     LocalHttpServer server(LocalHttpServer::answer(200, "application/json", "{}"));
@@ -337,7 +404,7 @@ TEST(NetworkAgentFailure, RequestsThatCannotBeBuiltFailWithoutATaskAndKeepTheirB
     fileUrl->responseSerializer = NetBaseRequest::ResponseSerializerTypeHTTP;
     outcome = runToCompletion(fileUrl);
     ASSERT_EQ(outcome.failures, 1);
-    EXPECT_EQ(outcome.error->code, HTTPTransfer::UnsupportedURL);
+    EXPECT_EQ(outcome.error->code, QNetworkReply::ProtocolUnknownError);
     EXPECT_FALSE(fileUrl->responseData());
 }
 
@@ -367,7 +434,7 @@ TEST(NetworkAgentCancel, ACancelledRequestRunsNoBlockAndLeavesTheRecord)
     testsupport::spin(300);
     EXPECT_EQ(blocks, 0);
     EXPECT_TRUE(journal->events.isEmpty());
-    EXPECT_EQ(request->requestTask()->state(), NetRequestTask::State::Completed);
+    EXPECT_EQ(request->taskState(), NetBaseRequest::TaskState::Completed);
 }
 
 TEST(NetworkAgentCancel, CancelAllStopsEveryRunningRequest)
@@ -412,7 +479,7 @@ TEST(NetworkAgentConcurrency, EachOfManyParallelRequestsGetsItsOwnAnswerOnce)
                 answers[i] = as<Dictionary>(done->responseJSONObject())->value("path")->description();
             },
             [&, i](const NetBaseRequestPtr &) { ++deliveries[i]; });
-        EXPECT_EQ(request->requestTask()->priority(),
+        EXPECT_EQ(request->originalRequest()->priority(),
                   i % 3 == 0 ? QNetworkRequest::HighPriority : QNetworkRequest::LowPriority);
     }
     ASSERT_TRUE(testsupport::waitUntil(
@@ -422,5 +489,33 @@ TEST(NetworkAgentConcurrency, EachOfManyParallelRequestsGetsItsOwnAnswerOnce)
         EXPECT_EQ(deliveries[i], 1) << i;
         EXPECT_EQ(answers[i], QStringLiteral("/item/%1").arg(i));
     }
+    EXPECT_EQ(NetworkAgent::sharedAgent().runningRequestCount(), 0u);
+}
+
+TEST(NetworkAgentConcurrency, RequestsStartedOrStoppedOnAWorkerAreSentFromTheMainThread)
+{
+    LocalHttpServer server(LocalHttpServer::answer(200, "application/json", R"({"code":0})"));
+    auto delivered = requestTo(server, QStringLiteral("/worker"));
+    auto stopped = requestTo(server, QStringLiteral("/stopped"));
+    std::atomic<int> blocks{0};
+    std::atomic<bool> onMain{true};
+    const auto count = [&](const NetBaseRequestPtr &) {
+        ++blocks;
+        onMain = onMain && Dispatch::isMainThread();
+    };
+    std::atomic<bool> started{false};
+    Dispatch::global([&] {
+        delivered->startWithCompletionBlockWithSuccess(count, count);
+        // Stopped before the main thread could send it: nothing is sent and no block runs.
+        stopped->startWithCompletionBlockWithSuccess(count, count);
+        stopped->stop();
+        started = true;
+    });
+    ASSERT_TRUE(testsupport::waitUntil([&] { return started && blocks > 0; }));
+    testsupport::spin(200);
+    EXPECT_EQ(blocks, 1);
+    EXPECT_TRUE(onMain);
+    EXPECT_EQ(server.requestCount(), 1u);
+    EXPECT_EQ(stopped->taskState(), NetBaseRequest::TaskState::Completed);
     EXPECT_EQ(NetworkAgent::sharedAgent().runningRequestCount(), 0u);
 }

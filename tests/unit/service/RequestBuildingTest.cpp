@@ -129,41 +129,61 @@ TEST(FormEncoding, PercentEncodingKeepsOnlyTheQuerySafeCharacters)
     EXPECT_EQ(HTTPRequestSerializer::percentEscapedString(long2), QString(49, QLatin1Char('a')) + "e%CC%81z");
 }
 
+namespace {
+
+struct Built
+{
+    std::optional<QNetworkRequest> request;
+    QByteArray body;
+    QString url() const { return request ? request->url().toString(QUrl::FullyEncoded) : QString(); }
+};
+
+Built build(const QString &method, const QString &url, const ObjectPtr &parameters,
+            HTTPRequestSerializer::BodyKind kind = HTTPRequestSerializer::BodyKind::Form,
+            const QNetworkRequest &headers = QNetworkRequest())
+{
+    Built built;
+    Error error;
+    built.request =
+        HTTPRequestSerializer::requestWithMethod(headers, method, url, parameters, kind, &built.body, &error);
+    return built;
+}
+
+} // namespace
+
 TEST(RequestSerializer, MethodDecidesBetweenQueryAndBody)
 {
-    HTTPRequestSerializer form;
     const auto args = Dictionary::make({{"k", String::make("v w")}});
-    Error error;
-    auto get = form.requestWithMethod("GET", "http://h.test/p?x=1", args, &error);
-    ASSERT_TRUE(get);
-    EXPECT_EQ(get->url().toString(QUrl::FullyEncoded), "http://h.test/p?x=1&k=v%20w");
-    EXPECT_TRUE(get->httpBody().isEmpty());
-    EXPECT_FALSE(get->hasHTTPHeaderField("Content-Type"));
-    auto del = form.requestWithMethod("DELETE", "http://h.test/p", args, &error);
-    EXPECT_EQ(del->url().toString(QUrl::FullyEncoded), "http://h.test/p?k=v%20w");
-    auto bare = form.requestWithMethod("HEAD", "http://h.test/p", nullptr, &error);
-    EXPECT_EQ(bare->url().toString(QUrl::FullyEncoded), "http://h.test/p");
+    const Built get = build("GET", "http://h.test/p?x=1", args);
+    ASSERT_TRUE(get.request);
+    EXPECT_EQ(get.url(), "http://h.test/p?x=1&k=v%20w");
+    EXPECT_TRUE(get.body.isEmpty());
+    EXPECT_FALSE(get.request->hasRawHeader("Content-Type"));
+    EXPECT_EQ(build("DELETE", "http://h.test/p", args).url(), "http://h.test/p?k=v%20w");
+    EXPECT_EQ(build("HEAD", "http://h.test/p", nullptr).url(), "http://h.test/p");
 
-    auto put = form.requestWithMethod("PUT", "http://h.test/p", args, &error);
-    EXPECT_EQ(put->httpBody(), "k=v%20w");
-    EXPECT_EQ(put->valueForHTTPHeaderField("content-type"), "application/x-www-form-urlencoded");
-    auto empty = form.requestWithMethod("POST", "http://h.test/p", nullptr, &error);
-    EXPECT_TRUE(empty->httpBody().isEmpty());
-    EXPECT_EQ(empty->valueForHTTPHeaderField("Content-Type"), "application/x-www-form-urlencoded");
+    const Built put = build("PUT", "http://h.test/p", args);
+    EXPECT_EQ(put.body, "k=v%20w");
+    EXPECT_EQ(put.request->rawHeader("content-type"), "application/x-www-form-urlencoded");
+    const Built empty = build("POST", "http://h.test/p", nullptr);
+    EXPECT_TRUE(empty.body.isEmpty());
+    EXPECT_EQ(empty.request->rawHeader("Content-Type"), "application/x-www-form-urlencoded");
 
-    form.setValueForHTTPHeaderField("text/plain", "Content-Type");
-    EXPECT_EQ(form.requestWithMethod("POST", "http://h.test/p", args, &error)
-                  ->valueForHTTPHeaderField("Content-Type"),
+    QNetworkRequest plain;
+    plain.setRawHeader("content-type", "text/plain");
+    EXPECT_EQ(build("POST", "http://h.test/p", args, HTTPRequestSerializer::BodyKind::Form, plain)
+                  .request->rawHeader("Content-Type"),
               "text/plain");
 
-    HTTPRequestSerializer json(HTTPRequestSerializer::BodyKind::JSON);
-    auto posted = json.requestWithMethod("POST", "http://h.test/p", args, &error);
-    EXPECT_EQ(posted->httpBody(), R"({"k":"v w"})");
-    EXPECT_EQ(posted->valueForHTTPHeaderField("Content-Type"), "application/json");
-    EXPECT_FALSE(json.requestWithMethod("POST", "http://h.test/p", String::make("fragment"), &error));
+    const Built posted = build("POST", "http://h.test/p", args, HTTPRequestSerializer::BodyKind::JSON);
+    EXPECT_EQ(posted.body, R"({"k":"v w"})");
+    EXPECT_EQ(posted.request->rawHeader("Content-Type"), "application/json");
+    EXPECT_FALSE(
+        build("POST", "http://h.test/p", String::make("fragment"), HTTPRequestSerializer::BodyKind::JSON)
+            .request);
 
-    EXPECT_FALSE(form.requestWithMethod("GET", "relative/path", args, &error));
-    EXPECT_FALSE(form.requestWithMethod("GET", "", args, &error));
+    EXPECT_FALSE(build("GET", "relative/path", args).request);
+    EXPECT_FALSE(build("GET", "", args).request);
 }
 
 TEST(RequestSerializer, DefaultHeaderTexts)
@@ -180,6 +200,15 @@ TEST(RequestSerializer, DefaultHeaderTexts)
     EXPECT_EQ(HTTPRequestSerializer::userAgentFrom("启动盘", "2", "12"), "qi dong pan/2 (Mac OS X 12)");
     EXPECT_EQ(HTTPRequestSerializer::userAgentFrom("x", "1", "12 ☃"), "x/1 (Mac OS X 12 )");
 
-    HTTPRequestSerializer serializer;
-    EXPECT_EQ(serializer.valueForHTTPHeaderField("User-Agent").left(10), "bootdrive/");
+    // Set on every request unless it has its own, whatever the letter case of the name.
+    const Built built = build("GET", "http://h.test/p", nullptr);
+    EXPECT_EQ(built.request->rawHeader("User-Agent").left(10), "bootdrive/");
+    EXPECT_FALSE(built.request->rawHeader("Accept-Language").isEmpty());
+    QNetworkRequest own;
+    own.setRawHeader("user-agent", "custom/1");
+    own.setRawHeader("ACCEPT-LANGUAGE", "de");
+    const Built kept = build("GET", "http://h.test/p", nullptr, HTTPRequestSerializer::BodyKind::Form, own);
+    EXPECT_EQ(kept.request->rawHeader("User-Agent"), "custom/1");
+    EXPECT_EQ(kept.request->rawHeader("Accept-Language"), "de");
+    EXPECT_EQ(kept.request->rawHeaderList().size(), 2);
 }

@@ -21,6 +21,10 @@ public:
     QStringList authorization;
     QList<QPair<QString, QString>> headers;
     platform::ObjectPtr validator;
+    bool anyStatus = false; // every status passes the status rule
+    std::optional<QNetworkRequest> custom;
+    QByteArray customVerb = "GET";
+    QByteArray customBody;
 
     std::atomic<bool> completePreprocessedOffMain{false};
     std::atomic<int> completePreprocessorCalls{0};
@@ -38,6 +42,13 @@ public:
     QStringList requestAuthorizationHeaderFieldArray() const override { return authorization; }
     QList<QPair<QString, QString>> requestHeaderFieldValueDictionary() const override { return headers; }
     platform::ObjectPtr jsonValidator() const override { return validator; }
+    bool statusCodeValidator() const override { return anyStatus || NetBaseRequest::statusCodeValidator(); }
+    std::optional<QNetworkRequest> buildCustomUrlRequest(QByteArray *verb, QByteArray *body) override
+    {
+        *verb = customVerb;
+        *body = customBody;
+        return custom;
+    }
     void requestCompletePreprocessor() override;
     void requestFailedPreprocessor() override { ++failedPreprocessorCalls; }
 };

@@ -1,10 +1,9 @@
-#include "WebImage/WebImageManager.h"
-#include "WebImage/WebImageMemoryCache.h"
-#include "WebImage/WebImageView.h"
+#include "WebImage/WebImageLoader.h"
 #include "support/EndlessServer.h"
 #include "support/EventLoop.h"
 #include "support/ProcessMemory.h"
 #include "support/RouteServer.h"
+#include "support/TestRerun.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -43,7 +42,7 @@ TEST_F(WebImageLimits, PicturesAreDecodedForTheirViewsAndHugeOnesRefused)
     static const std::string large = bigPng(4000, 3000); // 46 MiB decoded, a few KiB on the wire
     static const std::string huge = bigPng(4097, 16);
     RouteServer server;
-    WebImageManager manager(folder.path());
+    WebImageLoader loader(folder.path());
     const qint64 before = testsupport::residentBytes();
     testsupport::PeakMemory memory;
 
@@ -54,7 +53,7 @@ TEST_F(WebImageLimits, PicturesAreDecodedForTheirViewsAndHugeOnesRefused)
         server.setRoute(path, {large, 200, "image/png", 0});
         auto view = std::make_unique<QLabel>();
         view->resize(44, 44);
-        WebImageView::setImageWithURL(view.get(), server.url(path), placeholder, manager);
+        loader.setImageWithURL(view.get(), server.url(path), placeholder);
         views.push_back(std::move(view));
     }
     ASSERT_TRUE(waitUntil(
@@ -66,29 +65,38 @@ TEST_F(WebImageLimits, PicturesAreDecodedForTheirViewsAndHugeOnesRefused)
         20000));
     for (const auto &view : views)
         EXPECT_EQ(view->pixmap().size(), QSize(44, 33));
-    EXPECT_LE(manager.memoryCache().totalCost(), 6 * 44 * 33 * 4);
+    EXPECT_LE(loader.memoryCache().totalCost(), 6 * 44 * 33 * 4);
     EXPECT_LT(memory.growth(), 100LL << 20) << "decoding never holds all six at full size at once";
     EXPECT_LT(testsupport::residentBytes() - before, 16LL << 20) << "what is kept once they are shown";
 
-    // At twice the density the picture has twice the pixels and says so.
-    QImage dense;
-    manager.loadImage(server.url("/large0.png"), QSize(88, 88), 2.0,
-                      [&](const QImage &image, WebImageManager::Source) { dense = image; });
-    ASSERT_TRUE(waitUntil([&] { return !dense.isNull(); }));
-    EXPECT_EQ(dense.size(), QSize(88, 66));
-    EXPECT_EQ(dense.devicePixelRatio(), 2.0);
-
     // A picture that claims more than 4096 pixels across is refused, however small its view.
     server.setRoute("/huge.png", {huge, 200, "image/png", 0});
-    bool done = false;
-    WebImageManager::Source source = WebImageManager::Source::Disk;
-    manager.loadImage(server.url("/huge.png"), QSize(44, 44), 1.0,
-                      [&](const QImage &, WebImageManager::Source s) {
-                          source = s;
-                          done = true;
-                      });
-    ASSERT_TRUE(waitUntil([&] { return done; }));
-    EXPECT_EQ(source, WebImageManager::Source::None);
+    QLabel view;
+    view.resize(44, 44);
+    loader.setImageWithURL(&view, server.url("/huge.png"), placeholder);
+    ASSERT_TRUE(waitUntil([&] { return loader.loadsUnderWay() == 0; }));
+    EXPECT_EQ(server.requests("/huge.png"), 1);
+    EXPECT_EQ(view.pixmap().size(), QSize(4, 4));
+}
+
+TEST_F(WebImageLimits, AtTwiceThePixelDensityAPictureHasTwiceThePixelsAndSaysSo)
+{
+    if (qEnvironmentVariable("QT_SCALE_FACTOR") != QLatin1String("2")) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+        const auto child = testsupport::TestRerun::run(environment);
+        EXPECT_EQ(child.exitCode, 0) << child.output.toStdString();
+        return;
+    }
+    RouteServer server;
+    server.setRoute("/large.png", {bigPng(4000, 3000), 200, "image/png", 0});
+    WebImageLoader loader(folder.path());
+    QLabel view;
+    view.resize(44, 44);
+    ASSERT_EQ(view.devicePixelRatioF(), 2.0);
+    loader.setImageWithURL(&view, server.url("/large.png"), placeholder);
+    ASSERT_TRUE(waitUntil([&] { return view.pixmap().devicePixelRatio() == 2.0; }, 20000));
+    EXPECT_EQ(view.pixmap().size(), QSize(88, 66));
 }
 
 TEST_F(WebImageLimits, PicturesThatNeverEndFailWithinTheLimits)
@@ -102,26 +110,22 @@ TEST_F(WebImageLimits, PicturesThatNeverEndFailWithinTheLimits)
     // The logo cap itself for the flood; a short total limit for the trickle, which no idle limit ends.
     const std::vector<Case> cases = {
         {"a flood", EndlessServer::Pace::Flood, platform::TransferLimits::image()},
+        {"a declared gigabyte", EndlessServer::Pace::Declared, platform::TransferLimits::image()},
         {"a trickle", EndlessServer::Pace::Trickle, {1 << 20, 30, 0.5}}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         EndlessServer server(c.pace, "image/png", "\x89PNG\r\n\x1a\n");
-        WebImageManager manager(folder.path(), WebImageManager::DefaultMemoryBudget,
-                                WebImageManager::DefaultDiskBudget, WebImageManager::DefaultDiskMaxAge,
-                                c.limits);
+        WebImageLoader loader(folder.path(), WebImageLoader::DefaultMemoryBudget, c.limits);
         QLabel view;
         view.resize(44, 44);
         testsupport::PeakMemory memory;
         QElapsedTimer clock;
         clock.start();
-        bool done = false;
-        WebImageView::setImageWithURL(&view, server.url("/logo.png"), placeholder, manager);
-        manager.loadImage(server.url("/logo.png"), QSize(44, 44), view.devicePixelRatioF(),
-                          [&](const QImage &image, WebImageManager::Source) { done = image.isNull(); });
+        loader.setImageWithURL(&view, server.url("/logo.png"), placeholder);
         ASSERT_TRUE(waitUntil(
             [&] {
                 memory.sample();
-                return done;
+                return loader.loadsUnderWay() == 0;
             },
             10000));
         EXPECT_LT(clock.elapsed(), 5000);

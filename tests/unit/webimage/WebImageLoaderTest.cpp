@@ -1,15 +1,13 @@
-#include "WebImage/WebImageView.h"
+#include "WebImage/WebImageLoader.h"
 
-#include "Platform/Runtime/Dispatch.h"
-#include "WebImage/WebImageDiskCache.h"
-#include "WebImage/WebImageManager.h"
-#include "WebImage/WebImageMemoryCache.h"
 #include "support/EventLoop.h"
 #include "support/RouteServer.h"
 
-#include <QDir>
+#include <QDateTime>
+#include <QDirIterator>
 #include <QFile>
 #include <QLabel>
+#include <QNetworkDiskCache>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -42,37 +40,39 @@ RouteServer::Route png(QRgb color, int delayMs = 0)
     return {RouteServer::png(QColor(color)), 200, "image/png", delayMs};
 }
 
-class WebImageViewTest : public ::testing::Test
+// The files the loader keeps in its folder.
+QStringList storedFiles(const QString &folder)
+{
+    QStringList files;
+    for (QDirIterator it(folder, {"*.d"}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+        files << it.next();
+    return files;
+}
+
+class WebImageLoaderTest : public ::testing::Test
 {
 protected:
-    std::unique_ptr<WebImageManager> makeManager(qint64 memoryBudget = WebImageManager::DefaultMemoryBudget)
+    std::unique_ptr<WebImageLoader> makeLoader(qint64 memoryBudget = WebImageLoader::DefaultMemoryBudget)
     {
-        return std::make_unique<WebImageManager>(folder.path(), memoryBudget);
+        return std::make_unique<WebImageLoader>(folder.path(), memoryBudget);
     }
     void show(QLabel &label, const std::string &path)
     {
-        WebImageView::setImageWithURL(&label, server.url(path), placeholder, *manager);
-    }
-    // Joins the load for the address that is on its way and waits until it has been delivered.
-    void settle(const QUrl &url)
-    {
-        bool done = false;
-        manager->loadImage(url, [&done](const QImage &, WebImageManager::Source) { done = true; });
-        ASSERT_TRUE(waitUntil([&] { return done; }));
+        loader->setImageWithURL(&label, server.url(path), placeholder);
     }
 
     RouteServer server;
     QTemporaryDir folder;
-    std::unique_ptr<WebImageManager> manager = makeManager();
+    std::unique_ptr<WebImageLoader> loader = makeLoader();
     QImage placeholder = solid(Gray);
 };
 
-TEST_F(WebImageViewTest, ShowsThePlaceholderAtOnceThenThePicture)
+TEST_F(WebImageLoaderTest, ShowsThePlaceholderAtOnceThenThePicture)
 {
     server.setRoute("/red.png", png(Red, 200));
     QLabel label;
     label.setPixmap(QPixmap::fromImage(solid(Blue)));
-    WebImageView::setImageWithURL(&label, server.url("/red.png"), QImage(), *manager);
+    loader->setImageWithURL(&label, server.url("/red.png"), QImage());
     EXPECT_TRUE(label.pixmap().isNull()) << "no placeholder: the earlier picture must go";
 
     // Asking again for the same address while it is on its way keeps the one fetch.
@@ -82,36 +82,37 @@ TEST_F(WebImageViewTest, ShowsThePlaceholderAtOnceThenThePicture)
     EXPECT_EQ(server.requests("/red.png"), 1);
 }
 
-TEST_F(WebImageViewTest, ALaterCallSupersedesAnEarlierOne)
+TEST_F(WebImageLoaderTest, ALaterCallSupersedesAnEarlierOne)
 {
     server.setRoute("/slow.png", png(Red, 400));
     server.setRoute("/fast.png", png(Green));
     QLabel label;
     show(label, "/slow.png");
-    ASSERT_TRUE(waitUntil([&] { return server.requests("/slow.png") == 1; }))
-        << "the first fetch is under way";
+    ASSERT_TRUE(waitUntil([&] { return server.requests("/slow.png") == 1; })) << "the first fetch is under way";
     show(label, "/fast.png");
     ASSERT_TRUE(waitUntil([&] { return shown(label) == Green; }));
     spin(700); // well past the moment the first picture would have arrived
     EXPECT_EQ(shown(label), Green);
     EXPECT_EQ(server.requests("/slow.png"), 1);
+    EXPECT_TRUE(storedFiles(folder.path()).size() == 1) << "the abandoned fetch stored nothing";
 }
 
-TEST_F(WebImageViewTest, AFailedFetchLeavesThePlaceholderAndIsNotRemembered)
+TEST_F(WebImageLoaderTest, AFailedFetchLeavesThePlaceholderAndIsNotRemembered)
 {
     server.setRoute("/missing.png", {RouteServer::png(Qt::red), 404, "image/png", 0});
     server.setRoute("/page.html", {"<html><body>not a picture</body></html>", 200, "text/html", 0});
     const QUrl refused(QStringLiteral("http://127.0.0.1:%1/logo.png").arg(RouteServer::closedPort()));
-    for (const QUrl &url :
-         {server.url("/missing.png"), server.url("/page.html"), refused, QUrl(),
-          QUrl(QStringLiteral("not a url")), QUrl(QStringLiteral("ftp://127.0.0.1/a.png"))}) {
+    for (const QUrl &url : {server.url("/missing.png"), server.url("/page.html"), refused, QUrl(),
+                            QUrl(QStringLiteral("not a url")), QUrl(QStringLiteral("ftp://127.0.0.1/a.png")),
+                            QUrl(QStringLiteral("file:///etc/passwd"))}) {
         SCOPED_TRACE(url.toString().toStdString());
         QLabel label;
-        WebImageView::setImageWithURL(&label, url, placeholder, *manager);
-        settle(url);
+        loader->setImageWithURL(&label, url, placeholder);
+        ASSERT_TRUE(waitUntil([&] { return loader->loadsUnderWay() == 0; }));
         spin(50);
         EXPECT_EQ(shown(label), Gray);
     }
+    EXPECT_TRUE(storedFiles(folder.path()).isEmpty());
 
     server.setRoute("/missing.png", png(Red));
     QLabel label;
@@ -120,7 +121,7 @@ TEST_F(WebImageViewTest, AFailedFetchLeavesThePlaceholderAndIsNotRemembered)
     EXPECT_EQ(server.requests("/missing.png"), 2);
 }
 
-TEST_F(WebImageViewTest, AMemoryHitIsShownInsideTheCall)
+TEST_F(WebImageLoaderTest, AMemoryHitIsShownInsideTheCall)
 {
     server.setRoute("/red.png", png(Red));
     QLabel first, second;
@@ -132,61 +133,67 @@ TEST_F(WebImageViewTest, AMemoryHitIsShownInsideTheCall)
     EXPECT_EQ(server.requests("/red.png"), 1);
 }
 
-TEST_F(WebImageViewTest, ADiskHitNeedsNoRequestAcrossManagers)
+TEST_F(WebImageLoaderTest, AStoredPictureNeedsNoRequestWhateverTheServerSaidAboutCaching)
 {
-    server.setRoute("/red.png", png(Red));
-    const QUrl url = server.url("/red.png");
-    WebImageManager::Source source = WebImageManager::Source::None;
-    bool onMain = false;
-    const auto record = [&](const QImage &, WebImageManager::Source from) {
-        source = from;
-        onMain = platform::Dispatch::isMainThread();
-    };
-    manager->loadImage(url, record);
-    ASSERT_TRUE(waitUntil([&] { return source != WebImageManager::Source::None; }));
-    EXPECT_EQ(source, WebImageManager::Source::Network);
-    EXPECT_TRUE(onMain);
-
-    manager = makeManager(); // a new process, as far as the memory cache goes
+    // Headers that forbid any HTTP cache to keep the answer, or to use it again without asking.
+    server.setRoute("/red.png", {RouteServer::png(Qt::red), 200, "image/png", 0,
+                                 {{"Cache-Control", "no-store, no-cache, max-age=0, must-revalidate"},
+                                  {"Pragma", "no-cache"},
+                                  {"Expires", "0"}}});
     QLabel label;
     show(label, "/red.png");
-    manager->loadImage(url, record);
-    EXPECT_EQ(shown(label), Gray) << "a disk hit is read in the background";
     ASSERT_TRUE(waitUntil([&] { return shown(label) == Red; }));
-    EXPECT_EQ(source, WebImageManager::Source::Disk);
-    EXPECT_TRUE(onMain);
+
+    loader = makeLoader(); // a new process, as far as the memory cache goes
+    QLabel again;
+    show(again, "/red.png");
+    EXPECT_EQ(shown(again), Gray) << "the stored bytes are read in the background";
+    ASSERT_TRUE(waitUntil([&] { return shown(again) == Red; }));
     EXPECT_EQ(server.requests("/red.png"), 1);
 }
 
-TEST_F(WebImageViewTest, ADamagedCacheFileIsReplacedByAFetch)
+TEST_F(WebImageLoaderTest, DamagedOrOldStoredPicturesAreFetchedAfresh)
 {
     server.setRoute("/red.png", png(Red));
-    const QString key = WebImageManager::cacheKeyForURL(server.url("/red.png"));
     QLabel label;
     show(label, "/red.png");
-    ASSERT_TRUE(waitUntil([&] { return shown(label) == Red; }));
+    ASSERT_TRUE(waitUntil([&] { return shown(label) == Red && storedFiles(folder.path()).size() == 1; }));
 
+    const auto rewrite = [&](const QByteArray &bytes) {
+        QFile file(storedFiles(folder.path()).value(0));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
     const std::function<void()> damages[] = {
-        [&] {
-            QFile file(manager->diskCache().pathForKey(key));
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write("garbage");
+        [&] { rewrite("garbage"); },
+        [&] { // the store's own format, holding bytes that are no picture
+            QFile file(storedFiles(folder.path()).value(0));
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            const QByteArray stored = file.readAll();
+            const QByteArray picture = QByteArray::fromStdString(RouteServer::png(Qt::red));
+            rewrite(stored.left(stored.indexOf(picture)) + QByteArray(picture.size(), 'x'));
         },
-        [&] { manager->diskCache().store(key, "intact, but not a picture"); },
+        [&] { // stored more than a week ago
+            QNetworkDiskCache cache;
+            cache.setCacheDirectory(folder.path());
+            QNetworkCacheMetaData metaData = cache.metaData(server.url("/red.png"));
+            metaData.setExpirationDate(QDateTime::currentDateTimeUtc().addSecs(-1));
+            cache.updateMetaData(metaData);
+        },
     };
     int expectedRequests = 1;
     for (const auto &damage : damages) {
         damage();
-        manager = makeManager();
+        loader = makeLoader();
         QLabel fresh;
         show(fresh, "/red.png");
         ASSERT_TRUE(waitUntil([&] { return shown(fresh) == Red; }));
         EXPECT_EQ(server.requests("/red.png"), ++expectedRequests);
-        EXPECT_EQ(manager->diskCache().read(key), QByteArray::fromStdString(RouteServer::png(Qt::red)));
+        ASSERT_TRUE(waitUntil([&] { return storedFiles(folder.path()).size() == 1; }));
     }
 }
 
-TEST_F(WebImageViewTest, ViewsAskingForOneAddressShareOneRequest)
+TEST_F(WebImageLoaderTest, ViewsAskingForOneAddressShareOneRequest)
 {
     server.setRoute("/slow.png", png(Red, 300));
     server.setRoute("/green.png", png(Green));
@@ -201,10 +208,10 @@ TEST_F(WebImageViewTest, ViewsAskingForOneAddressShareOneRequest)
     EXPECT_EQ(server.requests("/slow.png"), 1);
 }
 
-TEST_F(WebImageViewTest, TheMemoryCacheEvictsTheLeastRecentlyUsedBeyondItsBudget)
+TEST_F(WebImageLoaderTest, TheMemoryCacheEvictsTheLeastRecentlyUsedBeyondItsBudget)
 {
     // 8 x 8 pictures of 4 bytes a pixel: two fit.
-    manager = makeManager(600);
+    loader = makeLoader(600);
     server.setRoute("/a.png", png(Red));
     server.setRoute("/b.png", png(Green));
     server.setRoute("/c.png", png(Blue));
@@ -217,7 +224,7 @@ TEST_F(WebImageViewTest, TheMemoryCacheEvictsTheLeastRecentlyUsedBeyondItsBudget
     EXPECT_EQ(shown(again), Red);
     show(c, "/c.png");
     ASSERT_TRUE(waitUntil([&] { return shown(c) == Blue; }));
-    EXPECT_LE(manager->memoryCache().totalCost(), 600);
+    EXPECT_LE(loader->memoryCache().totalCost(), 600);
 
     QLabel probe;
     show(probe, "/a.png");
@@ -225,13 +232,13 @@ TEST_F(WebImageViewTest, TheMemoryCacheEvictsTheLeastRecentlyUsedBeyondItsBudget
     show(probe, "/c.png");
     EXPECT_EQ(shown(probe), Blue);
     show(probe, "/b.png");
-    EXPECT_EQ(shown(probe), Gray) << "evicted: back from the disk cache, not from memory";
+    EXPECT_EQ(shown(probe), Gray) << "evicted: back from the disk, not from memory";
     EXPECT_TRUE(waitUntil([&] { return shown(probe) == Green; }));
     for (const char *path : {"/a.png", "/b.png", "/c.png"})
         EXPECT_EQ(server.requests(path), 1) << path;
 }
 
-TEST_F(WebImageViewTest, AViewDestroyedBeforeItsPictureArrivesIsLeftAlone)
+TEST_F(WebImageLoaderTest, ViewsDestroyedBeforeTheirPictureArrivesAreLeftAlone)
 {
     server.setRoute("/slow.png", png(Red, 200));
     server.setRoute("/alone.png", png(Green, 200));
@@ -241,28 +248,35 @@ TEST_F(WebImageViewTest, AViewDestroyedBeforeItsPictureArrivesIsLeftAlone)
     show(survivor, "/slow.png");
     auto *lonely = new QLabel;
     show(*lonely, "/alone.png");
-    ASSERT_TRUE(
-        waitUntil([&] { return server.requests("/slow.png") == 1 && server.requests("/alone.png") == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return server.requests("/slow.png") == 1 && server.requests("/alone.png") == 1; }));
     delete doomed;
-    delete lonely;
+    delete lonely; // nobody waits for its picture any more: the fetch stops and nothing is stored
     EXPECT_TRUE(waitUntil([&] { return shown(survivor) == Red; }));
     spin(400);
+    EXPECT_EQ(storedFiles(folder.path()).size(), 1);
+
+    // A loader that goes takes its loads with it.
+    QLabel orphan;
+    auto gone = makeLoader();
+    gone->setImageWithURL(&orphan, server.url("/alone.png"), placeholder);
+    gone.reset();
+    spin(500);
+    EXPECT_EQ(shown(orphan), Gray);
 }
 
-TEST_F(WebImageViewTest, TheProcessWideManagerCachesInTheUsersCacheFolder)
+TEST_F(WebImageLoaderTest, TheProcessWideLoaderCachesInTheUsersCacheFolder)
 {
-    static QTemporaryDir home; // the process-wide manager keeps the folder it was made with
+    static QTemporaryDir home; // the process-wide loader keeps the folder it was made with
     const QByteArray saved = qgetenv("XDG_CACHE_HOME");
     qputenv("XDG_CACHE_HOME", home.path().toUtf8());
     server.setRoute("/red.png", png(Red));
     QLabel label;
-    WebImageView::setImageWithURL(&label, server.url("/red.png"), placeholder);
+    WebImageLoader::shared().setImageWithURL(&label, server.url("/red.png"), placeholder);
     EXPECT_TRUE(waitUntil([&] { return shown(label) == Red; }));
     qputenv("XDG_CACHE_HOME", saved);
 
-    const WebImageDiskCache &disk = WebImageManager::shared().diskCache();
-    EXPECT_EQ(disk.folder(), home.path() + QStringLiteral("/bootdrive-tests/WebImage"));
-    EXPECT_TRUE(disk.read(WebImageManager::cacheKeyForURL(server.url("/red.png"))).has_value());
+    EXPECT_EQ(WebImageLoader::shared().diskFolder(), home.path() + QStringLiteral("/bootdrive-tests/WebImage"));
+    EXPECT_TRUE(waitUntil([&] { return storedFiles(WebImageLoader::shared().diskFolder()).size() == 1; }));
 }
 
 } // namespace
