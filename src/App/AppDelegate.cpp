@@ -107,7 +107,7 @@ bool AppDelegate::blessHelperWithLabel(const QString &label, platform::Error *er
             *error = platform::Error{OSStatusErrorDomain, launched, QStringLiteral("authorization failed")};
         return false;
     }
-    const QByteArray output = task->outputFileHandle()->readDataToEndOfFile();
+    const QByteArray output = task->outputFileHandle()->readAll();
     task->waitUntilExit();
     if (!task->exitedSuccessfully()) {
         if (error)

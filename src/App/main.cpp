@@ -3,7 +3,6 @@
 #include "Platform/Runtime/BundleInfo.h"
 #include "Platform/Runtime/InstallLayout.h"
 #include "Platform/Text/Localization.h"
-#include "Platform/Volumes/MountMonitor.h"
 #include "UI/MainViewController.h"
 
 #include <QApplication>
@@ -25,8 +24,6 @@ int main(int argc, char *argv[])
     // Our own tools (the disk utility stand-in among them) are found before the system's.
     platform::InstallLayout::current().putToolsFirstOnPath();
 
-    // Volume mounts reach the creation job as notices on the main thread.
-    platform::MountMonitor mountMonitor;
     AppDelegate delegate(std::make_shared<platform::UserDefaults>());
     delegate.applicationDidFinishLaunching();
 

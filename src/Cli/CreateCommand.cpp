@@ -2,10 +2,8 @@
 
 #include "Cli/DriveList.h"
 #include "Creation/BaseModel.h"
-#include "Platform/Runtime/Dispatch.h"
 #include "Platform/Runtime/StopSignals.h"
 #include "Platform/Runtime/Terminal.h"
-#include "Platform/Volumes/FileSystem.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -80,7 +78,21 @@ void CreateCommand::start()
                    problem + QStringLiteral("; nothing was erased"));
 
     m_job = DiskutilViewModel::create();
-    m_job->setDelegate(shared_from_this());
+    std::weak_ptr<CreateCommand> weak = weak_from_this();
+    m_delegate = std::make_shared<DiskutilViewModelDelegate>();
+    m_delegate->diskutilViewModelState = [weak](DiskutilViewModel &job, DiskutilState state) {
+        if (auto self = weak.lock())
+            self->stateChanged(job, state);
+    };
+    m_delegate->diskutilViewModelProgress = [weak](DiskutilViewModel &job, double progress) {
+        if (auto self = weak.lock())
+            self->progressed(job, progress);
+    };
+    m_delegate->diskutilViewModelCompletion = [weak](DiskutilViewModel &job, const DiskutilResult &result) {
+        if (auto self = weak.lock())
+            self->completed(job, result);
+    };
+    m_job->setDelegate(m_delegate);
     m_job->setVerifies(m_line.verify);
     m_drive = DriveList::find(DriveList::current(), m_line.volume);
     if (!m_drive)
@@ -93,18 +105,9 @@ void CreateCommand::start()
     m_output.phase(QStringLiteral("checking"), QStringLiteral("Checking the installer and the drive"));
     if (m_output.style() == ProgressOutput::Style::Terminal)
         m_ticker.start();
-    // The checks walk the installer; the event loop keeps taking signals meanwhile.
-    const CreationPreflight::Input input = CreationPreflight::inputFor(*m_installer, *m_drive);
-    const QString bundle = m_installer->path();
-    std::weak_ptr<CreateCommand> weak = weak_from_this();
-    platform::Dispatch::global([weak, input, bundle] {
-        const CreationPreflight::Result result = CreationPreflight::check(input);
-        const qint64 bytes = platform::FileSystem::totalSizeBelow(bundle);
-        platform::Dispatch::main([weak, result, bytes] {
-            if (auto self = weak.lock())
-                self->preflightDone(result, bytes);
-        });
-    });
+    // The job runs the checks on a worker, then erases, creates and verifies; the event loop keeps taking
+    // signals meanwhile.
+    m_job->createInstallerDrive(m_installer, m_drive, DiskutilViewModel::AfterErase::Continue);
 }
 
 bool CreateCommand::confirmed()
@@ -138,17 +141,6 @@ bool CreateCommand::confirmed()
     return true;
 }
 
-void CreateCommand::preflightDone(const CreationPreflight::Result &result, qint64 installerBytes)
-{
-    if (m_stopRequested)
-        return end(CommandLine::Cancelled, QStringLiteral("cancelled"),
-                   QStringLiteral("Cancelled; nothing was erased"));
-    if (result.refusal != CreationPreflight::Refusal::None)
-        return end(CommandLine::Refused, QStringLiteral("refused"), refusalText(result, *m_drive));
-    m_output.setTotalBytes(installerBytes);
-    m_job->eraseDiskWithDiskModel(m_drive);
-}
-
 void CreateCommand::stop(int signal)
 {
     if (m_ended)
@@ -159,7 +151,7 @@ void CreateCommand::stop(int signal)
         return;
     }
     m_stopRequested = true;
-    const bool erasing = m_job && m_job->phase() == DiskutilPhase::Erasing;
+    const bool erasing = m_job && m_job->state() == DiskutilState::Erasing;
     m_output.phase(QStringLiteral("cancelling"),
                    erasing ? QStringLiteral("Cancelling: the erase is let finish, then the run stops")
                            : QStringLiteral("Cancelling"));
@@ -167,52 +159,60 @@ void CreateCommand::stop(int signal)
         m_job->cancel();
 }
 
-void CreateCommand::diskutilViewModelPhase(DiskutilViewModel &, DiskutilPhase phase)
+void CreateCommand::stateChanged(DiskutilViewModel &job, DiskutilState state)
 {
-    switch (phase) {
-    case DiskutilPhase::Erasing:
+    switch (state) {
+    case DiskutilState::Erasing:
+        m_erased = true;
+        m_output.setTotalBytes(job.lastCheck().installerBytes);
         m_output.phase(QStringLiteral("erasing"),
                        QStringLiteral("Erasing %1 (%2)")
                            .arg(DriveList::mountPathText(m_drive->volumePath()), m_drive->deviceSummary()));
         break;
-    case DiskutilPhase::Authorizing:
+    case DiskutilState::Authorizing:
         m_output.phase(QStringLiteral("authorizing"), QStringLiteral("Waiting for administrator rights"));
         break;
-    case DiskutilPhase::Creating:
+    case DiskutilState::Creating:
         m_output.phase(QStringLiteral("creating"),
                        QStringLiteral("Putting %1 on the drive").arg(m_installer->name()));
         break;
-    case DiskutilPhase::Verifying:
+    case DiskutilState::Verifying:
         m_output.phase(QStringLiteral("verifying"),
                        QStringLiteral("Reading the drive back and comparing it with the installer"));
         break;
-    case DiskutilPhase::Idle:
+    case DiskutilState::Idle:
+    case DiskutilState::Checking:
+    case DiskutilState::Erased:
         break;
     }
 }
 
-void CreateCommand::diskutilViewModelProgress(DiskutilViewModel &job, double progress)
+void CreateCommand::progressed(DiskutilViewModel &job, double progress)
 {
-    if (job.phase() == DiskutilPhase::Creating || progress >= 1.0)
+    if (job.state() == DiskutilState::Creating || progress >= 1.0)
         m_output.progress(progress);
 }
 
-void CreateCommand::diskutilViewModelCompletion(DiskutilViewModel &job, const DiskutilResult &result)
+void CreateCommand::completed(DiskutilViewModel &job, const DiskutilResult &result)
 {
-    if (std::holds_alternative<std::vector<DiskModelPtr>>(result))
+    switch (result.kind) {
+    case DiskutilResult::Kind::Drives:
+    case DiskutilResult::Kind::Erased:
+        // The job goes on by itself.
         return;
-    if (const auto *erased = std::get_if<DiskModelPtr>(&result)) {
-        job.installMacOSWithMacOSModel(m_installer, *erased);
-        return;
-    }
-    // The drive record follows the drive: it names where the finished drive is mounted.
-    if (std::get<bool>(result))
+    case DiskutilResult::Kind::Yes:
+        // The drive record follows the drive: it names where the finished drive is mounted.
         return end(
             CommandLine::Done, QStringLiteral("done"),
             QStringLiteral("The installer drive is ready at %1%2")
                 .arg(DriveList::mountPathText(m_drive->volumePath()),
                      m_line.verify ? QStringLiteral(" (verified)") : QStringLiteral(" (not verified)")));
+    case DiskutilResult::Kind::No:
+        break;
+    }
     const DiskutilViewModel::Failure &failure = job.lastFailure();
+    if (failure.kind == DiskutilViewModel::Failure::Kind::Refused)
+        return end(CommandLine::Refused, QStringLiteral("refused"), refusalText(failure.check, *m_drive));
     const QString incomplete =
         failure.driveIncomplete
             ? QStringLiteral("; the drive at %1 holds no complete installer and must be made again")
@@ -220,7 +220,8 @@ void CreateCommand::diskutilViewModelCompletion(DiskutilViewModel &job, const Di
             : QString();
     if (failure.kind == DiskutilViewModel::Failure::Kind::Cancelled)
         return end(CommandLine::Cancelled, QStringLiteral("cancelled"),
-                   QStringLiteral("Cancelled") + incomplete);
+                   m_erased ? QStringLiteral("Cancelled") + incomplete
+                            : QStringLiteral("Cancelled; nothing was erased"));
     end(CommandLine::Failed, QStringLiteral("failed"), failureText(failure) + incomplete);
 }
 
@@ -268,6 +269,7 @@ QString CreateCommand::failureText(const DiskutilViewModel::Failure &failure)
         if (!failure.detail.isEmpty())
             return failure.detail;
         break;
+    case Kind::Refused:
     case Kind::Cancelled:
     case Kind::Unknown:
     case Kind::None:

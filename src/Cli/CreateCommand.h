@@ -18,7 +18,7 @@ class StopSignals;
 // checks before the erase), the user confirms by typing the volume's name unless --yes was given, and the
 // run erases, creates, verifies and can be cancelled exactly as in the window. The exit status tells the
 // outcome (CommandLine::Status).
-class CreateCommand : public DiskutilViewModelDelegate, public std::enable_shared_from_this<CreateCommand>
+class CreateCommand : public std::enable_shared_from_this<CreateCommand>
 {
 public:
     CreateCommand(const CommandLine &line, ProgressOutput &output, const platform::StopSignals &stopSignals);
@@ -28,15 +28,8 @@ public:
     void start();
     bool hasEnded() const { return m_ended; }
     int status() const { return m_status; }
-    // A stop signal: cancels the run in whatever phase it is; a second one only repeats that it stops.
+    // A stop signal: cancels the run in whatever state it is; a second one only repeats that it stops.
     void stop(int signal);
-
-    bool respondsToProgress() const override { return true; }
-    bool respondsToCompletion() const override { return true; }
-    bool respondsToPhase() const override { return true; }
-    void diskutilViewModelProgress(DiskutilViewModel &job, double progress) override;
-    void diskutilViewModelCompletion(DiskutilViewModel &job, const DiskutilResult &result) override;
-    void diskutilViewModelPhase(DiskutilViewModel &job, DiskutilPhase phase) override;
 
     // What the user is told for a refusal of the checks before the erase, and for a failed run.
     static QString refusalText(const CreationPreflight::Result &result, const DiskModel &drive);
@@ -48,18 +41,22 @@ private:
     // Why the volume argument names no listed drive.
     QString volumeProblem() const;
     bool confirmed();
-    void preflightDone(const CreationPreflight::Result &result, qint64 installerBytes);
+    void stateChanged(DiskutilViewModel &job, DiskutilState state);
+    void progressed(DiskutilViewModel &job, double progress);
+    void completed(DiskutilViewModel &job, const DiskutilResult &result);
     void end(CommandLine::Status status, const QString &outcome, const QString &message);
 
     CommandLine m_line;
     ProgressOutput &m_output;
     const platform::StopSignals &m_signals;
     DiskutilViewModelPtr m_job;
+    std::shared_ptr<DiskutilViewModelDelegate> m_delegate;
     MacOSModelPtr m_installer;
     DiskModelPtr m_drive;
     QString m_driveName;
     QTimer m_ticker;
     bool m_stopRequested = false;
+    bool m_erased = false; // the erase has begun: the drive's old contents are gone
     bool m_ended = false;
     int m_status = CommandLine::Failed;
 };

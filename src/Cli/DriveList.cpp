@@ -11,18 +11,6 @@
 
 namespace {
 
-class ListReceiver : public DiskutilViewModelDelegate
-{
-public:
-    bool respondsToCompletion() const override { return true; }
-    void diskutilViewModelCompletion(DiskutilViewModel &, const DiskutilResult &result) override
-    {
-        if (const auto *list = std::get_if<std::vector<DiskModelPtr>>(&result))
-            drives = *list;
-    }
-    std::vector<DiskModelPtr> drives;
-};
-
 // A volume's name is the user's: control characters in it must not drive the terminal.
 QString printable(QString text)
 {
@@ -37,10 +25,16 @@ QString printable(QString text)
 std::vector<DiskModelPtr> DriveList::current()
 {
     auto job = DiskutilViewModel::create();
-    auto receiver = std::make_shared<ListReceiver>();
+    std::vector<DiskModelPtr> drives;
+    auto receiver = std::make_shared<DiskutilViewModelDelegate>();
+    receiver->diskutilViewModelCompletion = [&drives](DiskutilViewModel &, const DiskutilResult &result) {
+        if (result.kind == DiskutilResult::Kind::Drives)
+            drives = result.drives;
+    };
     job->setDelegate(receiver);
+    // The list arrives before the call returns.
     job->diskutilList();
-    return receiver->drives;
+    return drives;
 }
 
 QByteArray DriveList::json(const std::vector<DiskModelPtr> &drives)

@@ -1,8 +1,9 @@
 #include "Creation/BaseModel.h"
 
 #include "Common/SafeMerge.h"
-#include "Platform/Process/Process.h"
 #include "Platform/Volumes/FileSystem.h"
+
+#include <QProcess>
 
 BaseModel::BaseModel(const platform::DictionaryPtr &dictionary)
 {
@@ -23,9 +24,12 @@ std::shared_ptr<BaseModel> BaseModel::networkingErrorModelWithNSError(const plat
 
 QString BaseModel::cmdWithShell(const QString &command)
 {
-    const QByteArray output = platform::Process::runReadingStandardOutput(QStringLiteral("/bin/bash"),
-                                                                          {QStringLiteral("-c"), command});
-    return QString::fromUtf8(output);
+    // Standard error goes wherever the application's own goes.
+    QProcess shell;
+    shell.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    shell.start(QStringLiteral("/bin/bash"), {QStringLiteral("-c"), command});
+    shell.waitForFinished(-1);
+    return QString::fromUtf8(shell.readAllStandardOutput());
 }
 
 int64_t BaseModel::fileSizeAtPath(const QString &path)

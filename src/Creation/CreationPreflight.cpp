@@ -1,6 +1,5 @@
 #include "Creation/CreationPreflight.h"
 
-#include "Creation/DiskutilViewModel.h"
 #include "Platform/Posix/ExecutableFormat.h"
 #include "Platform/Posix/VolumeMountPoint.h"
 #include "Platform/Posix/VolumeSpace.h"
@@ -47,7 +46,7 @@ CreationPreflight::Input CreationPreflight::inputFor(const MacOSModel &installer
 {
     Input input;
     input.bundlePath = QFile::encodeName(installer.path());
-    input.toolPath = QFile::encodeName(DiskutilViewModel::creationArguments(installer, drive).first());
+    input.toolPath = QFile::encodeName(installer.creationToolPath());
     input.volumePath = drive.volumePath();
     input.device = drive.deviceNumber();
     input.capacity = drive.capacity();
@@ -87,14 +86,16 @@ CreationPreflight::Result CreationPreflight::check(const Input &input)
                             .arg(QString::fromUtf8(input.finishedName));
         return result;
     }
+    posix::VolumeSpace space;
+    struct stat top
+    {};
+    if (::stat(input.bundlePath.constData(), &top) == 0)
+        space.add(top);
+    platform::FileSystem::walkBelow(QFile::decodeName(input.bundlePath), [&](const struct stat &info) {
+        space.add(info);
+        result.installerBytes += info.st_size;
+    });
     if (input.capacity > 0) {
-        posix::VolumeSpace space;
-        struct stat top
-        {};
-        if (::stat(input.bundlePath.constData(), &top) == 0)
-            space.add(top);
-        platform::FileSystem::walkBelow(QFile::decodeName(input.bundlePath),
-                                        [&space](const struct stat &info) { space.add(info); });
         if (!space.fitsOn(input.capacity)) {
             result.refusal = Refusal::DriveTooSmall;
             result.needed = space.capacityNeeded();

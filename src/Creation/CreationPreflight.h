@@ -36,9 +36,10 @@ public:
     struct Result
     {
         Refusal refusal = Refusal::None;
-        uint64_t needed = 0;   // DriveTooSmall: the capacity the installer needs
-        uint64_t capacity = 0; // DriveTooSmall: the drive's capacity
-        QString detail;        // an English note for the log
+        uint64_t needed = 0;        // DriveTooSmall: the capacity the installer needs
+        uint64_t capacity = 0;      // DriveTooSmall: the drive's capacity
+        QString detail;             // an English note for the log
+        int64_t installerBytes = 0; // what the installer holds, for progress in bytes
     };
 
     static Input inputFor(const MacOSModel &installer, const DiskModel &drive);

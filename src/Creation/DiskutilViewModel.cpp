@@ -4,7 +4,7 @@
 #include "Platform/Process/Authorization.h"
 #include "Platform/Runtime/Dispatch.h"
 #include "Platform/Runtime/Log.h"
-#include "Platform/Values/Data.h"
+#include "Platform/Volumes/BlockDevice.h"
 #include "Platform/Volumes/FileSystem.h"
 #include "Platform/Volumes/InstallerMedia.h"
 #include "Platform/Volumes/MountMonitor.h"
@@ -12,147 +12,228 @@
 #include "Platform/Volumes/TreeVerifier.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
-#include <cmath>
-#include <sys/sysmacros.h>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <atomic>
+#include <cerrno>
+#include <unistd.h>
 
 using platform::Dispatch;
+using State = DiskutilState;
+
+// One run, from its first step to its final report. Whatever a worker or a process hands back for a run
+// that is no longer the job's current one is dropped.
+struct DiskutilViewModel::Run
+{
+    MacOSModelPtr macOS;
+    DiskModelPtr drive;
+    dev_t device = 0; // followed from the erase to the end
+    AfterErase afterErase = AfterErase::WaitForGoAhead;
+    bool cancelRequested = false;
+    bool measuring = false;
+    double lastProgress = -1;
+    // Tells the verification's readers to stop.
+    std::shared_ptr<std::atomic<bool>> stopReading = std::make_shared<std::atomic<bool>>(false);
+    // The creation tool: its output not yet ended by a line break, its last "Error:" line, and whether its
+    // output and the tool itself have ended.
+    QString outputTail;
+    QString errorLine;
+    std::unique_ptr<QSocketNotifier> drain;
+    bool outputEnded = true;
+    bool toolEnded = false;
+    bool graceArmed = false;
+};
+
+namespace {
+
+// The run's path: each state leads on to the next, any of them back to Idle with the final report, and a
+// run may begin at its checks, its erase or its create step.
+bool mayFollow(State from, State to)
+{
+    if (to == State::Idle)
+        return from != State::Idle;
+    switch (from) {
+    case State::Idle:
+        return to == State::Checking || to == State::Erasing || to == State::Authorizing;
+    case State::Checking:
+        return to == State::Erasing;
+    case State::Erasing:
+        return to == State::Erased;
+    case State::Erased:
+        return to == State::Authorizing;
+    case State::Authorizing:
+        return to == State::Creating;
+    case State::Creating:
+        return to == State::Verifying;
+    case State::Verifying:
+        return false;
+    }
+    return false;
+}
+
+// "Install macOS Mojave.app/Contents/Info.plist": an item of the bundle as the user knows it.
+QString bundleItem(const QByteArray &bundle, const std::string &relative)
+{
+    const QString folder = QFile::decodeName(bundle.mid(bundle.lastIndexOf('/') + 1));
+    return relative.empty() || relative == "." ? folder
+                                               : folder + QLatin1Char('/') + QString::fromStdString(relative);
+}
+
+} // namespace
 
 std::shared_ptr<DiskutilViewModel> DiskutilViewModel::create()
 {
     std::shared_ptr<DiskutilViewModel> job(new DiskutilViewModel);
     job->m_launchPath = QStringLiteral("/bin/bash");
-    std::weak_ptr<DiskutilViewModel> weak = job;
-    job->m_mountObserver = platform::NotificationCenter::workspaceCenter().addObserver(
-        platform::MountMonitor::DidMountNotification, nullptr,
-        [weak](const platform::Notification &notification) {
-            if (auto self = weak.lock())
-                self->deviceMounted(notification);
-        });
-    job->m_unmountObserver = platform::NotificationCenter::workspaceCenter().addObserver(
-        platform::MountMonitor::DidUnmountNotification, nullptr,
-        [weak](const platform::Notification &notification) {
-            if (auto self = weak.lock())
-                self->deviceUnmounted(notification);
-        });
-    job->m_terminateObserver = platform::NotificationCenter::defaultCenter().addObserver(
-        PrivilegedTask::DidTerminateNotification, nullptr,
-        [weak](const platform::Notification &notification) {
-            if (auto self = weak.lock())
-                self->taskDidTerminateNotification(notification);
-        });
+    if (platform::MountMonitor *monitor = platform::MountMonitor::shared()) {
+        connect(monitor, &platform::MountMonitor::didMount, job.get(), &DiskutilViewModel::deviceMounted);
+        connect(monitor, &platform::MountMonitor::didUnmount, job.get(), &DiskutilViewModel::deviceUnmounted);
+    }
     return job;
 }
 
-DiskutilViewModel::~DiskutilViewModel()
+DiskutilViewModel::~DiskutilViewModel() = default;
+
+dev_t DiskutilViewModel::busyDevice() const
 {
-    if (m_timer)
-        m_timer->invalidate();
+    return m_run && m_state != State::Idle && m_state != State::Checking ? m_run->device : 0;
 }
 
 void DiskutilViewModel::reportProgress(double progress)
 {
     auto delegate = m_delegate.lock();
-    if (delegate && delegate->respondsToProgress())
+    if (delegate && delegate->diskutilViewModelProgress)
         delegate->diskutilViewModelProgress(*this, progress);
 }
 
 void DiskutilViewModel::reportCompletion(const DiskutilResult &result)
 {
     auto delegate = m_delegate.lock();
-    if (delegate && delegate->respondsToCompletion())
+    if (delegate && delegate->diskutilViewModelCompletion)
         delegate->diskutilViewModelCompletion(*this, result);
 }
 
-void DiskutilViewModel::reportFailure(const Failure &failure)
+void DiskutilViewModel::enterState(State next)
 {
-    m_lastFailure = failure;
-    if (m_cancelRequested && failure.kind != Failure::Kind::ToolStillRunning) {
+    if (next == m_state)
+        return;
+    if (!mayFollow(m_state, next)) {
+        platform::Log::write(QStringLiteral("The creation job cannot go from state %1 to %2")
+                                 .arg(static_cast<int>(m_state))
+                                 .arg(static_cast<int>(next)));
+        return;
+    }
+    m_state = next;
+    auto delegate = m_delegate.lock();
+    if (delegate && delegate->diskutilViewModelState)
+        delegate->diskutilViewModelState(*this, next);
+}
+
+bool DiskutilViewModel::beginRun(const std::shared_ptr<Run> &run, State first)
+{
+    if (m_state != State::Idle) {
+        platform::Log::write(QStringLiteral("A run is under way; another one cannot start"));
+        return false;
+    }
+    m_run = run;
+    m_lastFailure = Failure();
+    enterState(first);
+    return true;
+}
+
+void DiskutilViewModel::succeed()
+{
+    followDrive(*m_run);
+    stopTimer();
+    const bool below = m_run->lastProgress < 1.0;
+    m_run.reset();
+    enterState(State::Idle);
+    if (below)
+        reportProgress(1.0);
+    reportCompletion({DiskutilResult::Kind::Yes, {}, {}});
+}
+
+void DiskutilViewModel::fail(Failure failure)
+{
+    const std::shared_ptr<Run> run = std::move(m_run);
+    m_lastFailure = std::move(failure);
+    if (run && run->cancelRequested && m_lastFailure.kind != Failure::Kind::ToolStillRunning) {
         // Whatever else went wrong on the way, the user stopped the run.
         m_lastFailure.kind = Failure::Kind::Cancelled;
     }
-    if (m_phase == DiskutilPhase::Authorizing || m_phase == DiskutilPhase::Creating ||
-        m_phase == DiskutilPhase::Verifying) {
+    if (run && m_state != State::Checking && m_state != State::Erasing) {
         m_lastFailure.driveIncomplete = true;
-        followDrive();
-        // A drive the tool wrote to but that did not end up finished and verified must not look finished.
-        // A tool that still runs is left alone.
-        const platform::MountEntry mount = platform::MountTable::volumeOfDevice(m_busyDevice);
-        if (m_phase != DiskutilPhase::Authorizing && failure.kind != Failure::Kind::ToolStillRunning &&
-            !mount.mountPointBytes.isEmpty() &&
+        followDrive(*run);
+        // A drive the tool wrote to but that did not end up finished and verified must not look finished. A
+        // tool that still runs is left alone.
+        const platform::MountEntry mount = platform::MountTable::volumeOfDevice(run->device);
+        if ((m_state == State::Creating || m_state == State::Verifying) &&
+            m_lastFailure.kind != Failure::Kind::ToolStillRunning && !mount.mountPointBytes.isEmpty() &&
             !platform::InstallerMedia::markUnfinished(mount.mountPointBytes))
             platform::Log::write(QStringLiteral("Could not mark %1 as unfinished").arg(mount.mountPoint));
     }
-    m_busyDevice = 0;
     stopTimer();
-    m_finished = true;
-    enterPhase(DiskutilPhase::Idle);
-    reportCompletion(false);
-}
-
-void DiskutilViewModel::enterPhase(DiskutilPhase phase)
-{
-    if (phase == m_phase)
-        return;
-    m_phase = phase;
-    if (phase == DiskutilPhase::Idle)
-        m_cancelRequested = false;
-    auto delegate = m_delegate.lock();
-    if (delegate && delegate->respondsToPhase())
-        delegate->diskutilViewModelPhase(*this, phase);
+    enterState(State::Idle);
+    reportCompletion({DiskutilResult::Kind::No, {}, {}});
 }
 
 void DiskutilViewModel::stopTimer()
 {
-    if (m_timer) {
-        m_timer->invalidate();
-        m_timer.reset();
-    }
+    if (m_timer)
+        delete m_timer;
 }
 
 void DiskutilViewModel::cancel()
 {
-    if (m_phase == DiskutilPhase::Idle || m_cancelRequested)
+    if (!m_run || m_run->cancelRequested)
         return;
-    m_cancelRequested = true;
-    switch (m_phase) {
-    case DiskutilPhase::Erasing:
+    m_run->cancelRequested = true;
+    switch (m_state) {
+    case State::Checking:
+        // The checks' answer is not acted on.
+        break;
+    case State::Erasing:
         // A format cut half way leaves a drive no one can use; the run stops when the erase has ended.
         break;
-    case DiskutilPhase::Authorizing:
-    case DiskutilPhase::Creating:
+    case State::Erased:
+        fail(Failure());
+        break;
+    case State::Authorizing:
+    case State::Creating:
         stopTimer();
         if (m_task)
             m_task->cancel();
         break;
-    case DiskutilPhase::Verifying:
-        if (m_verifyCancel)
-            *m_verifyCancel = true;
+    case State::Verifying:
+        *m_run->stopReading = true;
         break;
-    case DiskutilPhase::Idle:
+    case State::Idle:
         break;
     }
 }
 
 void DiskutilViewModel::diskutilList()
 {
-    std::vector<DiskModelPtr> disks;
+    const dev_t busy = busyDevice();
+    DiskutilResult list{DiskutilResult::Kind::Drives, {}, {}};
     for (const platform::MountEntry &entry : platform::MountTable::visibleVolumes())
         // A file system mounted on /Volumes itself (Linux allows it) holds the volumes; it is not one of
         // them.
         if (entry.mountPointBytes.startsWith("/Volumes") && entry.mountPointBytes != "/Volumes")
             // Reading a volume's icon while the creation tool unmounts it makes the unmount fail.
-            disks.push_back(DiskModel::initWithMountEntry(
-                entry, m_readsVolumeIcons && (!m_busyDevice || entry.device != m_busyDevice)));
-    reportCompletion(disks);
+            list.drives.push_back(
+                DiskModel::initWithMountEntry(entry, m_readsVolumeIcons && (!busy || entry.device != busy)));
+    reportCompletion(list);
 }
 
-void DiskutilViewModel::deviceMounted(const platform::Notification &)
+void DiskutilViewModel::deviceMounted()
 {
     diskutilList();
 }
 
-void DiskutilViewModel::deviceUnmounted(const platform::Notification &)
+void DiskutilViewModel::deviceUnmounted()
 {
     diskutilList();
 }
@@ -215,276 +296,366 @@ DiskutilViewModel::Failure DiskutilViewModel::failureFromErrorLine(const QString
     return failure;
 }
 
-void DiskutilViewModel::eraseDiskWithDiskModel(const DiskModelPtr &disk)
-{
-    if (!disk)
-        return;
-    const QString name = random16BigString();
-    m_drive.reset();
-    m_lastFailure = Failure();
-    m_busyDevice = disk->deviceNumber();
-    m_cancelRequested = false;
-    m_finished = false;
-    enterPhase(DiskutilPhase::Erasing);
-    // The whole output is judged at the end, so a word split across two pieces still counts.
-    auto output = std::make_shared<QString>();
-    std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
-    auto runner = NSTaskWithProgress::initWithLaunchPath(
-        m_launchPath, {QStringLiteral("-c"), eraseCommand(name, disk->volumePath())}, QString(),
-        [output](platform::ChildProcess &, const std::optional<QString> &text) {
-            if (text)
-                *output += *text;
-        },
-        [output, weak, disk, name](platform::ChildProcess &process, const std::optional<QString> &rest) {
-            if (rest)
-                *output += *rest;
-            const bool ok = !output->contains(QLatin1String("Error")) && process.terminationStatus() == 0;
-            auto self = weak.lock();
-            if (!self)
-                return;
-            if (!ok || self->m_cancelRequested)
-                return self->reportFailure(failureFromErrorLine(lastErrorLine(*output)));
-            // Erased; the run goes on when the delegate starts the create step. Without one to tell, the
-            // record stays as it was.
-            auto delegate = self->m_delegate.lock();
-            if (!delegate || !delegate->respondsToCompletion())
-                return self->enterPhase(DiskutilPhase::Idle);
-            // The new name may have been taken, and the volume mounted under a numbered one: the device
-            // tells where it is.
-            const platform::MountEntry erased = platform::MountTable::volumeOfDevice(disk->deviceNumber());
-            if (erased.mountPointBytes.isEmpty())
-                disk->setVolume(QStringLiteral("/Volumes/%1").arg(name));
-            else
-                disk->setVolumePath(erased.mountPointBytes);
-            delegate->diskutilViewModelCompletion(*self, disk);
-        });
-    // The disk utility refuses the erase if the path has come to name another device since the user
-    // confirmed this one.
-    if (disk->deviceNumber() != 0)
-        runner->task()->setExtraEnvironment({QStringLiteral("BOOTDRIVE_ERASE_DEVICE=%1:%2")
-                                                 .arg(major(disk->deviceNumber()))
-                                                 .arg(minor(disk->deviceNumber()))});
-    runner->launch();
-}
-
 QStringList DiskutilViewModel::creationArguments(const MacOSModel &macOS, const DiskModel &disk)
 {
-    const QString tool = QStringLiteral("%1/Contents/Resources/createinstallmedia").arg(macOS.path());
+    const QString tool = macOS.creationToolPath();
     if (macOS.installType() == 1)
         return {tool,         QStringLiteral("--volume"),       disk.volume(), macOS.installTypeIdentifier(),
                 macOS.path(), QStringLiteral("--nointeraction")};
     return {tool, QStringLiteral("--volume"), disk.volume(), macOS.path(), QStringLiteral("--nointeraction")};
 }
 
+void DiskutilViewModel::createInstallerDrive(const MacOSModelPtr &macOS, const DiskModelPtr &disk,
+                                             AfterErase afterErase)
+{
+    if (!macOS || !disk)
+        return;
+    auto run = std::make_shared<Run>();
+    run->macOS = macOS;
+    run->drive = disk;
+    run->device = disk->deviceNumber();
+    run->afterErase = afterErase;
+    if (!beginRun(run, State::Checking))
+        return;
+    // The checks walk the installer, which can take a moment; the caller's thread stays free meanwhile.
+    const CreationPreflight::Input input = CreationPreflight::inputFor(*macOS, *disk);
+    std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
+    std::weak_ptr<Run> weakRun = run;
+    Dispatch::global([weak, weakRun, input] {
+        const CreationPreflight::Result result = CreationPreflight::check(input);
+        Dispatch::main([weak, weakRun, result] {
+            auto self = weak.lock();
+            auto run = weakRun.lock();
+            if (!self || !run || run != self->m_run)
+                return;
+            self->m_lastCheck = result;
+            if (run->cancelRequested)
+                return self->fail(Failure());
+            if (result.refusal != CreationPreflight::Refusal::None) {
+                platform::Log::write(
+                    QStringLiteral("Not erasing %1: %2").arg(run->drive->volume(), result.detail));
+                Failure refused;
+                refused.kind = Failure::Kind::Refused;
+                refused.check = result;
+                return self->fail(refused);
+            }
+            self->erase(run);
+        });
+    });
+}
+
+void DiskutilViewModel::eraseDiskWithDiskModel(const DiskModelPtr &disk)
+{
+    if (!disk)
+        return;
+    auto run = std::make_shared<Run>();
+    run->drive = disk;
+    run->device = disk->deviceNumber();
+    if (beginRun(run, State::Erasing))
+        erase(run);
+}
+
+void DiskutilViewModel::erase(const std::shared_ptr<Run> &run)
+{
+    enterState(State::Erasing);
+    const QString name = random16BigString();
+    const DiskModelPtr disk = run->drive;
+    // The whole output is judged at the end, so a word split across two pieces still counts.
+    auto output = std::make_shared<QString>();
+    std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
+    std::weak_ptr<Run> weakRun = run;
+    auto runner = NSTaskWithProgress::initWithLaunchPath(
+        m_launchPath, {QStringLiteral("-c"), eraseCommand(name, disk->volumePath())}, QString(),
+        [output](QProcess &, const std::optional<QString> &text) {
+            if (text)
+                *output += *text;
+        },
+        [output, weak, weakRun, name](QProcess &process, const std::optional<QString> &rest) {
+            if (rest)
+                *output += *rest;
+            auto self = weak.lock();
+            auto run = weakRun.lock();
+            if (!self || !run || run != self->m_run)
+                return;
+            const bool ok = !output->contains(QLatin1String("Error")) &&
+                            NSTaskWithProgress::terminationStatus(process) == 0;
+            if (!ok || run->cancelRequested)
+                return self->fail(failureFromErrorLine(lastErrorLine(*output)));
+            // Erased; without anyone to tell, a run that waits for its go-ahead ends and the record stays
+            // as it was.
+            auto delegate = self->m_delegate.lock();
+            const bool heard = delegate && delegate->diskutilViewModelCompletion;
+            if (run->afterErase == AfterErase::WaitForGoAhead && !heard) {
+                self->m_run.reset();
+                return self->enterState(State::Idle);
+            }
+            // The new name may have been taken, and the volume mounted under a numbered one: the device
+            // tells where it is.
+            const platform::MountEntry erased = platform::MountTable::volumeOfDevice(run->device);
+            if (erased.mountPointBytes.isEmpty())
+                run->drive->setVolume(QStringLiteral("/Volumes/%1").arg(name));
+            else
+                run->drive->setVolumePath(erased.mountPointBytes);
+            self->enterState(State::Erased);
+            self->reportCompletion({DiskutilResult::Kind::Erased, {}, run->drive});
+            if (run->afterErase == AfterErase::Continue && run == self->m_run &&
+                self->m_state == State::Erased)
+                self->create(run);
+        });
+    // The disk utility refuses the erase if the path has come to name another device since the user
+    // confirmed this one.
+    if (disk->deviceNumber() != 0)
+        runner->setEraseDevice(platform::BlockDevice::numberText(disk->deviceNumber()));
+    runner->launch();
+}
+
 void DiskutilViewModel::resetTask()
 {
     m_task = PrivilegedTask::init();
+    connect(m_task.get(), &PrivilegedTask::didTerminate, this,
+            &DiskutilViewModel::taskDidTerminateNotification);
 }
 
 void DiskutilViewModel::installMacOSWithMacOSModel(const MacOSModelPtr &macOS, const DiskModelPtr &disk)
 {
     if (!macOS || !disk)
         return;
-    const QStringList arguments = creationArguments(*macOS, *disk);
-    m_drive = disk;
+    // The go-ahead of a run that waits at Erased.
+    if (m_state == State::Erased && m_run && m_run->drive == disk) {
+        m_run->macOS = macOS;
+        return create(m_run);
+    }
+    auto run = std::make_shared<Run>();
+    run->macOS = macOS;
+    run->drive = disk;
+    run->device = disk->deviceNumber();
+    if (beginRun(run, State::Authorizing))
+        create(run);
+}
+
+void DiskutilViewModel::create(const std::shared_ptr<Run> &run)
+{
+    const QStringList arguments = creationArguments(*run->macOS, *run->drive);
     resetTask();
     m_task->setLaunchPath(arguments.first());
     m_task->setArguments(arguments);
     stopTimer();
-    const uint64_t run = ++m_run;
-    if (m_phase == DiskutilPhase::Idle)
-        m_cancelRequested = false;
-    m_finished = false;
-    m_lastProgress = -1;
-    m_lastFailure = Failure();
-    m_busyDevice = disk->deviceNumber();
-    m_toolOutputTail.clear();
-    m_toolErrorLine.clear();
-    m_failurePending = false;
-    enterPhase(DiskutilPhase::Authorizing);
-    if (m_cancelRequested)
+    enterState(State::Authorizing);
+    if (run->cancelRequested)
         m_task->cancel();
 
     PrivilegedTaskPtr task = m_task;
     std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
-    Dispatch::global([task, weak, macOS, disk, run] {
+    std::weak_ptr<Run> weakRun = run;
+    Dispatch::global([task, weak, weakRun] {
         // Blocks while the user is asked for administrator rights.
         const int32_t status = task->launch();
-        Dispatch::main([weak, macOS, disk, run, status] {
+        Dispatch::main([weak, weakRun, status] {
             auto self = weak.lock();
-            if (!self || run != self->m_run)
+            auto run = weakRun.lock();
+            if (!self || !run || run != self->m_run)
                 return;
             if (status != 0) {
                 // Cancelled, denied or unavailable: nothing runs, so nothing is measured.
-                self->m_finished = true;
                 Failure failure;
                 failure.kind =
                     status == platform::Authorization::Canceled || status == platform::Authorization::Denied
                         ? Failure::Kind::AuthorizationRefused
                         : Failure::Kind::Unknown;
-                self->reportFailure(failure);
-                return;
+                return self->fail(failure);
             }
-            self->enterPhase(DiskutilPhase::Creating);
-            self->startTimerWithMacOSModel(macOS, disk);
-            self->startOutputDrain();
+            self->enterState(State::Creating);
+            self->startTimerWithMacOSModel(run->macOS);
+            self->startOutputDrain(run);
         });
         if (status != 0)
             return;
         // Also waits for a tool whose helper was killed to hear of it and stop.
         task->waitUntilExit();
-        Dispatch::main([weak, run, task, macOS] {
+        Dispatch::main([weak, weakRun] {
             auto self = weak.lock();
-            if (!self)
+            auto run = weakRun.lock();
+            if (!self || !run)
                 return;
-            self->createStepEnded(run, task);
-            if (!self->m_finished && self->m_phase == DiskutilPhase::Verifying)
-                self->verify(macOS, run);
+            run->toolEnded = true;
+            self->createStepEnded(run);
         });
     });
 }
 
-void DiskutilViewModel::startTimerWithMacOSModel(const MacOSModelPtr &macOS, const DiskModelPtr &)
+void DiskutilViewModel::startTimerWithMacOSModel(const MacOSModelPtr &macOS)
 {
-    if (m_finished || m_cancelRequested)
+    if (!m_run || m_run->cancelRequested || !macOS)
         return;
-    std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
-    const uint64_t run = m_run;
-    m_timer = platform::RepeatingTimer::schedule(1.0, [weak, macOS, run](platform::RepeatingTimer &timer) {
-        auto self = weak.lock();
-        if (!self) {
-            timer.invalidate();
-            return;
-        }
-        self->measureTick(macOS, run);
+    stopTimer();
+    m_timer = new QTimer(this);
+    m_timer->setInterval(1000);
+    std::weak_ptr<Run> weakRun = m_run;
+    connect(m_timer, &QTimer::timeout, this, [this, weakRun] {
+        if (auto run = weakRun.lock(); run && run == m_run)
+            measureTick(run);
     });
+    m_timer->start();
 }
 
-void DiskutilViewModel::measureTick(const MacOSModelPtr &macOS, uint64_t run)
+void DiskutilViewModel::measureTick(const std::shared_ptr<Run> &run)
 {
     // Walking two large trees can take longer than a frame, so it happens on a worker and only the result
     // comes back to the main thread. A tick that finds the last measurement still running is skipped.
-    if (m_measuring)
+    if (run->measuring)
         return;
-    m_measuring = true;
+    run->measuring = true;
     std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
-    const QString bundle = macOS->path();
-    const dev_t device = m_busyDevice;
-    Dispatch::globalBackground([weak, bundle, device, run] {
-        // The drive being written, wherever the tool has mounted it: not whatever else carries the
-        // installer's name.
-        const platform::MountEntry target = platform::MountTable::volumeOfDevice(device);
+    std::weak_ptr<Run> weakRun = run;
+    const QString bundle = run->macOS->path();
+    // A drive known by its device is followed wherever the tool mounts it, and never confused with another
+    // volume of the installer's name; one without falls back to that name.
+    const QString named = run->macOS->volume();
+    const dev_t device = run->device;
+    Dispatch::globalBackground([weak, weakRun, bundle, named, device] {
+        const QString target = device != 0 ? platform::MountTable::volumeOfDevice(device).mountPoint : named;
         const float installer = folderSizeAtPath(bundle);
-        const float written = target.mountPointBytes.isEmpty() ? 0.0f : folderSizeAtPath(target.mountPoint);
+        const float written = target.isEmpty() ? 0.0f : folderSizeAtPath(target);
         const double ratio =
             installer > 0 ? static_cast<double>(written) / static_cast<double>(installer) : 0.0;
-        Dispatch::main([weak, ratio, run] {
+        Dispatch::main([weak, weakRun, ratio] {
             auto self = weak.lock();
-            if (!self)
+            auto run = weakRun.lock();
+            if (!self || !run)
                 return;
-            self->m_measuring = false;
-            if (run != self->m_run || self->m_finished)
+            run->measuring = false;
+            if (run != self->m_run || self->m_state != State::Creating)
                 return;
             // Only the tool's successful end completes the drive; until then the ring stops short of full.
             const double shown = std::min(ratio, 0.99);
-            self->m_lastProgress = shown;
+            run->lastProgress = shown;
             self->reportProgress(shown);
         });
     });
 }
 
-void DiskutilViewModel::createStepEnded(uint64_t run, const PrivilegedTaskPtr &task)
+void DiskutilViewModel::startOutputDrain(const std::shared_ptr<Run> &run)
 {
-    if (run != m_run || m_finished)
+    const std::shared_ptr<QFile> handle = m_task ? m_task->outputFileHandle() : nullptr;
+    if (!handle)
+        return;
+    const int fd = handle->handle();
+    run->outputEnded = false;
+    run->drain = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    std::weak_ptr<Run> weakRun = run;
+    // The drain holds the handle it reads, so a later run's task cannot take its place.
+    connect(run->drain.get(), &QSocketNotifier::activated, this, [this, weakRun, handle, fd] {
+        auto run = weakRun.lock();
+        if (!run)
+            return;
+        char buffer[65536];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            return;
+        const QByteArray chunk = n > 0 ? QByteArray(buffer, n) : QByteArray();
+        if (run == m_run)
+            taskMotionNotification(chunk);
+        if (!chunk.isEmpty())
+            return;
+        // The end of the tool's output.
+        run->drain->setEnabled(false);
+        run->drain.release()->deleteLater();
+        run->outputEnded = true;
+        if (run->toolEnded)
+            createStepEnded(run);
+    });
+}
+
+void DiskutilViewModel::taskMotionNotification(const QByteArray &chunk)
+{
+    if (!m_run || chunk.isEmpty())
+        return;
+    // Only the tool's last "Error:" line is kept, to tell the user why a run failed.
+    const std::optional<QString> text = NSTaskWithProgress::decodeUtf8(chunk);
+    if (!text)
+        return;
+    QString &tail = m_run->outputTail;
+    tail += *text;
+    // A tool that never ends its line must not grow the tail without bound.
+    if (tail.size() > 65536)
+        tail.remove(0, tail.size() - 65536);
+    const qsizetype end = tail.lastIndexOf(QLatin1Char('\n'));
+    if (end < 0)
+        return;
+    const QString error = lastErrorLine(tail.left(end));
+    if (!error.isEmpty())
+        m_run->errorLine = error;
+    tail.remove(0, end + 1);
+}
+
+void DiskutilViewModel::taskDidTerminateNotification()
+{
+    platform::Log::write(
+        QStringLiteral("Terminating task: %1").arg(m_task ? m_task->description() : QString()));
+}
+
+void DiskutilViewModel::createStepEnded(const std::shared_ptr<Run> &run)
+{
+    if (run != m_run || m_state != State::Creating)
         return;
     stopTimer();
-    if (task->programLeftRunning()) {
+    if (m_task->programLeftRunning()) {
         // Said plainly rather than reported as an ordinary failure: the drive may still be written to.
-        m_finished = true;
+        platform::Log::write(QStringLiteral("The creation tool did not stop: %1").arg(m_task->description()));
         Failure failure;
         failure.kind = Failure::Kind::ToolStillRunning;
-        platform::Log::write(QStringLiteral("The creation tool did not stop: %1").arg(task->description()));
-        return reportFailure(failure);
+        return fail(failure);
     }
-    if (!task->exitedSuccessfully() || m_cancelRequested) {
-        m_finished = true;
-        // The tool's last words may still be on their way through the pipe: the failure is reported when
-        // its output has ended, or after a short grace if something else keeps the pipe open.
-        m_failurePending = true;
-        if (!m_drainObserver)
-            return finishFailedStep();
-        std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
-        Dispatch::mainAfter(2.0, [weak, run] {
-            auto self = weak.lock();
-            if (self && self->m_run == run && self->m_failurePending)
-                self->finishFailedStep();
-        });
-        return;
+    if (!m_task->exitedSuccessfully() || run->cancelRequested) {
+        // The tool's last words may still be on their way through the pipe: the failure is reported when its
+        // output has ended, or after a short grace if something else keeps the pipe open.
+        if (!run->outputEnded) {
+            if (!run->graceArmed) {
+                run->graceArmed = true;
+                std::weak_ptr<Run> weakRun = run;
+                QTimer::singleShot(2000, this, [this, weakRun] {
+                    if (auto late = weakRun.lock()) {
+                        late->outputEnded = true;
+                        createStepEnded(late);
+                    }
+                });
+            }
+            return;
+        }
+        // Output that ended without a line break still counts.
+        const QString last = lastErrorLine(run->outputTail);
+        return fail(failureFromErrorLine(last.isEmpty() ? run->errorLine : last));
     }
-    if (m_verifies) {
-        // The caller starts the comparison; until it passes the ring stays short of full.
-        enterPhase(DiskutilPhase::Verifying);
-        return;
-    }
-    followDrive();
-    m_finished = true;
-    m_busyDevice = 0;
-    enterPhase(DiskutilPhase::Idle);
-    if (m_lastProgress < 1.0)
-        reportProgress(1.0);
-    reportCompletion(true);
+    if (!m_verifies)
+        return succeed();
+    // Until the comparison passes the ring stays short of full.
+    enterState(State::Verifying);
+    verify(run);
 }
 
-void DiskutilViewModel::followDrive()
-{
-    const platform::MountEntry now = platform::MountTable::volumeOfDevice(m_busyDevice);
-    if (m_drive && !now.mountPointBytes.isEmpty())
-        m_drive->setVolumePath(now.mountPointBytes);
-}
-
-namespace {
-
-// "Install macOS Mojave.app/Contents/Info.plist": an item of the bundle as the user knows it.
-QString bundleItem(const QByteArray &bundle, const std::string &relative)
-{
-    const QString folder = QFile::decodeName(bundle.mid(bundle.lastIndexOf('/') + 1));
-    return relative.empty() || relative == "." ? folder
-                                               : folder + QLatin1Char('/') + QString::fromStdString(relative);
-}
-
-} // namespace
-
-void DiskutilViewModel::verify(const MacOSModelPtr &macOS, uint64_t run)
+void DiskutilViewModel::verify(const std::shared_ptr<Run> &run)
 {
     // The tool puts the bundle, under its own folder name, on the drive it made, which is found by its
     // device: the installer's name may have been taken by another volume.
-    const dev_t device = m_busyDevice;
-    const QByteArray original = QFile::encodeName(macOS->path());
+    const dev_t device = run->device;
+    const QByteArray original = QFile::encodeName(run->macOS->path());
     const platform::MountEntry drive = platform::MountTable::volumeOfDevice(device);
     const QByteArray copy =
-        (drive.mountPointBytes.isEmpty() ? QFile::encodeName(macOS->volume()) : drive.mountPointBytes) + '/' +
-        original.mid(original.lastIndexOf('/') + 1);
-    auto cancelled = std::make_shared<std::atomic<bool>>(m_cancelRequested);
-    m_verifyCancel = cancelled;
+        (drive.mountPointBytes.isEmpty() ? QFile::encodeName(run->macOS->volume()) : drive.mountPointBytes) +
+        '/' + original.mid(original.lastIndexOf('/') + 1);
     std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
-    Dispatch::global([weak, original, copy, device, cancelled, run] {
+    std::weak_ptr<Run> weakRun = run;
+    Dispatch::global([weak, weakRun, original, copy, device, stop = run->stopReading] {
         const platform::TreeVerifier::Result result =
-            platform::TreeVerifier::compare(original.toStdString(), copy.toStdString(), device, *cancelled);
-        Dispatch::main([weak, result, run, original, copy] {
+            platform::TreeVerifier::compare(original.toStdString(), copy.toStdString(), device, *stop);
+        Dispatch::main([weak, weakRun, result, original, copy] {
             auto self = weak.lock();
-            if (!self || run != self->m_run || self->m_finished)
+            auto run = weakRun.lock();
+            if (!self || !run || run != self->m_run)
                 return;
-            self->m_verifyCancel.reset();
             using Outcome = platform::TreeVerifier::Result::Outcome;
-            if (result.outcome == Outcome::Same && !self->m_cancelRequested) {
-                self->followDrive();
-                self->m_finished = true;
-                self->m_busyDevice = 0;
-                self->enterPhase(DiskutilPhase::Idle);
-                self->reportProgress(1.0);
-                self->reportCompletion(true);
-                return;
-            }
+            if (result.outcome == Outcome::Same && !run->cancelRequested)
+                return self->succeed();
             platform::Log::write(QStringLiteral("Verification of %1 failed: %2 %3")
                                      .arg(QFile::decodeName(copy), QString::fromStdString(result.path),
                                           QString::fromStdString(result.reason)));
@@ -498,79 +669,16 @@ void DiskutilViewModel::verify(const MacOSModelPtr &macOS, uint64_t run)
                 failure.kind = Failure::Kind::VerificationFailed;
                 failure.detail = bundleItem(original, result.path);
             }
-            self->reportFailure(failure);
+            self->fail(failure);
         });
     });
 }
 
-void DiskutilViewModel::finishFailedStep()
+void DiskutilViewModel::followDrive(const Run &run)
 {
-    m_failurePending = false;
-    // Output that ended without a line break still counts.
-    const QString last = lastErrorLine(m_toolOutputTail);
-    reportFailure(failureFromErrorLine(last.isEmpty() ? m_toolErrorLine : last));
-}
-
-void DiskutilViewModel::startOutputDrain()
-{
-    std::shared_ptr<platform::FileHandle> handle = m_task ? m_task->outputFileHandle() : nullptr;
-    if (!handle)
-        return;
-    std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
-    // The observer keeps the handle it drains, so a later run's task cannot take its place.
-    m_drainObserver = platform::NotificationCenter::defaultCenter().addObserver(
-        platform::FileHandle::ReadCompletionNotification, handle.get(),
-        [weak, handle](const platform::Notification &notification) {
-            auto self = weak.lock();
-            if (!self)
-                return;
-            self->taskMotionNotification(notification);
-            auto data = notification.userInfo ? platform::as<platform::Data>(notification.userInfo->value(
-                                                    platform::FileHandle::NotificationDataItem))
-                                              : platform::DataPtr();
-            if (data && !data->bytes().isEmpty())
-                handle->readInBackgroundAndNotify();
-            else if (self->m_drainObserver)
-                Dispatch::main([weak] {
-                    auto job = weak.lock();
-                    if (!job)
-                        return;
-                    job->m_drainObserver.reset();
-                    if (job->m_failurePending)
-                        job->finishFailedStep();
-                });
-        });
-    handle->readInBackgroundAndNotify();
-}
-
-void DiskutilViewModel::taskMotionNotification(const platform::Notification &notification)
-{
-    auto data = notification.userInfo ? platform::as<platform::Data>(notification.userInfo->value(
-                                            platform::FileHandle::NotificationDataItem))
-                                      : platform::DataPtr();
-    if (data && !data->bytes().isEmpty()) {
-        // Only the tool's last "Error:" line is kept, to tell the user why a run failed.
-        const std::optional<QString> text = NSTaskWithProgress::decodeUtf8(data->bytes());
-        if (!text)
-            return;
-        m_toolOutputTail += *text;
-        // A tool that never ends its line must not grow the tail without bound.
-        if (m_toolOutputTail.size() > 65536)
-            m_toolOutputTail.remove(0, m_toolOutputTail.size() - 65536);
-        const qsizetype end = m_toolOutputTail.lastIndexOf(QLatin1Char('\n'));
-        if (end < 0)
-            return;
-        const QString error = lastErrorLine(m_toolOutputTail.left(end));
-        if (!error.isEmpty())
-            m_toolErrorLine = error;
-        m_toolOutputTail.remove(0, end + 1);
-    }
-}
-
-void DiskutilViewModel::taskDidTerminateNotification(const platform::Notification &)
-{
-    platform::Log::write(
-        QStringLiteral("Terminating task: %1").arg(m_task ? m_task->description() : QString()));
+    const platform::MountEntry now = platform::MountTable::volumeOfDevice(run.device);
+    if (run.drive && !now.mountPointBytes.isEmpty())
+        run.drive->setVolumePath(now.mountPointBytes);
 }
 
 float DiskutilViewModel::folderSizeAtPath(const QString &path)

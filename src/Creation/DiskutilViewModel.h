@@ -1,30 +1,32 @@
 #pragma once
 
+#include "Creation/CreationPreflight.h"
 #include "Creation/DiskModel.h"
 #include "Creation/DiskutilViewModelDelegate.h"
 #include "Creation/MacOSModel.h"
 #include "Creation/PrivilegedTask.h"
-#include "Platform/Runtime/NotificationCenter.h"
-#include "Platform/Runtime/RepeatingTimer.h"
 
+#include <QObject>
+#include <QPointer>
 #include <QString>
-#include <atomic>
+#include <QTimer>
 #include <memory>
 #include <sys/types.h>
 
-// The installer creation job: lists the candidate drives, erases the chosen one under a generated name, then
-// runs the installer's own creation tool on it as root while reporting the progress once a second, and
-// finally compares what landed on the drive with the installer. Yes is reported only for a drive whose copy
-// was read back and found the same. A run can be cancelled in every phase. All reports go to the delegate
-// on the main thread.
-class DiskutilViewModel : public std::enable_shared_from_this<DiskutilViewModel>
+// The installer creation job: lists the candidate drives, checks that a run can succeed, erases the chosen
+// drive under a generated name, then runs the installer's own creation tool on it as root while reporting
+// the progress once a second, and finally compares what landed on the drive with the installer. Yes is
+// reported only for a drive whose copy was read back and found the same. The job owns the whole sequence and
+// its one state; the window and the command line start it and present it. A run can be cancelled in every
+// state. All reports go to the delegate on the main thread.
+class DiskutilViewModel : public QObject, public std::enable_shared_from_this<DiskutilViewModel>
 {
+    Q_OBJECT
+
 public:
-    // Creates the job and starts observing volume mounts and privileged-task ends.
+    // Creates the job; it lists the drives anew whenever a volume is mounted or unmounted.
     static std::shared_ptr<DiskutilViewModel> create();
-    ~DiskutilViewModel();
-    DiskutilViewModel(const DiskutilViewModel &) = delete;
-    DiskutilViewModel &operator=(const DiskutilViewModel &) = delete;
+    ~DiskutilViewModel() override;
 
     // Why the last run failed, for the window's message. Set before the job reports no.
     struct Failure
@@ -32,6 +34,7 @@ public:
         enum class Kind
         {
             None,
+            Refused,              // a check before the erase said no (`check`); nothing was changed
             Unknown,              // nothing more is known
             NoSpace,              // the drive or its file system was too small
             AuthorizationRefused, // the administrator password dialog was dismissed or refused
@@ -42,42 +45,58 @@ public:
         };
         Kind kind = Kind::None;
         QString detail; // the tool's last "Error:" line
+        CreationPreflight::Result check;
         // The drive was erased but holds no finished installer (and was marked so where anything was put on
         // it).
         bool driveIncomplete = false;
     };
 
+    // What a run does after its erase: go on to create and verify by itself, or report the erased drive and
+    // wait for installMacOSWithMacOSModel with it.
+    enum class AfterErase
+    {
+        Continue,
+        WaitForGoAhead,
+    };
+
     // Builds the list of volumes mounted below /Volumes and delivers it at once. Volumes on the device the
     // job is working on are listed without reading anything on them.
     void diskutilList();
-    void deviceMounted(const platform::Notification &notification);
-    void deviceUnmounted(const platform::Notification &notification);
+    void deviceMounted();
+    void deviceUnmounted();
     // Whether lists read each volume's own icon (on by default); without, volumes show the plain drive icon
     // and nothing on them is read, which is quicker.
     void setReadsVolumeIcons(bool reads) { m_readsVolumeIcons = reads; }
 
-    // Starts the erase step; the erased drive record (with its new volume) or no arrives later. From here to
-    // the end of the run the drive is followed by its device, wherever the tools mount it: the record's
-    // volume names where the erase left it, and after a finished run where the finished drive is.
+    // A whole run: the checks before the erase (on a worker), the erase, then, as `afterErase` says, the
+    // create step and the verification. From the erase to the end the drive is followed by its device,
+    // wherever the tools mount it: the record's volume names where the erase left it, and after a finished
+    // run where the finished drive is.
+    void createInstallerDrive(const MacOSModelPtr &macOS, const DiskModelPtr &disk, AfterErase afterErase);
+    // Starts a run at the erase step; the erased drive record (with its new volume) or no arrives later.
     void eraseDiskWithDiskModel(const DiskModelPtr &disk);
-    // Starts the create step; progress, then yes or no arrive later.
+    // Starts the create step, or goes on with it from Erased; progress, then yes or no arrive later.
     void installMacOSWithMacOSModel(const MacOSModelPtr &macOS, const DiskModelPtr &disk);
-    // Stops the run in whatever phase it is: an erase that is formatting is let finish, the creation tool is
-    // stopped through the privileged helper, a verification stops reading. The run then ends with no and
-    // the failure kind Cancelled, once nothing of it runs any more. Nothing happens while idle.
+    // Stops the run in whatever state it is: the checks' answer is not acted on, an erase that is formatting
+    // is let finish, the creation tool is stopped through the privileged helper, a verification stops
+    // reading. The run then ends with no and the failure kind Cancelled, once nothing of it runs any more.
     void cancel();
-    bool isRunning() const { return m_phase != DiskutilPhase::Idle; }
-    DiskutilPhase phase() const { return m_phase; }
+    DiskutilState state() const { return m_state; }
+    bool isRunning() const { return m_state != DiskutilState::Idle; }
     // Whether a successful creation is followed by the comparison of the drive with the installer (on by
     // default).
     bool verifies() const { return m_verifies; }
     void setVerifies(bool verifies) { m_verifies = verifies; }
-    void startTimerWithMacOSModel(const MacOSModelPtr &macOS, const DiskModelPtr &disk);
+    // The run's checks, once they have answered (the installer's size among them).
+    const CreationPreflight::Result &lastCheck() const { return m_lastCheck; }
+
+    void startTimerWithMacOSModel(const MacOSModelPtr &macOS);
     void resetTask();
     // "QRT" and eight capital letters.
     static QString random16BigString();
-    void taskMotionNotification(const platform::Notification &notification);
-    void taskDidTerminateNotification(const platform::Notification &notification);
+    // One piece of the creation tool's output; an empty piece is its end.
+    void taskMotionNotification(const QByteArray &chunk);
+    void taskDidTerminateNotification();
 
     // Mebibytes of everything below the path, in single precision; 0 when nothing is there.
     static float folderSizeAtPath(const QString &path);
@@ -99,54 +118,46 @@ public:
     void setDelegate(const std::shared_ptr<DiskutilViewModelDelegate> &delegate) { m_delegate = delegate; }
     const PrivilegedTaskPtr &task() const { return m_task; }
     void setTask(PrivilegedTaskPtr task) { m_task = std::move(task); }
-    const std::shared_ptr<platform::RepeatingTimer> &timer() const { return m_timer; }
+    QTimer *timer() const { return m_timer; }
     const QString &launchPath() const { return m_launchPath; }
     void setLaunchPath(const QString &path) { m_launchPath = path; }
     const Failure &lastFailure() const { return m_lastFailure; }
     // The device of the drive being erased or created on; 0 while idle.
-    dev_t busyDevice() const { return m_busyDevice; }
+    dev_t busyDevice() const;
 
 private:
+    struct Run;
+
     DiskutilViewModel() = default;
+    // Every change of state goes through here, and only along the run's path.
+    void enterState(DiskutilState next);
+    bool beginRun(const std::shared_ptr<Run> &run, DiskutilState first);
+    void erase(const std::shared_ptr<Run> &run);
+    void create(const std::shared_ptr<Run> &run);
+    void createStepEnded(const std::shared_ptr<Run> &run);
+    void verify(const std::shared_ptr<Run> &run);
+    void measureTick(const std::shared_ptr<Run> &run);
+    void startOutputDrain(const std::shared_ptr<Run> &run);
+    // Points the run's drive record at where its device is mounted now.
+    void followDrive(const Run &run);
+    void succeed();
+    void fail(Failure failure);
+    void stopTimer();
     void reportProgress(double progress);
     void reportCompletion(const DiskutilResult &result);
-    void reportFailure(const Failure &failure);
-    void enterPhase(DiskutilPhase phase);
-    void verify(const MacOSModelPtr &macOS, uint64_t run);
-    void stopTimer();
-    void startOutputDrain();
-    void measureTick(const MacOSModelPtr &macOS, uint64_t run);
-    void createStepEnded(uint64_t run, const PrivilegedTaskPtr &task);
-    void finishFailedStep();
-    // Points the run's drive record at where its device is mounted now.
-    void followDrive();
 
     std::weak_ptr<DiskutilViewModelDelegate> m_delegate;
     PrivilegedTaskPtr m_task;
-    DiskModelPtr m_drive; // the drive of the current create step
-    std::shared_ptr<platform::RepeatingTimer> m_timer;
+    QPointer<QTimer> m_timer;
     QString m_launchPath;
 
-    std::unique_ptr<platform::ObserverToken> m_mountObserver;
-    std::unique_ptr<platform::ObserverToken> m_unmountObserver;
-    std::unique_ptr<platform::ObserverToken> m_terminateObserver;
-    std::unique_ptr<platform::ObserverToken> m_drainObserver;
-    // Each create step is a run; reports of an older run are dropped.
-    uint64_t m_run = 0;
-    bool m_finished = true;
-    bool m_measuring = false;
-    double m_lastProgress = -1;
+    DiskutilState m_state = DiskutilState::Idle;
+    // The run under way; whatever an older one still delivers finds it replaced and is dropped.
+    std::shared_ptr<Run> m_run;
     Failure m_lastFailure;
-    dev_t m_busyDevice = 0;
-    // The creation tool's output not yet ended by a line break, and its last "Error:" line.
-    QString m_toolOutputTail;
-    QString m_toolErrorLine;
-    bool m_failurePending = false;
-    DiskutilPhase m_phase = DiskutilPhase::Idle;
-    bool m_cancelRequested = false;
+    CreationPreflight::Result m_lastCheck;
     bool m_verifies = true;
     bool m_readsVolumeIcons = true;
-    std::shared_ptr<std::atomic<bool>> m_verifyCancel;
 };
 
 using DiskutilViewModelPtr = std::shared_ptr<DiskutilViewModel>;

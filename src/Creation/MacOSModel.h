@@ -20,6 +20,11 @@ public:
 
     // Whether the display name is one of the installers whose creation tool this system knows how to run.
     bool installMacOS() const;
+    // The bundle's own creation tool.
+    QString creationToolPath() const
+    {
+        return m_path + QStringLiteral("/Contents/Resources/createinstallmedia");
+    }
     // Whether the display name is one of the installers a drive can be made of.
     static bool isSupportedName(const QString &name);
     void setInstallMacOS(bool value) { m_installMacOS = value; }

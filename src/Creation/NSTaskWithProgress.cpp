@@ -1,12 +1,10 @@
 #include "Creation/NSTaskWithProgress.h"
 
-#include "Platform/Runtime/Dispatch.h"
 #include "Platform/Runtime/Log.h"
-#include "Platform/Values/Data.h"
 
+#include <QCoreApplication>
 #include <QStringDecoder>
-
-using platform::Dispatch;
+#include <csignal>
 
 std::shared_ptr<NSTaskWithProgress>
 NSTaskWithProgress::launchedTaskWithLaunchPath(const QString &launchPath, const QStringList &arguments,
@@ -32,77 +30,76 @@ NSTaskWithProgress::initWithLaunchPath(const QString &launchPath, const QStringL
                                        const QString &currentDirectoryPath, Block progress, Block completion)
 {
     std::shared_ptr<NSTaskWithProgress> runner(new NSTaskWithProgress);
-    auto task = platform::ChildProcess::create();
-    task->setLaunchPath(launchPath);
-    if (!arguments.isEmpty())
-        task->setArguments(arguments);
+    QProcess &task = runner->m_task;
+    task.setProgram(launchPath);
+    task.setArguments(arguments);
     if (!currentDirectoryPath.isEmpty())
-        task->setCurrentDirectoryPath(currentDirectoryPath);
-    runner->m_task = task;
+        task.setWorkingDirectory(currentDirectoryPath);
+    task.setProcessChannelMode(QProcess::MergedChannels);
+    task.setStandardInputFile(QProcess::nullDevice());
+    // The program starts with no signal held back, whatever this process holds back.
+    task.setChildProcessModifier([] {
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+    });
     runner->m_progressBlock = std::move(progress);
+    runner->m_completion = std::move(completion);
 
-    const std::shared_ptr<platform::FileHandle> output = task->outputHandle();
-    if (output) {
-        std::weak_ptr<NSTaskWithProgress> weak = runner;
-        runner->m_readObserver = platform::NotificationCenter::defaultCenter().addObserver(
-            platform::FileHandle::ReadCompletionNotification, output.get(),
-            [weak](const platform::Notification &notification) {
-                if (auto self = weak.lock())
-                    self->readPipe(notification);
-            });
-        output->readInBackgroundAndNotify();
-    }
-
-    // The termination handler holds the runner until the completion has been queued.
-    task->setTerminationHandler(
-        [runner, output, completion = std::move(completion)](platform::ChildProcess &process) {
-            std::shared_ptr<platform::ChildProcess> keep = process.shared_from_this();
-            std::optional<QString> rest = QString();
-            if (output) {
-                // A background read already under way posts its chunk before this returns, so no byte is
-                // lost.
-                output->stopBackgroundReads();
-                rest = decodeUtf8(output->readDataToEndOfFile());
-            }
-            // Hand the runner to the main thread, where its observer and handle were made, to end its life
-            // there.
-            Dispatch::main([runner, keep, rest, completion] {
-                runner->m_readObserver.reset();
-                if (completion)
-                    completion(*keep, rest);
-            });
-        });
+    NSTaskWithProgress *self = runner.get();
+    QObject::connect(&task, &QProcess::readyReadStandardOutput, &task, [self] {
+        const QByteArray chunk = self->m_task.readAllStandardOutput();
+        if (!chunk.isEmpty() && self->m_progressBlock)
+            self->m_progressBlock(self->m_task, decodeUtf8(chunk));
+    });
+    QObject::connect(&task, &QProcess::finished, &task, [self] { self->end(); });
+    QObject::connect(&task, &QProcess::errorOccurred, &task, [self](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            platform::Log::write(
+                QStringLiteral("%1: %2").arg(self->m_task.program(), self->m_task.errorString()));
+            self->m_failedToStart = true;
+            self->end();
+        }
+    });
     return runner;
 }
 
 NSTaskWithProgress::~NSTaskWithProgress() = default;
 
-void NSTaskWithProgress::launch()
+void NSTaskWithProgress::setEraseDevice(const QString &majorMinor)
 {
-    QString error;
-    if (!m_task->launch(&error))
-        platform::Log::write(error);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("BOOTDRIVE_ERASE_DEVICE"), majorMinor);
+    m_task.setProcessEnvironment(environment);
 }
 
-void NSTaskWithProgress::readPipe(const platform::Notification &notification)
+void NSTaskWithProgress::launch()
 {
-    auto data = notification.userInfo ? platform::as<platform::Data>(notification.userInfo->value(
-                                            platform::FileHandle::NotificationDataItem))
-                                      : platform::DataPtr();
-    const QByteArray chunk = data ? data->bytes() : QByteArray();
-    if (m_progressBlock) {
-        std::weak_ptr<NSTaskWithProgress> weak = weak_from_this();
-        std::shared_ptr<platform::ChildProcess> task = m_task;
-        const std::optional<QString> text = decodeUtf8(chunk);
-        // The callback in force when the queued call runs is the one called.
-        Dispatch::main([weak, task, text] {
-            auto self = weak.lock();
-            if (self && self->m_progressBlock)
-                self->m_progressBlock(*task, text);
-        });
-    }
-    if (!chunk.isEmpty() && m_task->outputHandle())
-        m_task->outputHandle()->readInBackgroundAndNotify();
+    m_keepAlive = shared_from_this();
+    m_task.start();
+}
+
+void NSTaskWithProgress::end()
+{
+    if (!m_keepAlive)
+        return;
+    // The rest of the output is read at the end and handed over last.
+    const std::optional<QString> rest = decodeUtf8(m_task.readAllStandardOutput());
+    std::shared_ptr<NSTaskWithProgress> keep = std::move(m_keepAlive);
+    if (m_completion)
+        m_completion(m_task, rest);
+    // Not inside the process's own signal: the runner goes once the event loop has returned from it.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [keep] {}, Qt::QueuedConnection);
+}
+
+int NSTaskWithProgress::terminationStatus(const QProcess &process)
+{
+    if (process.error() == QProcess::FailedToStart)
+        return 127;
+    if (process.exitStatus() == QProcess::CrashExit)
+        return 128 + process.exitCode();
+    return process.exitCode();
 }
 
 std::optional<QString> NSTaskWithProgress::decodeUtf8(const QByteArray &bytes)

@@ -1,20 +1,18 @@
 #pragma once
 
-#include "Platform/Process/ChildProcess.h"
-#include "Platform/Runtime/NotificationCenter.h"
-
+#include <QProcess>
 #include <QString>
 #include <functional>
 #include <memory>
 #include <optional>
 
 // Runs a program without elevated rights, hands each piece of its joined output to a progress callback while
-// it runs and the rest to a completion callback when it has ended, both on the main queue. Each byte reaches
-// the callbacks at most once. A piece that is not valid UTF-8 by itself arrives as nothing.
+// it runs and the rest to a completion callback when it has ended, both on the main thread, in order. Each
+// byte reaches the callbacks once. A piece that is not valid UTF-8 by itself arrives as nothing.
 class NSTaskWithProgress : public std::enable_shared_from_this<NSTaskWithProgress>
 {
 public:
-    using Block = std::function<void(platform::ChildProcess &task, const std::optional<QString> &text)>;
+    using Block = std::function<void(QProcess &task, const std::optional<QString> &text)>;
 
     // Prepares and starts the runner; it keeps itself alive until its completion has been handed over.
     static std::shared_ptr<NSTaskWithProgress> launchedTaskWithLaunchPath(const QString &launchPath,
@@ -25,7 +23,7 @@ public:
                                                                           const QString &currentDirectoryPath,
                                                                           Block progress, Block completion);
     // Prepares a runner without starting it; an empty argument list gives the program no arguments and an
-    // empty directory inherits the application's. Must be called on a thread that runs an event loop.
+    // empty directory inherits the application's. Must be called on the main thread.
     static std::shared_ptr<NSTaskWithProgress> initWithLaunchPath(const QString &launchPath,
                                                                   const QStringList &arguments,
                                                                   const QString &currentDirectoryPath,
@@ -36,22 +34,26 @@ public:
     // remainder, so callers judging by status see the failure.
     void launch();
 
-    const std::shared_ptr<platform::ChildProcess> &task() const { return m_task; }
-    void setTask(std::shared_ptr<platform::ChildProcess> task) { m_task = std::move(task); }
+    QProcess &task() { return m_task; }
     const Block &progressBlock() const { return m_progressBlock; }
     void setProgressBlock(Block block) { m_progressBlock = std::move(block); }
+    // The device the disk utility is to find at the mount path it erases ("major:minor" of it).
+    void setEraseDevice(const QString &majorMinor);
 
-    // Handles one read-completion notice of the output pipe.
-    void readPipe(const platform::Notification &notification);
-
+    // Exit status, 128 + the signal for a program that was killed, 127 for one that could not start.
+    static int terminationStatus(const QProcess &process);
     static std::optional<QString> decodeUtf8(const QByteArray &bytes);
 
 private:
     NSTaskWithProgress() = default;
+    void end();
 
-    std::shared_ptr<platform::ChildProcess> m_task;
+    QProcess m_task;
     Block m_progressBlock;
-    std::unique_ptr<platform::ObserverToken> m_readObserver;
+    Block m_completion;
+    bool m_failedToStart = false;
+    // Set from the launch to the completion.
+    std::shared_ptr<NSTaskWithProgress> m_keepAlive;
 };
 
 using NSTaskWithProgressPtr = std::shared_ptr<NSTaskWithProgress>;

@@ -2,25 +2,19 @@
 
 #include "Platform/Process/Authorization.h"
 #include "Platform/Runtime/Dispatch.h"
-#include "Platform/Runtime/NotificationCenter.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QTimer>
 #include <cerrno>
 #include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
 
-const QString PrivilegedTask::DidTerminateNotification =
-    QStringLiteral("PrivilegedTaskDidTerminateNotification");
-
 PrivilegedTask::PrivilegedTask() : m_cwd(QDir::currentPath()) {}
 
-PrivilegedTask::~PrivilegedTask()
-{
-    if (m_checkStatusTimer)
-        m_checkStatusTimer->invalidate();
-    // The helper's input ends with the task (m_inputFd): a program nobody waits for any more is stopped.
-}
+// The helper's input ends with the task (m_inputFd): a program nobody waits for any more is stopped.
+PrivilegedTask::~PrivilegedTask() = default;
 
 std::shared_ptr<PrivilegedTask> PrivilegedTask::init()
 {
@@ -83,17 +77,17 @@ int32_t PrivilegedTask::launch()
 
     m_ended = false;
     m_isRunning = true;
-    m_outputFileHandle = std::make_shared<platform::FileHandle>(launched.outputFd);
+    m_outputFileHandle = std::make_shared<QFile>();
+    m_outputFileHandle->open(launched.outputFd, QIODevice::ReadOnly | QIODevice::Unbuffered,
+                             QFileDevice::AutoCloseHandle);
     m_pid = launched.pid;
     m_programGroup = launched.programGroup;
 
-    // The poll lives on the calling thread's run loop. Only the main thread runs one here; a launch from a
-    // worker learns of the end through waitUntilExit, as it would with a loop that never runs.
     if (platform::Dispatch::isMainThread()) {
-        std::shared_ptr<PrivilegedTask> strong = shared_from_this();
-        // The timer holds the task until it is stopped.
-        m_checkStatusTimer = platform::RepeatingTimer::schedule(
-            0.1, [strong](platform::RepeatingTimer &) { strong->checkTaskStatus(); });
+        m_keepAlive = shared_from_this();
+        m_checkStatusTimer = new QTimer(this);
+        connect(m_checkStatusTimer, &QTimer::timeout, this, &PrivilegedTask::checkTaskStatus);
+        m_checkStatusTimer->start(100);
     }
     return 0;
 }
@@ -128,9 +122,25 @@ void PrivilegedTask::cancel()
         ::kill(pid, SIGTERM);
 }
 
+void PrivilegedTask::stopChecking()
+{
+    if (m_checkStatusTimer) {
+        m_checkStatusTimer->stop();
+        m_checkStatusTimer->deleteLater();
+        m_checkStatusTimer = nullptr;
+    }
+    // Released once whoever heard of the end is done with the task.
+    if (auto keep = std::move(m_keepAlive))
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [keep] {}, Qt::QueuedConnection);
+}
+
 void PrivilegedTask::waitUntilExit()
 {
     collect(0);
+    // The end is known: the status check has nothing left to see.
+    if (m_ended.load() && platform::Dispatch::isMainThread())
+        stopChecking();
     if (m_ended.load() && m_programGroup > 0)
         m_programLeftRunning = !platform::Authorization::waitForProgramGroup(m_programGroup, 15000);
 }
@@ -153,12 +163,8 @@ void PrivilegedTask::checkTaskStatus()
         m_ended = true;
     }
     m_isRunning = false;
-    std::shared_ptr<PrivilegedTask> keep = shared_from_this();
-    platform::NotificationCenter::defaultCenter().post(DidTerminateNotification, this);
-    if (m_checkStatusTimer) {
-        m_checkStatusTimer->invalidate();
-        m_checkStatusTimer.reset();
-    }
+    stopChecking();
+    emit didTerminate();
 }
 
 bool PrivilegedTask::exitedSuccessfully() const

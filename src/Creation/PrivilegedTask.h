@@ -1,9 +1,9 @@
 #pragma once
 
 #include "Platform/Posix/FileDescriptor.h"
-#include "Platform/Process/FileHandle.h"
-#include "Platform/Runtime/RepeatingTimer.h"
 
+#include <QFile>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -12,14 +12,16 @@
 #include <mutex>
 #include <sys/types.h>
 
-// Runs one program as root after the user has granted administrator rights, with the calling surface of an
-// ordinary process object. The end is seen either by a 0.1 s status poll on the main run loop, which posts
-// "PrivilegedTaskDidTerminateNotification", or by the blocking waitUntilExit.
-class PrivilegedTask : public std::enable_shared_from_this<PrivilegedTask>
-{
-public:
-    static const QString DidTerminateNotification;
+class QTimer;
 
+// Runs one program as root after the user has granted administrator rights, with the calling surface of an
+// ordinary process object. The end is seen either by a 0.1 s status check on the main thread, which emits
+// didTerminate ("PrivilegedTaskDidTerminateNotification"), or by the blocking waitUntilExit.
+class PrivilegedTask : public QObject, public std::enable_shared_from_this<PrivilegedTask>
+{
+    Q_OBJECT
+
+public:
     static std::shared_ptr<PrivilegedTask> init();
     static std::shared_ptr<PrivilegedTask> initWithLaunchPath(const QString &launchPath);
     static std::shared_ptr<PrivilegedTask> initWithLaunchPath(const QString &launchPath,
@@ -28,10 +30,12 @@ public:
     static std::shared_ptr<PrivilegedTask> launchedPrivilegedTaskWithLaunchPath(const QString &launchPath);
     static std::shared_ptr<PrivilegedTask> launchedPrivilegedTaskWithLaunchPath(const QString &launchPath,
                                                                                 const QStringList &arguments);
-    ~PrivilegedTask();
+    ~PrivilegedTask() override;
 
     // Authorizes and starts the program: 0 on success, -70001 when privileged execution is not available,
-    // the authorization's status otherwise (-60006 cancelled, -60005 denied, …).
+    // the authorization's status otherwise (-60006 cancelled, -60005 denied, …). Launched on the main thread,
+    // the task checks its status every 0.1 s until the end; launched elsewhere it learns of the end through
+    // waitUntilExit, as there is no run loop to check on.
     int32_t launch();
     // Blocks until the program has ended; returns at once when nothing was launched. A program whose helper
     // was killed is given 15 s to hear of it and stop; programLeftRunning() tells whether it did not.
@@ -44,7 +48,7 @@ public:
     // stops it (SIGTERM, then SIGKILL after 5 s) and waitUntilExit() returns.
     void cancel();
     bool isCancelled() const { return m_cancelRequested.load(); }
-    // The poll step.
+    // The status check.
     void checkTaskStatus();
 
     const QStringList &arguments() const { return m_arguments; }
@@ -59,12 +63,17 @@ public:
     int32_t terminationStatus() const { return m_terminationStatus.load(); }
     // Whether the end has been seen and the status word says the program exited with 0.
     bool exitedSuccessfully() const;
-    const std::shared_ptr<platform::FileHandle> &outputFileHandle() const { return m_outputFileHandle; }
+    // The program's joined standard output and error, readable from the launch on.
+    const std::shared_ptr<QFile> &outputFileHandle() const { return m_outputFileHandle; }
     QString description() const;
+
+signals:
+    void didTerminate();
 
 private:
     PrivilegedTask();
     void collect(int options);
+    void stopChecking();
 
     QStringList m_arguments;
     QString m_cwd;
@@ -72,11 +81,13 @@ private:
     std::atomic<bool> m_isRunning{false};
     std::atomic<bool> m_ended{false};
     std::atomic<int32_t> m_pid{0};
+    std::atomic<int32_t> m_terminationStatus{0};
     pid_t m_programGroup = 0;
     std::atomic<bool> m_programLeftRunning{false};
-    std::atomic<int32_t> m_terminationStatus{0};
-    std::shared_ptr<platform::FileHandle> m_outputFileHandle;
-    std::shared_ptr<platform::RepeatingTimer> m_checkStatusTimer;
+    std::shared_ptr<QFile> m_outputFileHandle;
+    QTimer *m_checkStatusTimer = nullptr;
+    // A task being checked on lives until its end has been seen.
+    std::shared_ptr<PrivilegedTask> m_keepAlive;
     // The helper's input (its end stops the program), and who to signal while the launch waits.
     std::mutex m_stopMutex;
     posix::FileDescriptor m_inputFd;

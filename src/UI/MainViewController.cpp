@@ -27,34 +27,6 @@
 #include <QTimer>
 #include <cmath>
 
-// Forwards the job's reports to the controller for as long as the controller exists.
-class MainViewController::JobDelegate : public DiskutilViewModelDelegate
-{
-public:
-    explicit JobDelegate(MainViewController *controller) : m_controller(controller) {}
-    bool respondsToProgress() const override { return true; }
-    bool respondsToCompletion() const override { return true; }
-    bool respondsToPhase() const override { return true; }
-    void diskutilViewModelPhase(DiskutilViewModel &, DiskutilPhase phase) override
-    {
-        if (m_controller)
-            m_controller->diskutilViewModelPhase(phase);
-    }
-    void diskutilViewModelProgress(DiskutilViewModel &, double progress) override
-    {
-        if (m_controller)
-            m_controller->diskutilViewModelProgress(progress);
-    }
-    void diskutilViewModelCompletion(DiskutilViewModel &, const DiskutilResult &result) override
-    {
-        if (m_controller)
-            m_controller->diskutilViewModelCompletion(result);
-    }
-
-private:
-    QPointer<MainViewController> m_controller;
-};
-
 QString MainViewController::styleSheetText()
 {
     // The first frame sets its text in one weight of the CJK face at three sizes: the window is laid out, so
@@ -130,7 +102,21 @@ MainViewController::~MainViewController() = default;
 void MainViewController::viewDidLoad()
 {
     m_viewModel = DiskutilViewModel::create();
-    m_jobDelegate = std::make_shared<JobDelegate>(this);
+    // The job's reports reach the controller for as long as the controller exists.
+    QPointer<MainViewController> self(this);
+    m_jobDelegate = std::make_shared<DiskutilViewModelDelegate>();
+    m_jobDelegate->diskutilViewModelProgress = [self](DiskutilViewModel &, double progress) {
+        if (self)
+            self->diskutilViewModelProgress(progress);
+    };
+    m_jobDelegate->diskutilViewModelCompletion = [self](DiskutilViewModel &, const DiskutilResult &result) {
+        if (self)
+            self->diskutilViewModelCompletion(result);
+    };
+    m_jobDelegate->diskutilViewModelState = [self](DiskutilViewModel &, DiskutilState state) {
+        if (self)
+            self->diskutilViewModelState(state);
+    };
     m_viewModel->setDelegate(m_jobDelegate);
     // The first frame lists the drives with plain icons; reading each volume's own icon, the background
     // picture, the ring's styling and the service requests wait until the window is on screen, so it
@@ -450,28 +436,9 @@ void MainViewController::startJob(const DiskModelPtr &drive)
     circularProgress->setIsCancellable(true);
     circularProgress->setIsIndeterminate(true);
     circularProgress->setHidden(false);
-    // The checks walk the installer, which can take a moment; the window stays responsive meanwhile.
-    const CreationPreflight::Input input = CreationPreflight::inputFor(*installer, *drive);
-    QPointer<MainViewController> self(this);
-    platform::Dispatch::global([self, input, drive] {
-        const CreationPreflight::Result result = CreationPreflight::check(input);
-        platform::Dispatch::main([self, result, drive] {
-            if (!self)
-                return;
-            if (result.refusal == CreationPreflight::Refusal::None && !self->m_cancelledBeforeErase) {
-                self->m_viewModel->eraseDiskWithDiskModel(drive);
-                return;
-            }
-            if (self->m_cancelledBeforeErase)
-                return self->finishCancelled();
-            platform::Log::write(QStringLiteral("Not erasing %1: %2").arg(drive->volume(), result.detail));
-            if (self->m_cancelAlert)
-                delete self->m_cancelAlert;
-            self->circularProgress->setIsCancellable(false);
-            self->showFailure(self->refusalText(result, *drive));
-            self->returnToChoosing();
-        });
-    });
+    // The checks before the erase run first; on the erased drive the job waits for the go-ahead, which the
+    // window gives with installMacOSWithMacOSModel.
+    m_viewModel->createInstallerDrive(installer, drive, DiskutilViewModel::AfterErase::WaitForGoAhead);
 }
 
 QString MainViewController::refusalText(const CreationPreflight::Result &result, const DiskModel &drive)
@@ -495,10 +462,12 @@ QString MainViewController::refusalText(const CreationPreflight::Result &result,
     return {};
 }
 
-QString MainViewController::failureText(const DiskutilViewModel::Failure &failure)
+QString MainViewController::failureText(const DiskutilViewModel::Failure &failure, const DiskModel &drive)
 {
     using Kind = DiskutilViewModel::Failure::Kind;
     switch (failure.kind) {
+    case Kind::Refused:
+        return refusalText(failure.check, drive);
     case Kind::AuthorizationRefused:
         return tr("未获得管理员授权");
     case Kind::ToolError:
@@ -551,18 +520,20 @@ void MainViewController::returnToChoosing()
 
 void MainViewController::diskutilViewModelCompletion(const DiskutilResult &result)
 {
-    if (const auto *list = std::get_if<std::vector<DiskModelPtr>>(&result)) {
-        m_dataArray = *list;
-        updateDiskList();
-        return;
-    }
-    if (const auto *erased = std::get_if<DiskModelPtr>(&result)) {
+    switch (result.kind) {
+    case DiskutilResult::Kind::Drives:
+        m_dataArray = result.drives;
+        return updateDiskList();
+    case DiskutilResult::Kind::Erased:
+        // The go-ahead for the create step, with the erased drive's record.
         tipsLabel->setText(tr("等待授权..."));
-        m_runDrive = *erased;
-        m_viewModel->installMacOSWithMacOSModel(m_macOSModel, *erased);
-        return;
+        m_runDrive = result.drive;
+        return m_viewModel->installMacOSWithMacOSModel(m_macOSModel, result.drive);
+    case DiskutilResult::Kind::Yes:
+    case DiskutilResult::Kind::No:
+        break;
     }
-    const bool succeeded = std::get<bool>(result);
+    const bool succeeded = result.kind == DiskutilResult::Kind::Yes;
     // A question about cancelling is moot once the run has ended.
     if (m_cancelAlert)
         delete m_cancelAlert;
@@ -590,7 +561,8 @@ void MainViewController::diskutilViewModelCompletion(const DiskutilResult &resul
                                     });
     } else {
         const DiskutilViewModel::Failure &failure = m_viewModel->lastFailure();
-        showFailure(failureText(failure),
+        const DiskModelPtr drive = m_runDrive ? m_runDrive : m_diskModel;
+        showFailure(failureText(failure, drive ? *drive : DiskModel()),
                     failure.driveIncomplete
                         ? tr("驱动器【%1】上的安装器不完整，需要重新创建。").arg(runDriveName())
                         : QString());
@@ -615,24 +587,17 @@ void MainViewController::diskutilViewModelProgress(double progress)
     }
 }
 
-void MainViewController::diskutilViewModelPhase(DiskutilPhase phase)
+void MainViewController::diskutilViewModelState(DiskutilState state)
 {
-    switch (phase) {
-    case DiskutilPhase::Verifying:
+    if (state == DiskutilState::Verifying) {
         tipsLabel->setText(tr("正在校验..."));
         // The copy's share means nothing here: the ring spins without a percentage until the check passes.
         circularProgress->setIsIndeterminate(true);
         circularProgress->setProgress(0);
         circularProgress->setHidden(false);
-        break;
-    case DiskutilPhase::Erasing:
-    case DiskutilPhase::Authorizing:
-    case DiskutilPhase::Creating:
-    case DiskutilPhase::Idle:
-        // Their texts and the ring are set where each begins: the confirmation, the erased drive, the first
-        // measured progress, the result.
-        break;
     }
+    // The other states' texts and the ring are set where each begins: the confirmation, the erased drive,
+    // the first measured progress, the result.
 }
 
 void MainViewController::confirmCancel(bool thenQuit)
@@ -643,7 +608,7 @@ void MainViewController::confirmCancel(bool thenQuit)
         m_quitAfterCancel = m_quitAfterCancel || thenQuit;
         return;
     }
-    const QString name = m_diskModel ? m_diskModel->name() : QString();
+    const QString &name = m_confirmedName;
     QPointer<MainViewController> self(this);
     m_cancelAlert = AlertManager::alertByWindow(
         window(), {tr("继续创建"), tr("取消创建")}, QImage(), tr("确定要取消创建吗？"),
@@ -667,10 +632,7 @@ void MainViewController::cancelJob()
         return;
     m_cancelling = true;
     circularProgress->cancelProgress();
-    if (m_viewModel->isRunning())
-        m_viewModel->cancel();
-    else
-        m_cancelledBeforeErase = true; // the checks before the erase are still running
+    m_viewModel->cancel();
 }
 
 void MainViewController::finishCancelled()
@@ -678,7 +640,6 @@ void MainViewController::finishCancelled()
     setJobRunning(false);
     m_runDrive.reset();
     m_cancelling = false;
-    m_cancelledBeforeErase = false;
     tipsLabel->setText(QString());
     selectMacOSButton->setEnabled(true);
     diskListPopUpButton->setEnabled(true);
@@ -690,7 +651,7 @@ void MainViewController::finishCancelled()
         window()->close();
         return;
     }
-    const QString name = m_diskModel ? m_diskModel->name() : QString();
+    const QString &name = m_confirmedName;
     noticeResult(tr("已取消创建"), tr("驱动器【%1】上的安装器不完整，可重新开始创建。").arg(name));
     QPointer<MainViewController> self(this);
     AlertManager::alertByWindow(window(), {tr("确定")}, QImage(), tr("已取消创建"),

@@ -53,7 +53,7 @@ public:
     // The job's reports.
     void diskutilViewModelCompletion(const DiskutilResult &result);
     void diskutilViewModelProgress(double progress);
-    void diskutilViewModelPhase(DiskutilPhase phase);
+    void diskutilViewModelState(DiskutilState state);
     // Asks whether to stop the running job (the ring's cancel button, closing the window); on yes the job
     // stops and, with thenQuit, the window closes after it.
     void confirmCancel(bool thenQuit);
@@ -94,8 +94,6 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    class JobDelegate;
-
     void finishLoading();
     void checkInstaller(const MacOSModelPtr &candidate);
     // After the confirmation: the checks, then the erase of exactly that drive.
@@ -117,7 +115,7 @@ private:
     // The end of a cancelled run: the choices stay, the user is told the drive is incomplete.
     void finishCancelled();
     static QString refusalText(const CreationPreflight::Result &result, const DiskModel &drive);
-    static QString failureText(const DiskutilViewModel::Failure &failure);
+    static QString failureText(const DiskutilViewModel::Failure &failure, const DiskModel &drive);
     void showAddImage();
     void showInstallerImage(const QImage &image);
     void layoutOverlays();
@@ -125,7 +123,7 @@ private:
     static QString styleSheetText();
 
     std::unique_ptr<Ui::MainWindow> m_ui;
-    std::shared_ptr<JobDelegate> m_jobDelegate;
+    std::shared_ptr<DiskutilViewModelDelegate> m_jobDelegate;
     DiskutilViewModelPtr m_viewModel;
     std::vector<DiskModelPtr> m_dataArray;
     MacOSModelPtr m_macOSModel;
@@ -144,7 +142,6 @@ private:
     bool m_jobRunning = false;
     bool m_loaded = false;
     bool m_cancelling = false;
-    bool m_cancelledBeforeErase = false;
     bool m_quitAfterCancel = false;
     QPointer<QMessageBox> m_cancelAlert;
     platform::SleepInhibitor m_sleepInhibitor;

@@ -5,7 +5,6 @@
 #include "App/AppDelegate.h"
 #include "Platform/Runtime/BundleInfo.h"
 #include "Platform/Text/Localization.h"
-#include "Platform/Volumes/MountMonitor.h"
 #include "Tour.h"
 #include "UI/MainViewController.h"
 
@@ -40,7 +39,6 @@ int main(int argc, char *argv[])
     platform::Localization::installInterfaceTranslations(interfaceLanguage);
     platform::Localization::prepareInterfaceFonts(interfaceLanguage);
 
-    platform::MountMonitor mountMonitor;
     MainViewController window;
     window.setWindowTitle(QApplication::applicationDisplayName());
     window.viewDidLoad();

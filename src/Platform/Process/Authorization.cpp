@@ -1,17 +1,23 @@
 #include "Platform/Process/Authorization.h"
 
 #include "Platform/Posix/FileDescriptor.h"
+#include "Platform/Posix/Pipe.h"
 #include "Platform/Posix/ProcessGroup.h"
-#include "Platform/Process/Spawn.h"
 #include "Platform/Runtime/InstallLayout.h"
 #include "Platform/Runtime/Log.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <cerrno>
+#include <csignal>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
+
+extern char **environ;
 
 namespace platform {
 
@@ -66,6 +72,53 @@ bool readUntilMarker(int fd, pid_t *programGroup = nullptr)
     if (!line.isEmpty())
         Log::write(QString::fromLocal8Bit(line));
     return false;
+}
+
+struct Started
+{
+    pid_t pid = -1;
+    posix::FileDescriptor output; // joined standard output and error
+    posix::FileDescriptor input;  // the child's standard input
+};
+
+// Starts pkexec or the helper with both output streams on one pipe and its input from another; children
+// start with default signal handling, whatever the application did with its own.
+Started start(const QString &program, const QStringList &arguments)
+{
+    Started started;
+    posix::Pipe output, input;
+    if (!output.open() || !input.open())
+        return started;
+    std::vector<QByteArray> storage{QFile::encodeName(program)};
+    for (const QString &argument : arguments)
+        storage.push_back(QFile::encodeName(argument));
+    std::vector<char *> argv;
+    for (QByteArray &item : storage)
+        argv.push_back(item.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input.read.get(), STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, output.write.get(), STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, output.write.get(), STDERR_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t all, none;
+    sigfillset(&all);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    const int rc = posix_spawn(&started.pid, argv[0], &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (rc != 0) {
+        started.pid = -1;
+        return started;
+    }
+    started.output = std::move(output.read);
+    started.input = std::move(input.write);
+    return started;
 }
 
 int waitFor(pid_t pid)
@@ -126,19 +179,16 @@ Authorization::Launch Authorization::execute(const QString &program, const QStri
     helperArguments << QStringLiteral("--") << program << arguments;
     if (!root)
         helperArguments.prepend(helper);
-    Spawn::Options options;
-    options.inputPipe = true;
-    const Spawn::Result spawned = Spawn::start(root ? helper : pkexec, helperArguments, options);
+    Started spawned = start(root ? helper : pkexec, helperArguments);
     if (spawned.pid <= 0) {
         launch.status = ToolExecuteFailure;
         return launch;
     }
-    posix::FileDescriptor output(spawned.outputFd), input(spawned.inputFd);
     if (started)
         started(spawned.pid);
-    if (!readUntilMarker(output.get(), &launch.programGroup)) {
-        output.reset();
-        input.reset();
+    if (!readUntilMarker(spawned.output.get(), &launch.programGroup)) {
+        spawned.output.reset();
+        spawned.input.reset();
         launch.status = root ? ToolExecuteFailure : statusForPkexecExit(waitFor(spawned.pid));
         if (root)
             waitFor(spawned.pid);
@@ -147,8 +197,8 @@ Authorization::Launch Authorization::execute(const QString &program, const QStri
     // pkexec has become the helper, which runs the program: the pid is the helper's.
     launch.status = Success;
     launch.pid = spawned.pid;
-    launch.outputFd = output.release();
-    launch.inputFd = input.release();
+    launch.outputFd = spawned.output.release();
+    launch.inputFd = spawned.input.release();
     return launch;
 }
 
@@ -159,12 +209,12 @@ int32_t Authorization::obtainAdministratorRight()
     const QString pkexec = pkexecPath();
     if (pkexec.isEmpty())
         return NoPrivilegedExecution;
-    const Spawn::Result started = Spawn::start(pkexec, {helperPath(), QStringLiteral("--check")});
+    Started started = start(pkexec, {helperPath(), QStringLiteral("--check")});
     if (started.pid <= 0)
         return ToolExecuteFailure;
-    posix::FileDescriptor output(started.outputFd);
-    const bool granted = readUntilMarker(output.get());
-    output.reset();
+    const bool granted = readUntilMarker(started.output.get());
+    started.output.reset();
+    started.input.reset();
     const int status = waitFor(started.pid);
     if (granted)
         return Success;

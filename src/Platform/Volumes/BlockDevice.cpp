@@ -10,10 +10,15 @@ namespace {
 
 QString sysfsFolder(dev_t device)
 {
-    return QStringLiteral("/sys/dev/block/%1:%2").arg(major(device)).arg(minor(device));
+    return QStringLiteral("/sys/dev/block/") + BlockDevice::numberText(device);
 }
 
 } // namespace
+
+QString BlockDevice::numberText(dev_t device)
+{
+    return QStringLiteral("%1:%2").arg(major(device)).arg(minor(device));
+}
 
 QString BlockDevice::nodeFor(dev_t device, const QString &source)
 {

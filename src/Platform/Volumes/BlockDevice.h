@@ -14,6 +14,8 @@ public:
     // The device node ("/dev/sdb1"): the mount's source when it names one, else the kernel's name for the
     // device number; empty for a file system without a block device.
     static QString nodeFor(dev_t device, const QString &source);
+    // "major:minor", as the kernel writes a device number.
+    static QString numberText(dev_t device);
     // The device's size in bytes; 0 when unknown.
     static uint64_t capacity(dev_t device);
 };

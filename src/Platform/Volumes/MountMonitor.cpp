@@ -1,18 +1,23 @@
 #include "Platform/Volumes/MountMonitor.h"
 
-#include "Platform/Runtime/NotificationCenter.h"
-#include "Platform/Values/String.h"
-
+#include <QCoreApplication>
+#include <QPointer>
 #include <QSocketNotifier>
+#include <QThread>
 #include <algorithm>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace platform {
 
-const QString MountMonitor::DidMountNotification = QStringLiteral("NSWorkspaceDidMountNotification");
-const QString MountMonitor::DidUnmountNotification = QStringLiteral("NSWorkspaceDidUnmountNotification");
-const QString MountMonitor::DevicePathKey = QStringLiteral("NSDevicePath");
+MountMonitor *MountMonitor::shared()
+{
+    static QPointer<MountMonitor> monitor;
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!monitor && app && QThread::currentThread() == app->thread())
+        monitor = new MountMonitor(app);
+    return monitor;
+}
 
 MountMonitor::MountMonitor(QObject *parent) : QObject(parent)
 {
@@ -56,15 +61,10 @@ void MountMonitor::rescan()
         if (!contains(m_known, entry) && !contains(added, entry))
             added.push_back(entry);
     m_known = now;
-    auto post = [this](const QString &name, const MountEntry &entry) {
-        auto info = std::make_shared<Dictionary>();
-        info->setValue(DevicePathKey, String::make(entry.mountPoint));
-        NotificationCenter::workspaceCenter().post(name, this, info);
-    };
     for (const MountEntry &entry : removed)
-        post(DidUnmountNotification, entry);
+        emit didUnmount(entry.mountPointBytes);
     for (const MountEntry &entry : added)
-        post(DidMountNotification, entry);
+        emit didMount(entry.mountPointBytes);
 }
 
 } // namespace platform

@@ -1,6 +1,5 @@
 // The drive that is erased is the one the user confirmed, and a job that cannot succeed erases nothing.
 
-#include "Platform/Volumes/MountMonitor.h"
 #include "WindowFixture.h"
 #include "support/GuiWatchdog.h"
 #include "support/SampleInstaller.h"
@@ -39,7 +38,6 @@ TEST(DriveSafety, TheConfirmedDriveIsTheOneErased)
 {
     REQUIRE_DRIVES();
     ToolsOnPath tools;
-    platform::MountMonitor monitor;
     SampleInstaller installer("Install macOS Mojave", "10.14.6", "1M");
     ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
     {
@@ -89,7 +87,6 @@ TEST(DriveSafety, TheConfirmedDriveIsTheOneErased)
 TEST(DriveSafety, ThePopUpFollowsMountsAndUnmounts)
 {
     REQUIRE_DRIVES();
-    platform::MountMonitor monitor;
     LoopDrive one("ONE", 32 * 1024 * 1024), two("TWO", 32 * 1024 * 1024);
     ASSERT_TRUE(one.isValid() && two.isValid());
     SampleInstaller installer("Install macOS Mojave", "10.14.6", "1M");
@@ -230,7 +227,6 @@ TEST(DriveSafety, AFailedCreationSaysWhy)
 TEST(DriveSafety, HostileFilesNeverBlockTheWindow)
 {
     REQUIRE_DRIVES();
-    platform::MountMonitor monitor;
     LoopDrive drive("FIFO", 32 * 1024 * 1024);
     ASSERT_TRUE(drive.isValid());
     ASSERT_EQ(::mkfifo("/Volumes/FIFO/.VolumeIcon.icns", 0644), 0);
@@ -286,7 +282,6 @@ TEST(DriveSafety, ThirtyPlainRunsInARowAllSucceed)
     REQUIRE_DRIVES();
     ToolsOnPath tools;
     // The mount monitor makes the window refresh its list while the tools erase and remount the drive.
-    platform::MountMonitor monitor;
     LoopDrive drive("USB", 32 * 1024 * 1024);
     ASSERT_TRUE(drive.isValid());
     SampleInstaller installer("Install macOS Mojave", "10.14.6", "1M");
@@ -311,7 +306,6 @@ TEST(DriveSafety, ThirtyPlainRunsInARowAllSucceed)
 TEST(DriveSafety, TheChoiceFollowsTheDriveBeingWritten)
 {
     REQUIRE_DRIVES();
-    platform::MountMonitor monitor;
     ToolsOnPath tools;
     LoopDrive other("AAA", 64 * 1024 * 1024);
     LoopDrive drive("USB", 64 * 1024 * 1024);

@@ -1,7 +1,6 @@
 // A success is reported only for a drive that was read back and found the same, and a running job can be
 // stopped from the ring or by closing the window.
 
-#include "Platform/Volumes/MountMonitor.h"
 #include "WindowFixture.h"
 #include "support/ProcessTable.h"
 #include "support/SampleInstaller.h"

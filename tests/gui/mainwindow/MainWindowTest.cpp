@@ -1,5 +1,4 @@
 #include "Platform/Views/VectorImage.h"
-#include "Platform/Volumes/MountMonitor.h"
 #include "WindowFixture.h"
 #include "support/SampleInstaller.h"
 #include "support/ToolsOnPath.h"
@@ -186,7 +185,7 @@ TEST(MainWindow, TheRingShowsOnlyForProgressAboveTheThresholdUpToOne)
     }
     // The verification after the copy has no share to show: the ring spins and the tips say so.
     c.diskutilViewModelProgress(0.86);
-    c.diskutilViewModelPhase(DiskutilPhase::Verifying);
+    c.diskutilViewModelState(DiskutilState::Verifying);
     EXPECT_EQ(c.tipsLabel->text(), "正在校验...");
     EXPECT_TRUE(c.circularProgress->isVisible());
     EXPECT_TRUE(c.circularProgress->isIndeterminate());
@@ -209,7 +208,6 @@ TEST(MainWindow, TheFirstFrameShowsTheAddArtwork)
 TEST(MainWindow, AVolumeMountedWhileTheWindowIsOpenAppearsInThePopUp)
 {
     REQUIRE_DRIVES();
-    platform::MountMonitor monitor;
     Window w;
     EXPECT_EQ(w.controller.diskListPopUpButton->findText("LATE"), -1);
     LoopDrive drive("LATE", 32 * 1024 * 1024);
@@ -230,7 +228,7 @@ TEST(MainWindow, PopUpItemsPickTheDriveTheyStandFor)
     auto b = std::make_shared<DiskModel>();
     b->setName("B");
     b->setVolume("/Volumes/B");
-    c.diskutilViewModelCompletion(std::vector<DiskModelPtr>{unnamed, a, b});
+    c.diskutilViewModelCompletion({DiskutilResult::Kind::Drives, {unnamed, a, b}, {}});
     ASSERT_TRUE(testsupport::waitUntil([&] { return c.diskListPopUpButton->count() == 2; }, 2000));
     c.diskListPopUpButton->setCurrentIndex(1);
     c.selectDiskAction();
@@ -238,13 +236,13 @@ TEST(MainWindow, PopUpItemsPickTheDriveTheyStandFor)
     // A new list keeps the chosen drive wherever it now stands; when it has gone the choice moves to the
     // first drive, and an empty list leaves nothing to choose.
     auto b2 = std::make_shared<DiskModel>(*b);
-    c.diskutilViewModelCompletion(std::vector<DiskModelPtr>{a, unnamed, b2});
+    c.diskutilViewModelCompletion({DiskutilResult::Kind::Drives, {a, unnamed, b2}, {}});
     EXPECT_EQ(c.diskModel(), b2);
     ASSERT_TRUE(testsupport::waitUntil([&] { return c.diskListPopUpButton->count() == 2; }, 2000));
     EXPECT_EQ(c.diskListPopUpButton->currentText(), "B");
-    c.diskutilViewModelCompletion(std::vector<DiskModelPtr>{a});
+    c.diskutilViewModelCompletion({DiskutilResult::Kind::Drives, {a}, {}});
     EXPECT_EQ(c.diskModel(), a);
-    c.diskutilViewModelCompletion(std::vector<DiskModelPtr>{});
+    c.diskutilViewModelCompletion({DiskutilResult::Kind::Drives, {}, {}});
     testsupport::spin(50);
     EXPECT_EQ(c.diskListPopUpButton->count(), 0);
     EXPECT_FALSE(c.diskModel());

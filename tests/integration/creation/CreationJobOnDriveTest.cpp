@@ -1,6 +1,7 @@
 #include "Creation/DiskutilViewModel.h"
 #include "support/EventLoop.h"
 #include "support/FakePkexec.h"
+#include "support/JobRecorder.h"
 #include "support/LoopDrive.h"
 #include "support/ProcessTable.h"
 #include "support/SampleInstaller.h"
@@ -22,40 +23,8 @@ using testsupport::ToolsOnPath;
 
 namespace {
 
-class Recorder : public DiskutilViewModelDelegate
-{
-public:
-    std::vector<double> progress;
-    std::vector<DiskutilResult> results;
-    std::vector<qint64> progressTimes;
-    QElapsedTimer clock;
-
-    Recorder() { clock.start(); }
-    bool respondsToProgress() const override { return true; }
-    bool respondsToCompletion() const override { return true; }
-    bool respondsToPhase() const override { return true; }
-    void diskutilViewModelPhase(DiskutilViewModel &job, DiskutilPhase phase) override
-    {
-        phases.push_back(phase);
-        if (onPhase)
-            onPhase(job, phase);
-    }
-    std::vector<DiskutilPhase> phases;
-    std::function<void(DiskutilViewModel &, DiskutilPhase)> onPhase;
-    void diskutilViewModelProgress(DiskutilViewModel &, double value) override
-    {
-        progress.push_back(value);
-        progressTimes.push_back(clock.elapsed());
-    }
-    void diskutilViewModelCompletion(DiskutilViewModel &, const DiskutilResult &result) override
-    {
-        if (const auto *list = std::get_if<std::vector<DiskModelPtr>>(&result))
-            lastList = *list;
-        else
-            results.push_back(result);
-    }
-    std::vector<DiskModelPtr> lastList;
-};
+using Recorder = testsupport::JobRecorder;
+using Kind = DiskutilResult::Kind;
 
 QByteArray treeDigest(const QString &root)
 {
@@ -91,11 +60,11 @@ TEST(CreationJobOnDrive, ErasesThenCreatesTheInstallerDrive)
 
     auto job = DiskutilViewModel::create();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder);
+    job->setDelegate(recorder->delegate);
     auto disk = DiskModel::initWithURL("/Volumes/USB");
     job->eraseDiskWithDiskModel(disk);
     ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 60000));
-    ASSERT_TRUE(std::holds_alternative<DiskModelPtr>(recorder->results[0]));
+    ASSERT_TRUE(recorder->results[0].kind == Kind::Erased);
     EXPECT_TRUE(QRegularExpression("^/Volumes/QRT[A-Z]{8}$").match(disk->volume()).hasMatch());
     EXPECT_EQ(drive.mountPoint(), disk->volume()) << "the drive is mounted under its new name";
 
@@ -106,8 +75,8 @@ TEST(CreationJobOnDrive, ErasesThenCreatesTheInstallerDrive)
     testsupport::spin(1500);
 
     ASSERT_EQ(recorder->results.size(), 2u) << "yes arrives once";
-    ASSERT_TRUE(std::holds_alternative<bool>(recorder->results[1]));
-    EXPECT_TRUE(std::get<bool>(recorder->results[1]));
+    ASSERT_TRUE((recorder->results[1].kind == Kind::Yes || recorder->results[1].kind == Kind::No));
+    EXPECT_EQ(recorder->results[1].kind, Kind::Yes);
     ASSERT_FALSE(recorder->progress.empty());
     EXPECT_DOUBLE_EQ(recorder->progress.back(), 1.0);
     for (size_t i = 0; i + 1 < recorder->progress.size(); ++i) {
@@ -118,10 +87,10 @@ TEST(CreationJobOnDrive, ErasesThenCreatesTheInstallerDrive)
     for (size_t i = 1; i + 1 < recorder->progressTimes.size(); ++i)
         EXPECT_NEAR(recorder->progressTimes[i] - recorder->progressTimes[i - 1], 1000, 400);
 
-    const std::vector<DiskutilPhase> honest = {DiskutilPhase::Erasing, DiskutilPhase::Authorizing,
-                                               DiskutilPhase::Creating, DiskutilPhase::Verifying,
-                                               DiskutilPhase::Idle};
-    EXPECT_EQ(recorder->phases, honest);
+    const std::vector<DiskutilState> honest = {DiskutilState::Erasing,     DiskutilState::Erased,
+                                               DiskutilState::Authorizing, DiskutilState::Creating,
+                                               DiskutilState::Verifying,   DiskutilState::Idle};
+    EXPECT_EQ(recorder->states, honest);
     EXPECT_EQ(drive.mountPoint(), "/Volumes/Install macOS Mojave");
     const QString copied = "/Volumes/Install macOS Mojave/Install macOS Mojave.app";
     ASSERT_TRUE(QFileInfo(copied).isDir());
@@ -138,14 +107,14 @@ TEST(CreationJobOnDrive, ADriveTooSmallEndsInNoWithoutHanging)
     ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
     auto job = DiskutilViewModel::create();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder);
+    job->setDelegate(recorder->delegate);
     auto disk = DiskModel::initWithURL("/Volumes/SMALL");
     job->eraseDiskWithDiskModel(disk);
     ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 60000));
-    ASSERT_TRUE(std::holds_alternative<DiskModelPtr>(recorder->results[0]));
+    ASSERT_TRUE(recorder->results[0].kind == Kind::Erased);
     job->installMacOSWithMacOSModel(MacOSModel::initWithURL(installer.path()), disk);
     ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->results.size() > 1; }, 120000));
-    EXPECT_FALSE(std::get<bool>(recorder->results[1]));
+    EXPECT_EQ(recorder->results[1].kind, Kind::No);
     EXPECT_EQ(job->lastFailure().kind, DiskutilViewModel::Failure::Kind::NoSpace)
         << job->lastFailure().detail.toStdString();
     for (double p : recorder->progress)
@@ -158,14 +127,14 @@ TEST(CreationJobOnDrive, AnEraseThatFailsKeepsTheDrive)
     ToolsOnPath tools;
     auto job = DiskutilViewModel::create();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder);
+    job->setDelegate(recorder->delegate);
     // Nothing is mounted there: the disk utility says "Error:" and exits non-zero.
     auto disk = std::make_shared<DiskModel>();
     disk->setName("GONE");
     disk->setVolume("/Volumes/GONE");
     job->eraseDiskWithDiskModel(disk);
     ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 30000));
-    EXPECT_FALSE(std::get<bool>(recorder->results[0]));
+    EXPECT_EQ(recorder->results[0].kind, Kind::No);
     EXPECT_EQ(disk->volume(), "/Volumes/GONE");
     EXPECT_EQ(job->lastFailure().kind, DiskutilViewModel::Failure::Kind::ToolError);
     EXPECT_TRUE(job->lastFailure().detail.startsWith("Error: ")) << job->lastFailure().detail.toStdString();
@@ -186,12 +155,12 @@ TEST(CreationJobOnDrive, AQuoteAndCommandTextInTheMountPathRunNothing)
     const QString marker = scratch.filePath("ran");
     auto job = DiskutilViewModel::create();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder);
+    job->setDelegate(recorder->delegate);
     auto disk = DiskModel::initWithURL(drive.mountPoint());
     EXPECT_EQ(disk->volume(), "/Volumes/" + name);
     job->eraseDiskWithDiskModel(disk);
     ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 60000));
-    EXPECT_TRUE(std::holds_alternative<DiskModelPtr>(recorder->results[0])) << "the erase itself works";
+    EXPECT_TRUE(recorder->results[0].kind == Kind::Erased) << "the erase itself works";
     EXPECT_FALSE(QFile::exists(marker));
     QDir::setCurrent(before);
 }
@@ -212,7 +181,7 @@ TEST(CreationJobOnDrive, AMountPathThatIsNotUtf8IsErasedExactly)
 
     auto job = DiskutilViewModel::create();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder);
+    job->setDelegate(recorder->delegate);
     job->diskutilList();
     DiskModelPtr chosen;
     for (const DiskModelPtr &disk : recorder->lastList)
@@ -222,8 +191,7 @@ TEST(CreationJobOnDrive, AMountPathThatIsNotUtf8IsErasedExactly)
     EXPECT_EQ(chosen->name(), QString::fromUtf8("X\xef\xbf\xbd")) << "and shown with a readable name";
     job->eraseDiskWithDiskModel(chosen);
     ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 60000));
-    ASSERT_TRUE(std::holds_alternative<DiskModelPtr>(recorder->results[0]))
-        << job->lastFailure().detail.toStdString();
+    ASSERT_TRUE(recorder->results[0].kind == Kind::Erased) << job->lastFailure().detail.toStdString();
     EXPECT_TRUE(raw.mountPoint().startsWith("/Volumes/QRT"));
     ASSERT_TRUE(marker.open(QIODevice::ReadOnly));
     EXPECT_EQ(marker.readAll(), "keep");
@@ -246,12 +214,12 @@ TEST(CreationJobOnDrive, ACancelledOrDeniedAuthorizationReportsNo)
         disk->setVolume("/Volumes/QRTAAAAAAAA");
         auto job = DiskutilViewModel::create();
         auto recorder = std::make_shared<Recorder>();
-        job->setDelegate(recorder);
+        job->setDelegate(recorder->delegate);
         job->installMacOSWithMacOSModel(macOS, disk);
         ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 20000));
         testsupport::spin(1300);
         ASSERT_EQ(recorder->results.size(), 1u);
-        EXPECT_FALSE(std::get<bool>(recorder->results[0]));
+        EXPECT_EQ(recorder->results[0].kind, Kind::No);
         EXPECT_EQ(job->lastFailure().kind, DiskutilViewModel::Failure::Kind::AuthorizationRefused);
         EXPECT_TRUE(recorder->progress.empty()) << "no timer after a refused launch";
         EXPECT_FALSE(job->timer());
@@ -301,22 +269,22 @@ void cancelARunningTool()
 
     auto job = DiskutilViewModel::create();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder);
+    job->setDelegate(recorder->delegate);
     job->installMacOSWithMacOSModel(macOS, disk);
     ASSERT_TRUE(
         testsupport::waitUntil([&] { return !testsupport::processesMentioning(marker).isEmpty(); }, 20000))
         << "the tool started";
-    ASSERT_TRUE(testsupport::waitUntil([&] { return job->phase() == DiskutilPhase::Creating; }, 5000));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return job->state() == DiskutilState::Creating; }, 5000));
     QElapsedTimer clock;
     clock.start();
     job->cancel();
     ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 8000));
     EXPECT_LT(clock.elapsed(), 6000);
-    EXPECT_FALSE(std::get<bool>(recorder->results[0]));
+    EXPECT_EQ(recorder->results[0].kind, Kind::No);
     EXPECT_EQ(job->lastFailure().kind, DiskutilViewModel::Failure::Kind::Cancelled);
     EXPECT_TRUE(testsupport::processesMentioning(marker).isEmpty()) << "no process of the job is left";
     EXPECT_TRUE(testsupport::processesMentioning(QFile::encodeName(bundle)).isEmpty());
-    EXPECT_EQ(job->phase(), DiskutilPhase::Idle);
+    EXPECT_EQ(job->state(), DiskutilState::Idle);
 }
 
 } // namespace
@@ -346,17 +314,17 @@ TEST(CreationJobOnDrive, ACancelDuringTheVerificationEndsTheRunCancelled)
     ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
     auto job = DiskutilViewModel::create();
     auto recorder = std::make_shared<Recorder>();
-    recorder->onPhase = [](DiskutilViewModel &running, DiskutilPhase phase) {
-        if (phase == DiskutilPhase::Verifying)
+    recorder->onState = [](DiskutilViewModel &running, DiskutilState phase) {
+        if (phase == DiskutilState::Verifying)
             running.cancel();
     };
-    job->setDelegate(recorder);
+    job->setDelegate(recorder->delegate);
     auto disk = DiskModel::initWithURL("/Volumes/USB");
     job->eraseDiskWithDiskModel(disk);
     ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 60000));
     job->installMacOSWithMacOSModel(MacOSModel::initWithURL(installer.path()), disk);
     ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->results.size() > 1; }, 120000));
-    EXPECT_FALSE(std::get<bool>(recorder->results[1]));
+    EXPECT_EQ(recorder->results[1].kind, Kind::No);
     EXPECT_EQ(job->lastFailure().kind, DiskutilViewModel::Failure::Kind::Cancelled);
     for (double p : recorder->progress)
         EXPECT_LT(p, 1.0) << "a cancelled run never shows a full ring";
@@ -373,7 +341,7 @@ TEST(CreationJobOnDrive, AKilledHelperLeavesNoProcessOfTheJobBehind)
     auto killHelperOnceCopying = [](DiskutilViewModel &job, Recorder &recorder, const QByteArray &marker) {
         ASSERT_TRUE(testsupport::waitUntil(
             [&] {
-                return job.phase() == DiskutilPhase::Creating && !recorder.progress.empty() &&
+                return job.state() == DiskutilState::Creating && !recorder.progress.empty() &&
                        !testsupport::processesMentioning(marker).isEmpty();
             },
             60000))
@@ -383,8 +351,8 @@ TEST(CreationJobOnDrive, AKilledHelperLeavesNoProcessOfTheJobBehind)
         ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder.results.empty(); }, 30000));
         EXPECT_TRUE(testsupport::processesMentioning(marker).isEmpty())
             << "the failure is reported only once nothing of the job runs";
-        ASSERT_TRUE(std::holds_alternative<bool>(recorder.results.back()));
-        EXPECT_FALSE(std::get<bool>(recorder.results.back()));
+        ASSERT_TRUE((recorder.results.back().kind == Kind::Yes || recorder.results.back().kind == Kind::No));
+        EXPECT_EQ(recorder.results.back().kind, Kind::No);
         EXPECT_NE(job.lastFailure().kind, DiskutilViewModel::Failure::Kind::ToolStillRunning);
         EXPECT_TRUE(job.lastFailure().driveIncomplete);
     };
@@ -398,7 +366,7 @@ TEST(CreationJobOnDrive, AKilledHelperLeavesNoProcessOfTheJobBehind)
         qputenv("CREATEINSTALLMEDIA_RATE_LIMIT", "4");
         auto job = DiskutilViewModel::create();
         auto recorder = std::make_shared<Recorder>();
-        job->setDelegate(recorder);
+        job->setDelegate(recorder->delegate);
         auto disk = DiskModel::initWithURL("/Volumes/USB");
         job->eraseDiskWithDiskModel(disk);
         ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 60000));
@@ -414,7 +382,7 @@ TEST(CreationJobOnDrive, AKilledHelperLeavesNoProcessOfTheJobBehind)
         ScriptedInstaller scripted("while :; do echo 'Copying to disk: 0%...'; sleep 0.2; done\n");
         auto job = DiskutilViewModel::create();
         auto recorder = std::make_shared<Recorder>();
-        job->setDelegate(recorder);
+        job->setDelegate(recorder->delegate);
         job->installMacOSWithMacOSModel(scripted.macOS, scripted.disk);
         const QByteArray &marker = scripted.marker;
         killHelperOnceCopying(*job, *recorder, marker);
@@ -444,13 +412,12 @@ TEST(CreationJobOnDrive, AGeneratedNameThatIsTakenIsFollowedByDevice)
     ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
     auto job = DiskutilViewModel::create();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder);
+    job->setDelegate(recorder->delegate);
     auto disk = DiskModel::initWithURL("/Volumes/USB");
     job->eraseDiskWithDiskModel(disk);
     ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 60000));
     qputenv("PATH", path);
-    ASSERT_TRUE(std::holds_alternative<DiskModelPtr>(recorder->results[0]))
-        << job->lastFailure().detail.toStdString();
+    ASSERT_TRUE(recorder->results[0].kind == Kind::Erased) << job->lastFailure().detail.toStdString();
     EXPECT_TRUE(QRegularExpression("^/Volumes/QRT[A-Z]{8} 1$").match(disk->volume()).hasMatch())
         << disk->volume().toStdString();
     EXPECT_EQ(drive.mountPoint(), disk->volume());
@@ -458,7 +425,7 @@ TEST(CreationJobOnDrive, AGeneratedNameThatIsTakenIsFollowedByDevice)
 
     job->installMacOSWithMacOSModel(MacOSModel::initWithURL(installer.path()), disk);
     ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->results.size() > 1; }, 120000));
-    EXPECT_TRUE(std::get<bool>(recorder->results[1])) << job->lastFailure().detail.toStdString();
+    EXPECT_EQ(recorder->results[1].kind, Kind::Yes) << job->lastFailure().detail.toStdString();
     EXPECT_EQ(disk->volume(), "/Volumes/Install macOS Mojave") << "the record names the finished drive";
     EXPECT_TRUE(QDir().rmdir(taken)) << "the folder that held the name is still there";
 }

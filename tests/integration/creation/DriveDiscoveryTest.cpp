@@ -1,5 +1,4 @@
 #include "Creation/DiskutilViewModel.h"
-#include "Platform/Volumes/MountMonitor.h"
 #include "support/EventLoop.h"
 #include "support/LoopDrive.h"
 
@@ -12,15 +11,17 @@ using testsupport::LoopDrive;
 
 namespace {
 
-class ListRecorder : public DiskutilViewModelDelegate
+struct ListRecorder
 {
-public:
     std::vector<std::vector<DiskModelPtr>> lists;
-    bool respondsToCompletion() const override { return true; }
-    void diskutilViewModelCompletion(DiskutilViewModel &, const DiskutilResult &result) override
+    std::shared_ptr<DiskutilViewModelDelegate> delegate = std::make_shared<DiskutilViewModelDelegate>();
+
+    ListRecorder()
     {
-        if (const auto *list = std::get_if<std::vector<DiskModelPtr>>(&result))
-            lists.push_back(*list);
+        delegate->diskutilViewModelCompletion = [this](DiskutilViewModel &, const DiskutilResult &result) {
+            if (result.kind == DiskutilResult::Kind::Drives)
+                lists.push_back(result.drives);
+        };
     }
     QStringList lastNames() const
     {
@@ -51,7 +52,7 @@ TEST(DriveDiscovery, ListsVisibleVolumesBelowVolumesWithNamesAndIcons)
 
     auto job = DiskutilViewModel::create();
     auto recorder = std::make_shared<ListRecorder>();
-    job->setDelegate(recorder);
+    job->setDelegate(recorder->delegate);
     job->diskutilList();
     ASSERT_EQ(recorder->lists.size(), 1u) << "the list arrives before diskutilList returns";
     const QStringList names = recorder->lastNames();
@@ -75,10 +76,9 @@ TEST(DriveDiscovery, ListsVisibleVolumesBelowVolumesWithNamesAndIcons)
 TEST(DriveDiscovery, MountsAndUnmountsEachDeliverANewList)
 {
     REQUIRE_DRIVES();
-    platform::MountMonitor monitor;
     auto job = DiskutilViewModel::create();
     auto recorder = std::make_shared<ListRecorder>();
-    job->setDelegate(recorder);
+    job->setDelegate(recorder->delegate);
     job->diskutilList();
     const size_t before = recorder->lists.size();
     {

@@ -24,17 +24,17 @@ std::shared_ptr<Run> run(const QString &program, const QStringList &arguments, c
     auto r = std::make_shared<Run>();
     NSTaskWithProgress::launchedTaskWithLaunchPath(
         program, arguments, cwd,
-        [r](platform::ChildProcess &, const std::optional<QString> &text) {
+        [r](QProcess &, const std::optional<QString> &text) {
             r->allOnMain = r->allOnMain && platform::Dispatch::isMainThread();
             if (text)
                 r->pieces << *text;
             else
                 ++r->nothingPieces;
         },
-        [r](platform::ChildProcess &process, const std::optional<QString> &text) {
+        [r](QProcess &process, const std::optional<QString> &text) {
             r->allOnMain = r->allOnMain && platform::Dispatch::isMainThread();
             r->rest = text;
-            r->status = process.terminationStatus();
+            r->status = NSTaskWithProgress::terminationStatus(process);
             r->completed = true;
         });
     EXPECT_TRUE(testsupport::waitUntil([r] { return r->completed; }, 20000));

@@ -1,5 +1,6 @@
 #include "Creation/DiskutilViewModel.h"
 #include "support/EventLoop.h"
+#include "support/JobRecorder.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -9,29 +10,8 @@
 
 namespace {
 
-// Records every report of the job, in order.
-class Recorder : public DiskutilViewModelDelegate
-{
-public:
-    bool progressImplemented = true;
-    std::vector<double> progress;
-    std::vector<DiskutilResult> results;
-
-    bool respondsToProgress() const override { return progressImplemented; }
-    bool respondsToCompletion() const override { return true; }
-    void diskutilViewModelProgress(DiskutilViewModel &, double value) override { progress.push_back(value); }
-    void diskutilViewModelCompletion(DiskutilViewModel &, const DiskutilResult &result) override
-    {
-        results.push_back(result);
-    }
-    int numberResults() const
-    {
-        int n = 0;
-        for (const auto &r : results)
-            n += std::holds_alternative<bool>(r);
-        return n;
-    }
-};
+using Recorder = testsupport::JobRecorder;
+using Kind = DiskutilResult::Kind;
 
 // A folder put first on PATH with a diskutil stand-in made of the given shell body.
 class FakeDiskutil
@@ -111,20 +91,21 @@ TEST(CreationJob, EraseSucceedsOnlyWithoutErrorTextAndWithStatusZero)
         FakeDiskutil fake(c.body);
         auto job = DiskutilViewModel::create();
         auto recorder = std::make_shared<Recorder>();
-        job->setDelegate(recorder);
+        job->setDelegate(recorder->delegate);
         auto disk = diskAt("/Volumes/USB");
         job->eraseDiskWithDiskModel(disk);
         ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 10000))
             << c.body.constData();
         ASSERT_EQ(recorder->results.size(), 1u);
         if (c.ok) {
-            ASSERT_TRUE(std::holds_alternative<DiskModelPtr>(recorder->results[0])) << c.body.constData();
-            EXPECT_EQ(std::get<DiskModelPtr>(recorder->results[0]), disk) << "the same record comes back";
+            ASSERT_EQ(recorder->results[0].kind, Kind::Erased) << c.body.constData();
+            EXPECT_EQ(recorder->results[0].drive, disk) << "the same record comes back";
             EXPECT_TRUE(QRegularExpression("^/Volumes/QRT[A-Z]{8}$").match(disk->volume()).hasMatch());
+            EXPECT_EQ(job->state(), DiskutilState::Erased) << "the run waits for its go-ahead";
         } else {
-            ASSERT_TRUE(std::holds_alternative<bool>(recorder->results[0])) << c.body.constData();
-            EXPECT_FALSE(std::get<bool>(recorder->results[0]));
+            EXPECT_EQ(recorder->results[0].kind, Kind::No) << c.body.constData();
             EXPECT_EQ(disk->volume(), "/Volumes/USB") << "a failed erase keeps the old mount path";
+            EXPECT_EQ(job->state(), DiskutilState::Idle);
         }
     }
 }
@@ -138,7 +119,7 @@ TEST(CreationJob, MountPathsReachTheToolWholeAndRunNothing)
         QStringLiteral("/Volumes/it's $(touch %1) `touch %1` \"q\"\nline 2 \\ end").arg(marker);
     auto job = DiskutilViewModel::create();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder);
+    job->setDelegate(recorder->delegate);
     job->eraseDiskWithDiskModel(diskAt(hostile));
     ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 10000));
     QFile args(fake.dir() + "/args");
@@ -241,14 +222,14 @@ TEST(CreationJob, CreateStepRisesBelowFullUntilTheToolSucceedsThenReportsYesOnce
     ScriptedInstaller installer(6, 0);
     auto job = DiskutilViewModel::create();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder);
+    job->setDelegate(recorder->delegate);
     auto disk = diskAt("/Volumes/QRTABCDEFGH");
     job->installMacOSWithMacOSModel(installer.model(), disk);
-    ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->numberResults() > 0; }, 20000));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->finalResults() > 0; }, 20000));
     testsupport::spin(1500);
 
     ASSERT_EQ(recorder->results.size(), 1u);
-    EXPECT_TRUE(std::get<bool>(recorder->results[0]));
+    EXPECT_EQ(recorder->results[0].kind, Kind::Yes);
     ASSERT_GE(recorder->progress.size(), 2u);
     EXPECT_DOUBLE_EQ(recorder->progress.back(), 1.0);
     for (size_t i = 0; i + 1 < recorder->progress.size(); ++i) {
@@ -269,9 +250,9 @@ TEST(CreationJob, ATypeOneInstallerGetsTheApplicationPathOption)
     ASSERT_EQ(installer.model()->installType(), 1);
     auto job = DiskutilViewModel::create();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder);
+    job->setDelegate(recorder->delegate);
     job->installMacOSWithMacOSModel(installer.model(), diskAt("/Volumes/QRTABCDEFGH"));
-    ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->numberResults() > 0; }, 20000));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->finalResults() > 0; }, 20000));
     const QString tool = installer.model()->path() + "/Contents/Resources/createinstallmedia";
     EXPECT_EQ(installer.receivedArguments(),
               QStringList({tool, tool, "--volume", "/Volumes/QRTABCDEFGH", "--applicationpath",
@@ -285,13 +266,13 @@ TEST(CreationJob, AFailingToolReportsNoAndStopsMeasuring)
     ScriptedInstaller installer(8, 1); // writes more than the bundle, then fails
     auto job = DiskutilViewModel::create();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder);
+    job->setDelegate(recorder->delegate);
     job->installMacOSWithMacOSModel(installer.model(), diskAt("/Volumes/QRTABCDEFGH"));
-    ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->numberResults() > 0; }, 20000));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->finalResults() > 0; }, 20000));
     const size_t progressAtEnd = recorder->progress.size();
     testsupport::spin(2200);
     ASSERT_EQ(recorder->results.size(), 1u);
-    EXPECT_FALSE(std::get<bool>(recorder->results[0]));
+    EXPECT_EQ(recorder->results[0].kind, Kind::No);
     EXPECT_EQ(recorder->progress.size(), progressAtEnd) << "no tick after the failure";
     for (double p : recorder->progress)
         EXPECT_LE(p, 0.99);
@@ -303,11 +284,10 @@ TEST(CreationJob, CompletionArrivesWithoutAProgressCallback)
         GTEST_SKIP() << "needs root: the creation tool starts directly only as root";
     ScriptedInstaller installer(2, 0);
     auto job = DiskutilViewModel::create();
-    auto recorder = std::make_shared<Recorder>();
-    recorder->progressImplemented = false;
-    job->setDelegate(recorder);
+    auto recorder = std::make_shared<Recorder>(false);
+    job->setDelegate(recorder->delegate);
     job->installMacOSWithMacOSModel(installer.model(), diskAt("/Volumes/QRTABCDEFGH"));
-    ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->numberResults() > 0; }, 20000));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->finalResults() > 0; }, 20000));
     EXPECT_TRUE(recorder->progress.empty());
-    EXPECT_TRUE(std::get<bool>(recorder->results.back()));
+    EXPECT_TRUE(recorder->lastIs(Kind::Yes));
 }

@@ -1,6 +1,5 @@
 #include "Creation/PrivilegedTask.h"
 
-#include "Platform/Runtime/NotificationCenter.h"
 #include "support/EventLoop.h"
 
 #include <QTemporaryDir>
@@ -56,7 +55,7 @@ TEST(PrivilegedTask, RunsAsRootWithArgumentsWholeAndOutputReadable)
     EXPECT_TRUE(task->isRunning());
     EXPECT_GT(task->processIdentifier(), 0);
     ASSERT_TRUE(task->outputFileHandle());
-    const QString output = QString::fromUtf8(task->outputFileHandle()->readDataToEndOfFile());
+    const QString output = QString::fromUtf8(task->outputFileHandle()->readAll());
     task->waitUntilExit();
     EXPECT_FALSE(task->isRunning());
     EXPECT_TRUE(task->exitedSuccessfully());
@@ -71,9 +70,7 @@ TEST(PrivilegedTask, ThePollPostsTheEndOnceAndTerminateLeavesTheProgramRunning)
     QTemporaryDir dir;
     auto task = PrivilegedTask::initWithLaunchPath(bundleTool(dir, "sleep \"$1\""), {"0.4"});
     int notices = 0;
-    auto observer = platform::NotificationCenter::defaultCenter().addObserver(
-        PrivilegedTask::DidTerminateNotification, task.get(),
-        [&](const platform::Notification &) { ++notices; });
+    QObject::connect(task.get(), &PrivilegedTask::didTerminate, [&] { ++notices; });
     ASSERT_EQ(task->launch(), 0);
     task->terminate();
     testsupport::spin(200);
@@ -99,7 +96,7 @@ TEST(PrivilegedTask, NoArgumentsMeansAnEmptyVector)
     QTemporaryDir dir;
     auto task = PrivilegedTask::initWithLaunchPath(bundleTool(dir, "echo \"$#\""));
     ASSERT_EQ(task->launch(), 0);
-    EXPECT_EQ(task->outputFileHandle()->readDataToEndOfFile(), "0\n");
+    EXPECT_EQ(task->outputFileHandle()->readAll(), "0\n");
     task->waitUntilExit();
 }
 
@@ -157,7 +154,7 @@ TEST(PrivilegedTaskAsUser, PkexecAnswersMapToStatusValues)
         auto task = PrivilegedTask::initWithLaunchPath(bundleTool(dir, "echo \"$@\""), {"安装 a", "b"});
         ASSERT_EQ(task->launch(), 0);
         EXPECT_GT(task->processIdentifier(), 0);
-        EXPECT_EQ(task->outputFileHandle()->readDataToEndOfFile(), QByteArray("安装 a b\n"))
+        EXPECT_EQ(task->outputFileHandle()->readAll(), QByteArray("安装 a b\n"))
             << "the helper's marker is not part of the program's output";
         task->waitUntilExit();
         EXPECT_TRUE(task->exitedSuccessfully());

@@ -1,6 +1,5 @@
 #include "Platform/Volumes/FileSystem.h"
 
-#include "Platform/Process/Process.h"
 #include "Platform/Volumes/MountTable.h"
 
 #include <QFile>
@@ -67,15 +66,4 @@ TEST(MountTable, ParsesMountInfoWithEscapesInOrder)
     ASSERT_EQ(raw.size(), 1u);
     EXPECT_EQ(raw[0].mountPointBytes, QByteArray("/Volumes/X\xff"));
     EXPECT_FALSE(MountTable::read().empty()) << "this process has a root mount";
-}
-
-TEST(Process, ReadsStandardOutputAndStatus)
-{
-    int status = -2;
-    const QByteArray out =
-        Process::runReadingStandardOutput("/bin/bash", {"-c", "echo out; echo err >&2; exit 3"}, &status);
-    EXPECT_EQ(out, "out\n");
-    EXPECT_EQ(status, 3);
-    EXPECT_TRUE(Process::runReadingStandardOutput("/nonexistent/program", {}, &status).isEmpty());
-    EXPECT_EQ(status, -1);
 }

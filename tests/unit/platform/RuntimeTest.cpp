@@ -1,8 +1,6 @@
 #include "Platform/Runtime/BundleInfo.h"
 #include "Platform/Runtime/Dispatch.h"
 #include "Platform/Runtime/Log.h"
-#include "Platform/Runtime/NotificationCenter.h"
-#include "Platform/Runtime/RepeatingTimer.h"
 #include "Platform/Runtime/UserDefaults.h"
 #include "support/EventLoop.h"
 
@@ -53,65 +51,6 @@ TEST(Dispatch, GlobalRunsOffTheMainThreadAndMainAfterWaits)
     EXPECT_FALSE(fired);
     ASSERT_TRUE(testsupport::waitUntil([&] { return fired; }, 3000));
     EXPECT_GE(clock.elapsed(), 190);
-}
-
-TEST(RepeatingTimer, TicksUntilInvalidatedAndStopsWhenReleased)
-{
-    int ticks = 0;
-    auto timer = RepeatingTimer::schedule(0.02, [&](RepeatingTimer &t) {
-        if (++ticks == 3)
-            t.invalidate();
-    });
-    ASSERT_TRUE(testsupport::waitUntil([&] { return !timer->isValid(); }, 3000));
-    testsupport::spin(80);
-    EXPECT_EQ(ticks, 3);
-
-    int orphanTicks = 0;
-    auto orphan = RepeatingTimer::schedule(0.01, [&](RepeatingTimer &) { ++orphanTicks; });
-    orphan.reset();
-    testsupport::spin(60);
-    EXPECT_EQ(orphanTicks, 0);
-}
-
-TEST(NotificationCenter, FiltersByNameAndSenderAndTokensUnregister)
-{
-    NotificationCenter center;
-    int any = 0, fromA = 0;
-    int a = 0, b = 0;
-    auto anyToken = center.addObserver("Mounted", nullptr, [&](const Notification &) { ++any; });
-    auto aToken = center.addObserver("Mounted", &a, [&](const Notification &n) {
-        EXPECT_EQ(n.sender, &a);
-        ++fromA;
-    });
-    center.post("Mounted", &a);
-    center.post("Mounted", &b);
-    center.post("Other", &a);
-    EXPECT_EQ(any, 2);
-    EXPECT_EQ(fromA, 1);
-    aToken.reset();
-    center.post("Mounted", &a);
-    EXPECT_EQ(fromA, 1);
-    EXPECT_EQ(any, 3);
-}
-
-TEST(NotificationCenter, AnObserverRemovedDuringAPostIsNotCalledAndPostsCrossThreads)
-{
-    NotificationCenter center;
-    std::unique_ptr<ObserverToken> second;
-    int secondCalls = 0;
-    auto first = center.addObserver("n", nullptr, [&](const Notification &) { second.reset(); });
-    second = center.addObserver("n", nullptr, [&](const Notification &) { ++secondCalls; });
-    center.post("n");
-    EXPECT_EQ(secondCalls, 0);
-
-    std::atomic<int> calls{0};
-    auto counter = center.addObserver("t", nullptr, [&](const Notification &) { ++calls; });
-    std::thread poster([&] {
-        for (int i = 0; i < 100; ++i)
-            center.post("t");
-    });
-    poster.join();
-    EXPECT_EQ(calls.load(), 100);
 }
 
 TEST(Log, LineCarriesTimestampProcessAndMessage)
