@@ -19,7 +19,7 @@ const QString HelperInstallErrorDomain = QStringLiteral("app.bootdrive.HelperIns
 
 } // namespace
 
-AppDelegate::AppDelegate(std::shared_ptr<platform::UserDefaults> defaults, QString installRoot,
+AppDelegate::AppDelegate(std::shared_ptr<QSettings> defaults, QString installRoot,
                          platform::InstallLayout layout)
     : m_defaults(std::move(defaults)), m_installRoot(std::move(installRoot)), m_layout(std::move(layout))
 {}
@@ -52,13 +52,13 @@ bool AppDelegate::isHelperInPlace(const QString &label) const
 
 void AppDelegate::initHelperTool()
 {
-    if (m_defaults->boolForKey(InstallToolKey))
+    if (m_defaults->value(InstallToolKey, false).toBool())
         return;
     platform::Error error;
     if (blessHelperWithLabel(HelperLabel, &error)) {
         platform::Log::write(QStringLiteral("Job is available!"));
-        m_defaults->setBool(true, InstallToolKey);
-        m_defaults->synchronize();
+        m_defaults->setValue(InstallToolKey, true);
+        m_defaults->sync();
     } else {
         platform::Log::write(
             QStringLiteral("Something went wrong! %1 / %2").arg(error.domain).arg(error.code));

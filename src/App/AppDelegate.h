@@ -1,9 +1,9 @@
 #pragma once
 
 #include "Platform/Runtime/InstallLayout.h"
-#include "Platform/Runtime/UserDefaults.h"
 #include "Platform/Values/Error.h"
 
+#include <QSettings>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -19,7 +19,7 @@ public:
 
     // installRoot: where the helper's files go ("/" in the application; a scratch folder in tests); layout:
     // where the application's own helper is.
-    explicit AppDelegate(std::shared_ptr<platform::UserDefaults> defaults,
+    explicit AppDelegate(std::shared_ptr<QSettings> defaults,
                          QString installRoot = QStringLiteral("/"),
                          platform::InstallLayout layout = platform::InstallLayout::current());
 
@@ -43,7 +43,7 @@ public:
     bool isHelperInPlace(const QString &label) const;
 
 private:
-    std::shared_ptr<platform::UserDefaults> m_defaults;
+    std::shared_ptr<QSettings> m_defaults;
     QString m_installRoot;
     platform::InstallLayout m_layout;
 };

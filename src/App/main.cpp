@@ -6,6 +6,7 @@
 #include "UI/MainViewController.h"
 
 #include <QApplication>
+#include <QSettings>
 
 int main(int argc, char *argv[])
 {
@@ -24,7 +25,9 @@ int main(int argc, char *argv[])
     // Our own tools (the disk utility stand-in among them) are found before the system's.
     platform::InstallLayout::current().putToolsFirstOnPath();
 
-    AppDelegate delegate(std::make_shared<platform::UserDefaults>());
+    // The user default "installTool" lives in the user's configuration folder under the bundle identifier.
+    AppDelegate delegate(std::make_shared<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                                     platform::BundleInfo::identifier(), QStringLiteral("defaults")));
     delegate.applicationDidFinishLaunching();
 
     MainViewController window;

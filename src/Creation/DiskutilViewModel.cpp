@@ -27,6 +27,11 @@ using State = DiskutilState;
 // that is no longer the job's current one is dropped.
 struct DiskutilViewModel::Run
 {
+    Run(MacOSModelPtr installer, DiskModelPtr disk, AfterErase after)
+        : macOS(std::move(installer)), drive(std::move(disk)), device(drive->deviceNumber()),
+          afterErase(after)
+    {}
+
     MacOSModelPtr macOS;
     DiskModelPtr drive;
     dev_t device = 0; // followed from the erase to the end
@@ -89,7 +94,8 @@ std::shared_ptr<DiskutilViewModel> DiskutilViewModel::create()
     job->m_launchPath = QStringLiteral("/bin/bash");
     if (platform::MountMonitor *monitor = platform::MountMonitor::shared()) {
         connect(monitor, &platform::MountMonitor::didMount, job.get(), &DiskutilViewModel::deviceMounted);
-        connect(monitor, &platform::MountMonitor::didUnmount, job.get(), &DiskutilViewModel::deviceUnmounted);
+        // A volume that went away leaves the list too.
+        connect(monitor, &platform::MountMonitor::didUnmount, job.get(), &DiskutilViewModel::diskutilList);
     }
     return job;
 }
@@ -129,6 +135,19 @@ void DiskutilViewModel::enterState(State next)
     auto delegate = m_delegate.lock();
     if (delegate && delegate->diskutilViewModelState)
         delegate->diskutilViewModelState(*this, next);
+}
+
+void DiskutilViewModel::onMainForRun(const std::weak_ptr<DiskutilViewModel> &job,
+                                     const std::weak_ptr<Run> &run,
+                                     std::function<void(DiskutilViewModel &, Run &)> step)
+{
+    // Workers hold neither strongly: the job and its run end on the main thread.
+    Dispatch::main([job, run, step = std::move(step)] {
+        auto self = job.lock();
+        auto current = run.lock();
+        if (self && current && current == self->m_run)
+            step(*self, *current);
+    });
 }
 
 bool DiskutilViewModel::beginRun(const std::shared_ptr<Run> &run, State first)
@@ -233,11 +252,6 @@ void DiskutilViewModel::deviceMounted()
     diskutilList();
 }
 
-void DiskutilViewModel::deviceUnmounted()
-{
-    diskutilList();
-}
-
 QString DiskutilViewModel::random16BigString()
 {
     QString name = QStringLiteral("QRT");
@@ -310,11 +324,7 @@ void DiskutilViewModel::createInstallerDrive(const MacOSModelPtr &macOS, const D
 {
     if (!macOS || !disk)
         return;
-    auto run = std::make_shared<Run>();
-    run->macOS = macOS;
-    run->drive = disk;
-    run->device = disk->deviceNumber();
-    run->afterErase = afterErase;
+    auto run = std::make_shared<Run>(macOS, disk, afterErase);
     if (!beginRun(run, State::Checking))
         return;
     // The checks walk the installer, which can take a moment; the caller's thread stays free meanwhile.
@@ -323,23 +333,19 @@ void DiskutilViewModel::createInstallerDrive(const MacOSModelPtr &macOS, const D
     std::weak_ptr<Run> weakRun = run;
     Dispatch::global([weak, weakRun, input] {
         const CreationPreflight::Result result = CreationPreflight::check(input);
-        Dispatch::main([weak, weakRun, result] {
-            auto self = weak.lock();
-            auto run = weakRun.lock();
-            if (!self || !run || run != self->m_run)
-                return;
-            self->m_lastCheck = result;
-            if (run->cancelRequested)
-                return self->fail(Failure());
+        onMainForRun(weak, weakRun, [result](DiskutilViewModel &job, Run &current) {
+            job.m_lastCheck = result;
+            if (current.cancelRequested)
+                return job.fail(Failure());
             if (result.refusal != CreationPreflight::Refusal::None) {
                 platform::Log::write(
-                    QStringLiteral("Not erasing %1: %2").arg(run->drive->volume(), result.detail));
+                    QStringLiteral("Not erasing %1: %2").arg(current.drive->volume(), result.detail));
                 Failure refused;
                 refused.kind = Failure::Kind::Refused;
                 refused.check = result;
-                return self->fail(refused);
+                return job.fail(refused);
             }
-            self->erase(run);
+            job.erase(job.m_run);
         });
     });
 }
@@ -348,9 +354,7 @@ void DiskutilViewModel::eraseDiskWithDiskModel(const DiskModelPtr &disk)
 {
     if (!disk)
         return;
-    auto run = std::make_shared<Run>();
-    run->drive = disk;
-    run->device = disk->deviceNumber();
+    auto run = std::make_shared<Run>(nullptr, disk, AfterErase::WaitForGoAhead);
     if (beginRun(run, State::Erasing))
         erase(run);
 }
@@ -425,10 +429,7 @@ void DiskutilViewModel::installMacOSWithMacOSModel(const MacOSModelPtr &macOS, c
         m_run->macOS = macOS;
         return create(m_run);
     }
-    auto run = std::make_shared<Run>();
-    run->macOS = macOS;
-    run->drive = disk;
-    run->device = disk->deviceNumber();
+    auto run = std::make_shared<Run>(macOS, disk, AfterErase::Continue);
     if (beginRun(run, State::Authorizing))
         create(run);
 }
@@ -450,11 +451,7 @@ void DiskutilViewModel::create(const std::shared_ptr<Run> &run)
     Dispatch::global([task, weak, weakRun] {
         // Blocks while the user is asked for administrator rights.
         const int32_t status = task->launch();
-        Dispatch::main([weak, weakRun, status] {
-            auto self = weak.lock();
-            auto run = weakRun.lock();
-            if (!self || !run || run != self->m_run)
-                return;
+        onMainForRun(weak, weakRun, [status](DiskutilViewModel &job, Run &run) {
             if (status != 0) {
                 // Cancelled, denied or unavailable: nothing runs, so nothing is measured.
                 Failure failure;
@@ -462,11 +459,11 @@ void DiskutilViewModel::create(const std::shared_ptr<Run> &run)
                     status == platform::Authorization::Canceled || status == platform::Authorization::Denied
                         ? Failure::Kind::AuthorizationRefused
                         : Failure::Kind::Unknown;
-                return self->fail(failure);
+                return job.fail(failure);
             }
-            self->enterState(State::Creating);
-            self->startTimerWithMacOSModel(run->macOS);
-            self->startOutputDrain(run);
+            job.enterState(State::Creating);
+            job.startTimerWithMacOSModel(run.macOS);
+            job.startOutputDrain(job.m_run);
         });
         if (status != 0)
             return;
@@ -648,14 +645,10 @@ void DiskutilViewModel::verify(const std::shared_ptr<Run> &run)
     Dispatch::global([weak, weakRun, original, copy, device, stop = run->stopReading] {
         const platform::TreeVerifier::Result result =
             platform::TreeVerifier::compare(original.toStdString(), copy.toStdString(), device, *stop);
-        Dispatch::main([weak, weakRun, result, original, copy] {
-            auto self = weak.lock();
-            auto run = weakRun.lock();
-            if (!self || !run || run != self->m_run)
-                return;
+        onMainForRun(weak, weakRun, [result, original, copy](DiskutilViewModel &job, Run &run) {
             using Outcome = platform::TreeVerifier::Result::Outcome;
-            if (result.outcome == Outcome::Same && !run->cancelRequested)
-                return self->succeed();
+            if (result.outcome == Outcome::Same && !run.cancelRequested)
+                return job.succeed();
             platform::Log::write(QStringLiteral("Verification of %1 failed: %2 %3")
                                      .arg(QFile::decodeName(copy), QString::fromStdString(result.path),
                                           QString::fromStdString(result.reason)));
@@ -669,7 +662,7 @@ void DiskutilViewModel::verify(const std::shared_ptr<Run> &run)
                 failure.kind = Failure::Kind::VerificationFailed;
                 failure.detail = bundleItem(original, result.path);
             }
-            self->fail(failure);
+            job.fail(failure);
         });
     });
 }

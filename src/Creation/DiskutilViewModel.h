@@ -63,7 +63,6 @@ public:
     // job is working on are listed without reading anything on them.
     void diskutilList();
     void deviceMounted();
-    void deviceUnmounted();
     // Whether lists read each volume's own icon (on by default); without, volumes show the plain drive icon
     // and nothing on them is read, which is quicker.
     void setReadsVolumeIcons(bool reads) { m_readsVolumeIcons = reads; }
@@ -132,6 +131,9 @@ private:
     // Every change of state goes through here, and only along the run's path.
     void enterState(DiskutilState next);
     bool beginRun(const std::shared_ptr<Run> &run, DiskutilState first);
+    // Queues `step` on the main thread, to run only while `run` is still the job's current run.
+    static void onMainForRun(const std::weak_ptr<DiskutilViewModel> &job, const std::weak_ptr<Run> &run,
+                             std::function<void(DiskutilViewModel &, Run &)> step);
     void erase(const std::shared_ptr<Run> &run);
     void create(const std::shared_ptr<Run> &run);
     void createStepEnded(const std::shared_ptr<Run> &run);

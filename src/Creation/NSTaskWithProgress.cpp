@@ -47,11 +47,7 @@ NSTaskWithProgress::initWithLaunchPath(const QString &launchPath, const QStringL
     runner->m_completion = std::move(completion);
 
     NSTaskWithProgress *self = runner.get();
-    QObject::connect(&task, &QProcess::readyReadStandardOutput, &task, [self] {
-        const QByteArray chunk = self->m_task.readAllStandardOutput();
-        if (!chunk.isEmpty() && self->m_progressBlock)
-            self->m_progressBlock(self->m_task, decodeUtf8(chunk));
-    });
+    QObject::connect(&task, &QProcess::readyReadStandardOutput, &task, [self] { self->readPipe(); });
     QObject::connect(&task, &QProcess::finished, &task, [self] { self->end(); });
     QObject::connect(&task, &QProcess::errorOccurred, &task, [self](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) {
@@ -71,6 +67,13 @@ void NSTaskWithProgress::setEraseDevice(const QString &majorMinor)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("BOOTDRIVE_ERASE_DEVICE"), majorMinor);
     m_task.setProcessEnvironment(environment);
+}
+
+void NSTaskWithProgress::readPipe()
+{
+    const QByteArray chunk = m_task.readAllStandardOutput();
+    if (!chunk.isEmpty() && m_progressBlock)
+        m_progressBlock(m_task, decodeUtf8(chunk));
 }
 
 void NSTaskWithProgress::launch()

@@ -37,6 +37,8 @@ public:
     QProcess &task() { return m_task; }
     const Block &progressBlock() const { return m_progressBlock; }
     void setProgressBlock(Block block) { m_progressBlock = std::move(block); }
+    // Hands what has arrived of the output to the progress callback.
+    void readPipe();
     // The device the disk utility is to find at the mount path it erases ("major:minor" of it).
     void setEraseDevice(const QString &majorMinor);
 

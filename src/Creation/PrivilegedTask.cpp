@@ -147,22 +147,10 @@ void PrivilegedTask::waitUntilExit()
 
 void PrivilegedTask::checkTaskStatus()
 {
-    const pid_t pid = m_pid.load();
-    if (pid <= 0)
+    // Ended now, or already collected by waitUntilExit: either way it is over.
+    collect(WNOHANG);
+    if (!m_ended.load())
         return;
-    int status = 0;
-    pid_t result;
-    do {
-        result = ::waitpid(pid, &status, WNOHANG);
-    } while (result < 0 && errno == EINTR);
-    if (result == 0)
-        return;
-    // Ended here, or already collected by waitUntilExit (the wait then fails): either way it is over.
-    if (result == pid) {
-        m_terminationStatus = status;
-        m_ended = true;
-    }
-    m_isRunning = false;
     stopChecking();
     emit didTerminate();
 }

@@ -1,7 +1,6 @@
 #include "Service/HTTPRequestSerializer.h"
 
 #include "Platform/Runtime/BundleInfo.h"
-#include "Platform/Runtime/SystemInfo.h"
 #include "Platform/Text/StringTransform.h"
 #include "Platform/Values/Array.h"
 #include "Platform/Values/Dictionary.h"
@@ -9,6 +8,8 @@
 #include "Platform/Values/Null.h"
 #include "Platform/Values/Set.h"
 
+#include <QLocale>
+#include <QSysInfo>
 #include <QUrl>
 #include <algorithm>
 #include <cstdio>
@@ -102,7 +103,7 @@ HTTPRequestSerializer::requestWithMethod(QNetworkRequest request, const QString 
 void HTTPRequestSerializer::setDefaultHeaders(QNetworkRequest &request)
 {
     if (!request.hasRawHeader("Accept-Language")) {
-        const QStringList languages = SystemInfo::preferredLanguages();
+        const QStringList languages = QLocale::system().uiLanguages();
         request.setRawHeader(
             "Accept-Language",
             acceptLanguageFromLanguages(languages.isEmpty() ? QStringList{"en"} : languages).toUtf8());
@@ -113,7 +114,7 @@ void HTTPRequestSerializer::setDefaultHeaders(QNetworkRequest &request)
         request.setRawHeader("User-Agent",
                              userAgentFrom(executable.isEmpty() ? BundleInfo::identifier() : executable,
                                            version.isEmpty() ? BundleInfo::version() : version,
-                                           SystemInfo::operatingSystemVersionString())
+                                           QSysInfo::productVersion())
                                  .toUtf8());
     }
 }

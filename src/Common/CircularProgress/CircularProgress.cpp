@@ -331,38 +331,38 @@ void CircularProgress::clearIndeterminate()
 void CircularProgress::setProgressInstance(std::shared_ptr<platform::Progress> progress)
 {
     ensureSetUp();
+    if (m_progressInstance)
+        m_progressInstance->disconnect(this);
     m_progressInstance = progress;
     if (!progress)
         return;
-
-    using Key = platform::Progress::Key;
-    // Changes may come from any thread; each only queues its work on the main queue, which then reads the
-    // object the observation was made on.
-    auto observe = [this, observed = std::weak_ptr<platform::Progress>(progress)](
-                       Key key, void (*work)(CircularProgress &, platform::Progress &)) {
-        return m_progressInstance->observe(key, [self = QPointer<CircularProgress>(this), observed, work] {
-            platform::Dispatch::main([self, observed, work] {
-                if (const auto object = observed.lock(); self && object)
-                    work(*self, *object);
-            });
-        });
+    // Changes may come from any thread; each is re-queued on the main thread, which then reads the object
+    // if it still exists.
+    const std::weak_ptr<platform::Progress> weak = progress;
+    auto follow = [this, weak](auto signal, void (*work)(CircularProgress &, platform::Progress &)) {
+        connect(
+            weak.lock().get(), signal, this,
+            [this, weak, work] {
+                if (const auto object = weak.lock())
+                    work(*this, *object);
+            },
+            Qt::QueuedConnection);
     };
-    m_progressObserver =
-        observe(Key::FractionCompleted, [](CircularProgress &view, platform::Progress &object) {
-            if (!view.isCancelled() && !object.isFinished())
-                view.setProgress(object.fractionCompleted());
-        });
-    m_finishedObserver = observe(Key::IsFinished, [](CircularProgress &view, platform::Progress &object) {
+    follow(&platform::Progress::fractionCompletedChanged,
+           [](CircularProgress &view, platform::Progress &object) {
+               if (!view.isCancelled() && !object.isFinished())
+                   view.setProgress(object.fractionCompleted());
+           });
+    follow(&platform::Progress::finishedChanged, [](CircularProgress &view, platform::Progress &object) {
         if (!view.isCancelled() && object.isFinished())
             view.setProgress(1.0);
     });
-    m_cancelledObserver = observe(Key::IsCancelled, [](CircularProgress &view, platform::Progress &object) {
+    follow(&platform::Progress::cancelledChanged, [](CircularProgress &view, platform::Progress &object) {
         view.setIsCancelled(object.isCancelled());
     });
-    m_indeterminateObserver =
-        observe(Key::IsIndeterminate, [](CircularProgress &view, platform::Progress &object) {
-            view.setIsIndeterminate(object.isIndeterminate());
-        });
+    follow(&platform::Progress::indeterminateChanged, [](CircularProgress &view, platform::Progress &object) {
+        view.setIsIndeterminate(object.isIndeterminate());
+    });
     m_isCancellable = progress->isCancellable();
     updateTrackingAreas();
     setIsIndeterminate(progress->isIndeterminate());

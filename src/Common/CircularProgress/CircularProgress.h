@@ -141,10 +141,6 @@ private:
     bool m_settingUp = false;
     std::optional<double> m_radius;
     double m_progress = 0.0;
-    std::unique_ptr<platform::ProgressObservation> m_progressObserver;
-    std::unique_ptr<platform::ProgressObservation> m_finishedObserver;
-    std::unique_ptr<platform::ProgressObservation> m_cancelledObserver;
-    std::unique_ptr<platform::ProgressObservation> m_indeterminateObserver;
     std::optional<ProgressCircleShapeLayer> m_progressCircle;
     std::optional<TextImage> m_progressLabel;
     std::optional<IndeterminateProgressCircleShapeLayer> m_indeterminateCircle;

@@ -1,107 +1,80 @@
 #include "Platform/Runtime/Progress.h"
 
-#include "Platform/Runtime/ProgressObserverRegistry.h"
-
 namespace platform {
 
-std::shared_ptr<Progress> Progress::create(std::int64_t totalUnitCount)
+std::shared_ptr<Progress> Progress::create(qint64 totalUnitCount)
 {
     return std::shared_ptr<Progress>(new Progress(totalUnitCount));
 }
 
-Progress::Progress(std::int64_t total)
-    : m_total(total), m_observers(std::make_shared<ProgressObserverRegistry>())
-{}
-
-Progress::~Progress() = default;
-
-Progress::Snapshot Progress::snapshotLocked() const
+void Progress::change(const std::function<void(Values &)> &apply)
 {
-    Snapshot s{};
-    s.total = m_total;
-    s.completed = m_completed;
-    s.indeterminate = m_total < 0 || m_completed < 0 || (m_total == 0 && m_completed == 0);
-    s.fraction = (s.indeterminate || m_total == 0) ? 0.0 : double(m_completed) / double(m_total);
-    s.finished = !s.indeterminate && m_completed >= m_total;
-    s.cancellable = m_cancellable;
-    s.cancelled = m_cancelled;
-    return s;
-}
-
-void Progress::notifyChanges(const Snapshot &before, const Snapshot &after)
-{
-    auto notify = [this](Key key) {
-        for (const auto &callback : m_observers->callbacksFor(int(key)))
-            (*callback)();
-    };
+    Values before{}, after{};
+    {
+        std::lock_guard lock(m_mutex);
+        before = {m_total, m_completed, m_cancellable, m_cancelled};
+        after = before;
+        apply(after);
+        m_total = after.total;
+        m_completed = after.completed;
+        m_cancellable = after.cancellable;
+        m_cancelled = after.cancelled;
+    }
+    // Outside the lock: a receiver may read the object again.
     if (before.total != after.total)
-        notify(Key::TotalUnitCount);
+        emit totalUnitCountChanged();
     if (before.completed != after.completed)
-        notify(Key::CompletedUnitCount);
-    if (before.fraction != after.fraction)
-        notify(Key::FractionCompleted);
-    if (before.indeterminate != after.indeterminate)
-        notify(Key::IsIndeterminate);
-    if (before.finished != after.finished)
-        notify(Key::IsFinished);
+        emit completedUnitCountChanged();
+    if (before.fraction() != after.fraction())
+        emit fractionCompletedChanged();
+    if (before.indeterminate() != after.indeterminate())
+        emit indeterminateChanged();
+    if (before.finished() != after.finished())
+        emit finishedChanged();
     if (before.cancellable != after.cancellable)
-        notify(Key::IsCancellable);
+        emit cancellableChanged();
     if (before.cancelled != after.cancelled)
-        notify(Key::IsCancelled);
+        emit cancelledChanged();
 }
 
-std::int64_t Progress::totalUnitCount() const
+qint64 Progress::totalUnitCount() const
 {
     std::lock_guard lock(m_mutex);
     return m_total;
 }
 
-void Progress::setTotalUnitCount(std::int64_t count)
+void Progress::setTotalUnitCount(qint64 count)
 {
-    Snapshot before, after;
-    {
-        std::lock_guard lock(m_mutex);
-        before = snapshotLocked();
-        m_total = count;
-        after = snapshotLocked();
-    }
-    notifyChanges(before, after);
+    change([count](Values &values) { values.total = count; });
 }
 
-std::int64_t Progress::completedUnitCount() const
+qint64 Progress::completedUnitCount() const
 {
     std::lock_guard lock(m_mutex);
     return m_completed;
 }
 
-void Progress::setCompletedUnitCount(std::int64_t count)
+void Progress::setCompletedUnitCount(qint64 count)
 {
-    Snapshot before, after;
-    {
-        std::lock_guard lock(m_mutex);
-        before = snapshotLocked();
-        m_completed = count;
-        after = snapshotLocked();
-    }
-    notifyChanges(before, after);
+    change([count](Values &values) { values.completed = count; });
 }
 
 double Progress::fractionCompleted() const
 {
     std::lock_guard lock(m_mutex);
-    return snapshotLocked().fraction;
+    return Values{m_total, m_completed, m_cancellable, m_cancelled}.fraction();
 }
 
 bool Progress::isIndeterminate() const
 {
     std::lock_guard lock(m_mutex);
-    return snapshotLocked().indeterminate;
+    return Values{m_total, m_completed, m_cancellable, m_cancelled}.indeterminate();
 }
 
 bool Progress::isFinished() const
 {
     std::lock_guard lock(m_mutex);
-    return snapshotLocked().finished;
+    return Values{m_total, m_completed, m_cancellable, m_cancelled}.finished();
 }
 
 bool Progress::isCancellable() const
@@ -112,14 +85,7 @@ bool Progress::isCancellable() const
 
 void Progress::setCancellable(bool cancellable)
 {
-    Snapshot before, after;
-    {
-        std::lock_guard lock(m_mutex);
-        before = snapshotLocked();
-        m_cancellable = cancellable;
-        after = snapshotLocked();
-    }
-    notifyChanges(before, after);
+    change([cancellable](Values &values) { values.cancellable = cancellable; });
 }
 
 bool Progress::isCancelled() const
@@ -130,32 +96,23 @@ bool Progress::isCancelled() const
 
 void Progress::cancel()
 {
-    Snapshot before, after;
     std::function<void()> handler;
     {
         std::lock_guard lock(m_mutex);
         if (m_cancelled)
             return;
-        before = snapshotLocked();
         m_cancelled = true;
-        after = snapshotLocked();
         handler = m_cancellationHandler;
     }
     if (handler)
         handler();
-    notifyChanges(before, after);
+    emit cancelledChanged();
 }
 
 void Progress::setCancellationHandler(std::function<void()> handler)
 {
     std::lock_guard lock(m_mutex);
     m_cancellationHandler = std::move(handler);
-}
-
-std::unique_ptr<ProgressObservation> Progress::observe(Key key, std::function<void()> callback)
-{
-    const std::uint64_t id = m_observers->add(int(key), std::move(callback));
-    return std::unique_ptr<ProgressObservation>(new ProgressObservation(m_observers, id));
 }
 
 } // namespace platform

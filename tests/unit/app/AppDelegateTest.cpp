@@ -54,8 +54,8 @@ private:
 TEST(AppDelegate, AnInstalledHelperIsNotInstalledAgainAndNothingIsLogged)
 {
     QTemporaryDir root;
-    auto defaults = std::make_shared<platform::UserDefaults>(root.filePath("defaults.ini"));
-    defaults->setBool(true, AppDelegate::InstallToolKey);
+    auto defaults = std::make_shared<QSettings>(root.filePath("defaults.ini"), QSettings::IniFormat);
+    defaults->setValue(AppDelegate::InstallToolKey, true);
     AppDelegate delegate(defaults, root.filePath("sysroot"));
     StderrCapture log;
     delegate.initHelperTool();
@@ -68,14 +68,14 @@ TEST(AppDelegate, InstallsTheHelperAndItsPolicyOnceAsRoot)
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root: installing the helper runs through the privileged runner";
     QTemporaryDir root;
-    auto defaults = std::make_shared<platform::UserDefaults>(root.filePath("defaults.ini"));
+    auto defaults = std::make_shared<QSettings>(root.filePath("defaults.ini"), QSettings::IniFormat);
     const QString sysroot = root.filePath("sysroot");
     AppDelegate delegate(defaults, sysroot);
     StderrCapture log;
     delegate.initHelperTool();
     const QString logged = log.text();
     EXPECT_TRUE(logged.contains("Job is available!")) << logged.toStdString();
-    EXPECT_TRUE(defaults->boolForKey(AppDelegate::InstallToolKey));
+    EXPECT_TRUE(defaults->value(AppDelegate::InstallToolKey).toBool());
 
     const QFileInfo helper(sysroot + "/" + AppDelegate::helperInstallPath());
     ASSERT_TRUE(helper.exists());
@@ -92,7 +92,7 @@ TEST(AppDelegate, AFailedInstallationIsLoggedAndTriedAgainNextTime)
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root: installing the helper runs through the privileged runner";
     QTemporaryDir root;
-    auto defaults = std::make_shared<platform::UserDefaults>(root.filePath("defaults.ini"));
+    auto defaults = std::make_shared<QSettings>(root.filePath("defaults.ini"), QSettings::IniFormat);
     // A file where a folder must go makes the copy fail.
     QFile blocker(root.filePath("sysroot"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
@@ -103,7 +103,7 @@ TEST(AppDelegate, AFailedInstallationIsLoggedAndTriedAgainNextTime)
     const QString logged = log.text();
     EXPECT_TRUE(logged.contains("Something went wrong! app.bootdrive.HelperInstallErrorDomain / 1"))
         << logged.toStdString();
-    EXPECT_FALSE(defaults->boolForKey(AppDelegate::InstallToolKey));
+    EXPECT_FALSE(defaults->value(AppDelegate::InstallToolKey).toBool());
 }
 
 // An ordinary user who dismisses the credentials dialog: the failure is only logged, with the
@@ -115,14 +115,14 @@ TEST(AppDelegate, ADismissedCredentialsDialogIsLoggedAndLeavesTheSettingOff)
     ASSERT_TRUE(fake.isValid());
     fake.putFirstOnPath();
     QTemporaryDir root;
-    auto defaults = std::make_shared<platform::UserDefaults>(root.filePath("defaults.ini"));
+    auto defaults = std::make_shared<QSettings>(root.filePath("defaults.ini"), QSettings::IniFormat);
     AppDelegate delegate(defaults, root.filePath("sysroot"));
     StderrCapture log;
     delegate.initHelperTool();
     const QString logged = log.text();
     EXPECT_TRUE(logged.contains("Something went wrong! NSOSStatusErrorDomain / -60006"))
         << logged.toStdString();
-    EXPECT_FALSE(defaults->boolForKey(AppDelegate::InstallToolKey));
+    EXPECT_FALSE(defaults->value(AppDelegate::InstallToolKey).toBool());
     EXPECT_FALSE(QFileInfo::exists(root.filePath("sysroot")));
     EXPECT_EQ(fake.calls().size(), 1);
 }
@@ -154,13 +154,13 @@ TEST(AppDelegate, AHelperInstalledWithItsActionIsFoundInPlace)
 
     ASSERT_TRUE(writePolicy(layout.helperPath()));
     QTemporaryDir root;
-    auto defaults = std::make_shared<platform::UserDefaults>(root.filePath("defaults.ini"));
+    auto defaults = std::make_shared<QSettings>(root.filePath("defaults.ini"), QSettings::IniFormat);
     AppDelegate delegate(defaults, root.filePath("sysroot"), layout);
     StderrCapture log;
     delegate.initHelperTool();
     const QString logged = log.text();
     EXPECT_TRUE(logged.contains("Job is available!")) << logged.toStdString();
-    EXPECT_TRUE(defaults->boolForKey(AppDelegate::InstallToolKey));
+    EXPECT_TRUE(defaults->value(AppDelegate::InstallToolKey).toBool());
     EXPECT_TRUE(fake.calls().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(root.filePath("sysroot")));
 

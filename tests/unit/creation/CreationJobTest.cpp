@@ -1,11 +1,13 @@
 #include "Creation/DiskutilViewModel.h"
 #include "support/EventLoop.h"
 #include "support/JobRecorder.h"
+#include "support/PrivateMounts.h"
 
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 namespace {
@@ -152,7 +154,9 @@ namespace {
 class ScriptedInstaller
 {
 public:
-    ScriptedInstaller(int steps, int status, const QString &name = QStringLiteral("Install macOS Mojave"))
+    // Writes into `target`, or a folder of its own.
+    ScriptedInstaller(int steps, int status, const QString &name = QStringLiteral("Install macOS Mojave"),
+                      const QString &target = QString())
     {
         m_bundle = m_dir.filePath(name + ".app");
         QDir().mkpath(m_bundle + "/Contents/Resources");
@@ -161,7 +165,7 @@ public:
         EXPECT_TRUE(payload.open(QIODevice::WriteOnly));
         payload.write(QByteArray(3 * 1048576, 'p'));
         payload.close();
-        m_target = m_dir.filePath("target");
+        m_target = target.isEmpty() ? m_dir.filePath("target") : target;
         const QString tool = m_bundle + "/Contents/Resources/createinstallmedia";
         QFile script(tool);
         EXPECT_TRUE(script.open(QIODevice::WriteOnly));
@@ -290,4 +294,111 @@ TEST(CreationJob, CompletionArrivesWithoutAProgressCallback)
     ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->finalResults() > 0; }, 20000));
     EXPECT_TRUE(recorder->progress.empty());
     EXPECT_TRUE(recorder->lastIs(Kind::Yes));
+}
+
+namespace {
+
+// A volume of its own below /Volumes, for the checks before the erase to find: a tmpfs in the tests' private
+// mount namespace.
+class ScratchVolume
+{
+public:
+    explicit ScratchVolume(const QString &path) : m_path(path)
+    {
+        QDir().mkpath(path);
+        m_mounted = ::mount("tmpfs", path.toUtf8().constData(), "tmpfs", 0, "size=64m") == 0;
+    }
+    ~ScratchVolume()
+    {
+        if (m_mounted)
+            ::umount2(m_path.toUtf8().constData(), MNT_DETACH);
+        QDir().rmdir(m_path);
+    }
+    bool isMounted() const { return m_mounted; }
+
+private:
+    QString m_path;
+    bool m_mounted = false;
+};
+
+#define REQUIRE_PRIVATE_MOUNTS()                                                                             \
+    if (!testsupport::PrivateMounts::ready())                                                                \
+    GTEST_SKIP() << testsupport::PrivateMounts::skipReason().toStdString()
+
+} // namespace
+
+// The whole run through the job's one continuation: the checks, the erase, the create step and the
+// verification follow each other without anyone relaying the erased drive, and each state comes once, in
+// order.
+TEST(CreationJob, AWholeRunGoesThroughItsStatesInOrder)
+{
+    REQUIRE_PRIVATE_MOUNTS();
+    FakeDiskutil fake("echo \"Finished erase on $4\"");
+    ScratchVolume volume("/Volumes/SCRATCH");
+    ASSERT_TRUE(volume.isMounted());
+    ScriptedInstaller installer(2, 0, "Install macOS Mojave", "/Volumes/SCRATCH");
+    auto job = DiskutilViewModel::create();
+    auto recorder = std::make_shared<Recorder>();
+    job->setDelegate(recorder->delegate);
+    auto disk = DiskModel::initWithURL("/Volumes/SCRATCH");
+    job->createInstallerDrive(installer.model(), disk, DiskutilViewModel::AfterErase::Continue);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->finalResults() > 0; }, 30000));
+    ASSERT_EQ(recorder->results.size(), 2u);
+    EXPECT_EQ(recorder->results[0].kind, Kind::Erased);
+    EXPECT_EQ(recorder->results[0].drive, disk);
+    EXPECT_EQ(recorder->results[1].kind, Kind::Yes) << job->lastFailure().detail.toStdString();
+    const std::vector<DiskutilState> path = {
+        DiskutilState::Checking, DiskutilState::Erasing,   DiskutilState::Erased, DiskutilState::Authorizing,
+        DiskutilState::Creating, DiskutilState::Verifying, DiskutilState::Idle};
+    EXPECT_EQ(recorder->states, path);
+    EXPECT_GT(job->lastCheck().installerBytes, 3 * 1048576) << "the checks measured the installer";
+    EXPECT_EQ(disk->volume(), "/Volumes/SCRATCH") << "followed by its device";
+}
+
+// A run that cannot go ahead, or is stopped before anything was written, erases nothing; a run under way
+// refuses another.
+TEST(CreationJob, ARefusedOrStoppedRunChangesNothing)
+{
+    REQUIRE_PRIVATE_MOUNTS();
+    QTemporaryDir scratch;
+    const QString ran = scratch.filePath("erased");
+    FakeDiskutil fake("touch '" + ran.toUtf8() + "'; echo ok");
+    ScratchVolume volume("/Volumes/SCRATCH");
+    ASSERT_TRUE(volume.isMounted());
+    ScriptedInstaller installer(1, 0);
+    auto job = DiskutilViewModel::create();
+    auto recorder = std::make_shared<Recorder>();
+    job->setDelegate(recorder->delegate);
+
+    // Refused by the checks: the drive is no longer mounted where it was confirmed.
+    auto gone = std::make_shared<DiskModel>(*DiskModel::initWithURL("/Volumes/SCRATCH"));
+    gone->setVolume("/Volumes/GONE");
+    job->createInstallerDrive(installer.model(), gone, DiskutilViewModel::AfterErase::Continue);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->finalResults() == 1; }, 10000));
+    EXPECT_TRUE(recorder->lastIs(Kind::No));
+    EXPECT_EQ(job->lastFailure().kind, DiskutilViewModel::Failure::Kind::Refused);
+    EXPECT_EQ(job->lastFailure().check.refusal, CreationPreflight::Refusal::DriveGone);
+    EXPECT_FALSE(job->lastFailure().driveIncomplete);
+    EXPECT_EQ(recorder->states, (std::vector<DiskutilState>{DiskutilState::Checking, DiskutilState::Idle}));
+
+    // Cancelled while the checks run.
+    auto disk = DiskModel::initWithURL("/Volumes/SCRATCH");
+    job->createInstallerDrive(installer.model(), disk, DiskutilViewModel::AfterErase::Continue);
+    job->cancel();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->finalResults() == 2; }, 10000));
+    EXPECT_EQ(job->lastFailure().kind, DiskutilViewModel::Failure::Kind::Cancelled);
+    EXPECT_FALSE(QFile::exists(ran)) << "nothing was erased";
+
+    // Erased and waiting for the go-ahead: another run is refused, a cancel ends this one.
+    job->createInstallerDrive(installer.model(), disk, DiskutilViewModel::AfterErase::WaitForGoAhead);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return job->state() == DiskutilState::Erased; }, 10000));
+    job->eraseDiskWithDiskModel(disk);
+    job->installMacOSWithMacOSModel(installer.model(), std::make_shared<DiskModel>(*disk));
+    testsupport::spin(200);
+    EXPECT_EQ(job->state(), DiskutilState::Erased) << "a run under way refuses another";
+    job->cancel();
+    EXPECT_EQ(job->state(), DiskutilState::Idle);
+    EXPECT_TRUE(recorder->lastIs(Kind::No));
+    EXPECT_EQ(job->lastFailure().kind, DiskutilViewModel::Failure::Kind::Cancelled);
+    EXPECT_TRUE(job->lastFailure().driveIncomplete) << "the drive was erased";
 }

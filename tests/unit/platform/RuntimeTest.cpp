@@ -1,7 +1,6 @@
 #include "Platform/Runtime/BundleInfo.h"
 #include "Platform/Runtime/Dispatch.h"
 #include "Platform/Runtime/Log.h"
-#include "Platform/Runtime/UserDefaults.h"
 #include "support/EventLoop.h"
 
 #include <QElapsedTimer>
@@ -63,22 +62,6 @@ TEST(Log, LineCarriesTimestampProcessAndMessage)
             .match(line)
             .hasMatch())
         << line.toStdString();
-}
-
-TEST(UserDefaults, PersistsAcrossInstances)
-{
-    QTemporaryDir dir;
-    const QString file = dir.filePath("defaults.ini");
-    {
-        UserDefaults defaults(file);
-        EXPECT_FALSE(defaults.boolForKey("installTool"));
-        defaults.setBool(true, "installTool");
-        EXPECT_TRUE(defaults.synchronize());
-    }
-    UserDefaults again(file);
-    EXPECT_TRUE(again.boolForKey("installTool"));
-    again.removeObjectForKey("installTool");
-    EXPECT_FALSE(again.boolForKey("installTool"));
 }
 
 TEST(BundleInfo, CompiledInDictionaryHasTheBuildKeys)

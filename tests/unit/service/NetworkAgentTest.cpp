@@ -4,7 +4,6 @@
 #include "LocalHttpServer.h"
 #include "Platform/Net/HTTPTransfer.h"
 #include "Platform/Runtime/Dispatch.h"
-#include "Platform/Runtime/SystemInfo.h"
 #include "Platform/Values/Array.h"
 #include "Platform/Values/Dictionary.h"
 #include "Platform/Values/Null.h"
@@ -75,7 +74,7 @@ TEST(NetworkAgentWire, PostSendsTheSortedFormBodyWithItsContentType)
     EXPECT_NE(seen.header("User-Agent").find(" (Mac OS X "), std::string::npos);
     EXPECT_EQ(seen.header("User-Agent").rfind("bootdrive/", 0), 0u);
     EXPECT_EQ(QString::fromStdString(seen.header("Accept-Language")),
-              HTTPRequestSerializer::acceptLanguageFromLanguages(SystemInfo::preferredLanguages()));
+              HTTPRequestSerializer::acceptLanguageFromLanguages(QLocale::system().uiLanguages()));
     EXPECT_EQ(seen.header("Accept-Language").find('*'), std::string::npos);
 }
 
