@@ -39,7 +39,11 @@ OpenPanel::OpenPanel(QWidget *parent) : QFileDialog(parent)
     setOption(QFileDialog::DontUseNativeDialog, true);
     setFileMode(QFileDialog::ExistingFile);
     setAcceptMode(QFileDialog::AcceptOpen);
-    setIconProvider(new BundleIconProvider);
+    // The dialog does not own its icon provider. The provider goes with a child made after the dialog's
+    // file model, so the model, which asks it for icons, goes first.
+    auto *provider = new BundleIconProvider;
+    setIconProvider(provider);
+    connect(new QObject(this), &QObject::destroyed, [provider] { delete provider; });
     setObjectName(QStringLiteral("OpenPanel"));
     // Opening a bundle (double click, or Enter on it) would enter it; choose it instead.
     // Qt renames the accept button from the same signals; connected after its own slots, ours run last.

@@ -312,7 +312,9 @@ TEST(CatalogPanel, LargeCatalogsKeepTheWindowResponsiveAndItsMemorySmall)
         memory.sample();
         // Freezes of tens of seconds and gigabytes are what a catalog like this once cost.
         EXPECT_LT(watchdog.longestStallMs(), 1000);
-        EXPECT_LT(memory.growth(), 400LL << 20);
+        if (testsupport::memoryIsMeasurable()) {
+            EXPECT_LT(memory.growth(), 400LL << 20);
+        }
         EXPECT_LE(list.findChildren<FileViewItem *>().size(), 40) << "widgets for what is in view only";
         auto *middle = qobject_cast<FileViewItem *>(list.itemAtIndex(c.count / 2));
         ASSERT_TRUE(middle);

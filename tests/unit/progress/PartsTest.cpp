@@ -6,6 +6,7 @@
 
 #include <QPainter>
 #include <gtest/gtest.h>
+#include <memory>
 #include <numbers>
 
 using namespace progresstest;
@@ -16,9 +17,10 @@ namespace {
 class PartsView : public QWidget
 {
 public:
-    ProgressCircleShapeLayer *ring = new ProgressCircleShapeLayer(80, QPointF(100, 100), this);
-    IndeterminateProgressCircleShapeLayer *spinner =
-        new IndeterminateProgressCircleShapeLayer(80, QPointF(100, 100), this);
+    std::unique_ptr<ProgressCircleShapeLayer> ring =
+        std::make_unique<ProgressCircleShapeLayer>(80, QPointF(100, 100), this);
+    std::unique_ptr<IndeterminateProgressCircleShapeLayer> spinner =
+        std::make_unique<IndeterminateProgressCircleShapeLayer>(80, QPointF(100, 100), this);
 
     PartsView()
     {

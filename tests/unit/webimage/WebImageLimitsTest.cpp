@@ -66,8 +66,10 @@ TEST_F(WebImageLimits, PicturesAreDecodedForTheirViewsAndHugeOnesRefused)
     for (const auto &view : views)
         EXPECT_EQ(view->pixmap().size(), QSize(44, 33));
     EXPECT_LE(loader.memoryCache().totalCost(), 6 * 44 * 33 * 4);
-    EXPECT_LT(memory.growth(), 100LL << 20) << "decoding never holds all six at full size at once";
-    EXPECT_LT(testsupport::residentBytes() - before, 16LL << 20) << "what is kept once they are shown";
+    if (testsupport::memoryIsMeasurable()) {
+        EXPECT_LT(memory.growth(), 100LL << 20) << "decoding never holds all six at full size at once";
+        EXPECT_LT(testsupport::residentBytes() - before, 16LL << 20) << "what is kept once they are shown";
+    }
 
     // A picture that claims more than 4096 pixels across is refused, however small its view.
     server.setRoute("/huge.png", {huge, 200, "image/png", 0});
@@ -131,7 +133,9 @@ TEST_F(WebImageLimits, PicturesThatNeverEndFailWithinTheLimits)
         EXPECT_LT(clock.elapsed(), 5000);
         EXPECT_EQ(view.pixmap().size(), QSize(4, 4)) << "the placeholder stays";
         EXPECT_LT(server.bytesSent(), 16LL << 20);
-        EXPECT_LT(memory.growth(), 64LL << 20);
+        if (testsupport::memoryIsMeasurable()) {
+            EXPECT_LT(memory.growth(), 64LL << 20);
+        }
     }
 }
 
