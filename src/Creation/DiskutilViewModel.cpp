@@ -11,6 +11,7 @@
 #include "Platform/Volumes/MountTable.h"
 #include "Platform/Volumes/TreeVerifier.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -18,6 +19,7 @@
 #include <QTimer>
 #include <atomic>
 #include <cerrno>
+#include <mutex>
 #include <unistd.h>
 
 using platform::Dispatch;
@@ -260,28 +262,30 @@ QString DiskutilViewModel::random16BigString()
     return name;
 }
 
-QString DiskutilViewModel::eraseCommand(const QString &volumeName, const QByteArray &mountPath)
+QString DiskutilViewModel::shellQuoted(const QByteArray &path)
 {
-    QString quoted;
-    if (QFile::encodeName(QFile::decodeName(mountPath)) == mountPath) {
+    if (QFile::encodeName(QFile::decodeName(path)) == path) {
         // Inside single quotes only the quote itself is special: close the quotes, add an escaped quote,
         // reopen.
-        quoted = QFile::decodeName(mountPath);
+        QString quoted = QFile::decodeName(path);
         quoted.replace(QLatin1Char('\''), QLatin1String("'\\''"));
-        quoted = QLatin1Char('\'') + quoted + QLatin1Char('\'');
-    } else {
-        // Text cannot carry these bytes; bash's $'…' writes each one as \xHH.
-        quoted = QStringLiteral("$'");
-        for (const char c : mountPath) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (byte >= 0x20 && byte < 0x7f && c != '\'' && c != '\\')
-                quoted += QLatin1Char(c);
-            else
-                quoted += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
-        }
-        quoted += QLatin1Char('\'');
+        return QLatin1Char('\'') + quoted + QLatin1Char('\'');
     }
-    return QStringLiteral("diskutil eraseVolume HFS+ %1 %2").arg(volumeName, quoted);
+    // Text cannot carry these bytes; bash's $'…' writes each one as \xHH.
+    QString quoted = QStringLiteral("$'");
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7f && c != '\'' && c != '\\')
+            quoted += QLatin1Char(c);
+        else
+            quoted += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
+    }
+    return quoted + QLatin1Char('\'');
+}
+
+QString DiskutilViewModel::eraseCommand(const QString &volumeName, const QByteArray &mountPath)
+{
+    return QStringLiteral("diskutil eraseVolume HFS+ %1 %2").arg(volumeName, shellQuoted(mountPath));
 }
 
 QString DiskutilViewModel::lastErrorLine(const QString &output)
@@ -643,8 +647,23 @@ void DiskutilViewModel::verify(const std::shared_ptr<Run> &run)
     std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
     std::weak_ptr<Run> weakRun = run;
     Dispatch::global([weak, weakRun, original, copy, device, stop = run->stopReading] {
-        const platform::TreeVerifier::Result result =
-            platform::TreeVerifier::compare(original.toStdString(), copy.toStdString(), device, *stop);
+        // The readers tell how far they are; the window hears of it a few times a second.
+        QElapsedTimer sinceTold;
+        sinceTold.start();
+        std::mutex telling;
+        const auto progress = [&](uint64_t done, uint64_t total) {
+            std::lock_guard lock(telling);
+            if (sinceTold.elapsed() < 250 && done < total)
+                return;
+            sinceTold.restart();
+            onMainForRun(weak, weakRun, [done, total](DiskutilViewModel &job, Run &) {
+                auto delegate = job.m_delegate.lock();
+                if (delegate && delegate->diskutilViewModelVerification)
+                    delegate->diskutilViewModelVerification(job, qint64(done), qint64(total));
+            });
+        };
+        const platform::TreeVerifier::Result result = platform::TreeVerifier::compare(
+            original.toStdString(), copy.toStdString(), device, *stop, progress);
         onMainForRun(weak, weakRun, [result, original, copy](DiskutilViewModel &job, Run &run) {
             using Outcome = platform::TreeVerifier::Result::Outcome;
             if (result.outcome == Outcome::Same && !run.cancelRequested)

@@ -102,9 +102,10 @@ public:
     // The item's own size in bytes; 0 when nothing is there.
     static int64_t fileSizeAtPath(const QString &path);
 
-    // The shell command of the erase step, with the mount path quoted for the shell whatever it contains:
-    // between single quotes, or as $'…' with byte escapes when the path is not valid UTF-8, so the shell
-    // receives the path's exact bytes.
+    // A path quoted for bash whatever it contains: between single quotes, or as $'…' with byte escapes when
+    // it is not valid UTF-8, so the shell receives its exact bytes.
+    static QString shellQuoted(const QByteArray &path);
+    // The shell command of the erase step, with the mount path quoted for the shell.
     static QString eraseCommand(const QString &volumeName, const QByteArray &mountPath);
     // The last line of the output that begins with "Error:", trimmed; empty when there is none.
     static QString lastErrorLine(const QString &output);

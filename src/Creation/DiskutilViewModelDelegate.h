@@ -44,6 +44,9 @@ struct DiskutilViewModelDelegate
     // The ratio of data on the target volume to the installer's size.
     std::function<void(DiskutilViewModel &job, double progress)> diskutilViewModelProgress;
     std::function<void(DiskutilViewModel &job, const DiskutilResult &result)> diskutilViewModelCompletion;
+    // How much of the comparison after the copy is read: bytes of both sides together, of their total.
+    std::function<void(DiskutilViewModel &job, qint64 bytesDone, qint64 bytesTotal)>
+        diskutilViewModelVerification;
     // A new state has begun (Idle after the final report).
     std::function<void(DiskutilViewModel &job, DiskutilState state)> diskutilViewModelState;
 };

@@ -4,6 +4,7 @@
 #include "Common/CircularProgress/ActionClosure.h"
 #include "Common/CircularProgress/CircularProgress.h"
 #include "Creation/BaseModel.h"
+#include "Creation/NSTaskWithProgress.h"
 #include "Platform/Desktop/WebLink.h"
 #include "Platform/Runtime/Dispatch.h"
 #include "Platform/Runtime/Log.h"
@@ -13,6 +14,7 @@
 #include "UI/FileViewItem.h"
 #include "ui_MainWindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -24,8 +26,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QResource>
+#include <QShortcut>
 #include <QTimer>
 #include <cmath>
+#include <unistd.h>
 
 QString MainViewController::styleSheetText()
 {
@@ -57,6 +61,13 @@ QString MainViewController::styleSheetText()
         QPushButton#makeMacOSButton:disabled { background: #b7ccf3; color: #f4f7fd; }
         QComboBox { border: 1px solid #c6d0dc; border-radius: 6px; padding: 3px 10px; background: #ffffff; }
         QComboBox:disabled { color: #9aa7b6; background: #f3f5f8; }
+        QComboBox QAbstractItemView { selection-background-color: #1f6bf0; selection-color: #ffffff; }
+        QPushButton:focus { border: 2px solid #1f6bf0; padding: 5px 15px; }
+        QPushButton#makeMacOSButton:focus { border: 2px solid #0b3d91; }
+        QComboBox:focus { border: 2px solid #1f6bf0; padding: 2px 9px; }
+        FileViewItem QToolButton:focus { border: 2px solid #1f6bf0; border-radius: 6px; }
+        QLabel#startHintLabel, QLabel#driveHintLabel, QLabel#catalogStatusLabel { color: #8a4b00; }
+        QLabel#statusLabel { color: #1b2430; }
     )");
 }
 
@@ -82,11 +93,40 @@ MainViewController::MainViewController(QWidget *parent)
     tipsLabel = m_ui->tipsLabel;
     addImageView = m_ui->addImageView;
     bgImageView = m_ui->bgImageView;
+    startHintLabel = m_ui->startHintLabel;
+    statusLabel = m_ui->statusLabel;
+    driveHintLabel = m_ui->driveHintLabel;
+    cancelRunButton = m_ui->cancelRunButton;
+    ejectButton = m_ui->ejectButton;
+    catalogStatusLabel = m_ui->catalogStatusLabel;
+    catalogRetryButton = m_ui->catalogRetryButton;
+    driveHintLabel->setText(tr("没有可用的驱动器。请插入 U 盘并装载到 /Volumes 下，例如：\nsudo mount "
+                               "--mkdir /dev/sdb1 /Volumes/USB"));
+    // The "+" tile stands for the installer still to be chosen: a click on it chooses one.
+    addImageView->setCursor(Qt::PointingHandCursor);
+    addImageView->installEventFilter(this);
 
     connect(diskListPopUpButton, QOverload<int>::of(&QComboBox::activated), this,
             &MainViewController::selectDiskAction);
     connect(selectMacOSButton, &QPushButton::clicked, this, &MainViewController::selectMacOSAction);
     connect(makeMacOSButton, &QPushButton::clicked, this, &MainViewController::makeAction);
+    connect(cancelRunButton, &QPushButton::clicked, this, [this] { confirmCancel(false); });
+    // Escape asks to stop a run, as the visible cancel button does; nothing happens otherwise.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, [this] {
+        if (m_jobRunning)
+            confirmCancel(false);
+    });
+    connect(ejectButton, &QPushButton::clicked, this, &MainViewController::ejectMadeDrive);
+    auto *ejectChosen = new QAction(tr("推出所选驱动器"), diskListPopUpButton);
+    diskListPopUpButton->addAction(ejectChosen);
+    diskListPopUpButton->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(ejectChosen, &QAction::triggered, this, [this] {
+        if (!m_jobRunning && m_diskModel) {
+            m_madeDrive = m_diskModel->volumePath();
+            ejectMadeDrive();
+        }
+    });
+    connect(catalogRetryButton, &QPushButton::clicked, this, &MainViewController::requestCatalog);
 
     connect(&m_notifier, &platform::DesktopNotifier::activated, this, &MainViewController::bringToFront);
 
@@ -117,6 +157,10 @@ void MainViewController::viewDidLoad()
         if (self)
             self->diskutilViewModelState(state);
     };
+    m_jobDelegate->diskutilViewModelVerification = [self](DiskutilViewModel &, qint64 done, qint64 total) {
+        if (self)
+            self->diskutilViewModelVerification(done, total);
+    };
     m_viewModel->setDelegate(m_jobDelegate);
     // The first frame lists the drives with plain icons; reading each volume's own icon, the background
     // picture, the ring's styling and the service requests wait until the window is on screen, so it
@@ -128,6 +172,11 @@ void MainViewController::viewDidLoad()
 
 bool MainViewController::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == addImageView && event->type() == QEvent::MouseButtonRelease && !m_jobRunning &&
+        selectMacOSButton->isEnabled()) {
+        selectMacOSAction();
+        return true;
+    }
     if (watched == this && event->type() == QEvent::Paint && !m_loaded) {
         m_loaded = true;
         removeEventFilter(this);
@@ -161,22 +210,44 @@ void MainViewController::finishLoading()
     m_viewModel->diskutilList();
     showBackground();
 
-    // The catalog, then the update notice; the answers come in either order.
+    // The catalog, then the update notice; the answers come in either order. Only the catalog is asked for
+    // again when the service cannot be reached: the update notice ends the application, so it is asked once.
     m_installationImageViewModel = std::make_shared<InstallationImageViewModel>();
-    m_installationImageViewModel->installationImageListSuccess(
-        [self](const std::vector<MacOSModelPtr> &items) {
-            if (!self)
-                return;
-            self->m_filesArray = items;
-            self->collectionView->reloadData();
-        },
-        nullptr);
+    m_catalogRetry = new CatalogRetry(this);
+    connect(m_catalogRetry, &CatalogRetry::retryNow, this, &MainViewController::requestCatalog);
+    requestCatalog();
     m_installationImageViewModel->updateAppSuccess(
         [self](const QString &downloadUrl) {
             if (self)
                 self->showUpdateNotice(downloadUrl);
         },
         nullptr);
+}
+
+void MainViewController::requestCatalog()
+{
+    if (!m_installationImageViewModel)
+        return;
+    QPointer<MainViewController> self(this);
+    catalogRetryButton->setEnabled(false);
+    m_installationImageViewModel->installationImageListSuccess(
+        [self](const std::vector<MacOSModelPtr> &items) {
+            if (!self)
+                return;
+            self->m_catalogRetry->succeeded();
+            self->m_ui->catalogStatusPanel->setVisible(false);
+            self->m_filesArray = items;
+            self->collectionView->reloadData();
+        },
+        [self](const platform::ObjectPtr &) {
+            if (!self)
+                return;
+            self->m_catalogRetry->failed();
+            self->catalogStatusLabel->setText(
+                tr("无法连接到服务器。%1 秒后将自动重试。").arg(self->m_catalogRetry->pauseMs() / 1000));
+            self->catalogRetryButton->setEnabled(true);
+            self->m_ui->catalogStatusPanel->setVisible(true);
+        });
 }
 
 int MainViewController::numberOfItems(platform::CollectionView &, int)
@@ -231,10 +302,12 @@ void MainViewController::layoutOverlays()
     if (m_loaded)
         bgImageView->setPixmap(platform::VectorImage::pixmap(QStringLiteral(":/images/background.svg"),
                                                              size(), devicePixelRatioF()));
-    // The ring keeps the size it was built with and sits in the middle of the creation panel.
+    // The ring keeps the size it was built with and stands over the title and the installer's picture, just
+    // above the installer's name: the name, the drive, the status and the cancel button stay in view.
     const QRect panel = m_ui->creationPanel->geometry();
-    circularProgress->move(panel.center() -
-                           QPoint(circularProgress->width() / 2, circularProgress->height() / 2));
+    const int nameTop = m_ui->macOSInfoLabel->mapTo(this, QPoint(0, 0)).y();
+    circularProgress->move(panel.center().x() - circularProgress->width() / 2,
+                           std::max(panel.top() + 8, nameTop - 6 - circularProgress->height()));
 }
 
 void MainViewController::showAddImage()
@@ -326,15 +399,70 @@ void MainViewController::updateDiskList()
         if (self && generation == self->m_popUpGeneration && !self->m_diskModel)
             self->diskListPopUpButton->setCurrentIndex(-1);
     });
+    driveHintLabel->setVisible(m_dataArray.empty() && !m_jobRunning);
     if (!m_jobRunning)
-        updateUI();
+        recheckChoices();
 }
 
 void MainViewController::updateUI()
 {
     const bool hasDrive = m_diskModel && !m_diskModel->volume().isEmpty();
     const bool hasInstaller = m_macOSModel && !m_macOSModel->path().isEmpty();
-    makeMacOSButton->setEnabled(hasDrive && hasInstaller);
+    // Only a run that can go ahead is offered: the checks that need no erase have passed.
+    makeMacOSButton->setEnabled(hasDrive && hasInstaller && choicesPassChecks());
+    startHintLabel->setText(m_jobRunning ? QString() : startHint());
+}
+
+bool MainViewController::choicesPassChecks() const
+{
+    return m_diskModel && m_macOSModel && m_check.drive == m_diskModel && m_check.installer == m_macOSModel &&
+           !m_check.pending && m_check.result.refusal == CreationPreflight::Refusal::None;
+}
+
+bool MainViewController::checkingChoices() const
+{
+    return m_check.pending;
+}
+
+QString MainViewController::startHint() const
+{
+    if (!m_check.drive && !m_check.installer && m_diskModel && m_macOSModel)
+        return tr("选择驱动器或安装文件后可重新开始。");
+    if (!m_macOSModel)
+        return tr("请先选择系统安装文件。");
+    if (!m_diskModel)
+        return m_dataArray.empty() ? tr("请先插入并装载一个 U 盘。") : tr("请选择目标驱动器。");
+    if (m_check.pending || m_check.drive != m_diskModel || m_check.installer != m_macOSModel)
+        return tr("正在检查安装文件和驱动器…");
+    if (m_check.result.refusal != CreationPreflight::Refusal::None)
+        return refusalText(m_check.result, *m_diskModel);
+    return {};
+}
+
+void MainViewController::recheckChoices()
+{
+    const uint64_t generation = ++m_check.generation;
+    m_check.drive = m_diskModel;
+    m_check.installer = m_macOSModel;
+    m_check.result = CreationPreflight::Result();
+    m_check.pending = m_diskModel && m_macOSModel;
+    if (m_check.pending) {
+        // The checks walk the installer: on a worker, so the window stays responsive.
+        const CreationPreflight::Input input = CreationPreflight::inputFor(*m_macOSModel, *m_diskModel);
+        QPointer<MainViewController> self(this);
+        platform::Dispatch::global([self, input, generation] {
+            const CreationPreflight::Result result = CreationPreflight::check(input);
+            platform::Dispatch::main([self, result, generation] {
+                if (!self || generation != self->m_check.generation)
+                    return;
+                self->m_check.pending = false;
+                self->m_check.result = result;
+                if (!self->m_jobRunning)
+                    self->updateUI();
+            });
+        });
+    }
+    updateUI();
 }
 
 void MainViewController::selectDiskAction()
@@ -346,7 +474,7 @@ void MainViewController::selectDiskAction()
         if (drive)
             m_diskModel = drive;
     }
-    updateUI();
+    recheckChoices();
 }
 
 void MainViewController::selectMacOSAction()
@@ -396,12 +524,12 @@ void MainViewController::makeSystemDisk()
 {
     showInstallerImage(m_macOSModel->logo());
     macOSInfoLabel->setText(QStringLiteral("%1 %2").arg(m_macOSModel->name(), m_macOSModel->version()));
-    updateUI();
+    recheckChoices();
 }
 
 void MainViewController::makeAction()
 {
-    if (!m_diskModel || !m_macOSModel)
+    if (!m_diskModel || !m_macOSModel || !choicesPassChecks())
         return;
     // The drive named in the confirmation is the one erased, whatever the pop-up shows by the time the user
     // answers.
@@ -436,6 +564,9 @@ void MainViewController::startJob(const DiskModelPtr &drive)
     circularProgress->setIsCancellable(true);
     circularProgress->setIsIndeterminate(true);
     circularProgress->setHidden(false);
+    startHintLabel->clear();
+    ejectButton->setVisible(false);
+    m_runClock.start();
     // The checks before the erase run first; on the erased drive the job waits for the go-ahead, which the
     // window gives with installMacOSWithMacOSModel.
     m_viewModel->createInstallerDrive(installer, drive, DiskutilViewModel::AfterErase::WaitForGoAhead);
@@ -507,15 +638,26 @@ QString MainViewController::runDriveName() const
     return m_diskModel ? m_diskModel->name() : QString();
 }
 
-void MainViewController::returnToChoosing()
+void MainViewController::returnToChoosing(bool keepInstaller)
 {
     setJobRunning(false);
-    macOSInfoLabel->setText(QString());
+    // A run that failed leaves its installer chosen, and the window keeps showing it.
+    if (!keepInstaller || !m_macOSModel) {
+        macOSInfoLabel->setText(QString());
+        showAddImage();
+    }
     tipsLabel->setText(QString());
-    showAddImage();
     selectMacOSButton->setEnabled(true);
     diskListPopUpButton->setEnabled(true);
     makeMacOSButton->setText(tr("开始创建"));
+    if (keepInstaller) {
+        // After a failure the start button waits for the next pick of a drive or an installer.
+        ++m_check.generation;
+        m_check = ChoiceCheck{nullptr, nullptr, false, {}, m_check.generation};
+        startHintLabel->setText(tr("选择驱动器或安装文件后可重新开始。"));
+        return;
+    }
+    recheckChoices();
 }
 
 void MainViewController::diskutilViewModelCompletion(const DiskutilResult &result)
@@ -545,6 +687,10 @@ void MainViewController::diskutilViewModelCompletion(const DiskutilResult &resul
         // Named as the user chose it: the drive made, whatever it is called now.
         noticeResult(tr("macOS引导安装器创建完成"),
                      tr("安装器已写入驱动器【%1】并通过校验。").arg(m_confirmedName));
+        // Where the drive can be taken out safely, outside the alert: ejecting it first.
+        m_madeDrive = m_runDrive ? m_runDrive->volumePath() : QByteArray();
+        statusLabel->setText(tr("驱动器【%1】已制作完成。请先推出驱动器，再将其拔出。").arg(runDriveName()));
+        ejectButton->setVisible(!m_madeDrive.isEmpty());
         updateDiskList();
         m_diskModel.reset();
         m_macOSModel.reset();
@@ -560,6 +706,9 @@ void MainViewController::diskutilViewModelCompletion(const DiskutilResult &resul
                                             QDesktopServices::openUrl(tutorialUrl());
                                     });
     } else {
+        // The ring stops at once: nothing runs any more behind the failure's alert.
+        circularProgress->setHidden(true);
+        statusLabel->clear();
         const DiskutilViewModel::Failure &failure = m_viewModel->lastFailure();
         const DiskModelPtr drive = m_runDrive ? m_runDrive : m_diskModel;
         showFailure(failureText(failure, drive ? *drive : DiskModel()),
@@ -568,11 +717,20 @@ void MainViewController::diskutilViewModelCompletion(const DiskutilResult &resul
                         : QString());
     }
     m_runDrive.reset();
-    returnToChoosing();
+    returnToChoosing(!succeeded);
+}
+
+void MainViewController::showStatus()
+{
+    statusLabel->setText(m_runStatus.text());
 }
 
 void MainViewController::diskutilViewModelProgress(double progress)
 {
+    if (m_jobRunning) {
+        m_runStatus.copied(progress, m_viewModel->lastCheck().installerBytes, m_runClock.elapsed());
+        showStatus();
+    }
     const bool measured = progress > 0.0001 && progress <= 1.0;
     // Once the first share of the copy has been measured the ring shows it; before that, in a running job,
     // it keeps spinning.
@@ -587,8 +745,16 @@ void MainViewController::diskutilViewModelProgress(double progress)
     }
 }
 
+void MainViewController::diskutilViewModelVerification(qint64 bytesDone, qint64 bytesTotal)
+{
+    m_runStatus.verified(bytesDone, bytesTotal, m_runClock.elapsed());
+    showStatus();
+}
+
 void MainViewController::diskutilViewModelState(DiskutilState state)
 {
+    m_runStatus.enter(m_jobRunning ? state : DiskutilState::Idle, ::geteuid() == 0);
+    showStatus();
     if (state == DiskutilState::Verifying) {
         tipsLabel->setText(tr("正在校验..."));
         // The copy's share means nothing here: the ring spins without a percentage until the check passes.
@@ -644,8 +810,8 @@ void MainViewController::finishCancelled()
     selectMacOSButton->setEnabled(true);
     diskListPopUpButton->setEnabled(true);
     makeMacOSButton->setText(tr("开始创建"));
-    // The choices stay; the user can start again at once.
-    updateUI();
+    // The choices stay; the user can start again once they are checked again.
+    recheckChoices();
     if (m_quitAfterCancel) {
         m_quitAfterCancel = false;
         window()->close();
@@ -662,9 +828,39 @@ void MainViewController::finishCancelled()
                                 });
 }
 
+void MainViewController::ejectMadeDrive()
+{
+    if (m_madeDrive.isEmpty())
+        return;
+    const QByteArray drive = m_madeDrive;
+    const QString name = QFile::decodeName(drive.mid(drive.lastIndexOf('/') + 1));
+    ejectButton->setEnabled(false);
+    statusLabel->setText(tr("正在推出驱动器【%1】…").arg(name));
+    QPointer<MainViewController> self(this);
+    // The disk utility unmounts every mount of the drive and writes out what is still cached.
+    NSTaskWithProgress::launchedTaskWithLaunchPath(
+        QStringLiteral("/bin/bash"),
+        {QStringLiteral("-c"),
+         QStringLiteral("diskutil eject %1").arg(DiskutilViewModel::shellQuoted(drive))},
+        nullptr, [self, name](QProcess &process, const std::optional<QString> &rest) {
+            if (!self)
+                return;
+            self->ejectButton->setEnabled(true);
+            if (NSTaskWithProgress::terminationStatus(process) == 0) {
+                self->ejectButton->setVisible(false);
+                self->m_madeDrive.clear();
+                self->statusLabel->setText(tr("现在可以安全地拔出驱动器【%1】。").arg(name));
+            } else {
+                const QString why = DiskutilViewModel::lastErrorLine(rest.value_or(QString()));
+                self->statusLabel->setText(tr("未能推出驱动器【%1】。%2").arg(name, why));
+            }
+        });
+}
+
 void MainViewController::setJobRunning(bool running)
 {
     m_jobRunning = running;
+    cancelRunButton->setVisible(running);
     // A machine that sleeps in the middle of a write leaves a half-made drive.
     if (running)
         m_sleepInhibitor.acquire(tr("正在将 macOS 安装器写入驱动器"));

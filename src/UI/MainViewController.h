@@ -8,7 +8,10 @@
 #include "Platform/Desktop/SleepInhibitor.h"
 #include "Platform/Views/CollectionView.h"
 #include "Service/InstallationImageViewModel.h"
+#include "UI/CatalogRetry.h"
+#include "UI/RunStatus.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QPointer>
 #include <QUrl>
@@ -54,6 +57,7 @@ public:
     void diskutilViewModelCompletion(const DiskutilResult &result);
     void diskutilViewModelProgress(double progress);
     void diskutilViewModelState(DiskutilState state);
+    void diskutilViewModelVerification(qint64 bytesDone, qint64 bytesTotal);
     // Asks whether to stop the running job (the ring's cancel button, closing the window); on yes the job
     // stops and, with thenQuit, the window closes after it.
     void confirmCancel(bool thenQuit);
@@ -68,12 +72,24 @@ public:
     QLabel *tipsLabel = nullptr;
     QLabel *addImageView = nullptr;
     QLabel *bgImageView = nullptr;
+    // Beyond the Part's outlets: what the user needs to know and do next.
+    QLabel *startHintLabel = nullptr; // why the start button is off
+    QLabel *statusLabel = nullptr;    // a run's phase, share, speed and time left
+    QLabel *driveHintLabel = nullptr; // how to get a drive when none is offered
+    QPushButton *cancelRunButton = nullptr;
+    QPushButton *ejectButton = nullptr;
+    QLabel *catalogStatusLabel = nullptr;
+    QPushButton *catalogRetryButton = nullptr;
 
     const DiskutilViewModelPtr &viewModel() const { return m_viewModel; }
     const std::vector<DiskModelPtr> &dataArray() const { return m_dataArray; }
     const MacOSModelPtr &macOSModel() const { return m_macOSModel; }
     const DiskModelPtr &diskModel() const { return m_diskModel; }
     const std::vector<MacOSModelPtr> &filesArray() const { return m_filesArray; }
+    // Whether the checks that need no erase have passed for the chosen installer and drive.
+    bool choicesPassChecks() const;
+    // Whether those checks are still running.
+    bool checkingChoices() const;
 
     // The catalog's data source and delegate.
     int numberOfItems(platform::CollectionView &view, int section) override;
@@ -95,7 +111,13 @@ protected:
 
 private:
     void finishLoading();
+    void requestCatalog();
     void checkInstaller(const MacOSModelPtr &candidate);
+    // Runs the checks that need no erase for the chosen installer and drive, on a worker; updateUI follows.
+    void recheckChoices();
+    QString startHint() const;
+    void showStatus();
+    void ejectMadeDrive();
     // After the confirmation: the checks, then the erase of exactly that drive.
     void startJob(const DiskModelPtr &drive);
     // The failure alert with its cause, and what it means for the drive when anything.
@@ -103,7 +125,7 @@ private:
     // The name of the drive the current run writes, as it is mounted now.
     QString runDriveName() const;
     // The controls of the choosing phase after a run, whatever its end.
-    void returnToChoosing();
+    void returnToChoosing(bool keepInstaller);
     void cancelJob();
     // From the confirmation to the final report; the computer stays awake meanwhile.
     void setJobRunning(bool running);
@@ -144,6 +166,21 @@ private:
     bool m_cancelling = false;
     bool m_quitAfterCancel = false;
     QPointer<QMessageBox> m_cancelAlert;
+    // The checks for the current choices: for which pair, whether they still run, and what they said.
+    struct ChoiceCheck
+    {
+        DiskModelPtr drive;
+        MacOSModelPtr installer;
+        bool pending = false;
+        CreationPreflight::Result result;
+        uint64_t generation = 0;
+    };
+    ChoiceCheck m_check;
+    RunStatus m_runStatus;
+    QElapsedTimer m_runClock;
+    CatalogRetry *m_catalogRetry = nullptr;
+    // The drive the last successful run made, for ejecting it.
+    QByteArray m_madeDrive;
     platform::SleepInhibitor m_sleepInhibitor;
     platform::DesktopNotifier m_notifier;
 };

@@ -208,6 +208,56 @@
         <source>驱动器【%1】上的安装器不完整，需要重新创建。</source>
         <translation>The installer on the drive “%1” is incomplete and has to be created again.</translation>
     </message>
+    <message>
+        <source>没有可用的驱动器。请插入 U 盘并装载到 /Volumes 下，例如：
+sudo mount --mkdir /dev/sdb1 /Volumes/USB</source>
+        <translation>No drive is available. Plug in a USB drive and mount it below /Volumes, for example:
+sudo mount --mkdir /dev/sdb1 /Volumes/USB</translation>
+    </message>
+    <message>
+        <source>推出所选驱动器</source>
+        <translation>Eject the Chosen Drive</translation>
+    </message>
+    <message>
+        <source>无法连接到服务器。%1 秒后将自动重试。</source>
+        <translation>Cannot connect to the server. Trying again in %1 s.</translation>
+    </message>
+    <message>
+        <source>选择驱动器或安装文件后可重新开始。</source>
+        <translation>Choose the drive or the installer again to start again.</translation>
+    </message>
+    <message>
+        <source>请先选择系统安装文件。</source>
+        <translation>Choose a macOS installer first.</translation>
+    </message>
+    <message>
+        <source>请先插入并装载一个 U 盘。</source>
+        <translation>Plug in and mount a USB drive first.</translation>
+    </message>
+    <message>
+        <source>请选择目标驱动器。</source>
+        <translation>Choose the target drive.</translation>
+    </message>
+    <message>
+        <source>正在检查安装文件和驱动器…</source>
+        <translation>Checking the installer and the drive…</translation>
+    </message>
+    <message>
+        <source>驱动器【%1】已制作完成。请先推出驱动器，再将其拔出。</source>
+        <translation>The drive “%1” is ready. Eject it before you unplug it.</translation>
+    </message>
+    <message>
+        <source>正在推出驱动器【%1】…</source>
+        <translation>Ejecting the drive “%1”…</translation>
+    </message>
+    <message>
+        <source>现在可以安全地拔出驱动器【%1】。</source>
+        <translation>You can now safely unplug the drive “%1”.</translation>
+    </message>
+    <message>
+        <source>未能推出驱动器【%1】。%2</source>
+        <translation>The drive “%1” could not be ejected. %2</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -266,6 +316,93 @@
     <message>
         <source>写入并校验安装器的进度；按回车键或空格键可取消创建</source>
         <translation>Progress of writing and verifying the installer; Return or Space stops the creation</translation>
+    </message>
+    <message>
+        <source>如何让驱动器出现在列表中</source>
+        <translation>How to make a drive appear in the list</translation>
+    </message>
+    <message>
+        <source>为什么现在还不能开始创建</source>
+        <translation>Why creating cannot start yet</translation>
+    </message>
+    <message>
+        <source>取消创建</source>
+        <translation>Stop Creating</translation>
+    </message>
+    <message>
+        <source>停止正在进行的创建（Esc）</source>
+        <translation>Stop the creation under way (Esc)</translation>
+    </message>
+    <message>
+        <source>当前阶段、进度、速度和剩余时间</source>
+        <translation>The current step, progress, speed and time left</translation>
+    </message>
+    <message>
+        <source>推出驱动器</source>
+        <translation>Eject Drive</translation>
+    </message>
+    <message>
+        <source>卸载刚制作好的驱动器，以便安全拔出</source>
+        <translation>Unmount the drive just made, so it can be unplugged safely</translation>
+    </message>
+    <message>
+        <source>系统镜像列表为何为空</source>
+        <translation>Why the list of installers is empty</translation>
+    </message>
+    <message>
+        <source>重试</source>
+        <translation>Try Again</translation>
+    </message>
+    <message>
+        <source>再次连接服务器，获取系统镜像列表</source>
+        <translation>Connect to the server again for the list of installers</translation>
+    </message>
+</context>
+<context>
+    <name>RunStatus</name>
+    <message>
+        <source>不到 1 分钟</source>
+        <translation>less than a minute</translation>
+    </message>
+    <message>
+        <source>约 %1 分 %2 秒</source>
+        <translation>about %1 min %2 s</translation>
+    </message>
+    <message>
+        <source>约 %1 分钟</source>
+        <translation>about %1 min</translation>
+    </message>
+    <message>
+        <source>约 %1 小时 %2 分</source>
+        <translation>about %1 h %2 min</translation>
+    </message>
+    <message>
+        <source>正在检查安装文件和驱动器…</source>
+        <translation>Checking the installer and the drive…</translation>
+    </message>
+    <message>
+        <source>第 1 步，共 3 步：正在格式化驱动器…</source>
+        <translation>Step 1 of 3: erasing the drive…</translation>
+    </message>
+    <message>
+        <source>第 2 步，共 3 步：正在启动制作工具…</source>
+        <translation>Step 2 of 3: starting the creation tool…</translation>
+    </message>
+    <message>
+        <source>第 2 步，共 3 步：等待管理员授权…</source>
+        <translation>Step 2 of 3: waiting for administrator rights…</translation>
+    </message>
+    <message>
+        <source>第 2 步，共 3 步：正在写入安装器</source>
+        <translation>Step 2 of 3: writing the installer</translation>
+    </message>
+    <message>
+        <source>第 3 步，共 3 步：正在校验</source>
+        <translation>Step 3 of 3: verifying</translation>
+    </message>
+    <message>
+        <source>剩余%1</source>
+        <translation>%1 left</translation>
     </message>
 </context>
 </TS>

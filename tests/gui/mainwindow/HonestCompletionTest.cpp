@@ -130,6 +130,7 @@ TEST(HonestCompletion, ARunningJobCanBeCancelled)
             EXPECT_EQ(cancelled->informativeText(), "驱动器【USB】上的安装器不完整，可重新开始创建。");
             EXPECT_TRUE(c.circularProgress->isCancelled());
             EXPECT_TRUE(c.macOSModel() && c.diskModel()) << "the choices stay";
+            w.settle();
             EXPECT_TRUE(c.makeMacOSButton->isEnabled());
         }
         EXPECT_LT(clock.elapsed(), 6000);

@@ -161,8 +161,11 @@ TEST(MainWindow, AConfirmedDriveThatWentAwayIsNotErasedAndTheChoicesStay)
     EXPECT_TRUE(c.selectMacOSButton->isEnabled());
     WindowDriver::clickButton(failure, "确定");
     testsupport::spin(100);
+    // Picking it again checks it again: it is still gone, and the start button says so.
     c.selectDiskAction();
-    EXPECT_TRUE(c.makeMacOSButton->isEnabled());
+    w.settle();
+    EXPECT_FALSE(c.makeMacOSButton->isEnabled());
+    EXPECT_EQ(c.startHintLabel->text(), "找不到驱动器【GONE】，请重新插入后再试");
 }
 
 TEST(MainWindow, TheRingShowsOnlyForProgressAboveTheThresholdUpToOne)
