@@ -105,6 +105,14 @@ MainViewController::MainViewController(QWidget *parent)
     // The "+" tile stands for the installer still to be chosen: a click on it chooses one.
     addImageView->setCursor(Qt::PointingHandCursor);
     addImageView->installEventFilter(this);
+    // The ring stands over the title and the installer's picture; while it shows, they step aside (keeping
+    // their room) rather than show through its translucent face.
+    for (QWidget *under : {static_cast<QWidget *>(m_ui->titleLabel), static_cast<QWidget *>(addImageView)}) {
+        QSizePolicy policy = under->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        under->setSizePolicy(policy);
+    }
+    circularProgress->installEventFilter(this);
 
     connect(diskListPopUpButton, QOverload<int>::of(&QComboBox::activated), this,
             &MainViewController::selectDiskAction);
@@ -176,6 +184,11 @@ bool MainViewController::eventFilter(QObject *watched, QEvent *event)
         selectMacOSButton->isEnabled()) {
         selectMacOSAction();
         return true;
+    }
+    if (watched == circularProgress && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
+        const bool ringShown = event->type() == QEvent::Show;
+        m_ui->titleLabel->setVisible(!ringShown);
+        addImageView->setVisible(!ringShown);
     }
     if (watched == this && event->type() == QEvent::Paint && !m_loaded) {
         m_loaded = true;
@@ -399,6 +412,9 @@ void MainViewController::updateDiskList()
         if (self && generation == self->m_popUpGeneration && !self->m_diskModel)
             self->diskListPopUpButton->setCurrentIndex(-1);
     });
+    // What the pop-up says with no row chosen: after a finished run, or with nothing to offer.
+    diskListPopUpButton->setPlaceholderText(m_dataArray.empty() ? tr("没有可用的驱动器")
+                                                                : tr("请选择目标驱动器"));
     driveHintLabel->setVisible(m_dataArray.empty() && !m_jobRunning);
     if (!m_jobRunning)
         recheckChoices();

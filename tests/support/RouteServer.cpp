@@ -10,7 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-RouteServer::RouteServer()
+RouteServer::RouteServer(int port)
 {
     const auto answer = [this](const httplib::Request &request, httplib::Response &response) {
         std::unique_lock lock(m_lock);
@@ -30,7 +30,7 @@ RouteServer::RouteServer()
     // Pictures are fetched with GET, the service is called with POST; both answer alike.
     m_server.Get(".*", answer);
     m_server.Post(".*", answer);
-    m_port = testsupport::startOnLoopback(m_server, m_thread);
+    m_port = testsupport::startOnLoopback(m_server, m_thread, port);
 }
 
 RouteServer::~RouteServer()

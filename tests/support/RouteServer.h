@@ -24,7 +24,8 @@ public:
         std::multimap<std::string, std::string> headers = {};
     };
 
-    RouteServer();
+    // On a free loopback port, or on the one given.
+    explicit RouteServer(int port = 0);
     ~RouteServer();
 
     void setRoute(const std::string &path, Route route);

@@ -11,12 +11,14 @@
 #include <QAbstractButton>
 #include <QDateTime>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -348,6 +350,41 @@ TEST(CatalogPanel, AFailingCatalogLeavesTheListEmptyAndSaysNothing)
         testsupport::spin(400);
         EXPECT_EQ(window.collectionView->numberOfItems(), 0) << answer.body;
         EXPECT_EQ(WindowDriver(window).openDialog(), nullptr) << answer.body;
+    }
+}
+
+// With the service out of reach the panel says so and offers to try again; when the service comes back at
+// the same address, the panel fills without a restart: by the retry button at once, or by itself after the
+// first pause. The update request is not repeated: its notice ends the application.
+TEST(CatalogPanel, AnUnreachableServiceIsSaidAndTheCatalogArrivesWhenItComesBack)
+{
+    for (const bool byButton : {true, false}) {
+        SCOPED_TRACE(byButton ? "the retry button" : "by itself");
+        const int port = RouteServer::closedPort();
+        qputenv("BOOTDRIVE_SERVICE_URL", QByteArray("http://127.0.0.1:") + QByteArray::number(port));
+        MainViewController window;
+        window.viewDidLoad();
+        window.show();
+        ASSERT_TRUE(testsupport::waitUntil([&] { return window.catalogStatusLabel->isVisible(); }, 5000));
+        EXPECT_TRUE(window.catalogStatusLabel->text().startsWith("无法连接到服务器"))
+            << window.catalogStatusLabel->text().toStdString();
+        EXPECT_TRUE(window.catalogRetryButton->isEnabled());
+        EXPECT_EQ(WindowDriver(window).openDialog(), nullptr);
+
+        RouteServer server(port);
+        server.setRoute("/api/installation-image-list", {catalogJson(server, 3), 200, "application/json", 0});
+        QElapsedTimer clock;
+        clock.start();
+        if (byButton)
+            QTest::mouseClick(window.catalogRetryButton, Qt::LeftButton);
+        ASSERT_TRUE(
+            testsupport::waitUntil([&] { return window.collectionView->numberOfItems() == 3; }, 8000));
+        if (byButton) {
+            EXPECT_LT(clock.elapsed(), 2000) << "the button asks at once";
+        }
+        EXPECT_FALSE(window.catalogStatusLabel->isVisible());
+        EXPECT_EQ(server.requests("/api/installation-image-list"), 1);
+        EXPECT_EQ(server.requests("/api/update-app"), 0);
     }
 }
 

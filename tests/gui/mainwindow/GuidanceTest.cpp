@@ -1,0 +1,151 @@
+// What a first-time user is told: where a drive has to be for the window to offer it, why the start button
+// is disabled, what a run is doing and how long it has left, how to stop it, and when the drive can go.
+
+#include "WindowFixture.h"
+#include "support/SampleInstaller.h"
+#include "support/ToolsOnPath.h"
+
+#include <QRegularExpression>
+
+using testsupport::LoopDrive;
+using testsupport::SampleInstaller;
+using testsupport::ToolsOnPath;
+
+namespace {
+
+QRect inWindow(const QWidget *widget, const QWidget *window)
+{
+    return QRect(widget->mapTo(window, QPoint(0, 0)), widget->size());
+}
+
+void press(Qt::Key key)
+{
+    ASSERT_TRUE(QApplication::activeWindow());
+    QTest::keyClick(QApplication::activeWindow()->windowHandle(), key);
+}
+
+} // namespace
+
+TEST(Guidance, WithNoDriveTheWindowSaysHowToGetOne)
+{
+    REQUIRE_DRIVES();
+    SampleInstaller installer("Install macOS Mojave", "10.14.6", "1M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    Window w;
+    auto &c = w.controller;
+    ASSERT_TRUE(testsupport::waitUntil([&] { return c.driveHintLabel->isVisible(); }));
+    EXPECT_TRUE(c.driveHintLabel->text().contains("/Volumes")) << c.driveHintLabel->text().toStdString();
+    EXPECT_EQ(c.diskListPopUpButton->currentText(), "");
+    EXPECT_EQ(c.diskListPopUpButton->placeholderText(), "没有可用的驱动器");
+    EXPECT_EQ(c.startHintLabel->text(), "请先选择系统安装文件。");
+    w.chooseInstaller(installer.path());
+    EXPECT_EQ(c.startHintLabel->text(), "请先插入并装载一个 U 盘。");
+    EXPECT_FALSE(c.makeMacOSButton->isEnabled());
+
+    // A drive mounted below /Volumes is offered at once, and the hints give way.
+    LoopDrive drive("USB", 64 * 1024 * 1024);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return c.diskListPopUpButton->currentText() == "USB"; }));
+    w.settle();
+    EXPECT_FALSE(c.driveHintLabel->isVisible());
+    EXPECT_TRUE(c.makeMacOSButton->isEnabled());
+    EXPECT_EQ(c.startHintLabel->text(), "");
+}
+
+// One run at the pace of a slow stick: the status line names each step with its share, speed and time left;
+// the ring covers none of the controls; Escape and the visible cancel button both ask before stopping; at
+// the end the line says how to take the drive out, and the eject button does it.
+TEST(Guidance, ARunShowsItsStepAndTimeLeftAndEndsWithTheEject)
+{
+    REQUIRE_DRIVES();
+    ToolsOnPath tools;
+    qputenv("CREATEINSTALLMEDIA_RATE_LIMIT", "4");
+    SampleInstaller installer("Install macOS Mojave", "10.14.6", "24M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    LoopDrive drive("USB", 96 * 1024 * 1024);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    Window w;
+    auto &c = w.controller;
+    QMessageBox *confirm = w.openConfirmation(installer.path(), "USB");
+    ASSERT_TRUE(confirm);
+    ASSERT_TRUE(WindowDriver::clickButton(confirm, "立刻创建"));
+    EXPECT_TRUE(c.cancelRunButton->isVisible());
+
+    const QRegularExpression copying(
+        QStringLiteral("^第 2 步，共 3 步：正在写入安装器 \\d+% · [\\d.]+ [KMG]B/s · 剩余"));
+    QStringList lines;
+    bool escapeAsked = false, ringChecked = false;
+    QMessageBox *result = nullptr;
+    ASSERT_TRUE(WindowDriver::waitFor(
+        [&] {
+            const QString line = c.statusLabel->text();
+            if (!line.isEmpty() && !lines.contains(line))
+                lines << line;
+            QWidget *open = w.driver.openDialog();
+            if (!ringChecked && c.circularProgress->isVisible() && c.circularProgress->progress() > 0.1) {
+                ringChecked = true;
+                const QRect ring = inWindow(c.circularProgress, &c);
+                for (QWidget *control :
+                     {static_cast<QWidget *>(c.macOSInfoLabel), static_cast<QWidget *>(c.diskListPopUpButton),
+                      static_cast<QWidget *>(c.makeMacOSButton), static_cast<QWidget *>(c.cancelRunButton),
+                      static_cast<QWidget *>(c.statusLabel)})
+                    EXPECT_FALSE(ring.intersects(inWindow(control, &c)))
+                        << control->objectName().toStdString();
+                EXPECT_FALSE(c.addImageView->isVisible()) << "nothing shows through the ring";
+            }
+            if (!escapeAsked && ringChecked && !open) {
+                escapeAsked = true;
+                c.activateWindow();
+                EXPECT_TRUE(testsupport::waitUntil([&] { return QApplication::activeWindow() == &c; }, 3000));
+                press(Qt::Key_Escape);
+                QMessageBox *ask = w.alertWithText("确定要取消创建吗？", 5000);
+                EXPECT_TRUE(ask);
+                if (ask) {
+                    EXPECT_TRUE(WindowDriver::clickButton(ask, "继续创建"));
+                }
+                return false;
+            }
+            result = qobject_cast<QMessageBox *>(open);
+            return result != nullptr;
+        },
+        180000));
+    qunsetenv("CREATEINSTALLMEDIA_RATE_LIMIT");
+    EXPECT_TRUE(escapeAsked && ringChecked);
+    EXPECT_EQ(result->text(), "macOS引导安装器创建完成") << result->informativeText().toStdString();
+    EXPECT_TRUE(lines.contains("第 1 步，共 3 步：正在格式化驱动器…")) << lines.join(" | ").toStdString();
+    EXPECT_TRUE(lines.filter(copying).size() >= 1) << lines.join(" | ").toStdString();
+    EXPECT_FALSE(lines.filter(QStringLiteral("第 3 步，共 3 步：正在校验")).isEmpty())
+        << lines.join(" | ").toStdString();
+    EXPECT_FALSE(c.cancelRunButton->isVisible());
+
+    ASSERT_TRUE(WindowDriver::clickButton(result, "暂不安装"));
+    EXPECT_EQ(c.statusLabel->text(),
+              "驱动器【Install macOS Mojave】已制作完成。请先推出驱动器，再将其拔出。");
+    ASSERT_TRUE(c.ejectButton->isVisible());
+    QTest::mouseClick(c.ejectButton, Qt::LeftButton);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !c.ejectButton->isVisible(); }, 20000))
+        << c.statusLabel->text().toStdString();
+    EXPECT_EQ(c.statusLabel->text(), "现在可以安全地拔出驱动器【Install macOS Mojave】。");
+    EXPECT_TRUE(drive.mountPoint().isEmpty()) << "no mount of the drive is left";
+    EXPECT_TRUE(testsupport::waitUntil([&] { return c.diskListPopUpButton->count() == 0; }));
+}
+
+// At 2560 px the controls keep a readable width and the start button stays under them; the "+" tile, which
+// looks like a place to drop an installer, opens the picker.
+TEST(Guidance, AWideWindowKeepsItsControlsTogetherAndThePlusTileChooses)
+{
+    Window w;
+    auto &c = w.controller;
+    c.resize(2560, 1300);
+    testsupport::spin(100);
+    EXPECT_LE(c.diskListPopUpButton->width(), 560);
+    EXPECT_LE(c.makeMacOSButton->width(), 560);
+    const int gap = inWindow(c.makeMacOSButton, &c).top() - inWindow(c.diskListPopUpButton, &c).bottom();
+    EXPECT_GT(gap, 0);
+    EXPECT_LT(gap, 120);
+
+    QTest::mouseClick(c.addImageView, Qt::LeftButton);
+    platform::OpenPanel *picker = w.driver.waitForPicker();
+    ASSERT_TRUE(picker);
+    picker->reject();
+}
