@@ -1,6 +1,9 @@
 #include "Platform/Views/OpenPanel.h"
 
+#include "Platform/Views/ControlStyle.h"
 #include "Platform/Volumes/IconProvider.h"
+#include "Platform/Volumes/MountMonitor.h"
+#include "Platform/Volumes/MountTable.h"
 
 #include <QAbstractFileIconProvider>
 #include <QAbstractItemView>
@@ -12,6 +15,9 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStandardPaths>
+#include <QUrl>
+#include <algorithm>
 
 namespace platform {
 
@@ -45,6 +51,15 @@ OpenPanel::OpenPanel(QWidget *parent) : QFileDialog(parent)
     setIconProvider(provider);
     connect(new QObject(this), &QObject::destroyed, [provider] { delete provider; });
     setObjectName(QStringLiteral("OpenPanel"));
+    setStyleSheet(ControlStyle::styleSheet());
+    // Qt would open where the process was started, often "/", or where its last dialog was; a caller that
+    // names a folder still overrides this.
+    setDirectory(defaultDirectory());
+    updateSidebar();
+    if (MountMonitor *monitor = MountMonitor::shared()) {
+        connect(monitor, &MountMonitor::didMount, this, &OpenPanel::updateSidebar);
+        connect(monitor, &MountMonitor::didUnmount, this, &OpenPanel::updateSidebar);
+    }
     // Opening a bundle (double click, or Enter on it) would enter it; choose it instead.
     // Qt renames the accept button from the same signals; connected after its own slots, ours run last.
     if (auto *edit = findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
@@ -83,13 +98,62 @@ void OpenPanel::updateAcceptButton()
     }
 }
 
-void OpenPanel::setAllowedFileTypes(const QStringList &types)
+void OpenPanel::setAllowedFileTypes(const QStringList &types, const QString &description)
 {
     m_types = types;
     QStringList patterns;
     for (const QString &type : types)
         patterns << QStringLiteral("*.") + type;
-    setNameFilter(QStringLiteral("(%1)").arg(patterns.join(QLatin1Char(' '))));
+    const QString filter = QStringLiteral("(%1)").arg(patterns.join(QLatin1Char(' ')));
+    setNameFilter(description.trimmed().isEmpty() ? filter
+                                                  : description.trimmed() + QLatin1Char(' ') + filter);
+}
+
+QString OpenPanel::defaultDirectory()
+{
+    const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    return !downloads.isEmpty() && QFileInfo(downloads).isDir() ? downloads : QDir::homePath();
+}
+
+QList<QUrl> OpenPanel::defaultSidebarUrls()
+{
+    QStringList places = {
+        QDir::homePath(), QStandardPaths::writableLocation(QStandardPaths::DownloadLocation),
+        QStandardPaths::writableLocation(QStandardPaths::DesktopLocation), QStringLiteral("/Applications")};
+    // Where macOS mounts volumes, and where Linux desktops mount removable media (/media/<user>/<name>,
+    // /run/media/<user>/<name>, or /media/<name>).
+    static const QByteArray roots[] = {"/Volumes/", "/media/", "/run/media/"};
+    QStringList volumes;
+    for (const MountEntry &entry : MountTable::visibleVolumes()) {
+        const QByteArray &point = entry.mountPointBytes;
+        const bool below = std::any_of(std::begin(roots), std::end(roots), [&](const QByteArray &root) {
+            return point.startsWith(root) && point.size() > root.size();
+        });
+        // A path that is not valid text could not be shown as itself, nor opened through its URL.
+        if (below && QFile::encodeName(entry.mountPoint) == point)
+            volumes << entry.mountPoint;
+    }
+    // By the name the sidebar shows, as a person reads it.
+    std::sort(volumes.begin(), volumes.end(), [](const QString &a, const QString &b) {
+        const int byName = QFileInfo(a).fileName().compare(QFileInfo(b).fileName(), Qt::CaseInsensitive);
+        return byName != 0 ? byName < 0 : a < b;
+    });
+    places << volumes;
+    QList<QUrl> urls;
+    QStringList seen;
+    for (const QString &place : std::as_const(places)) {
+        const QString path = QDir::cleanPath(place);
+        if (place.isEmpty() || seen.contains(path) || !QFileInfo(path).isDir())
+            continue;
+        seen << path;
+        urls << QUrl::fromLocalFile(path);
+    }
+    return urls;
+}
+
+void OpenPanel::updateSidebar()
+{
+    setSidebarUrls(defaultSidebarUrls());
 }
 
 bool OpenPanel::isBundle(const QString &path) const

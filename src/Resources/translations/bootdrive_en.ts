@@ -11,6 +11,10 @@
         <source>继续创建</source>
         <translation>Continue</translation>
     </message>
+    <message>
+        <source>此操作会抹掉数据，且无法撤销</source>
+        <translation>This erases data and cannot be undone</translation>
+    </message>
 </context>
 <context>
     <name>CircularProgress</name>

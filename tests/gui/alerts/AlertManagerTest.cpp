@@ -1,5 +1,6 @@
 #include "UI/AlertManager.h"
 
+#include "Platform/Views/ControlStyle.h"
 #include "WindowDriver.h"
 #include "support/EventLoop.h"
 
@@ -7,6 +8,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -32,6 +34,42 @@ QStringList buttonTitles(QMessageBox *alert)
         if (b->isVisible())
             titles << b->text();
     return titles;
+}
+
+QPushButton *button(QMessageBox *alert, int index)
+{
+    return alert->findChild<QPushButton *>(QStringLiteral("alertButton%1").arg(index));
+}
+
+// A key as a person presses it: to whatever has the focus in the active alert.
+void press(QMessageBox *alert, Qt::Key key)
+{
+    alert->activateWindow();
+    testsupport::waitUntil([&] { return alert->isActiveWindow(); }, 3000);
+    QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : alert;
+    QTest::keyClick(target, key);
+}
+
+AlertOptions buttons(int defaultButton, int cancelButton, int destructiveButton)
+{
+    AlertOptions options;
+    options.defaultButton = defaultButton;
+    options.cancelButton = cancelButton;
+    options.destructiveButton = destructiveButton;
+    return options;
+}
+
+// Whether the label's text takes more lines at its width than it would on one unbounded line.
+bool wraps(QLabel *label)
+{
+    return label->heightForWidth(label->width()) > label->heightForWidth(QWIDGETSIZE_MAX);
+}
+
+// The colour a button is filled with, beside its title.
+QColor fill(QPushButton *button)
+{
+    const QImage image = button->grab().toImage();
+    return image.pixelColor(6, image.height() / 2);
 }
 
 } // namespace
@@ -95,4 +133,109 @@ TEST(AlertManager, TheIconIsTheGivenPictureElseTheApplications)
         alert->close();
     }
     QApplication::setWindowIcon(QIcon());
+}
+
+// The erase confirmation as the window puts it up: Return and Escape both keep the drive, the erasing
+// button is red and says what it does; the results are the ones the titles always had.
+TEST(AlertManager, ReturnAndEscapeTakeTheSafeChoiceAndTheErasingButtonIsMarked)
+{
+    struct Case
+    {
+        QStringList titles;
+        AlertOptions options;
+        Qt::Key key;
+        int64_t expected;
+    };
+    const Case cases[] = {
+        {{"立刻创建", "取消"}, buttons(1, -1, 0), Qt::Key_Return, 1001},
+        {{"立刻创建", "取消"}, buttons(1, -1, 0), Qt::Key_Escape, 1001},
+        // Without options the first button stays the default, as it always was.
+        {{"打开", "暂不安装"}, {}, Qt::Key_Return, 1000},
+        // Titles nothing recognises: Escape answers the cancel button named by index.
+        {{"Erase", "Keep", "Later"}, buttons(2, 1, -1), Qt::Key_Escape, 1001},
+        {{"Erase", "Keep", "Later"}, buttons(2, 1, -1), Qt::Key_Return, 1002},
+        // Out of range: ignored.
+        {{"确定"}, buttons(5, 7, 9), Qt::Key_Escape, 1000},
+    };
+    for (const Case &c : cases) {
+        Host host;
+        std::vector<int64_t> answers;
+        QMessageBox *alert = AlertManager::alertByWindow(
+            &host.window, c.titles, QImage(), "温馨提示", "说明", AlertManager::InformationalStyle,
+            [&](int64_t r) { answers.push_back(r); }, c.options);
+        ASSERT_TRUE(host.driver.waitForAlert());
+        const std::string what = c.titles.join(',').toStdString() + " key " + std::to_string(c.key);
+        const int destructive = c.options.destructiveButton;
+        for (int i = 0; i < c.titles.size(); ++i) {
+            QPushButton *b = button(alert, i);
+            ASSERT_TRUE(b) << what;
+            const bool erases = i == destructive;
+            EXPECT_EQ(b->property(platform::ControlStyle::DestructiveProperty).toBool(), erases) << what;
+            EXPECT_EQ(b->accessibleDescription().isEmpty(), !erases) << what;
+            if (erases) {
+                EXPECT_EQ(fill(b), platform::ControlStyle::destructiveColor()) << what;
+            } else if (!b->hasFocus()) {
+                EXPECT_EQ(fill(b), QColor(Qt::white)) << what;
+            }
+        }
+        press(alert, c.key);
+        testsupport::spin(50);
+        ASSERT_EQ(answers.size(), 1u) << what;
+        EXPECT_EQ(answers[0], c.expected) << what;
+        EXPECT_EQ(host.driver.openDialog(), nullptr) << what;
+    }
+}
+
+// The texts stay exactly as given; the detail stands under them, visible without a click; a long text
+// wraps inside an alert of sensible width, and a short one is not broken up.
+TEST(AlertManager, TheDetailIsVisibleAndLongTextsWrapWithinASensibleWidth)
+{
+    const QString longText = QStringLiteral("The drive \u201cUntitled USB Stick With A Long Name\u201d is "
+                                            "about to be erased. All of its data will "
+                                            "be lost, and this cannot be undone!");
+    const QString detail = QStringLiteral(
+        "\u201cTextEdit.app\u201d is not a macOS installer. Pick an application named like \u201cInstall "
+        "macOS Mojave\u201d, which the App Store downloads into Applications.");
+    for (const bool withIcon : {false, true}) {
+        Host host;
+        QImage icon(64, 64, QImage::Format_ARGB32);
+        icon.fill(Qt::blue);
+        AlertOptions options;
+        options.detailText = detail;
+        QMessageBox *alert = AlertManager::alertByWindow(&host.window, {"Create Now", "Cancel"},
+                                                         withIcon ? icon : QImage(), "Notice", longText,
+                                                         AlertManager::InformationalStyle, nullptr, options);
+        ASSERT_TRUE(host.driver.waitForAlert());
+        testsupport::spin(50);
+        EXPECT_EQ(alert->text(), "Notice");
+        EXPECT_EQ(alert->informativeText(), longText);
+        EXPECT_TRUE(alert->detailedText().isEmpty()) << "no hidden details behind a button";
+        auto *informative = alert->findChild<QLabel *>("qt_msgbox_informativelabel");
+        auto *shown = alert->findChild<QLabel *>("alertDetailLabel");
+        ASSERT_TRUE(informative && shown);
+        EXPECT_TRUE(shown->isVisible());
+        EXPECT_EQ(shown->text(), detail);
+        EXPECT_GT(shown->y(), informative->y() + informative->height() - 1) << "under the texts";
+        EXPECT_LT(shown->y() + shown->height(), button(alert, 0)->mapTo(alert, QPoint()).y())
+            << "above the buttons";
+
+        EXPECT_LE(alert->width(), 480) << "icon " << withIcon;
+        EXPECT_GE(alert->width(), AlertManager::TextWidth) << "the text is not squeezed to the buttons";
+        for (QLabel *label : {informative, shown}) {
+            EXPECT_TRUE(wraps(label)) << label->text().toStdString();
+            EXPECT_LE(label->geometry().right(), alert->width()) << "inside the alert";
+            EXPECT_LE(label->heightForWidth(label->width()), label->height()) << "nothing cut off";
+        }
+        alert->close();
+    }
+
+    Host host;
+    QMessageBox *alert = AlertManager::alertByWindow(&host.window, {"OK"}, QImage(), "Notice", "Short text.",
+                                                     AlertManager::InformationalStyle, nullptr);
+    ASSERT_TRUE(host.driver.waitForAlert());
+    testsupport::spin(50);
+    auto *informative = alert->findChild<QLabel *>("qt_msgbox_informativelabel");
+    EXPECT_FALSE(wraps(informative));
+    EXPECT_EQ(alert->findChild<QLabel *>("alertDetailLabel"), nullptr);
+    alert->close();
 }

@@ -1,14 +1,20 @@
 #include "Platform/Views/OpenPanel.h"
 
+#include "Platform/Volumes/MountMonitor.h"
 #include "support/EventLoop.h"
+#include "support/PrivateMounts.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
 namespace {
 
@@ -41,6 +47,49 @@ std::unique_ptr<platform::OpenPanel> openPanel(const QString &directory)
     panel->open();
     testsupport::spin(200);
     return panel;
+}
+
+// A home folder of the test's own, with the places given; no user-dirs file, so Downloads and Desktop are
+// the home's.
+struct Home
+{
+    QTemporaryDir dir;
+    QByteArray savedHome = qgetenv("HOME"), savedConfig = qgetenv("XDG_CONFIG_HOME");
+    explicit Home(const QStringList &places)
+    {
+        for (const QString &place : places)
+            QDir().mkpath(dir.filePath(place));
+        qputenv("HOME", QFile::encodeName(dir.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath(".config")));
+    }
+    ~Home()
+    {
+        qputenv("HOME", savedHome);
+        qputenv("XDG_CONFIG_HOME", savedConfig);
+    }
+    QString path(const QString &place = {}) const
+    {
+        return place.isEmpty() ? dir.path() : dir.filePath(place);
+    }
+};
+
+QStringList paths(const QList<QUrl> &urls)
+{
+    QStringList list;
+    for (const QUrl &url : urls)
+        list << url.toLocalFile();
+    return list;
+}
+
+QStringList shownNames(platform::OpenPanel &panel)
+{
+    auto *view = panel.findChild<QListView *>(QStringLiteral("listView"));
+    QStringList names;
+    if (!view)
+        return names;
+    for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
+        names << view->model()->index(row, 0, view->rootIndex()).data().toString();
+    return names;
 }
 
 } // namespace
@@ -86,6 +135,16 @@ TEST(OpenPanel, PlainFoldersStillOpenAndOtherFilesAreHidden)
     EXPECT_FALSE(panel->isBundle(folder.dir.filePath("notes.txt")));
     EXPECT_TRUE(panel->isBundle(folder.bundle));
     EXPECT_EQ(panel->nameFilters(), QStringList({"(*.app)"}));
+    // A named filter reads as its name and still hides what it does not match.
+    panel->setAllowedFileTypes({"app"}, "macOS 安装程序");
+    EXPECT_EQ(panel->nameFilters(), QStringList({"macOS 安装程序 (*.app)"}));
+    auto *types = panel->findChild<QComboBox *>("fileTypeCombo");
+    ASSERT_TRUE(types);
+    EXPECT_EQ(types->currentText(), "macOS 安装程序 (*.app)");
+    ASSERT_TRUE(testsupport::waitUntil([&] { return shownNames(*panel).size() >= 2; }, 3000));
+    EXPECT_TRUE(shownNames(*panel).contains("Install macOS Mojave.app"));
+    EXPECT_TRUE(shownNames(*panel).contains("Plain Folder"));
+    EXPECT_FALSE(shownNames(*panel).contains("notes.txt"));
     bool accepted = false;
     QObject::connect(panel.get(), &QDialog::accepted, [&] { accepted = true; });
     QTest::keyClicks(panel->findChild<QLineEdit *>("fileNameEdit"), "Plain Folder");
@@ -93,4 +152,71 @@ TEST(OpenPanel, PlainFoldersStillOpenAndOtherFilesAreHidden)
     testsupport::spin(300);
     EXPECT_FALSE(accepted) << "a plain folder is entered, not chosen";
     EXPECT_TRUE(panel->URLs().isEmpty());
+}
+
+// Opened without a folder, the panel starts where a downloaded installer lands, else at home; its sidebar
+// has the places that exist.
+TEST(OpenPanel, StartsInDownloadsElseHomeWithThePlacesThatExistInItsSidebar)
+{
+    const QString applications = QFileInfo(QStringLiteral("/Applications")).isDir() ? "/Applications" : "";
+    {
+        Home home({"Downloads", "Desktop"});
+        platform::OpenPanel panel;
+        EXPECT_EQ(panel.directory().absolutePath(), home.path("Downloads"));
+        QStringList expected = {home.path(), home.path("Downloads"), home.path("Desktop")};
+        if (!applications.isEmpty())
+            expected << applications;
+        const QStringList sidebar = paths(panel.sidebarUrls());
+        EXPECT_EQ(sidebar.mid(0, expected.size()), expected);
+    }
+    {
+        Home home({"Documents"});
+        platform::OpenPanel panel;
+        EXPECT_EQ(panel.directory().absolutePath(), home.path());
+        const QStringList sidebar = paths(panel.sidebarUrls());
+        EXPECT_EQ(sidebar.first(), home.path());
+        EXPECT_FALSE(sidebar.contains(home.path("Downloads")));
+        EXPECT_FALSE(sidebar.contains(home.path("Desktop")));
+        // A folder the caller names still wins.
+        panel.setDirectory(home.path("Documents"));
+        EXPECT_EQ(panel.directory().absolutePath(), home.path("Documents"));
+    }
+}
+
+// Volumes below /Volumes and where desktops mount removable media are listed, by name, and the list
+// follows them as they come and go.
+TEST(OpenPanel, TheSidebarListsMountedVolumesAndFollowsThem)
+{
+    if (!testsupport::privateMountsReady())
+        GTEST_SKIP() << testsupport::PrivateMounts::skipReason().toStdString();
+    Home home({"Downloads"});
+    // Private to the test's namespace: /media on the host is neither touched nor seen.
+    ASSERT_EQ(::mount("tmpfs", "/media", "tmpfs", 0, nullptr), 0);
+    const auto mountAt = [](const QString &path) {
+        QDir().mkpath(path);
+        return ::mount("tmpfs", QFile::encodeName(path).constData(), "tmpfs", 0, nullptr) == 0;
+    };
+    ASSERT_TRUE(mountAt("/media/someone/KINGSTON"));
+    ASSERT_TRUE(mountAt("/Volumes/USB"));
+    ASSERT_TRUE(mountAt("/Volumes/.hidden"));
+    platform::MountMonitor::shared()->rescan();
+    platform::OpenPanel panel;
+    const QStringList volumes = {"/media/someone/KINGSTON", "/Volumes/USB"};
+    QStringList sidebar = paths(panel.sidebarUrls());
+    EXPECT_EQ(sidebar.mid(sidebar.size() - 2), volumes);
+    EXPECT_FALSE(sidebar.contains("/Volumes")) << "the folder of volumes is no volume";
+    EXPECT_FALSE(sidebar.contains("/media/someone"));
+
+    ASSERT_TRUE(mountAt("/Volumes/DEMO"));
+    EXPECT_TRUE(testsupport::waitUntil([&] { return paths(panel.sidebarUrls()).contains("/Volumes/DEMO"); }));
+    ASSERT_EQ(::umount("/Volumes/USB"), 0);
+    EXPECT_TRUE(testsupport::waitUntil([&] { return !paths(panel.sidebarUrls()).contains("/Volumes/USB"); }));
+    sidebar = paths(panel.sidebarUrls());
+    EXPECT_EQ(sidebar.mid(sidebar.size() - 2), QStringList({"/Volumes/DEMO", "/media/someone/KINGSTON"}));
+
+    for (const char *point : {"/Volumes/DEMO", "/Volumes/.hidden", "/media/someone/KINGSTON", "/media"})
+        EXPECT_EQ(::umount(point), 0) << point;
+    QDir("/Volumes").rmdir("USB");
+    QDir("/Volumes").rmdir("DEMO");
+    QDir("/Volumes").rmdir(".hidden");
 }
