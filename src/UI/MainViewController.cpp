@@ -499,7 +499,7 @@ void MainViewController::selectMacOSAction()
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setWindowModality(Qt::WindowModal);
     panel->setPrompt(tr("选择"));
-    panel->setAllowedFileTypes({QStringLiteral("app")});
+    panel->setAllowedFileTypes({QStringLiteral("app")}, tr("macOS 安装程序"));
     QPointer<MainViewController> self(this);
     connect(panel, &QDialog::finished, this, [self, panel](int result) {
         if (!self || result != QDialog::Accepted || panel->URLs().isEmpty())
@@ -514,8 +514,18 @@ void MainViewController::checkInstaller(const MacOSModelPtr &candidate)
     const MacOSModelPtr previous = m_macOSModel;
     m_macOSModel = candidate;
     QString refusal;
+    AlertOptions options;
     if (!candidate->installMacOS()) {
         refusal = tr("系统安装文件不可用");
+        // Why, and what to pick instead, below the alert's own words.
+        options.detailText =
+            candidate->name().isEmpty()
+                ? tr("所选的应用程序不是 macOS 安装程序：它的 Contents/Info.plist 中没有名称。")
+                : tr("“%1”不是可以制作启动盘的安装程序。").arg(candidate->name());
+        options.detailText +=
+            QLatin1Char('\n') +
+            tr("请选择 Install macOS Catalina、Mojave、High Sierra、Sierra 或 Install OS X El "
+               "Capitan，可从右侧列表下载。");
     } else if (candidate->installType() != 0 && candidate->installType() != 1) {
         return; // no rule for other kinds: nothing happens
     } else {
@@ -533,7 +543,7 @@ void MainViewController::checkInstaller(const MacOSModelPtr &candidate)
     // A refused installer does not stay chosen, so it can never enable the start button.
     m_macOSModel = previous;
     AlertManager::alertByWindow(window(), {tr("确定")}, candidate->logo(), candidate->name(), refusal,
-                                AlertManager::InformationalStyle, nullptr);
+                                AlertManager::InformationalStyle, nullptr, options);
 }
 
 void MainViewController::makeSystemDisk()
@@ -553,12 +563,21 @@ void MainViewController::makeAction()
     QString text = tr("【%1】驱动器即将被格式化，数据将丢失!").arg(confirmed->name());
     if (const QString summary = confirmed->deviceSummary(); !summary.isEmpty())
         text += QLatin1Char('\n') + summary;
+    // One key must never erase a drive: Return and Escape both answer Cancel, and the erasing button looks
+    // like what it does.
+    AlertOptions options;
+    options.defaultButton = 1;
+    options.cancelButton = 1;
+    options.destructiveButton = 0;
     QPointer<MainViewController> self(this);
-    AlertManager::alertByWindow(window(), {tr("立刻创建"), tr("取消")}, QImage(), tr("温馨提示"), text,
-                                AlertManager::InformationalStyle, [self, confirmed](int64_t response) {
-                                    if (self && response == AlertManager::FirstButtonReturn)
-                                        self->startJob(confirmed);
-                                });
+    AlertManager::alertByWindow(
+        window(), {tr("立刻创建"), tr("取消")}, QImage(), tr("温馨提示"), text,
+        AlertManager::InformationalStyle,
+        [self, confirmed](int64_t response) {
+            if (self && response == AlertManager::FirstButtonReturn)
+                self->startJob(confirmed);
+        },
+        options);
 }
 
 void MainViewController::startJob(const DiskModelPtr &drive)

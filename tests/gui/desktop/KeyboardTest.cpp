@@ -85,23 +85,31 @@ TEST(Keyboard, TheWholeFlowInEnglishWithoutAMouse)
     ASSERT_EQ(c.diskListPopUpButton->currentText(), "USB");
     ASSERT_TRUE(c.makeMacOSButton->isEnabled());
 
-    // The confirmation: Escape changes nothing; Space on the start button again, then Return confirms.
+    // The confirmation: neither Escape nor Return erases anything; the erasing button has to be chosen.
+    for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
+        ASSERT_TRUE(tabTo(c.makeMacOSButton));
+        press(Qt::Key_Space);
+        QMessageBox *confirm = w.alertWithText("Please Note", 5000);
+        ASSERT_TRUE(confirm);
+        ASSERT_TRUE(testsupport::waitUntil([&] { return QApplication::activeWindow() == confirm; }, 3000));
+        EXPECT_TRUE(confirm->informativeText().startsWith(
+            "The drive “USB” is about to be erased. Its data will be lost!"));
+        press(key);
+        ASSERT_TRUE(backToWindow(w));
+        EXPECT_TRUE(c.selectMacOSButton->isEnabled()) << "answers Cancel";
+        EXPECT_EQ(c.makeMacOSButton->text(), "Start Creating");
+    }
     ASSERT_TRUE(tabTo(c.makeMacOSButton));
     press(Qt::Key_Space);
     QMessageBox *confirm = w.alertWithText("Please Note", 5000);
     ASSERT_TRUE(confirm);
     ASSERT_TRUE(testsupport::waitUntil([&] { return QApplication::activeWindow() == confirm; }, 3000));
-    EXPECT_TRUE(confirm->informativeText().startsWith(
-        "The drive “USB” is about to be erased. Its data will be lost!"));
-    press(Qt::Key_Escape);
-    ASSERT_TRUE(backToWindow(w));
-    EXPECT_TRUE(c.selectMacOSButton->isEnabled()) << "Escape answers Cancel";
-    ASSERT_TRUE(tabTo(c.makeMacOSButton));
+    ASSERT_EQ(qobject_cast<QAbstractButton *>(confirm->focusWidget())->text(), "Cancel");
+    for (int i = 0; i < 6 && qobject_cast<QAbstractButton *>(confirm->focusWidget())->text() != "Create Now";
+         ++i)
+        press(Qt::Key_Tab);
+    ASSERT_EQ(qobject_cast<QAbstractButton *>(confirm->focusWidget())->text(), "Create Now");
     press(Qt::Key_Space);
-    confirm = w.alertWithText("Please Note", 5000);
-    ASSERT_TRUE(confirm);
-    ASSERT_TRUE(testsupport::waitUntil([&] { return QApplication::activeWindow() == confirm; }, 3000));
-    press(Qt::Key_Return);
     EXPECT_EQ(c.makeMacOSButton->text(), "Creating...");
     EXPECT_EQ(c.tipsLabel->text(), "Erasing the drive, please wait...");
     ASSERT_TRUE(backToWindow(w));

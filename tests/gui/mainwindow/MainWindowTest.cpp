@@ -119,6 +119,17 @@ TEST(MainWindow, InstallerChecksByNameAndPlace)
         ASSERT_TRUE(alert) << name.toStdString();
         EXPECT_EQ(alert->text(), name);
         EXPECT_EQ(alert->informativeText(), check.refusal);
+        // An application that is no installer at all is told apart, with what to pick instead.
+        auto *detail = alert->findChild<QLabel *>("alertDetailLabel");
+        if (check.refusal == "系统安装文件不可用") {
+            ASSERT_TRUE(detail);
+            EXPECT_TRUE(detail->isVisible());
+            EXPECT_TRUE(detail->text().startsWith("“Install macOS Big Sur”不是可以制作启动盘的安装程序。"))
+                << detail->text().toStdString();
+            EXPECT_TRUE(detail->text().contains("Install OS X El Capitan"));
+        } else {
+            EXPECT_FALSE(detail) << "the refusal's own text says what to do";
+        }
         WindowDriver::clickButton(alert, "确定");
         // A refused installer is not chosen: picking the drive again cannot enable the start button.
         EXPECT_TRUE(c.macOSInfoLabel->text().isEmpty());
