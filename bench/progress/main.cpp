@@ -8,7 +8,7 @@
 //      screen's density and copied.
 
 #include "Common/CircularProgress/CircularProgress.h"
-#include "Common/CircularProgress/ManualAnimationDriver.h"
+#include "unit/progress/ManualAnimationDriver.h"
 
 #include <QAbstractAnimation>
 #include <QApplication>

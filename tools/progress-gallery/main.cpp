@@ -4,8 +4,8 @@
 
 #include "Common/CircularProgress/CircularProgress.h"
 #include "Common/CircularProgress/CustomButton.h"
-#include "Common/CircularProgress/ManualAnimationDriver.h"
 #include "Common/CircularProgress/ViewHelpers.h"
+#include "unit/progress/ManualAnimationDriver.h"
 
 #include <QApplication>
 #include <QDir>

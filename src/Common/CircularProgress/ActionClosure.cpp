@@ -31,9 +31,7 @@ void ActionClosure::set(QWidget *control, Closure closure)
     if (!control)
         return;
     ActionClosure *holder = of(control);
-    if (!holder)
-        holder = new ActionClosure(control);
-    holder->m_closure = std::move(closure);
+    (holder ? holder : new ActionClosure(control))->m_closure = std::move(closure);
     if (auto *button = qobject_cast<CustomButton *>(control)) {
         button->setTarget(button);
         button->setAction("callClosure");
@@ -42,7 +40,7 @@ void ActionClosure::set(QWidget *control, Closure closure)
 
 void ActionClosure::call(QWidget *control, QObject *sender)
 {
-    // Sender and control are the same for a control that is its own target.
+    // The sender is the control itself when the control is its own target.
     auto *senderWidget = qobject_cast<QWidget *>(sender);
     if (const Closure closure = get(control))
         closure(senderWidget ? senderWidget : control);

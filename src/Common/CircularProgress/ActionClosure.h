@@ -5,9 +5,9 @@
 
 class QWidget;
 
-// Lets any control carry its action as a closure. The closure is kept by a child object of the control and
-// reached through the control's own signal: a CustomButton becomes its own target with the action
-// "callClosure", which its clicked signal sends; other buttons and pop-ups connect clicked or activated.
+// Lets any control carry its action as a closure, kept by a child object of the control and reached through
+// the control's own signal: a CustomButton becomes its own target with the action "callClosure", which its
+// clicked signal sends; other buttons and pop-ups connect clicked or activated.
 class ActionClosure : public QObject
 {
     Q_OBJECT
@@ -18,7 +18,7 @@ public:
     static Closure get(QWidget *control);
     // An empty closure removes it; the control's target and action stay pointed at callClosure.
     static void set(QWidget *control, Closure closure);
-    // What callClosure does: runs the closure attached to the control, if any, with the sender.
+    // What callClosure does: runs the control's closure, if any, with the sender.
     static void call(QWidget *control, QObject *sender);
 
 private:

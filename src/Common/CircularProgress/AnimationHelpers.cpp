@@ -28,7 +28,7 @@ QEasingCurve easeOutTiming()
 QVariantAnimation *colorTransition(QWidget *view, const QColor &initial)
 {
     auto *transition = new QVariantAnimation(view);
-    // Both ends the same: the value is the colour, whatever the animation's time.
+    // Both ends alike: the value is the colour whatever the animation's time.
     transition->setStartValue(initial);
     transition->setEndValue(initial);
     QObject::connect(transition, &QVariantAnimation::valueChanged, view, qOverload<>(&QWidget::update));
@@ -43,9 +43,8 @@ QColor shownColor(const QVariantAnimation &transition)
 void animateColor(QVariantAnimation &transition, const QColor &target, double seconds)
 {
     const QColor shown = shownColor(transition);
-    const QColor heading =
-        transition.state() == QAbstractAnimation::Running ? transition.endValue().value<QColor>() : shown;
-    if (ColorHelpers::sameColor(heading, target))
+    const bool running = transition.state() == QAbstractAnimation::Running;
+    if (ColorHelpers::sameColor(running ? transition.endValue().value<QColor>() : shown, target))
         return;
     transition.stop();
     transition.setDuration(int(seconds * 1000.0));
@@ -60,7 +59,6 @@ void makeSpinnerRotation(QVariantAnimation &rotation)
     rotation.setEndValue(360.0);
     rotation.setDuration(1000);
     rotation.setLoopCount(-1);
-    rotation.setEasingCurve(QEasingCurve::Linear);
 }
 
 } // namespace AnimationHelpers

@@ -16,16 +16,15 @@ QEasingCurve defaultTiming();
 // (0, 0, 0.58, 1): the ring's moves and the checkmark's drawing.
 QEasingCurve easeOutTiming();
 
-// A colour on screen that moves to new values by transitions; each step repaints the view.
+// A colour on screen, a child of the view, that moves to new values by transitions; each step repaints the
+// view.
 QVariantAnimation *colorTransition(QWidget *view, const QColor &initial);
 QColor shownColor(const QVariantAnimation &transition);
-// Moves from the colour shown now to the target over the duration and holds it. Nothing happens when the
-// colour shown, or the one a running transition heads for, is already the target; a transition under way is
-// replaced.
+// Moves from the colour shown to the target over the duration and holds it there; nothing happens when the
+// colour shown, or the one a running transition heads for, is the target already.
 void animateColor(QVariantAnimation &transition, const QColor &target, double seconds);
 
-// Makes the animation the spinner's turn: 0° to 360° clockwise on screen, one turn a second at an even
-// pace, for ever.
+// The spinner's turn: 0° to 360° clockwise on screen, one turn a second at an even pace, for ever.
 void makeSpinnerRotation(QVariantAnimation &rotation);
 
 } // namespace AnimationHelpers

@@ -6,21 +6,19 @@
 #include "Common/CircularProgress/ColorHelpers.h"
 #include "Common/CircularProgress/GeometryHelpers.h"
 #include "Common/CircularProgress/ViewHelpers.h"
-#include "Platform/Runtime/Dispatch.h"
 
 #include <QAccessible>
-#include <QEnterEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 CircularProgress::CircularProgress(const QRect &frame, QWidget *parent) : CircularProgress(parent)
 {
     setGeometry(frame);
-    ensureSetUp();
+    setUp();
 }
 
 CircularProgress::CircularProgress(const QSize &size, QWidget *parent)
@@ -28,188 +26,100 @@ CircularProgress::CircularProgress(const QSize &size, QWidget *parent)
 {}
 
 CircularProgress::CircularProgress(QWidget *parent)
-    : QWidget(parent), m_originalColor(ColorHelpers::sharedDefaultColor()),
-      m_color(ColorHelpers::sharedDefaultColor()),
+    : QWidget(parent), m_originalColor(ColorHelpers::sharedDefaultColor()), m_color(m_originalColor),
       m_colorTransition(AnimationHelpers::colorTransition(this, m_color))
 {
     CircularProgressAccessible::installFactory();
-    setFocusPolicy(Qt::NoFocus);
 }
-
-CircularProgress::~CircularProgress() = default;
 
 bool CircularProgress::event(QEvent *event)
 {
     switch (event->type()) {
-    // A view hidden until needed (the window's ring) is built when first shown or used: measuring its
-    // label looks up fonts, which a window's first frame need not wait for.
-    case QEvent::Polish:
-        if (!isHidden())
-            ensureSetUp();
-        break;
+    // A view hidden until needed (the window's ring) is built when first shown or used.
     case QEvent::Show:
-        ensureSetUp();
+        setUp();
         updateTrackingAreas();
-        indeterminateCircle()->setOnScreen(true);
+        m_indeterminateCircle->setOnScreen(true);
         break;
     case QEvent::Hide:
-        if (m_setUp)
-            indeterminateCircle()->setOnScreen(false);
-        break;
-    case QEvent::Resize:
-        if (m_setUp)
-            updateTrackingAreas();
+        if (m_radius)
+            m_indeterminateCircle->setOnScreen(false);
         break;
     case QEvent::Enter:
-        hover(static_cast<QEnterEvent *>(event)->position(), event);
-        break;
     case QEvent::MouseMove:
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
-        hover(static_cast<QMouseEvent *>(event)->position(), event);
+        hover(static_cast<QSinglePointEvent *>(event)->position(), event);
         break;
     case QEvent::Leave:
-        if (m_pointerInside) {
-            m_pointerInside = false;
+        if (std::exchange(m_pointerInside, false))
             mouseExited(event);
-        }
         break;
     // From the keyboard the ring stands for its cancel button: focus shows it as the pointer would, and
-    // Return or Space presses it.
+    // Return, Enter or Space press it.
     case QEvent::FocusIn:
-        if (m_setUp)
-            mouseEntered(event);
+        mouseEntered(event);
         break;
     case QEvent::FocusOut:
-        if (m_setUp)
-            mouseExited(event);
+        mouseExited(event);
         break;
-    case QEvent::KeyPress: {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && isCancellable() &&
-            !isCancelled() && !isFinished()) {
+    case QEvent::KeyPress:
+        if (const int key = static_cast<QKeyEvent *>(event)->key();
+            (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && canCancel()) {
             cancelButton()->click();
             return true;
         }
         break;
-    }
     default:
         break;
     }
     return QWidget::event(event);
 }
 
-void CircularProgress::ensureSetUp()
+CircularProgress &CircularProgress::setUp()
 {
-    if (m_setUp || m_settingUp)
-        return;
-    m_settingUp = true;
+    if (m_radius)
+        return *this;
+    const double side = std::min(width(), height());
+    m_radius = side / 2.0 * 0.8;
+    const QPointF c = GeometryHelpers::center(QRectF(rect()));
     // Painted back to front: the track, the spinner, the ring and the label; then the checkmark and the
-    // cancel button, views inside this one, the cancel button on top.
-    indeterminateCircle()->setHidden(!isIndeterminate());
-    progressCircle()->setHidden(isIndeterminate());
-    progressLabel();
-    successView();
-    cancelButton();
-    indeterminateCircle()->setOnScreen(isVisible());
-    m_settingUp = false;
-    m_setUp = true;
-    setNeedsDisplay();
+    // cancel button, views inside this one, the button on top.
+    m_indeterminateCircle.emplace(*m_radius, c, this);
+    m_indeterminateCircle->setLineWidth(m_lineWidth);
+    m_indeterminateCircle->setHidden(!isIndeterminate());
+    m_indeterminateCircle->setOnScreen(isVisible());
+    m_progressCircle.emplace(*m_radius, c, this);
+    m_progressCircle->setLineWidth(m_lineWidth);
+    m_progressCircle->setHidden(isIndeterminate());
+    // As wide as the view, a line high, centred; hidden until the first progress set.
+    m_progressLabel.emplace();
+    m_progressLabel->setString(QStringLiteral("0%"));
+    m_progressLabel->setFont(ViewHelpers::labelFont(), 0.2 * side);
+    const double lineHeight = std::ceil(m_progressLabel->preferredSize().height());
+    m_progressLabel->setFrame(QRectF(0, (height() - lineHeight) / 2.0, width(), lineHeight));
+    m_progressLabel->setHidden(true);
+    m_successView = new CheckmarkView(rect(), this);
+    m_successView->setLineWidth(m_lineWidth);
+    m_successView->setHidden(true);
+    m_cancelButton = CustomButton::circularButton(QStringLiteral("\u2573"), *m_radius, c, this);
+    m_cancelButton->setBorderWidth(0);
+    m_cancelButton->setHidden(true);
+    // From the keyboard the ring itself stands for the button, which only shows while the ring has focus.
+    m_cancelButton->setFocusPolicy(Qt::NoFocus);
+    // Its title is a drawn cross, which says nothing to a screen reader.
+    m_cancelButton->setAccessibleName(tr("取消"));
+    m_cancelButton->setAccessibleDescription(tr("停止正在进行的任务"));
+    // The closure lives in the button, inside this view.
+    ActionClosure::set(m_cancelButton, [this](QWidget *) { cancelProgress(); });
+    updateLayer();
+    return *this;
 }
 
-// The parts are built from the size the view has when each is first used, and kept.
-double CircularProgress::radius()
+void CircularProgress::setLabelHidden(bool hidden)
 {
-    if (!m_radius)
-        m_radius = (height() > width() ? width() : height()) / 2.0 * 0.8;
-    return *m_radius;
-}
-
-ProgressCircleShapeLayer *CircularProgress::progressCircle()
-{
-    if (!m_progressCircle) {
-        m_progressCircle.emplace(radius(), GeometryHelpers::center(QRectF(rect())), this);
-        m_progressCircle->setLineWidth(m_lineWidth);
-    }
-    return &*m_progressCircle;
-}
-
-IndeterminateProgressCircleShapeLayer *CircularProgress::indeterminateCircle()
-{
-    if (!m_indeterminateCircle) {
-        m_indeterminateCircle.emplace(radius(), GeometryHelpers::center(QRectF(rect())), this);
-        m_indeterminateCircle->setLineWidth(m_lineWidth);
-    }
-    return &*m_indeterminateCircle;
-}
-
-const TextImage *CircularProgress::progressLabel()
-{
-    if (!m_progressLabel) {
-        m_progressLabel.emplace();
-        m_progressLabel->setString(QStringLiteral("0%"));
-        m_progressLabel->setFont(ViewHelpers::labelFont(), 0.2 * std::min(width(), height()));
-        // As wide as the view, as high as a line, centred.
-        const double lineHeight = std::ceil(m_progressLabel->preferredSize().height());
-        m_progressLabel->setFrame(QRectF(0, (height() - lineHeight) / 2.0, width(), lineHeight));
-        m_progressLabel->setHidden(true);
-    }
-    return &*m_progressLabel;
-}
-
-CustomButton *CircularProgress::cancelButton()
-{
-    if (!m_cancelButton) {
-        m_cancelButton = CustomButton::circularButton(QStringLiteral("\u2573"), radius(),
-                                                      GeometryHelpers::center(QRectF(rect())), this);
-        m_cancelButton->setTextColor(m_color);
-        m_cancelButton->setBackgroundColor(ColorHelpers::withAlpha(m_color, 0.1));
-        m_cancelButton->setActiveBackgroundColor(m_color);
-        m_cancelButton->setBorderWidth(0);
-        m_cancelButton->setHidden(true);
-        // From the keyboard the ring itself stands for the button, which only shows while the ring has focus.
-        m_cancelButton->setFocusPolicy(Qt::NoFocus);
-        // Its title is a drawn cross, which says nothing to a screen reader.
-        m_cancelButton->setAccessibleName(tr("取消"));
-        m_cancelButton->setAccessibleDescription(tr("停止正在进行的任务"));
-        QPointer<CircularProgress> self(this);
-        ActionClosure::set(m_cancelButton, [self](QWidget *) {
-            if (self)
-                self->cancelProgress();
-        });
-    }
-    return m_cancelButton;
-}
-
-CheckmarkView *CircularProgress::successView()
-{
-    if (!m_successView) {
-        m_successView = new CheckmarkView(rect(), this);
-        m_successView->setColor(m_color);
-        m_successView->setLineWidth(m_lineWidth);
-        m_successView->setHidden(true);
-    }
-    return m_successView;
-}
-
-bool CircularProgress::cancelButtonHidden()
-{
-    return ViewHelpers::isViewHidden(cancelButton());
-}
-
-void CircularProgress::setLabel(std::optional<bool> hidden, std::optional<QString> text)
-{
-    progressLabel();
-    if (hidden)
-        m_progressLabel->setHidden(*hidden);
-    if (text)
-        m_progressLabel->setString(*text);
+    m_progressLabel->setHidden(hidden);
     update();
-}
-
-QColor CircularProgress::shownColor() const
-{
-    return AnimationHelpers::shownColor(*m_colorTransition);
 }
 
 void CircularProgress::setColor(const QColor &color)
@@ -221,38 +131,29 @@ void CircularProgress::setColor(const QColor &color)
 
 void CircularProgress::setLineWidth(double width)
 {
-    ensureSetUp();
+    setUp();
     m_lineWidth = width;
-    progressCircle()->setLineWidth(width);
-    indeterminateCircle()->setLineWidth(width);
-    successView()->setLineWidth(width);
+    m_progressCircle->setLineWidth(width);
+    m_indeterminateCircle->setLineWidth(width);
+    m_successView->setLineWidth(width);
 }
 
 void CircularProgress::setProgress(double value)
 {
-    ensureSetUp();
+    setUp();
     m_progress = std::isnan(value) ? 0.0 : std::clamp(value, 0.0, 1.0);
     emit progressChanged(m_progress);
-    QAccessibleValueChangeEvent changed(this, static_cast<int>(m_progress * 100.0));
+    QAccessibleValueChangeEvent changed(this, int(m_progress * 100.0));
     QAccessible::updateAccessibility(&changed);
-
     // The ring moves after this call has returned, from the value shown to the value stored by then.
-    if (!m_ringUpdateQueued) {
-        m_ringUpdateQueued = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                m_ringUpdateQueued = false;
-                progressCircle()->setProgress(m_progress, 500, AnimationHelpers::easeOutTiming());
-            },
-            Qt::QueuedConnection);
-    }
-
-    const bool buttonHidden = cancelButtonHidden();
-    setLabel(m_progress == 0.0 && isIndeterminate() ? buttonHidden : !buttonHidden);
-    if (!progressLabel()->isHidden()) {
-        setLabel({}, QString::number(static_cast<long long>(m_progress * 100.0)) + QLatin1Char('%'));
-        successView()->setHidden(true);
+    QMetaObject::invokeMethod(
+        this, [this] { m_progressCircle->setProgress(m_progress, 500, AnimationHelpers::easeOutTiming()); },
+        Qt::QueuedConnection);
+    const bool buttonHidden = ViewHelpers::isViewHidden(m_cancelButton);
+    setLabelHidden(m_progress == 0.0 && isIndeterminate() ? buttonHidden : !buttonHidden);
+    if (!m_progressLabel->isHidden()) {
+        m_progressLabel->setString(QString::number(qint64(m_progress * 100.0)) + QLatin1Char('%'));
+        m_successView->setHidden(true);
     }
     if (m_progress == 1.0)
         setIsFinished(true);
@@ -260,28 +161,29 @@ void CircularProgress::setProgress(double value)
 
 void CircularProgress::setIsFinished(bool finished)
 {
-    ensureSetUp();
+    setUp();
     m_isFinished = finished;
     if (!finished)
         return;
-    clearIndeterminate();
+    setIsIndeterminate(false);
     if (isCancelled() || !m_showCheckmarkAtHundredPercent)
         return;
-    setLabel({}, QString());
-    cancelButton()->setHidden(true);
-    successView()->setHidden(false);
+    m_progressLabel->setString(QString());
+    m_cancelButton->setHidden(true);
+    m_successView->setHidden(false);
+    update();
 }
 
 void CircularProgress::setIsCancellable(bool cancellable)
 {
-    ensureSetUp();
+    setUp();
     m_isCancellable = cancellable;
     updateTrackingAreas();
 }
 
 void CircularProgress::setIsCancelled(bool cancelled)
 {
-    ensureSetUp();
+    setUp();
     m_isCancelled = cancelled;
     if (!cancelled)
         return;
@@ -296,7 +198,7 @@ void CircularProgress::setIsCancelled(bool cancelled)
         }
         setNeedsDisplay();
     }
-    clearIndeterminate();
+    setIsIndeterminate(false);
 }
 
 void CircularProgress::cancelProgress()
@@ -312,57 +214,50 @@ void CircularProgress::cancelProgress()
 
 void CircularProgress::setIsIndeterminate(bool indeterminate)
 {
-    ensureSetUp();
+    setUp();
     m_isIndeterminate = indeterminate;
     emit isIndeterminateChanged(indeterminate);
-    progressCircle()->setHidden(m_isIndeterminate);
-    indeterminateCircle()->setHidden(!m_isIndeterminate);
-    if (m_isIndeterminate)
-        setLabel(m_progress == 0.0 && isIndeterminate() && cancelButtonHidden());
-    else
-        setLabel(!cancelButtonHidden());
-}
-
-void CircularProgress::clearIndeterminate()
-{
-    setIsIndeterminate(false);
+    m_progressCircle->setHidden(indeterminate);
+    m_indeterminateCircle->setHidden(!indeterminate);
+    const bool buttonHidden = ViewHelpers::isViewHidden(m_cancelButton);
+    setLabelHidden(indeterminate ? m_progress == 0.0 && isIndeterminate() && buttonHidden : !buttonHidden);
 }
 
 void CircularProgress::setProgressInstance(std::shared_ptr<platform::Progress> progress)
 {
-    ensureSetUp();
-    if (m_progressInstance)
-        m_progressInstance->disconnect(this);
+    setUp();
     m_progressInstance = progress;
+    // Detached, the view keeps following the earlier object; another object replaces it.
     if (!progress)
         return;
+    if (const auto observed = m_observed.lock())
+        observed->disconnect(this);
+    m_observed = progress;
     // Changes may come from any thread; each is re-queued on the main thread, which then reads the object
     // if it still exists.
     const std::weak_ptr<platform::Progress> weak = progress;
-    auto follow = [this, weak](auto signal, void (*work)(CircularProgress &, platform::Progress &)) {
+    using P = platform::Progress;
+    auto follow = [this, weak, object = progress.get()](auto signal, void (*work)(CircularProgress &, P &)) {
         connect(
-            weak.lock().get(), signal, this,
+            object, signal, this,
             [this, weak, work] {
                 if (const auto object = weak.lock())
                     work(*this, *object);
             },
             Qt::QueuedConnection);
     };
-    follow(&platform::Progress::fractionCompletedChanged,
-           [](CircularProgress &view, platform::Progress &object) {
-               if (!view.isCancelled() && !object.isFinished())
-                   view.setProgress(object.fractionCompleted());
-           });
-    follow(&platform::Progress::finishedChanged, [](CircularProgress &view, platform::Progress &object) {
+    follow(&P::fractionCompletedChanged, [](CircularProgress &view, P &object) {
+        if (!view.isCancelled() && !object.isFinished())
+            view.setProgress(object.fractionCompleted());
+    });
+    follow(&P::finishedChanged, [](CircularProgress &view, P &object) {
         if (!view.isCancelled() && object.isFinished())
             view.setProgress(1.0);
     });
-    follow(&platform::Progress::cancelledChanged, [](CircularProgress &view, platform::Progress &object) {
-        view.setIsCancelled(object.isCancelled());
-    });
-    follow(&platform::Progress::indeterminateChanged, [](CircularProgress &view, platform::Progress &object) {
-        view.setIsIndeterminate(object.isIndeterminate());
-    });
+    follow(&P::cancelledChanged,
+           [](CircularProgress &view, P &object) { view.setIsCancelled(object.isCancelled()); });
+    follow(&P::indeterminateChanged,
+           [](CircularProgress &view, P &object) { view.setIsIndeterminate(object.isIndeterminate()); });
     m_isCancellable = progress->isCancellable();
     updateTrackingAreas();
     setIsIndeterminate(progress->isIndeterminate());
@@ -371,19 +266,15 @@ void CircularProgress::setProgressInstance(std::shared_ptr<platform::Progress> p
 void CircularProgress::setNeedsDisplay()
 {
     // Once per pass of the event loop, or right before the next paint, whichever comes first.
-    if (!m_displayPending) {
-        m_displayPending = true;
-        QMetaObject::invokeMethod(this, &CircularProgress::displayIfNeeded, Qt::QueuedConnection);
-    }
+    if (!std::exchange(m_displayPending, true))
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (std::exchange(m_displayPending, false))
+                    updateLayer();
+            },
+            Qt::QueuedConnection);
     update();
-}
-
-void CircularProgress::displayIfNeeded()
-{
-    if (m_displayPending) {
-        m_displayPending = false;
-        updateLayer();
-    }
 }
 
 void CircularProgress::updateLayer()
@@ -391,12 +282,12 @@ void CircularProgress::updateLayer()
     // The track, ring, spinner and label share the colour (the track at half its alpha), so one transition
     // moves them all.
     AnimationHelpers::animateColor(*m_colorTransition, m_color, 0.2);
-    cancelButton()->setTextColor(m_color);
-    cancelButton()->setBackgroundColor(ColorHelpers::withAlpha(m_color, 0.1));
-    cancelButton()->setActiveBackgroundColor(m_color);
-    successView()->setColor(m_color);
-    // The spinner turns for ever; it only waits while the view is not indeterminate or not on screen.
-    indeterminateCircle()->addRotation();
+    m_cancelButton->setTextColor(m_color);
+    m_cancelButton->setBackgroundColor(ColorHelpers::withAlpha(m_color, 0.1));
+    m_cancelButton->setActiveBackgroundColor(m_color);
+    m_successView->setColor(m_color);
+    // The spinner turns for ever; it only waits while it cannot be seen.
+    m_indeterminateCircle->addRotation();
 }
 
 void CircularProgress::updateTrackingAreas()
@@ -405,7 +296,7 @@ void CircularProgress::updateTrackingAreas()
     // Only a ring that can be cancelled has anything to do with the pointer or the keyboard.
     setFocusPolicy(isCancellable() ? Qt::TabFocus : Qt::NoFocus);
     setMouseTracking(isCancellable());
-    m_trackingArea = isCancellable() ? std::optional<QRectF>(cancelButton()->geometry()) : std::nullopt;
+    m_trackingArea = isCancellable() ? std::optional<QRectF>(m_cancelButton->geometry()) : std::nullopt;
 }
 
 void CircularProgress::hover(const QPointF &position, QEvent *event)
@@ -425,33 +316,36 @@ void CircularProgress::hover(const QPointF &position, QEvent *event)
 
 void CircularProgress::mouseEntered(QEvent *)
 {
-    if (ViewHelpers::isWindowBlocked(window()) || !isCancellable() || isCancelled() || isFinished())
+    setUp();
+    if (ViewHelpers::isWindowBlocked(window()) || !canCancel())
         return;
-    setLabel(true);
-    ViewHelpers::fadeIn(cancelButton());
-    successView()->setHidden(!(m_showCheckmarkAtHundredPercent && isFinished() && !isCancelled()));
+    setLabelHidden(true);
+    ViewHelpers::fadeIn(m_cancelButton);
+    // Not finished, so no checkmark.
+    m_successView->setHidden(true);
 }
 
 void CircularProgress::mouseExited(QEvent *)
 {
-    setLabel(isIndeterminate() && m_progress == 0.0);
-    ViewHelpers::cancelFadeIn(cancelButton());
-    cancelButton()->setHidden(true);
-    successView()->setHidden(!(m_showCheckmarkAtHundredPercent && isFinished() && !isCancelled()));
+    setUp();
+    setLabelHidden(isIndeterminate() && m_progress == 0.0);
+    ViewHelpers::cancelFadeIn(m_cancelButton);
+    m_cancelButton->setHidden(true);
+    m_successView->setHidden(!(m_showCheckmarkAtHundredPercent && isFinished() && !isCancelled()));
 }
 
 void CircularProgress::resetProgress()
 {
-    ensureSetUp();
+    setUp();
     setAlphaValue(1.0);
     m_color = m_originalColor;
     m_progress = 0.0;
     m_isFinished = false;
     m_isCancelled = false;
-    clearIndeterminate();
-    progressCircle()->resetProgress();
-    setLabel({}, QStringLiteral("0%"));
-    successView()->setHidden(true);
+    setIsIndeterminate(false);
+    m_progressCircle->resetProgress();
+    m_progressLabel->setString(QStringLiteral("0%"));
+    m_successView->setHidden(true);
     setNeedsDisplay();
 }
 
@@ -463,12 +357,11 @@ void CircularProgress::setAlphaValue(double alpha)
 
 void CircularProgress::paintEvent(QPaintEvent *)
 {
-    if (!m_setUp)
-        return;
-    displayIfNeeded();
+    setUp();
+    if (std::exchange(m_displayPending, false))
+        updateLayer();
     QPainter painter(this);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
-                           QPainter::SmoothPixmapTransform);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
     painter.setOpacity(ViewHelpers::opacity(this));
     const QColor color = shownColor();
     paintTrack(painter, ColorHelpers::withAlpha(color, 0.5));
@@ -483,17 +376,12 @@ void CircularProgress::paintTrack(QPainter &painter, const QColor &color)
     if (!color.isValid() || color.alpha() == 0 || width <= 0)
         return;
     const QPointF c = GeometryHelpers::center(QRectF(rect()));
-    const QRectF circle(c.x() - radius(), c.y() - radius(), 2 * radius(), 2 * radius());
     auto draw = [&](QPainter &onto) {
-        QPainterPath path;
-        path.arcMoveTo(circle, 0.0);
-        path.arcTo(circle, 0.0, 360.0);
-        onto.setPen(QPen(color, width, Qt::SolidLine, Qt::FlatCap, Qt::SvgMiterJoin));
-        onto.setBrush(Qt::NoBrush);
-        onto.drawPath(path);
+        onto.strokePath(GeometryHelpers::arc(c, *m_radius, 0.0, 360.0),
+                        QPen(color, width, Qt::SolidLine, Qt::FlatCap, Qt::SvgMiterJoin));
     };
     // The large translucent stroke costs most of a frame and does not move, so it is kept as an image at
-    // the device's density and copied pixel for pixel, where the device's pixels line up with whole points;
+    // the device's density and copied pixel for pixel where the device's pixels line up with whole points;
     // elsewhere it is drawn afresh.
     const QTransform device = painter.deviceTransform();
     const double scale = device.m11();
@@ -502,13 +390,15 @@ void CircularProgress::paintTrack(QPainter &painter, const QColor &color)
                          device.dy() == std::round(device.dy());
     if (!aligned)
         return draw(painter);
-    const QRect area = circle.adjusted(-width, -width, width, width).toAlignedRect();
-    if (m_track.image.isNull() || m_track.color != color || m_track.width != width ||
-        m_track.scale != scale) {
-        m_track = {QImage(area.size() * scale, QImage::Format_ARGB32_Premultiplied), color, width, scale};
-        m_track.image.setDevicePixelRatio(scale);
-        m_track.image.fill(Qt::transparent);
-        QPainter onto(&m_track.image);
+    const double r = *m_radius;
+    const QRect area =
+        QRectF(c.x() - r, c.y() - r, 2 * r, 2 * r).adjusted(-width, -width, width, width).toAlignedRect();
+    if (m_track.isNull() || m_trackKey != std::make_tuple(color, width, scale)) {
+        m_trackKey = {color, width, scale};
+        m_track = QImage(area.size() * scale, QImage::Format_ARGB32_Premultiplied);
+        m_track.setDevicePixelRatio(scale);
+        m_track.fill(Qt::transparent);
+        QPainter onto(&m_track);
         onto.setRenderHints(painter.renderHints());
         onto.translate(-area.topLeft());
         draw(onto);
@@ -516,6 +406,6 @@ void CircularProgress::paintTrack(QPainter &painter, const QColor &color)
     // Whole pixels onto whole pixels: smoothing would only send the copy down a much slower path.
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawImage(area.topLeft(), m_track.image);
+    painter.drawImage(area.topLeft(), m_track);
     painter.restore();
 }

@@ -7,23 +7,18 @@
 #include "Common/CircularProgress/TextImage.h"
 #include "Platform/Runtime/Progress.h"
 
-#include <QColor>
 #include <QImage>
 #include <QPointer>
-#include <QWidget>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <tuple>
 
-class QVariantAnimation;
-
-// Shows a task's progress as a ring that fills clockwise from the top, with the percentage in its centre;
-// at 100 % a checkmark replaces the percentage, while the progress is unknown a quarter arc spins instead
-// of the ring, and a cancellable task offers a round cancel button while the pointer is over the ring.
-// Driven either by setting progress and the flags, or by an attached Progress whose changes (from any
-// thread) are followed on the main thread. The parts are built once, from the size at construction; the
-// view paints the track, spinner, ring and label itself, and the checkmark and cancel button are views
-// inside it. At rest it keeps no timer and does not repaint.
+// A task's progress as a ring that fills clockwise from the top with the percentage in its centre; at 100 %
+// a checkmark replaces the percentage, while the progress is unknown a quarter arc spins instead, and a
+// cancellable task offers a round cancel button while the pointer is over the ring. Driven by setting
+// progress and the flags, or by an attached Progress whose changes (from any thread) it follows on the main
+// thread. At rest it keeps no timer and does not repaint.
 class CircularProgress : public QWidget
 {
     Q_OBJECT
@@ -41,21 +36,18 @@ class CircularProgress : public QWidget
     Q_PROPERTY(double alphaValue READ alphaValue)
 
 public:
-    // frame: in the parent's coordinates.
+    // The parts are built once, from the size at construction. frame: in the parent's coordinates.
     explicit CircularProgress(const QRect &frame, QWidget *parent = nullptr);
     // A view of the size at the origin.
     explicit CircularProgress(const QSize &size, QWidget *parent = nullptr);
-    // For layout descriptions: the parts are built from the geometry the widget has when first used or
-    // polished, so the layout should give it its size.
+    // For layout descriptions: the parts are built from the size the widget has when first shown or used.
     explicit CircularProgress(QWidget *parent = nullptr);
-    ~CircularProgress() override;
 
     QColor color() const { return m_color; }
     void setColor(const QColor &color);
     QColor originalColor() const { return m_originalColor; }
-    // The colour on screen now: the colour's changes reach the ring, track, spinner and label by a 0.2 s
-    // transition.
-    QColor shownColor() const;
+    // The colour on screen, which follows the colour by a 0.2 s transition.
+    QColor shownColor() const { return m_colorTransition->currentValue().value<QColor>(); }
     double lineWidth() const { return m_lineWidth; }
     void setLineWidth(double width);
     bool showCheckmarkAtHundredPercent() const { return m_showCheckmarkAtHundredPercent; }
@@ -65,24 +57,17 @@ public:
     void setProgress(double progress);
     double alphaValue() const { return m_alphaValue; }
 
-    // The four flags read the attached Progress's own while one is attached; setters store the view's.
-    bool isFinished() const { return m_progressInstance ? m_progressInstance->isFinished() : m_isFinished; }
+    // While a Progress is attached the four flags read its own; the setters store the view's.
+    bool isFinished() const { return flag(&platform::Progress::isFinished, m_isFinished); }
     void setIsFinished(bool finished);
-    bool isCancellable() const
-    {
-        return m_progressInstance ? m_progressInstance->isCancellable() : m_isCancellable;
-    }
+    bool isCancellable() const { return flag(&platform::Progress::isCancellable, m_isCancellable); }
     void setIsCancellable(bool cancellable);
-    bool isCancelled() const
-    {
-        return m_progressInstance ? m_progressInstance->isCancelled() : m_isCancelled;
-    }
+    bool isCancelled() const { return flag(&platform::Progress::isCancelled, m_isCancelled); }
     void setIsCancelled(bool cancelled);
-    bool isIndeterminate() const
-    {
-        return m_progressInstance ? m_progressInstance->isIndeterminate() : m_isIndeterminate;
-    }
+    bool isIndeterminate() const { return flag(&platform::Progress::isIndeterminate, m_isIndeterminate); }
     void setIsIndeterminate(bool indeterminate);
+    // Whether the cancel button is offered: cancellable, and neither cancelled nor finished.
+    bool canCancel() const { return isCancellable() && !isCancelled() && !isFinished(); }
 
     std::shared_ptr<platform::Progress> progressInstance() const { return m_progressInstance; }
     void setProgressInstance(std::shared_ptr<platform::Progress> progress);
@@ -101,13 +86,13 @@ public:
     void resetProgress();
     void cancelProgress();
 
-    // The parts, built on first use.
-    double radius();
-    ProgressCircleShapeLayer *progressCircle();
-    IndeterminateProgressCircleShapeLayer *indeterminateCircle();
-    const TextImage *progressLabel();
-    CustomButton *cancelButton();
-    CheckmarkView *successView();
+    // The parts.
+    double radius() { return *setUp().m_radius; }
+    ProgressCircleShapeLayer *progressCircle() { return &*setUp().m_progressCircle; }
+    IndeterminateProgressCircleShapeLayer *indeterminateCircle() { return &*setUp().m_indeterminateCircle; }
+    const TextImage *progressLabel() { return &*setUp().m_progressLabel; }
+    CustomButton *cancelButton() { return setUp().m_cancelButton; }
+    CheckmarkView *successView() { return setUp().m_successView; }
     // The hover area: the cancel button's frame, while the view is cancellable.
     std::optional<QRectF> trackingArea() const { return m_trackingArea; }
 
@@ -123,22 +108,21 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    void ensureSetUp();
+    bool flag(bool (platform::Progress::*read)() const, bool stored) const
+    {
+        return m_progressInstance ? ((*m_progressInstance).*read)() : stored;
+    }
+    // Builds the parts on first use, from the size the view has then.
+    CircularProgress &setUp();
     void setNeedsDisplay();
-    void displayIfNeeded();
     // The display update: the colour reaches every part, and the spinner gets its turn.
     void updateLayer();
     void updateTrackingAreas();
     void hover(const QPointF &position, QEvent *event);
-    void clearIndeterminate();
-    bool cancelButtonHidden();
-    // Changes the label's hidden flag, its text, or both.
-    void setLabel(std::optional<bool> hidden, std::optional<QString> text = std::nullopt);
+    void setLabelHidden(bool hidden);
     void setAlphaValue(double alpha);
     void paintTrack(QPainter &painter, const QColor &color);
 
-    bool m_setUp = false;
-    bool m_settingUp = false;
     std::optional<double> m_radius;
     double m_progress = 0.0;
     std::optional<ProgressCircleShapeLayer> m_progressCircle;
@@ -153,6 +137,7 @@ private:
     bool m_showCheckmarkAtHundredPercent = true;
     bool m_isFinished = false;
     std::shared_ptr<platform::Progress> m_progressInstance;
+    std::weak_ptr<platform::Progress> m_observed;
     std::function<void()> m_onCancelled;
     bool m_isCancellable = false;
     bool m_isCancelled = false;
@@ -163,13 +148,7 @@ private:
     bool m_isIndeterminate = false;
     double m_alphaValue = 1.0;
     bool m_displayPending = false;
-    bool m_ringUpdateQueued = false;
     // The track circle as last drawn, kept while its colour, width and the screen's density stay.
-    struct
-    {
-        QImage image;
-        QColor color;
-        double width = 0;
-        double scale = 0;
-    } m_track;
+    QImage m_track;
+    std::tuple<QColor, double, double> m_trackKey;
 };

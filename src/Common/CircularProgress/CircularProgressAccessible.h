@@ -1,9 +1,9 @@
 #pragma once
 
+#include "Common/CircularProgress/CircularProgress.h"
+
 #include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
-
-class CircularProgress;
 
 // What assistive technology sees of the ring: a progress bar whose value is the shown percentage (0…100;
 // a maximum of 0 while the progress is unknown, as for a busy indicator), and a press action that cancels
@@ -11,7 +11,9 @@ class CircularProgress;
 class CircularProgressAccessible : public QAccessibleWidget, public QAccessibleValueInterface
 {
 public:
-    explicit CircularProgressAccessible(CircularProgress *view);
+    explicit CircularProgressAccessible(CircularProgress *view)
+        : QAccessibleWidget(view, QAccessible::ProgressBar)
+    {}
 
     // Registers the interface for every CircularProgress; once per process.
     static void installFactory();
@@ -20,16 +22,16 @@ public:
     QString text(QAccessible::Text type) const override;
 
     QVariant currentValue() const override;
-    void setCurrentValue(const QVariant &value) override;
-    QVariant maximumValue() const override;
-    QVariant minimumValue() const override;
-    QVariant minimumStepSize() const override;
+    // The ring reports a task's progress; nobody else may move it.
+    void setCurrentValue(const QVariant &) override {}
+    QVariant maximumValue() const override { return view()->isIndeterminate() ? 0 : 100; }
+    QVariant minimumValue() const override { return 0; }
+    QVariant minimumStepSize() const override { return 1; }
 
     QStringList actionNames() const override;
     void doAction(const QString &actionName) override;
     QStringList keyBindingsForAction(const QString &actionName) const override;
 
 private:
-    CircularProgress *view() const;
-    bool canCancel() const;
+    CircularProgress *view() const { return static_cast<CircularProgress *>(object()); }
 };

@@ -13,8 +13,8 @@ QColor fallbackBlue()
 
 QColor sharedDefaultColor()
 {
-    // Computed once: the first caller fixes it for the process, as the platform's accent colour is fixed
-    // for a run. A grey highlight is a theme without an accent, where the blue reads better.
+    // The accent colour is fixed for a run. A grey highlight is a theme without an accent, where the blue
+    // reads better.
     static const QColor color = [] {
         if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
             const QColor highlight = QGuiApplication::palette().color(QPalette::Active, QPalette::Highlight);
@@ -29,17 +29,17 @@ QColor sharedDefaultColor()
 QColor adjusted(const QColor &color, double hueDelta, double saturationDelta, double brightnessDelta,
                 double alphaDelta)
 {
-    const QColor hsv = color.isValid() ? color.toHsv() : color;
-    if (!hsv.isValid())
+    if (!color.isValid())
         return color;
     float h = 0, s = 0, v = 0, a = 0;
-    hsv.getHsvF(&h, &s, &v, &a);
-    // Achromatic colours report hue −1; keep it so the result stays achromatic.
-    const float hue = h < 0 ? h : std::clamp(float(h * (1.0 + hueDelta)), 0.0f, 1.0f);
-    const float sat = std::clamp(float(s * (1.0 + saturationDelta)), 0.0f, 1.0f);
-    const float val = std::clamp(float(v * (1.0 + brightnessDelta)), 0.0f, 1.0f);
-    const float alpha = std::clamp(float(a * (1.0 + alphaDelta)), 0.0f, 1.0f);
-    return QColor::fromHsvF(hue, sat, val, alpha).toRgb();
+    color.toHsv().getHsvF(&h, &s, &v, &a);
+    auto scale = [](float value, double delta) {
+        return std::clamp(float(value * (1.0 + delta)), 0.0f, 1.0f);
+    };
+    // Achromatic colours have hue −1; it is kept so that they stay achromatic.
+    return QColor::fromHsvF(h < 0 ? h : scale(h, hueDelta), scale(s, saturationDelta),
+                            scale(v, brightnessDelta), scale(a, alphaDelta))
+        .toRgb();
 }
 
 QColor withAlpha(const QColor &color, double alpha)

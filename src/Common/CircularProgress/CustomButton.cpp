@@ -9,29 +9,27 @@
 #include <QGraphicsDropShadowEffect>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
-QColor controlShadowColor()
-{
-    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        return QGuiApplication::palette().color(QPalette::Active, QPalette::Shadow);
-    return QColor(0, 0, 0, 128);
-}
+using Property = CustomButton::ColorProperty;
+// Per painted part (in the order of CustomButton::Paint), its inactive and its active colour property.
+constexpr std::pair<Property, Property> paintProperties[] = {
+    {Property::BackgroundColor, Property::ActiveBackgroundColor},
+    {Property::TextColor, Property::ActiveTextColor},
+    {Property::BorderColor, Property::ActiveBorderColor},
+    {Property::ShadowColor, Property::ShadowColor}};
 
 QPainterPath roundedRect(const QRectF &rect, double radius)
 {
     QPainterPath path;
     const double r = std::clamp(radius, 0.0, std::min(rect.width(), rect.height()) / 2.0);
-    if (r > 0)
-        path.addRoundedRect(rect, r, r);
-    else
-        path.addRect(rect);
+    path.addRoundedRect(rect, r, r);
     return path;
 }
 
@@ -41,17 +39,14 @@ CustomButton::CustomButton(QWidget *parent) : CustomButton(QRect(), parent) {}
 
 CustomButton::CustomButton(const QRect &frame, QWidget *parent)
     : QAbstractButton(parent), m_textColor(Qt::white), m_activeTextColor(Qt::white),
-      m_borderColor(ColorHelpers::sharedDefaultColor()),
-      m_activeBorderColor(ColorHelpers::sharedDefaultColor()),
-      m_backgroundColor(ColorHelpers::sharedDefaultColor()),
-      m_activeBackgroundColor(ColorHelpers::sharedDefaultColor()), m_shadowColor(controlShadowColor())
+      m_borderColor(ColorHelpers::sharedDefaultColor()), m_activeBorderColor(m_borderColor),
+      m_backgroundColor(m_borderColor), m_activeBackgroundColor(m_borderColor),
+      m_shadowColor(QGuiApplication::palette().color(QPalette::Active, QPalette::Shadow))
 {
     if (!frame.isNull())
         setGeometry(frame);
     setup();
 }
-
-CustomButton::~CustomButton() = default;
 
 CustomButton *CustomButton::circularButton(const QString &title, double radius, const QPointF &center,
                                            QWidget *parent)
@@ -69,30 +64,27 @@ void CustomButton::setup()
     // Every click, by mouse, keyboard or click(), ends in the clicked signal, which sends the action.
     connect(this, &QAbstractButton::clicked, this, &CustomButton::sendAction, Qt::UniqueConnection);
     // A new button shows its resting colours at once.
-    using Property = ColorProperty;
-    const std::pair<Paint, Property> resting[] = {{Paint::Background, Property::BackgroundColor},
-                                                  {Paint::Title, Property::TextColor},
-                                                  {Paint::Border, Property::BorderColor},
-                                                  {Paint::Shadow, Property::ShadowColor}};
-    for (const auto &[paint, property] : resting)
-        m_transitions[paint] = AnimationHelpers::colorTransition(this, colorFor(property));
-    connect(transition(Paint::Shadow), &QVariantAnimation::valueChanged, this, &CustomButton::updateShadow);
-    setTitle(title());
+    for (std::size_t paint = 0; paint < m_transitions.size(); ++paint)
+        m_transitions[paint] =
+            AnimationHelpers::colorTransition(this, colorFor(paintProperties[paint].first));
+    connect(m_transitions[int(Paint::Shadow)], &QVariantAnimation::valueChanged, this,
+            &CustomButton::updateShadow);
+    updateTitle();
     updateLayer();
-}
-
-void CustomButton::applyFontToTitle()
-{
-    // Point sizes are the platform's screen units: a 10-point title is 10 pixels high at 1×.
-    const QFont f = font();
-    m_titleLayer.setFont(f, f.pointSizeF() > 0 ? f.pointSizeF() : double(f.pixelSize()));
 }
 
 void CustomButton::setTitle(const QString &title)
 {
     setText(title);
-    m_titleLayer.setString(title);
-    applyFontToTitle();
+    updateTitle();
+}
+
+void CustomButton::updateTitle()
+{
+    m_titleLayer.setString(text());
+    // Point sizes are the platform's screen units: a 10-point title is 10 pixels high at 1×.
+    const QFont f = font();
+    m_titleLayer.setFont(f, f.pointSizeF() > 0 ? f.pointSizeF() : double(f.pixelSize()));
     positionTitle();
 }
 
@@ -100,7 +92,7 @@ void CustomButton::positionTitle()
 {
     const QSizeF size = m_titleLayer.preferredSize();
     const QRectF centred = GeometryHelpers::centeredRect(QRectF(rect()), size);
-    // Snapped to whole points at its lower left corner, where the platform's views have their origin.
+    // Its lower left corner on whole points, where the platform's views have their origin.
     const QPointF corner = GeometryHelpers::rounded(QPointF(centred.x(), centred.y()));
     m_titleLayer.setFrame(QRectF(QPointF(corner.x(), height() - corner.y() - size.height()), size));
     update();
@@ -120,8 +112,7 @@ void CustomButton::setBorderWidth(double width)
 
 QColor CustomButton::colorFor(ColorProperty property) const
 {
-    const auto generator = m_colorGenerators.find(property);
-    if (generator != m_colorGenerators.end())
+    if (const auto generator = m_colorGenerators.find(property); generator != m_colorGenerators.end())
         return generator->second();
     static constexpr QColor CustomButton::*members[] = {
         &CustomButton::m_textColor,       &CustomButton::m_activeTextColor,
@@ -133,8 +124,7 @@ QColor CustomButton::colorFor(ColorProperty property) const
 
 CustomButton::ColorGenerator CustomButton::colorGenerator(ColorProperty property) const
 {
-    const auto it = m_colorGenerators.find(property);
-    return it == m_colorGenerators.end() ? ColorGenerator() : it->second;
+    return m_colorGenerators.contains(property) ? m_colorGenerators.at(property) : ColorGenerator();
 }
 
 void CustomButton::setColorGenerator(ColorProperty property, ColorGenerator generator)
@@ -147,17 +137,7 @@ void CustomButton::setColorGenerator(ColorProperty property, ColorGenerator gene
 
 QColor CustomButton::shownColor(Paint paint) const
 {
-    return AnimationHelpers::shownColor(*transition(paint));
-}
-
-double CustomButton::shownShadowRadius() const
-{
-    return isActive() && m_activeShadowRadius != -1.0 ? m_activeShadowRadius : m_shadowRadius;
-}
-
-double CustomButton::shownShadowOpacity() const
-{
-    return isActive() && m_activeShadowOpacity != -1.0 ? m_activeShadowOpacity : m_shadowOpacity;
+    return AnimationHelpers::shownColor(*m_transitions[int(paint)]);
 }
 
 void CustomButton::updateLayer()
@@ -170,22 +150,18 @@ void CustomButton::updateLayer()
 void CustomButton::animateColor()
 {
     const bool active = isActive();
-    using Property = ColorProperty;
-    const double duration = active ? 0.2 : 0.1;
-    auto animate = [&](Paint paint, const QColor &color) {
-        AnimationHelpers::animateColor(*transition(paint), color, duration);
-    };
-    animate(Paint::Background,
-            colorFor(active ? Property::ActiveBackgroundColor : Property::BackgroundColor));
-    animate(Paint::Title, colorFor(active ? Property::ActiveTextColor : Property::TextColor));
-    animate(Paint::Border, colorFor(active ? Property::ActiveBorderColor : Property::BorderColor));
-    // A set active shadow colour is used as it is, never through a generator.
-    animate(Paint::Shadow,
-            active && m_activeShadowColor ? *m_activeShadowColor : colorFor(Property::ShadowColor));
+    for (std::size_t paint = 0; paint < m_transitions.size(); ++paint) {
+        const auto [inactiveProperty, activeProperty] = paintProperties[paint];
+        // A set active shadow colour is used as it is, never through a generator.
+        const QColor color = active && Paint(paint) == Paint::Shadow && m_activeShadowColor
+                                 ? *m_activeShadowColor
+                                 : colorFor(active ? activeProperty : inactiveProperty);
+        AnimationHelpers::animateColor(*m_transitions[paint], color, active ? 0.2 : 0.1);
+    }
 }
 
 // The shadow falls outside the button's rectangle, where only a graphics effect may draw. It exists only
-// while the shadow shows.
+// while a shadow shows.
 void CustomButton::updateShadow()
 {
     QColor color = shownColor(Paint::Shadow);
@@ -200,8 +176,7 @@ void CustomButton::updateShadow()
         // A fade-in owns the effect for now; the next update after it brings the shadow.
         if (graphicsEffect())
             return;
-        shadow = new QGraphicsDropShadowEffect;
-        setGraphicsEffect(shadow);
+        setGraphicsEffect(shadow = new QGraphicsDropShadowEffect);
     }
     color.setAlphaF(float(color.alphaF() * opacity));
     shadow->setColor(color);
@@ -214,11 +189,10 @@ void CustomButton::sendAction()
     if (!m_target || m_action.isEmpty())
         return;
     const QMetaObject *meta = m_target->metaObject();
-    if (meta->indexOfMethod(QMetaObject::normalizedSignature(m_action + "(QObject*)").constData()) >= 0)
-        QMetaObject::invokeMethod(m_target, m_action.constData(), Qt::DirectConnection,
-                                  Q_ARG(QObject *, this));
-    else if (meta->indexOfMethod(QMetaObject::normalizedSignature(m_action + "()").constData()) >= 0)
-        QMetaObject::invokeMethod(m_target, m_action.constData(), Qt::DirectConnection);
+    if (meta->indexOfMethod((m_action + "(QObject*)").constData()) >= 0)
+        QMetaObject::invokeMethod(m_target, m_action.constData(), Q_ARG(QObject *, this));
+    else if (meta->indexOfMethod((m_action + "()").constData()) >= 0)
+        QMetaObject::invokeMethod(m_target, m_action.constData());
 }
 
 void CustomButton::callClosure(QObject *sender)
@@ -233,8 +207,7 @@ void CustomButton::changeEvent(QEvent *event)
         setAttribute(Qt::WA_TransparentForMouseEvents, !isEnabled());
         update();
     } else if (event->type() == QEvent::FontChange) {
-        applyFontToTitle();
-        positionTitle();
+        updateTitle();
     }
     QAbstractButton::changeEvent(event);
 }
@@ -248,37 +221,30 @@ void CustomButton::resizeEvent(QResizeEvent *event)
 void CustomButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
-                           QPainter::SmoothPixmapTransform);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
     painter.setOpacity(ViewHelpers::opacity(this));
     const QRectF bounds(rect());
-    const QColor background = shownColor(Paint::Background);
-    if (background.isValid() && background.alpha() > 0)
+    if (const QColor background = shownColor(Paint::Background);
+        background.isValid() && background.alpha() > 0)
         painter.fillPath(roundedRect(bounds, m_cornerRadius), background);
     m_titleLayer.paint(painter, shownColor(Paint::Title));
-    const QColor border = shownColor(Paint::Border);
-    if (m_borderWidth > 0 && border.isValid() && border.alpha() > 0) {
+    if (const QColor border = shownColor(Paint::Border);
+        m_borderWidth > 0 && border.isValid() && border.alpha() > 0) {
         const double half = m_borderWidth / 2.0;
-        painter.setPen(QPen(border, m_borderWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPath(
-            roundedRect(bounds.adjusted(half, half, -half, -half), std::max(0.0, m_cornerRadius - half)));
+        painter.strokePath(
+            roundedRect(bounds.adjusted(half, half, -half, -half), std::max(0.0, m_cornerRadius - half)),
+            QPen(border, m_borderWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     }
 }
 
-// The press is the button's own: down shows the active look, up over the button sends the action, and the
-// pointer leaving abandons it for good.
+// The press is the button's own: down shows the active look, up over the button clicks, and the pointer
+// leaving abandons the press for good. A double click's second press is a press (QWidget's default).
 void CustomButton::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return event->ignore();
     m_isMouseDown = true;
     toggleState();
-}
-
-void CustomButton::mouseDoubleClickEvent(QMouseEvent *event)
-{
-    mousePressEvent(event);
 }
 
 void CustomButton::mouseReleaseEvent(QMouseEvent *event)
@@ -309,10 +275,8 @@ void CustomButton::enterEvent(QEnterEvent *)
 
 void CustomButton::leaveEvent(QEvent *)
 {
-    if (!m_isMouseDown)
-        return;
-    m_isMouseDown = false;
-    toggleState();
+    if (std::exchange(m_isMouseDown, false))
+        toggleState();
 }
 
 void CustomButton::keyPressEvent(QKeyEvent *event)

@@ -3,9 +3,8 @@
 #include "Common/CircularProgress/TextImage.h"
 
 #include <QAbstractButton>
-#include <QByteArray>
-#include <QColor>
 #include <QPointer>
+#include <array>
 #include <functional>
 #include <map>
 #include <optional>
@@ -13,10 +12,10 @@
 class QVariantAnimation;
 
 // A push button that paints itself: a rounded background, an optional border and shadow, and the title
-// centred. While the mouse is held down on it, it shows its active colours and shadow, reached by a short
-// colour transition; releasing over it sends the action to the target. Leaving it while pressed abandons
-// the press, and coming back does not take it up again. Keyboard activation (space, return) clicks it as
-// well. It has no hover look and no focus ring of its own.
+// centred. While pressed it shows its active colours (reached by a short transition) and shadow; releasing
+// over it clicks: the clicked signal, and the action sent to the target. A pointer that leaves while the
+// button is pressed abandons the press for good. Space, Return and Enter click it too. It has no hover look
+// and no focus ring of its own.
 class CustomButton : public QAbstractButton
 {
     Q_OBJECT
@@ -51,11 +50,10 @@ public:
         Shadow
     };
 
-    // init(): a zero frame; also the constructor layout descriptions use.
+    // A zero frame; also the constructor layout descriptions use.
     explicit CustomButton(QWidget *parent = nullptr);
     // frame: in the parent's coordinates.
     explicit CustomButton(const QRect &frame, QWidget *parent = nullptr);
-    ~CustomButton() override;
 
     // A round button of radius r centred on c (in the parent's coordinates), its title in the system font at
     // 2r/3.
@@ -107,9 +105,8 @@ public:
     bool isActive() const { return m_state == OnState; }
     bool isMouseDown() const { return m_isMouseDown; }
 
-    // Target and action: a click (release over the button, keyboard, or click()) calls the target's invokable
-    // named by the action with the button (a method taking QObject *, or one without arguments). Without a
-    // target nothing is sent; the clicked signal is emitted either way.
+    // A click calls the target's invokable named by the action, with the button (a method taking
+    // QObject *, or one without arguments). Without a target nothing is sent.
     QObject *target() const { return m_target; }
     void setTarget(QObject *target) { m_target = target; }
     QByteArray action() const { return m_action; }
@@ -119,13 +116,19 @@ public:
     const TextImage *titleLayer() const { return &m_titleLayer; }
     // What is on screen now: the colours part way through a transition, and the shadow of the state.
     QColor shownColor(Paint paint) const;
-    double shownShadowRadius() const;
-    double shownShadowOpacity() const;
+    double shownShadowRadius() const
+    {
+        return isActive() && m_activeShadowRadius != -1.0 ? m_activeShadowRadius : m_shadowRadius;
+    }
+    double shownShadowOpacity() const
+    {
+        return isActive() && m_activeShadowOpacity != -1.0 ? m_activeShadowOpacity : m_shadowOpacity;
+    }
 
     virtual void setup();
     virtual void positionTitle();
     virtual void animateColor();
-    // The display update: the shadow of the state, set at once, then the colour transition.
+    // The display update: the state's shadow at once, then the colour transition.
     virtual void updateLayer();
 
     // The action closure's entry point (see ActionClosure).
@@ -136,7 +139,6 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
-    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
@@ -151,10 +153,9 @@ private:
         updateLayer();
     }
     QColor colorFor(ColorProperty property) const;
-    QVariantAnimation *transition(Paint paint) const { return m_transitions.at(paint); }
     void toggleState() { setState(m_state == OffState ? OnState : OffState); }
     void sendAction();
-    void applyFontToTitle();
+    void updateTitle();
     void updateShadow();
 
     QColor m_textColor;
@@ -176,7 +177,8 @@ private:
     bool m_isMouseDown = false;
     bool m_keyDown = false;
     std::map<ColorProperty, ColorGenerator> m_colorGenerators;
-    std::map<Paint, QVariantAnimation *> m_transitions;
+    // By Paint.
+    std::array<QVariantAnimation *, 4> m_transitions{};
     int m_state = OffState;
     QPointer<QObject> m_target;
     QByteArray m_action;

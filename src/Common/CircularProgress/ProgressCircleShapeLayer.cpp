@@ -1,11 +1,11 @@
 #include "Common/CircularProgress/ProgressCircleShapeLayer.h"
 
+#include "Common/CircularProgress/GeometryHelpers.h"
+
 #include <QPainter>
-#include <QPainterPath>
-#include <QWidget>
 
 ProgressCircleShapeLayer::ProgressCircleShapeLayer(double radius, const QPointF &center, QWidget *view)
-    : m_view(view), m_circle(center.x() - radius, center.y() - radius, 2 * radius, 2 * radius)
+    : m_view(view), m_radius(radius), m_center(center)
 {
     QObject::connect(&m_move, &QVariantAnimation::valueChanged, view, qOverload<>(&QWidget::update));
 }
@@ -32,27 +32,11 @@ void ProgressCircleShapeLayer::setProgress(double progress, int durationMs, cons
     m_view->update();
 }
 
-void ProgressCircleShapeLayer::setLineWidth(double width)
-{
-    m_lineWidth = width;
-    m_view->update();
-}
-
-void ProgressCircleShapeLayer::setHidden(bool hidden)
-{
-    m_hidden = hidden;
-    m_view->update();
-}
-
 void ProgressCircleShapeLayer::paint(QPainter &painter, const QColor &color) const
 {
     const double fraction = std::min(shownProgress(), 1.0);
     if (m_hidden || !(fraction > 0.0) || m_lineWidth <= 0)
         return;
-    QPainterPath ring;
-    ring.arcMoveTo(m_circle, 90.0);
-    ring.arcTo(m_circle, 90.0, -360.0 * fraction);
-    painter.setPen(QPen(color, m_lineWidth, Qt::SolidLine, Qt::RoundCap, Qt::SvgMiterJoin));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawPath(ring);
+    painter.strokePath(GeometryHelpers::arc(m_center, m_radius, 90.0, -360.0 * fraction),
+                       QPen(color, m_lineWidth, Qt::SolidLine, Qt::RoundCap, Qt::SvgMiterJoin));
 }

@@ -23,12 +23,12 @@ void TextImage::paint(QPainter &painter, const QColor &color)
     if (m_hidden || m_string.isEmpty() || !color.isValid() || color.alpha() == 0 || m_frame.isEmpty())
         return;
     const double scale = std::clamp(std::abs(painter.deviceTransform().m11()), 0.25, 8.0);
-    const Key key{m_string, m_font, m_frame.size(), color, scale};
-    if (!(key == m_key) || m_image.isNull()) {
-        m_key = key;
-        m_image =
-            QImage(QSize(int(std::ceil(m_frame.width() * scale)), int(std::ceil(m_frame.height() * scale))),
-                   QImage::Format_ARGB32_Premultiplied);
+    const auto key = std::make_tuple(m_string, m_font, m_frame.size(), color, scale);
+    if (key != m_imageKey || m_image.isNull()) {
+        m_imageKey = key;
+        const QSizeF size = m_frame.size() * scale;
+        m_image = QImage(int(std::ceil(size.width())), int(std::ceil(size.height())),
+                         QImage::Format_ARGB32_Premultiplied);
         m_image.fill(Qt::transparent);
         QPainter text(&m_image);
         text.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);

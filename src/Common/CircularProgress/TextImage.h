@@ -5,19 +5,19 @@
 #include <QImage>
 #include <QRectF>
 #include <QString>
+#include <tuple>
 
 class QPainter;
 
-// A line of text centred in a frame from its top, drawn once into an image at the device's pixel density
-// and copied on later paints until the text, font, frame, colour or density changes. Large text is outside
-// Qt's glyph cache, so drawing it afresh on every frame of an animation would be slow.
+// A line of text centred in a frame from its top, drawn once into an image at the device's density and
+// copied on later paints until the text, font, frame size, colour or density changes: large text is outside
+// Qt's glyph cache, so drawing it on every frame of an animation would be slow.
 class TextImage
 {
 public:
     QString string() const { return m_string; }
     void setString(const QString &string) { m_string = string; }
-    // The font is set at a size in pixels; a size in points is taken as pixels, as points are the
-    // platform's screen units.
+    // The font at a size in pixels; a size in points is taken as pixels, as points are the screen's units.
     QFont font() const { return m_font; }
     void setFont(const QFont &font, double size);
     double fontSize() const { return m_fontSize; }
@@ -36,15 +36,7 @@ private:
     double m_fontSize = 0;
     QRectF m_frame;
     bool m_hidden = false;
-
-    struct Key
-    {
-        QString string;
-        QFont font;
-        QSizeF size;
-        QColor color;
-        double scale = 0;
-        bool operator==(const Key &) const = default;
-    } m_key;
+    // What the image shows: text, font, frame size, colour, density.
+    std::tuple<QString, QFont, QSizeF, QColor, double> m_imageKey;
     QImage m_image;
 };

@@ -4,18 +4,13 @@
 
 #include <QApplication>
 #include <QGraphicsOpacityEffect>
-#include <QPointer>
 #include <QPropertyAnimation>
 #include <QTimer>
 #include <QWidget>
 
 namespace ViewHelpers {
 
-namespace {
-
-const char *const pendingFadeName = "bootdrive-pending-fade-in";
-
-} // namespace
+static const QString pendingFade = QStringLiteral("bootdrive-pending-fade-in");
 
 void fadeIn(QWidget *view, double duration, double delay, std::function<void()> completion)
 {
@@ -23,18 +18,14 @@ void fadeIn(QWidget *view, double duration, double delay, std::function<void()> 
         return;
     cancelFadeIn(view);
     view->setHidden(true);
-    // The fade waits in a child of the view, so that cancelling it (deleting the child) drops the call.
+    // The fade waits in a child of the view, so that cancelling it (deleting the child) drops it.
     auto *pending = new QObject(view);
-    pending->setObjectName(QLatin1String(pendingFadeName));
-    QPointer<QWidget> target(view);
+    pending->setObjectName(pendingFade);
     QTimer::singleShot(
-        int(delay * 1000.0), pending, [pending, target, duration, completion = std::move(completion)] {
+        int(delay * 1000.0), pending, [pending, view, duration, completion = std::move(completion)] {
             pending->deleteLater();
-            if (!target)
-                return;
-            if (target->graphicsEffect() &&
-                !qobject_cast<QGraphicsOpacityEffect *>(target->graphicsEffect())) {
-                target->setHidden(false);
+            view->setHidden(false);
+            if (view->graphicsEffect() && !qobject_cast<QGraphicsOpacityEffect *>(view->graphicsEffect())) {
                 if (completion)
                     completion();
                 return;
@@ -42,18 +33,16 @@ void fadeIn(QWidget *view, double duration, double delay, std::function<void()> 
             // The effect exists only while the fade runs: a view at rest draws straight to the screen.
             auto *effect = new QGraphicsOpacityEffect;
             effect->setOpacity(0.0);
-            target->setGraphicsEffect(effect);
+            view->setGraphicsEffect(effect);
             auto *fade = new QPropertyAnimation(effect, "opacity", effect);
-            fade->setStartValue(0.0);
             fade->setEndValue(1.0);
             fade->setDuration(int(duration * 1000.0));
             fade->setEasingCurve(AnimationHelpers::defaultTiming());
-            QObject::connect(fade, &QAbstractAnimation::finished, target, [target, completion] {
-                target->setGraphicsEffect(nullptr);
+            QObject::connect(fade, &QAbstractAnimation::finished, view, [view, completion] {
+                view->setGraphicsEffect(nullptr);
                 if (completion)
                     completion();
             });
-            target->setHidden(false);
             fade->start();
         });
 }
@@ -61,30 +50,18 @@ void fadeIn(QWidget *view, double duration, double delay, std::function<void()> 
 void cancelFadeIn(QWidget *view)
 {
     if (view)
-        qDeleteAll(view->findChildren<QObject *>(QLatin1String(pendingFadeName), Qt::FindDirectChildrenOnly));
+        qDeleteAll(view->findChildren<QObject *>(pendingFade, Qt::FindDirectChildrenOnly));
 }
 
 bool isWindowBlocked(const QWidget *window)
 {
-    if (!window)
-        return false;
-    if (QApplication::activeModalWidget())
-        return true;
-    const QWidget *top = window->window();
-    for (const QWidget *widget : QApplication::topLevelWidgets()) {
-        if (widget == top || !widget->isVisible() || widget->windowModality() != Qt::WindowModal)
-            continue;
-        for (const QWidget *owner = widget->parentWidget(); owner; owner = owner->parentWidget()) {
-            if (owner->window() == top)
-                return true;
-        }
-    }
-    return false;
+    // Qt counts a shown sheet (a window-modal dialog) among its modal windows as well.
+    return window && QApplication::activeModalWidget();
 }
 
 bool isViewHidden(const QWidget *view)
 {
-    return view && view->testAttribute(Qt::WA_WState_Hidden) &&
+    return view && view->isHidden() &&
            (view->testAttribute(Qt::WA_WState_ExplicitShowHide) || view->isWindow());
 }
 
@@ -94,8 +71,7 @@ double opacity(const QWidget *view)
     for (; view; view = view->isWindow() ? nullptr : view->parentWidget()) {
         bool ok = false;
         const double alpha = view->property("alphaValue").toDouble(&ok);
-        if (ok)
-            result *= alpha;
+        result *= ok ? alpha : 1.0;
     }
     return result;
 }
@@ -116,9 +92,7 @@ QFont labelFont()
 QFont systemFont(double pointSize)
 {
     QFont font = QGuiApplication::font();
-    QStringList families = font.families();
-    if (families.isEmpty())
-        families << font.family();
+    QStringList families = font.families().isEmpty() ? QStringList{font.family()} : font.families();
     families.removeAll(QStringLiteral("Noto Sans CJK SC"));
     families.prepend(QStringLiteral("Noto Sans CJK SC"));
     font.setFamilies(families);

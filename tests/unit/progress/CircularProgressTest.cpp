@@ -440,11 +440,32 @@ TEST_F(CircularProgressTest, CancellingThroughAnAttachedProgress)
     drain();
     EXPECT_DOUBLE_EQ(view->progress(), 0.0);
 
-    // Detaching keeps the earlier observations.
+    // A new object is followed in place of the cancelled one.
     view->setProgressInstance(nullptr);
     auto second = platform::Progress::create(4);
     view->setProgressInstance(second);
     second->setCompletedUnitCount(1);
     drain();
     EXPECT_DOUBLE_EQ(view->progress(), 0.25);
+}
+
+TEST_F(CircularProgressTest, ADetachedProgressIsFollowedUntilAnotherIsAttached)
+{
+    auto view = makeView();
+    auto first = platform::Progress::create(4);
+    view->setProgressInstance(first);
+    view->setProgressInstance(nullptr);
+    EXPECT_FALSE(view->progressInstance());
+    first->setCompletedUnitCount(1);
+    drain();
+    EXPECT_DOUBLE_EQ(view->progress(), 0.25) << "detaching keeps the observations";
+
+    auto second = platform::Progress::create(4);
+    view->setProgressInstance(second);
+    first->setCompletedUnitCount(3);
+    drain();
+    EXPECT_DOUBLE_EQ(view->progress(), 0.25) << "attaching another ends them";
+    second->setCompletedUnitCount(2);
+    drain();
+    EXPECT_DOUBLE_EQ(view->progress(), 0.5);
 }

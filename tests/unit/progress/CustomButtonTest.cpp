@@ -161,6 +161,23 @@ TEST(CustomButton, MixedStateAndNoTarget)
     EXPECT_EQ(clicks, 1);
 }
 
+TEST(CustomButton, ADoubleClickIsTwoClicks)
+{
+    ButtonScene scene;
+    // As the platform delivers one: press, release, double-click press, release.
+    scene.press();
+    scene.release();
+    QMouseEvent second(QEvent::MouseButtonDblClick, QPointF(50, 20),
+                       scene.button->mapToGlobal(QPointF(50, 20)), Qt::LeftButton, Qt::LeftButton,
+                       Qt::NoModifier);
+    QApplication::sendEvent(scene.button, &second);
+    EXPECT_EQ(scene.button->state(), CustomButton::OnState) << "the second press shows the active look";
+    scene.release();
+    EXPECT_EQ(scene.recorder.count, 2);
+    EXPECT_EQ(scene.button->state(), CustomButton::OffState);
+    EXPECT_FALSE(scene.button->isMouseDown());
+}
+
 TEST(CustomButton, KeyboardClicks)
 {
     ButtonScene scene;

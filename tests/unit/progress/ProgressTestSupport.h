@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Common/CircularProgress/ManualAnimationDriver.h"
+#include "ManualAnimationDriver.h"
 
 #include <QColor>
 #include <QCoreApplication>
