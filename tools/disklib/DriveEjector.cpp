@@ -75,11 +75,8 @@ bool DriveEjector::prepare(const std::string &argument, std::string &error)
 bool DriveEjector::eject(const Observer &observer, std::string &error)
 {
     SignalBlocker holdSignals;
-    for (auto it = m_mounts.rbegin(); it != m_mounts.rend(); ++it)
-        if (observer.unmounting)
-            observer.unmounting(it->mountPoint);
     std::vector<posix::MountEntry> unmounted;
-    if (!Unmounter::unmountAll(m_mounts, unmounted, error)) {
+    if (!Unmounter::unmountAll(m_mounts, unmounted, error, observer.unmounting)) {
         error += "; close what uses it and try again; " + diskName() + " was not ejected";
         return false;
     }

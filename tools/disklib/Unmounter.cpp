@@ -22,10 +22,13 @@ bool Unmounter::unmountPatiently(const std::string &mountPoint)
 }
 
 bool Unmounter::unmountAll(const std::vector<posix::MountEntry> &mounts,
-                           std::vector<posix::MountEntry> &unmounted, std::string &error)
+                           std::vector<posix::MountEntry> &unmounted, std::string &error,
+                           const std::function<void(const std::string &mountPoint)> &unmounting)
 {
     unmounted.clear();
     for (auto it = mounts.rbegin(); it != mounts.rend(); ++it) {
+        if (unmounting)
+            unmounting(it->mountPoint);
         if (!unmountPatiently(it->mountPoint)) {
             const int code = errno;
             error = "could not unmount \"" + it->mountPoint + "\" (" + std::strerror(code) + ")" +

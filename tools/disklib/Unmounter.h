@@ -2,6 +2,7 @@
 
 #include "Platform/Posix/MountInfo.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,10 +13,12 @@ namespace disktools {
 class Unmounter
 {
 public:
-    // Unmounts each mount, the last (topmost) first. On failure the ones taken off are mounted again, and
-    // `error` says which could not come off and what was put back. `unmounted` lists those taken off.
+    // Unmounts each mount, the last (topmost) first, telling `unmounting` of each just before. On failure
+    // the ones taken off are mounted again, and `error` says which could not come off and what was put back.
+    // `unmounted` lists those taken off.
     static bool unmountAll(const std::vector<posix::MountEntry> &mounts,
-                           std::vector<posix::MountEntry> &unmounted, std::string &error);
+                           std::vector<posix::MountEntry> &unmounted, std::string &error,
+                           const std::function<void(const std::string &mountPoint)> &unmounting = {});
     // A volume that was mounted a moment ago is often busy briefly (a desktop or a file manager reads its
     // top folder and icon), and such readers let go quickly: a busy unmount is tried again for 5 s.
     static bool unmountPatiently(const std::string &mountPoint);

@@ -246,11 +246,8 @@ bool VolumeMounter::mount(const Observer &observer, std::string &error)
     if (m_elsewhere.empty())
         return true;
 
-    for (auto it = m_elsewhere.rbegin(); it != m_elsewhere.rend(); ++it)
-        if (observer.unmounting)
-            observer.unmounting(it->mountPoint);
     std::vector<posix::MountEntry> unmounted;
-    if (!Unmounter::unmountAll(m_elsewhere, unmounted, error)) {
+    if (!Unmounter::unmountAll(m_elsewhere, unmounted, error, observer.unmounting)) {
         // Something holds it there: it stays where it was and nothing else changes.
         ::umount2(m_mountPoint.c_str(), UMOUNT_NOFOLLOW);
         ::rmdir(m_mountPoint.c_str());
