@@ -4,10 +4,12 @@
 #include "Cli/CreateCommand.h"
 #include "Cli/DriveList.h"
 #include "Cli/ProgressOutput.h"
+#include "Cli/TerminalText.h"
 #include "Platform/Runtime/BundleInfo.h"
 #include "Platform/Runtime/InstallLayout.h"
 #include "Platform/Runtime/StopSignals.h"
 #include "Platform/Runtime/Terminal.h"
+#include "Platform/Volumes/RemovableDrives.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -20,6 +22,12 @@ void print(std::FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
+bool hasDisplay()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
 } // namespace
 
 std::optional<int> CliApplication::run(int argc, char *argv[])
@@ -30,6 +38,18 @@ std::optional<int> CliApplication::run(int argc, char *argv[])
     const CommandLine line = CommandLine::parse(arguments);
     switch (line.command) {
     case CommandLine::Command::Window:
+        // Without a display the toolkit would abort with a message about plug-ins; say what is wrong and
+        // what works instead.
+        if (!line.platformNamed && !hasDisplay()) {
+            print(stderr,
+                  QStringLiteral("bootdrive: there is no display to open the window on (neither DISPLAY nor "
+                                 "WAYLAND_DISPLAY is set).\n"
+                                 "These commands work without one:\n"
+                                 "  bootdrive list [--all] [--json]\n"
+                                 "  bootdrive create --installer PATH --volume /Volumes/NAME\n"
+                                 "Try \"bootdrive --help\".\n"));
+            return CommandLine::NoDisplay;
+        }
         return std::nullopt;
     case CommandLine::Command::Invalid:
         print(stderr, QStringLiteral("bootdrive: %1\nTry \"bootdrive --help\".\n").arg(line.error));
@@ -55,8 +75,21 @@ std::optional<int> CliApplication::run(int argc, char *argv[])
 
     if (line.command == CommandLine::Command::List) {
         const auto drives = DriveList::current();
-        print(stdout,
-              line.json ? QString::fromUtf8(DriveList::json(drives) + '\n') : DriveList::table(drives));
+        const bool colour = !line.json && TerminalText::wantsColour(stdout);
+        if (!line.all) {
+            print(stdout, line.json ? QString::fromUtf8(DriveList::json(drives) + '\n')
+                                    : DriveList::table(drives, colour));
+            return CommandLine::Done;
+        }
+        const auto others = platform::RemovableDrives::list();
+        const QString diskutil =
+            platform::InstallLayout::current().toolDirectory() + QStringLiteral("/diskutil");
+        const QString mountCommand =
+            (diskutil.contains(QLatin1Char(' ')) ? QLatin1Char('"') + diskutil + QLatin1Char('"')
+                                                 : diskutil) +
+            QStringLiteral(" mount");
+        print(stdout, line.json ? QString::fromUtf8(DriveList::json(drives, others) + '\n')
+                                : DriveList::table(drives, others, mountCommand, colour));
         return CommandLine::Done;
     }
 

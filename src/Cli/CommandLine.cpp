@@ -67,8 +67,13 @@ QString shown(const QByteArray &argument)
 CommandLine CommandLine::parse(const QByteArrayList &arguments)
 {
     CommandLine line;
-    if (arguments.isEmpty() || onlyToolkitOptions(arguments))
+    if (arguments.isEmpty() || onlyToolkitOptions(arguments)) {
+        for (const QByteArray &argument : arguments)
+            if (argument == "-platform" || argument == "--platform" || argument.startsWith("-platform=") ||
+                argument.startsWith("--platform="))
+                line.platformNamed = true;
         return line;
+    }
     const QByteArray &first = arguments.first();
     if (isHelp(first)) {
         line.command = Command::Help;
@@ -101,6 +106,8 @@ CommandLine CommandLine::parse(const QByteArrayList &arguments)
         const bool create = line.command == Command::Create;
         if (option == "--json" && !hasValue) {
             line.json = true;
+        } else if (!create && (option == "--all" || option == "-a") && !hasValue) {
+            line.all = true;
         } else if (create && (option == "--yes" || option == "-y") && !hasValue) {
             line.yes = true;
         } else if (create && option == "--no-verify" && !hasValue) {
@@ -130,17 +137,24 @@ QString CommandLine::usage()
 {
     return QStringLiteral(
         R"(Usage: bootdrive [Qt options]
-       bootdrive list [--json]
+       bootdrive list [--all] [--json]
        bootdrive create --installer PATH --volume /Volumes/NAME [--yes] [--no-verify] [--json]
        bootdrive --help | --version
 
 Turns a drive into a bootable macOS installer. Without a command the window opens.
 
 Commands:
-  list      The drives that can be used: name, mount path, device, capacity.
-            --json   one JSON array of {"name", "volume", "device", "capacity", "incomplete"};
-                     "volume" is what --volume takes back: the mount path, or a file:// URL
-                     with %XX escapes when the path is not valid UTF-8
+  list      The drives that can be used (those mounted below /Volumes): name, mount path,
+            device, capacity, maker and model.
+            --all    also the removable drives that are not offered (mounted elsewhere, such
+                     as below /media, or not mounted), each with why; the disk utility's
+                     "mount DEVICE" brings one below /Volumes
+            --json   one JSON array of {"name", "volume", "device", "capacity", "incomplete"},
+                     with "vendor" and "model" where known; "volume" is what --volume takes
+                     back: the mount path, or a file:// URL with %XX escapes when the path is
+                     not valid UTF-8. With --all every object has "offered"; those not
+                     offered have "mounted" (a path or null), "reason" ("mounted-elsewhere"
+                     or "not-mounted") and "message" instead of "volume" and "incomplete"
   create    Erases the volume and puts the installer on it, then reads the drive back and
             compares it with the installer.
             --installer PATH   the installer application ("Install macOS Mojave.app")
@@ -153,7 +167,16 @@ Commands:
 
 Ctrl-C (SIGINT), SIGTERM or SIGHUP cancel a running creation as the window's cancel does.
 
+Without a display (neither DISPLAY nor WAYLAND_DISPLAY set, no -platform option or
+QT_QPA_PLATFORM) the window cannot open; list and create work without one.
+
+On a terminal the progress is in colour unless NO_COLOR is set.
+
+The commands send nothing over the network. At every start the window asks BootDrive's
+catalog service for the catalog and for an update notice; both requests carry this
+computer's host name, IP address and MAC address, and BootDrive's identifier and version.
+
 Exit status: 0 done, 1 failed, 2 refused before anything was erased, 3 cancelled,
-64 wrong arguments.
+64 wrong arguments, 69 no display for the window.
 )");
 }

@@ -22,13 +22,17 @@ public:
     {
         Done = 0,
         Failed = 1,
-        Refused = 2,   // nothing was erased: a check or the confirmation said no
-        Cancelled = 3, // a stop signal or Ctrl-C ended the run
-        Usage = 64,    // the arguments were wrong
+        Refused = 2,    // nothing was erased: a check or the confirmation said no
+        Cancelled = 3,  // a stop signal or Ctrl-C ended the run
+        Usage = 64,     // the arguments were wrong
+        NoDisplay = 69, // the window was asked for, but there is no display to open it on
     };
 
     Command command = Command::Window;
     bool json = false;
+    bool all = false; // list: also the removable drives not offered, with why
+    // Window: the toolkit is told which platform to use (-platform), so it needs no display found here.
+    bool platformNamed = false;
     bool yes = false;
     bool verify = true;
     // Paths as the file system's bytes, exactly as given: a name that is not valid UTF-8 must neither be

@@ -9,6 +9,17 @@
 #include <QDir>
 #include <QFileInfo>
 #include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The tools begin their failure lines with "Error:"; the command line says it its own way, once.
+QString withoutErrorWord(const QString &line)
+{
+    return line.startsWith(QLatin1String("Error:")) ? line.mid(6).trimmed() : line;
+}
+
+} // namespace
 
 CreateCommand::CreateCommand(const CommandLine &line, ProgressOutput &output,
                              const platform::StopSignals &stopSignals)
@@ -170,13 +181,18 @@ void CreateCommand::stateChanged(DiskutilViewModel &job, DiskutilState state)
                            .arg(DriveList::mountPathText(m_drive->volumePath()), m_drive->deviceSummary()));
         break;
     case DiskutilState::Authorizing:
-        m_output.phase(QStringLiteral("authorizing"), QStringLiteral("Waiting for administrator rights"));
+        // Root is granted the right without a dialog; nobody is waited for then.
+        m_output.phase(QStringLiteral("authorizing"),
+                       ::geteuid() == 0 ? QStringLiteral("Starting the creation tool as root")
+                                        : QStringLiteral("Waiting for administrator rights"));
         break;
     case DiskutilState::Creating:
         m_output.phase(QStringLiteral("creating"),
                        QStringLiteral("Putting %1 on the drive").arg(m_installer->name()));
         break;
     case DiskutilState::Verifying:
+        // The tool ended successfully: everything is on the drive, whatever the last measurement said.
+        m_output.progress(1.0);
         m_output.phase(QStringLiteral("verifying"),
                        QStringLiteral("Reading the drive back and comparing it with the installer"));
         break;
@@ -258,7 +274,7 @@ QString CreateCommand::failureText(const DiskutilViewModel::Failure &failure)
     case Kind::AuthorizationRefused:
         return QStringLiteral("administrator rights were not granted");
     case Kind::ToolError:
-        return failure.detail;
+        return withoutErrorWord(failure.detail);
     case Kind::VerificationFailed:
         return QStringLiteral("verification failed: %1 on the drive differs from the installer")
             .arg(failure.detail);
@@ -267,7 +283,7 @@ QString CreateCommand::failureText(const DiskutilViewModel::Failure &failure)
                               "do not unplug it");
     case Kind::NoSpace:
         if (!failure.detail.isEmpty())
-            return failure.detail;
+            return withoutErrorWord(failure.detail);
         break;
     case Kind::Refused:
     case Kind::Cancelled:

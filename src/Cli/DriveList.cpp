@@ -1,5 +1,6 @@
 #include "Cli/DriveList.h"
 
+#include "Cli/TerminalText.h"
 #include "Creation/BaseModel.h"
 #include "Creation/DiskutilViewModel.h"
 
@@ -7,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
 #include <algorithm>
 
 namespace {
@@ -37,45 +39,137 @@ std::vector<DiskModelPtr> DriveList::current()
     return drives;
 }
 
+namespace {
+
+QJsonObject offeredObject(const DiskModel &drive)
+{
+    QJsonObject object{
+        {QStringLiteral("name"), drive.name()},
+        {QStringLiteral("volume"), DriveList::mountPathText(drive.volumePath())},
+        {QStringLiteral("device"), drive.deviceNode()},
+        {QStringLiteral("capacity"), static_cast<qint64>(drive.capacity())},
+        {QStringLiteral("incomplete"), drive.isIncompleteInstaller()},
+    };
+    if (!drive.vendor().isEmpty())
+        object.insert(QStringLiteral("vendor"), drive.vendor());
+    if (!drive.model().isEmpty())
+        object.insert(QStringLiteral("model"), drive.model());
+    return object;
+}
+
+QString product(const QString &vendor, const QString &model)
+{
+    const QString both = QStringList{vendor, model}.join(QLatin1Char(' ')).trimmed();
+    return both.isEmpty() ? QStringLiteral("-") : printable(both);
+}
+
+QString capacityText(uint64_t bytes)
+{
+    return bytes ? BaseModel::fileSizeString(static_cast<int64_t>(bytes)) : QStringLiteral("-");
+}
+
+// Columns as wide as their widest cell, in terminal columns (a Chinese name takes two per character).
+QString columns(const QList<QStringList> &rows, bool colour)
+{
+    QList<int> widths;
+    for (const QStringList &row : rows)
+        for (qsizetype i = 0; i < row.size(); ++i) {
+            if (widths.size() <= i)
+                widths.append(0);
+            widths[i] = std::max(widths[i], TerminalText::columns(row[i]));
+        }
+    QString text;
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        QString line;
+        for (qsizetype i = 0; i < rows[r].size(); ++i)
+            line += i + 1 < rows[r].size()
+                        ? rows[r][i] +
+                              QString(widths[i] + 2 - TerminalText::columns(rows[r][i]), QLatin1Char(' '))
+                        : rows[r][i];
+        text += (r == 0 ? TerminalText::painted(line, TerminalText::Colour::Bold, colour) : line) +
+                QLatin1Char('\n');
+    }
+    return text;
+}
+
+} // namespace
+
 QByteArray DriveList::json(const std::vector<DiskModelPtr> &drives)
 {
     QJsonArray list;
     for (const DiskModelPtr &drive : drives)
-        list.append(QJsonObject{
-            {QStringLiteral("name"), drive->name()},
-            {QStringLiteral("volume"), mountPathText(drive->volumePath())},
-            {QStringLiteral("device"), drive->deviceNode()},
-            {QStringLiteral("capacity"), static_cast<qint64>(drive->capacity())},
-            {QStringLiteral("incomplete"), drive->isIncompleteInstaller()},
-        });
+        list.append(offeredObject(*drive));
     return QJsonDocument(list).toJson(QJsonDocument::Compact);
 }
 
-QString DriveList::table(const std::vector<DiskModelPtr> &drives)
+QByteArray DriveList::json(const std::vector<DiskModelPtr> &drives, const Others &others)
+{
+    QJsonArray list;
+    for (const DiskModelPtr &drive : drives) {
+        QJsonObject object = offeredObject(*drive);
+        object.insert(QStringLiteral("offered"), true);
+        list.append(object);
+    }
+    for (const auto &other : others) {
+        const bool mounted = other.reason == platform::RemovableDrives::Reason::MountedElsewhere;
+        list.append(QJsonObject{
+            {QStringLiteral("name"), other.name()},
+            {QStringLiteral("device"), other.device},
+            {QStringLiteral("capacity"), static_cast<qint64>(other.capacity)},
+            {QStringLiteral("vendor"), other.vendor},
+            {QStringLiteral("model"), other.model},
+            {QStringLiteral("mounted"), mounted ? QJsonValue(mountPathText(other.mountPoint)) : QJsonValue()},
+            {QStringLiteral("offered"), false},
+            {QStringLiteral("reason"),
+             mounted ? QStringLiteral("mounted-elsewhere") : QStringLiteral("not-mounted")},
+            {QStringLiteral("message"), reason(other)},
+        });
+    }
+    return QJsonDocument(list).toJson(QJsonDocument::Compact);
+}
+
+QString DriveList::table(const std::vector<DiskModelPtr> &drives, bool colour)
 {
     if (drives.empty())
-        return QStringLiteral("No drive is mounted under /Volumes.\n");
+        return QStringLiteral("No drive is mounted under /Volumes.\n"
+                              "Removable drives mounted elsewhere or not at all: bootdrive list --all\n");
     QList<QStringList> rows = {{QStringLiteral("NAME"), QStringLiteral("MOUNT PATH"),
-                                QStringLiteral("DEVICE"), QStringLiteral("CAPACITY")}};
+                                QStringLiteral("DEVICE"), QStringLiteral("CAPACITY"),
+                                QStringLiteral("MODEL")}};
     for (const DiskModelPtr &drive : drives)
         rows.append({printable(drive->name()) +
                          (drive->isIncompleteInstaller() ? QStringLiteral(" (incomplete)") : QString()),
                      printable(mountPathText(drive->volumePath())),
                      drive->deviceNode().isEmpty() ? QStringLiteral("-") : drive->deviceNode(),
-                     drive->capacity() ? BaseModel::fileSizeString(static_cast<int64_t>(drive->capacity()))
-                                       : QStringLiteral("-")});
-    QList<qsizetype> widths(4, 0);
-    for (const QStringList &row : rows)
-        for (qsizetype i = 0; i < row.size(); ++i)
-            widths[i] = std::max(widths[i], row[i].size());
-    QString text;
-    for (const QStringList &row : rows) {
-        QString line;
-        for (qsizetype i = 0; i < row.size(); ++i)
-            line += i + 1 < row.size() ? row[i].leftJustified(widths[i] + 2) : row[i];
-        text += line + QLatin1Char('\n');
-    }
-    return text;
+                     capacityText(drive->capacity()), product(drive->vendor(), drive->model())});
+    return columns(rows, colour);
+}
+
+QString DriveList::table(const std::vector<DiskModelPtr> &drives, const Others &others,
+                         const QString &mountCommand, bool colour)
+{
+    QString text =
+        drives.empty() ? QStringLiteral("No drive is mounted under /Volumes.\n") : table(drives, colour);
+    if (others.empty())
+        return text + QStringLiteral("\nNo other removable drive is attached.\n");
+    text += QStringLiteral("\nNot offered (mount one below /Volumes to use it):\n");
+    QList<QStringList> rows = {{QStringLiteral("NAME"), QStringLiteral("DEVICE"), QStringLiteral("CAPACITY"),
+                                QStringLiteral("MODEL"), QStringLiteral("WHY")}};
+    for (const auto &other : others)
+        rows.append({other.name().isEmpty() ? QStringLiteral("-") : printable(other.name()), other.device,
+                     capacityText(other.capacity), product(other.vendor, other.model),
+                     printable(reason(other))});
+    return text + columns(rows, colour) + QStringLiteral("To mount one: %1 DEVICE\n").arg(mountCommand);
+}
+
+QString DriveList::reason(const platform::RemovableDrives::Drive &drive)
+{
+    if (drive.reason == platform::RemovableDrives::Reason::NotMounted)
+        return QStringLiteral("not mounted");
+    const QString path = mountPathText(drive.mountPoint);
+    return drive.mountPoint.startsWith("/Volumes/")
+               ? QStringLiteral("mounted at %1, a hidden mount point").arg(path)
+               : QStringLiteral("mounted at %1, outside /Volumes").arg(path);
 }
 
 QString DriveList::mountPathText(const QByteArray &path)

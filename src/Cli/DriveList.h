@@ -1,21 +1,35 @@
 #pragma once
 
 #include "Creation/DiskModel.h"
+#include "Platform/Volumes/RemovableDrives.h"
 
 #include <QByteArray>
 #include <QString>
 #include <vector>
 
-// "bootdrive list": the drives the window would offer, as a table for people or as JSON for scripts.
+// "bootdrive list": the drives the window would offer, as a table for people or as JSON for scripts; with
+// --all also the removable drives it does not offer, and why.
 class DriveList
 {
 public:
+    using Others = std::vector<platform::RemovableDrives::Drive>;
+
     // The drives the creation job lists now.
     static std::vector<DiskModelPtr> current();
-    // [{"name", "volume", "device", "capacity", "incomplete"}], the capacity in bytes; one line. "volume" is
-    // the exact form of the mount path (mountPathText).
+    // [{"name", "volume", "device", "capacity", "incomplete"}], the capacity in bytes, with "vendor" and
+    // "model" where known; one line. "volume" is the exact form of the mount path (mountPathText).
     static QByteArray json(const std::vector<DiskModelPtr> &drives);
-    static QString table(const std::vector<DiskModelPtr> &drives);
+    // The same objects with "offered": true, followed by the drives not offered: {"name", "device",
+    // "capacity", "vendor", "model", "mounted" (the mount path or null), "offered": false, "reason"
+    // ("mounted-elsewhere" or "not-mounted"), "message"}.
+    static QByteArray json(const std::vector<DiskModelPtr> &drives, const Others &others);
+    // Columns NAME, MOUNT PATH, DEVICE, CAPACITY, MODEL; the header in bold when `colour`.
+    static QString table(const std::vector<DiskModelPtr> &drives, bool colour = false);
+    // The table, then the drives not offered with why, and the command that mounts one below /Volumes.
+    static QString table(const std::vector<DiskModelPtr> &drives, const Others &others,
+                         const QString &mountCommand, bool colour = false);
+    // Why a drive is not offered: "mounted at /media/anna/STICK, outside /Volumes", "not mounted".
+    static QString reason(const platform::RemovableDrives::Drive &drive);
     // A mount path as text that names it exactly: the path itself when it is valid UTF-8, otherwise a
     // file:// URL in which every byte but letters, digits, "-._~" and "/" is a %XX escape
     // ("file:///Volumes/X%FF"). JSON cannot carry bytes

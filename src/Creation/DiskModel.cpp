@@ -50,6 +50,8 @@ std::shared_ptr<DiskModel> DiskModel::initWithMountEntry(const platform::MountEn
     model->m_deviceNumber = entry.device;
     model->m_deviceNode = platform::BlockDevice::nodeFor(entry.device, entry.source);
     model->m_capacity = platform::BlockDevice::capacity(entry.device);
+    model->m_vendor = platform::BlockDevice::vendor(entry.device);
+    model->m_model = platform::BlockDevice::model(entry.device);
     model->m_incompleteInstaller = readVolume && namedAfterInstaller(model->m_name) &&
                                    !platform::InstallerMedia::isFinished(model->m_volumePath);
     // An unfinished drive must not wear the installer's icon.

@@ -48,6 +48,11 @@ public:
     void setDeviceNode(const QString &node) { m_deviceNode = node; }
     uint64_t capacity() const { return m_capacity; }
     void setCapacity(uint64_t bytes) { m_capacity = bytes; }
+    // The drive's maker and model as the system knows them ("SanDisk", "Cruzer Blade"); empty when unknown.
+    const QString &vendor() const { return m_vendor; }
+    void setVendor(const QString &vendor) { m_vendor = vendor; }
+    const QString &model() const { return m_model; }
+    void setModel(const QString &model) { m_model = model; }
     // "/dev/sdb1 · 14.90 GB": what will be erased; empty when the device is unknown.
     QString deviceSummary() const;
     // Whether both records stand for the same mounted volume.
@@ -68,6 +73,8 @@ private:
     dev_t m_deviceNumber = 0;
     QString m_deviceNode;
     uint64_t m_capacity = 0;
+    QString m_vendor;
+    QString m_model;
     bool m_incompleteInstaller = false;
 };
 

@@ -44,11 +44,13 @@ bool Privilege::invokingUser(uid_t &uid, gid_t &gid)
     return true;
 }
 
-int Privilege::rerunThroughPkexec(int argc, char **argv)
+int Privilege::rerunThroughPkexec(int argc, char **argv, const std::string &verb,
+                                  const std::string &unchanged)
 {
     const std::string pkexec = Command::find("pkexec", false);
     if (pkexec.empty()) {
-        Console::error("administrator rights are needed to erase a volume, and pkexec is not available");
+        Console::error("administrator rights are needed to " + verb +
+                       " a volume, and pkexec is not available");
         return 1;
     }
     // pkexec wants an absolute program path; /proc/self/exe is the binary running now.
@@ -73,10 +75,10 @@ int Privilege::rerunThroughPkexec(int argc, char **argv)
     }
     switch (result.exitStatus) {
     case 126:
-        Console::error("authorization was dismissed; the volume was not erased");
+        Console::error("authorization was dismissed; " + unchanged);
         return 1;
     case 127:
-        Console::error("not authorized to erase volumes; the volume was not erased");
+        Console::error("not authorized to " + verb + " volumes; " + unchanged);
         return 1;
     default:
         return result.exitStatus;

@@ -2,19 +2,16 @@
 
 #include "Platform/Posix/VolumeMountPoint.h"
 #include "disklib/Command.h"
+#include "disklib/DiskDevice.h"
 #include "disklib/SignalBlocker.h"
+#include "disklib/Unmounter.h"
 #include "disklib/VolumePath.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace disktools {
@@ -24,52 +21,6 @@ namespace {
 // New volumes carry no device nodes and no set-user-ID programs that would act on this system.
 constexpr unsigned long newVolumeFlags = MS_NOSUID | MS_NODEV;
 
-bool blockDevice(const std::string &path, dev_t &rdev)
-{
-    struct stat info
-    {};
-    if (path.empty() || path[0] != '/' || stat(path.c_str(), &info) != 0 || !S_ISBLK(info.st_mode))
-        return false;
-    rdev = info.st_rdev;
-    return true;
-}
-
-// The device node behind a mount: its source when that is the block device, else the kernel's name for the
-// device number.
-std::string devicePathOf(const posix::MountEntry &entry, dev_t &rdev)
-{
-    if (blockDevice(entry.source, rdev))
-        return entry.source;
-    char link[PATH_MAX];
-    const std::string sys =
-        "/sys/dev/block/" + std::to_string(entry.major) + ":" + std::to_string(entry.minor);
-    const ssize_t n = readlink(sys.c_str(), link, sizeof link - 1);
-    if (n <= 0)
-        return {};
-    link[n] = '\0';
-    const std::string target(link);
-    const std::string path = "/dev/" + target.substr(target.rfind('/') + 1);
-    return blockDevice(path, rdev) ? path : std::string();
-}
-
-// The size in bytes. sysfs tells anyone; the device node itself is open to root only.
-uint64_t sizeOf(const std::string &devicePath, dev_t device)
-{
-    std::ifstream sectors("/sys/dev/block/" + std::to_string(major(device)) + ":" +
-                          std::to_string(minor(device)) + "/size");
-    uint64_t count = 0;
-    if (sectors >> count && count > 0)
-        return count * 512;
-    uint64_t bytes = 0;
-    const int fd = open(devicePath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return 0;
-    if (ioctl(fd, BLKGETSIZE64, &bytes) != 0)
-        bytes = 0;
-    close(fd);
-    return bytes;
-}
-
 std::string oneLine(std::string text)
 {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
@@ -78,20 +29,6 @@ std::string oneLine(std::string text)
         if (c == '\n')
             c = ' ';
     return text;
-}
-
-// A volume that has just been mounted is often busy for a moment: a desktop or a file manager reads its
-// top folder and icon. Such readers let go quickly, so a busy unmount is tried again for a few seconds.
-bool unmountPatiently(const std::string &mountPoint)
-{
-    constexpr int attempts = 50;
-    for (int attempt = 0;; ++attempt) {
-        if (umount2(mountPoint.c_str(), UMOUNT_NOFOLLOW) == 0)
-            return true;
-        if (errno != EBUSY || attempt + 1 >= attempts)
-            return false;
-        usleep(100 * 1000);
-    }
 }
 
 } // namespace
@@ -109,15 +46,6 @@ std::string VolumeEraser::deviceName() const
     return m_devicePath.substr(m_devicePath.rfind('/') + 1);
 }
 
-bool VolumeEraser::isOurs(const posix::MountEntry &entry) const
-{
-    if (entry.device() == m_device)
-        return true;
-    // File systems such as btrfs report an anonymous device number; their source still names the disk.
-    dev_t rdev = 0;
-    return blockDevice(entry.source, rdev) && rdev == m_device;
-}
-
 bool VolumeEraser::prepare(const std::string &mountPointArgument, const std::string &newName,
                            std::string &error)
 {
@@ -133,12 +61,13 @@ bool VolumeEraser::prepare(const std::string &mountPointArgument, const std::str
         error = "no volume is mounted at \"" + mountPointArgument + "\"";
         return false;
     }
-    m_devicePath = devicePathOf(*entry, m_device);
+    m_devicePath = DiskDevice::nodeOfMount(*entry, m_device);
     if (m_devicePath.empty()) {
         error = "\"" + mountPointArgument + "\" is not on a disk (its file system is " + entry->fsType + ")";
         return false;
     }
-    if (const auto root = posix::MountInfo::at(entries, "/"); root && isOurs(*root)) {
+    if (const auto root = posix::MountInfo::at(entries, "/");
+        root && DiskDevice::holdsMount(m_device, *root)) {
         error = "refusing to erase " + m_devicePath + ": it holds the start-up volume";
         return false;
     }
@@ -146,7 +75,7 @@ bool VolumeEraser::prepare(const std::string &mountPointArgument, const std::str
     m_mounts.clear();
     const std::string volumes = VolumePath::volumesRoot() + "/";
     for (const auto &candidate : entries) {
-        if (!isOurs(candidate))
+        if (!DiskDevice::holdsMount(m_device, candidate))
             continue;
         if (candidate.mountPoint.compare(0, volumes.size(), volumes) != 0) {
             error = "refusing to erase " + m_devicePath + ": it is also mounted at \"" +
@@ -172,26 +101,12 @@ bool VolumeEraser::prepare(const std::string &mountPointArgument, const std::str
         return false;
     }
 
-    m_deviceBytes = sizeOf(m_devicePath, m_device);
+    m_deviceBytes = DiskDevice::size(m_devicePath, m_device);
     if (m_deviceBytes == 0) {
         error = "cannot read the size of " + m_devicePath;
         return false;
     }
     return true;
-}
-
-std::string VolumeEraser::remountOld(const std::vector<posix::MountEntry> &unmounted)
-{
-    std::string report;
-    for (auto it = unmounted.rbegin(); it != unmounted.rend(); ++it) {
-        if (mount(m_devicePath.c_str(), it->mountPoint.c_str(), it->fsType.c_str(),
-                  posix::MountInfo::flagsFromOptions(it->options), nullptr) == 0)
-            report += "; the volume was mounted again at \"" + it->mountPoint + "\"";
-        else
-            report += "; the volume could not be mounted again at \"" + it->mountPoint + "\" (" +
-                      std::strerror(errno) + ")";
-    }
-    return report;
 }
 
 bool VolumeEraser::mountNew(const char *type, int &mountErrno)
@@ -289,21 +204,15 @@ bool VolumeEraser::erase(const Observer &observer, std::string &error)
     if (observer.stage)
         observer.stage(Stage::Unmounting);
     std::vector<posix::MountEntry> unmounted;
-    for (auto it = m_mounts.rbegin(); it != m_mounts.rend(); ++it) {
-        if (!unmountPatiently(it->mountPoint)) {
-            const int code = errno;
-            error = "could not unmount \"" + it->mountPoint + "\" (" + std::strerror(code) + ")" +
-                    remountOld(unmounted);
-            return false;
-        }
-        unmounted.push_back(*it);
-    }
+    if (!Unmounter::unmountAll(m_mounts, unmounted, error))
+        return false;
 
     // Nothing else may hold the disk: not a mount in another namespace, not another formatter.
     const int exclusive = open(m_devicePath.c_str(), O_RDONLY | O_EXCL | O_CLOEXEC);
     if (exclusive < 0) {
         const int code = errno;
-        error = m_devicePath + " is in use elsewhere (" + std::strerror(code) + ")" + remountOld(unmounted);
+        error = m_devicePath + " is in use elsewhere (" + std::strerror(code) + ")" +
+                Unmounter::remount(unmounted);
         return false;
     }
     close(exclusive);
@@ -314,7 +223,7 @@ bool VolumeEraser::erase(const Observer &observer, std::string &error)
     m_unmounted = unmounted;
     if (!format(observer, oldVolumeIntact, error)) {
         if (oldVolumeIntact)
-            error += remountOld(unmounted);
+            error += Unmounter::remount(unmounted);
         else
             error += "; the disk is left unmounted";
         return false;

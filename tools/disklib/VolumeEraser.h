@@ -57,10 +57,8 @@ public:
     static std::string sizeText(uint64_t bytes);
 
 private:
-    bool isOurs(const posix::MountEntry &entry) const;
     bool format(const Observer &observer, bool &oldVolumeIntact, std::string &error);
     bool mountNew(const char *type, int &mountErrno);
-    std::string remountOld(const std::vector<posix::MountEntry> &unmounted);
 
     std::string m_devicePath;
     dev_t m_device = 0;

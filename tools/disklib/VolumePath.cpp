@@ -29,7 +29,8 @@ std::string VolumePath::volumesRoot()
     return root.empty() ? std::string("/Volumes") : root;
 }
 
-bool VolumePath::resolveMountPoint(const std::string &argument, std::string &resolved, std::string &error)
+bool VolumePath::resolveMountPoint(const std::string &argument, std::string &resolved, std::string &error,
+                                   const std::string &verb, const std::string &done)
 {
     if (argument.empty()) {
         error = "no mount point given";
@@ -42,12 +43,13 @@ bool VolumePath::resolveMountPoint(const std::string &argument, std::string &res
         return false;
     }
     if (resolved == "/") {
-        error = "refusing to erase the start-up volume \"/\"";
+        error = "refusing to " + verb + " the start-up volume \"/\"";
         return false;
     }
     const std::string root = volumesRoot() + "/";
     if (resolved.size() <= root.size() || resolved.compare(0, root.size(), root) != 0) {
-        error = "refusing to erase \"" + argument + "\": only volumes mounted below /Volumes can be erased";
+        error = "refusing to " + verb + " \"" + argument + "\": only volumes mounted below /Volumes can be " +
+                done;
         return false;
     }
     return true;
@@ -70,6 +72,26 @@ bool VolumePath::validateName(const std::string &name, std::string &error)
         }
     }
     return true;
+}
+
+bool VolumePath::isListedMountPoint(const std::string &path)
+{
+    const std::string root = volumesRoot() + "/";
+    return path.size() > root.size() && path.compare(0, root.size(), root) == 0 &&
+           path[path.rfind('/') + 1] != '.';
+}
+
+std::string VolumePath::nameFromLabel(const std::string &label, const std::string &fallback)
+{
+    std::string name;
+    for (unsigned char c : label)
+        name += c == '/' || c < 0x20 || c == 0x7f ? '_' : static_cast<char>(c);
+    while (!name.empty() && name.back() == ' ')
+        name.pop_back();
+    while (!name.empty() && name.front() == ' ')
+        name.erase(0, 1);
+    std::string error;
+    return validateName(name, error) ? name : fallback;
 }
 
 std::string VolumePath::ext4Label(const std::string &name)

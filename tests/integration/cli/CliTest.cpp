@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
 using testsupport::LoopDrive;
 using testsupport::ProgramRun;
@@ -124,6 +125,8 @@ TEST(CommandLine, TellsTheWindowTheCommandsAndBadArgumentsApart)
         {{"--version", "list"}, Command::Invalid},
         {{"list"}, Command::List},
         {{"list", "--yes"}, Command::Invalid},
+        {{"list", "--all", "--json"}, Command::List},
+        {{"create", "--all", "--installer", "I.app", "--volume", "/Volumes/U"}, Command::Invalid},
         {{"create", "--installer", "I.app", "--volume=/Volumes/U", "-y", "--no-verify", "--json"},
          Command::Create},
         {{"create", "--installer", "I.app"}, Command::Invalid},
@@ -147,6 +150,12 @@ TEST(CommandLine, TellsTheWindowTheCommandsAndBadArgumentsApart)
         CommandLine::parse({"create", "--installer=I\xff.app", "--volume", "/Volumes/X\xff"});
     EXPECT_EQ(bytes.installer, QByteArray("I\xff.app"));
     EXPECT_EQ(bytes.volume, QByteArray("/Volumes/X\xff"));
+    EXPECT_TRUE(CommandLine::parse({"list", "-a"}).all);
+    EXPECT_FALSE(CommandLine::parse({"list"}).all);
+    // A platform named on the command line needs no display found in the environment.
+    EXPECT_TRUE(CommandLine::parse({"-style", "fusion", "-platform", "offscreen"}).platformNamed);
+    EXPECT_TRUE(CommandLine::parse({"--platform=xcb"}).platformNamed);
+    EXPECT_FALSE(CommandLine::parse({"-style", "fusion"}).platformNamed);
     EXPECT_TRUE(create.yes);
     EXPECT_FALSE(create.verify);
     EXPECT_FALSE(create.json);
@@ -172,6 +181,19 @@ TEST(BootDriveCli, BadArgumentsGetAMessageAndStatus64)
         << version.out.toStdString();
 }
 
+// Without a display the window cannot open: the command says so and names what works without one, instead
+// of the toolkit aborting.
+TEST(BootDriveCli, WithoutADisplayTheWindowSaysWhatWorksInstead)
+{
+    const ProgramRun run = cli({}, {}, {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="});
+    EXPECT_EQ(run.exitCode, 69) << run.describe().toStdString();
+    EXPECT_TRUE(run.err.startsWith("bootdrive: there is no display")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("bootdrive list") && run.err.contains("bootdrive create"))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(cli({"--help"}).out.contains("69 no display")) << "the status is documented";
+}
+
 TEST(BootDriveCli, ListShowsAFreshDrive)
 {
     REQUIRE_DRIVES();
@@ -192,6 +214,65 @@ TEST(BootDriveCli, ListShowsAFreshDrive)
     EXPECT_EQ(table.exitCode, 0);
     EXPECT_TRUE(table.out.contains("/Volumes/FRESH") && table.out.contains(drive.device().toUtf8()))
         << table.out.toStdString();
+}
+
+// A removable drive mounted outside /Volumes, and one not mounted, are named with why by "list --all" and
+// nowhere else; the disk utility's mount brings one into the list, its eject takes it out again. Loop
+// devices are never removable to the kernel, so the test names them removable; without that they are not
+// listed at all.
+TEST(BootDriveCli, ListAllNamesDrivesOutsideVolumesUntilTheyAreMountedThere)
+{
+    REQUIRE_DRIVES();
+    QTemporaryDir elsewhere;
+    LoopDrive stick("STICK", 48 * 1024 * 1024, false), loose("LOOSE", 48 * 1024 * 1024, false);
+    ASSERT_TRUE(stick.isValid() && loose.isValid())
+        << stick.error().toStdString() << loose.error().toStdString();
+    const QString desktopMount = elsewhere.path() + "/STICK";
+    ASSERT_TRUE(QDir().mkpath(desktopMount));
+    ASSERT_EQ(::mount(QFile::encodeName(stick.device()).constData(),
+                      QFile::encodeName(desktopMount).constData(), "ext4", 0, nullptr),
+              0);
+    const QStringList removable = {"BOOTDRIVE_REMOVABLE_DEVICES=" + stick.device() + " " + loose.device()};
+    auto entries = [&](const QStringList &arguments) {
+        QHash<QString, QJsonObject> byDevice;
+        for (const QJsonValue &drive : QJsonDocument::fromJson(cli(arguments, {}, removable).out).array())
+            byDevice.insert(drive["device"].toString(), drive.toObject());
+        return byDevice;
+    };
+
+    auto all = entries({"list", "--all", "--json"});
+    EXPECT_EQ(all[stick.device()],
+              (QJsonObject{{"name", "STICK"},
+                           {"device", stick.device()},
+                           {"capacity", stick.bytes()},
+                           {"vendor", ""},
+                           {"model", ""},
+                           {"mounted", desktopMount},
+                           {"offered", false},
+                           {"reason", "mounted-elsewhere"},
+                           {"message", "mounted at " + desktopMount + ", outside /Volumes"}}));
+    EXPECT_EQ(all[loose.device()]["reason"], "not-mounted");
+    EXPECT_TRUE(all[loose.device()]["mounted"].isNull());
+    EXPECT_FALSE(entries({"list", "--json"}).contains(stick.device())) << "only --all names it";
+    const QByteArray table = cli({"list", "--all"}, {}, removable).out;
+    EXPECT_TRUE(table.contains("No drive is mounted under /Volumes.")) << table.toStdString();
+    EXPECT_TRUE(table.contains(("mounted at " + desktopMount + ", outside /Volumes").toUtf8()) &&
+                table.contains("not mounted") && table.contains("/diskutil mount DEVICE"))
+        << table.toStdString();
+    EXPECT_FALSE(cli({"list", "--all", "--json"}).out.contains(stick.device().toUtf8()))
+        << "a loop device is not removable unless named so";
+
+    const QString diskutil = SampleInstaller::buildDirectory() + "/bin/diskutil";
+    const ProgramRun mounted = ProgramRun::run(diskutil, {"mount", stick.device()});
+    ASSERT_EQ(mounted.exitCode, 0) << mounted.describe().toStdString();
+    all = entries({"list", "--all", "--json"});
+    EXPECT_EQ(all[stick.device()]["volume"], "/Volumes/STICK");
+    EXPECT_EQ(all[stick.device()]["offered"], true);
+    EXPECT_TRUE(entries({"list", "--json"}).contains(stick.device()));
+
+    const ProgramRun ejected = ProgramRun::run(diskutil, {"eject", "/Volumes/STICK"});
+    ASSERT_EQ(ejected.exitCode, 0) << ejected.describe().toStdString();
+    EXPECT_EQ(entries({"list", "--all", "--json"})[stick.device()]["reason"], "not-mounted");
 }
 
 TEST(BootDriveCli, CreateMakesAVerifiedInstallerDrive)

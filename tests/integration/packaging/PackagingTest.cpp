@@ -90,6 +90,40 @@ TEST(Packaging, LintianFindsNoErrors)
     EXPECT_TRUE(run.exitCode == 0 || run.exitCode == 1) << run.describe().toStdString();
 }
 
+// The licence is Apache 2.0 everywhere it is stated, the description names both languages of the window,
+// and the description, the manual and the metainfo say what the application sends at every start.
+TEST(Packaging, StatesItsLicenceItsLanguagesAndWhatItSends)
+{
+    ASSERT_FALSE(theDeb().isEmpty());
+    UnpackedDeb root;
+    ASSERT_TRUE(root.error().isEmpty()) << root.error().toStdString();
+    QFile license(QFileInfo(SampleInstaller::scriptPath()).dir().filePath("../LICENSE"));
+    ASSERT_TRUE(license.open(QIODevice::ReadOnly));
+    QFile debian("/usr/share/common-licenses/Apache-2.0");
+    if (debian.open(QIODevice::ReadOnly)) {
+        EXPECT_EQ(license.readAll(), debian.readAll()) << "the standard text";
+    }
+
+    QFile copyright(root.path("/usr/share/doc/bootdrive/copyright"));
+    ASSERT_TRUE(copyright.open(QIODevice::ReadOnly));
+    const QByteArray copyrightText = copyright.readAll();
+    EXPECT_TRUE(copyrightText.contains("\nLicense: Apache-2.0\n") &&
+                copyrightText.contains("/usr/share/common-licenses/Apache-2.0"))
+        << copyrightText.toStdString();
+    QFile metainfo(root.path("/usr/share/metainfo/app.bootdrive.BootDrive.metainfo.xml"));
+    ASSERT_TRUE(metainfo.open(QIODevice::ReadOnly));
+    const QByteArray metainfoText = metainfo.readAll();
+    EXPECT_TRUE(metainfoText.contains("<project_license>Apache-2.0</project_license>"));
+    const QByteArray manual =
+        ProgramRun::run("gzip", {"-dc", root.path("/usr/share/man/man1/bootdrive.1.gz")}).out;
+    EXPECT_TRUE(manual.contains("Apache License 2.0")) << manual.toStdString();
+    const QByteArray description = ProgramRun::run("dpkg-deb", {"--field", theDeb(), "Description"}).out;
+    EXPECT_TRUE(description.contains("Simplified Chinese and English")) << description.toStdString();
+    for (const QByteArray &text : {description, manual, metainfoText})
+        EXPECT_TRUE(text.contains("host name") && text.contains("IP address") && text.contains("MAC"))
+            << text.toStdString();
+}
+
 TEST(Packaging, TheUnpackedPackageRunsAndFindsItsTools)
 {
     ASSERT_FALSE(theDeb().isEmpty());
