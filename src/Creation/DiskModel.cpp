@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QStringList>
 
 namespace {
 
@@ -78,10 +79,14 @@ QString DiskModel::deviceSummary() const
 {
     if (m_deviceNode.isEmpty())
         return {};
-    if (m_capacity == 0)
-        return m_deviceNode;
-    return QStringLiteral("%1 · %2").arg(m_deviceNode,
-                                         BaseModel::fileSizeString(static_cast<int64_t>(m_capacity)));
+    QStringList parts;
+    if (const QString product = QStringList{m_vendor, m_model}.join(QLatin1Char(' ')).trimmed();
+        !product.isEmpty())
+        parts << product;
+    parts << m_deviceNode;
+    if (m_capacity != 0)
+        parts << BaseModel::fileSizeString(static_cast<int64_t>(m_capacity));
+    return parts.join(QStringLiteral(" · "));
 }
 
 bool DiskModel::isSameVolume(const DiskModel &other) const

@@ -53,7 +53,8 @@ public:
     void setVendor(const QString &vendor) { m_vendor = vendor; }
     const QString &model() const { return m_model; }
     void setModel(const QString &model) { m_model = model; }
-    // "/dev/sdb1 · 14.90 GB": what will be erased; empty when the device is unknown.
+    // "SanDisk Cruzer Blade · /dev/sdb1 · 14.90 GB": what will be erased, the maker and model where known;
+    // empty when the device is unknown.
     QString deviceSummary() const;
     // Whether both records stand for the same mounted volume.
     bool isSameVolume(const DiskModel &other) const;

@@ -299,6 +299,27 @@ QString DiskutilViewModel::lastErrorLine(const QString &output)
     return {};
 }
 
+void DiskutilViewModel::runDiskutil(const QString &quotedArguments,
+                                    std::function<void(bool succeeded, const QString &error)> done)
+{
+    auto output = std::make_shared<QString>();
+    NSTaskWithProgress::launchedTaskWithLaunchPath(
+        QStringLiteral("/bin/bash"), {QStringLiteral("-c"), QStringLiteral("diskutil ") + quotedArguments},
+        [output](QProcess &, const std::optional<QString> &text) { *output += text.value_or(QString()); },
+        [output, done = std::move(done)](QProcess &process, const std::optional<QString> &rest) {
+            *output += rest.value_or(QString());
+            const int status = NSTaskWithProgress::terminationStatus(process);
+            QString error;
+            if (status != 0) {
+                error = lastErrorLine(*output);
+                if (error.isEmpty())
+                    error = QStringLiteral("Error: diskutil ended with status %1").arg(status);
+            }
+            if (done)
+                done(status == 0, error);
+        });
+}
+
 DiskutilViewModel::Failure DiskutilViewModel::failureFromErrorLine(const QString &line)
 {
     Failure failure;

@@ -109,6 +109,10 @@ public:
     static QString eraseCommand(const QString &volumeName, const QByteArray &mountPath);
     // The last line of the output that begins with "Error:", trimmed; empty when there is none.
     static QString lastErrorLine(const QString &output);
+    // Runs another verb of the disk utility (mount, eject) with its arguments quoted for the shell; done gets
+    // whether it succeeded and, when not, its last "Error:" line (or its status).
+    static void runDiskutil(const QString &quotedArguments,
+                            std::function<void(bool succeeded, const QString &error)> done);
     // Classifies a failed step from the tool's last "Error:" line.
     static Failure failureFromErrorLine(const QString &line);
     // The creation tool's argument vector for the installer and target volume.

@@ -4,14 +4,15 @@
 #include "Common/CircularProgress/ActionClosure.h"
 #include "Common/CircularProgress/CircularProgress.h"
 #include "Creation/BaseModel.h"
-#include "Creation/NSTaskWithProgress.h"
 #include "Platform/Desktop/WebLink.h"
 #include "Platform/Runtime/Dispatch.h"
 #include "Platform/Runtime/Log.h"
 #include "Platform/Views/OpenPanel.h"
 #include "Platform/Views/VectorImage.h"
 #include "UI/AlertManager.h"
+#include "UI/DriveItemDelegate.h"
 #include "UI/FileViewItem.h"
+#include "UI/OtherDrivesPanel.h"
 #include "ui_MainWindow.h"
 
 #include <QAction>
@@ -96,6 +97,8 @@ MainViewController::MainViewController(QWidget *parent)
     startHintLabel = m_ui->startHintLabel;
     statusLabel = m_ui->statusLabel;
     driveHintLabel = m_ui->driveHintLabel;
+    otherDrivesPanel = m_ui->otherDrivesPanel;
+    diskListPopUpButton->setItemDelegate(new DriveItemDelegate(diskListPopUpButton));
     cancelRunButton = m_ui->cancelRunButton;
     ejectButton = m_ui->ejectButton;
     catalogStatusLabel = m_ui->catalogStatusLabel;
@@ -221,6 +224,7 @@ void MainViewController::finishLoading()
     });
     m_viewModel->setReadsVolumeIcons(true);
     m_viewModel->diskutilList();
+    otherDrivesPanel->start();
     showBackground();
 
     // The catalog, then the update notice; the answers come in either order. Only the catalog is asked for
@@ -400,7 +404,11 @@ void MainViewController::updateDiskList()
                 disk->isIncompleteInstaller() ? tr("%1（未完成）").arg(disk->name()) : disk->name();
             popUp->addItem(QIcon(QPixmap::fromImage(disk->image())), title, key);
             const int index = popUp->count() - 1;
-            popUp->setItemData(index, disk->deviceSummary(), Qt::ToolTipRole);
+            // What tells drives apart, under each row's name and for a screen reader.
+            const QString summary = disk->deviceSummary();
+            popUp->setItemData(index, summary, Qt::ToolTipRole);
+            popUp->setItemData(index, summary, DriveItemDelegate::SecondaryTextRole);
+            popUp->setItemData(index, summary, Qt::AccessibleDescriptionRole);
             if (disk == self->m_diskModel)
                 popUp->setCurrentIndex(index);
         });
@@ -873,21 +881,18 @@ void MainViewController::ejectMadeDrive()
     statusLabel->setText(tr("正在推出驱动器【%1】…").arg(name));
     QPointer<MainViewController> self(this);
     // The disk utility unmounts every mount of the drive and writes out what is still cached.
-    NSTaskWithProgress::launchedTaskWithLaunchPath(
-        QStringLiteral("/bin/bash"),
-        {QStringLiteral("-c"),
-         QStringLiteral("diskutil eject %1").arg(DiskutilViewModel::shellQuoted(drive))},
-        nullptr, [self, name](QProcess &process, const std::optional<QString> &rest) {
+    DiskutilViewModel::runDiskutil(
+        QStringLiteral("eject ") + DiskutilViewModel::shellQuoted(drive),
+        [self, name](bool succeeded, const QString &error) {
             if (!self)
                 return;
             self->ejectButton->setEnabled(true);
-            if (NSTaskWithProgress::terminationStatus(process) == 0) {
+            if (succeeded) {
                 self->ejectButton->setVisible(false);
                 self->m_madeDrive.clear();
                 self->statusLabel->setText(tr("现在可以安全地拔出驱动器【%1】。").arg(name));
             } else {
-                const QString why = DiskutilViewModel::lastErrorLine(rest.value_or(QString()));
-                self->statusLabel->setText(tr("未能推出驱动器【%1】。%2").arg(name, why));
+                self->statusLabel->setText(tr("未能推出驱动器【%1】。%2").arg(name, error));
             }
         });
 }
@@ -896,6 +901,7 @@ void MainViewController::setJobRunning(bool running)
 {
     m_jobRunning = running;
     cancelRunButton->setVisible(running);
+    otherDrivesPanel->setSuspended(running);
     // A machine that sleeps in the middle of a write leaves a half-made drive.
     if (running)
         m_sleepInhibitor.acquire(tr("正在将 macOS 安装器写入驱动器"));

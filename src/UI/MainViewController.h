@@ -20,6 +20,7 @@
 #include <vector>
 
 class CircularProgress;
+class OtherDrivesPanel;
 class QComboBox;
 class QLabel;
 class QMessageBox;
@@ -73,9 +74,10 @@ public:
     QLabel *addImageView = nullptr;
     QLabel *bgImageView = nullptr;
     // Beyond the Part's outlets: what the user needs to know and do next.
-    QLabel *startHintLabel = nullptr; // why the start button is off
-    QLabel *statusLabel = nullptr;    // a run's phase, share, speed and time left
-    QLabel *driveHintLabel = nullptr; // how to get a drive when none is offered
+    QLabel *startHintLabel = nullptr;             // why the start button is off
+    QLabel *statusLabel = nullptr;                // a run's phase, share, speed and time left
+    QLabel *driveHintLabel = nullptr;             // how to get a drive when none is offered
+    OtherDrivesPanel *otherDrivesPanel = nullptr; // removable drives not offered, to mount below /Volumes
     QPushButton *cancelRunButton = nullptr;
     QPushButton *ejectButton = nullptr;
     QLabel *catalogStatusLabel = nullptr;

@@ -1,11 +1,14 @@
 // What a first-time user is told: where a drive has to be for the window to offer it, why the start button
 // is disabled, what a run is doing and how long it has left, how to stop it, and when the drive can go.
 
+#include "UI/OtherDrivesPanel.h"
 #include "WindowFixture.h"
 #include "support/SampleInstaller.h"
 #include "support/ToolsOnPath.h"
 
 #include <QRegularExpression>
+#include <QTemporaryDir>
+#include <sys/mount.h>
 
 using testsupport::LoopDrive;
 using testsupport::SampleInstaller;
@@ -26,11 +29,25 @@ void press(Qt::Key key)
 
 } // namespace
 
-TEST(Guidance, WithNoDriveTheWindowSaysHowToGetOne)
+// A stick mounted where a desktop mounts it is not offered: the window says how to get a drive, names the
+// stick with where it is, and its button mounts it below /Volumes, where it joins the drive list.
+TEST(Guidance, WithNoDriveTheWindowSaysHowToGetOneAndMountsOneFromElsewhere)
 {
     REQUIRE_DRIVES();
+    ToolsOnPath tools;
     SampleInstaller installer("Install macOS Mojave", "10.14.6", "1M");
     ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    LoopDrive stick("STICK", 64 * 1024 * 1024, false);
+    ASSERT_TRUE(stick.isValid()) << stick.error().toStdString();
+    QTemporaryDir media;
+    const QString desktopMount = media.path() + "/STICK";
+    ASSERT_TRUE(QDir().mkpath(desktopMount));
+    ASSERT_EQ(::mount(QFile::encodeName(stick.device()).constData(),
+                      QFile::encodeName(desktopMount).constData(), "ext4", 0, nullptr),
+              0);
+    // Loop devices are never removable to the kernel.
+    qputenv("BOOTDRIVE_REMOVABLE_DEVICES", stick.device().toUtf8());
+
     Window w;
     auto &c = w.controller;
     ASSERT_TRUE(testsupport::waitUntil([&] { return c.driveHintLabel->isVisible(); }));
@@ -42,14 +59,29 @@ TEST(Guidance, WithNoDriveTheWindowSaysHowToGetOne)
     EXPECT_EQ(c.startHintLabel->text(), "请先插入并装载一个 U 盘。");
     EXPECT_FALSE(c.makeMacOSButton->isEnabled());
 
-    // A drive mounted below /Volumes is offered at once, and the hints give way.
-    LoopDrive drive("USB", 64 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-    ASSERT_TRUE(testsupport::waitUntil([&] { return c.diskListPopUpButton->currentText() == "USB"; }));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return c.otherDrivesPanel->isVisible(); }, 5000));
+    auto *label = c.otherDrivesPanel->findChild<QLabel *>("otherDriveLabel");
+    auto *mount = c.otherDrivesPanel->findChild<QPushButton *>("mountButton");
+    ASSERT_TRUE(label && mount);
+    EXPECT_TRUE(label->text().startsWith("【STICK】已装载在 " + desktopMount + "\n"))
+        << label->text().toStdString();
+    EXPECT_TRUE(label->text().contains(stick.device())) << label->text().toStdString();
+    QTest::mouseClick(mount, Qt::LeftButton);
+
+    ASSERT_TRUE(
+        testsupport::waitUntil([&] { return c.diskListPopUpButton->currentText() == "STICK"; }, 20000))
+        << (label ? label->text().toStdString() : std::string());
+    EXPECT_EQ(stick.mountPoints(), QStringList{"/Volumes/STICK"}) << "it left where the desktop had it";
     w.settle();
+    EXPECT_TRUE(testsupport::waitUntil([&] { return !c.otherDrivesPanel->isVisible(); }, 5000));
     EXPECT_FALSE(c.driveHintLabel->isVisible());
     EXPECT_TRUE(c.makeMacOSButton->isEnabled());
     EXPECT_EQ(c.startHintLabel->text(), "");
+    // The pop-up's rows tell drives apart by device and size.
+    EXPECT_TRUE(c.diskListPopUpButton->itemData(0, Qt::AccessibleDescriptionRole)
+                    .toString()
+                    .contains(stick.device()));
+    qunsetenv("BOOTDRIVE_REMOVABLE_DEVICES");
 }
 
 // One run at the pace of a slow stick: the status line names each step with its share, speed and time left;

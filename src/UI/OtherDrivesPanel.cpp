@@ -1,0 +1,141 @@
+#include "UI/OtherDrivesPanel.h"
+
+#include "Creation/BaseModel.h"
+#include "Creation/DiskutilViewModel.h"
+#include "Platform/Runtime/Dispatch.h"
+#include "Platform/Volumes/MountMonitor.h"
+
+#include <QFile>
+#include <QFileSystemWatcher>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+OtherDrivesPanel::OtherDrivesPanel(QWidget *parent) : QWidget(parent)
+{
+    m_rows = new QVBoxLayout(this);
+    m_rows->setContentsMargins(0, 0, 0, 0);
+    m_rows->setSpacing(6);
+    // Plugging in a stick brings several changes at once (the disk, its partitions, their mounts): one
+    // listing after they settle.
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(300);
+    connect(&m_settle, &QTimer::timeout, this, &OtherDrivesPanel::refresh);
+    setVisible(false);
+}
+
+void OtherDrivesPanel::start()
+{
+    if (m_started)
+        return;
+    m_started = true;
+    platform::MountMonitor *mounts = platform::MountMonitor::shared();
+    connect(mounts, &platform::MountMonitor::didMount, this, [this] { m_settle.start(); });
+    connect(mounts, &platform::MountMonitor::didUnmount, this, [this] { m_settle.start(); });
+    // A drive that is plugged in but not mounted changes no mount: its device node appearing does.
+    m_devices = new QFileSystemWatcher({QStringLiteral("/dev")}, this);
+    connect(m_devices, &QFileSystemWatcher::directoryChanged, this, [this] { m_settle.start(); });
+    refresh();
+}
+
+void OtherDrivesPanel::setSuspended(bool suspended)
+{
+    m_suspended = suspended;
+    setVisible(!m_suspended && !m_drives.empty());
+}
+
+void OtherDrivesPanel::refresh()
+{
+    // Reading sysfs and udev's records is quick but still file reading: off the main thread.
+    const uint64_t generation = ++m_generation;
+    QPointer<OtherDrivesPanel> self(this);
+    platform::Dispatch::global([self, generation] {
+        std::vector<platform::RemovableDrives::Drive> drives = platform::RemovableDrives::list();
+        platform::Dispatch::main([self, generation, drives] {
+            if (self && generation == self->m_generation)
+                self->showDrives(drives);
+        });
+    });
+}
+
+QString OtherDrivesPanel::description(const platform::RemovableDrives::Drive &drive)
+{
+    QStringList parts;
+    if (const QString product = QStringList{drive.vendor, drive.model}.join(QLatin1Char(' ')).trimmed();
+        !product.isEmpty())
+        parts << product;
+    parts << drive.device;
+    if (drive.capacity)
+        parts << BaseModel::fileSizeString(static_cast<int64_t>(drive.capacity));
+    return parts.join(QStringLiteral(" · "));
+}
+
+void OtherDrivesPanel::showDrives(std::vector<platform::RemovableDrives::Drive> drives)
+{
+    m_drives = std::move(drives);
+    while (QLayoutItem *item = m_rows->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    if (!m_drives.empty()) {
+        auto *heading = new QLabel(tr("以下驱动器不在 /Volumes 下，装载后即可选择："), this);
+        heading->setWordWrap(true);
+        m_rows->addWidget(heading);
+    }
+    for (const platform::RemovableDrives::Drive &drive : m_drives) {
+        const QString name = drive.name().isEmpty() ? drive.device : drive.name();
+        QString text = drive.reason == platform::RemovableDrives::Reason::MountedElsewhere
+                           ? tr("【%1】已装载在 %2").arg(name, drive.mountPath())
+                           : tr("【%1】尚未装载").arg(name);
+        text += QLatin1Char('\n') + description(drive);
+        if (const QString failure = m_failures.value(drive.device); !failure.isEmpty())
+            text += QLatin1Char('\n') + tr("未能装载：%1").arg(failure);
+
+        auto *row = new QWidget(this);
+        row->setObjectName(QStringLiteral("otherDriveRow"));
+        auto *layout = new QHBoxLayout(row);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto *label = new QLabel(text, row);
+        label->setObjectName(QStringLiteral("otherDriveLabel"));
+        label->setWordWrap(true);
+        label->setTextFormat(Qt::PlainText);
+        layout->addWidget(label, 1);
+        auto *button = new QPushButton(row);
+        button->setObjectName(QStringLiteral("mountButton"));
+        button->setAccessibleName(tr("将【%1】装载到 /Volumes").arg(name));
+        button->setAutoDefault(true);
+        const bool busy = m_mounting == drive.device;
+        button->setText(busy ? tr("正在装载…") : tr("装载到 /Volumes"));
+        button->setEnabled(m_mounting.isEmpty());
+        connect(button, &QPushButton::clicked, this, [this, drive] { mount(drive); });
+        layout->addWidget(button, 0, Qt::AlignTop);
+        m_rows->addWidget(row);
+    }
+    setVisible(!m_suspended && !m_drives.empty());
+    emit drivesChanged();
+}
+
+void OtherDrivesPanel::mount(const platform::RemovableDrives::Drive &drive)
+{
+    if (!m_mounting.isEmpty())
+        return;
+    m_mounting = drive.device;
+    m_failures.remove(drive.device);
+    showDrives(m_drives);
+    QPointer<OtherDrivesPanel> self(this);
+    // With administrator rights, as the erase has: the disk utility asks for them itself.
+    DiskutilViewModel::runDiskutil(QStringLiteral("mount ") +
+                                       DiskutilViewModel::shellQuoted(QFile::encodeName(drive.device)),
+                                   [self, device = drive.device](bool succeeded, const QString &error) {
+                                       if (!self)
+                                           return;
+                                       self->m_mounting.clear();
+                                       if (!succeeded)
+                                           self->m_failures.insert(device, error);
+                                       // Mounted, the drive moves to the drive list; the listing says so
+                                       // either way.
+                                       self->refresh();
+                                   });
+}
