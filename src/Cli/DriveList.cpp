@@ -112,18 +112,21 @@ QByteArray DriveList::json(const std::vector<DiskModelPtr> &drives, const Others
     }
     for (const auto &other : others) {
         const bool mounted = other.reason == platform::RemovableDrives::Reason::MountedElsewhere;
-        list.append(QJsonObject{
+        QJsonObject object{
             {QStringLiteral("name"), other.name()},
             {QStringLiteral("device"), other.device},
             {QStringLiteral("capacity"), static_cast<qint64>(other.capacity)},
-            {QStringLiteral("vendor"), other.vendor},
-            {QStringLiteral("model"), other.model},
             {QStringLiteral("mounted"), mounted ? QJsonValue(mountPathText(other.mountPoint)) : QJsonValue()},
             {QStringLiteral("offered"), false},
             {QStringLiteral("reason"),
              mounted ? QStringLiteral("mounted-elsewhere") : QStringLiteral("not-mounted")},
             {QStringLiteral("message"), reason(other)},
-        });
+        };
+        if (!other.vendor.isEmpty())
+            object.insert(QStringLiteral("vendor"), other.vendor);
+        if (!other.model.isEmpty())
+            object.insert(QStringLiteral("model"), other.model);
+        list.append(object);
     }
     return QJsonDocument(list).toJson(QJsonDocument::Compact);
 }

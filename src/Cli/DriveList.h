@@ -20,8 +20,8 @@ public:
     // "model" where known; one line. "volume" is the exact form of the mount path (mountPathText).
     static QByteArray json(const std::vector<DiskModelPtr> &drives);
     // The same objects with "offered": true, followed by the drives not offered: {"name", "device",
-    // "capacity", "vendor", "model", "mounted" (the mount path or null), "offered": false, "reason"
-    // ("mounted-elsewhere" or "not-mounted"), "message"}.
+    // "capacity", "mounted" (the mount path or null), "offered": false, "reason" ("mounted-elsewhere" or
+    // "not-mounted"), "message"}, with "vendor" and "model" where known.
     static QByteArray json(const std::vector<DiskModelPtr> &drives, const Others &others);
     // Columns NAME, MOUNT PATH, DEVICE, CAPACITY, MODEL; the header in bold when `colour`.
     static QString table(const std::vector<DiskModelPtr> &drives, bool colour = false);

@@ -245,8 +245,6 @@ TEST(BootDriveCli, ListAllNamesDrivesOutsideVolumesUntilTheyAreMountedThere)
               (QJsonObject{{"name", "STICK"},
                            {"device", stick.device()},
                            {"capacity", stick.bytes()},
-                           {"vendor", ""},
-                           {"model", ""},
                            {"mounted", desktopMount},
                            {"offered", false},
                            {"reason", "mounted-elsewhere"},
