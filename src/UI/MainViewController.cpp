@@ -29,6 +29,7 @@
 #include <QResource>
 #include <QShortcut>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include <unistd.h>
 
@@ -698,6 +699,11 @@ void MainViewController::returnToChoosing(bool keepInstaller)
         ++m_check.generation;
         m_check = ChoiceCheck{nullptr, nullptr, false, {}, m_check.generation};
         startHintLabel->setText(tr("选择驱动器或安装文件后可重新开始。"));
+        // A drive that went away during the run stops being the choice, as it would have outside a run.
+        if (m_diskModel &&
+            std::none_of(m_dataArray.begin(), m_dataArray.end(),
+                         [this](const DiskModelPtr &disk) { return disk->isSameVolume(*m_diskModel); }))
+            updateDiskList();
         return;
     }
     recheckChoices();

@@ -14,9 +14,9 @@ class Tour
 public:
     Tour(MainViewController &window, QDir output);
 
-    // Pick the installer, pick the drive, confirm, erase, authorise, progress, success. True when the drive
-    // was made.
-    bool run(const QString &installerPath, const QString &driveName);
+    // Mount the drive below /Volumes when it is elsewhere, pick the installer, pick the drive, confirm, erase,
+    // authorise, progress, success. True when the drive was made.
+    bool run(const QString &installerPath, const QString &wantedDrive);
     QString failure() const { return m_failure; }
 
 private:

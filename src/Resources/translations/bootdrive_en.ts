@@ -262,6 +262,30 @@ sudo mount --mkdir /dev/sdb1 /Volumes/USB</translation>
         <source>未能推出驱动器【%1】。%2</source>
         <translation>The drive “%1” could not be ejected. %2</translation>
     </message>
+    <message>
+        <source>没有可用的驱动器</source>
+        <translation>No drive available</translation>
+    </message>
+    <message>
+        <source>请选择目标驱动器</source>
+        <translation>Choose a target drive</translation>
+    </message>
+    <message>
+        <source>macOS 安装程序</source>
+        <translation>macOS installers</translation>
+    </message>
+    <message>
+        <source>所选的应用程序不是 macOS 安装程序：它的 Contents/Info.plist 中没有名称。</source>
+        <translation>The chosen application is not a macOS installer: its Contents/Info.plist names none.</translation>
+    </message>
+    <message>
+        <source>“%1”不是可以制作启动盘的安装程序。</source>
+        <translation>“%1” is not an installer BootDrive can make a boot drive of.</translation>
+    </message>
+    <message>
+        <source>请选择 Install macOS Catalina、Mojave、High Sierra、Sierra 或 Install OS X El Capitan，可从右侧列表下载。</source>
+        <translation>Choose Install macOS Catalina, Mojave, High Sierra or Sierra, or Install OS X El Capitan; you can download them from the list on the right.</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -360,6 +384,37 @@ sudo mount --mkdir /dev/sdb1 /Volumes/USB</translation>
     <message>
         <source>再次连接服务器，获取系统镜像列表</source>
         <translation>Connect to the server again for the list of installers</translation>
+    </message>
+</context>
+<context>
+    <name>OtherDrivesPanel</name>
+    <message>
+        <source>以下驱动器不在 /Volumes 下，装载后即可选择：</source>
+        <translation>These drives are not under /Volumes; mount one there to choose it:</translation>
+    </message>
+    <message>
+        <source>【%1】已装载在 %2</source>
+        <translation>“%1” is mounted at %2</translation>
+    </message>
+    <message>
+        <source>【%1】尚未装载</source>
+        <translation>“%1” is not mounted</translation>
+    </message>
+    <message>
+        <source>未能装载：%1</source>
+        <translation>Could not mount it: %1</translation>
+    </message>
+    <message>
+        <source>将【%1】装载到 /Volumes</source>
+        <translation>Mount “%1” under /Volumes</translation>
+    </message>
+    <message>
+        <source>正在装载…</source>
+        <translation>Mounting…</translation>
+    </message>
+    <message>
+        <source>装载到 /Volumes</source>
+        <translation>Mount under /Volumes</translation>
     </message>
 </context>
 <context>
