@@ -100,6 +100,7 @@ MainViewController::MainViewController(QWidget *parent)
     driveHintLabel = m_ui->driveHintLabel;
     otherDrivesPanel = m_ui->otherDrivesPanel;
     diskListPopUpButton->setItemDelegate(new DriveItemDelegate(diskListPopUpButton));
+    connect(otherDrivesPanel, &OtherDrivesPanel::drivesChanged, this, &MainViewController::updateDriveHint);
     cancelRunButton = m_ui->cancelRunButton;
     ejectButton = m_ui->ejectButton;
     catalogStatusLabel = m_ui->catalogStatusLabel;
@@ -424,9 +425,16 @@ void MainViewController::updateDiskList()
     // What the pop-up says with no row chosen: after a finished run, or with nothing to offer.
     diskListPopUpButton->setPlaceholderText(m_dataArray.empty() ? tr("没有可用的驱动器")
                                                                 : tr("请选择目标驱动器"));
-    driveHintLabel->setVisible(m_dataArray.empty() && !m_jobRunning);
+    updateDriveHint();
     if (!m_jobRunning)
         recheckChoices();
+}
+
+void MainViewController::updateDriveHint()
+{
+    // With no drive offered the window says how to get one; when removable drives are elsewhere, the panel
+    // that offers to mount them says it instead.
+    driveHintLabel->setVisible(m_dataArray.empty() && !m_jobRunning && otherDrivesPanel->drives().empty());
 }
 
 void MainViewController::updateUI()

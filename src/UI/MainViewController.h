@@ -118,6 +118,7 @@ private:
     // Runs the checks that need no erase for the chosen installer and drive, on a worker; updateUI follows.
     void recheckChoices();
     QString startHint() const;
+    void updateDriveHint();
     void showStatus();
     void ejectMadeDrive();
     // After the confirmation: the checks, then the erase of exactly that drive.
