@@ -100,7 +100,10 @@ MainViewController::MainViewController(QWidget *parent)
     driveHintLabel = m_ui->driveHintLabel;
     otherDrivesPanel = m_ui->otherDrivesPanel;
     diskListPopUpButton->setItemDelegate(new DriveItemDelegate(diskListPopUpButton));
-    connect(otherDrivesPanel, &OtherDrivesPanel::drivesChanged, this, &MainViewController::updateDriveHint);
+    connect(otherDrivesPanel, &OtherDrivesPanel::drivesChanged, this, [this] {
+        updateDriveHint();
+        updateTabOrder();
+    });
     cancelRunButton = m_ui->cancelRunButton;
     ejectButton = m_ui->ejectButton;
     catalogStatusLabel = m_ui->catalogStatusLabel;
@@ -143,6 +146,7 @@ MainViewController::MainViewController(QWidget *parent)
 
     connect(&m_notifier, &platform::DesktopNotifier::activated, this, &MainViewController::bringToFront);
 
+    updateTabOrder();
     setStyleSheet(styleSheetText());
     bgImageView->lower();
     circularProgress->raise();
@@ -428,6 +432,18 @@ void MainViewController::updateDiskList()
     updateDriveHint();
     if (!m_jobRunning)
         recheckChoices();
+}
+
+void MainViewController::updateTabOrder()
+{
+    // Tab follows the panel from top to bottom, the rows of drives elsewhere included, then the catalog.
+    QList<QWidget *> chain{selectMacOSButton, diskListPopUpButton};
+    for (QPushButton *mount : otherDrivesPanel->findChildren<QPushButton *>())
+        chain << mount;
+    chain << makeMacOSButton << cancelRunButton << circularProgress << ejectButton << catalogRetryButton
+          << collectionView;
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 void MainViewController::updateDriveHint()

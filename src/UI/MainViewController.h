@@ -119,6 +119,7 @@ private:
     void recheckChoices();
     QString startHint() const;
     void updateDriveHint();
+    void updateTabOrder();
     void showStatus();
     void ejectMadeDrive();
     // After the confirmation: the checks, then the erase of exactly that drive.

@@ -68,6 +68,12 @@ TEST(Guidance, WithNoDriveTheWindowSaysHowToGetOneAndMountsOneFromElsewhere)
         << label->text().toStdString();
     EXPECT_TRUE(label->text().contains(stick.device())) << label->text().toStdString();
     EXPECT_FALSE(c.driveHintLabel->isVisible()) << "the panel says how to get the drive";
+    // From the keyboard the button comes right after the pop-up.
+    c.activateWindow();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return QApplication::activeWindow() == &c; }, 3000));
+    c.diskListPopUpButton->setFocus();
+    press(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), mount);
     QTest::mouseClick(mount, Qt::LeftButton);
 
     ASSERT_TRUE(
