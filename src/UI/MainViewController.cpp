@@ -231,6 +231,10 @@ void MainViewController::finishLoading()
     m_viewModel->setReadsVolumeIcons(true);
     m_viewModel->diskutilList();
     otherDrivesPanel->start();
+    // The hints' lines of text, laid out and drawn, would keep the first frame waiting; they follow it.
+    m_hintsShown = true;
+    updateDriveHint();
+    updateUI();
     showBackground();
 
     // The catalog, then the update notice; the answers come in either order. Only the catalog is asked for
@@ -450,7 +454,8 @@ void MainViewController::updateDriveHint()
 {
     // With no drive offered the window says how to get one; when removable drives are elsewhere, the panel
     // that offers to mount them says it instead.
-    driveHintLabel->setVisible(m_dataArray.empty() && !m_jobRunning && otherDrivesPanel->drives().empty());
+    driveHintLabel->setVisible(m_hintsShown && m_dataArray.empty() && !m_jobRunning &&
+                               otherDrivesPanel->drives().empty());
 }
 
 void MainViewController::updateUI()
@@ -459,7 +464,7 @@ void MainViewController::updateUI()
     const bool hasInstaller = m_macOSModel && !m_macOSModel->path().isEmpty();
     // Only a run that can go ahead is offered: the checks that need no erase have passed.
     makeMacOSButton->setEnabled(hasDrive && hasInstaller && choicesPassChecks());
-    startHintLabel->setText(m_jobRunning ? QString() : startHint());
+    startHintLabel->setText(m_jobRunning || !m_hintsShown ? QString() : startHint());
 }
 
 bool MainViewController::choicesPassChecks() const

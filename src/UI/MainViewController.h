@@ -167,6 +167,7 @@ private:
     // From the confirmation to the job's final report; the start button stays off meanwhile.
     bool m_jobRunning = false;
     bool m_loaded = false;
+    bool m_hintsShown = false; // from right after the first frame
     bool m_cancelling = false;
     bool m_quitAfterCancel = false;
     QPointer<QMessageBox> m_cancelAlert;
