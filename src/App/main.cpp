@@ -27,13 +27,15 @@ int main(int argc, char *argv[])
 
     // The user default "installTool" lives in the user's configuration folder under the bundle identifier.
     AppDelegate delegate(std::make_shared<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                                     platform::BundleInfo::identifier(), QStringLiteral("defaults")));
+                                                     platform::BundleInfo::identifier(),
+                                                     QStringLiteral("defaults")));
     delegate.applicationDidFinishLaunching();
 
     MainViewController window;
     window.setWindowTitle(QApplication::applicationDisplayName());
     window.viewDidLoad();
     window.show();
+    window.closeOnStopSignals();
     const int status = QApplication::exec();
     delegate.applicationWillTerminate();
     return status;

@@ -1,5 +1,6 @@
 #include "Service/InstallationImageListApi.h"
 
+#include "Common/ForeignText.h"
 #include "Common/SafeAccess.h"
 #include "Common/SafeMerge.h"
 #include "Platform/Runtime/Dispatch.h"
@@ -37,12 +38,7 @@ void InstallationImageListApi::requestCompletePreprocessor()
 
 QString InstallationImageListApi::displayText(const QString &text)
 {
-    if (text.size() <= DisplayTextLimit)
-        return text;
-    qsizetype cut = DisplayTextLimit;
-    if (text.at(cut - 1).isHighSurrogate())
-        --cut; // never half a character
-    return text.left(cut) + QStringLiteral("…");
+    return ForeignText::bounded(text, DisplayTextLimit);
 }
 
 namespace {

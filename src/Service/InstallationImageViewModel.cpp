@@ -47,15 +47,38 @@ void InstallationImageViewModel::installationImageListSuccess(ImageListSuccess s
     request->startWithCompletionBlockWithSuccess(
         [weakSelf, success, failure](const NetBaseRequestPtr &finished) {
             const auto self = weakSelf.lock();
-            if (self && self->answerSucceeded(finished->responseJSONObject())) {
+            if (!self)
+                return;
+            const ObjectPtr answer = finished->responseJSONObject();
+            if (self->answerSucceeded(answer)) {
                 // The records were read on the processing queue; here only the envelope is.
                 if (success)
                     success(std::static_pointer_cast<InstallationImageListApi>(finished)->entries());
-            } else if (failure) {
-                failure({});
+                return;
             }
+            if (const DictionaryPtr envelope = envelopeFromAnswer(answer)) {
+                const StringPtr message = SafeMerge::safe_stringForKey(envelope, QStringLiteral("message"));
+                self->m_catalogFailure = {CatalogFailure::Kind::ServiceError,
+                                          message ? message->value() : QString(),
+                                          SafeMerge::safe_integerForKey(envelope, QStringLiteral("code")), 0};
+            } else {
+                self->m_catalogFailure = {CatalogFailure::Kind::UnreadableAnswer, {}, 0, 0};
+            }
+            if (failure)
+                failure({});
         },
-        [failure](const NetBaseRequestPtr &) {
+        [weakSelf, failure](const NetBaseRequestPtr &finished) {
+            const auto self = weakSelf.lock();
+            if (!self)
+                return;
+            // An HTTP status is an answer: an error, or a success whose body could not be decoded.
+            const int status = finished->responseStatusCode();
+            if (status <= 0)
+                self->m_catalogFailure = {CatalogFailure::Kind::Unreachable, {}, 0, 0};
+            else if (status >= 200 && status <= 299)
+                self->m_catalogFailure = {CatalogFailure::Kind::UnreadableAnswer, {}, 0, status};
+            else
+                self->m_catalogFailure = {CatalogFailure::Kind::ServiceError, {}, 0, status};
             if (failure)
                 failure({});
         });

@@ -19,7 +19,23 @@ public:
     using UpdateSuccess = std::function<void(const QString &downloadUrl)>;
     using Failure = Callback;
 
+    // Why the last catalog request failed, set before its failure callable runs.
+    struct CatalogFailure
+    {
+        enum class Kind
+        {
+            Unreachable,      // no answer came
+            ServiceError,     // the service answered with an error: an envelope's code, or an HTTP status
+            UnreadableAnswer, // an answer that is no envelope
+        };
+        Kind kind = Kind::Unreachable;
+        QString message;  // the envelope's message, as sent
+        int64_t code = 0; // the envelope's code
+        int httpStatus = 0;
+    };
+
     void installationImageListSuccess(ImageListSuccess success, Failure failure);
+    const CatalogFailure &lastCatalogFailure() const { return m_catalogFailure; }
     void updateAppSuccess(UpdateSuccess success, Failure failure);
 
     // Whether a decoded answer is an envelope that reads as success; stores the envelope's message.
@@ -31,6 +47,7 @@ public:
     std::optional<QString> updateLinkFromAnswer(const platform::ObjectPtr &answer);
 
 private:
+    CatalogFailure m_catalogFailure;
     // The answer as an envelope: an empty one for an empty body, nothing when it is not a JSON object.
     static platform::DictionaryPtr envelopeFromAnswer(const platform::ObjectPtr &answer);
 };

@@ -106,11 +106,19 @@ QMessageBox *AlertManager::alertByWindow(QWidget *window, const QStringList &tit
         if (escape)
             alert->setEscapeButton(escape);
     }
+    // Texts name bundles, drives and files, and may come from the service: never markup, which would load
+    // the images and follow the links it names. The formats are set before the texts reach the labels.
+    alert->setTextFormat(Qt::PlainText);
     alert->setText(messageText);
-    if (alertStyle == InformationalStyle) {
-        alert->setInformativeText(informativeText);
-        if (auto *informative = alert->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
+    if (alertStyle == InformationalStyle && !informativeText.isEmpty()) {
+        // The alert makes its informative label with the first text, taking markup by default.
+        alert->setInformativeText(QStringLiteral(" "));
+        if (auto *informative = alert->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"))) {
+            informative->setTextFormat(Qt::PlainText);
+            informative->setOpenExternalLinks(false);
+            alert->setInformativeText(informativeText);
             fitTextWidth(informative);
+        }
     }
     // Last: setting the texts or the icon rebuilds the alert's layout.
     if (!options.detailText.isEmpty())

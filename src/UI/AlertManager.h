@@ -41,7 +41,7 @@ public:
     // Returns as soon as the alert is up. The informative text is shown only with the informational style;
     // without an icon the alert shows the application's. The handler, if any, runs once on the main thread.
     // The alert is returned for a caller that may have to take it down itself; it deletes itself on close.
-    // The message and informative texts are shown exactly as given; the options add to them.
+    // The message and informative texts are shown exactly as given, as plain text; the options add to them.
     static QMessageBox *alertByWindow(QWidget *window, const QStringList &titles, const QImage &icon,
                                       const QString &messageText, const QString &informativeText,
                                       uint64_t alertStyle,

@@ -1,7 +1,9 @@
 #include "UI/FileViewItem.h"
 
+#include "Common/ForeignText.h"
 #include "Platform/Desktop/WebLink.h"
 #include "Platform/Views/VectorImage.h"
+#include "UI/LinkOpener.h"
 #include "WebImage/WebImageLoader.h"
 #include "ui_FileViewItem.h"
 
@@ -65,7 +67,7 @@ void FileViewItem::setMacOSModel(const MacOSModelPtr &model)
     downloadButton->setAccessibleName(tr("下载 %1").arg(name));
     downloadButton->setAccessibleDescription(
         tr("在浏览器中打开 %1 %2 的下载页面").arg(name, model ? model->version() : QString()).simplified());
-    downloadButton->setToolTip(downloadButton->accessibleName());
+    downloadButton->setToolTip(ForeignText::toolTip(downloadButton->accessibleName()));
     // Without a web link there is nothing to download.
     downloadButton->setEnabled(model && !platform::WebLink::fromText(model->downloadUrl()).isEmpty());
 }
@@ -73,7 +75,7 @@ void FileViewItem::setMacOSModel(const MacOSModelPtr &model)
 void FileViewItem::downloadAction()
 {
     if (m_macOSModel && !m_macOSModel->downloadUrl().isEmpty())
-        platform::WebLink::open(m_macOSModel->downloadUrl());
+        LinkOpener::open(window(), m_macOSModel->downloadUrl());
 }
 
 bool FileViewItem::eventFilter(QObject *watched, QEvent *event)

@@ -3,15 +3,18 @@
 #include "BuildConfig.h"
 #include "Common/CircularProgress/ActionClosure.h"
 #include "Common/CircularProgress/CircularProgress.h"
+#include "Common/ForeignText.h"
 #include "Creation/BaseModel.h"
 #include "Platform/Desktop/WebLink.h"
 #include "Platform/Runtime/Dispatch.h"
 #include "Platform/Runtime/Log.h"
+#include "Platform/Runtime/StopSignals.h"
 #include "Platform/Views/OpenPanel.h"
 #include "Platform/Views/VectorImage.h"
 #include "UI/AlertManager.h"
 #include "UI/DriveItemDelegate.h"
 #include "UI/FileViewItem.h"
+#include "UI/LinkOpener.h"
 #include "UI/OtherDrivesPanel.h"
 #include "ui_MainWindow.h"
 
@@ -27,6 +30,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QResource>
+#include <QSessionManager>
 #include <QShortcut>
 #include <QTimer>
 #include <algorithm>
@@ -70,6 +74,8 @@ QString MainViewController::styleSheetText()
         FileViewItem QToolButton:focus { border: 2px solid #1f6bf0; border-radius: 6px; }
         QLabel#startHintLabel, QLabel#driveHintLabel, QLabel#catalogStatusLabel { color: #8a4b00; }
         QLabel#statusLabel { color: #1b2430; }
+        QScrollArea#creationScroll, QScrollArea#creationScroll > QWidget, QWidget#creationPanel {
+            background: transparent; }
     )");
 }
 
@@ -104,6 +110,11 @@ MainViewController::MainViewController(QWidget *parent)
         updateDriveHint();
         updateTabOrder();
     });
+    // A drive mounted from the keyboard is to be picked next.
+    connect(otherDrivesPanel, &OtherDrivesPanel::mounted, this, [this](bool hadFocus) {
+        if (hadFocus)
+            diskListPopUpButton->setFocus();
+    });
     cancelRunButton = m_ui->cancelRunButton;
     ejectButton = m_ui->ejectButton;
     catalogStatusLabel = m_ui->catalogStatusLabel;
@@ -113,14 +124,13 @@ MainViewController::MainViewController(QWidget *parent)
     // The "+" tile stands for the installer still to be chosen: a click on it chooses one.
     addImageView->setCursor(Qt::PointingHandCursor);
     addImageView->installEventFilter(this);
-    // The ring stands over the title and the installer's picture; while it shows, they step aside (keeping
-    // their room) rather than show through its translucent face.
-    for (QWidget *under : {static_cast<QWidget *>(m_ui->titleLabel), static_cast<QWidget *>(addImageView)}) {
-        QSizePolicy policy = under->sizePolicy();
-        policy.setRetainSizeWhenHidden(true);
-        under->setSizePolicy(policy);
-    }
+    // The ring takes the installer picture's place while it shows; the slot keeps its height either way, so
+    // nothing around it moves.
     circularProgress->installEventFilter(this);
+    // A long drive name must not make the panel wider than the window: the pop-up elides it.
+    diskListPopUpButton->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    diskListPopUpButton->setMinimumContentsLength(12);
+    fitToScreen();
 
     connect(diskListPopUpButton, QOverload<int>::of(&QComboBox::activated), this,
             &MainViewController::selectDiskAction);
@@ -132,6 +142,21 @@ MainViewController::MainViewController(QWidget *parent)
         if (m_jobRunning)
             confirmCancel(false);
     });
+    // Quitting by the keyboard goes through closing the window, which asks first while a run writes a drive;
+    // so does logging out of the desktop.
+    connect(new QShortcut(QKeySequence::Quit, this), &QShortcut::activated, this,
+            [this] { window()->close(); });
+#if QT_CONFIG(sessionmanager)
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &manager) {
+        if (!m_jobRunning)
+            return;
+        if (manager.allowsInteraction()) {
+            confirmCancel(true);
+            manager.release();
+        }
+        manager.cancel();
+    });
+#endif
     connect(ejectButton, &QPushButton::clicked, this, &MainViewController::ejectMadeDrive);
     auto *ejectChosen = new QAction(tr("推出所选驱动器"), diskListPopUpButton);
     diskListPopUpButton->addAction(ejectChosen);
@@ -155,6 +180,11 @@ MainViewController::MainViewController(QWidget *parent)
 }
 
 MainViewController::~MainViewController() = default;
+
+void MainViewController::closeOnStopSignals()
+{
+    m_stopSignals = std::make_unique<platform::StopSignals>([this](int) { window()->close(); });
+}
 
 void MainViewController::viewDidLoad()
 {
@@ -194,11 +224,8 @@ bool MainViewController::eventFilter(QObject *watched, QEvent *event)
         selectMacOSAction();
         return true;
     }
-    if (watched == circularProgress && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
-        const bool ringShown = event->type() == QEvent::Show;
-        m_ui->titleLabel->setVisible(!ringShown);
-        addImageView->setVisible(!ringShown);
-    }
+    if (watched == circularProgress && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
+        addImageView->setHidden(!circularProgress->isHidden());
     if (watched == this && event->type() == QEvent::Paint && !m_loaded) {
         m_loaded = true;
         removeEventFilter(this);
@@ -240,6 +267,9 @@ void MainViewController::finishLoading()
     // The catalog, then the update notice; the answers come in either order. Only the catalog is asked for
     // again when the service cannot be reached: the update notice ends the application, so it is asked once.
     m_installationImageViewModel = std::make_shared<InstallationImageViewModel>();
+    catalogStatusLabel->setText(tr("正在载入系统镜像列表…"));
+    catalogRetryButton->setVisible(false);
+    m_ui->catalogStatusPanel->setVisible(true);
     m_catalogRetry = new CatalogRetry(this);
     connect(m_catalogRetry, &CatalogRetry::retryNow, this, &MainViewController::requestCatalog);
     requestCatalog();
@@ -271,10 +301,31 @@ void MainViewController::requestCatalog()
                 return;
             self->m_catalogRetry->failed();
             self->catalogStatusLabel->setText(
-                tr("无法连接到服务器。%1 秒后将自动重试。").arg(self->m_catalogRetry->pauseMs() / 1000));
+                catalogFailureText(self->m_installationImageViewModel->lastCatalogFailure()) +
+                QLatin1Char(' ') + tr("%1 秒后将自动重试。").arg(self->m_catalogRetry->pauseMs() / 1000));
+            self->catalogRetryButton->setVisible(true);
             self->catalogRetryButton->setEnabled(true);
             self->m_ui->catalogStatusPanel->setVisible(true);
         });
+}
+
+QString MainViewController::catalogFailureText(const InstallationImageViewModel::CatalogFailure &failure)
+{
+    using Kind = InstallationImageViewModel::CatalogFailure::Kind;
+    switch (failure.kind) {
+    case Kind::ServiceError:
+        // The service's own words, as data: one line, bounded.
+        if (failure.httpStatus != 0)
+            return tr("服务器返回了错误（HTTP %1）。").arg(failure.httpStatus);
+        if (failure.message.trimmed().isEmpty())
+            return tr("服务器返回了错误（代码 %1）。").arg(failure.code);
+        return tr("服务器返回了错误：“%1”。").arg(ForeignText::bounded(failure.message.simplified()));
+    case Kind::UnreadableAnswer:
+        return tr("服务器的回答无法识别。");
+    case Kind::Unreachable:
+        break;
+    }
+    return tr("无法连接到服务器。");
 }
 
 int MainViewController::numberOfItems(platform::CollectionView &, int)
@@ -298,15 +349,30 @@ void MainViewController::didSelectItem(platform::CollectionView &, int) {}
 
 void MainViewController::showUpdateNotice(const QString &downloadUrl)
 {
-    AlertManager::alertByWindow(window(), {tr("下载新版本")}, QImage(), tr("温馨提示"),
-                                tr("为了您更好了体验，请更新至最新版本。"), AlertManager::InformationalStyle,
-                                [downloadUrl](int64_t) {
-                                    // A notice without a web link still ends the application; nothing
-                                    // opens.
-                                    if (!downloadUrl.isEmpty())
-                                        platform::WebLink::open(downloadUrl);
-                                    platform::Dispatch::mainAfter(1.0, [] { QCoreApplication::exit(0); });
-                                });
+    if (m_holdingNotices) {
+        m_heldUpdateLink = downloadUrl;
+        return;
+    }
+    QPointer<MainViewController> self(this);
+    AlertManager::alertByWindow(
+        window(), {tr("下载新版本")}, QImage(), tr("温馨提示"), tr("为了您更好了体验，请更新至最新版本。"),
+        AlertManager::InformationalStyle, [self, downloadUrl](int64_t) {
+            const auto quitSoon = [] {
+                QTimer::singleShot(1000, QCoreApplication::instance(), [] { QCoreApplication::exit(0); });
+            };
+            // A notice without a web link still ends the application; nothing opens. Without a browser the
+            // address is given to copy first.
+            if (!self || downloadUrl.isEmpty())
+                return quitSoon();
+            LinkOpener::open(self->window(), downloadUrl, quitSoon);
+        });
+}
+
+void MainViewController::releaseNotices()
+{
+    m_holdingNotices = false;
+    if (std::optional<QString> link = std::exchange(m_heldUpdateLink, std::nullopt))
+        showUpdateNotice(*link);
 }
 
 void MainViewController::showBackground()
@@ -314,27 +380,30 @@ void MainViewController::showBackground()
     auto *effect = new QGraphicsOpacityEffect(bgImageView);
     effect->setOpacity(0.05);
     bgImageView->setGraphicsEffect(effect);
-    layoutOverlays();
+    layoutBackground();
 }
 
 void MainViewController::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    layoutOverlays();
+    layoutBackground();
 }
 
-void MainViewController::layoutOverlays()
+void MainViewController::layoutBackground()
 {
     bgImageView->setGeometry(rect());
     if (m_loaded)
         bgImageView->setPixmap(platform::VectorImage::pixmap(QStringLiteral(":/images/background.svg"),
                                                              size(), devicePixelRatioF()));
-    // The ring keeps the size it was built with and stands over the title and the installer's picture, just
-    // above the installer's name: the name, the drive, the status and the cancel button stay in view.
-    const QRect panel = m_ui->creationPanel->geometry();
-    const int nameTop = m_ui->macOSInfoLabel->mapTo(this, QPoint(0, 0)).y();
-    circularProgress->move(panel.center().x() - circularProgress->width() / 2,
-                           std::max(panel.top() + 8, nameTop - 6 - circularProgress->height()));
+}
+
+void MainViewController::fitToScreen()
+{
+    // The panels scroll when the window is smaller than what they hold, so the window fits any screen down
+    // to 640 × 400 and never opens larger than the room the screen has, less the window manager's frame.
+    const QSize room = screen()->availableGeometry().size() - QSize(8, 32);
+    setMinimumSize(QSize(640, 400).boundedTo(room));
+    resize(QSize(920, 580).boundedTo(room).expandedTo(minimumSize()));
 }
 
 void MainViewController::showAddImage()
@@ -396,7 +465,9 @@ void MainViewController::updateDiskList()
             shown.push_back(chosen);
         }
     }
-    if (!chosen && !m_dataArray.empty())
+    // After a failed or stopped run whose drive went away, nothing is chosen until the user picks: the first
+    // drive in the list is one the user never chose.
+    if (!chosen && !m_dataArray.empty() && m_afterRun != AfterRun::Stopped)
         chosen = m_dataArray.front();
     m_diskModel = chosen;
     for (const DiskModelPtr &disk : shown) {
@@ -409,14 +480,11 @@ void MainViewController::updateDiskList()
             if (!self || generation != self->m_popUpGeneration)
                 return;
             QComboBox *popUp = self->diskListPopUpButton;
-            // A drive a run left unfinished says so, so it is never taken for a working installer drive.
-            const QString title =
-                disk->isIncompleteInstaller() ? tr("%1（未完成）").arg(disk->name()) : disk->name();
-            popUp->addItem(QIcon(QPixmap::fromImage(disk->image())), title, key);
+            popUp->addItem(QIcon(QPixmap::fromImage(disk->image())), popUpTitle(*disk), key);
             const int index = popUp->count() - 1;
             // What tells drives apart, under each row's name and for a screen reader.
-            const QString summary = disk->deviceSummary();
-            popUp->setItemData(index, summary, Qt::ToolTipRole);
+            const QString summary = ForeignText::bounded(disk->deviceSummary());
+            popUp->setItemData(index, ForeignText::toolTip(summary), Qt::ToolTipRole);
             popUp->setItemData(index, summary, DriveItemDelegate::SecondaryTextRole);
             popUp->setItemData(index, summary, Qt::AccessibleDescriptionRole);
             if (disk == self->m_diskModel)
@@ -430,9 +498,11 @@ void MainViewController::updateDiskList()
         if (self && generation == self->m_popUpGeneration && !self->m_diskModel)
             self->diskListPopUpButton->setCurrentIndex(-1);
     });
-    // What the pop-up says with no row chosen: after a finished run, or with nothing to offer.
-    diskListPopUpButton->setPlaceholderText(m_dataArray.empty() ? tr("没有可用的驱动器")
-                                                                : tr("请选择目标驱动器"));
+    // What the pop-up says with no row chosen: after a finished run, or with nothing to offer. While a run
+    // writes a drive, its rows are refilled as the tools remount it: the pop-up keeps naming that drive.
+    diskListPopUpButton->setPlaceholderText(m_jobRunning && m_diskModel ? popUpTitle(*m_diskModel)
+                                            : m_dataArray.empty()       ? tr("没有可用的驱动器")
+                                                                        : tr("请选择目标驱动器"));
     updateDriveHint();
     if (!m_jobRunning)
         recheckChoices();
@@ -462,8 +532,10 @@ void MainViewController::updateUI()
 {
     const bool hasDrive = m_diskModel && !m_diskModel->volume().isEmpty();
     const bool hasInstaller = m_macOSModel && !m_macOSModel->path().isEmpty();
-    // Only a run that can go ahead is offered: the checks that need no erase have passed.
-    makeMacOSButton->setEnabled(hasDrive && hasInstaller && choicesPassChecks());
+    // Only a run that can go ahead is offered: the checks that need no erase have passed. After a run that
+    // stopped short, only the user's next pick offers one again.
+    makeMacOSButton->setEnabled(hasDrive && hasInstaller && m_afterRun != AfterRun::Stopped &&
+                                choicesPassChecks());
     startHintLabel->setText(m_jobRunning || !m_hintsShown ? QString() : startHint());
 }
 
@@ -480,12 +552,15 @@ bool MainViewController::checkingChoices() const
 
 QString MainViewController::startHint() const
 {
-    if (!m_check.drive && !m_check.installer && m_diskModel && m_macOSModel)
-        return tr("选择驱动器或安装文件后可重新开始。");
+    // Right after a drive was made there is nothing the user has to do first.
+    if (m_afterRun == AfterRun::Succeeded)
+        return {};
     if (!m_macOSModel)
         return tr("请先选择系统安装文件。");
     if (!m_diskModel)
         return m_dataArray.empty() ? tr("请先插入并装载一个 U 盘。") : tr("请选择目标驱动器。");
+    if (m_afterRun == AfterRun::Stopped)
+        return tr("选择驱动器或安装文件后可重新开始。");
     if (m_check.pending || m_check.drive != m_diskModel || m_check.installer != m_macOSModel)
         return tr("正在检查安装文件和驱动器…");
     if (m_check.result.refusal != CreationPreflight::Refusal::None)
@@ -528,6 +603,7 @@ void MainViewController::selectDiskAction()
         if (drive)
             m_diskModel = drive;
     }
+    m_afterRun = AfterRun::None;
     recheckChoices();
 }
 
@@ -553,13 +629,22 @@ void MainViewController::checkInstaller(const MacOSModelPtr &candidate)
     m_macOSModel = candidate;
     QString refusal;
     AlertOptions options;
+    // A bundle without a display name is named by its file name.
+    const QString fileName = ForeignText::bounded(QFileInfo(candidate->path()).fileName());
+    const QString shownName =
+        candidate->name().isEmpty() ? fileName : ForeignText::bounded(candidate->name());
     if (!candidate->installMacOS()) {
         refusal = tr("系统安装文件不可用");
         // Why, and what to pick instead, below the alert's own words.
-        options.detailText =
-            candidate->name().isEmpty()
-                ? tr("所选的应用程序不是 macOS 安装程序：它的 Contents/Info.plist 中没有名称。")
-                : tr("“%1”不是可以制作启动盘的安装程序。").arg(candidate->name());
+        if (!candidate->name().isEmpty())
+            options.detailText = tr("“%1”不是可以制作启动盘的安装程序。").arg(shownName);
+        else if (!QFileInfo::exists(candidate->path() + QStringLiteral("/Contents/Info.plist")))
+            options.detailText =
+                tr("“%1”不是 macOS 安装程序：其中没有 Contents/Info.plist 文件。").arg(fileName);
+        else
+            options.detailText = tr("“%1”不是 macOS 安装程序：它的 Contents/Info.plist "
+                                    "中没有显示名称（CFBundleDisplayName）。")
+                                     .arg(fileName);
         options.detailText +=
             QLatin1Char('\n') +
             tr("请选择 Install macOS Catalina、Mojave、High Sierra、Sierra 或 Install OS X El "
@@ -580,15 +665,27 @@ void MainViewController::checkInstaller(const MacOSModelPtr &candidate)
     }
     // A refused installer does not stay chosen, so it can never enable the start button.
     m_macOSModel = previous;
-    AlertManager::alertByWindow(window(), {tr("确定")}, candidate->logo(), candidate->name(), refusal,
+    AlertManager::alertByWindow(window(), {tr("确定")}, candidate->logo(), shownName, refusal,
                                 AlertManager::InformationalStyle, nullptr, options);
 }
 
 void MainViewController::makeSystemDisk()
 {
+    m_afterRun = AfterRun::None;
+    clearFinishedRun();
     showInstallerImage(m_macOSModel->logo());
-    macOSInfoLabel->setText(QStringLiteral("%1 %2").arg(m_macOSModel->name(), m_macOSModel->version()));
+    macOSInfoLabel->setText(QStringLiteral("%1 %2").arg(ForeignText::bounded(m_macOSModel->name()),
+                                                        ForeignText::bounded(m_macOSModel->version())));
     recheckChoices();
+}
+
+void MainViewController::clearFinishedRun()
+{
+    if (m_jobRunning)
+        return;
+    statusLabel->clear();
+    ejectButton->setVisible(false);
+    m_madeDrive.clear();
 }
 
 void MainViewController::makeAction()
@@ -598,22 +695,28 @@ void MainViewController::makeAction()
     // The drive named in the confirmation is the one erased, whatever the pop-up shows by the time the user
     // answers.
     const DiskModelPtr confirmed = m_diskModel;
-    QString text = tr("【%1】驱动器即将被格式化，数据将丢失!").arg(confirmed->name());
+    QString text = tr("【%1】驱动器即将被格式化，数据将丢失!").arg(ForeignText::bounded(confirmed->name()));
     if (const QString summary = confirmed->deviceSummary(); !summary.isEmpty())
-        text += QLatin1Char('\n') + summary;
+        text += QLatin1Char('\n') + ForeignText::bounded(summary);
     // One key must never erase a drive: Return and Escape both answer Cancel, and the erasing button looks
     // like what it does.
     AlertOptions options;
     options.defaultButton = 1;
     options.cancelButton = 1;
     options.destructiveButton = 0;
+    // An update notice would end the application: from here to the run's result it waits.
+    m_holdingNotices = true;
     QPointer<MainViewController> self(this);
     AlertManager::alertByWindow(
         window(), {tr("立刻创建"), tr("取消")}, QImage(), tr("温馨提示"), text,
         AlertManager::InformationalStyle,
         [self, confirmed](int64_t response) {
-            if (self && response == AlertManager::FirstButtonReturn)
+            if (!self)
+                return;
+            if (response == AlertManager::FirstButtonReturn)
                 self->startJob(confirmed);
+            else
+                self->releaseNotices();
         },
         options);
 }
@@ -622,10 +725,11 @@ void MainViewController::startJob(const DiskModelPtr &drive)
 {
     const MacOSModelPtr installer = m_macOSModel;
     if (!installer)
-        return;
+        return releaseNotices();
     setJobRunning(true);
+    m_afterRun = AfterRun::None;
     m_diskModel = drive;
-    m_confirmedName = drive->name();
+    m_confirmedName = describedDrive(*drive);
     selectMacOSButton->setEnabled(false);
     makeMacOSButton->setEnabled(false);
     diskListPopUpButton->setEnabled(false);
@@ -649,17 +753,17 @@ QString MainViewController::refusalText(const CreationPreflight::Result &result,
 {
     switch (result.refusal) {
     case CreationPreflight::Refusal::DriveGone:
-        return tr("找不到驱动器【%1】，请重新插入后再试").arg(drive.name());
+        return tr("找不到驱动器【%1】，请重新插入后再试。").arg(ForeignText::bounded(drive.name()));
     case CreationPreflight::Refusal::InstallerOnDrive:
-        return tr("安装文件位于将被格式化的驱动器上，请先将其拷贝到其他位置");
+        return tr("安装文件位于将被格式化的驱动器上，请先将其拷贝到其他位置。");
     case CreationPreflight::Refusal::ToolCannotRun:
-        return tr("该安装文件的制作工具无法在本机运行，驱动器未被改动");
+        return tr("该安装文件的制作工具无法在本机运行，驱动器未被改动。");
     case CreationPreflight::Refusal::DriveTooSmall:
-        return tr("驱动器容量不足：需要 %1，该驱动器只有 %2")
+        return tr("驱动器容量不足：需要 %1，该驱动器只有 %2。")
             .arg(BaseModel::fileSizeString(static_cast<int64_t>(result.needed)),
                  BaseModel::fileSizeString(static_cast<int64_t>(result.capacity)));
     case CreationPreflight::Refusal::NoMountPoint:
-        return tr("/Volumes 下已没有可用于新驱动器的装载位置，驱动器未被改动");
+        return tr("/Volumes 下已没有可用于新驱动器的装载位置，驱动器未被改动。");
     case CreationPreflight::Refusal::None:
         break;
     }
@@ -673,20 +777,27 @@ QString MainViewController::failureText(const DiskutilViewModel::Failure &failur
     case Kind::Refused:
         return refusalText(failure.check, drive);
     case Kind::AuthorizationRefused:
-        return tr("未获得管理员授权");
-    case Kind::ToolError:
-        return failure.detail;
+        return tr("未获得管理员授权。");
+    case Kind::ToolError: {
+        // The tool's own words, quoted as one sentence of ours.
+        QString said = failure.detail.trimmed();
+        if (said.startsWith(QLatin1String("Error:"), Qt::CaseInsensitive))
+            said = said.mid(6).trimmed();
+        while (!said.isEmpty() && QStringLiteral(".。!！").contains(said.back()))
+            said.chop(1);
+        return tr("制作工具报告错误：“%1”。").arg(ForeignText::bounded(said));
+    }
     case Kind::VerificationFailed:
-        return tr("校验失败：%1 与安装文件不一致").arg(failure.detail);
+        return tr("校验发现驱动器上的“%1”与安装文件不一致。").arg(ForeignText::bounded(failure.detail));
     case Kind::ToolStillRunning:
-        return tr("制作工具未能停止，可能仍在写入驱动器；请勿拔出驱动器");
+        return tr("制作工具未能停止，可能仍在写入驱动器；请勿拔出驱动器。");
     case Kind::Cancelled:
     case Kind::NoSpace:
     case Kind::Unknown:
     case Kind::None:
         break;
     }
-    return tr("请确保驱动器有足够的储存空间");
+    return tr("请确保驱动器有足够的储存空间。");
 }
 
 void MainViewController::showFailure(const QString &cause, const QString &consequence)
@@ -697,9 +808,27 @@ void MainViewController::showFailure(const QString &cause, const QString &conseq
     QPointer<MainViewController> self(this);
     AlertManager::alertByWindow(window(), {tr("确定")}, QImage(), tr("macOS引导安装器创建失败"), text,
                                 AlertManager::InformationalStyle, [self](int64_t) {
-                                    if (self)
-                                        self->circularProgress->setHidden(true);
+                                    if (!self)
+                                        return;
+                                    self->circularProgress->setHidden(true);
+                                    self->releaseNotices();
                                 });
+}
+
+QString MainViewController::describedDrive(const DiskModel &drive)
+{
+    QString which = QStringList{drive.vendor(), drive.model()}.join(QLatin1Char(' ')).simplified();
+    if (which.isEmpty())
+        which = drive.deviceNode();
+    const QString name = ForeignText::bounded(drive.name());
+    return which.isEmpty() ? name : tr("%1（%2）").arg(name, ForeignText::bounded(which));
+}
+
+QString MainViewController::popUpTitle(const DiskModel &drive)
+{
+    // A drive a run left unfinished says so, so it is never taken for a working installer drive.
+    const QString name = ForeignText::bounded(drive.name());
+    return drive.isIncompleteInstaller() ? tr("%1（未完成）").arg(name) : name;
 }
 
 QString MainViewController::runDriveName() const
@@ -711,11 +840,12 @@ QString MainViewController::runDriveName() const
     return m_diskModel ? m_diskModel->name() : QString();
 }
 
-void MainViewController::returnToChoosing(bool keepInstaller)
+void MainViewController::returnToChoosing(AfterRun how)
 {
     setJobRunning(false);
+    m_afterRun = how;
     // A run that failed leaves its installer chosen, and the window keeps showing it.
-    if (!keepInstaller || !m_macOSModel) {
+    if (how == AfterRun::Succeeded || !m_macOSModel) {
         macOSInfoLabel->setText(QString());
         showAddImage();
     }
@@ -723,18 +853,10 @@ void MainViewController::returnToChoosing(bool keepInstaller)
     selectMacOSButton->setEnabled(true);
     diskListPopUpButton->setEnabled(true);
     makeMacOSButton->setText(tr("开始创建"));
-    if (keepInstaller) {
-        // After a failure the start button waits for the next pick of a drive or an installer.
-        ++m_check.generation;
-        m_check = ChoiceCheck{nullptr, nullptr, false, {}, m_check.generation};
-        startHintLabel->setText(tr("选择驱动器或安装文件后可重新开始。"));
-        // A drive that went away during the run stops being the choice, as it would have outside a run.
-        if (m_diskModel &&
-            std::none_of(m_dataArray.begin(), m_dataArray.end(),
-                         [this](const DiskModelPtr &disk) { return disk->isSameVolume(*m_diskModel); }))
-            updateDiskList();
-        return;
-    }
+    // The drives are read again now that nothing writes them: one the run left half-made says so, and one
+    // that went away stops being the choice.
+    if (how == AfterRun::Stopped)
+        m_viewModel->diskutilList();
     recheckChoices();
 }
 
@@ -767,35 +889,51 @@ void MainViewController::diskutilViewModelCompletion(const DiskutilResult &resul
                      tr("安装器已写入驱动器【%1】并通过校验。").arg(m_confirmedName));
         // Where the drive can be taken out safely, outside the alert: ejecting it first.
         m_madeDrive = m_runDrive ? m_runDrive->volumePath() : QByteArray();
-        statusLabel->setText(tr("驱动器【%1】已制作完成。请先推出驱动器，再将其拔出。").arg(runDriveName()));
+        statusLabel->setText(tr("驱动器【%1】已制作完成。请先推出驱动器，再将其拔出。")
+                                 .arg(ForeignText::bounded(runDriveName())));
         ejectButton->setVisible(!m_madeDrive.isEmpty());
         updateDiskList();
         m_diskModel.reset();
         m_macOSModel.reset();
         updateUI();
+        AlertOptions options;
+        options.cancelButton = 1;
         QPointer<MainViewController> self(this);
-        AlertManager::alertByWindow(window(), {tr("打开"), tr("暂不安装")}, QImage(),
-                                    tr("macOS引导安装器创建完成"), tr("是否打开安装教程，开始安装系统"),
-                                    AlertManager::InformationalStyle, [self](int64_t response) {
-                                        // The finished ring would otherwise cover the controls under it.
-                                        if (self)
-                                            self->circularProgress->setHidden(true);
-                                        if (response == AlertManager::FirstButtonReturn)
-                                            QDesktopServices::openUrl(tutorialUrl());
-                                    });
+        AlertManager::alertByWindow(
+            window(), {tr("打开"), tr("暂不安装")}, QImage(), tr("macOS引导安装器创建完成"),
+            tr("是否打开安装教程，开始安装系统"), AlertManager::InformationalStyle,
+            [self](int64_t response) {
+                if (!self)
+                    return;
+                // The finished ring would otherwise cover the controls under it; the next thing to do is
+                // to take the drive out.
+                self->circularProgress->setHidden(true);
+                if (self->ejectButton->isVisible())
+                    self->ejectButton->setFocus();
+                const auto answered = [self] {
+                    if (self)
+                        self->releaseNotices();
+                };
+                if (response == AlertManager::FirstButtonReturn)
+                    LinkOpener::open(self->window(), tutorialUrl().toString(), answered);
+                else
+                    answered();
+            },
+            options);
     } else {
         // The ring stops at once: nothing runs any more behind the failure's alert.
         circularProgress->setHidden(true);
         statusLabel->clear();
         const DiskutilViewModel::Failure &failure = m_viewModel->lastFailure();
         const DiskModelPtr drive = m_runDrive ? m_runDrive : m_diskModel;
+        // The drive is named as the user knew it when confirming, not by the name the erase gave it.
         showFailure(failureText(failure, drive ? *drive : DiskModel()),
                     failure.driveIncomplete
-                        ? tr("驱动器【%1】上的安装器不完整，需要重新创建。").arg(runDriveName())
+                        ? tr("驱动器【%1】上的安装器不完整，需要重新创建。").arg(m_confirmedName)
                         : QString());
     }
     m_runDrive.reset();
-    returnToChoosing(!succeeded);
+    returnToChoosing(succeeded ? AfterRun::Succeeded : AfterRun::Stopped);
 }
 
 void MainViewController::showStatus()
@@ -833,6 +971,9 @@ void MainViewController::diskutilViewModelState(DiskutilState state)
 {
     m_runStatus.enter(m_jobRunning ? state : DiskutilState::Idle, ::geteuid() == 0);
     showStatus();
+    // Once the creation tool runs, nobody waits for authorization any more.
+    if (state == DiskutilState::Creating && m_jobRunning)
+        tipsLabel->setText(QString());
     if (state == DiskutilState::Verifying) {
         tipsLabel->setText(tr("正在校验..."));
         // The copy's share means nothing here: the ring spins without a percentage until the check passes.
@@ -841,7 +982,7 @@ void MainViewController::diskutilViewModelState(DiskutilState state)
         circularProgress->setHidden(false);
     }
     // The other states' texts and the ring are set where each begins: the confirmation, the erased drive,
-    // the first measured progress, the result.
+    // the result.
 }
 
 void MainViewController::confirmCancel(bool thenQuit)
@@ -881,28 +1022,24 @@ void MainViewController::cancelJob()
 
 void MainViewController::finishCancelled()
 {
-    setJobRunning(false);
     m_runDrive.reset();
     m_cancelling = false;
-    tipsLabel->setText(QString());
-    selectMacOSButton->setEnabled(true);
-    diskListPopUpButton->setEnabled(true);
-    makeMacOSButton->setText(tr("开始创建"));
-    // The choices stay; the user can start again once they are checked again.
-    recheckChoices();
+    // The choices stay; a new pick starts again.
+    returnToChoosing(AfterRun::Stopped);
     if (m_quitAfterCancel) {
         m_quitAfterCancel = false;
         window()->close();
         return;
     }
-    const QString &name = m_confirmedName;
-    noticeResult(tr("已取消创建"), tr("驱动器【%1】上的安装器不完整，可重新开始创建。").arg(name));
+    const QString text = tr("驱动器【%1】上的安装器不完整，可重新开始创建。").arg(m_confirmedName);
+    noticeResult(tr("已取消创建"), text);
     QPointer<MainViewController> self(this);
-    AlertManager::alertByWindow(window(), {tr("确定")}, QImage(), tr("已取消创建"),
-                                tr("驱动器【%1】上的安装器不完整，可重新开始创建。").arg(name),
+    AlertManager::alertByWindow(window(), {tr("确定")}, QImage(), tr("已取消创建"), text,
                                 AlertManager::InformationalStyle, [self](int64_t) {
-                                    if (self)
-                                        self->circularProgress->setHidden(true);
+                                    if (!self)
+                                        return;
+                                    self->circularProgress->setHidden(true);
+                                    self->releaseNotices();
                                 });
 }
 

@@ -17,9 +17,13 @@
 #include <QUrl>
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class CircularProgress;
+namespace platform {
+class StopSignals;
+}
 class OtherDrivesPanel;
 class QComboBox;
 class QLabel;
@@ -59,6 +63,10 @@ public:
     void diskutilViewModelProgress(double progress);
     void diskutilViewModelState(DiskutilState state);
     void diskutilViewModelVerification(qint64 bytesDone, qint64 bytesTotal);
+    // From now on, the system's requests to stop (SIGTERM when the session ends, SIGHUP when its terminal
+    // goes, Ctrl-C there) close the window as the user would: in the middle of a run it asks before stopping
+    // it.
+    void closeOnStopSignals();
     // Asks whether to stop the running job (the ring's cancel button, closing the window); on yes the job
     // stops and, with thenQuit, the window closes after it.
     void confirmCancel(bool thenQuit);
@@ -73,7 +81,7 @@ public:
     QLabel *tipsLabel = nullptr;
     QLabel *addImageView = nullptr;
     QLabel *bgImageView = nullptr;
-    // Beyond the Part's outlets: what the user needs to know and do next.
+    // What the user needs to know and do next, beside the controls above.
     QLabel *startHintLabel = nullptr;             // why the start button is off
     QLabel *statusLabel = nullptr;                // a run's phase, share, speed and time left
     QLabel *driveHintLabel = nullptr;             // how to get a drive when none is offered
@@ -98,8 +106,10 @@ public:
     platform::CollectionViewItem *itemForIndex(platform::CollectionView &view, int index) override;
     QSize sizeForItem(platform::CollectionView &view, int index) override;
     void didSelectItem(platform::CollectionView &view, int index) override;
-    // The update notice: the only way on is to download; the application then quits.
+    // The update notice: the only way on is to download; the application then quits. From the confirmation
+    // of a run until its result has been answered the notice waits, so it never ends a run.
     void showUpdateNotice(const QString &downloadUrl);
+    bool holdsNotices() const { return m_holdingNotices; }
 
 public slots:
     void selectDiskAction();
@@ -121,6 +131,10 @@ private:
     void updateDriveHint();
     void updateTabOrder();
     void showStatus();
+    // The status line and the eject button of a finished run go once the user starts anew.
+    void clearFinishedRun();
+    // The notices held back during a run come now.
+    void releaseNotices();
     void ejectMadeDrive();
     // After the confirmation: the checks, then the erase of exactly that drive.
     void startJob(const DiskModelPtr &drive);
@@ -128,8 +142,19 @@ private:
     void showFailure(const QString &cause, const QString &consequence = QString());
     // The name of the drive the current run writes, as it is mounted now.
     QString runDriveName() const;
+    // The drive as the user knew it when confirming: its name with its maker and model, else its device.
+    static QString describedDrive(const DiskModel &drive);
+    // What the pop-up's row for the drive says.
+    static QString popUpTitle(const DiskModel &drive);
+    // How the last run ended, for the start button and the hint until the user picks again.
+    enum class AfterRun
+    {
+        None,
+        Succeeded,
+        Stopped, // failed or cancelled: only a new pick turns the start button back on
+    };
     // The controls of the choosing phase after a run, whatever its end.
-    void returnToChoosing(bool keepInstaller);
+    void returnToChoosing(AfterRun how);
     void cancelJob();
     // From the confirmation to the final report; the computer stays awake meanwhile.
     void setJobRunning(bool running);
@@ -141,10 +166,13 @@ private:
     // The end of a cancelled run: the choices stay, the user is told the drive is incomplete.
     void finishCancelled();
     static QString refusalText(const CreationPreflight::Result &result, const DiskModel &drive);
+    static QString catalogFailureText(const InstallationImageViewModel::CatalogFailure &failure);
     static QString failureText(const DiskutilViewModel::Failure &failure, const DiskModel &drive);
     void showAddImage();
     void showInstallerImage(const QImage &image);
-    void layoutOverlays();
+    void layoutBackground();
+    // The window's size and minimum from the room its screen has.
+    void fitToScreen();
     void showBackground();
     static QString styleSheetText();
 
@@ -156,7 +184,7 @@ private:
     DiskModelPtr m_diskModel;
     // The erased drive's record the job follows through a run; it ends up naming the finished drive.
     DiskModelPtr m_runDrive;
-    QString m_confirmedName; // the run's drive as the user confirmed it
+    QString m_confirmedName; // the run's drive as the user confirmed it, with its maker and model or device
     std::shared_ptr<InstallationImageViewModel> m_installationImageViewModel;
     std::vector<MacOSModelPtr> m_filesArray;
     // Pop-up items name their drive by key, so a pick always finds the drive that item was made for.
@@ -170,6 +198,9 @@ private:
     bool m_hintsShown = false; // from right after the first frame
     bool m_cancelling = false;
     bool m_quitAfterCancel = false;
+    AfterRun m_afterRun = AfterRun::None;
+    bool m_holdingNotices = false;
+    std::optional<QString> m_heldUpdateLink;
     QPointer<QMessageBox> m_cancelAlert;
     // The checks for the current choices: for which pair, whether they still run, and what they said.
     struct ChoiceCheck
@@ -188,4 +219,5 @@ private:
     QByteArray m_madeDrive;
     platform::SleepInhibitor m_sleepInhibitor;
     platform::DesktopNotifier m_notifier;
+    std::unique_ptr<platform::StopSignals> m_stopSignals;
 };

@@ -1,10 +1,12 @@
 #include "UI/OtherDrivesPanel.h"
 
+#include "Common/ForeignText.h"
 #include "Creation/BaseModel.h"
 #include "Creation/DiskutilViewModel.h"
 #include "Platform/Runtime/Dispatch.h"
 #include "Platform/Volumes/MountMonitor.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QFileSystemWatcher>
 #include <QHBoxLayout>
@@ -81,17 +83,18 @@ void OtherDrivesPanel::showDrives(std::vector<platform::RemovableDrives::Drive> 
     }
     if (!m_drives.empty()) {
         auto *heading = new QLabel(tr("以下驱动器不在 /Volumes 下，装载后即可选择："), this);
+        heading->setTextFormat(Qt::PlainText);
         heading->setWordWrap(true);
         m_rows->addWidget(heading);
     }
     for (const platform::RemovableDrives::Drive &drive : m_drives) {
-        const QString name = drive.name().isEmpty() ? drive.device : drive.name();
+        const QString name = ForeignText::bounded(drive.name().isEmpty() ? drive.device : drive.name());
         QString text = drive.reason == platform::RemovableDrives::Reason::MountedElsewhere
-                           ? tr("【%1】已装载在 %2").arg(name, drive.mountPath())
+                           ? tr("【%1】已装载在 %2").arg(name, ForeignText::bounded(drive.mountPath()))
                            : tr("【%1】尚未装载").arg(name);
-        text += QLatin1Char('\n') + description(drive);
+        text += QLatin1Char('\n') + ForeignText::bounded(description(drive));
         if (const QString failure = m_failures.value(drive.device); !failure.isEmpty())
-            text += QLatin1Char('\n') + tr("未能装载：%1").arg(failure);
+            text += QLatin1Char('\n') + tr("未能装载：%1").arg(ForeignText::bounded(failure));
 
         auto *row = new QWidget(this);
         row->setObjectName(QStringLiteral("otherDriveRow"));
@@ -112,6 +115,10 @@ void OtherDrivesPanel::showDrives(std::vector<platform::RemovableDrives::Drive> 
         connect(button, &QPushButton::clicked, this, [this, drive] { mount(drive); });
         layout->addWidget(button, 0, Qt::AlignTop);
         m_rows->addWidget(row);
+        if (!m_refocus.isEmpty() && m_refocus == drive.device && m_mounting.isEmpty()) {
+            m_refocus.clear();
+            button->setFocus();
+        }
     }
     setVisible(!m_suspended && !m_drives.empty());
     emit drivesChanged();
@@ -123,19 +130,27 @@ void OtherDrivesPanel::mount(const platform::RemovableDrives::Drive &drive)
         return;
     m_mounting = drive.device;
     m_failures.remove(drive.device);
+    // The rows are made again while it mounts; the keyboard's place is kept for when it is done.
+    const bool hadFocus = isAncestorOf(QApplication::focusWidget());
+    if (hadFocus)
+        setFocus();
     showDrives(m_drives);
     QPointer<OtherDrivesPanel> self(this);
     // With administrator rights, as the erase has: the disk utility asks for them itself.
-    DiskutilViewModel::runDiskutil(QStringLiteral("mount ") +
-                                       DiskutilViewModel::shellQuoted(QFile::encodeName(drive.device)),
-                                   [self, device = drive.device](bool succeeded, const QString &error) {
-                                       if (!self)
-                                           return;
-                                       self->m_mounting.clear();
-                                       if (!succeeded)
-                                           self->m_failures.insert(device, error);
-                                       // Mounted, the drive moves to the drive list; the listing says so
-                                       // either way.
-                                       self->refresh();
-                                   });
+    DiskutilViewModel::runDiskutil(
+        QStringLiteral("mount ") + DiskutilViewModel::shellQuoted(QFile::encodeName(drive.device)),
+        [self, device = drive.device, hadFocus](bool succeeded, const QString &error) {
+            if (!self)
+                return;
+            self->m_mounting.clear();
+            if (!succeeded)
+                self->m_failures.insert(device, error);
+            if (!succeeded && hadFocus)
+                self->m_refocus = device;
+            if (succeeded)
+                emit self->mounted(hadFocus);
+            // Mounted, the drive moves to the drive list; the listing says so
+            // either way.
+            self->refresh();
+        });
 }

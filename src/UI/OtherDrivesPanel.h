@@ -30,6 +30,9 @@ public:
 signals:
     // The listing changed (after start(), each time the drives are listed again).
     void drivesChanged();
+    // A drive was mounted below /Volumes from the panel; `hadFocus`: its button had the keyboard focus, which
+    // now has nowhere to stay in the panel.
+    void mounted(bool hadFocus);
 
 private:
     void refresh();
@@ -44,6 +47,7 @@ private:
     // What the last mount of a device said when it failed, until it is tried again.
     QHash<QString, QString> m_failures;
     QString m_mounting; // the device being mounted now
+    QString m_refocus;  // the device whose button gets the focus back once the rows are made again
     uint64_t m_generation = 0;
     bool m_started = false;
     bool m_suspended = false;

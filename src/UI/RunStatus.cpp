@@ -50,7 +50,8 @@ QString RunStatus::text() const
     case DiskutilState::Idle:
         return {};
     case DiskutilState::Checking:
-        return tr("正在检查安装文件和驱动器…");
+        // The checks before the erase are the first moments of the erase step the line above announces.
+        return {};
     case DiskutilState::Erasing:
         return tr("第 1 步，共 3 步：正在格式化驱动器…");
     case DiskutilState::Erased:

@@ -16,7 +16,7 @@ QUrl WebLink::fromText(const QString &text)
     return url;
 }
 
-bool WebLink::open(const QString &text)
+WebLink::Opened WebLink::open(const QString &text)
 {
     const QUrl url = fromText(text);
     if (url.isEmpty()) {
@@ -27,9 +27,9 @@ bool WebLink::open(const QString &text)
             if (c.category() == QChar::Other_Control)
                 c = QLatin1Char('?');
         Log::write(QStringLiteral("Not opening a link that is not a web address: %1").arg(quoted));
-        return false;
+        return Opened::NotAWebLink;
     }
-    return QDesktopServices::openUrl(url);
+    return QDesktopServices::openUrl(url) ? Opened::Yes : Opened::NoHandler;
 }
 
 } // namespace platform

@@ -13,9 +13,14 @@ class WebLink
 public:
     // The link as an absolute http or https address with a host; an empty URL for anything else.
     static QUrl fromText(const QString &text);
-    // Opens a web link with the default handler. Anything else is not opened, and the log says so. True when
-    // the link was handed on.
-    static bool open(const QString &text);
+    enum class Opened
+    {
+        Yes,
+        NotAWebLink, // refused, and the log says so
+        NoHandler,   // nothing on this computer opens web pages
+    };
+    // Opens a web link with the default handler. Anything else is not opened.
+    static Opened open(const QString &text);
 };
 
 } // namespace platform

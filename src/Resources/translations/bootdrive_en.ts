@@ -47,6 +47,21 @@
     </message>
 </context>
 <context>
+    <name>LinkOpener</name>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>无法打开链接</source>
+        <translation>The Link Cannot Be Opened</translation>
+    </message>
+    <message>
+        <source>没有可以打开网页的程序。请将下面的地址复制到浏览器中打开：</source>
+        <translation>No program on this computer opens web pages. Copy the address below into a browser:</translation>
+    </message>
+</context>
+<context>
     <name>MainViewController</name>
     <message>
         <source>下载新版本</source>
@@ -99,34 +114,6 @@
     <message>
         <source>正在格式化驱动器，请耐心等待...</source>
         <translation>Erasing the drive, please wait...</translation>
-    </message>
-    <message>
-        <source>找不到驱动器【%1】，请重新插入后再试</source>
-        <translation>The drive “%1” cannot be found. Reconnect it and try again.</translation>
-    </message>
-    <message>
-        <source>安装文件位于将被格式化的驱动器上，请先将其拷贝到其他位置</source>
-        <translation>The installer lies on the drive that would be erased. Copy it somewhere else first.</translation>
-    </message>
-    <message>
-        <source>该安装文件的制作工具无法在本机运行，驱动器未被改动</source>
-        <translation>This installer’s creation tool cannot run on this computer. The drive was not changed.</translation>
-    </message>
-    <message>
-        <source>驱动器容量不足：需要 %1，该驱动器只有 %2</source>
-        <translation>The drive is too small: %1 is needed, but it holds only %2.</translation>
-    </message>
-    <message>
-        <source>未获得管理员授权</source>
-        <translation>Administrator authorization was not granted.</translation>
-    </message>
-    <message>
-        <source>校验失败：%1 与安装文件不一致</source>
-        <translation>Verification failed: %1 differs from the installer.</translation>
-    </message>
-    <message>
-        <source>请确保驱动器有足够的储存空间</source>
-        <translation>Make sure the drive has enough storage space.</translation>
     </message>
     <message>
         <source>macOS引导安装器创建失败</source>
@@ -201,14 +188,6 @@
         <translation>%1 (incomplete)</translation>
     </message>
     <message>
-        <source>/Volumes 下已没有可用于新驱动器的装载位置，驱动器未被改动</source>
-        <translation>No mount point below /Volumes is free for the new drive. The drive was not changed.</translation>
-    </message>
-    <message>
-        <source>制作工具未能停止，可能仍在写入驱动器；请勿拔出驱动器</source>
-        <translation>The creation tool could not be stopped and may still be writing to the drive. Do not unplug the drive.</translation>
-    </message>
-    <message>
         <source>驱动器【%1】上的安装器不完整，需要重新创建。</source>
         <translation>The installer on the drive “%1” is incomplete and has to be created again.</translation>
     </message>
@@ -221,10 +200,6 @@ sudo mount --mkdir /dev/sdb1 /Volumes/USB</translation>
     <message>
         <source>推出所选驱动器</source>
         <translation>Eject the Chosen Drive</translation>
-    </message>
-    <message>
-        <source>无法连接到服务器。%1 秒后将自动重试。</source>
-        <translation>Cannot connect to the server. Trying again in %1 s.</translation>
     </message>
     <message>
         <source>选择驱动器或安装文件后可重新开始。</source>
@@ -275,16 +250,92 @@ sudo mount --mkdir /dev/sdb1 /Volumes/USB</translation>
         <translation>macOS installers</translation>
     </message>
     <message>
-        <source>所选的应用程序不是 macOS 安装程序：它的 Contents/Info.plist 中没有名称。</source>
-        <translation>The chosen application is not a macOS installer: its Contents/Info.plist names none.</translation>
-    </message>
-    <message>
         <source>“%1”不是可以制作启动盘的安装程序。</source>
         <translation>“%1” is not an installer BootDrive can make a boot drive of.</translation>
     </message>
     <message>
         <source>请选择 Install macOS Catalina、Mojave、High Sierra、Sierra 或 Install OS X El Capitan，可从右侧列表下载。</source>
         <translation>Choose Install macOS Catalina, Mojave, High Sierra or Sierra, or Install OS X El Capitan; you can download them from the list on the right.</translation>
+    </message>
+    <message>
+        <source>正在载入系统镜像列表…</source>
+        <translation>Loading the list of system images…</translation>
+    </message>
+    <message>
+        <source>%1 秒后将自动重试。</source>
+        <translation>Trying again in %1 s.</translation>
+    </message>
+    <message>
+        <source>服务器返回了错误（HTTP %1）。</source>
+        <translation>The server answered with an error (HTTP %1).</translation>
+    </message>
+    <message>
+        <source>服务器返回了错误（代码 %1）。</source>
+        <translation>The server answered with an error (code %1).</translation>
+    </message>
+    <message>
+        <source>服务器返回了错误：“%1”。</source>
+        <translation>The server answered with an error: “%1”.</translation>
+    </message>
+    <message>
+        <source>服务器的回答无法识别。</source>
+        <translation>The server’s answer could not be read.</translation>
+    </message>
+    <message>
+        <source>无法连接到服务器。</source>
+        <translation>Cannot connect to the server.</translation>
+    </message>
+    <message>
+        <source>“%1”不是 macOS 安装程序：其中没有 Contents/Info.plist 文件。</source>
+        <translation>“%1” is not a macOS installer: it has no Contents/Info.plist file.</translation>
+    </message>
+    <message>
+        <source>“%1”不是 macOS 安装程序：它的 Contents/Info.plist 中没有显示名称（CFBundleDisplayName）。</source>
+        <translation>“%1” is not a macOS installer: its Contents/Info.plist has no display name (CFBundleDisplayName).</translation>
+    </message>
+    <message>
+        <source>找不到驱动器【%1】，请重新插入后再试。</source>
+        <translation>The drive “%1” cannot be found. Reconnect it and try again.</translation>
+    </message>
+    <message>
+        <source>安装文件位于将被格式化的驱动器上，请先将其拷贝到其他位置。</source>
+        <translation>The installer lies on the drive that would be erased. Copy it somewhere else first.</translation>
+    </message>
+    <message>
+        <source>该安装文件的制作工具无法在本机运行，驱动器未被改动。</source>
+        <translation>This installer’s creation tool cannot run on this computer. The drive was not changed.</translation>
+    </message>
+    <message>
+        <source>驱动器容量不足：需要 %1，该驱动器只有 %2。</source>
+        <translation>The drive is too small: %1 is needed, but it holds only %2.</translation>
+    </message>
+    <message>
+        <source>/Volumes 下已没有可用于新驱动器的装载位置，驱动器未被改动。</source>
+        <translation>No mount point below /Volumes is free for the new drive. The drive was not changed.</translation>
+    </message>
+    <message>
+        <source>未获得管理员授权。</source>
+        <translation>Administrator authorization was not granted.</translation>
+    </message>
+    <message>
+        <source>制作工具报告错误：“%1”。</source>
+        <translation>The creation tool reported an error: “%1”.</translation>
+    </message>
+    <message>
+        <source>校验发现驱动器上的“%1”与安装文件不一致。</source>
+        <translation>Verification found that “%1” on the drive differs from the installer.</translation>
+    </message>
+    <message>
+        <source>制作工具未能停止，可能仍在写入驱动器；请勿拔出驱动器。</source>
+        <translation>The creation tool could not be stopped and may still be writing to the drive. Do not unplug the drive.</translation>
+    </message>
+    <message>
+        <source>请确保驱动器有足够的储存空间。</source>
+        <translation>Make sure the drive has enough storage space.</translation>
+    </message>
+    <message>
+        <source>%1（%2）</source>
+        <translation>%1 (%2)</translation>
     </message>
 </context>
 <context>
@@ -385,6 +436,10 @@ sudo mount --mkdir /dev/sdb1 /Volumes/USB</translation>
         <source>再次连接服务器，获取系统镜像列表</source>
         <translation>Connect to the server again for the list of installers</translation>
     </message>
+    <message>
+        <source>选择安装文件和驱动器，开始创建</source>
+        <translation>Choose the installer and the drive, then start creating</translation>
+    </message>
 </context>
 <context>
     <name>OtherDrivesPanel</name>
@@ -434,10 +489,6 @@ sudo mount --mkdir /dev/sdb1 /Volumes/USB</translation>
     <message>
         <source>约 %1 小时 %2 分</source>
         <translation>about %1 h %2 min</translation>
-    </message>
-    <message>
-        <source>正在检查安装文件和驱动器…</source>
-        <translation>Checking the installer and the drive…</translation>
     </message>
     <message>
         <source>第 1 步，共 3 步：正在格式化驱动器…</source>

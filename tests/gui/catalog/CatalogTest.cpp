@@ -4,6 +4,7 @@
 #include "UI/MainViewController.h"
 #include "WindowDriver.h"
 #include "support/EventLoop.h"
+#include "support/FifoTrap.h"
 #include "support/GuiWatchdog.h"
 #include "support/ProcessMemory.h"
 #include "support/RouteServer.h"
@@ -333,24 +334,86 @@ TEST(CatalogPanel, LargeCatalogsKeepTheWindowResponsiveAndItsMemorySmall)
     }
 }
 
-TEST(CatalogPanel, AFailingCatalogLeavesTheListEmptyAndSaysNothing)
+// While the first answer is awaited the panel says it is loading; an answer that is an error says so, with
+// the service's own message as one bounded line; no alert interrupts the user.
+TEST(CatalogPanel, AFailingCatalogSaysWhatTheServiceAnswered)
 {
-    for (const RouteServer::Route &answer :
-         {RouteServer::Route{R"({"code":1001})", 200, "application/json", 0},
-          RouteServer::Route{"not found", 404, "text/plain", 0},
-          RouteServer::Route{"<html></html>", 200, "text/html", 0}}) {
+    const std::string longMessage(300, 'm');
+    struct Case
+    {
+        RouteServer::Route answer;
+        QString said;
+    };
+    const QList<Case> cases = {
+        {{R"({"code":1001,"message":"维护中"})", 200, "application/json", 600},
+         "服务器返回了错误：“维护中”。"},
+        {{R"({"code":1001,"message":")" + longMessage + R"("})", 200, "application/json", 0},
+         "服务器返回了错误：“" + QString(200, 'm') + "…”。"},
+        {{R"({"code":1001})", 200, "application/json", 0}, "服务器返回了错误（代码 1001）。"},
+        {{"not found", 404, "text/plain", 0}, "服务器返回了错误（HTTP 404）。"},
+        {{"<html></html>", 200, "text/html", 0}, "服务器的回答无法识别。"},
+    };
+    for (const Case &failing : cases) {
+        SCOPED_TRACE(failing.answer.body);
         RouteServer server;
-        server.setRoute("/api/installation-image-list", answer);
+        server.setRoute("/api/installation-image-list", failing.answer);
         useService(server);
         MainViewController window;
         window.viewDidLoad();
         window.show();
+        if (failing.answer.delayMs > 0) {
+            ASSERT_TRUE(testsupport::waitUntil([&] { return window.isLoaded(); }));
+            testsupport::spin(100);
+            EXPECT_EQ(window.catalogStatusLabel->text(), "正在载入系统镜像列表…");
+            EXPECT_TRUE(window.catalogStatusLabel->isVisible());
+        }
         ASSERT_TRUE(testsupport::waitUntil(
-            [&] { return server.requests("/api/installation-image-list") == 1; }, 5000));
-        testsupport::spin(400);
-        EXPECT_EQ(window.collectionView->numberOfItems(), 0) << answer.body;
-        EXPECT_EQ(WindowDriver(window).openDialog(), nullptr) << answer.body;
+            [&] { return window.catalogStatusLabel->text().startsWith(failing.said + " "); }, 5000))
+            << window.catalogStatusLabel->text().toStdString();
+        EXPECT_TRUE(window.catalogRetryButton->isVisible());
+        EXPECT_EQ(window.collectionView->numberOfItems(), 0);
+        EXPECT_EQ(WindowDriver(window).openDialog(), nullptr);
     }
+}
+
+// What the service sends is data: markup in an entry or in its error message shows as the characters it is,
+// and never makes every user's window load the image it names (a FIFO would freeze it for good).
+TEST(CatalogPanel, TheServicesTextsAreNeverMarkup)
+{
+    testsupport::FifoTrap trap;
+    ASSERT_TRUE(trap.isValid());
+    testsupport::GuiWatchdog watchdog;
+    const QString hostile = R"(<img src="FIFO"><b>x</b>)";
+    const std::string quoted = R"(<img src=\"FIFO\"><b>x</b>)";
+    for (const bool asError : {false, true}) {
+        RouteServer server;
+        server.setRoute("/api/installation-image-list",
+                        {asError ? R"({"code":1,"message":")" + quoted + R"("})"
+                                 : R"({"code":0,"data":[{"name":")" + quoted + R"(","version":")" + quoted +
+                                       R"(","release_date":")" + quoted + R"(","info":")" + quoted +
+                                       R"(","download_url":"https://127.0.0.1/dl.dmg"}]})",
+                         200, "application/json", 0});
+        useService(server);
+        MainViewController window;
+        window.viewDidLoad();
+        window.show();
+        if (asError) {
+            ASSERT_TRUE(testsupport::waitUntil([&] {
+                return window.catalogStatusLabel->text().startsWith("服务器返回了错误：“" + hostile + "”。");
+            }));
+        } else {
+            ASSERT_TRUE(
+                testsupport::waitUntil([&] { return window.collectionView->itemAtIndex(0) != nullptr; }));
+            auto *item = static_cast<FileViewItem *>(window.collectionView->itemAtIndex(0));
+            EXPECT_EQ(item->nameLabel->text(), hostile);
+            EXPECT_EQ(item->infoLabel->text(), hostile);
+        }
+        testsupport::spin(200);
+        EXPECT_TRUE(testsupport::FifoTrap::markupShownIn(&window).isEmpty())
+            << testsupport::FifoTrap::markupShownIn(&window).join(" | ").toStdString();
+    }
+    EXPECT_FALSE(trap.wasOpened());
+    EXPECT_LT(watchdog.longestStallMs(), 1000);
 }
 
 // With the service out of reach the panel says so and offers to try again; when the service comes back at
@@ -365,8 +428,9 @@ TEST(CatalogPanel, AnUnreachableServiceIsSaidAndTheCatalogArrivesWhenItComesBack
         MainViewController window;
         window.viewDidLoad();
         window.show();
-        ASSERT_TRUE(testsupport::waitUntil([&] { return window.catalogStatusLabel->isVisible(); }, 5000));
-        EXPECT_TRUE(window.catalogStatusLabel->text().startsWith("无法连接到服务器"))
+        ASSERT_TRUE(testsupport::waitUntil(
+            [&] { return window.catalogStatusLabel->text().startsWith("无法连接到服务器"); }, 5000));
+        EXPECT_TRUE(window.catalogStatusLabel->isVisible())
             << window.catalogStatusLabel->text().toStdString();
         EXPECT_TRUE(window.catalogRetryButton->isEnabled());
         EXPECT_EQ(WindowDriver(window).openDialog(), nullptr);

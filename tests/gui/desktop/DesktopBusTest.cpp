@@ -312,9 +312,10 @@ TEST(WindowOnTheDesktop, EveryEndOfAJobGivesTheLockBackAndAwayTheResultIsAlsoANo
             const QVariantList arguments = sent.first().arguments();
             ASSERT_EQ(arguments.size(), 8);
             EXPECT_EQ(arguments[3].toString(), run.result);
-            EXPECT_EQ(arguments[4].toString(), run.end == End::Success
-                                                   ? "安装器已写入驱动器【USB】并通过校验。"
-                                                   : "Error: the disk could not be made bootable");
+            EXPECT_EQ(arguments[4].toString(),
+                      run.end == End::Success
+                          ? "安装器已写入驱动器【USB（" + drive.device() + "）】并通过校验。"
+                          : QString("制作工具报告错误：“the disk could not be made bootable”。"));
             EXPECT_EQ(arguments[5].toStringList().value(0), "default");
             elsewhere.activate(); // the result's alert took the activation
             ASSERT_FALSE(isActive(c));

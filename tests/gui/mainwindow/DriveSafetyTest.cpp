@@ -1,6 +1,7 @@
 // The drive that is erased is the one the user confirmed, and a job that cannot succeed erases nothing.
 
 #include "WindowFixture.h"
+#include "support/FifoTrap.h"
 #include "support/GuiWatchdog.h"
 #include "support/SampleInstaller.h"
 #include "support/ToolsOnPath.h"
@@ -78,7 +79,7 @@ TEST(DriveSafety, TheConfirmedDriveIsTheOneErased)
         QMessageBox *result = w.anyAlert(30000);
         ASSERT_TRUE(result);
         EXPECT_EQ(result->text(), "macOS引导安装器创建失败");
-        EXPECT_EQ(result->informativeText(), "找不到驱动器【B】，请重新插入后再试");
+        EXPECT_EQ(result->informativeText(), "找不到驱动器【B】，请重新插入后再试。");
         EXPECT_TRUE(hasMarker("/Volumes/A/marker"));
         EXPECT_EQ(a.mountPoint(), "/Volumes/A");
     }
@@ -123,7 +124,7 @@ TEST(DriveSafety, EveryRefusalBeforeTheEraseLeavesTheDriveAsItWas)
 {
     REQUIRE_DRIVES();
     ToolsOnPath tools;
-    const QString cannotRun = "该安装文件的制作工具无法在本机运行，驱动器未被改动";
+    const QString cannotRun = "该安装文件的制作工具无法在本机运行，驱动器未被改动。";
     struct Case
     {
         const char *what;
@@ -146,7 +147,7 @@ TEST(DriveSafety, EveryRefusalBeforeTheEraseLeavesTheDriveAsItWas)
              QProcess::execute("cp", {"-a", installer.path(), copy});
              return copy;
          },
-         "安装文件位于将被格式化的驱动器上，请先将其拷贝到其他位置"},
+         "安装文件位于将被格式化的驱动器上，请先将其拷贝到其他位置。"},
         {"tool missing", "1M",
          [](const SampleInstaller &installer) {
              QFile::remove(installer.toolPath());
@@ -189,7 +190,7 @@ TEST(DriveSafety, EveryRefusalBeforeTheEraseLeavesTheDriveAsItWas)
         EXPECT_EQ(drive.mountPoint(), "/Volumes/USB");
         EXPECT_TRUE(c.selectMacOSButton->isEnabled());
         if (QString(refused.what) == "drive too small") {
-            EXPECT_TRUE(c.startHintLabel->text().endsWith("，该驱动器只有 32.00 MB"))
+            EXPECT_TRUE(c.startHintLabel->text().endsWith("，该驱动器只有 32.00 MB。"))
                 << c.startHintLabel->text().toStdString();
         }
     }
@@ -214,14 +215,12 @@ TEST(DriveSafety, AFailedCreationSaysWhy)
     QMessageBox *result = w.anyAlert(60000);
     ASSERT_TRUE(result);
     EXPECT_EQ(result->text(), "macOS引导安装器创建失败");
-    // The cause, then what it means for the drive, which was erased.
+    // The cause, then what it means for the drive, which was erased: one sentence each, the drive named as
+    // the user confirmed it rather than by the name the erase gave it.
     const QStringList lines = result->informativeText().split('\n');
     ASSERT_EQ(lines.size(), 2) << result->informativeText().toStdString();
-    EXPECT_EQ(lines[0], "Error: the disk could not be made bootable");
-    EXPECT_TRUE(QRegularExpression("^驱动器【QRT[A-Z]{8}】上的安装器不完整，需要重新创建。$")
-                    .match(lines[1])
-                    .hasMatch())
-        << lines[1].toStdString();
+    EXPECT_EQ(lines[0], "制作工具报告错误：“the disk could not be made bootable”。");
+    EXPECT_EQ(lines[1], "驱动器【USB（" + drive.device() + "）】上的安装器不完整，需要重新创建。");
 }
 
 // Files on drives and in bundles that are FIFOs, or links to an endless device, where the window reads icons
@@ -277,6 +276,45 @@ TEST(DriveSafety, HostileFilesNeverBlockTheWindow)
         EXPECT_LT(watchdog.longestStallMs(), 1000);
         QDir(bundle).removeRecursively();
     }
+}
+
+// Markup in a drive's or a bundle's name is shown as the characters it is: read as markup, it would make the
+// window load the image it names, which for a FIFO freezes the window for good.
+TEST(DriveSafety, NamesFromDrivesAndBundlesAreNeverMarkup)
+{
+    REQUIRE_DRIVES();
+    testsupport::FifoTrap trap;
+    ASSERT_TRUE(trap.isValid());
+    testsupport::GuiWatchdog watchdog;
+    // A mount folder's name holds no slash, so the drive's markup leaves its tags open.
+    const QString driveName = R"(<img src="FIFO"><b>x)";
+    LoopDrive drive("X", 32 * 1024 * 1024, false);
+    ASSERT_TRUE(drive.isValid() && drive.mountAt("/Volumes/" + driveName)) << drive.error().toStdString();
+    QTemporaryDir desktop;
+    const QString installer = makeBundle(desktop.path(), "Install macOS Mojave");
+    Window w;
+    auto &c = w.controller;
+    w.chooseInstaller(installer);
+    w.chooseDrive(driveName);
+    EXPECT_TRUE(trap.markupShownIn(&c).isEmpty()) << trap.markupShownIn(&c).join(" | ").toStdString();
+    QTest::mouseClick(c.makeMacOSButton, Qt::LeftButton);
+    QMessageBox *confirm = w.alert();
+    ASSERT_TRUE(confirm);
+    EXPECT_TRUE(confirm->informativeText().startsWith("【" + driveName + "】"));
+    EXPECT_TRUE(trap.markupShownIn(confirm).isEmpty())
+        << trap.markupShownIn(confirm).join(" | ").toStdString();
+    ASSERT_TRUE(WindowDriver::clickButton(confirm, "取消"));
+
+    const QString bundleName = R"(<img src="FIFO"><b>x</b>)";
+    w.chooseInstaller(makeBundle(desktop.path(), "Hostile", "10.14.6", bundleName));
+    QMessageBox *refusal = w.alert();
+    ASSERT_TRUE(refusal);
+    EXPECT_EQ(refusal->text(), bundleName);
+    EXPECT_TRUE(trap.markupShownIn(refusal).isEmpty())
+        << trap.markupShownIn(refusal).join(" | ").toStdString();
+    testsupport::spin(200);
+    EXPECT_FALSE(trap.wasOpened());
+    EXPECT_LT(watchdog.longestStallMs(), 1000);
 }
 
 TEST(DriveSafety, ThirtyPlainRunsInARowAllSucceed)

@@ -6,6 +6,7 @@
 #include "support/SampleInstaller.h"
 #include "support/ToolsOnPath.h"
 
+#include <QComboBox>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <sys/mount.h>
@@ -92,9 +93,11 @@ TEST(Guidance, WithNoDriveTheWindowSaysHowToGetOneAndMountsOneFromElsewhere)
     qunsetenv("BOOTDRIVE_REMOVABLE_DEVICES");
 }
 
-// One run at the pace of a slow stick: the status line names each step with its share, speed and time left;
-// the ring covers none of the controls; Escape and the visible cancel button both ask before stopping; at
-// the end the line says how to take the drive out, and the eject button does it.
+// One run at the pace of a slow stick: the status line names each step with its share, speed and time left,
+// and never contradicts the line above it; the heading and the controls stay where they were, the ring covers
+// none of them, and the pop-up keeps naming the drive; Escape and the visible cancel button both ask before
+// stopping; at the end the line says how to take the drive out, the eject button does it, and the line goes
+// once a new installer is chosen.
 TEST(Guidance, ARunShowsItsStepAndTimeLeftAndEndsWithTheEject)
 {
     REQUIRE_DRIVES();
@@ -108,8 +111,26 @@ TEST(Guidance, ARunShowsItsStepAndTimeLeftAndEndsWithTheEject)
     auto &c = w.controller;
     QMessageBox *confirm = w.openConfirmation(installer.path(), "USB");
     ASSERT_TRUE(confirm);
+    // The cancel button joins the start button's row: nothing above or beside it moves up or down.
+    const QList<QWidget *> steady = {c.findChild<QWidget *>("titleLabel"), c.selectMacOSButton,
+                                     c.diskListPopUpButton, c.makeMacOSButton};
+    QList<QRect> before;
+    for (QWidget *control : steady)
+        before << inWindow(control, &c);
     ASSERT_TRUE(WindowDriver::clickButton(confirm, "立刻创建"));
     EXPECT_TRUE(c.cancelRunButton->isVisible());
+    // The tips line names the phase; the status line may only say what happens in it.
+    const auto agree = [](const QString &tips, const QString &status) {
+        if (tips == "正在格式化驱动器，请耐心等待...")
+            return status.isEmpty() || status.startsWith("第 1 步");
+        if (tips == "等待授权...")
+            return status.startsWith("第 2 步，共 3 步：等待管理员授权") ||
+                   status.startsWith("第 2 步，共 3 步：正在启动制作工具");
+        if (tips == "正在校验...")
+            return status.startsWith("第 3 步");
+        return tips.isEmpty();
+    };
+    QStringList contradictions;
 
     const QRegularExpression copying(
         QStringLiteral("^第 2 步，共 3 步：正在写入安装器 \\d+% · [\\d.]+ [KMG]B/s · 剩余"));
@@ -122,6 +143,21 @@ TEST(Guidance, ARunShowsItsStepAndTimeLeftAndEndsWithTheEject)
             if (!line.isEmpty() && !lines.contains(line))
                 lines << line;
             QWidget *open = w.driver.openDialog();
+            const bool running = c.cancelRunButton->isVisible();
+            if (running && !open && !agree(c.tipsLabel->text(), line))
+                contradictions << c.tipsLabel->text() + " / " + line;
+            QComboBox *popUp = c.diskListPopUpButton;
+            const QString shown = popUp->currentIndex() < 0 ? popUp->placeholderText() : popUp->currentText();
+            if (running && (shown.isEmpty() || shown == "没有可用的驱动器" || shown == "请选择目标驱动器") &&
+                !contradictions.contains("pop-up: " + shown))
+                contradictions << "pop-up: " + shown;
+            for (qsizetype i = 0; i < steady.size(); ++i)
+                if (const QString moved = steady[i]->objectName() + " moved or went";
+                    running &&
+                    (!steady[i]->isVisible() || inWindow(steady[i], &c).top() != before[i].top() ||
+                     steady[i]->height() != before[i].height()) &&
+                    !contradictions.contains(moved))
+                    contradictions << moved;
             if (!ringChecked && c.circularProgress->isVisible() && c.circularProgress->progress() > 0.1) {
                 ringChecked = true;
                 const QRect ring = inWindow(c.circularProgress, &c);
@@ -151,6 +187,8 @@ TEST(Guidance, ARunShowsItsStepAndTimeLeftAndEndsWithTheEject)
         180000));
     qunsetenv("CREATEINSTALLMEDIA_RATE_LIMIT");
     EXPECT_TRUE(escapeAsked && ringChecked);
+    EXPECT_TRUE(contradictions.isEmpty()) << contradictions.join(" | ").toStdString();
+    EXPECT_EQ(c.startHintLabel->text(), "") << "nothing is missing right after a drive was made";
     EXPECT_EQ(result->text(), "macOS引导安装器创建完成") << result->informativeText().toStdString();
     EXPECT_TRUE(lines.contains("第 1 步，共 3 步：正在格式化驱动器…")) << lines.join(" | ").toStdString();
     EXPECT_TRUE(lines.filter(copying).size() >= 1) << lines.join(" | ").toStdString();
@@ -168,6 +206,8 @@ TEST(Guidance, ARunShowsItsStepAndTimeLeftAndEndsWithTheEject)
     EXPECT_EQ(c.statusLabel->text(), "现在可以安全地拔出驱动器【Install macOS Mojave】。");
     EXPECT_TRUE(drive.mountPoint().isEmpty()) << "no mount of the drive is left";
     EXPECT_TRUE(testsupport::waitUntil([&] { return c.diskListPopUpButton->count() == 0; }));
+    w.chooseInstaller(installer.path());
+    EXPECT_EQ(c.statusLabel->text(), "") << "the finished drive's line goes once the user starts anew";
 }
 
 // At 2560 px the controls keep a readable width and the start button stays under them; the "+" tile, which

@@ -75,12 +75,16 @@ TEST(HonestCompletion, VerificationNamesTheFileTheDriveGotWrong)
         EXPECT_EQ(result->text(), "macOS引导安装器创建失败");
         EXPECT_EQ(
             result->informativeText(),
-            "校验失败：Install macOS Mojave.app/Contents/SharedSupport/InstallESD.dmg 与安装文件不一致\n"
-            "驱动器【Install macOS Mojave】上的安装器不完整，需要重新创建。");
-        // Nor does the drive look finished: the list marks it, without the installer's icon.
+            "校验发现驱动器上的“Install macOS Mojave.app/Contents/SharedSupport/InstallESD.dmg”与安装文件"
+            "不一致。\n驱动器【USB（" +
+                drive.device() + "）】上的安装器不完整，需要重新创建。");
+        // Nor does the drive look finished: the pop-up marks it, without the installer's icon.
         EXPECT_FALSE(QFileInfo::exists("/Volumes/Install macOS Mojave/.IAPhysicalMedia"));
         EXPECT_FALSE(QFileInfo::exists("/Volumes/Install macOS Mojave/.VolumeIcon.icns"));
         EXPECT_FALSE(w.controller.circularProgress->isFinished()) << "no checkmark for a drive that differs";
+        EXPECT_TRUE(testsupport::waitUntil([&] {
+            return w.controller.diskListPopUpButton->findText("Install macOS Mojave（未完成）") >= 0;
+        }));
     }
 }
 
@@ -118,7 +122,8 @@ TEST(HonestCompletion, ARunningJobCanBeCancelled)
         }
         QMessageBox *ask = w.alertWithText("确定要取消创建吗？", 5000);
         ASSERT_TRUE(ask);
-        EXPECT_EQ(ask->informativeText(), "驱动器【USB】上的内容将不完整，需要重新创建。");
+        const QString named = "USB（" + drive.device() + "）";
+        EXPECT_EQ(ask->informativeText(), "驱动器【" + named + "】上的内容将不完整，需要重新创建。");
         QElapsedTimer clock;
         clock.start();
         ASSERT_TRUE(WindowDriver::clickButton(ask, "取消创建"));
@@ -127,10 +132,17 @@ TEST(HonestCompletion, ARunningJobCanBeCancelled)
         } else {
             QMessageBox *cancelled = w.alertWithText("已取消创建", 8000);
             ASSERT_TRUE(cancelled);
-            EXPECT_EQ(cancelled->informativeText(), "驱动器【USB】上的安装器不完整，可重新开始创建。");
+            EXPECT_EQ(cancelled->informativeText(),
+                      "驱动器【" + named + "】上的安装器不完整，可重新开始创建。");
             EXPECT_TRUE(c.circularProgress->isCancelled());
             EXPECT_TRUE(c.macOSModel() && c.diskModel()) << "the choices stay";
+            // The drive the run left says it is half-made; starting again takes a pick.
+            EXPECT_TRUE(testsupport::waitUntil(
+                [&] { return c.diskListPopUpButton->currentText() == "Install macOS Mojave（未完成）"; }));
             w.settle();
+            EXPECT_FALSE(c.makeMacOSButton->isEnabled());
+            EXPECT_EQ(c.startHintLabel->text(), "选择驱动器或安装文件后可重新开始。");
+            w.chooseDrive("Install macOS Mojave（未完成）");
             EXPECT_TRUE(c.makeMacOSButton->isEnabled());
         }
         EXPECT_LT(clock.elapsed(), 6000);

@@ -91,15 +91,25 @@ TEST(MainWindow, InstallerChecksByNameAndPlace)
     struct Case
     {
         QString bundle;
-        QString refusal; // empty: accepted
+        QString refusal;     // empty: accepted
+        QString detail = {}; // how the detail of an application that is no installer begins
     };
+    const QString noPlist = desktop.path() + "/No Plist.app";
+    QDir().mkpath(noPlist + "/Contents/Resources");
     const std::vector<Case> cases = {
         {makeBundle("/Applications", "Install macOS Mojave"),
          "系统安装文件不能在Applications目录下，您可以将系统安装文件拷贝至桌面"},
         {makeBundle("/Applications Copy", "Install macOS High Sierra"),
          "系统安装文件不能在Applications目录下，您可以将系统安装文件拷贝至桌面"},
         {makeBundle(desktop.path(), "Install OS X El Capitan"), "请将系统安装文件拷贝在Applications目录下"},
-        {makeBundle(desktop.path(), "Install macOS Big Sur"), "系统安装文件不可用"},
+        {makeBundle(desktop.path(), "Install macOS Big Sur"), "系统安装文件不可用",
+         "“Install macOS Big Sur”不是可以制作启动盘的安装程序。"},
+        // Without a display name the bundle is named by its file name, and the detail says what is missing.
+        {makeBundle(desktop.path(), "Nameless", "10.14.6", ""), "系统安装文件不可用",
+         "“Nameless.app”不是 macOS 安装程序：它的 Contents/Info.plist "
+         "中没有显示名称（CFBundleDisplayName）。"},
+        {noPlist, "系统安装文件不可用",
+         "“No Plist.app”不是 macOS 安装程序：其中没有 Contents/Info.plist 文件。"},
         {makeBundle("/Applications", "Install macOS Sierra"), ""},
         {makeBundle(desktop.path(), "Install macOS Catalina"), ""},
     };
@@ -117,15 +127,16 @@ TEST(MainWindow, InstallerChecksByNameAndPlace)
         }
         QMessageBox *alert = w.alert();
         ASSERT_TRUE(alert) << name.toStdString();
-        EXPECT_EQ(alert->text(), name);
+        // Named by its display name, or by its file name when it has none.
+        const bool nameless = !check.detail.isEmpty() && !check.detail.startsWith("“" + name + "”");
+        EXPECT_EQ(alert->text(), nameless ? QFileInfo(check.bundle).fileName() : name);
         EXPECT_EQ(alert->informativeText(), check.refusal);
         // An application that is no installer at all is told apart, with what to pick instead.
         auto *detail = alert->findChild<QLabel *>("alertDetailLabel");
-        if (check.refusal == "系统安装文件不可用") {
+        if (!check.detail.isEmpty()) {
             ASSERT_TRUE(detail);
             EXPECT_TRUE(detail->isVisible());
-            EXPECT_TRUE(detail->text().startsWith("“Install macOS Big Sur”不是可以制作启动盘的安装程序。"))
-                << detail->text().toStdString();
+            EXPECT_TRUE(detail->text().startsWith(check.detail)) << detail->text().toStdString();
             EXPECT_TRUE(detail->text().contains("Install OS X El Capitan"));
         } else {
             EXPECT_FALSE(detail) << "the refusal's own text says what to do";
@@ -164,7 +175,7 @@ TEST(MainWindow, AConfirmedDriveThatWentAwayIsNotErasedAndTheChoicesStay)
     ASSERT_TRUE(WindowDriver::waitFor(
         [&] { return (failure = qobject_cast<QMessageBox *>(w.driver.openDialog())) != nullptr; }, 30000));
     EXPECT_EQ(failure->text(), "macOS引导安装器创建失败");
-    EXPECT_EQ(failure->informativeText(), "找不到驱动器【GONE】，请重新插入后再试");
+    EXPECT_EQ(failure->informativeText(), "找不到驱动器【GONE】，请重新插入后再试。");
     EXPECT_TRUE(c.macOSModel());
     EXPECT_FALSE(c.makeMacOSButton->isEnabled());
     EXPECT_EQ(c.makeMacOSButton->text(), "开始创建");
@@ -177,6 +188,17 @@ TEST(MainWindow, AConfirmedDriveThatWentAwayIsNotErasedAndTheChoicesStay)
     EXPECT_TRUE(c.macOSModel());
     EXPECT_FALSE(c.makeMacOSButton->isEnabled());
     EXPECT_EQ(c.startHintLabel->text(), "请先插入并装载一个 U 盘。");
+    // Another drive comes: it is listed, but no drive the user never picked is chosen or offered to erase.
+    LoopDrive other("OTHER", 32 * 1024 * 1024);
+    ASSERT_TRUE(other.isValid()) << other.error().toStdString();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return c.diskListPopUpButton->findText("OTHER") >= 0; }, 5000));
+    w.settle();
+    EXPECT_FALSE(c.diskModel());
+    EXPECT_EQ(c.diskListPopUpButton->currentIndex(), -1);
+    EXPECT_EQ(c.diskListPopUpButton->placeholderText(), "请选择目标驱动器");
+    EXPECT_FALSE(c.makeMacOSButton->isEnabled());
+    w.chooseDrive("OTHER");
+    EXPECT_TRUE(c.makeMacOSButton->isEnabled());
 }
 
 TEST(MainWindow, TheRingShowsOnlyForProgressAboveTheThresholdUpToOne)

@@ -129,7 +129,8 @@ struct Window
     GTEST_SKIP() << reason.toStdString()
 
 // An installer bundle of our own at a chosen place (only Info.plist matters for the checks).
-inline QString makeBundle(const QString &folder, const QString &name, const QString &version = "10.14.6")
+inline QString makeBundle(const QString &folder, const QString &name, const QString &version = "10.14.6",
+                          const QString &displayName = {})
 {
     const QString bundle = folder + "/" + name + ".app";
     QDir().mkpath(bundle + "/Contents/Resources");
@@ -142,7 +143,7 @@ inline QString makeBundle(const QString &folder, const QString &name, const QStr
         plist.write(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>"
                                    "<key>CFBundleDisplayName</key><string>%1</string>"
                                    "<key>DTPlatformVersion</key><string>%2</string></dict></plist>")
-                        .arg(name.toHtmlEscaped(), version)
+                        .arg((displayName.isNull() ? name : displayName).toHtmlEscaped(), version)
                         .toUtf8());
     return bundle;
 }
