@@ -39,8 +39,8 @@ public:
     static std::string predict(const std::string &root, const std::string &name,
                                const std::vector<std::string> &freed = {});
     // Removes the folder at `path` when it is ours and empty, so when no volume is mounted there; true when
-    // it went. A folder of ours that something was put in has become someone's: it loses the mark and stays
-    // for good.
+    // it went. Under the lock, so that it is never one that another tool has just claimed. A folder of ours
+    // that something was put in has become someone's: it loses the mark and stays for good.
     static bool release(const MountPointLock &lock, const std::string &path);
     // Whether the folder at `path` (not followed when a link) carries our mark for that path.
     static bool isMarked(const std::string &path);
