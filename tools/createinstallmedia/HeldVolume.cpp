@@ -1,6 +1,9 @@
 #include "HeldVolume.h"
 
 #include "Platform/Posix/MountInfo.h"
+#include "Platform/Posix/MountPointLock.h"
+#include "Platform/Posix/VolumeMountPoint.h"
+#include "disklib/VolumePath.h"
 
 #include <cerrno>
 #include <cstring>
@@ -49,4 +52,13 @@ bool HeldVolume::stillMounted(std::string &error) const
             "\" was unmounted or replaced while the installer was put on it (ejected or pulled out); "
             "the installer media is incomplete";
     return false;
+}
+
+void HeldVolume::removeFolderIfLeft() const
+{
+    std::string gone;
+    if (m_mountPoint.empty() || stillMounted(gone))
+        return;
+    const posix::MountPointLock lock(disktools::VolumePath::volumesRoot());
+    posix::VolumeMountPoint::release(lock, m_mountPoint);
 }

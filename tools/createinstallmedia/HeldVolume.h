@@ -21,6 +21,9 @@ public:
     const std::string &mountPoint() const { return m_mountPoint; }
     // Whether the mount point path still leads to the held volume (the same mount, the same root folder).
     bool stillMounted(std::string &error) const;
+    // Once the volume has gone from its mount point, the folder left there goes too, when the tools made it
+    // and nothing was put in it: the next drive of the same name gets the name itself, not "… 1".
+    void removeFolderIfLeft() const;
 
 private:
     struct Identity

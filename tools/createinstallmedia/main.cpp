@@ -265,17 +265,24 @@ int main(int argc, char **argv)
         Console::line("Note: " + note);
 
     HeldVolume volume;
+    // The drive is erased and mounted from here on; a run that ends because it was taken away (ejected,
+    // pulled out) leaves no empty folder of ours behind.
+    auto failOnDrive = [&](const std::string &why) {
+        volume.removeFolderIfLeft();
+        return fail(why);
+    };
     if (!volume.open(eraser.newMountPoint(), eraser.device(), error))
-        return fail(error);
+        return failOnDrive(error);
     struct statvfs space
     {};
     if (fstatvfs(volume.fd(), &space) != 0)
-        return fail("cannot read the free space of " + volume.mountPoint() + ": " + std::strerror(errno));
+        return failOnDrive("cannot read the free space of " + volume.mountPoint() + ": " +
+                           std::strerror(errno));
     const uint64_t available = static_cast<uint64_t>(space.f_bavail) * space.f_frsize;
     if (copier.spaceNeeded(space.f_frsize) > available || copier.entryCount() + 16 > space.f_favail)
-        return fail("the volume is too small for " + bundle.folderName() + ": it needs " +
-                    mebibytes(copier.spaceNeeded(space.f_frsize)) + ", " + mebibytes(available) +
-                    " are free after erasing");
+        return failOnDrive("the volume is too small for " + bundle.folderName() + ": it needs " +
+                           mebibytes(copier.spaceNeeded(space.f_frsize)) + ", " + mebibytes(available) +
+                           " are free after erasing");
 
     {
         PercentLine line("Copying to disk");
@@ -299,28 +306,29 @@ int main(int argc, char **argv)
         if (!copied) {
             line.interrupt();
             TreeCopier::removeTree(volume.fd(), bundle.folderName());
-            return fail(error);
+            return failOnDrive(error);
         }
         line.finish();
     }
 
     if (!mayGoOn(volume, error))
-        return fail(error);
+        return failOnDrive(error);
     Console::line("Making disk bootable...");
     if (!copyVolumeIcon(volume, bundle, error))
-        return fail(error);
+        return failOnDrive(error);
     if (!mayGoOn(volume, error))
-        return fail(error);
+        return failOnDrive(error);
     // The marker says the drive is finished installer media, so it comes last, once everything else is on
     // the drive, and goes again if the drive does not end up finished after all.
     Console::line("Copying boot files...");
     if (syncfs(volume.fd()) != 0)
-        return fail("cannot write everything out to " + volume.mountPoint() + ": " + std::strerror(errno));
+        return failOnDrive("cannot write everything out to " + volume.mountPoint() + ": " +
+                           std::strerror(errno));
     auto unfinished = [&](const std::string &why) {
         unlinkat(volume.fd(), mediaMarkerName, 0);
         unlinkat(volume.fd(), volumeIconName, 0);
         syncfs(volume.fd());
-        return fail(why);
+        return failOnDrive(why);
     };
     if (!writeMediaMarker(volume, bundle, error))
         return unfinished(error);

@@ -1,5 +1,6 @@
 #include "disklib/DriveEjector.h"
 
+#include "Platform/Posix/MountPointLock.h"
 #include "disklib/DiskDevice.h"
 #include "disklib/SignalBlocker.h"
 #include "disklib/Unmounter.h"
@@ -80,8 +81,11 @@ bool DriveEjector::eject(const Observer &observer, std::string &error)
         error += "; close what uses it and try again; " + diskName() + " was not ejected";
         return false;
     }
-    for (const auto &old : unmounted)
-        ::rmdir(old.mountPoint.c_str());
+    {
+        const posix::MountPointLock lock(VolumePath::volumesRoot());
+        for (const auto &old : unmounted)
+            ::rmdir(old.mountPoint.c_str());
+    }
 
     // Unmounting wrote out the file systems; what the disk itself still caches goes now, so the drive holds
     // everything when it is pulled out.

@@ -1,5 +1,6 @@
 #include "disklib/VolumeEraser.h"
 
+#include "Platform/Posix/MountPointLock.h"
 #include "Platform/Posix/VolumeMountPoint.h"
 #include "disklib/Command.h"
 #include "disklib/DiskDevice.h"
@@ -109,23 +110,29 @@ bool VolumeEraser::prepare(const std::string &mountPointArgument, const std::str
     return true;
 }
 
-bool VolumeEraser::mountNew(const char *type, int &mountErrno)
+void VolumeEraser::removeOldMountPoints(const posix::MountPointLock &)
 {
-    // The erased volume's old mount points go first (only when empty: a folder with content stays), so the
-    // new volume can take its old name again.
+    // Whoever made them, they were this disk's, and the volume they held is gone: they go with it (only when
+    // empty: a folder with content stays).
     for (const auto &old : m_unmounted)
         rmdir(old.mountPoint.c_str());
     m_unmounted.clear();
+}
+
+bool VolumeEraser::mountNew(const char *type, int &mountErrno)
+{
+    const posix::MountPointLock lock(VolumePath::volumesRoot());
+    // The old mount points go first, so the new volume can take its old name again.
+    removeOldMountPoints(lock);
     // Claimed by creating its folder: never a folder, link or mount that was there before, nor one that
     // another volume made at the same moment is taking.
-    const std::string claimed =
-        posix::VolumeMountPoint::claim(VolumePath::volumesRoot(), m_newName, 0755, mountErrno);
+    const std::string claimed = posix::VolumeMountPoint::claim(lock, m_newName, 0755, mountErrno);
     if (claimed.empty())
         return false;
     m_newMountPoint = claimed;
     if (mount(m_devicePath.c_str(), m_newMountPoint.c_str(), type, newVolumeFlags, nullptr) != 0) {
         mountErrno = errno;
-        rmdir(m_newMountPoint.c_str());
+        posix::VolumeMountPoint::release(lock, m_newMountPoint);
         return false;
     }
     return true;
@@ -222,10 +229,13 @@ bool VolumeEraser::erase(const Observer &observer, std::string &error)
     bool oldVolumeIntact = true;
     m_unmounted = unmounted;
     if (!format(observer, oldVolumeIntact, error)) {
-        if (oldVolumeIntact)
+        if (oldVolumeIntact) {
             error += Unmounter::remount(unmounted);
-        else
+        } else {
+            const posix::MountPointLock lock(VolumePath::volumesRoot());
+            removeOldMountPoints(lock);
             error += "; the disk is left unmounted";
+        }
         return false;
     }
     if (m_owner && chown(m_newMountPoint.c_str(), m_owner->first, m_owner->second) != 0) {

@@ -9,6 +9,10 @@
 #include <sys/types.h>
 #include <vector>
 
+namespace posix {
+class MountPointLock;
+}
+
 namespace disktools {
 
 // Erases the disk behind a volume mounted below /Volumes and mounts the new, empty volume at
@@ -39,7 +43,7 @@ public:
     // The owner of the new volume's top folder (root's otherwise).
     void setRootOwner(uid_t uid, gid_t gid) { m_owner = std::make_pair(uid, gid); }
     // Erases and mounts. On failure before the disk was formatted, the volume is mounted again where it was
-    // and the message says so.
+    // and the message says so; after that, its old mount points go and the disk stays unmounted.
     bool erase(const Observer &observer, std::string &error);
 
     const std::string &devicePath() const { return m_devicePath; }
@@ -59,6 +63,7 @@ public:
 private:
     bool format(const Observer &observer, bool &oldVolumeIntact, std::string &error);
     bool mountNew(const char *type, int &mountErrno);
+    void removeOldMountPoints(const posix::MountPointLock &lock);
 
     std::string m_devicePath;
     dev_t m_device = 0;

@@ -1,5 +1,6 @@
 #include "disklib/VolumeMounter.h"
 
+#include "Platform/Posix/MountPointLock.h"
 #include "Platform/Posix/VolumeMountPoint.h"
 #include "disklib/Command.h"
 #include "disklib/DiskDevice.h"
@@ -229,19 +230,23 @@ bool VolumeMounter::mount(const Observer &observer, std::string &error)
         error = "cannot make " + root + " (" + std::strerror(errno) + ")";
         return false;
     }
-    int claimError = 0;
-    m_mountPoint = posix::VolumeMountPoint::claim(root, m_name, 0755, claimError);
-    if (m_mountPoint.empty()) {
-        error = "no mount point is free for \"" + m_name + "\" below /Volumes (" + std::strerror(claimError) +
-                ")";
-        return false;
-    }
-    const bool mounted = m_elsewhere.empty()
-                             ? mountFresh(probed, observer, error)
-                             : mountAgain(shown != m_elsewhere.rend() ? *shown : m_elsewhere.back(), error);
-    if (!mounted) {
-        ::rmdir(m_mountPoint.c_str());
-        return false;
+    {
+        const posix::MountPointLock lock(root);
+        int claimError = 0;
+        m_mountPoint = posix::VolumeMountPoint::claim(lock, m_name, 0755, claimError);
+        if (m_mountPoint.empty()) {
+            error = "no mount point is free for \"" + m_name + "\" below /Volumes (" +
+                    std::strerror(claimError) + ")";
+            return false;
+        }
+        const bool mounted =
+            m_elsewhere.empty()
+                ? mountFresh(probed, observer, error)
+                : mountAgain(shown != m_elsewhere.rend() ? *shown : m_elsewhere.back(), error);
+        if (!mounted) {
+            posix::VolumeMountPoint::release(lock, m_mountPoint);
+            return false;
+        }
     }
     if (m_elsewhere.empty())
         return true;
@@ -250,7 +255,8 @@ bool VolumeMounter::mount(const Observer &observer, std::string &error)
     if (!Unmounter::unmountAll(m_elsewhere, unmounted, error, observer.unmounting)) {
         // Something holds it there: it stays where it was and nothing else changes.
         ::umount2(m_mountPoint.c_str(), UMOUNT_NOFOLLOW);
-        ::rmdir(m_mountPoint.c_str());
+        const posix::MountPointLock lock(root);
+        posix::VolumeMountPoint::release(lock, m_mountPoint);
         error += "; close what uses it and try again; it was not mounted below /Volumes";
         return false;
     }

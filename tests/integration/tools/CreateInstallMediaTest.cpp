@@ -375,6 +375,7 @@ TEST_F(CreateInstallMedia, FailsHonestlyWhenDisturbedDuringTheCopy)
                 QDir(volume).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
             EXPECT_TRUE(stray.isEmpty())
                 << "written into the bare mount point folder: " << stray.join(", ").toStdString();
+            EXPECT_FALSE(QFileInfo::exists(volume)) << "the folder the tool made outlived its volume";
             QDir().rmdir(volume);
         } else {
             EXPECT_EQ(drive.mountPoint().toStdString(), volume.toStdString());
@@ -383,6 +384,53 @@ TEST_F(CreateInstallMedia, FailsHonestlyWhenDisturbedDuringTheCopy)
             EXPECT_LT(sinceDisturbed.elapsed(), 1000) << "a stop request must end the copy at once";
         }
     }
+}
+
+// A mount point folder the tools made is theirs to reuse once its volume has gone: the folder a cancelled
+// run's drive leaves when something else unmounts it (a desktop, the user) goes to the next drive of that
+// name. The user's own folders stay: one made by hand under the installer's name, and one of the tools' that
+// something was put in after its drive went, even once emptied again.
+TEST_F(CreateInstallMedia, TheNextDriveTakesTheFolderAnEndedRunLeft)
+{
+    const QString users = "/Volumes/Install macOS Mojave";
+    const QString left = users + " 1";
+    ASSERT_TRUE(QDir().mkpath(users));
+    LoopDrive drive("Leftover", 64 << 20);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    SampleInstaller installer("Install macOS Mojave", "10.14", "8M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    const auto arguments = [&] { return QStringList{"--volume", drive.mountPoint(), "--nointeraction"}; };
+    const auto unmountAndMountAgain = [&] {
+        return umount2(QFile::encodeName(drive.mountPoint()).constData(), 0) == 0 &&
+               drive.mountAt("/Volumes/Leftover");
+    };
+
+    auto slow = ToolRun::environment();
+    slow.insert("CREATEINSTALLMEDIA_RATE_LIMIT", "4");
+    RunningTool cancelled(installer.toolPath(), arguments(), slow);
+    ASSERT_TRUE(cancelled.waitForOutput("Copying to disk: 0%"));
+    ASSERT_TRUE(cancelled.signalGroup(SIGTERM));
+    EXPECT_EQ(cancelled.finish().exitCode, 1);
+    ASSERT_EQ(drive.mountPoint().toStdString(), left.toStdString());
+    ASSERT_TRUE(unmountAndMountAgain()) << drive.error().toStdString();
+    ToolRun run = ToolRun::run(installer.toolPath(), arguments());
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+    EXPECT_EQ(drive.mountPoint().toStdString(), left.toStdString());
+
+    ASSERT_TRUE(unmountAndMountAgain()) << drive.error().toStdString();
+    ASSERT_TRUE(writeText(left + "/notes", "mine now"));
+    run = ToolRun::run(installer.toolPath(), arguments());
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+    EXPECT_EQ(drive.mountPoint().toStdString(), (users + " 2").toStdString());
+    EXPECT_EQ(readText(left + "/notes"), "mine now");
+    ASSERT_TRUE(QFile::remove(left + "/notes"));
+    run = ToolRun::run(installer.toolPath(), arguments());
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+    EXPECT_EQ(drive.mountPoint().toStdString(), (users + " 2").toStdString());
+    EXPECT_TRUE(QFileInfo(users).isDir());
+    EXPECT_TRUE(QFileInfo(left).isDir());
+    QDir().rmdir(users);
+    QDir().rmdir(left);
 }
 
 // A stop request while the disk is formatted waits for the formatter, which runs apart from the tool's

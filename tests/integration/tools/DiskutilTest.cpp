@@ -206,6 +206,24 @@ TEST_F(DiskutilOnDrive, AFailedUnmountLeavesEveryMountAsItWas)
     EXPECT_TRUE(QFile::exists("/Volumes/Busy Too/held"));
 }
 
+// A formatter that fails leaves the disk unmounted; its old mount point goes all the same, as after an erase
+// that succeeds: an empty folder left there would give the next volume of that name "… 1".
+TEST_F(DiskutilOnDrive, AFailedFormatLeavesNoEmptyMountPoint)
+{
+    QTemporaryDir tools;
+    ASSERT_TRUE(
+        writeScript(tools.filePath("mkfs.hfsplus"), "#!/bin/sh\necho 'no space on device' >&2\nexit 1\n"));
+    LoopDrive drive("Failing");
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    auto environment = ToolRun::environment();
+    environment.insert("PATH", tools.path() + ":" + environment.value("PATH"));
+    const ToolRun run = erase("QRTIIIIIIII", "/Volumes/Failing", "HFS+", environment);
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_TRUE(run.errorLines().value(0).contains("the disk is left unmounted")) << run.output.toStdString();
+    EXPECT_TRUE(drive.mountPoints().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists("/Volumes/Failing"));
+}
+
 TEST_F(DiskutilOnDrive, ADiskStillMountedInAnotherNamespaceIsMountedAgain)
 {
     LoopDrive drive("Shared");

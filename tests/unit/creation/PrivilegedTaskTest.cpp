@@ -100,9 +100,10 @@ TEST(PrivilegedTask, NoArgumentsMeansAnEmptyVector)
     task->waitUntilExit();
 }
 
-// Only an installer's creation tool runs, and only the file that is there: a shell, a link named like the
-// tool, a relative path or a path through ".." are refused before anything runs, with a status the runner
-// tells from a missing privileged execution.
+// Only an installer's creation tool runs, and only the file that is there: any other program, even a regular
+// executable file named by its absolute path, is refused before anything runs, as are a shell, a link named
+// like the tool, a relative path and a path through "..", with a status the runner tells from a missing
+// privileged execution.
 TEST(PrivilegedTask, TheHelperRunsNothingButACreationTool)
 {
     REQUIRE_ROOT();
@@ -113,7 +114,23 @@ TEST(PrivilegedTask, TheHelperRunsNothingButACreationTool)
     ASSERT_TRUE(QDir().mkpath(QFileInfo(linked).path()) && QFile::link(real, linked));
     const QString relative = QDir::current().relativeFilePath(real);
     const QString dotted = dir.filePath("Real.app/Contents/Resources/../Resources/createinstallmedia");
+    // Programs that pass every rule but the list of what may run: named like the creation tool outside a
+    // bundle's Contents/Resources, like BootDrive's own tools outside the helper's folder, or a system
+    // program.
+    const QString loose = dir.filePath("Real.app/Contents/createinstallmedia");
+    const QString ownName = dir.filePath("diskutil");
+    const QString system = "/usr/bin/touch";
+    for (const QString &copy : {loose, ownName})
+        ASSERT_TRUE(QFile::copy(real, copy)) << copy.toStdString();
+    for (const QString &stranger : {loose, ownName, system}) {
+        const QFileInfo info(stranger);
+        ASSERT_TRUE(info.isAbsolute() && info.isFile() && !info.isSymLink() && info.isExecutable())
+            << stranger.toStdString();
+    }
     for (const auto &[program, arguments] : std::vector<std::pair<QString, QStringList>>{
+             {system, {ran}},
+             {loose, {}},
+             {ownName, {}},
              {"/bin/sh", {"-c", "touch " + ran}},
              {linked, {}},
              {relative, {}},
@@ -126,7 +143,7 @@ TEST(PrivilegedTask, TheHelperRunsNothingButACreationTool)
         EXPECT_NE(status, -70001) << program.toStdString();
         EXPECT_FALSE(task->isRunning());
         task->waitUntilExit();
-        EXPECT_FALSE(QFileInfo::exists(ran)) << program.toStdString() << " ran";
+        EXPECT_FALSE(QFile::remove(ran)) << program.toStdString() << " ran";
     }
     auto allowed = PrivilegedTask::launchedPrivilegedTaskWithLaunchPath(real);
     EXPECT_TRUE(allowed->exitedSuccessfully());
