@@ -34,7 +34,8 @@ FileViewItem::FileViewItem(QWidget *parent)
     infoLabel->setMargin(0);
     infoLabel->setContentsMargins(2, 0, 2, 0);
     downloadButton->setIcon(QIcon(QStringLiteral(":/images/download.svg")));
-    downloadButton->setIconSize(QSize(22, 22));
+    // Clear of the button's edges, where its focus ring is drawn.
+    downloadButton->setIconSize(QSize(20, 20));
     downloadButton->setAutoRaise(true);
     downloadButton->setToolButtonStyle(Qt::ToolButtonIconOnly);
     connect(downloadButton, &QToolButton::clicked, this, &FileViewItem::downloadAction);

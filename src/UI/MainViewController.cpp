@@ -50,6 +50,8 @@ QString MainViewController::styleSheetText()
         QLabel#tipsLabel { color: #5b6b7f; }
         QWidget#catalogPanel { background: #ffffff; border-left: 1px solid #e2e7ee; }
         QAbstractScrollArea#collectionView, QWidget#CollectionViewContent { background: transparent; border: none; }
+        QAbstractScrollArea#collectionView { border: 2px solid transparent; border-radius: 6px; }
+        QAbstractScrollArea#collectionView:focus { border-color: #1f6bf0; }
         FileViewItem { background: #f7f9fc; border: 1px solid #e6ebf2; border-radius: 8px; }
         FileViewItem QLabel#nameLabel { font-weight: 600; color: #1b2430; }
         FileViewItem QLabel#versionLabel, FileViewItem QLabel#dateLabel { color: #6b7a8d; font-size: 11px; }
@@ -127,6 +129,8 @@ MainViewController::MainViewController(QWidget *parent)
     // The ring takes the installer picture's place while it shows; the slot keeps its height either way, so
     // nothing around it moves.
     circularProgress->installEventFilter(this);
+    // The panel's controls take the focus; the scroll area follows it and is no stop of its own.
+    m_ui->creationScroll->setFocusPolicy(Qt::NoFocus);
     // A long drive name must not make the panel wider than the window: the pop-up elides it.
     diskListPopUpButton->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     diskListPopUpButton->setMinimumContentsLength(12);
@@ -144,7 +148,7 @@ MainViewController::MainViewController(QWidget *parent)
     });
     // Quitting by the keyboard goes through closing the window, which asks first while a run writes a drive;
     // so does logging out of the desktop.
-    connect(new QShortcut(QKeySequence::Quit, this), &QShortcut::activated, this,
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this), &QShortcut::activated, this,
             [this] { window()->close(); });
 #if QT_CONFIG(sessionmanager)
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &manager) {

@@ -1,5 +1,6 @@
 #include "Platform/Views/OpenPanel.h"
 
+#include "Platform/Runtime/BundleInfo.h"
 #include "Platform/Views/ControlStyle.h"
 #include "Platform/Volumes/IconProvider.h"
 #include "Platform/Volumes/MountMonitor.h"
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
 #include <algorithm>
@@ -109,8 +111,21 @@ void OpenPanel::setAllowedFileTypes(const QStringList &types, const QString &des
                                                   : description.trimmed() + QLatin1Char(' ') + filter);
 }
 
+namespace {
+
+QSettings userDefaults()
+{
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, BundleInfo::identifier(),
+                     QStringLiteral("defaults"));
+}
+
+} // namespace
+
 QString OpenPanel::defaultDirectory()
 {
+    if (const QString last = userDefaults().value(QLatin1String(LastFolderKey)).toString();
+        !last.isEmpty() && QFileInfo(last).isDir())
+        return last;
     const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
     return !downloads.isEmpty() && QFileInfo(downloads).isDir() ? downloads : QDir::homePath();
 }
@@ -165,7 +180,16 @@ bool OpenPanel::isBundle(const QString &path) const
 void OpenPanel::chooseBundle(const QString &path)
 {
     m_chosen = {QFileInfo(path).absoluteFilePath()};
+    rememberFolder();
     QDialog::accept();
+}
+
+void OpenPanel::rememberFolder() const
+{
+    if (m_chosen.isEmpty())
+        return;
+    QSettings defaults = userDefaults();
+    defaults.setValue(QLatin1String(LastFolderKey), QFileInfo(m_chosen.first()).absolutePath());
 }
 
 QString OpenPanel::typedPath() const
@@ -189,8 +213,10 @@ void OpenPanel::accept()
         return;
     }
     QFileDialog::accept();
-    if (result() == QDialog::Accepted)
+    if (result() == QDialog::Accepted) {
         m_chosen = selectedFiles();
+        rememberFolder();
+    }
 }
 
 } // namespace platform

@@ -8,9 +8,9 @@ namespace platform {
 // item: it can be chosen, and opening it chooses it instead of entering it. Always Qt's own dialog, so the
 // behaviour is the same everywhere and tests can drive it.
 //
-// It opens in the user's Downloads folder (else home), where a downloaded installer lands; its sidebar has
-// the user's places and the mounted volumes, and follows volumes as they come and go. Every control shows
-// a focus ring.
+// It opens in the folder of the last item chosen in it, kept in the user's defaults, else in the user's
+// Downloads folder (else home), where a downloaded installer lands; its sidebar has the user's places and
+// the mounted volumes, and follows volumes as they come and go. Every control shows a focus ring.
 class OpenPanel : public QFileDialog
 {
     Q_OBJECT
@@ -26,8 +26,11 @@ public:
     // Whether the path is a bundle of one of the allowed types.
     bool isBundle(const QString &path) const;
 
-    // The Downloads folder when there is one, else the home folder.
+    // The folder of the last item chosen in a panel while it still exists, else the Downloads folder when
+    // there is one, else the home folder.
     static QString defaultDirectory();
+    // The user default that keeps that folder.
+    static constexpr const char *LastFolderKey = "OpenPanel/lastFolder";
     // Home, Downloads, Desktop and Applications (those that exist), then each volume mounted below
     // /Volumes, /media or /run/media, by name.
     static QList<QUrl> defaultSidebarUrls();
@@ -37,6 +40,7 @@ public slots:
 
 private:
     void chooseBundle(const QString &path);
+    void rememberFolder() const;
     void updateAcceptButton();
     void updateSidebar();
     QString typedPath() const;

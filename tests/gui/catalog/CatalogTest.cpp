@@ -6,8 +6,11 @@
 #include "support/EventLoop.h"
 #include "support/FifoTrap.h"
 #include "support/GuiWatchdog.h"
+#include "support/LoopDrive.h"
 #include "support/ProcessMemory.h"
 #include "support/RouteServer.h"
+#include "support/SampleInstaller.h"
+#include "support/ToolsOnPath.h"
 
 #include <QAbstractButton>
 #include <QDateTime>
@@ -165,6 +168,28 @@ TEST(CatalogItem, OnlyWebDownloadLinksOpen)
         item.downloadAction(); // even when asked directly
     }
     EXPECT_TRUE(links.opened.isEmpty()) << links.opened.first().toString().toStdString();
+}
+
+// With nothing on the computer to open web pages, the link is not lost: an alert gives its address as text
+// to select and copy.
+TEST(CatalogItem, ALinkNothingCanOpenIsGivenAsText)
+{
+    QWidget window;
+    window.resize(500, 200);
+    FileViewItem item(&window);
+    auto model = std::make_shared<MacOSModel>();
+    model->setDownloadUrl("https://127.0.0.1/mojave.dmg");
+    item.setMacOSModel(model);
+    window.show();
+    QTest::mouseClick(item.downloadButton, Qt::LeftButton);
+    QMessageBox *alert = WindowDriver(window).waitForAlert(3000);
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->text(), "无法打开链接");
+    auto *address = alert->findChild<QLabel *>("alertDetailLabel");
+    ASSERT_TRUE(address);
+    EXPECT_EQ(address->text(), "https://127.0.0.1/mojave.dmg");
+    EXPECT_TRUE(address->textInteractionFlags() & Qt::TextSelectableByMouse);
+    EXPECT_TRUE(WindowDriver::clickButton(alert, "确定"));
 }
 
 TEST(CatalogItem, AReusedItemNeverShowsTheEarlierLogo)
@@ -481,46 +506,117 @@ TEST(CatalogPanel, TheCatalogAndTheUpdateNoticeArriveInEitherOrder)
     }
 }
 
+namespace {
+
+struct ProbeRun
+{
+    int exitCode = -1;
+    QString output;
+    QString log;
+    qint64 endedAt = 0;
+    // The time the probe printed after the word (an epoch in ms), 0 when it did not print it.
+    qint64 at(const QString &word) const
+    {
+        return QRegularExpression(QRegularExpression::escape(word) + " (\\d+)")
+            .match(output)
+            .captured(1)
+            .toLongLong();
+    }
+};
+
+// The real window in a process of its own, answering the update notice as a person would.
+ProbeRun runProbe(const RouteServer &server, const QStringList &arguments, int timeoutMs = 20000)
+{
+    QProcess app;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("BOOTDRIVE_SERVICE_URL", server.url("").toString(QUrl::StripTrailingSlash));
+    app.setProcessEnvironment(env);
+    app.start(UPDATE_NOTICE_PROBE, arguments);
+    ProbeRun run;
+    if (!app.waitForFinished(timeoutMs))
+        app.kill();
+    run.endedAt = QDateTime::currentMSecsSinceEpoch();
+    run.output = QString::fromUtf8(app.readAllStandardOutput());
+    run.log = QString::fromUtf8(app.readAllStandardError());
+    run.exitCode = app.exitStatus() == QProcess::NormalExit ? app.exitCode() : -1;
+    return run;
+}
+
+std::string updateAnswer(const QString &link)
+{
+    return link.isEmpty()
+               ? std::string(R"({"code":0})")
+               : QJsonDocument(QJsonObject{{"code", 0}, {"data", QJsonObject{{"download_url", link}}}})
+                     .toJson()
+                     .toStdString();
+}
+
+} // namespace
+
 TEST(UpdateNotice, TheApplicationEndsWithStatusZeroOneSecondAfterTheNotice)
 {
-    // A link that is not a web address counts as none; the log says it was not opened.
-    QStringList links = {"http://127.0.0.1/new.dmg", ""};
+    // A link that is not a web address counts as none; the log says it was not opened. Where no browser can
+    // open the link, the window gives its address, and the end waits until that is answered.
+    QStringList links = {"http://127.0.0.1/new.dmg", "", "no browser"};
     links += hostileLinks;
     for (const QString &link : links) {
         SCOPED_TRACE(link.toStdString());
-        const bool withLink = link.startsWith("http");
+        const bool noBrowser = link == "no browser";
+        const QString sent = noBrowser ? QString("http://127.0.0.1/new.dmg") : link;
+        const bool withLink = sent.startsWith("http");
         RouteServer server;
-        server.setRoute(
-            "/api/update-app",
-            {link.isEmpty()
-                 ? std::string(R"({"code":0})")
-                 : QJsonDocument(QJsonObject{{"code", 0}, {"data", QJsonObject{{"download_url", link}}}})
-                       .toJson()
-                       .toStdString(),
-             200, "application/json", 0});
-        QProcess app;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("BOOTDRIVE_SERVICE_URL", server.url("").toString(QUrl::StripTrailingSlash));
-        app.setProcessEnvironment(env);
-        app.start(UPDATE_NOTICE_PROBE, QStringList());
-        ASSERT_TRUE(app.waitForFinished(20000));
-        const qint64 ended = QDateTime::currentMSecsSinceEpoch();
-        const QString output = QString::fromUtf8(app.readAllStandardOutput());
-        EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(app.exitCode(), 0) << output.toStdString();
-        EXPECT_TRUE(output.contains("notice 为了您更好了体验，请更新至最新版本。 | one button"))
-            << output.toStdString();
-        EXPECT_EQ(output.contains("opened http://127.0.0.1/new.dmg"), withLink) << output.toStdString();
-        EXPECT_EQ(output.count("opened"), withLink ? 1 : 0) << output.toStdString();
-        const QString log = QString::fromUtf8(app.readAllStandardError());
-        EXPECT_EQ(log.contains("Not opening a link that is not a web address: " + link),
+        server.setRoute("/api/update-app", {updateAnswer(sent), 200, "application/json", 0});
+        const ProbeRun run = runProbe(server, noBrowser ? QStringList{"--no-browser"} : QStringList());
+        EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+        EXPECT_TRUE(run.output.contains("notice 为了您更好了体验，请更新至最新版本。 | one button"))
+            << run.output.toStdString();
+        EXPECT_EQ(run.output.contains("opened http://127.0.0.1/new.dmg"), withLink && !noBrowser)
+            << run.output.toStdString();
+        EXPECT_EQ(run.output.count("opened"), withLink && !noBrowser ? 1 : 0) << run.output.toStdString();
+        EXPECT_EQ(run.output.contains("link alert http://127.0.0.1/new.dmg"), noBrowser)
+            << run.output.toStdString();
+        EXPECT_EQ(run.log.contains("Not opening a link that is not a web address: " + link),
                   !withLink && !link.isEmpty())
-            << log.toStdString();
-        const qint64 answered = QRegularExpression("answered (\\d+)").match(output).captured(1).toLongLong();
-        ASSERT_GT(answered, 0) << output.toStdString();
-        EXPECT_GE(ended - answered, 950) << "not before a second has passed";
-        EXPECT_LE(ended - answered, 4000);
+            << run.log.toStdString();
+        const qint64 answered = noBrowser ? run.at("link answered") : run.at("answered");
+        ASSERT_GT(answered, 0) << run.output.toStdString();
+        EXPECT_GE(run.endedAt - answered, 950) << "not before a second has passed";
+        EXPECT_LE(run.endedAt - answered, 4000);
     }
+}
+
+// A notice that comes while a drive is written waits for the run's result: the drive is finished and checked,
+// and only once the result has been answered does the notice show and end the application. Neither Ctrl+Q
+// nor SIGTERM ends a run without asking.
+TEST(UpdateNotice, ARunningCreationIsNeverCutShort)
+{
+    if (const QString reason = testsupport::LoopDrive::skipReason(); !reason.isEmpty())
+        GTEST_SKIP() << reason.toStdString();
+    testsupport::ToolsOnPath tools;
+    qputenv("CREATEINSTALLMEDIA_RATE_LIMIT", "4");
+    testsupport::LoopDrive drive("USB", 96 * 1024 * 1024);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    testsupport::SampleInstaller installer("Install macOS Mojave", "10.14.6", "24M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    RouteServer server;
+    // Sent while the probe is in the middle of the run.
+    server.setRoute("/api/update-app",
+                    {updateAnswer("http://127.0.0.1/new.dmg"), 200, "application/json", 3000});
+    const qint64 started = QDateTime::currentMSecsSinceEpoch();
+    const ProbeRun run = runProbe(server, {"--create", installer.path(), "USB"}, 180000);
+    qunsetenv("CREATEINSTALLMEDIA_RATE_LIMIT");
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString() << run.log.toStdString();
+    EXPECT_FALSE(run.output.contains("early notice")) << run.output.toStdString();
+    EXPECT_EQ(run.output.count("asked"), 2) << run.output.toStdString();
+    EXPECT_TRUE(run.output.contains(QRegularExpression("result \\d+ macOS引导安装器创建完成")))
+        << run.output.toStdString();
+    EXPECT_GT(run.at("result") - started, 4000) << "the notice was sent before the run ended";
+    const qint64 shown = run.at("at");
+    EXPECT_GE(shown, run.at("dismissed"));
+    EXPECT_LT(shown - run.at("dismissed"), 1000) << "the held notice comes once the result is answered";
+    EXPECT_TRUE(run.output.contains("opened http://127.0.0.1/new.dmg")) << run.output.toStdString();
+    EXPECT_GE(run.endedAt - run.at("answered"), 950);
+    EXPECT_EQ(drive.mountPoint(), "/Volumes/Install macOS Mojave");
 }
 
 #include "CatalogTest.moc"

@@ -1,6 +1,7 @@
 // The whole flow from the keyboard alone, in English: Tab between the controls, Space and Return to press,
-// typing in the picker, arrows in the pop-up, Escape and Return in the alerts. Every phase shows its English
-// text.
+// typing in the picker, arrows in the pop-up, Escape and Return in the alerts: Return takes the default
+// button, except that nothing but "Create Now" itself erases a drive, and Escape the choice that changes
+// nothing. Every phase shows its English text, and the focus goes where the next step is.
 
 #include "ChildRun.h"
 #include "Platform/Text/Localization.h"
@@ -9,6 +10,7 @@
 #include "support/ToolsOnPath.h"
 
 #include <QLineEdit>
+#include <QTemporaryDir>
 
 using testsupport::LoopDrive;
 using testsupport::SampleInstaller;
@@ -61,17 +63,30 @@ TEST(Keyboard, TheWholeFlowInEnglishWithoutAMouse)
     ASSERT_TRUE(testsupport::waitUntil([&] { return c.isActiveWindow(); }, 3000));
     EXPECT_EQ(c.makeMacOSButton->text(), "Start Creating");
 
-    // The picker: Return on its button, the bundle's path typed, Return.
-    ASSERT_TRUE(tabTo(c.selectMacOSButton));
-    press(Qt::Key_Return);
-    platform::OpenPanel *panel = w.driver.waitForPicker();
-    ASSERT_TRUE(panel);
-    auto *name = panel->findChild<QLineEdit *>("fileNameEdit");
-    ASSERT_TRUE(name);
-    ASSERT_TRUE(testsupport::waitUntil([&] { return QApplication::activeWindow() == panel; }, 3000));
-    EXPECT_EQ(panel->focusWidget(), name) << "the picker opens in its name field";
-    QTest::keyClicks(name, installer.path());
-    press(Qt::Key_Return);
+    // The picker: Return on its button, the bundle's path typed, Return. An application that is no installer
+    // first: Return takes its refusal's only button.
+    QTemporaryDir desktop;
+    const QString other = makeBundle(desktop.path(), "TextEdit");
+    for (const QString &bundle : {other, installer.path()}) {
+        ASSERT_TRUE(tabTo(c.selectMacOSButton));
+        press(Qt::Key_Return);
+        platform::OpenPanel *panel = w.driver.waitForPicker();
+        ASSERT_TRUE(panel);
+        auto *name = panel->findChild<QLineEdit *>("fileNameEdit");
+        ASSERT_TRUE(name);
+        ASSERT_TRUE(testsupport::waitUntil([&] { return QApplication::activeWindow() == panel; }, 3000));
+        EXPECT_EQ(panel->focusWidget(), name) << "the picker opens in its name field";
+        QTest::keyClicks(name, bundle);
+        press(Qt::Key_Return);
+        if (bundle == other) {
+            QMessageBox *refusal = w.alertWithText("TextEdit", 5000);
+            ASSERT_TRUE(refusal);
+            ASSERT_TRUE(
+                testsupport::waitUntil([&] { return QApplication::activeWindow() == refusal; }, 3000));
+            press(Qt::Key_Return);
+            ASSERT_TRUE(backToWindow(w));
+        }
+    }
     ASSERT_TRUE(
         testsupport::waitUntil([&] { return c.macOSInfoLabel->text() == "Install macOS Mojave 10.14.6"; }));
     ASSERT_TRUE(backToWindow(w));
@@ -127,6 +142,14 @@ TEST(Keyboard, TheWholeFlowInEnglishWithoutAMouse)
                 ringFocused = tabTo(c.circularProgress);
                 EXPECT_TRUE(testsupport::waitUntil(
                     [&] { return c.circularProgress->cancelButton()->isVisible(); }, 2000));
+                // Return on the ring asks to stop; Escape answers "Continue".
+                press(Qt::Key_Return);
+                QMessageBox *ask = w.alertWithText("Stop creating the installer?", 5000);
+                EXPECT_TRUE(ask);
+                if (ask && testsupport::waitUntil([&] { return QApplication::activeWindow() == ask; }, 3000))
+                    press(Qt::Key_Escape);
+                EXPECT_TRUE(backToWindow(w));
+                return false;
             }
             result = qobject_cast<QMessageBox *>(w.driver.openDialog());
             return result != nullptr;
@@ -138,13 +161,12 @@ TEST(Keyboard, TheWholeFlowInEnglishWithoutAMouse)
     EXPECT_EQ(result->informativeText(), "Open the installation tutorial and start installing macOS?");
     EXPECT_EQ(c.makeMacOSButton->text(), "Start Creating");
 
-    // "Not Now" is the second button: Tab to it, Space.
+    // Escape answers "Not Now"; the next thing to do is to eject the drive, where the focus now is.
     ASSERT_TRUE(testsupport::waitUntil([&] { return QApplication::activeWindow() == result; }, 3000));
-    press(Qt::Key_Tab);
-    ASSERT_EQ(qobject_cast<QAbstractButton *>(result->focusWidget())->text(), "Not Now");
-    press(Qt::Key_Space);
-    ASSERT_TRUE(testsupport::waitUntil([&] { return !w.driver.openDialog(); }));
+    press(Qt::Key_Escape);
+    ASSERT_TRUE(backToWindow(w));
     testsupport::spin(100);
     EXPECT_TRUE(links.opened.isEmpty());
     EXPECT_EQ(drive.mountPoint(), "/Volumes/Install macOS Mojave");
+    EXPECT_EQ(QApplication::focusWidget(), c.ejectButton);
 }

@@ -2,8 +2,10 @@
 
 #include "ChildRun.h"
 #include "Platform/Text/Localization.h"
+#include "Platform/Views/OpenPanel.h"
 #include "UI/MainViewController.h"
 
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
@@ -91,6 +93,11 @@ TEST(Translations, TheLocaleChoosesTheLanguage)
         EXPECT_EQ(window.makeMacOSButton->text(), english ? "Start Creating" : "开始创建");
         EXPECT_EQ(window.selectMacOSButton->text(),
                   english ? "Choose the macOS Installer" : "选择系统安装文件");
+        // Qt's own texts in the installer picker speak the window's language too.
+        platform::OpenPanel picker;
+        auto *buttons = picker.findChild<QDialogButtonBox *>();
+        ASSERT_TRUE(buttons && buttons->button(QDialogButtonBox::Cancel));
+        EXPECT_EQ(buttons->button(QDialogButtonBox::Cancel)->text(), english ? "Cancel" : "取消");
         return;
     }
     struct Case

@@ -31,7 +31,8 @@ void press(Qt::Key key)
 } // namespace
 
 // A stick mounted where a desktop mounts it is not offered: the window says how to get a drive, names the
-// stick with where it is, and its button mounts it below /Volumes, where it joins the drive list.
+// stick with where it is, and its button mounts it below /Volumes, where it joins the drive list and the
+// keyboard's focus goes on to the drive pop-up.
 TEST(Guidance, WithNoDriveTheWindowSaysHowToGetOneAndMountsOneFromElsewhere)
 {
     REQUIRE_DRIVES();
@@ -75,12 +76,13 @@ TEST(Guidance, WithNoDriveTheWindowSaysHowToGetOneAndMountsOneFromElsewhere)
     c.diskListPopUpButton->setFocus();
     press(Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), mount);
-    QTest::mouseClick(mount, Qt::LeftButton);
+    press(Qt::Key_Return);
 
     ASSERT_TRUE(
         testsupport::waitUntil([&] { return c.diskListPopUpButton->currentText() == "STICK"; }, 20000))
         << (label ? label->text().toStdString() : std::string());
     EXPECT_EQ(stick.mountPoints(), QStringList{"/Volumes/STICK"}) << "it left where the desktop had it";
+    EXPECT_EQ(QApplication::focusWidget(), c.diskListPopUpButton) << "the keyboard goes on to pick it";
     w.settle();
     EXPECT_TRUE(testsupport::waitUntil([&] { return !c.otherDrivesPanel->isVisible(); }, 5000));
     EXPECT_FALSE(c.driveHintLabel->isVisible());

@@ -1,12 +1,16 @@
-// Every control a keyboard reaches in the alerts and the file picker shows that it has the focus.
+// Every control a keyboard reaches in the window, the alerts and the file picker shows that it has the focus.
 
+#include "Platform/Views/CollectionView.h"
 #include "Platform/Views/ControlStyle.h"
 #include "Platform/Views/OpenPanel.h"
 #include "UI/AlertManager.h"
+#include "UI/MainViewController.h"
 #include "support/EventLoop.h"
+#include "support/RouteServer.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -89,4 +93,30 @@ TEST(FocusRing, EveryControlOfAnAlertAndThePickerShowsFocus)
     // The folder pop-up, tool buttons, sidebar, file list, name field, filter and Cancel at least.
     EXPECT_GE(checked, 7);
     panel.reject();
+}
+
+// The window's own stops, the catalog's download buttons among them.
+TEST(FocusRing, EveryControlOfTheWindowShowsFocus)
+{
+    RouteServer server;
+    server.setRoute("/api/installation-image-list",
+                    {R"({"code":0,"data":[{"name":"Install macOS Mojave","version":"10.14","info":"i",)"
+                     R"("download_url":"https://127.0.0.1/dl.dmg"}]})",
+                     200, "application/json", 0});
+    qputenv("BOOTDRIVE_SERVICE_URL", server.url("").toString(QUrl::StripTrailingSlash).toUtf8());
+    MainViewController window;
+    window.resize(920, 580);
+    window.viewDidLoad();
+    window.show();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return window.collectionView->numberOfItems() == 1; }));
+    // The retry button shows only while the service cannot be reached; it is checked here all the same.
+    window.catalogRetryButton->setVisible(true);
+    window.catalogRetryButton->setEnabled(true);
+    window.findChild<QWidget *>("catalogStatusPanel")->setVisible(true);
+    testsupport::spin(100);
+    int checked = 0;
+    const QStringList failing = controlsWithoutRing(&window, &checked);
+    EXPECT_TRUE(failing.isEmpty()) << failing.join(" | ").toStdString();
+    EXPECT_GE(checked, 5) << "the installer button, the pop-up, the retry button, the list and its download";
+    qunsetenv("BOOTDRIVE_SERVICE_URL");
 }

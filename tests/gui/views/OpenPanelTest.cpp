@@ -183,6 +183,22 @@ TEST(OpenPanel, StartsInDownloadsElseHomeWithThePlacesThatExistInItsSidebar)
     }
 }
 
+// A panel opens where the last installer was chosen, as long as that folder is there.
+TEST(OpenPanel, OpensWhereTheLastInstallerWasChosen)
+{
+    Home home({"Downloads"});
+    auto folder = std::make_unique<Folder>();
+    {
+        auto panel = openPanel(folder->dir.path());
+        panel->setDirectory(folder->bundle);
+        emit panel->directoryEntered(folder->bundle);
+        ASSERT_EQ(panel->URLs(), QStringList({folder->bundle}));
+    }
+    EXPECT_EQ(platform::OpenPanel().directory().absolutePath(), QDir(folder->dir.path()).absolutePath());
+    folder.reset();
+    EXPECT_EQ(platform::OpenPanel().directory().absolutePath(), home.path("Downloads"));
+}
+
 // Volumes below /Volumes and where desktops mount removable media are listed, by name, and the list
 // follows them as they come and go.
 TEST(OpenPanel, TheSidebarListsMountedVolumesAndFollowsThem)
