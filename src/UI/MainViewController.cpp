@@ -32,6 +32,7 @@
 #include <QResource>
 #include <QSessionManager>
 #include <QShortcut>
+#include <QStyle>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -177,6 +178,11 @@ MainViewController::MainViewController(QWidget *parent)
 
     updateTabOrder();
     setStyleSheet(styleSheetText());
+    // The panel scrolls up and down but is never narrower than its controls in their styled fonts: the
+    // catalog beside it makes room.
+    ensurePolished();
+    m_ui->creationScroll->setMinimumWidth(m_ui->creationPanel->minimumSizeHint().width() +
+                                          style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     bgImageView->lower();
     circularProgress->raise();
     circularProgress->setHidden(true);

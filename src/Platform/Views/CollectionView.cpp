@@ -12,16 +12,27 @@ CollectionView::CollectionView(QWidget *parent) : QAbstractScrollArea(parent)
 {
     setObjectName(QStringLiteral("CollectionView"));
     setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A view narrower than its items (a small window) scrolls sideways rather than cut them off.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    horizontalScrollBar()->setSingleStep(20);
     viewport()->setObjectName(QStringLiteral("CollectionViewContent"));
     verticalScrollBar()->setSingleStep(20);
-    // Tabbing onto an item that is only partly in view scrolls it in, which brings the next one in as well.
+    // Tabbing onto an item that is only partly in view scrolls it in, which brings the next one in as well;
+    // sideways, the control itself comes into view.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
         if (!now || !viewport()->isAncestorOf(now))
             return;
         for (const auto &[index, item] : m_visible)
-            if (item == now || item->isAncestorOf(now))
-                return ensureItemVisible(index);
+            if (item == now || item->isAncestorOf(now)) {
+                ensureItemVisible(index);
+                break;
+            }
+        const QRect shown(now->mapTo(viewport(), QPoint(0, 0)), now->size());
+        QScrollBar *across = horizontalScrollBar();
+        if (shown.right() >= viewport()->width())
+            across->setValue(across->value() + shown.right() - viewport()->width() + 1);
+        else if (shown.left() < 0)
+            across->setValue(across->value() + shown.left());
     });
 }
 
@@ -69,8 +80,10 @@ void CollectionView::reloadData()
     m_sizes.assign(static_cast<size_t>(std::max(0, count)), QSize());
     m_offsets.assign(m_sizes.size() + 1, 0);
     qint64 y = 0;
+    m_width = 0;
     for (size_t index = 0; index < m_sizes.size(); ++index) {
         m_sizes[index] = m_dataSource->sizeForItem(*this, static_cast<int>(index)).expandedTo(QSize(0, 0));
+        m_width = std::max(m_width, m_sizes[index].width());
         // Offsets are widget coordinates; a list beyond what they can address ends there.
         m_offsets[index] = static_cast<int>(std::min<qint64>(y, INT_MAX / 2));
         y += m_sizes[index].height() + (index + 1 < m_sizes.size() ? m_spacing : 0);
@@ -108,6 +121,9 @@ void CollectionView::updateScrollRange()
     QScrollBar *bar = verticalScrollBar();
     bar->setPageStep(std::max(1, height));
     bar->setRange(0, std::max(0, (m_offsets.empty() ? 0 : m_offsets.back()) - height));
+    QScrollBar *across = horizontalScrollBar();
+    across->setPageStep(std::max(1, viewport()->width()));
+    across->setRange(0, std::max(0, m_width - viewport()->width()));
 }
 
 void CollectionView::layoutItems()
@@ -145,7 +161,8 @@ void CollectionView::layoutItems()
             m_visible[index] = item;
         }
         const QSize &size = m_sizes[static_cast<size_t>(index)];
-        item->setGeometry(0, m_offsets[static_cast<size_t>(index)] - top, size.width(), size.height());
+        item->setGeometry(-horizontalScrollBar()->value(), m_offsets[static_cast<size_t>(index)] - top,
+                          size.width(), size.height());
         item->show();
     }
     // Reused widgets keep their old place in the focus chain; the keyboard goes through items in list order.

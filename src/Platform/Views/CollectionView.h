@@ -38,7 +38,8 @@ public:
     }
 };
 
-// A scrolling column of item widgets (the collection view stand-in). Widgets exist only for the items in
+// A scrolling column of item widgets (the collection view stand-in), scrolled sideways too when the view is
+// narrower than its widest item. Widgets exist only for the items in
 // view: scrolling hands the ones that leave back for reuse by identifier and asks the data source for the
 // ones that come in, so a list of any length costs a screenful of widgets.
 class CollectionView : public QAbstractScrollArea
@@ -89,6 +90,7 @@ private:
     std::map<int, CollectionViewItem *> m_visible; // by index
     std::vector<int> m_offsets;                    // top of each item, then the end of the list
     std::vector<QSize> m_sizes;
+    int m_width = 0; // of the widest item
     int m_spacing = 8;
 };
 

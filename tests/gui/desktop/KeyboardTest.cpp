@@ -3,7 +3,7 @@
 // button, except that nothing but "Create Now" itself erases a drive, and Escape the choice that changes
 // nothing. Every phase shows its English text, and the focus goes where the next step is.
 
-#include "ChildRun.h"
+#include "support/ChildRun.h"
 #include "Platform/Text/Localization.h"
 #include "WindowFixture.h"
 #include "support/SampleInstaller.h"
@@ -156,7 +156,10 @@ TEST(Keyboard, TheWholeFlowInEnglishWithoutAMouse)
         },
         180000));
     EXPECT_TRUE(ringFocused);
-    EXPECT_TRUE(tips.contains("Waiting for authorization...")) << tips.join(" | ").toStdString();
+    // The tips line names each phase, in the order they come; waiting for authorization may be too short to
+    // see when no one has to be asked.
+    tips.removeAll("Waiting for authorization...");
+    EXPECT_EQ(tips.join(" | "), "Erasing the drive, please wait... | Verifying...");
     EXPECT_EQ(result->text(), "The macOS boot installer is ready");
     EXPECT_EQ(result->informativeText(), "Open the installation tutorial and start installing macOS?");
     EXPECT_EQ(c.makeMacOSButton->text(), "Start Creating");

@@ -1,13 +1,17 @@
 // What a first-time user is told: where a drive has to be for the window to offer it, why the start button
 // is disabled, what a run is doing and how long it has left, how to stop it, and when the drive can go.
 
+#include "Platform/Text/Localization.h"
 #include "UI/OtherDrivesPanel.h"
 #include "WindowFixture.h"
+#include "support/ChildRun.h"
 #include "support/SampleInstaller.h"
 #include "support/ToolsOnPath.h"
 
+#include <QAbstractScrollArea>
 #include <QComboBox>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <sys/mount.h>
 
@@ -26,6 +30,52 @@ void press(Qt::Key key)
 {
     ASSERT_TRUE(QApplication::activeWindow());
     QTest::keyClick(QApplication::activeWindow()->windowHandle(), key);
+}
+
+// What is cut off or covered in the window: every visible label, button and pop-up must be as tall as it
+// needs (a wrapping label as its text needs at its width), lie inside the window or inside the widget a
+// scroll area scrolls, and overlap no other.
+QStringList layoutFaults(QWidget *window)
+{
+    struct Shown
+    {
+        QWidget *widget;
+        QWidget *frame; // the window, or the content of the scroll area it is in
+        QRect rect;     // in the frame
+    };
+    QList<Shown> shown;
+    QStringList faults;
+    for (QWidget *widget : window->findChildren<QWidget *>()) {
+        auto *label = qobject_cast<QLabel *>(widget);
+        if ((!label && !qobject_cast<QAbstractButton *>(widget) && !qobject_cast<QComboBox *>(widget)) ||
+            !widget->isVisible() || widget->window() != window || widget->objectName() == "bgImageView")
+            continue;
+        QWidget *frame = window;
+        for (QWidget *up = widget->parentWidget(); up && up != window; up = up->parentWidget())
+            if (auto *area = qobject_cast<QAbstractScrollArea *>(up->parentWidget());
+                area && up == area->viewport()) {
+                frame = up;
+                break;
+            }
+        const QString name = widget->objectName() + " “" +
+                             (label ? label->text() : widget->property("text").toString()).left(30) + "”";
+        const int needed =
+            label && label->wordWrap() ? label->heightForWidth(label->width()) : widget->sizeHint().height();
+        if (widget->height() < needed)
+            faults << QString("%1 is %2 px tall of %3").arg(name).arg(widget->height()).arg(needed);
+        const QRect rect(widget->mapTo(frame, QPoint(0, 0)), widget->size());
+        // In a scroll area the item may lie outside what is in view; it must lie inside its own parent.
+        const QRect within = frame == window ? window->rect() : widget->parentWidget()->rect();
+        const QRect own(frame == window ? rect.topLeft() : widget->pos(), widget->size());
+        if (!within.contains(own))
+            faults << name + " lies outside";
+        for (const Shown &other : std::as_const(shown))
+            if (other.frame == frame && other.rect.intersects(rect) && !other.widget->isAncestorOf(widget) &&
+                !widget->isAncestorOf(other.widget))
+                faults << name + " overlaps " + other.widget->objectName();
+        shown << Shown{widget, frame, rect};
+    }
+    return faults;
 }
 
 } // namespace
@@ -230,4 +280,107 @@ TEST(Guidance, AWideWindowKeepsItsControlsTogetherAndThePlusTileChooses)
     platform::OpenPanel *picker = w.driver.waitForPicker();
     ASSERT_TRUE(picker);
     picker->reject();
+}
+
+// Nothing is ever cut off or covered. On a 1280 × 800 screen, at 1× and 2×, in both languages, the window
+// opens no larger than the screen gives and can be made as small as 640 × 400; at its smallest and at the
+// size it opens with, with none, one and three drives elsewhere, at rest, during a run and after its
+// result, the panels scroll rather than clip.
+TEST(Guidance, NothingIsCutOffOrCoveredAtAnySizeTheScreenAllows)
+{
+    REQUIRE_DRIVES();
+    if (!ChildRun::isChild()) {
+        QTemporaryDir folder;
+        QFile screen(folder.filePath("screen.json"));
+        ASSERT_TRUE(screen.open(QIODevice::WriteOnly));
+        screen.write(R"({"screens": [{"name": "1280x800", "x": 0, "y": 0, "width": 1280, "height": 800,)"
+                     R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+        screen.close();
+        for (const char *language : {"LANG=zh_CN.UTF-8", "LANG=en_US.UTF-8"})
+            for (const char *scale : {"QT_SCALE_FACTOR=1", "QT_SCALE_FACTOR=2"}) {
+                const ChildRun::Result result = ChildRun::runCurrentTest(
+                    {language, scale, "QT_QPA_PLATFORM=offscreen:configfile=" + screen.fileName(),
+                     "CREATEINSTALLMEDIA_RATE_LIMIT=4"});
+                EXPECT_EQ(result.exitCode, 0) << language << " " << scale << "\n"
+                                              << result.output.toStdString();
+            }
+        return;
+    }
+    platform::Localization::installInterfaceTranslations();
+    const bool english =
+        platform::Localization::languageFor(QLocale::system()) == platform::Localization::Language::English;
+    ToolsOnPath tools;
+    LoopDrive drive("USB", 64 * 1024 * 1024);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    SampleInstaller installer("Install macOS Mojave", "10.14.6", "8M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    QTemporaryDir media;
+    std::vector<std::unique_ptr<LoopDrive>> elsewhere;
+    QStringList removable;
+
+    MainViewController window;
+    window.viewDidLoad();
+    window.show();
+    const QSize room = window.screen()->availableGeometry().size();
+    EXPECT_TRUE(room.width() >= window.width() && room.height() >= window.height())
+        << window.width() << "×" << window.height() << " on " << room.width() << "×" << room.height();
+    EXPECT_TRUE(window.minimumWidth() <= 640 && window.minimumHeight() <= 400);
+    const QSize opening = window.size();
+    QStringList faults;
+    const auto check = [&](const QString &when) {
+        for (const QSize &size : {window.minimumSize(), opening}) {
+            window.resize(size);
+            testsupport::spin(60);
+            for (const QString &fault : layoutFaults(&window))
+                faults
+                    << QString("%1 at %2×%3: %4").arg(when).arg(size.width()).arg(size.height()).arg(fault);
+        }
+    };
+    ASSERT_TRUE(testsupport::waitUntil([&] { return window.isLoaded(); }));
+    testsupport::spin(400);
+    check("no drive elsewhere");
+    for (const char *name : {"STICK A", "STICK B", "STICK C"}) {
+        // Plugged in and mounted where a desktop mounts sticks: the panel lists it.
+        elsewhere.push_back(std::make_unique<LoopDrive>(name, 16 * 1024 * 1024, false));
+        LoopDrive &stick = *elsewhere.back();
+        ASSERT_TRUE(stick.isValid()) << stick.error().toStdString();
+        removable << stick.device();
+        qputenv("BOOTDRIVE_REMOVABLE_DEVICES", removable.join(',').toUtf8());
+        const size_t count = elsewhere.size();
+        const QString at = media.filePath(stick.name());
+        QDir().mkpath(at);
+        ASSERT_EQ(::mount(QFile::encodeName(stick.device()).constData(), QFile::encodeName(at).constData(),
+                          "ext4", 0, nullptr),
+                  0);
+        ASSERT_TRUE(
+            testsupport::waitUntil([&] { return window.otherDrivesPanel->drives().size() == count; }, 5000));
+        if (count != 2)
+            check(QString("%1 drives elsewhere").arg(count));
+    }
+
+    QTest::mouseClick(window.selectMacOSButton, Qt::LeftButton);
+    WindowDriver driver(window);
+    ASSERT_TRUE(
+        WindowDriver::chooseInPicker(driver.waitForPicker(), installer.path(), english ? "Choose" : "选择"));
+    QComboBox *popUp = window.diskListPopUpButton;
+    ASSERT_TRUE(testsupport::waitUntil([&] { return popUp->findText("USB") >= 0; }));
+    popUp->setCurrentIndex(popUp->findText("USB"));
+    window.selectDiskAction();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return window.makeMacOSButton->isEnabled(); }, 10000));
+    check("choices made");
+    QTest::mouseClick(window.makeMacOSButton, Qt::LeftButton);
+    ASSERT_TRUE(WindowDriver::clickButton(driver.waitForAlert(), english ? "Create Now" : "立刻创建"));
+    ASSERT_TRUE(WindowDriver::waitFor(
+        [&] { return window.circularProgress->isVisible() && window.circularProgress->progress() > 0.05; },
+        60000));
+    check("during the run");
+    QMessageBox *result = nullptr;
+    ASSERT_TRUE(WindowDriver::waitFor(
+        [&] { return (result = qobject_cast<QMessageBox *>(driver.openDialog())) != nullptr; }, 120000));
+    check("under the result");
+    ASSERT_TRUE(WindowDriver::clickButton(result, english ? "Not Now" : "暂不安装"));
+    testsupport::spin(100);
+    check("after the result");
+    EXPECT_TRUE(faults.isEmpty()) << faults.join("\n").toStdString();
+    qunsetenv("BOOTDRIVE_REMOVABLE_DEVICES");
 }
