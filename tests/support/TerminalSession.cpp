@@ -96,14 +96,18 @@ TerminalSession::TerminalSession(const QString &program, const QStringList &argu
     if (pid == 0)
         runShell(argv.data(), envp.data());
     m_shell = pid;
-    if (m_master >= 0)
+    // Programs the test starts later must not hold the terminal open.
+    if (m_master >= 0) {
         ::fcntl(m_master, F_SETFL, O_NONBLOCK);
+        ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
+    }
 }
 
 TerminalSession::~TerminalSession()
 {
     if (m_shell <= 0)
         return;
+    // Twice: a process may have started another meanwhile.
     for (int round = 0; round < 2; ++round) {
         for (const Process &process : processes())
             ::kill(process.pid, SIGKILL);

@@ -22,7 +22,7 @@ constexpr size_t kSavedPipe = kStopSignals.size();
 constexpr size_t kSavedSuspend = kStopSignals.size() + 1;
 bool suspendCaught = false;
 
-// Ctrl-Z while suspension is refused: only the main thread's call.
+// Hands the signal to the main thread through the pipe; all a refused Ctrl-Z does.
 void wake(int signal)
 {
     const int keep = errno;

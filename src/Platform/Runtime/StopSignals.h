@@ -11,8 +11,8 @@ namespace platform {
 // Turns SIGINT (Ctrl-C), SIGQUIT (Ctrl-\), SIGTERM and SIGHUP into calls on the main thread while it lives,
 // so that a command-line run stops the way the window's cancel does (the job ends its phase and cleans up)
 // instead of dying half way through. A write to a closed pipe fails with EPIPE instead of ending the
-// process. One at a time; the signals' earlier handling comes back on destruction, and started programs get
-// the default handling.
+// process. One at a time; the signals' earlier handling comes back on destruction. Started programs do not
+// inherit the handlers (posix::ChildProcess sets what they start with).
 class StopSignals
 {
 public:
