@@ -82,14 +82,8 @@ std::optional<int> CliApplication::run(int argc, char *argv[])
             return CommandLine::Done;
         }
         const auto others = platform::RemovableDrives::list();
-        const QString diskutil =
-            platform::InstallLayout::current().toolDirectory() + QStringLiteral("/diskutil");
-        const QString mountCommand =
-            (diskutil.contains(QLatin1Char(' ')) ? QLatin1Char('"') + diskutil + QLatin1Char('"')
-                                                 : diskutil) +
-            QStringLiteral(" mount");
         print(stdout, line.json ? QString::fromUtf8(DriveList::json(drives, others) + '\n')
-                                : DriveList::table(drives, others, mountCommand, colour));
+                                : DriveList::table(drives, others, DriveList::mountCommand(), colour));
         return CommandLine::Done;
     }
 

@@ -165,7 +165,9 @@ Commands:
             --json             one JSON object per line: phase, fraction, bytes, message
                                (also when the output is not a terminal)
 
-Ctrl-C (SIGINT), SIGTERM or SIGHUP cancel a running creation as the window's cancel does.
+Ctrl-C (SIGINT), Ctrl-\ (SIGQUIT), SIGTERM or SIGHUP (the terminal closing) cancel a
+running creation as the window's cancel does; bootdrive stops the programs it started
+itself, which ignore the terminal's keys. Ctrl-Z does not pause a running creation.
 
 Without a display (neither DISPLAY nor WAYLAND_DISPLAY set, no -platform option or
 QT_QPA_PLATFORM) the window cannot open; list and create work without one.

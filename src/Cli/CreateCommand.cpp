@@ -1,6 +1,7 @@
 #include "Cli/CreateCommand.h"
 
 #include "Cli/DriveList.h"
+#include "Cli/TerminalText.h"
 #include "Creation/BaseModel.h"
 #include "Platform/Runtime/StopSignals.h"
 #include "Platform/Runtime/Terminal.h"
@@ -22,7 +23,7 @@ QString withoutErrorWord(const QString &line)
 } // namespace
 
 CreateCommand::CreateCommand(const CommandLine &line, ProgressOutput &output,
-                             const platform::StopSignals &stopSignals)
+                             platform::StopSignals &stopSignals)
     : m_line(line), m_output(output), m_signals(stopSignals)
 {
     m_ticker.setInterval(250);
@@ -68,6 +69,16 @@ QString CreateCommand::volumeProblem() const
         return QStringLiteral("%1 is a symbolic link; give the drive's own mount path as \"bootdrive list\" "
                               "shows it; nothing was erased")
             .arg(given);
+    // A drive a desktop mounted (below /media) is the likeliest to be named: say where it is and how to
+    // bring it where BootDrive looks, as "list --all" does.
+    if (const auto elsewhere = DriveList::mountedElsewhere(platform::RemovableDrives::list(), m_line.volume))
+        return QStringLiteral(
+                   "%1 (%2) is %3, where BootDrive does not look for drives. Mount it below /Volumes "
+                   "with \"%4 %2\" and give the path \"bootdrive list\" then shows; nothing was "
+                   "erased")
+            .arg(TerminalText::printable(elsewhere->name().isEmpty() ? given : elsewhere->name()),
+                 elsewhere->device, TerminalText::printable(DriveList::reason(*elsewhere)),
+                 DriveList::mountCommand());
     return QStringLiteral("%1 is not a drive BootDrive can use (see \"bootdrive list\"); nothing was erased")
         .arg(given);
 }
@@ -116,6 +127,13 @@ void CreateCommand::start()
     m_output.phase(QStringLiteral("checking"), QStringLiteral("Checking the installer and the drive"));
     if (m_output.style() == ProgressOutput::Style::Terminal)
         m_ticker.start();
+    // A run cannot be paused as a whole: its programs ignore the terminal's signals, and those running as
+    // root are out of this process's reach. Suspending this process alone would leave them writing to the
+    // drive unwatched, and the shell's prompt back as if nothing ran.
+    m_signals.refuseSuspension([this] {
+        if (!m_ended)
+            m_output.note(QStringLiteral("A creation cannot be paused; it goes on (Ctrl-C cancels it)"));
+    });
     // The job runs the checks on a worker, then erases, creates and verifies; the event loop keeps taking
     // signals meanwhile.
     m_job->createInstallerDrive(m_installer, m_drive, DiskutilViewModel::AfterErase::Continue);
@@ -234,7 +252,11 @@ void CreateCommand::completed(DiskutilViewModel &job, const DiskutilResult &resu
             ? QStringLiteral("; the drive at %1 holds no complete installer and must be made again")
                   .arg(DriveList::mountPathText(m_drive->volumePath()))
             : QString();
-    if (failure.kind == DiskutilViewModel::Failure::Kind::Cancelled)
+    // A stop signal can arrive while the end is on its way, before the event loop has handed it over: the
+    // user stopped this run all the same.
+    const bool stopped = platform::StopSignals::count() > 0 &&
+                         failure.kind != DiskutilViewModel::Failure::Kind::ToolStillRunning;
+    if (failure.kind == DiskutilViewModel::Failure::Kind::Cancelled || stopped)
         return end(CommandLine::Cancelled, QStringLiteral("cancelled"),
                    m_erased ? QStringLiteral("Cancelled") + incomplete
                             : QStringLiteral("Cancelled; nothing was erased"));

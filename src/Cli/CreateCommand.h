@@ -21,7 +21,7 @@ class StopSignals;
 class CreateCommand : public std::enable_shared_from_this<CreateCommand>
 {
 public:
-    CreateCommand(const CommandLine &line, ProgressOutput &output, const platform::StopSignals &stopSignals);
+    CreateCommand(const CommandLine &line, ProgressOutput &output, platform::StopSignals &stopSignals);
 
     // Checks and confirms at once, then runs in the event loop, which it ends with the exit status; a run
     // refused or cancelled before the loop has started has ended when this returns.
@@ -48,7 +48,7 @@ private:
 
     CommandLine m_line;
     ProgressOutput &m_output;
-    const platform::StopSignals &m_signals;
+    platform::StopSignals &m_signals;
     DiskutilViewModelPtr m_job;
     std::shared_ptr<DiskutilViewModelDelegate> m_delegate;
     MacOSModelPtr m_installer;

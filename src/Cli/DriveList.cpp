@@ -3,6 +3,7 @@
 #include "Cli/TerminalText.h"
 #include "Creation/BaseModel.h"
 #include "Creation/DiskutilViewModel.h"
+#include "Platform/Runtime/InstallLayout.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -10,19 +11,6 @@
 #include <QJsonObject>
 #include <QStringList>
 #include <algorithm>
-
-namespace {
-
-// A volume's name is the user's: control characters in it must not drive the terminal.
-QString printable(QString text)
-{
-    for (QChar &c : text)
-        if (c.category() == QChar::Other_Control)
-            c = QLatin1Char('?');
-    return text;
-}
-
-} // namespace
 
 std::vector<DiskModelPtr> DriveList::current()
 {
@@ -60,7 +48,7 @@ QJsonObject offeredObject(const DiskModel &drive)
 QString product(const QString &vendor, const QString &model)
 {
     const QString both = QStringList{vendor, model}.join(QLatin1Char(' ')).trimmed();
-    return both.isEmpty() ? QStringLiteral("-") : printable(both);
+    return both.isEmpty() ? QStringLiteral("-") : TerminalText::printable(both);
 }
 
 QString capacityText(uint64_t bytes)
@@ -140,9 +128,9 @@ QString DriveList::table(const std::vector<DiskModelPtr> &drives, bool colour)
                                 QStringLiteral("DEVICE"), QStringLiteral("CAPACITY"),
                                 QStringLiteral("MODEL")}};
     for (const DiskModelPtr &drive : drives)
-        rows.append({printable(drive->name()) +
+        rows.append({TerminalText::printable(drive->name()) +
                          (drive->isIncompleteInstaller() ? QStringLiteral(" (incomplete)") : QString()),
-                     printable(mountPathText(drive->volumePath())),
+                     TerminalText::printable(mountPathText(drive->volumePath())),
                      drive->deviceNode().isEmpty() ? QStringLiteral("-") : drive->deviceNode(),
                      capacityText(drive->capacity()), product(drive->vendor(), drive->model())});
     return columns(rows, colour);
@@ -159,9 +147,9 @@ QString DriveList::table(const std::vector<DiskModelPtr> &drives, const Others &
     QList<QStringList> rows = {{QStringLiteral("NAME"), QStringLiteral("DEVICE"), QStringLiteral("CAPACITY"),
                                 QStringLiteral("MODEL"), QStringLiteral("WHY")}};
     for (const auto &other : others)
-        rows.append({other.name().isEmpty() ? QStringLiteral("-") : printable(other.name()), other.device,
-                     capacityText(other.capacity), product(other.vendor, other.model),
-                     printable(reason(other))});
+        rows.append({other.name().isEmpty() ? QStringLiteral("-") : TerminalText::printable(other.name()),
+                     other.device, capacityText(other.capacity), product(other.vendor, other.model),
+                     TerminalText::printable(reason(other))});
     return text + columns(rows, colour) + QStringLiteral("To mount one: %1 DEVICE\n").arg(mountCommand);
 }
 
@@ -173,6 +161,24 @@ QString DriveList::reason(const platform::RemovableDrives::Drive &drive)
     return drive.mountPoint.startsWith("/Volumes/")
                ? QStringLiteral("mounted at %1, a hidden mount point").arg(path)
                : QStringLiteral("mounted at %1, outside /Volumes").arg(path);
+}
+
+QString DriveList::mountCommand()
+{
+    const QString diskutil = platform::InstallLayout::current().toolDirectory() + QStringLiteral("/diskutil");
+    return (diskutil.contains(QLatin1Char(' ')) ? QLatin1Char('"') + diskutil + QLatin1Char('"') : diskutil) +
+           QStringLiteral(" mount");
+}
+
+std::optional<platform::RemovableDrives::Drive> DriveList::mountedElsewhere(const Others &others,
+                                                                            const QByteArray &argument)
+{
+    const QByteArray path = mountPathFromArgument(argument);
+    for (const auto &other : others)
+        if (!path.isEmpty() && other.reason == platform::RemovableDrives::Reason::MountedElsewhere &&
+            other.mountPoint == path)
+            return other;
+    return std::nullopt;
 }
 
 QString DriveList::mountPathText(const QByteArray &path)

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 #include <vector>
 
 // "bootdrive list": the drives the window would offer, as a table for people or as JSON for scripts; with
@@ -30,6 +31,11 @@ public:
                          const QString &mountCommand, bool colour = false);
     // Why a drive is not offered: "mounted at /media/anna/STICK, outside /Volumes", "not mounted".
     static QString reason(const platform::RemovableDrives::Drive &drive);
+    // The disk utility's command that mounts a drive below /Volumes, without the device: "…/diskutil mount".
+    static QString mountCommand();
+    // The removable drive not offered that is mounted exactly at the path the argument names, if any.
+    static std::optional<platform::RemovableDrives::Drive> mountedElsewhere(const Others &others,
+                                                                            const QByteArray &argument);
     // A mount path as text that names it exactly: the path itself when it is valid UTF-8, otherwise a
     // file:// URL in which every byte but letters, digits, "-._~" and "/" is a %XX escape
     // ("file:///Volumes/X%FF"). JSON cannot carry bytes

@@ -28,6 +28,14 @@ int width(char32_t c)
 
 } // namespace
 
+QString TerminalText::printable(QString text)
+{
+    for (QChar &c : text)
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char('?');
+    return text;
+}
+
 int TerminalText::columns(const QString &text)
 {
     int total = 0;

@@ -19,6 +19,9 @@ public:
     };
 
     static int columns(const QString &text);
+    // Text from a drive or a file name with its control characters shown as "?": it must not drive the
+    // terminal.
+    static QString printable(QString text);
     // The text cut at its end to at most `columns` columns, with "…" where it was cut.
     static QString elided(const QString &text, int columns);
     // Colour only on a terminal that is not "dumb", and never when NO_COLOR is set to anything.

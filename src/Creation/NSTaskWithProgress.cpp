@@ -1,10 +1,10 @@
 #include "Creation/NSTaskWithProgress.h"
 
+#include "Platform/Posix/ChildProcess.h"
 #include "Platform/Runtime/Log.h"
 
 #include <QCoreApplication>
 #include <QStringDecoder>
-#include <csignal>
 
 std::shared_ptr<NSTaskWithProgress>
 NSTaskWithProgress::launchedTaskWithLaunchPath(const QString &launchPath, const QStringList &arguments,
@@ -37,12 +37,9 @@ NSTaskWithProgress::initWithLaunchPath(const QString &launchPath, const QStringL
         task.setWorkingDirectory(currentDirectoryPath);
     task.setProcessChannelMode(QProcess::MergedChannels);
     task.setStandardInputFile(QProcess::nullDevice());
-    // The program starts with no signal held back, whatever this process holds back.
-    task.setChildProcessModifier([] {
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-    });
+    // The program starts with no signal held back, whatever this process holds back, and leaves the
+    // terminal's signals to the application, which stops it in its own order.
+    task.setChildProcessModifier([] { posix::ChildProcess::prepare(); });
     runner->m_progressBlock = std::move(progress);
     runner->m_completion = std::move(completion);
 
@@ -79,6 +76,7 @@ void NSTaskWithProgress::readPipe()
 void NSTaskWithProgress::launch()
 {
     m_keepAlive = shared_from_this();
+    const posix::ChildProcess::Forking forking;
     m_task.start();
 }
 

@@ -8,7 +8,8 @@
 
 // Runs a program without elevated rights, hands each piece of its joined output to a progress callback while
 // it runs and the rest to a completion callback when it has ended, both on the main thread, in order. Each
-// byte reaches the callbacks once. A piece that is not valid UTF-8 by itself arrives as nothing.
+// byte reaches the callbacks once. A piece that is not valid UTF-8 by itself arrives as nothing. The program
+// ignores the terminal's signals (posix::ChildProcess): only the application stops it.
 class NSTaskWithProgress : public std::enable_shared_from_this<NSTaskWithProgress>
 {
 public:

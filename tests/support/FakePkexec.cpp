@@ -46,24 +46,32 @@ void FakePkexec::setMode(Mode mode)
 
 bool FakePkexec::writeScript()
 {
+    const QByteArray allow =
+        "case \"${1:-}\" in\n"
+        "/*) ;;\n"
+        "*) echo \"pkexec: the program must be given by its absolute path\" >&2; exit 127 ;;\n"
+        "esac\n"
+        "uid=$(id -u)\n"
+        "exec env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \\\n"
+        "    USER=root LOGNAME=root PKEXEC_UID=\"$uid\" ${LANG:+LANG=\"$LANG\"} \"$@\"\n";
+    const QByteArray deny = "echo \"Error executing command as another user: Not authorized\" >&2\n"
+                            "echo >&2\necho \"This incident has been reported.\" >&2\nexit 127\n";
     QByteArray answer;
     switch (m_mode) {
     case Mode::Allow:
-        answer =
-            "case \"${1:-}\" in\n"
-            "/*) ;;\n"
-            "*) echo \"pkexec: the program must be given by its absolute path\" >&2; exit 127 ;;\n"
-            "esac\n"
-            "uid=$(id -u)\n"
-            "exec env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \\\n"
-            "    USER=root LOGNAME=root PKEXEC_UID=\"$uid\" ${LANG:+LANG=\"$LANG\"} \"$@\"\n";
+        answer = allow;
+        break;
+    case Mode::AskOnTerminal:
+        answer = "printf 'Password: ' > /dev/tty\n"
+                 "IFS= read -r password < /dev/tty || exit 126\n"
+                 "if [ \"$password\" != secret ]; then\n" +
+                 deny + "fi\n" + allow;
         break;
     case Mode::Dismiss:
         answer = "echo \"Error executing command as another user: Request dismissed\" >&2\nexit 126\n";
         break;
     case Mode::Deny:
-        answer = "echo \"Error executing command as another user: Not authorized\" >&2\n"
-                 "echo >&2\necho \"This incident has been reported.\" >&2\nexit 127\n";
+        answer = deny;
         break;
     }
     QFile script(program());

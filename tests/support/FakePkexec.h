@@ -11,6 +11,8 @@ namespace testsupport {
 // the user's answer: Allow runs the program with pkexec's clean environment (PATH, HOME, USER, LOGNAME and
 // PKEXEC_UID set to the caller's uid) as whoever called it — it cannot raise rights, so tests that need the
 // program to run as root call it as root; Dismiss exits 126 and Deny exits 127 with pkexec's messages.
+// AskOnTerminal asks for the password on the controlling terminal first, as pkexec's textual agent does
+// without a desktop's agent: "secret" allows, anything else denies, the terminal's end dismisses.
 class FakePkexec
 {
 public:
@@ -19,6 +21,7 @@ public:
         Allow,
         Dismiss,
         Deny,
+        AskOnTerminal,
     };
     struct Call
     {

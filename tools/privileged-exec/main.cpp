@@ -11,6 +11,11 @@
 // helper that dies without that chance (SIGKILL, the out-of-memory killer) takes the program with it: the
 // program gets SIGTERM when its parent is gone, and a guard process stops the rest of its group.
 //
+// The helper and the program are out of the terminal's reach: the helper leaves the process group it was
+// started in (the application's, which pkexec shares so it can ask for a password on the terminal) before
+// it takes any signal, and the program runs in a group of its own. Ctrl-C, Ctrl-\, Ctrl-Z and a terminal's
+// hang-up go to the application alone, which stops the program in its own order.
+//
 //   bootdrive-privileged-exec [--cwd DIR] -- PROGRAM [ARGUMENTS...]
 //   bootdrive-privileged-exec --check        (only reports the right)
 //   bootdrive-privileged-exec --install HELPER_TARGET POLICY_SOURCE POLICY_TARGET
@@ -233,7 +238,7 @@ int install(const std::string &helperTarget, const std::string &policySource, co
 }
 
 // The child between fork and exec: its own process group, the stop signal tied to the helper's life, and
-// the go-ahead once the helper has announced it.
+// the go-ahead once the helper has announced it. It starts with every signal held back.
 [[noreturn]] void becomeProgram(pid_t helper, int goAhead, char **argv)
 {
     ::setpgid(0, 0);
@@ -245,8 +250,14 @@ int install(const std::string &helperTarget, const std::string &policySource, co
     // The helper may have died before the signal was tied to it: then nobody would ever stop the program.
     if (::getppid() != helper)
         ::_exit(125);
-    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+    // The helper's own handling, and the terminal's signals its starter left ignored, are not the program's.
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGTSTP})
         ::signal(signal, SIG_DFL);
+    // A stop the helper sent meanwhile takes effect now, before the program runs, instead of having been
+    // taken by the helper's handler in this copy of it.
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
     ::close(STDIN_FILENO);
     ::open("/dev/null", O_RDONLY);
     // The program keeps the argument vector as given, its own path included as argv[0], so it is started by
@@ -306,6 +317,8 @@ pid_t startGuard(pid_t group, int goAhead, int &lifeline)
 
 int main(int argc, char **argv)
 {
+    // Out of the terminal's foreground group, into one of its own, before any signal is taken.
+    ::setpgid(0, 0);
     if (argc == 2 && std::strcmp(argv[1], "--check") == 0) {
         std::fputs("authorized\n", stdout);
         return 0;
@@ -347,14 +360,18 @@ int main(int argc, char **argv)
 
     std::fflush(stdout);
     const pid_t helper = ::getpid();
+    sigset_t all, previous;
+    sigfillset(&all);
+    ::sigprocmask(SIG_SETMASK, &all, &previous);
     const pid_t child = ::fork();
-    if (child < 0) {
-        std::perror("bootdrive-privileged-exec: fork");
-        return 2;
-    }
     if (child == 0) {
         ::close(goAhead[1]);
         becomeProgram(helper, goAhead[0], argv + i);
+    }
+    ::sigprocmask(SIG_SETMASK, &previous, nullptr);
+    if (child < 0) {
+        std::perror("bootdrive-privileged-exec: fork");
+        return 2;
     }
     ::close(goAhead[0]);
     ::setpgid(child, child);

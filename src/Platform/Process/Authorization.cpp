@@ -1,5 +1,6 @@
 #include "Platform/Process/Authorization.h"
 
+#include "Platform/Posix/ChildProcess.h"
 #include "Platform/Posix/FileDescriptor.h"
 #include "Platform/Posix/Pipe.h"
 #include "Platform/Posix/ProcessGroup.h"
@@ -11,8 +12,6 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <cerrno>
-#include <csignal>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -81,8 +80,8 @@ struct Started
     posix::FileDescriptor input;  // the child's standard input
 };
 
-// Starts pkexec or the helper with both output streams on one pipe and its input from another; children
-// start with default signal handling, whatever the application did with its own.
+// Starts pkexec or the helper with both output streams on one pipe and its input from another, out of the
+// terminal's reach (posix::ChildProcess): pkexec may still ask for the password on the terminal.
 Started start(const QString &program, const QStringList &arguments)
 {
     Started started;
@@ -96,26 +95,10 @@ Started start(const QString &program, const QStringList &arguments)
     for (QByteArray &item : storage)
         argv.push_back(item.data());
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, input.read.get(), STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, output.write.get(), STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, output.write.get(), STDERR_FILENO);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t all, none;
-    sigfillset(&all);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attributes, &all);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    const int rc = posix_spawn(&started.pid, argv[0], &actions, &attributes, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    if (rc != 0) {
-        started.pid = -1;
+    started.pid = posix::ChildProcess::spawn(argv[0], argv.data(), environ, input.read.get(),
+                                             output.write.get(), output.write.get());
+    if (started.pid <= 0)
         return started;
-    }
     started.output = std::move(output.read);
     started.input = std::move(input.write);
     return started;

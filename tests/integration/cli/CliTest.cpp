@@ -217,9 +217,9 @@ TEST(BootDriveCli, ListShowsAFreshDrive)
 }
 
 // A removable drive mounted outside /Volumes, and one not mounted, are named with why by "list --all" and
-// nowhere else; the disk utility's mount brings one into the list, its eject takes it out again. Loop
-// devices are never removable to the kernel, so the test names them removable; without that they are not
-// listed at all.
+// nowhere else, and "create" given the first one's mount path says where it is and how to mount it; the
+// disk utility's mount brings one into the list, its eject takes it out again. Loop devices are never
+// removable to the kernel, so the test names them removable; without that they are not listed at all.
 TEST(BootDriveCli, ListAllNamesDrivesOutsideVolumesUntilTheyAreMountedThere)
 {
     REQUIRE_DRIVES();
@@ -259,6 +259,20 @@ TEST(BootDriveCli, ListAllNamesDrivesOutsideVolumesUntilTheyAreMountedThere)
         << table.toStdString();
     EXPECT_FALSE(cli({"list", "--all", "--json"}).out.contains(stick.device().toUtf8()))
         << "a loop device is not removable unless named so";
+
+    SampleInstaller installer("Install macOS Mojave", "10.14.6", "1M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    ASSERT_TRUE(writeMarker(desktopMount));
+    const ProgramRun refused =
+        cli({"create", "--installer", installer.path(), "--volume", desktopMount + "/", "--yes", "--json"},
+            {}, removable);
+    EXPECT_EQ(refused.exitCode, 2) << refused.describe().toStdString();
+    EXPECT_TRUE(refused.err.contains(
+        ("STICK (" + stick.device() + ") is mounted at " + desktopMount + ", outside /Volumes").toUtf8()))
+        << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains(("/diskutil mount " + stick.device() + "\"").toUtf8()))
+        << refused.err.toStdString();
+    EXPECT_EQ(readMarker(desktopMount), "the old data");
 
     const QString diskutil = SampleInstaller::buildDirectory() + "/bin/diskutil";
     const ProgramRun mounted = ProgramRun::run(diskutil, {"mount", stick.device()});

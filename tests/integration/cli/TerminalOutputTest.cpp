@@ -1,24 +1,29 @@
 #include "Cli/ProgressOutput.h"
 #include "Cli/TerminalText.h"
+#include "support/EventLoop.h"
+#include "support/FakePkexec.h"
 #include "support/LoopDrive.h"
 #include "support/ProgramRun.h"
 #include "support/SampleInstaller.h"
+#include "support/TerminalSession.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QThread>
-#include <cerrno>
+#include <algorithm>
+#include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+using testsupport::FakePkexec;
 using testsupport::LoopDrive;
 using testsupport::ProgramRun;
 using testsupport::SampleInstaller;
+using testsupport::TerminalSession;
 
 namespace {
 
@@ -121,52 +126,10 @@ struct TerminalRun
     static TerminalRun run(const QString &program, const QStringList &arguments, int columns,
                            const QStringList &environment)
     {
+        TerminalSession session(program, arguments, columns, environment);
         TerminalRun result;
-        QByteArrayList args{QFile::encodeName(program)}, env;
-        for (const QString &argument : arguments)
-            args << QFile::encodeName(argument);
-        QStringList variables = QProcessEnvironment::systemEnvironment().toStringList();
-        for (const QString &variable : environment) {
-            const QString name = variable.section(QLatin1Char('='), 0, 0) + QLatin1Char('=');
-            variables.removeIf([&](const QString &old) { return old.startsWith(name); });
-            variables << variable;
-        }
-        for (const QString &variable : variables)
-            env << variable.toLocal8Bit();
-        // Everything the child needs is made before the fork.
-        std::vector<char *> argv, envp;
-        for (QByteArray &a : args)
-            argv.push_back(a.data());
-        for (QByteArray &e : env)
-            envp.push_back(e.data());
-        argv.push_back(nullptr);
-        envp.push_back(nullptr);
-        winsize size{};
-        size.ws_row = 24;
-        size.ws_col = static_cast<unsigned short>(columns);
-        int master = -1;
-        const pid_t pid = ::forkpty(&master, nullptr, nullptr, &size);
-        if (pid == 0) {
-            ::execve(argv[0], argv.data(), envp.data());
-            ::_exit(127);
-        }
-        if (pid < 0)
-            return result;
-        char buffer[4096];
-        for (;;) {
-            pollfd ready{master, POLLIN, 0};
-            if (::poll(&ready, 1, 180000) <= 0)
-                break;
-            const ssize_t n = ::read(master, buffer, sizeof buffer);
-            if (n > 0)
-                result.output.append(buffer, n);
-            else if (n == 0 || errno != EINTR)
-                break; // EIO: the program and all it started have closed the terminal
-        }
-        ::close(master);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.status = session.finish();
+        result.output = session.output();
         return result;
     }
 };
@@ -303,4 +266,130 @@ TEST(TerminalOutput, AToolsErrorIsToldOnce)
         << run.err.toStdString();
     EXPECT_FALSE(run.err.contains("Error")) << run.err.toStdString();
     EXPECT_TRUE(run.jsonLines().last()["message"].toString().startsWith("the disk went away"));
+}
+
+namespace {
+
+// The processes of a run that are in the terminal's foreground group and neither ignore nor hold back
+// `signal`, bootdrive (the group's leader) left out: those would act on a key typed on the terminal now.
+QList<TerminalSession::Process> reactingTo(int signal, const QList<TerminalSession::Process> &processes)
+{
+    const quint64 bit = quint64(1) << (signal - 1);
+    QList<TerminalSession::Process> reacting;
+    for (const TerminalSession::Process &process : processes)
+        if (process.group == process.foreground && process.pid != process.group &&
+            !((process.ignored | process.blocked) & bit))
+            reacting << process;
+    return reacting;
+}
+
+} // namespace
+
+// Keys typed on the terminal while a creation runs reach bootdrive alone, which stops the run in its own
+// order: Ctrl-C at spread moments (the checks, the erase, the creation tool's start, the copy, the
+// verification) and Ctrl-\ end it cancelled, with no process of the run left; Ctrl-Z does not suspend it
+// and is told so; a terminal closed in the middle of the copy leaves nothing running either. A password
+// prompt on the terminal still works.
+TEST(TerminalOutput, KeysTypedOnTheTerminalStopTheRunThroughBootdriveAlone)
+{
+    if (const QString reason = LoopDrive::skipReason(); !reason.isEmpty())
+        GTEST_SKIP() << reason.toStdString();
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the creation tool needs root";
+    // Large enough, and in enough files, for the checks and the verification to take a while; the copy is
+    // slowed where keys are typed during it.
+    SampleInstaller installer("Install macOS Mojave", "10.14.6", "256M");
+    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    const QString many = installer.path() + "/Contents/SharedSupport/Pieces";
+    ASSERT_TRUE(QDir().mkpath(many));
+    for (int i = 0; i < 20000; ++i) {
+        QFile piece(QStringLiteral("%1/%2").arg(many).arg(i));
+        ASSERT_TRUE(piece.open(QIODevice::WriteOnly) && piece.write("x") == 1);
+    }
+    LoopDrive drive("USB", 512 * 1024 * 1024);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    const QString bootdrive = SampleInstaller::buildDirectory() + "/bin/bootdrive";
+    const QStringList arguments = {"create",   "--installer",  installer.path(),
+                                   "--volume", "/Volumes/USB", "--yes"};
+    const QStringList slowCopy = {"TERM=xterm", "NO_COLOR=1", "CREATEINSTALLMEDIA_RATE_LIMIT=40"};
+    const QStringList fullSpeed = {"TERM=xterm", "NO_COLOR=1", "CREATEINSTALLMEDIA_RATE_LIMIT="};
+    auto freshDrive = [&] {
+        return drive.mountPoint() == "/Volumes/USB" ||
+               (drive.unmountAll() && drive.format("USB") && drive.mountAt("/Volumes/USB"));
+    };
+
+    const struct
+    {
+        const char *when;
+        QByteArray after; // what the terminal shows first
+        int delayMs;
+        QByteArray keys;
+        bool slow = true;
+    } moments[] = {
+        {"checks", "Checking the installer", 0, "\x03"},
+        {"erase begins", "Erasing /Volumes/USB", 0, "\x03"},
+        {"erase, later", "Erasing /Volumes/USB", 5, "\x03"},
+        {"tool starts", "Starting the creation tool", 0, "\x03"},
+        {"tool starts, later", "Starting the creation tool", 3, "\x03"},
+        {"tool starts, later still", "Starting the creation tool", 15, "\x03"},
+        {"copy begins", "Copying [", 0, "\x03"},
+        {"copy", "Copying [", 800, "\x03"},
+        {"verification begins", "Reading the drive back", 0, "\x03", false},
+        {"verification", "Reading the drive back", 50, "\x03", false},
+        {"copy, Ctrl-\\", "Copying [", 500, "\x1c"},
+        {"copy, Ctrl-Z then Ctrl-C", "Copying [", 500, "\x1a\x03"},
+    };
+    for (const auto &moment : moments) {
+        SCOPED_TRACE(moment.when);
+        ASSERT_TRUE(freshDrive()) << drive.error().toStdString();
+        TerminalSession run(bootdrive, arguments, 100, moment.slow ? slowCopy : fullSpeed);
+        ASSERT_TRUE(run.waitFor(moment.after)) << run.output().toStdString();
+        QThread::msleep(moment.delayMs);
+        for (const char key : moment.keys) {
+            const int signal = key == '\x03' ? SIGINT : key == '\x1c' ? SIGQUIT : SIGTSTP;
+            const auto reacting = reactingTo(signal, run.processes());
+            EXPECT_TRUE(reacting.isEmpty()) << TerminalSession::names(reacting).toStdString();
+        }
+        run.type(moment.keys);
+        EXPECT_EQ(run.finish(), 3) << run.output().toStdString();
+        const auto left = run.processes();
+        EXPECT_TRUE(left.isEmpty()) << TerminalSession::names(left).toStdString();
+        EXPECT_FALSE(run.output().contains("[job stopped]")) << run.output().toStdString();
+        EXPECT_EQ(run.output().contains("cannot be paused"), moment.keys.contains('\x1a'))
+            << run.output().toStdString();
+    }
+
+    ASSERT_TRUE(freshDrive()) << drive.error().toStdString();
+    TerminalSession closed(bootdrive, arguments, 100, slowCopy);
+    ASSERT_TRUE(closed.waitFor("Copying [")) << closed.output().toStdString();
+    QThread::msleep(500);
+    pid_t job = 0;
+    for (const TerminalSession::Process &process : closed.processes())
+        if (process.pid == process.foreground)
+            job = process.pid;
+    ASSERT_GT(job, 0);
+    closed.hangUp();
+    closed.finish();
+    // The shell died of the hang-up; bootdrive, passed the SIGHUP by the kernel, is waited for by its end.
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] {
+            const auto running = closed.processes();
+            return std::none_of(running.begin(), running.end(), [&](const auto &p) { return p.pid == job; });
+        },
+        60000));
+    const auto left = closed.processes();
+    EXPECT_TRUE(left.isEmpty()) << TerminalSession::names(left).toStdString();
+
+    // The programs stay where a password can still be asked for on the terminal: the erase's pkexec asks
+    // there (the disk utility takes the user's way when told to), and the run goes on once it is typed.
+    FakePkexec pkexec(FakePkexec::Mode::AskOnTerminal);
+    ASSERT_TRUE(pkexec.isValid());
+    ASSERT_TRUE(freshDrive()) << drive.error().toStdString();
+    TerminalSession asked(
+        bootdrive, arguments, 100,
+        fullSpeed + QStringList{"PATH=" + pkexec.pathWithFakeFirst(), "BOOTDRIVE_DISKUTIL_ASSUME_USER=1"});
+    ASSERT_TRUE(asked.waitFor("Password: ")) << asked.output().toStdString();
+    asked.type("secret\n");
+    EXPECT_EQ(asked.finish(), 0) << asked.output().toStdString();
+    EXPECT_EQ(pkexec.calls().size(), 1);
 }
