@@ -4,6 +4,8 @@
 #include "Service/InstallationImageListApi.h"
 #include "Service/UpdateAppApi.h"
 
+#include <algorithm>
+
 using namespace platform;
 
 DictionaryPtr InstallationImageViewModel::envelopeFromAnswer(const ObjectPtr &answer)
@@ -46,9 +48,13 @@ void InstallationImageViewModel::installationImageListSuccess(ImageListSuccess s
         std::static_pointer_cast<InstallationImageViewModel>(weak_from_this().lock());
     request->startWithCompletionBlockWithSuccess(
         [weakSelf, success, failure](const NetBaseRequestPtr &finished) {
+            // With the view model gone the answer cannot be read: a failure, as it always was.
             const auto self = weakSelf.lock();
-            if (!self)
+            if (!self) {
+                if (failure)
+                    failure({});
                 return;
+            }
             const ObjectPtr answer = finished->responseJSONObject();
             if (self->answerSucceeded(answer)) {
                 // The records were read on the processing queue; here only the envelope is.
@@ -68,17 +74,16 @@ void InstallationImageViewModel::installationImageListSuccess(ImageListSuccess s
                 failure({});
         },
         [weakSelf, failure](const NetBaseRequestPtr &finished) {
-            const auto self = weakSelf.lock();
-            if (!self)
-                return;
             // An HTTP status is an answer: an error, or a success whose body could not be decoded.
+            using Kind = CatalogFailure::Kind;
             const int status = finished->responseStatusCode();
-            if (status <= 0)
-                self->m_catalogFailure = {CatalogFailure::Kind::Unreachable, {}, 0, 0};
-            else if (status >= 200 && status <= 299)
-                self->m_catalogFailure = {CatalogFailure::Kind::UnreadableAnswer, {}, 0, status};
-            else
-                self->m_catalogFailure = {CatalogFailure::Kind::ServiceError, {}, 0, status};
+            if (const auto self = weakSelf.lock())
+                self->m_catalogFailure = {status <= 0                     ? Kind::Unreachable
+                                          : status >= 200 && status < 300 ? Kind::UnreadableAnswer
+                                                                          : Kind::ServiceError,
+                                          {},
+                                          0,
+                                          std::max(status, 0)};
             if (failure)
                 failure({});
         });

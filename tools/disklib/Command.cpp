@@ -39,7 +39,8 @@ CommandResult spawn(const std::vector<std::string> &arguments, bool capture)
         return result;
     }
 
-    // The child starts with no blocked signals and default dispositions, whatever the tool holds back. A
+    // The child starts with no blocked signals and default dispositions, whatever the tool holds back, but
+    // for the terminal's signals that the tool itself was started with ignored. A
     // captured program (a formatter) runs in a process group of its own: a stop request sent to the tool's
     // group must not cut it short; the tool holds such requests back until it is done. Every child stops
     // when the tool goes away, so nothing the tool started runs on without it.
@@ -70,8 +71,16 @@ CommandResult spawn(const std::vector<std::string> &arguments, bool capture)
         {};
         defaults.sa_handler = SIG_DFL;
         sigemptyset(&defaults.sa_mask);
-        for (int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        for (int signal : {SIGPIPE, SIGTERM})
             sigaction(signal, &defaults, nullptr);
+        // A terminal's signals the tool was started with ignored (BootDrive stops its runs itself) stay
+        // ignored for what it runs, pkexec included; otherwise they are the default again.
+        for (int signal : {SIGINT, SIGHUP, SIGQUIT}) {
+            struct sigaction current
+            {};
+            if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN)
+                sigaction(signal, &defaults, nullptr);
+        }
         sigprocmask(SIG_SETMASK, &none, nullptr);
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         // Gone already, before the signal was tied to it: nobody would stop this program.

@@ -208,20 +208,39 @@ TEST_F(DiskutilOnDrive, AFailedUnmountLeavesEveryMountAsItWas)
 
 // A formatter that fails leaves the disk unmounted; its old mount point goes all the same, as after an erase
 // that succeeds: an empty folder left there would give the next volume of that name "… 1".
+// A formatter that fails leaves no folder behind. What the disk utility runs keeps the terminal's signals
+// ignored when the utility was started with them ignored (as BootDrive starts it, so that only BootDrive
+// acts on the terminal's keys), and has their default handling otherwise.
 TEST_F(DiskutilOnDrive, AFailedFormatLeavesNoEmptyMountPoint)
 {
     QTemporaryDir tools;
-    ASSERT_TRUE(
-        writeScript(tools.filePath("mkfs.hfsplus"), "#!/bin/sh\necho 'no space on device' >&2\nexit 1\n"));
-    LoopDrive drive("Failing");
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-    auto environment = ToolRun::environment();
-    environment.insert("PATH", tools.path() + ":" + environment.value("PATH"));
-    const ToolRun run = erase("QRTIIIIIIII", "/Volumes/Failing", "HFS+", environment);
-    EXPECT_NE(run.exitCode, 0);
-    EXPECT_TRUE(run.errorLines().value(0).contains("the disk is left unmounted")) << run.output.toStdString();
-    EXPECT_TRUE(drive.mountPoints().isEmpty());
-    EXPECT_FALSE(QFileInfo::exists("/Volumes/Failing"));
+    const QString ignored = tools.filePath("ignored");
+    ASSERT_TRUE(writeScript(tools.filePath("mkfs.hfsplus"),
+                            "#!/bin/sh\nawk '/^SigIgn/ { print $2 }' /proc/self/status > \"" + QFile::encodeName(ignored) +
+                                "\"\necho 'no space on device' >&2\nexit 1\n"));
+    for (const bool fromBootDrive : {false, true}) {
+        LoopDrive drive("Failing");
+        ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+        auto environment = ToolRun::environment();
+        environment.insert("PATH", tools.path() + ":" + environment.value("PATH"));
+        const QStringList arguments = {"eraseVolume", "HFS+", "QRTIIIIIIII", "/Volumes/Failing"};
+        const ToolRun run = fromBootDrive
+                                ? ToolRun::run("/bin/sh",
+                                               QStringList{"-c", "trap '' INT HUP QUIT; exec \"$0\" \"$@\"",
+                                                           ToolRun::tool("diskutil")} +
+                                                   arguments,
+                                               environment)
+                                : ToolRun::run(ToolRun::tool("diskutil"), arguments, environment);
+        EXPECT_NE(run.exitCode, 0);
+        EXPECT_TRUE(run.errorLines().value(0).contains("the disk is left unmounted"))
+            << run.output.toStdString();
+        EXPECT_TRUE(drive.mountPoints().isEmpty());
+        EXPECT_FALSE(QFileInfo::exists("/Volumes/Failing"));
+        QFile mask(ignored);
+        ASSERT_TRUE(mask.open(QIODevice::ReadOnly));
+        // SIGHUP, SIGINT and SIGQUIT are the lowest three bits.
+        EXPECT_EQ(mask.readAll().trimmed().toULongLong(nullptr, 16) & 0x7, fromBootDrive ? 0x7u : 0u);
+    }
 }
 
 TEST_F(DiskutilOnDrive, ADiskStillMountedInAnotherNamespaceIsMountedAgain)
