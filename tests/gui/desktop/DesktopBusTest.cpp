@@ -2,6 +2,7 @@
 // against recording stand-ins for logind, the power-management and GNOME session inhibitors and the
 // notification service, on buses of the test's own.
 
+#include "Platform/Desktop/DesktopNotifier.h"
 #include "Platform/Desktop/SleepInhibitor.h"
 #include "PrivateBuses.h"
 #include "RecordingService.h"
@@ -204,6 +205,34 @@ TEST(SleepInhibition, TheFirstServiceThatAnswersHoldsTheLockUntilItIsReleased)
     EXPECT_TRUE(testsupport::waitUntil([&] { return !slow.isHeld(0); }, 3000));
 }
 
+// A notice's body names drives and says what tools said: text, escaped for a service that would read it as
+// markup (and load the images it names), as it is for one that shows it as it is.
+TEST(Notices, TheBodyIsTextWhateverTheServiceReads)
+{
+    REQUIRE_BUSES();
+    for (const bool readsMarkup : {true, false}) {
+        RecordingService notices(QDBusConnection::SessionBus, "org.freedesktop.Notifications",
+                                 "/org/freedesktop/Notifications");
+        ASSERT_TRUE(notices.error().isEmpty());
+        notices.answer("GetCapabilities", [readsMarkup](const QDBusMessage &) {
+            return QVariantList{readsMarkup ? QStringList{"body", "body-markup"} : QStringList{"body"}};
+        });
+        notices.answer("Notify", [](const QDBusMessage &) { return QVariantList{3u}; });
+        platform::DesktopNotifier notifier;
+        const QString body = R"(【<img src="FIFO"><b>x</b> & y】)";
+        notifier.notify("done", body, "drive-removable-media", "show");
+        ASSERT_TRUE(testsupport::waitUntil([&] { return notices.calls("Notify").size() == 1; }, 5000));
+        notifier.notify("done", body, "drive-removable-media", "show");
+        ASSERT_TRUE(testsupport::waitUntil([&] { return notices.calls("Notify").size() == 2; }, 5000));
+        for (const QDBusMessage &sent : notices.calls("Notify"))
+            EXPECT_EQ(sent.arguments().value(4).toString(),
+                      readsMarkup
+                          ? QString("【&lt;img src=&quot;FIFO&quot;&gt;&lt;b&gt;x&lt;/b&gt; &amp; y】")
+                          : body);
+        EXPECT_EQ(notices.calls("GetCapabilities").size(), 1) << "asked once";
+    }
+}
+
 // From the confirmation to the result the computer stays awake, whatever the end; the result goes to the
 // desktop only while the user is in another window, and clicking it brings the window back.
 TEST(WindowOnTheDesktop, EveryEndOfAJobGivesTheLockBackAndAwayTheResultIsAlsoANotice)
@@ -304,6 +333,9 @@ TEST(WindowOnTheDesktop, EveryEndOfAJobGivesTheLockBackAndAwayTheResultIsAlsoANo
             120000));
         EXPECT_TRUE(testsupport::waitUntil([&] { return !logind.isHeld(lock); }, 3000))
             << "the lock goes back at the end";
+        // A notice goes out after the service has said how it reads bodies.
+        testsupport::waitUntil([&] { return notices.calls("Notify").size() > noticesBefore; },
+                               run.away ? 3000 : 300);
         const QList<QDBusMessage> sent = notices.calls("Notify").mid(noticesBefore);
         if (!run.away) {
             EXPECT_TRUE(sent.isEmpty()) << "no notice for a user who is looking";
