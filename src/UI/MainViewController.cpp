@@ -130,8 +130,13 @@ MainViewController::MainViewController(QWidget *parent)
     // The ring takes the installer picture's place while it shows; the slot keeps its height either way, so
     // nothing around it moves.
     circularProgress->installEventFilter(this);
-    // The panel's controls take the focus; the scroll area follows it and is no stop of its own.
+    // The panel's controls take the focus; the scroll area follows it, also where the window moves it, and
+    // is no stop of its own.
     m_ui->creationScroll->setFocusPolicy(Qt::NoFocus);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        if (now && m_ui->creationPanel->isAncestorOf(now))
+            m_ui->creationScroll->ensureWidgetVisible(now);
+    });
     // A long drive name must not make the panel wider than the window: the pop-up elides it.
     diskListPopUpButton->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     diskListPopUpButton->setMinimumContentsLength(12);
