@@ -3,9 +3,9 @@
 // button, except that nothing but "Create Now" itself erases a drive, and Escape the choice that changes
 // nothing. Every phase shows its English text, and the focus goes where the next step is.
 
-#include "support/ChildRun.h"
 #include "Platform/Text/Localization.h"
 #include "WindowFixture.h"
+#include "support/ChildRun.h"
 #include "support/SampleInstaller.h"
 #include "support/ToolsOnPath.h"
 

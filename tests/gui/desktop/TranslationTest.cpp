@@ -1,9 +1,9 @@
 // Every text of the interface has its English translation, and the user's locale picks the language.
 
-#include "support/ChildRun.h"
 #include "Platform/Text/Localization.h"
 #include "Platform/Views/OpenPanel.h"
 #include "UI/MainViewController.h"
+#include "support/ChildRun.h"
 
 #include <QDialogButtonBox>
 #include <QFile>

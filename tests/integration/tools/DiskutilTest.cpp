@@ -216,8 +216,8 @@ TEST_F(DiskutilOnDrive, AFailedFormatLeavesNoEmptyMountPoint)
     QTemporaryDir tools;
     const QString ignored = tools.filePath("ignored");
     ASSERT_TRUE(writeScript(tools.filePath("mkfs.hfsplus"),
-                            "#!/bin/sh\nawk '/^SigIgn/ { print $2 }' /proc/self/status > \"" + QFile::encodeName(ignored) +
-                                "\"\necho 'no space on device' >&2\nexit 1\n"));
+                            "#!/bin/sh\nawk '/^SigIgn/ { print $2 }' /proc/self/status > \"" +
+                                QFile::encodeName(ignored) + "\"\necho 'no space on device' >&2\nexit 1\n"));
     for (const bool fromBootDrive : {false, true}) {
         LoopDrive drive("Failing");
         ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
