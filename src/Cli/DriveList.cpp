@@ -114,6 +114,8 @@ QByteArray DriveList::json(const std::vector<DiskModelPtr> &drives, const Others
             object.insert(QStringLiteral("vendor"), other.vendor);
         if (!other.model.isEmpty())
             object.insert(QStringLiteral("model"), other.model);
+        if (const QString unknown = labelUnknown(other); !unknown.isEmpty())
+            object.insert(QStringLiteral("label-unknown"), unknown);
         list.append(object);
     }
     return QJsonDocument(list).toJson(QJsonDocument::Compact);
@@ -147,9 +149,12 @@ QString DriveList::table(const std::vector<DiskModelPtr> &drives, const Others &
     QList<QStringList> rows = {{QStringLiteral("NAME"), QStringLiteral("DEVICE"), QStringLiteral("CAPACITY"),
                                 QStringLiteral("MODEL"), QStringLiteral("WHY")}};
     for (const auto &other : others)
-        rows.append({other.name().isEmpty() ? QStringLiteral("-") : TerminalText::printable(other.name()),
-                     other.device, capacityText(other.capacity), product(other.vendor, other.model),
-                     TerminalText::printable(reason(other))});
+        rows.append(
+            {other.name().isEmpty() ? QStringLiteral("-") : TerminalText::printable(other.name()),
+             other.device, capacityText(other.capacity), product(other.vendor, other.model),
+             TerminalText::printable(labelUnknown(other).isEmpty()
+                                         ? reason(other)
+                                         : reason(other) + QStringLiteral("; ") + labelUnknown(other))});
     return text + columns(rows, colour) + QStringLiteral("To mount one: %1 DEVICE\n").arg(mountCommand);
 }
 
@@ -161,6 +166,17 @@ QString DriveList::reason(const platform::RemovableDrives::Drive &drive)
     return drive.mountPoint.startsWith("/Volumes/")
                ? QStringLiteral("mounted at %1, a hidden mount point").arg(path)
                : QStringLiteral("mounted at %1, outside /Volumes").arg(path);
+}
+
+QString DriveList::labelUnknown(const platform::RemovableDrives::Drive &drive)
+{
+    using State = platform::BlockDevice::Contents::State;
+    if (drive.contents.state == State::NotPermitted)
+        return QStringLiteral("label unknown: not allowed to read %1").arg(drive.device);
+    if (drive.contents.state == State::Unreadable)
+        return QStringLiteral("label unknown: %1 could not be read (%2)")
+            .arg(drive.device, drive.contents.failure);
+    return {};
 }
 
 QString DriveList::mountCommand()

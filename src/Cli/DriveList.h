@@ -22,7 +22,8 @@ public:
     static QByteArray json(const std::vector<DiskModelPtr> &drives);
     // The same objects with "offered": true, followed by the drives not offered: {"name", "device",
     // "capacity", "mounted" (the mount path or null), "offered": false, "reason" ("mounted-elsewhere" or
-    // "not-mounted"), "message"}, with "vendor" and "model" where known.
+    // "not-mounted"), "message"}, with "vendor" and "model" where known, and "label-unknown" saying why
+    // where the device could not be read.
     static QByteArray json(const std::vector<DiskModelPtr> &drives, const Others &others);
     // Columns NAME, MOUNT PATH, DEVICE, CAPACITY, MODEL; the header in bold when `colour`.
     static QString table(const std::vector<DiskModelPtr> &drives, bool colour = false);
@@ -31,6 +32,8 @@ public:
                          const QString &mountCommand, bool colour = false);
     // Why a drive is not offered: "mounted at /media/anna/STICK, outside /Volumes", "not mounted".
     static QString reason(const platform::RemovableDrives::Drive &drive);
+    // Why its label is unknown ("not allowed to read /dev/sdb1"); empty when the device was read.
+    static QString labelUnknown(const platform::RemovableDrives::Drive &drive);
     // The disk utility's command that mounts a drive below /Volumes, without the device: "…/diskutil mount".
     static QString mountCommand();
     // The removable drive not offered that is mounted exactly at the path the argument names, if any.

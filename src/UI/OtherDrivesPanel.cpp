@@ -3,12 +3,11 @@
 #include "Common/ForeignText.h"
 #include "Creation/BaseModel.h"
 #include "Creation/DiskutilViewModel.h"
-#include "Platform/Runtime/Dispatch.h"
+#include "Platform/Volumes/DeviceMonitor.h"
 #include "Platform/Volumes/MountMonitor.h"
 
 #include <QApplication>
 #include <QFile>
-#include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
@@ -36,9 +35,9 @@ void OtherDrivesPanel::start()
     platform::MountMonitor *mounts = platform::MountMonitor::shared();
     connect(mounts, &platform::MountMonitor::didMount, this, [this] { m_settle.start(); });
     connect(mounts, &platform::MountMonitor::didUnmount, this, [this] { m_settle.start(); });
-    // A drive that is plugged in but not mounted changes no mount: its device node appearing does.
-    m_devices = new QFileSystemWatcher({QStringLiteral("/dev")}, this);
-    connect(m_devices, &QFileSystemWatcher::directoryChanged, this, [this] { m_settle.start(); });
+    // A drive plugged in but not mounted, or a stick given a new file system, changes no mount.
+    connect(platform::DeviceMonitor::shared(), &platform::DeviceMonitor::devicesChanged, this,
+            [this] { m_settle.start(); });
     refresh();
 }
 
@@ -50,16 +49,10 @@ void OtherDrivesPanel::setSuspended(bool suspended)
 
 void OtherDrivesPanel::refresh()
 {
-    // Reading sysfs and udev's records is quick but still file reading: off the main thread.
-    const uint64_t generation = ++m_generation;
-    QPointer<OtherDrivesPanel> self(this);
-    platform::Dispatch::global([self, generation] {
-        std::vector<platform::RemovableDrives::Drive> drives = platform::RemovableDrives::list();
-        platform::Dispatch::main([self, generation, drives] {
-            if (self && generation == self->m_generation)
-                self->showDrives(drives);
-        });
-    });
+    // The device monitor reads drives off the main thread; what is left here reads only kernel tables.
+    showDrives(platform::RemovableDrives::select(platform::DeviceMonitor::shared()->devices(),
+                                                 platform::MountTable::read(),
+                                                 platform::RemovableDrives::alsoRemovable()));
 }
 
 QString OtherDrivesPanel::description(const platform::RemovableDrives::Drive &drive)
@@ -93,6 +86,12 @@ void OtherDrivesPanel::showDrives(std::vector<platform::RemovableDrives::Drive> 
                            ? tr("【%1】已装载在 %2").arg(name, ForeignText::bounded(drive.mountPath()))
                            : tr("【%1】尚未装载").arg(name);
         text += QLatin1Char('\n') + ForeignText::bounded(description(drive));
+        using State = platform::BlockDevice::Contents::State;
+        if (drive.contents.state == State::NotPermitted)
+            text += QLatin1Char('\n') + tr("卷标未知：无权读取该设备");
+        else if (drive.contents.state == State::Unreadable)
+            text += QLatin1Char('\n') +
+                    tr("卷标未知：无法读取该设备（%1）").arg(ForeignText::bounded(drive.contents.failure));
         if (const QString failure = m_failures.value(drive.device); !failure.isEmpty())
             text += QLatin1Char('\n') + tr("未能装载：%1").arg(ForeignText::bounded(failure));
 

@@ -7,12 +7,12 @@
 #include <QWidget>
 #include <vector>
 
-class QFileSystemWatcher;
 class QVBoxLayout;
 
 // The removable drives the drive list does not offer (mounted elsewhere, as a desktop mounts sticks, or not
 // mounted at all), each with why and a button that mounts it below /Volumes with the disk utility, so it
-// joins the list. Follows mounts, and drives plugged in or pulled out; empty and hidden when there is none.
+// joins the list. Follows mounts (the mount monitor) and devices (the device monitor: drives plugged in or
+// pulled out, media changed); empty and hidden when there is none.
 class OtherDrivesPanel : public QWidget
 {
     Q_OBJECT
@@ -42,13 +42,11 @@ private:
 
     QVBoxLayout *m_rows = nullptr;
     QTimer m_settle;
-    QFileSystemWatcher *m_devices = nullptr;
     std::vector<platform::RemovableDrives::Drive> m_drives;
     // What the last mount of a device said when it failed, until it is tried again.
     QHash<QString, QString> m_failures;
     QString m_mounting; // the device being mounted now
     QString m_refocus;  // the device whose button gets the focus back once the rows are made again
-    uint64_t m_generation = 0;
     bool m_started = false;
     bool m_suspended = false;
 };

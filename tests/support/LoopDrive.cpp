@@ -28,11 +28,6 @@ QString errnoText()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-QString deviceNumberText(dev_t rdev)
-{
-    return QStringLiteral("%1:%2").arg(major(rdev)).arg(minor(rdev));
-}
-
 } // namespace
 
 QString LoopDrive::skipReason()
@@ -91,7 +86,7 @@ void LoopDrive::fail(const QString &what)
         m_error = what;
 }
 
-bool LoopDrive::attach()
+bool LoopDrive::attach(const std::function<void(const QString &device)> &beforeAttaching)
 {
     const int control = open("/dev/loop-control", O_RDWR | O_CLOEXEC);
     if (control < 0) {
@@ -109,6 +104,8 @@ bool LoopDrive::attach()
         const int fd = open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
         if (fd < 0)
             continue;
+        if (beforeAttaching)
+            beforeAttaching(path);
         loop_config config{};
         config.fd = static_cast<__u32>(m_imageFd);
         // Detached by the kernel as soon as nothing holds it, even if this process dies.
@@ -176,9 +173,8 @@ QStringList LoopDrive::mountPoints() const
     QStringList points;
     if (m_rdev == 0)
         return points;
-    const QString number = deviceNumberText(m_rdev);
     for (const auto &entry : platform::MountTable::read())
-        if (entry.deviceNumber == number)
+        if (entry.device == m_rdev)
             points << entry.mountPoint;
     return points;
 }
@@ -191,10 +187,9 @@ QString LoopDrive::mountPoint() const
 
 QString LoopDrive::fileSystemType() const
 {
-    const QString number = deviceNumberText(m_rdev);
     QString type;
     for (const auto &entry : platform::MountTable::read())
-        if (entry.deviceNumber == number)
+        if (m_rdev != 0 && entry.device == m_rdev)
             type = entry.fileSystemType;
     return type;
 }
@@ -284,6 +279,19 @@ bool LoopDrive::unmountAll()
             rmdir(it->constData());
     }
     return all;
+}
+
+bool LoopDrive::detach()
+{
+    QString why;
+    if (m_loopFd < 0 || !unmountAll() || !isOwnDevice(why) || ioctl(m_loopFd, LOOP_CLR_FD) != 0)
+        return false;
+    // With the last descriptor closed the device is free, as a stick pulled out.
+    close(m_loopFd);
+    m_loopFd = -1;
+    m_device.clear();
+    m_rdev = 0;
+    return true;
 }
 
 LoopDrive::~LoopDrive()

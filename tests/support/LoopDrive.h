@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <sys/types.h>
 
 namespace testsupport {
@@ -47,10 +48,14 @@ public:
     bool mountAtBytes(const QByteArray &path);
     // Unmounts every mount of the device.
     bool unmountAll();
+    // Unmounts it and detaches the loop device, keeping the image: a drive pulled out.
+    bool detach();
+    // Attaches the image to a free loop device again, as a drive plugged in; `beforeAttaching` learns the
+    // device first (a device taken meanwhile is skipped, and the next one named).
+    bool attach(const std::function<void(const QString &device)> &beforeAttaching = {});
 
 private:
     bool setUp();
-    bool attach();
     bool isOwnDevice(QString &why) const;
     void fail(const QString &what);
 

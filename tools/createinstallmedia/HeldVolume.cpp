@@ -33,7 +33,7 @@ bool HeldVolume::open(const std::string &mountPoint, dev_t device, std::string &
     }
     // Between the mount and the open the volume may already be gone, and the path lead to the folder below.
     const auto entry = posix::MountInfo::at(posix::MountInfo::read(), mountPoint);
-    if (m_identity.device != device || !entry || entry->device() != device || entry->root != "/" ||
+    if (m_identity.device != device || !entry || entry->device != device || entry->root != "/" ||
         (m_identity.mountId != 0 && static_cast<uint64_t>(entry->id) != m_identity.mountId)) {
         error = "the erased disk is no longer mounted at \"" + mountPoint + "\"";
         return false;

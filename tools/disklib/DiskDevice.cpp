@@ -1,13 +1,13 @@
 #include "disklib/DiskDevice.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
+#include <blkid/blkid.h>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <linux/fs.h>
+#include <memory>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -17,66 +17,36 @@ namespace disktools {
 
 namespace {
 
-std::string numberText(dev_t device)
-{
-    return std::to_string(major(device)) + ":" + std::to_string(minor(device));
-}
-
-// The device's sysfs folder with links resolved; empty when there is none.
 std::string sysfsFolder(dev_t device)
 {
-    if (major(device) == 0)
-        return {};
-    char resolved[PATH_MAX];
-    const std::string link = "/sys/dev/block/" + numberText(device);
-    return ::realpath(link.c_str(), resolved) ? std::string(resolved) : std::string();
+    return "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
 }
 
-bool exists(const std::string &path)
+dev_t numberIn(const std::string &file)
 {
-    struct stat info
-    {};
-    return ::stat(path.c_str(), &info) == 0;
-}
-
-dev_t numberIn(const std::string &folder)
-{
-    std::ifstream file(folder + "/dev");
+    std::ifstream text(file);
     unsigned high = 0, low = 0;
     char colon = 0;
-    if (file >> high >> colon >> low && colon == ':')
-        return makedev(high, low);
-    return 0;
+    return text >> high >> colon >> low && colon == ':' ? makedev(high, low) : 0;
 }
 
-std::vector<std::string> entries(const std::string &folder)
+// The disks a device's data lies on: its own, or for a mapped device (LVM, encryption) those below it,
+// which libblkid does not follow but the kernel lists beside the device's attributes.
+void disksBelow(dev_t device, std::vector<dev_t> &disks, int depth = 0)
 {
-    std::vector<std::string> names;
-    if (DIR *dir = ::opendir(folder.c_str())) {
+    bool below = false;
+    const std::string slaves = sysfsFolder(device) + "/slaves";
+    if (DIR *dir = depth < 8 ? ::opendir(slaves.c_str()) : nullptr) {
         while (const dirent *entry = ::readdir(dir))
-            if (entry->d_name[0] != '.')
-                names.emplace_back(entry->d_name);
+            if (const dev_t lower =
+                    entry->d_name[0] != '.' ? numberIn(slaves + "/" + entry->d_name + "/dev") : 0) {
+                below = true;
+                disksBelow(lower, disks, depth + 1);
+            }
         ::closedir(dir);
     }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-// The disks a device's data lies on: its own, or for a mapped device (LVM, encryption) those below it.
-void disksBelow(const std::string &folder, std::vector<dev_t> &disks, int depth = 0)
-{
-    const std::vector<std::string> below = entries(folder + "/slaves");
-    if (below.empty() || depth > 8) {
-        const std::string disk = exists(folder + "/partition") ? folder.substr(0, folder.rfind('/')) : folder;
-        disks.push_back(numberIn(disk));
-        return;
-    }
-    for (const std::string &name : below) {
-        char resolved[PATH_MAX];
-        const std::string link = folder + "/slaves/" + name;
-        if (::realpath(link.c_str(), resolved))
-            disksBelow(resolved, disks, depth + 1);
-    }
+    if (!below)
+        disks.push_back(DiskDevice::diskOf(device));
 }
 
 } // namespace
@@ -93,27 +63,26 @@ bool DiskDevice::at(const std::string &path, dev_t &rdev)
 
 std::string DiskDevice::nodeOf(dev_t device)
 {
-    const std::string folder = sysfsFolder(device);
-    if (folder.empty())
+    if (major(device) == 0)
         return {};
-    const std::string node = "/dev/" + folder.substr(folder.rfind('/') + 1);
+    const std::unique_ptr<char, decltype(&std::free)> found(blkid_devno_to_devname(device), std::free);
     dev_t rdev = 0;
-    return at(node, rdev) && rdev == device ? node : std::string();
+    return found && at(found.get(), rdev) && rdev == device ? std::string(found.get()) : std::string();
 }
 
 std::string DiskDevice::nodeOfMount(const posix::MountEntry &entry, dev_t &rdev)
 {
     if (at(entry.source, rdev))
         return entry.source;
-    const std::string node = nodeOf(entry.device());
+    const std::string node = nodeOf(entry.device);
     if (!node.empty())
-        rdev = entry.device();
+        rdev = entry.device;
     return node;
 }
 
 uint64_t DiskDevice::size(const std::string &node, dev_t device)
 {
-    std::ifstream sectors("/sys/dev/block/" + numberText(device) + "/size");
+    std::ifstream sectors(sysfsFolder(device) + "/size");
     uint64_t count = 0;
     if (sectors >> count && count > 0)
         return count * 512;
@@ -129,7 +98,7 @@ uint64_t DiskDevice::size(const std::string &node, dev_t device)
 
 bool DiskDevice::holdsMount(dev_t device, const posix::MountEntry &entry)
 {
-    if (entry.device() == device)
+    if (entry.device == device)
         return true;
     dev_t rdev = 0;
     return at(entry.source, rdev) && rdev == device;
@@ -137,24 +106,10 @@ bool DiskDevice::holdsMount(dev_t device, const posix::MountEntry &entry)
 
 dev_t DiskDevice::diskOf(dev_t device)
 {
-    const std::string folder = sysfsFolder(device);
-    if (folder.empty() || !exists(folder + "/partition"))
-        return device;
-    const dev_t disk = numberIn(folder.substr(0, folder.rfind('/')));
-    return disk != 0 ? disk : device;
-}
-
-std::vector<dev_t> DiskDevice::devicesOfDisk(dev_t disk)
-{
-    std::vector<dev_t> devices{disk};
-    const std::string folder = sysfsFolder(disk);
-    if (folder.empty())
-        return devices;
-    for (const std::string &name : entries(folder))
-        if (exists(folder + "/" + name + "/partition"))
-            if (const dev_t partition = numberIn(folder + "/" + name))
-                devices.push_back(partition);
-    return devices;
+    dev_t disk = 0;
+    return major(device) != 0 && blkid_devno_to_wholedisk(device, nullptr, 0, &disk) == 0 && disk != 0
+               ? disk
+               : device;
 }
 
 bool DiskDevice::onStartupDisk(dev_t device, const std::vector<posix::MountEntry> &entries)
@@ -164,11 +119,8 @@ bool DiskDevice::onStartupDisk(dev_t device, const std::vector<posix::MountEntry
     if (!root || nodeOfMount(*root, rootDevice).empty())
         return false;
     std::vector<dev_t> startup, ours;
-    disksBelow(sysfsFolder(rootDevice), startup);
-    if (const std::string folder = sysfsFolder(device); !folder.empty())
-        disksBelow(folder, ours);
-    else
-        ours.push_back(device);
+    disksBelow(rootDevice, startup);
+    disksBelow(device, ours);
     return std::any_of(ours.begin(), ours.end(), [&](dev_t disk) {
         return disk != 0 && std::find(startup.begin(), startup.end(), disk) != startup.end();
     });

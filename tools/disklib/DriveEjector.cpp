@@ -6,7 +6,6 @@
 #include "disklib/Unmounter.h"
 #include "disklib/VolumePath.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -56,12 +55,12 @@ bool DriveEjector::prepare(const std::string &argument, std::string &error)
         error = "refusing to eject " + diskName() + ": it is the start-up disk";
         return false;
     }
-    const std::vector<dev_t> devices = DiskDevice::devicesOfDisk(disk);
     m_mounts.clear();
     const std::string volumes = VolumePath::volumesRoot() + "/";
     for (const auto &entry : entries) {
-        if (std::none_of(devices.begin(), devices.end(),
-                         [&](dev_t ours) { return DiskDevice::holdsMount(ours, entry); }))
+        // A mount of the disk or of any of its partitions.
+        dev_t mounted = 0;
+        if (DiskDevice::nodeOfMount(entry, mounted).empty() || DiskDevice::diskOf(mounted) != disk)
             continue;
         if (entry.mountPoint.compare(0, volumes.size(), volumes) != 0) {
             error = "refusing to eject " + diskName() + ": it is also mounted at \"" + entry.mountPoint +

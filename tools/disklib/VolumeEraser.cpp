@@ -1,7 +1,9 @@
 #include "disklib/VolumeEraser.h"
 
+#include "Platform/Posix/FileDescriptor.h"
 #include "Platform/Posix/MountPointLock.h"
 #include "Platform/Posix/VolumeMountPoint.h"
+#include "disklib/BootDriveFolder.h"
 #include "disklib/Command.h"
 #include "disklib/DiskDevice.h"
 #include "disklib/SignalBlocker.h"
@@ -242,7 +244,18 @@ bool VolumeEraser::erase(const Observer &observer, std::string &error)
         error = "could not give the new volume to its owner (" + std::string(std::strerror(errno)) + ")";
         return false;
     }
-    return true;
+    if (m_fileSystemType != "ext4" || VolumePath::ext4Label(m_newName) == m_newName)
+        return true;
+    // The label holds the name's first 16 bytes; the drive keeps the rest for when it comes back.
+    const posix::FileDescriptor top(
+        open(m_newMountPoint.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info
+    {};
+    if (!top || fstat(top.get(), &info) != 0 || info.st_dev != m_device) {
+        error = "the new volume is no longer mounted at \"" + m_newMountPoint + "\"";
+        return false;
+    }
+    return BootDriveFolder::keepName(top.get(), m_newName, error);
 }
 
 } // namespace disktools

@@ -2,19 +2,19 @@
 
 #include "Platform/Posix/MountPointLock.h"
 #include "Platform/Posix/VolumeMountPoint.h"
-#include "disklib/Command.h"
+#include "Platform/Posix/VolumeProbe.h"
+#include "disklib/BootDriveFolder.h"
 #include "disklib/DiskDevice.h"
 #include "disklib/SignalBlocker.h"
 #include "disklib/Unmounter.h"
 #include "disklib/VolumePath.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,23 +25,7 @@ namespace {
 
 // Volumes mounted here carry no device nodes and no set-user-ID programs that would act on this system.
 constexpr unsigned long volumeFlags = MS_NOSUID | MS_NODEV;
-
-// blkid writes a label's unsafe bytes as \xHH.
-std::string decodeEscapes(const std::string &text)
-{
-    std::string decoded;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x' &&
-            std::isxdigit(static_cast<unsigned char>(text[i + 2])) &&
-            std::isxdigit(static_cast<unsigned char>(text[i + 3]))) {
-            decoded += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
-            i += 3;
-        } else {
-            decoded += text[i];
-        }
-    }
-    return decoded;
-}
+constexpr unsigned int volumeAttributes = MOUNT_ATTR_NOSUID | MOUNT_ATTR_NODEV;
 
 std::string lastComponent(const std::string &path)
 {
@@ -95,75 +79,53 @@ bool VolumeMounter::prepare(const std::string &deviceArgument, std::string &erro
     return true;
 }
 
-VolumeMounter::Probe VolumeMounter::probe(const std::string &node, std::string &error)
-{
-    Probe probed;
-    const std::string blkid = Command::find("blkid");
-    if (blkid.empty()) {
-        error = "blkid is not installed; it tells what file system " + node + " holds";
-        return probed;
-    }
-    // -p reads the device itself, not a cache that may be out of date.
-    const CommandResult result = Command::run({blkid, "-p", "-o", "udev", node});
-    if (result.exitStatus == 2) {
-        error = "no file system was found on " + node;
-        return probed;
-    }
-    if (result.exitStatus != 0) {
-        error = "blkid could not read " + node + " (" + Command::describeEnd(result) + ")";
-        return probed;
-    }
-    std::istringstream lines(result.output);
-    std::string line;
-    while (std::getline(lines, line)) {
-        const size_t equals = line.find('=');
-        const std::string key = line.substr(0, equals),
-                          value = equals == std::string::npos ? "" : line.substr(equals + 1);
-        if (key == "ID_FS_TYPE")
-            probed.type = value;
-        else if (key == "ID_FS_USAGE")
-            probed.usage = value;
-        else if (key == "ID_FS_LABEL_ENC")
-            probed.label = decodeEscapes(value);
-    }
-    if (probed.type.empty())
-        error = "no file system was found on " + node;
-    return probed;
-}
-
-std::string VolumeMounter::mountData(const std::string &type) const
+VolumeMounter::Options VolumeMounter::mountOptions(const std::string &type) const
 {
     static const char *const ownerless[] = {"vfat", "msdos", "exfat", "ntfs3", "hfsplus", "hfs", "udf"};
-    std::string data;
+    Options options;
     if (m_owner && std::find(std::begin(ownerless), std::end(ownerless), type) != std::end(ownerless))
-        data = "uid=" + std::to_string(m_owner->first) + ",gid=" + std::to_string(m_owner->second);
+        options = {{"uid", std::to_string(m_owner->first)}, {"gid", std::to_string(m_owner->second)}};
     // Names on the drive are shown as the desktop shows them.
     if (type == "vfat")
-        data += std::string(data.empty() ? "" : ",") + "utf8";
-    return data;
+        options.emplace_back("utf8", "");
+    return options;
 }
 
-bool VolumeMounter::mountFresh(const Probe &probed, const Observer &observer, std::string &error)
+posix::FileDescriptor VolumeMounter::mountDetached(const std::string &type, const Observer &observer,
+                                                   std::string &error)
 {
+    auto detached = [&](const std::string &driver, bool readOnly) {
+        const posix::FileDescriptor context(::fsopen(driver.c_str(), FSOPEN_CLOEXEC));
+        bool configured =
+            context &&
+            ::fsconfig(context.get(), FSCONFIG_SET_STRING, "source", m_devicePath.c_str(), 0) == 0 &&
+            (!readOnly || ::fsconfig(context.get(), FSCONFIG_SET_FLAG, "ro", nullptr, 0) == 0);
+        for (const auto &[key, value] : mountOptions(driver))
+            configured =
+                configured &&
+                (value.empty()
+                     ? ::fsconfig(context.get(), FSCONFIG_SET_FLAG, key.c_str(), nullptr, 0)
+                     : ::fsconfig(context.get(), FSCONFIG_SET_STRING, key.c_str(), value.c_str(), 0)) == 0;
+        return posix::FileDescriptor(
+            configured && ::fsconfig(context.get(), FSCONFIG_CMD_CREATE, nullptr, nullptr, 0) == 0
+                ? ::fsmount(context.get(), FSMOUNT_CLOEXEC,
+                            volumeAttributes | (readOnly ? MOUNT_ATTR_RDONLY : 0))
+                : -1);
+    };
     // The kernel's own NTFS driver is called ntfs3.
-    const std::vector<std::string> types = probed.type == "ntfs" ? std::vector<std::string>{"ntfs3", "ntfs"}
-                                                                 : std::vector<std::string>{probed.type};
+    const std::vector<std::string> drivers =
+        type == "ntfs" ? std::vector<std::string>{"ntfs3", "ntfs"} : std::vector<std::string>{type};
     int code = ENODEV;
-    for (const std::string &type : types) {
-        const std::string data = mountData(type);
-        if (::mount(m_devicePath.c_str(), m_mountPoint.c_str(), type.c_str(), volumeFlags, data.c_str()) ==
-            0) {
-            m_fileSystemType = type;
-            return true;
-        }
+    for (const std::string &driver : drivers) {
+        m_fileSystemType = driver;
+        if (posix::FileDescriptor mounted = detached(driver, false))
+            return mounted;
         code = errno;
         if (code == EROFS || code == EACCES) {
-            if (::mount(m_devicePath.c_str(), m_mountPoint.c_str(), type.c_str(), volumeFlags | MS_RDONLY,
-                        data.c_str()) == 0) {
-                m_fileSystemType = type;
+            if (posix::FileDescriptor mounted = detached(driver, true)) {
                 if (observer.note)
                     observer.note("the drive is write-protected; it was mounted read-only");
-                return true;
+                return mounted;
             }
             code = errno;
         }
@@ -171,10 +133,9 @@ bool VolumeMounter::mountFresh(const Probe &probed, const Observer &observer, st
             break;
     }
     error = code == ENODEV
-                ? "this system cannot mount " + probed.type + " volumes; " + m_devicePath + " was not mounted"
-                : "could not mount " + m_devicePath + " (" + probed.type + ") at \"" + m_mountPoint + "\" (" +
-                      std::strerror(code) + ")";
-    return false;
+                ? "this system cannot mount " + type + " volumes; " + m_devicePath + " was not mounted"
+                : "could not mount " + m_devicePath + " (" + type + ") (" + std::strerror(code) + ")";
+    return {};
 }
 
 bool VolumeMounter::mountAgain(const posix::MountEntry &existing, std::string &error)
@@ -203,27 +164,49 @@ bool VolumeMounter::mountAgain(const posix::MountEntry &existing, std::string &e
 bool VolumeMounter::mount(const Observer &observer, std::string &error)
 {
     SignalBlocker holdSignals;
-    std::string probeError;
-    const Probe probed = probe(m_devicePath, probeError);
-    if (m_elsewhere.empty()) {
-        if (probed.type.empty()) {
-            error = probeError;
+    const posix::VolumeProbe::Result probed = posix::VolumeProbe::probe(m_devicePath);
+    // A volume without a label keeps the name the desktop gave its folder.
+    const auto shown =
+        std::find_if(m_elsewhere.rbegin(), m_elsewhere.rend(), [](const posix::MountEntry &entry) {
+            return lastComponent(entry.mountPoint).rfind('.', 0) != 0;
+        });
+    const posix::MountEntry *again = m_elsewhere.empty()           ? nullptr
+                                     : shown != m_elsewhere.rend() ? &*shown
+                                                                   : &m_elsewhere.back();
+    posix::FileDescriptor detached;
+    if (!again) {
+        if (probed.error != 0) {
+            error = "cannot read " + m_devicePath + " (" + std::strerror(probed.error) + ")";
+            return false;
+        }
+        if (!probed.found()) {
+            error = "no file system was found on " + m_devicePath;
             return false;
         }
         if (!probed.usage.empty() && probed.usage != "filesystem") {
             error = m_devicePath + " holds no file system that can be mounted (" + probed.type + ")";
             return false;
         }
+        if (!(detached = mountDetached(probed.type, observer, error)))
+            return false;
     }
-    // A volume without a label keeps the name the desktop gave its folder.
-    const auto shown =
-        std::find_if(m_elsewhere.rbegin(), m_elsewhere.rend(), [](const posix::MountEntry &entry) {
-            return lastComponent(entry.mountPoint).rfind('.', 0) != 0;
-        });
     m_name = VolumePath::nameFromLabel(
         probed.label, shown != m_elsewhere.rend()
                           ? VolumePath::nameFromLabel(lastComponent(shown->mountPoint), "Untitled")
                           : "Untitled");
+    // The whole file system's top is where a drive BootDrive made keeps its full name; held open only while
+    // it is read, as an open folder keeps the volume from being unmounted there.
+    std::string full;
+    if (!again)
+        full = BootDriveFolder::keptName(detached.get(), probed.label);
+    else if (again->root == "/")
+        full = BootDriveFolder::keptName(
+            posix::FileDescriptor(
+                ::open(again->mountPoint.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC))
+                .get(),
+            probed.label);
+    if (!full.empty())
+        m_name = full;
 
     const std::string root = VolumePath::volumesRoot();
     if (::mkdir(root.c_str(), 0755) != 0 && errno != EEXIST) {
@@ -239,10 +222,12 @@ bool VolumeMounter::mount(const Observer &observer, std::string &error)
                     std::strerror(claimError) + ")";
             return false;
         }
-        const bool mounted =
-            m_elsewhere.empty()
-                ? mountFresh(probed, observer, error)
-                : mountAgain(shown != m_elsewhere.rend() ? *shown : m_elsewhere.back(), error);
+        bool mounted = again ? mountAgain(*again, error)
+                             : ::move_mount(detached.get(), "", AT_FDCWD, m_mountPoint.c_str(),
+                                            MOVE_MOUNT_F_EMPTY_PATH) == 0;
+        if (!again && !mounted)
+            error = "could not mount " + m_devicePath + " at \"" + m_mountPoint + "\" (" +
+                    std::strerror(errno) + ")";
         if (!mounted) {
             posix::VolumeMountPoint::release(lock, m_mountPoint);
             return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/Posix/FileDescriptor.h"
 #include "Platform/Posix/MountInfo.h"
 
 #include <functional>
@@ -12,9 +13,10 @@
 namespace disktools {
 
 // Mounts a volume below /Volumes, where the application looks for drives: at /Volumes/<its label> (or
-// "<label> 1", … while that is taken). A volume mounted elsewhere (a desktop mounts sticks below /media) is
-// taken off there once it is mounted below /Volumes, and only when nothing holds it there; otherwise
-// everything stays as it was. Everything that can be checked without rights is checked in prepare().
+// "<label> 1", … while that is taken), or under the full name a BootDrive drive keeps of itself. A volume
+// mounted elsewhere (a desktop mounts sticks below /media) is taken off there once it is mounted below
+// /Volumes, and only when nothing holds it there; otherwise everything stays as it was. Everything that can
+// be checked without rights is checked in prepare().
 class VolumeMounter
 {
 public:
@@ -42,16 +44,13 @@ public:
     const std::string &fileSystemType() const { return m_fileSystemType; }
 
 private:
-    struct Probe
-    {
-        std::string type;
-        std::string usage;
-        std::string label;
-    };
-    static Probe probe(const std::string &node, std::string &error);
-    bool mountFresh(const Probe &probed, const Observer &observer, std::string &error);
+    using Options = std::vector<std::pair<std::string, std::string>>;
+    // The volume mounted where nothing sees it yet (the new mount API), so that the full name kept on it
+    // can be read before its mount point is chosen.
+    posix::FileDescriptor mountDetached(const std::string &type, const Observer &observer,
+                                        std::string &error);
     bool mountAgain(const posix::MountEntry &existing, std::string &error);
-    std::string mountData(const std::string &type) const;
+    Options mountOptions(const std::string &type) const;
 
     std::string m_devicePath;
     dev_t m_device = 0;

@@ -7,25 +7,19 @@
 
 namespace posix {
 
-FileDescriptor RegularFile::open(const std::string &path)
+namespace {
+
+// Reopens the located object itself, not its name, so a swap of the name in between changes nothing.
+FileDescriptor reopenRegular(const FileDescriptor &located)
 {
-    if (path.empty()) {
-        errno = ENOENT;
-        return FileDescriptor();
-    }
-    // O_PATH resolves the name without opening the object behind it.
-    FileDescriptor located(::open(path.c_str(), O_PATH | O_CLOEXEC));
-    if (!located)
-        return FileDescriptor();
     struct stat info
     {};
-    if (::fstat(located.get(), &info) != 0)
+    if (!located || ::fstat(located.get(), &info) != 0)
         return FileDescriptor();
     if (!S_ISREG(info.st_mode)) {
         errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
         return FileDescriptor();
     }
-    // Reopening the located object itself, not the name, so a swap of the name in between changes nothing.
     const std::string self = "/proc/self/fd/" + std::to_string(located.get());
     FileDescriptor file(::open(self.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat opened
@@ -37,6 +31,23 @@ FileDescriptor RegularFile::open(const std::string &path)
         return FileDescriptor();
     }
     return file;
+}
+
+} // namespace
+
+FileDescriptor RegularFile::open(const std::string &path)
+{
+    if (path.empty()) {
+        errno = ENOENT;
+        return FileDescriptor();
+    }
+    // O_PATH resolves the name without opening the object behind it.
+    return reopenRegular(FileDescriptor(::open(path.c_str(), O_PATH | O_CLOEXEC)));
+}
+
+FileDescriptor RegularFile::openIn(int folder, const std::string &name)
+{
+    return reopenRegular(FileDescriptor(::openat(folder, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC)));
 }
 
 std::optional<std::string> RegularFile::readAll(int fd, size_t cap)

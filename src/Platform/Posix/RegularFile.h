@@ -18,6 +18,8 @@ public:
     // must be a regular file too); invalid, with errno set, for anything else. The path is looked up
     // without opening what it names, so no device or FIFO is ever opened.
     static FileDescriptor open(const std::string &path);
+    // The same for a name in the folder open as `folder`, where a symbolic link counts as missing too.
+    static FileDescriptor openIn(int folder, const std::string &name);
     // The whole file when it is a regular file of at most `cap` bytes.
     static std::optional<std::string> read(const std::string &path, size_t cap);
     // At most the first `count` bytes of a regular file.

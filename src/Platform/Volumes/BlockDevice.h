@@ -1,36 +1,89 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
+#include <optional>
 #include <sys/types.h>
+#include <vector>
 
 namespace platform {
 
-// What the kernel tells anyone about the block device behind a mount, through sysfs: no device node is
-// opened, so nothing here needs rights or can block. `sysRoot` is where sysfs is mounted ("/sys"); tests
-// point it at a tree of their own.
+// The block devices as the system knows them, through libudev: the kernel's attributes of each device and,
+// where udev has a record of it, what file system it holds. Nothing here opens a device node, so nothing
+// needs rights or can block on a drive; DeviceMonitor probes the devices udev has no record of.
 class BlockDevice
 {
 public:
-    // The device node ("/dev/sdb1"): the mount's source when it names one, else the kernel's name for the
-    // device number; empty for a file system without a block device.
-    static QString nodeFor(dev_t device, const QString &source);
+    // What a device holds.
+    struct Contents
+    {
+        enum class State
+        {
+            Known,        // udev's record or a probe said (maybe that it holds nothing)
+            Pending,      // not probed yet
+            NotPermitted, // this process may not open the node
+            Unreadable,   // opening or reading it failed: `failure`
+        };
+        State state = State::Pending;
+        QString fileSystem; // "vfat", "ext4"…
+        QString usage;      // "filesystem", "other" (swap), "raid", "crypto"
+        QByteArray label;   // its bytes, which need not be UTF-8
+        QString failure;
+
+        bool operator==(const Contents &) const = default;
+    };
+
+    // One device in plain values, so that which drives count is a pure function of them.
+    struct Record
+    {
+        QString name; // the kernel's name: "sdb1"
+        QString node; // "/dev/sdb1"
+        dev_t number = 0;
+        QString disk;          // the whole disk's kernel name: "sdb" (its own for a disk)
+        int partition = 0;     // the partition's number; 0 for a whole disk
+        uint64_t capacity = 0; // bytes; 0 for a disk without a medium
+        QString sequence;      // the disk's medium: a new one (a loop device attached again) counts anew
+        // Of the whole disk:
+        bool removable = false; // the kernel marks it so
+        bool usb = false;       // attached over USB
+        QString cardType;       // a memory card's "SD", an eMMC's "MMC"
+        bool hidden = false;
+        QString vendor; // "SanDisk"; empty when unknown
+        QString model;  // "Cruzer Blade"; empty when unknown
+        // Of this device: the devices its data lies on, for a mapped one (LVM, encryption): kernel names.
+        QStringList below;
+        Contents contents;
+
+        // The same device with the same medium and layout: its contents need no new look.
+        bool sameMedium(const Record &other) const;
+    };
+
+    // Every block device, in no particular order.
+    static std::vector<Record> list();
+    // The device with that number; none for a file system without a block device (btrfs and others report
+    // an anonymous number).
+    static std::optional<Record> read(dev_t device);
+
     // "major:minor", as the kernel writes a device number.
     static QString numberText(dev_t device);
+    // The device node behind a mount: its source when that names one, else udev's node for the number.
+    static QString nodeFor(dev_t device, const QString &source);
     // The device's size in bytes; 0 when unknown.
-    static uint64_t capacity(dev_t device, const QString &sysRoot = QStringLiteral("/sys"));
-    // The maker and the model the drive reports ("SanDisk", "Cruzer Blade"), for the device or the disk it
-    // is a partition of; empty where the system does not know them. Bus names ("ATA") and numeric ids
-    // ("0x1af4") are not makers and count as unknown.
-    static QString vendor(dev_t device, const QString &sysRoot = QStringLiteral("/sys"));
-    static QString model(dev_t device, const QString &sysRoot = QStringLiteral("/sys"));
+    static uint64_t capacity(dev_t device);
+    // The maker and the model the drive reports, for the device or the disk it is a partition of.
+    static QString vendor(dev_t device);
+    static QString model(dev_t device);
 
-    // The device's own sysfs folder with its links resolved (…/block/sdb/sdb1); empty when there is none.
-    static QString sysfsFolder(dev_t device, const QString &sysRoot = QStringLiteral("/sys"));
-    // The folder of the whole disk the sysfs folder belongs to: its parent for a partition, else itself.
-    static QString diskFolder(const QString &folder);
-    // One value of a sysfs folder ("size", "device/model"), trimmed; empty when missing.
-    static QString attribute(const QString &folder, const QString &name);
+    // What the drive reports as its maker and model, as people read them: bus names ("ATA") and numeric
+    // ids ("0x1af4") are not makers and count as unknown; a memory card names its product instead of a
+    // model.
+    static QString reportedVendor(const QByteArray &vendor);
+    static QString reportedModel(const QByteArray &model, const QByteArray &cardName);
+    // udev writes the bytes of a label that are unsafe in its records as \xHH (ID_FS_LABEL_ENC); libudev
+    // has no decoder.
+    static QByteArray decodeUdevText(const QByteArray &value);
 };
 
 } // namespace platform

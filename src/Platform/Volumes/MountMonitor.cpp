@@ -1,9 +1,8 @@
 #include "Platform/Volumes/MountMonitor.h"
 
-#include <QCoreApplication>
-#include <QPointer>
+#include "Platform/Volumes/ApplicationMonitor.h"
+
 #include <QSocketNotifier>
-#include <QThread>
 #include <algorithm>
 #include <fcntl.h>
 #include <unistd.h>
@@ -12,11 +11,7 @@ namespace platform {
 
 MountMonitor *MountMonitor::shared()
 {
-    static QPointer<MountMonitor> monitor;
-    QCoreApplication *app = QCoreApplication::instance();
-    if (!monitor && app && QThread::currentThread() == app->thread())
-        monitor = new MountMonitor(app);
-    return monitor;
+    return applicationMonitor<MountMonitor>();
 }
 
 MountMonitor::MountMonitor(QObject *parent) : QObject(parent)

@@ -6,36 +6,20 @@
 
 namespace platform {
 
-QByteArray MountTable::decodeEscapes(const QByteArray &field)
-{
-    const std::string decoded = posix::MountInfo::decode(std::string_view(field.constData(), field.size()));
-    return QByteArray(decoded.data(), static_cast<qsizetype>(decoded.size()));
-}
-
-std::vector<MountEntry> MountTable::parse(const QByteArray &mountInfo)
-{
-    std::vector<MountEntry> entries;
-    for (const posix::MountEntry &parsed :
-         posix::MountInfo::parse(std::string_view(mountInfo.constData(), mountInfo.size()))) {
-        MountEntry entry;
-        entry.deviceNumber = QStringLiteral("%1:%2").arg(parsed.major).arg(parsed.minor);
-        entry.device = parsed.device();
-        entry.mountPointBytes = QByteArray(parsed.mountPoint.data(), qsizetype(parsed.mountPoint.size()));
-        entry.mountPoint = QFile::decodeName(entry.mountPointBytes);
-        entry.fileSystemType = QFile::decodeName(QByteArray::fromStdString(parsed.fsType));
-        entry.source = QFile::decodeName(QByteArray::fromStdString(parsed.source));
-        entries.push_back(entry);
-    }
-    return entries;
-}
-
 std::vector<MountEntry> MountTable::read(const QString &mountInfoPath)
 {
-    QFile file(mountInfoPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    // /proc files report no size; read to the end.
-    return parse(file.readAll());
+    std::vector<MountEntry> entries;
+    for (const posix::MountEntry &read :
+         posix::MountInfo::read(QFile::encodeName(mountInfoPath).toStdString())) {
+        MountEntry entry;
+        entry.device = read.device;
+        entry.mountPointBytes = QByteArray::fromStdString(read.mountPoint);
+        entry.mountPoint = QFile::decodeName(entry.mountPointBytes);
+        entry.fileSystemType = QFile::decodeName(QByteArray::fromStdString(read.fsType));
+        entry.source = QFile::decodeName(QByteArray::fromStdString(read.source));
+        entries.push_back(std::move(entry));
+    }
+    return entries;
 }
 
 std::vector<MountEntry> MountTable::visibleVolumes()

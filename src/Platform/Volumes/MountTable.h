@@ -16,7 +16,6 @@ struct MountEntry
     QByteArray mountPointBytes;
     QString source; // the device, e.g. /dev/loop3
     QString fileSystemType;
-    QString deviceNumber; // major:minor
     dev_t device = 0;
 
     // Same volume: same device, mounted at the same bytes.
@@ -26,13 +25,13 @@ struct MountEntry
     }
 };
 
-// The mount table as the kernel reports it for this process (/proc/self/mountinfo), in its order.
+// The mount table as the kernel reports it for this process (/proc/self/mountinfo, parsed by libmount), in
+// its order.
 class MountTable
 {
 public:
     static std::vector<MountEntry>
     read(const QString &mountInfoPath = QStringLiteral("/proc/self/mountinfo"));
-    static std::vector<MountEntry> parse(const QByteArray &mountInfo);
     // Mounted volumes without the hidden ones (a mount point whose last component starts with ".").
     static std::vector<MountEntry> visibleVolumes();
     // The entry mounted at the path (the last one when mounts are stacked), or an empty entry.
@@ -41,8 +40,6 @@ public:
     // Where the device is mounted below /Volumes now (the topmost such mount), or an empty entry. A drive
     // is followed by its device while tools erase, rename and remount it.
     static MountEntry volumeOfDevice(dev_t device);
-    // Decodes the kernel's octal escapes (\040 for a blank, \012 for a line end, \134 for a backslash).
-    static QByteArray decodeEscapes(const QByteArray &field);
 };
 
 } // namespace platform

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "Platform/Volumes/BlockDevice.h"
+#include "Platform/Volumes/MountTable.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -15,10 +18,10 @@ namespace platform {
 //
 // A drive counts as removable when the kernel marks its disk removable, when the disk is attached over USB
 // (USB hard disks and SSDs are not marked), or when it is a memory card. Left out: disks without a medium (an
-// empty card reader), the disk that holds the start-up volume, volumes the drive list already offers, and
-// partitions that hold no file system (an extended partition's container, swap, an encrypted or RAID member,
-// where udev says so). Everything comes from sysfs, the mount table and udev's database, which anyone may
-// read; nothing on a drive is opened, so listing is quick and needs no rights.
+// empty card reader), the disk that holds the start-up volume (also below a mapped device), volumes the
+// drive list already offers, and volumes that hold no file system (an extended partition's container, swap,
+// an encrypted or RAID member). Which ones count is a pure function of the devices' plain attributes and the
+// mount table (select()).
 class RemovableDrives
 {
 public:
@@ -34,36 +37,32 @@ public:
         QString device; // the node: "/dev/sdb1"
         dev_t deviceNumber = 0;
         QString disk;          // the whole disk's node: "/dev/sdb"
-        QString label;         // the file system's label, where udev knows it
-        QString fileSystem;    // "vfat", "exfat", "ext4"…, where udev knows it
         uint64_t capacity = 0; // bytes
         QString vendor;        // "SanDisk"; empty when unknown
         QString model;         // "Cruzer Blade"; empty when unknown
+        // Its file system and label, or why the device could not be read.
+        BlockDevice::Contents contents;
         QByteArray mountPoint; // where it is mounted (the file system's bytes); empty when it is not
         Reason reason = Reason::NotMounted;
 
-        // What to call it: the label, else its mount point's folder name; empty when neither is known.
+        // What to call it: the label (bytes that are not UTF-8 shown as replacement characters), else its
+        // mount point's folder name; empty when neither is known.
         QString name() const;
         // The mount point as text.
         QString mountPath() const;
     };
 
-    // Where the facts come from. system() is this machine's, with the devices named in
-    // BOOTDRIVE_REMOVABLE_DEVICES (nodes or kernel names, separated by blanks or commas) counted as
-    // removable: for tests, whose loop devices the kernel never marks so, and for readers the kernel does not
-    // mark.
-    struct Sources
-    {
-        QString sysRoot = QStringLiteral("/sys");
-        QString mountInfo = QStringLiteral("/proc/self/mountinfo");
-        QString udevData = QStringLiteral("/run/udev/data");
-        QStringList alsoRemovable; // kernel names ("loop3")
-
-        static Sources system();
-    };
-
-    // The drives not offered, by disk name and then partition number, as the kernel lists them.
-    static std::vector<Drive> list(const Sources &sources = Sources::system());
+    // The drives not offered among the devices, by disk name and then partition number. `alsoRemovable`
+    // names disks (kernel names, "loop3") that count as removable whatever the kernel says. Volumes not
+    // probed yet are left out until they are.
+    static std::vector<Drive> select(const std::vector<BlockDevice::Record> &devices,
+                                     const std::vector<MountEntry> &mounts, const QStringList &alsoRemovable);
+    // The disks named in BOOTDRIVE_REMOVABLE_DEVICES (nodes or kernel names, separated by blanks or commas):
+    // for tests, whose loop devices the kernel never marks removable, and for readers it does not mark.
+    static QStringList alsoRemovable();
+    // This machine's drives not offered now, every device probed in the calling thread where udev has no
+    // record of it (for the command line).
+    static std::vector<Drive> list();
 };
 
 } // namespace platform

@@ -456,6 +456,14 @@ sudo mount --mkdir /dev/sdb1 /Volumes/USB</translation>
         <translation>“%1” is not mounted</translation>
     </message>
     <message>
+        <source>卷标未知：无权读取该设备</source>
+        <translation>Label unknown: not allowed to read the device</translation>
+    </message>
+    <message>
+        <source>卷标未知：无法读取该设备（%1）</source>
+        <translation>Label unknown: the device could not be read (%1)</translation>
+    </message>
+    <message>
         <source>未能装载：%1</source>
         <translation>Could not mount it: %1</translation>
     </message>

@@ -2,11 +2,13 @@
 // is disabled, what a run is doing and how long it has left, how to stop it, and when the drive can go.
 
 #include "Platform/Text/Localization.h"
+#include "Platform/Volumes/DeviceMonitor.h"
 #include "UI/OtherDrivesPanel.h"
 #include "WindowFixture.h"
 #include "support/ChildRun.h"
 #include "support/SampleInstaller.h"
 #include "support/ToolsOnPath.h"
+#include "support/Unprivileged.h"
 
 #include <QAbstractScrollArea>
 #include <QComboBox>
@@ -18,6 +20,7 @@
 using testsupport::LoopDrive;
 using testsupport::SampleInstaller;
 using testsupport::ToolsOnPath;
+using testsupport::Unprivileged;
 
 namespace {
 
@@ -142,6 +145,76 @@ TEST(Guidance, WithNoDriveTheWindowSaysHowToGetOneAndMountsOneFromElsewhere)
     EXPECT_TRUE(c.diskListPopUpButton->itemData(0, Qt::AccessibleDescriptionRole)
                     .toString()
                     .contains(stick.device()));
+    qunsetenv("BOOTDRIVE_REMOVABLE_DEVICES");
+}
+
+// The panel's row that names the device; empty when there is none.
+QString rowOf(const OtherDrivesPanel *panel, const QString &device)
+{
+    for (const QLabel *label : panel->findChildren<QLabel *>("otherDriveLabel"))
+        if (label->text().contains(device))
+            return label->text();
+    return {};
+}
+
+// A stick plugged in is named in the panel by its label without being mounted, with no udev daemon to
+// record it, and its row goes when it is pulled out: through the kernel's device events, and again with
+// them turned off, through the poll. An ordinary user, who may not read the device, sees it by its device
+// and why its label is unknown.
+TEST(Guidance, APluggedInStickIsNamedInThePanelUntilItIsPulledOut)
+{
+    if (Unprivileged::isUnprivilegedRun()) {
+        const QString device = qEnvironmentVariable("BOOTDRIVE_TEST_DEVICE");
+        Window w;
+        ASSERT_TRUE(testsupport::waitUntil(
+            [&] { return !rowOf(w.controller.otherDrivesPanel, device).isEmpty(); }, 5000));
+        EXPECT_EQ(rowOf(w.controller.otherDrivesPanel, device),
+                  "【" + device + "】尚未装载\n" + device + " · 32.00 MB\n卷标未知：无权读取该设备");
+        return;
+    }
+    REQUIRE_DRIVES();
+    if (!ChildRun::isChild()) {
+        // The device monitor is one per process.
+        for (const char *events : {"BOOTDRIVE_DEVICE_EVENTS=1", "BOOTDRIVE_DEVICE_EVENTS=0"}) {
+            const ChildRun::Result result = ChildRun::runCurrentTest({events});
+            EXPECT_EQ(result.exitCode, 0) << events << "\n" << result.output.toStdString();
+        }
+        if (const QString reason = Unprivileged::skipReason(); !reason.isEmpty())
+            GTEST_SKIP() << reason.toStdString();
+        LoopDrive stick("UNREADABLE", 32 * 1024 * 1024, false);
+        ASSERT_TRUE(stick.isValid()) << stick.error().toStdString();
+        const auto result = Unprivileged::runCurrentTestUnprivileged(
+            {"BOOTDRIVE_REMOVABLE_DEVICES=" + stick.device(), "BOOTDRIVE_TEST_DEVICE=" + stick.device()});
+        EXPECT_EQ(result.exitCode, 0) << result.output.toStdString();
+        return;
+    }
+    const bool events = qEnvironmentVariable("BOOTDRIVE_DEVICE_EVENTS") != "0";
+    LoopDrive stick("PLUGGED", 32 * 1024 * 1024, false);
+    ASSERT_TRUE(stick.isValid() && stick.detach()) << stick.error().toStdString();
+    Window w;
+    OtherDrivesPanel *panel = w.controller.otherDrivesPanel;
+    QString device;
+    auto plugIn = [&] {
+        // Loop devices are never removable to the kernel: the test names the one it gets so.
+        return stick.attach([&](const QString &next) {
+            device = next;
+            qputenv("BOOTDRIVE_REMOVABLE_DEVICES", next.toUtf8());
+        });
+    };
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(plugIn()) << stick.error().toStdString();
+        EXPECT_TRUE(testsupport::waitUntil(
+            [&] { return rowOf(panel, device).startsWith("【PLUGGED】尚未装载\n" + device + " · 32.00 MB"); },
+            2000))
+            << rowOf(panel, device).toStdString();
+        if (events && !platform::DeviceMonitor::shared()->followsEvents())
+            GTEST_SKIP() << "no kernel device events arrive here; the poll found the stick";
+        EXPECT_EQ(platform::DeviceMonitor::shared()->followsEvents(), events);
+        ASSERT_TRUE(stick.detach());
+        EXPECT_TRUE(testsupport::waitUntil([&] { return rowOf(panel, device).isEmpty(); }, 2000))
+            << rowOf(panel, device).toStdString();
+    }
     qunsetenv("BOOTDRIVE_REMOVABLE_DEVICES");
 }
 

@@ -1,9 +1,11 @@
 #include "Cli/CommandLine.h"
+#include "Platform/Volumes/MountTable.h"
 #include "support/EventLoop.h"
 #include "support/LoopDrive.h"
 #include "support/ProcessTable.h"
 #include "support/ProgramRun.h"
 #include "support/SampleInstaller.h"
+#include "support/Unprivileged.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -13,14 +15,17 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <sys/mount.h>
 
 using testsupport::LoopDrive;
 using testsupport::ProgramRun;
 using testsupport::SampleInstaller;
+using testsupport::Unprivileged;
 
 namespace {
 
@@ -250,6 +255,7 @@ TEST(BootDriveCli, ListAllNamesDrivesOutsideVolumesUntilTheyAreMountedThere)
                            {"reason", "mounted-elsewhere"},
                            {"message", "mounted at " + desktopMount + ", outside /Volumes"}}));
     EXPECT_EQ(all[loose.device()]["reason"], "not-mounted");
+    EXPECT_EQ(all[loose.device()]["name"], "LOOSE") << "not mounted, named by its label";
     EXPECT_TRUE(all[loose.device()]["mounted"].isNull());
     EXPECT_FALSE(entries({"list", "--json"}).contains(stick.device())) << "only --all names it";
     const QByteArray table = cli({"list", "--all"}, {}, removable).out;
@@ -285,6 +291,55 @@ TEST(BootDriveCli, ListAllNamesDrivesOutsideVolumesUntilTheyAreMountedThere)
     const ProgramRun ejected = ProgramRun::run(diskutil, {"eject", "/Volumes/STICK"});
     ASSERT_EQ(ejected.exitCode, 0) << ejected.describe().toStdString();
     EXPECT_EQ(entries({"list", "--all", "--json"})[stick.device()]["reason"], "not-mounted");
+}
+
+// A label keeps its bytes: "list --all" shows one that is not UTF-8 with a replacement character, and the
+// disk utility mounts the volume under the bytes themselves. An ordinary user, who may not read the device,
+// gets it listed by its device and size with why its label is unknown.
+TEST(BootDriveCli, ListAllNamesAStickByItsLabelsBytesOrSaysWhyItCannot)
+{
+    REQUIRE_DRIVES();
+    LoopDrive stick("ODD", 48 * 1024 * 1024, false);
+    ASSERT_TRUE(stick.isValid()) << stick.error().toStdString();
+    const QString e2label = QStandardPaths::findExecutable("e2label", {"/usr/sbin", "/sbin"});
+    const ProgramRun relabelled = ProgramRun::runWithBytes(e2label, {stick.device().toUtf8(), "\xff"
+                                                                                              "ODD"});
+    ASSERT_EQ(relabelled.exitCode, 0) << relabelled.describe().toStdString();
+    const QStringList removable = {"BOOTDRIVE_REMOVABLE_DEVICES=" + stick.device()};
+    auto entry = [&](const ProgramRun &run) {
+        for (const QJsonValue &drive : QJsonDocument::fromJson(run.out).array())
+            if (drive["device"] == stick.device())
+                return drive.toObject();
+        return QJsonObject();
+    };
+    const QJsonObject listed = entry(cli({"list", "--all", "--json"}, {}, removable));
+    EXPECT_EQ(listed["name"], QString(QChar::ReplacementCharacter) + "ODD");
+    EXPECT_FALSE(listed.contains("label-unknown"));
+
+    if (const QString reason = Unprivileged::skipReason() + Unprivileged::unreachableForOthers(bootdrive());
+        reason.isEmpty()) {
+        const ProgramRun run = ProgramRun::run(
+            "setpriv",
+            {"--reuid=65534", "--regid=65534", "--clear-groups", bootdrive(), "list", "--all", "--json"},
+            removable);
+        const QJsonObject unread = entry(run);
+        EXPECT_EQ(unread["name"], "") << run.describe().toStdString();
+        EXPECT_EQ(unread["capacity"], stick.bytes());
+        EXPECT_EQ(unread["label-unknown"], "label unknown: not allowed to read " + stick.device());
+    } else {
+        std::cout << "not run as an ordinary user: " << reason.toStdString() << std::endl;
+    }
+
+    const ProgramRun mounted =
+        ProgramRun::run(SampleInstaller::buildDirectory() + "/bin/diskutil", {"mount", stick.device()});
+    ASSERT_EQ(mounted.exitCode, 0) << mounted.describe().toStdString();
+    QByteArray mountPoint;
+    for (const auto &entry : platform::MountTable::read())
+        if (entry.device == stick.deviceNumber())
+            mountPoint = entry.mountPointBytes;
+    EXPECT_EQ(mountPoint, QByteArray("/Volumes/\xff"
+                                     "ODD"));
+    EXPECT_EQ(entry(cli({"list", "--json"}))["volume"], "file:///Volumes/%FFODD");
 }
 
 TEST(BootDriveCli, CreateMakesAVerifiedInstallerDrive)

@@ -103,6 +103,12 @@ TEST_F(CreateInstallMedia, PutsTheWholeBundleOnTheRenamedVolume)
     ASSERT_TRUE(drive.unmountAll());
     ASSERT_TRUE(drive.mountAt("/Volumes/Check")) << drive.error().toStdString();
     EXPECT_EQ(treeDifferences(installer.path(), "/Volumes/Check/Install macOS Mojave.app"), QString());
+
+    // Plugged in again, the drive comes back under its full name, more than an ext4 label holds.
+    ASSERT_TRUE(drive.detach() && drive.attach()) << drive.error().toStdString();
+    const ToolRun replugged = ToolRun::run(ToolRun::tool("diskutil"), {"mount", drive.device()});
+    EXPECT_EQ(replugged.exitCode, 0) << replugged.output.toStdString();
+    EXPECT_EQ(drive.mountPoints(), QStringList{volume});
 }
 
 TEST_F(CreateInstallMedia, KeepsLinksModesTimesAndSpecialFiles)

@@ -8,8 +8,10 @@
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using testsupport::FakePkexec;
@@ -117,6 +119,41 @@ TEST_F(MountAndEject, MountBringsAVolumeBelowVolumesFromWhereverItIs)
     EXPECT_TRUE(blank.mountPoints().isEmpty());
     EXPECT_FALSE(QFileInfo::exists("/Volumes/Blank") || QFileInfo::exists("/Volumes/Untitled"))
         << "no mount point was left behind";
+}
+
+// A drive keeps on itself the full name its ext4 label cannot hold, and "mount" names it so, from where a
+// desktop mounted it or fresh. What is kept there is read as anything on a drive is read: a name its label
+// does not begin, one longer than a name can be, and a link or a FIFO in its place are passed over, and "/"
+// and control characters become "_".
+TEST_F(MountAndEject, MountNamesADriveByTheFullNameKeptOnIt)
+{
+    LoopDrive drive("Install macOS Mo", 64 * 1024 * 1024, false);
+    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    const QString top = "/media/tester/Install macOS Mo";
+    const QString kept = top + "/.BootDrive/name";
+    const QList<QPair<std::function<bool()>, QString>> cases = {
+        {[&] { return writeText(kept, "Install macOS Mojave"); }, "Install macOS Mojave"},
+        {[&] { return writeText(kept, "Install macOS Mo/jave\x01\n"); }, "Install macOS Mo_jave__"},
+        {[&] { return writeText(kept, "Another Drive"); }, "Install macOS Mo"},
+        {[&] { return writeText(kept, "Install macOS Mo" + QByteArray(300, 'x')); }, "Install macOS Mo"},
+        {[&] { return writeText(top + "/real", "Install macOS Mojave") && QFile::link("../real", kept); },
+         "Install macOS Mo"},
+        {[&] { return ::mkfifo(QFile::encodeName(kept).constData(), 0644) == 0; }, "Install macOS Mo"},
+    };
+    for (qsizetype i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(mountElsewhere(drive, top));
+        QFile::remove(kept);
+        ASSERT_TRUE(QDir().mkpath(top + "/.BootDrive") && cases[i].first());
+        // The first from where the desktop has it, the others not mounted.
+        if (i > 0) {
+            ASSERT_TRUE(drive.unmountAll());
+        }
+        const ToolRun run = diskutil({"mount", drive.device()});
+        EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+        EXPECT_EQ(drive.mountPoints(), QStringList{"/Volumes/" + cases[i].second});
+        ASSERT_TRUE(drive.unmountAll());
+    }
 }
 
 // A volume the user still has open below /media stays there, as it was, and is not mounted below /Volumes.

@@ -45,25 +45,26 @@ TEST(FileSystem, SizesCountItemsBelowWithoutFollowingLinks)
     EXPECT_EQ(FileSystem::totalSizeBelow(root + "/missing"), 0);
 }
 
-TEST(MountTable, ParsesMountInfoWithEscapesInOrder)
+TEST(MountTable, ReadsMountInfoWithEscapesInOrderAndKeepsTheBytes)
 {
-    const QByteArray info =
-        "22 1 0:21 / / rw - ext4 /dev/vda rw\n"
-        "40 22 7:3 / /Volumes/My\\040Drive\\0401 rw,relatime shared:5 - ext4 /dev/loop3 rw\n"
-        "41 22 7:4 / /Volumes/.hidden rw - ext4 /dev/loop4 rw\n"
-        "garbage line\n";
-    const auto entries = MountTable::parse(info);
-    ASSERT_EQ(entries.size(), 3u);
+    QTemporaryDir dir;
+    QFile info(dir.filePath("mountinfo"));
+    ASSERT_TRUE(info.open(QIODevice::WriteOnly));
+    info.write("22 1 0:21 / / rw - ext4 /dev/vda rw\n"
+               "40 22 7:3 / /Volumes/My\\040Drive\\0401 rw,relatime shared:5 - ext4 /dev/loop3 rw\n"
+               "garbage line\n"
+               "41 22 7:4 / /Volumes/.hidden rw - ext4 /dev/loop4 rw\n"
+               "50 22 7:5 / /Volumes/X\xff\\134 rw - ext4 /dev/loop5 rw\n");
+    info.close();
+    const auto entries = MountTable::read(info.fileName());
+    ASSERT_EQ(entries.size(), 4u);
     EXPECT_EQ(entries[0].mountPoint, "/");
     EXPECT_EQ(entries[1].mountPoint, "/Volumes/My Drive 1");
     EXPECT_EQ(entries[1].source, "/dev/loop3");
     EXPECT_EQ(entries[1].fileSystemType, "ext4");
-    EXPECT_EQ(entries[1].deviceNumber, "7:3");
     EXPECT_EQ(entries[1].device, makedev(7, 3));
-    EXPECT_EQ(MountTable::decodeEscapes("a\\134b\\012c\\9"), QByteArray("a\\b\nc\\9"));
+    EXPECT_EQ(entries[2].mountPointBytes, "/Volumes/.hidden");
     // A mount point that is not UTF-8 keeps its bytes.
-    const auto raw = MountTable::parse("50 22 7:5 / /Volumes/X\xff rw - ext4 /dev/loop5 rw\n");
-    ASSERT_EQ(raw.size(), 1u);
-    EXPECT_EQ(raw[0].mountPointBytes, QByteArray("/Volumes/X\xff"));
+    EXPECT_EQ(entries[3].mountPointBytes, QByteArray("/Volumes/X\xff\\"));
     EXPECT_FALSE(MountTable::read().empty()) << "this process has a root mount";
 }

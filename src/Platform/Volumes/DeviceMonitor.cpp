@@ -1,0 +1,146 @@
+#include "Platform/Volumes/DeviceMonitor.h"
+
+#include "Platform/Posix/VolumeProbe.h"
+#include "Platform/Runtime/Dispatch.h"
+#include "Platform/Volumes/ApplicationMonitor.h"
+
+#include <QFile>
+#include <QSocketNotifier>
+#include <cerrno>
+#include <cstring>
+#include <libudev.h>
+
+namespace platform {
+
+namespace {
+
+using Record = BlockDevice::Record;
+using State = BlockDevice::Contents::State;
+
+// What the device holds, read from it. A device gone before it could be read stays Pending.
+BlockDevice::Contents probed(const QString &node)
+{
+    const posix::VolumeProbe::Result probe = posix::VolumeProbe::probe(QFile::encodeName(node).toStdString());
+    BlockDevice::Contents contents;
+    contents.state = probe.error == EACCES || probe.error == EPERM ? State::NotPermitted
+                     : probe.gone()                                ? State::Pending
+                     : probe.error != 0                            ? State::Unreadable
+                                                                   : State::Known;
+    contents.failure = probe.error != 0 ? QString::fromLocal8Bit(std::strerror(probe.error)) : QString();
+    contents.fileSystem = QString::fromStdString(probe.type);
+    contents.usage = QString::fromStdString(probe.usage);
+    contents.label = QByteArray::fromStdString(probe.label);
+    return contents;
+}
+
+} // namespace
+
+DeviceMonitor *DeviceMonitor::shared()
+{
+    return applicationMonitor<DeviceMonitor>();
+}
+
+DeviceMonitor::DeviceMonitor(QObject *parent) : QObject(parent)
+{
+    m_poll.setInterval(1000);
+    connect(&m_poll, &QTimer::timeout, this, [this] { rescan(); });
+    m_poll.start();
+    if (qEnvironmentVariable("BOOTDRIVE_DEVICE_EVENTS") != QLatin1String("0"))
+        m_udev = udev_new();
+    // The kernel's own events reach any process that listens; udev's ("udev" source) need its daemon.
+    m_monitor = m_udev ? udev_monitor_new_from_netlink(m_udev, "kernel") : nullptr;
+    if (m_monitor && udev_monitor_filter_add_match_subsystem_devtype(m_monitor, "block", nullptr) >= 0 &&
+        udev_monitor_enable_receiving(m_monitor) >= 0) {
+        m_notifier = new QSocketNotifier(udev_monitor_get_fd(m_monitor), QSocketNotifier::Read, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, &DeviceMonitor::receive);
+    }
+    rescan();
+}
+
+DeviceMonitor::~DeviceMonitor()
+{
+    // The notifier goes before the socket it watches.
+    delete m_notifier;
+    udev_monitor_unref(m_monitor);
+    udev_unref(m_udev);
+}
+
+std::vector<Record> DeviceMonitor::devices() const
+{
+    return {m_devices.cbegin(), m_devices.cend()};
+}
+
+void DeviceMonitor::receive()
+{
+    QSet<QString> changed;
+    while (udev_device *device = udev_monitor_receive_device(m_monitor)) {
+        changed.insert(QString::fromUtf8(udev_device_get_sysname(device)));
+        udev_device_unref(device);
+    }
+    m_followsEvents = true;
+    m_poll.stop();
+    rescan(changed);
+}
+
+void DeviceMonitor::rescan(const QSet<QString> &changed)
+{
+    QHash<QString, Record> now;
+    bool differs = false;
+    for (Record &device : BlockDevice::list()) {
+        const auto known = m_devices.constFind(device.name);
+        const bool same = known != m_devices.cend() && known->sameMedium(device);
+        State &state = device.contents.state;
+        if (state == State::Pending && device.capacity == 0)
+            state = State::Known; // no medium, nothing to read
+        else if (state == State::Pending && same && !changed.contains(device.name))
+            device.contents = known->contents;
+        else if (state == State::Pending)
+            probe(device);
+        differs = differs || !same || known->contents != device.contents;
+        now.insert(device.name, device);
+    }
+    differs = differs || now.size() != m_devices.size();
+    m_devices = std::move(now);
+    if (differs)
+        emit devicesChanged();
+}
+
+void DeviceMonitor::probe(const Record &device)
+{
+    const quint64 ticket = ++m_lastProbe;
+    m_probes.insert(device.name, ticket);
+    // A drive may take long to answer (a failing stick retries for seconds): never on the main thread.
+    Dispatch::global([self = QPointer<DeviceMonitor>(this), name = device.name, node = device.node, ticket] {
+        const BlockDevice::Contents contents = probed(node);
+        Dispatch::main([self, name, ticket, contents] {
+            if (!self || self->m_probes.value(name) != ticket)
+                return;
+            self->m_probes.remove(name);
+            const auto found = self->m_devices.find(name);
+            if (found == self->m_devices.end())
+                return;
+            // Gone before it could be read: it goes without a word, as the next listing would drop it.
+            if (contents.state == State::Pending)
+                self->m_devices.erase(found);
+            else
+                found->contents = contents;
+            emit self->devicesChanged();
+        });
+    });
+}
+
+std::vector<Record> DeviceMonitor::snapshot()
+{
+    std::vector<Record> devices;
+    for (Record &device : BlockDevice::list()) {
+        if (device.contents.state == State::Pending && device.capacity == 0)
+            device.contents.state = State::Known;
+        else if (device.contents.state == State::Pending)
+            device.contents = probed(device.node);
+        if (device.contents.state != State::Pending)
+            devices.push_back(std::move(device));
+    }
+    return devices;
+}
+
+} // namespace platform
