@@ -1,5 +1,7 @@
 #include "disklib/Command.h"
 
+#include "Platform/Posix/Pipe.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -33,12 +35,13 @@ CommandResult spawn(const std::vector<std::string> &arguments, bool capture)
         argv.push_back(const_cast<char *>(argument.c_str()));
     argv.push_back(nullptr);
 
-    int pipeFds[2] = {-1, -1};
-    if (capture && pipe2(pipeFds, O_CLOEXEC) != 0) {
+    // The output, and a failed exec, which the child reports through its pipe; a successful one closes it
+    // unseen.
+    posix::Pipe output, failure;
+    if ((capture && !output.open()) || !failure.open()) {
         result.error = std::strerror(errno);
         return result;
     }
-
     // The child starts with no blocked signals and default dispositions, whatever the tool holds back, but
     // for the terminal's signals that the tool itself was started with ignored. A
     // captured program (a formatter) runs in a process group of its own: a stop request sent to the tool's
@@ -46,26 +49,15 @@ CommandResult spawn(const std::vector<std::string> &arguments, bool capture)
     // when the tool goes away, so nothing the tool started runs on without it.
     sigset_t none;
     sigemptyset(&none);
-    // The child reports a failed exec through this pipe; a successful one closes it unseen.
-    int execFds[2] = {-1, -1};
-    if (pipe2(execFds, O_CLOEXEC) != 0) {
-        result.error = std::strerror(errno);
-        if (capture) {
-            close(pipeFds[0]);
-            close(pipeFds[1]);
-        }
-        return result;
-    }
     const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid == 0) {
-        close(execFds[0]);
         if (capture) {
             setpgid(0, 0);
             const int input = open("/dev/null", O_RDONLY | O_CLOEXEC);
             dup2(input, 0);
-            dup2(pipeFds[1], 1);
-            dup2(pipeFds[1], 2);
+            dup2(output.write.get(), 1);
+            dup2(output.write.get(), 2);
         }
         struct sigaction defaults
         {};
@@ -88,15 +80,16 @@ CommandResult spawn(const std::vector<std::string> &arguments, bool capture)
             _exit(125);
         execve(program.c_str(), argv.data(), environ);
         const int code = errno;
-        (void)!write(execFds[1], &code, sizeof code);
+        (void)!write(failure.write.get(), &code, sizeof code);
         _exit(127);
     }
     int spawnError = pid < 0 ? errno : 0;
-    close(execFds[1]);
+    failure.write.reset();
+    output.write.reset();
     if (pid > 0) {
         int code = 0;
         ssize_t n;
-        while ((n = read(execFds[0], &code, sizeof code)) < 0 && errno == EINTR) {
+        while ((n = read(failure.read.get(), &code, sizeof code)) < 0 && errno == EINTR) {
         }
         if (n == sizeof code) {
             spawnError = code;
@@ -104,27 +97,16 @@ CommandResult spawn(const std::vector<std::string> &arguments, bool capture)
             }
         }
     }
-    close(execFds[0]);
-    if (capture)
-        close(pipeFds[1]);
     if (spawnError != 0) {
-        if (capture)
-            close(pipeFds[0]);
         result.error = program + ": " + std::strerror(spawnError);
         return result;
     }
     result.started = true;
-    if (capture) {
-        char buffer[4096];
-        for (;;) {
-            const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
-            if (n > 0)
-                result.output.append(buffer, static_cast<size_t>(n));
-            else if (n == 0 || errno != EINTR)
-                break;
-        }
-        close(pipeFds[0]);
-    }
+    char buffer[4096];
+    for (ssize_t n;
+         capture && ((n = read(output.read.get(), buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR));)
+        if (n > 0)
+            result.output.append(buffer, static_cast<size_t>(n));
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }

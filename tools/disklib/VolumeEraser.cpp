@@ -146,33 +146,36 @@ bool VolumeEraser::format(const Observer &observer, bool &oldVolumeIntact, std::
         if (observer.note)
             observer.note(text);
     };
+    // Makes the file system and mounts it; `mountErrno` says why when only the mount failed.
     int mountErrno = 0;
+    auto make = [&](const std::string &type, const std::vector<std::string> &arguments) {
+        oldVolumeIntact = false;
+        const CommandResult made = Command::run(arguments);
+        if (made.exitStatus != 0) {
+            error = "mkfs." + type + " failed on " + m_devicePath + " (" + Command::describeEnd(made) + ")" +
+                    (made.output.empty() ? "" : ": " + oneLine(made.output));
+            return false;
+        }
+        m_fileSystemType = type;
+        if (observer.stage) {
+            observer.stage(Stage::Initialized);
+            observer.stage(Stage::Mounting);
+        }
+        if (mountNew(type.c_str(), mountErrno))
+            return true;
+        error = "the disk was erased but could not be mounted at \"" + m_newMountPoint + "\" (" +
+                std::strerror(mountErrno) + ")";
+        return false;
+    };
     if (const std::string mkfsHfs = Command::find("mkfs.hfsplus"); !mkfsHfs.empty()) {
         std::vector<std::string> arguments{mkfsHfs};
         if (m_journaled)
             arguments.push_back("-J");
         arguments.insert(arguments.end(), {"-v", m_newName, m_devicePath});
-        oldVolumeIntact = false;
-        const CommandResult made = Command::run(arguments);
-        if (made.exitStatus != 0) {
-            error = "mkfs.hfsplus failed on " + m_devicePath + " (" + Command::describeEnd(made) + ")";
-            if (!made.output.empty())
-                error += ": " + oneLine(made.output);
-            return false;
-        }
-        m_fileSystemType = "hfsplus";
-        if (observer.stage)
-            observer.stage(Stage::Initialized);
-        if (observer.stage)
-            observer.stage(Stage::Mounting);
-        if (mountNew("hfsplus", mountErrno))
+        if (make("hfsplus", arguments))
             return true;
-        m_fileSystemType.clear();
-        if (mountErrno != ENODEV) {
-            error = "the disk was erased but could not be mounted at \"" + m_newMountPoint + "\" (" +
-                    std::strerror(mountErrno) + ")";
+        if (mountErrno != ENODEV)
             return false;
-        }
         note("this system cannot mount HFS+ volumes; formatting as ext4 instead");
     } else {
         note("HFS+ is not available on this system (no mkfs.hfsplus); formatting as ext4 instead");
@@ -185,26 +188,8 @@ bool VolumeEraser::format(const Observer &observer, bool &oldVolumeIntact, std::
     }
     // -F: a whole disk without a partition table is what we mean to format. -m 0: a data volume reserves
     // nothing for root.
-    oldVolumeIntact = false;
-    const CommandResult made =
-        Command::run({mkfsExt4, "-F", "-q", "-m", "0", "-L", VolumePath::ext4Label(m_newName), m_devicePath});
-    if (made.exitStatus != 0) {
-        error = "mkfs.ext4 failed on " + m_devicePath + " (" + Command::describeEnd(made) + ")";
-        if (!made.output.empty())
-            error += ": " + oneLine(made.output);
-        return false;
-    }
-    m_fileSystemType = "ext4";
-    if (observer.stage)
-        observer.stage(Stage::Initialized);
-    if (observer.stage)
-        observer.stage(Stage::Mounting);
-    if (!mountNew("ext4", mountErrno)) {
-        error = "the disk was erased but could not be mounted at \"" + m_newMountPoint + "\" (" +
-                std::strerror(mountErrno) + ")";
-        return false;
-    }
-    return true;
+    return make("ext4",
+                {mkfsExt4, "-F", "-q", "-m", "0", "-L", VolumePath::ext4Label(m_newName), m_devicePath});
 }
 
 bool VolumeEraser::erase(const Observer &observer, std::string &error)

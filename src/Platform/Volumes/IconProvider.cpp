@@ -3,11 +3,11 @@
 #include "Platform/Values/Dictionary.h"
 #include "Platform/Values/PropertyList.h"
 #include "Platform/Values/String.h"
+#include "Platform/Volumes/BlockDevice.h"
 #include "Platform/Volumes/FileSystem.h"
 #include "Platform/Volumes/MountTable.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -15,6 +15,7 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
+#include <sys/stat.h>
 
 namespace platform {
 
@@ -75,21 +76,14 @@ QImage IconProvider::genericVolumeIcon(const QString &device)
 
 bool IconProvider::isRemovableDevice(const QString &device)
 {
-    if (!device.startsWith(QStringLiteral("/dev/")))
+    struct stat node
+    {};
+    if (!device.startsWith(QStringLiteral("/dev/")) ||
+        ::stat(QFile::encodeName(device).constData(), &node) != 0 || !S_ISBLK(node.st_mode))
         return false;
-    const QString name = QFileInfo(device).canonicalFilePath().section(QLatin1Char('/'), -1);
-    if (name.isEmpty())
-        return false;
-    // A partition's sysfs folder sits inside its disk's folder, which carries the flag.
-    QDir node(QFileInfo(QStringLiteral("/sys/class/block/") + name).canonicalFilePath());
-    for (int level = 0; level < 2 && !node.path().isEmpty(); ++level) {
-        QFile flag(node.filePath(QStringLiteral("removable")));
-        if (flag.open(QIODevice::ReadOnly))
-            return flag.readAll().trimmed() == "1";
-        if (!node.cdUp())
-            break;
-    }
-    return false;
+    // A partition carries its disk's mark.
+    const auto found = BlockDevice::read(node.st_rdev);
+    return found && found->removable;
 }
 
 QImage IconProvider::largestImage(const QByteArray &file)
