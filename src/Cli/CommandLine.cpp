@@ -154,7 +154,8 @@ Commands:
                      back: the mount path, or a file:// URL with %XX escapes when the path is
                      not valid UTF-8. With --all every object has "offered"; those not
                      offered have "mounted" (a path or null), "reason" ("mounted-elsewhere"
-                     or "not-mounted") and "message" instead of "volume" and "incomplete"
+                     or "not-mounted") and "message" instead of "volume" and "incomplete",
+                     and "label-unknown" says why where the device could not be read
   create    Erases the volume and puts the installer on it, then reads the drive back and
             compares it with the installer.
             --installer PATH   the installer application ("Install macOS Mojave.app")

@@ -47,21 +47,30 @@ DeviceMonitor::DeviceMonitor(QObject *parent) : QObject(parent)
     m_poll.start();
     if (qEnvironmentVariable("BOOTDRIVE_DEVICE_EVENTS") != QLatin1String("0"))
         m_udev = udev_new();
-    // The kernel's own events reach any process that listens; udev's ("udev" source) need its daemon.
-    m_monitor = m_udev ? udev_monitor_new_from_netlink(m_udev, "kernel") : nullptr;
-    if (m_monitor && udev_monitor_filter_add_match_subsystem_devtype(m_monitor, "block", nullptr) >= 0 &&
-        udev_monitor_enable_receiving(m_monitor) >= 0) {
-        m_notifier = new QSocketNotifier(udev_monitor_get_fd(m_monitor), QSocketNotifier::Read, this);
-        connect(m_notifier, &QSocketNotifier::activated, this, &DeviceMonitor::receive);
+    // The kernel's own events reach any process that listens, with or without a udev daemon. Where one runs,
+    // its events follow once it has probed a device and kept its record: a device the kernel announced
+    // before that is then named as udev knows it, also to a user who may not read it.
+    for (const char *source : {"kernel", "udev"}) {
+        udev_monitor *monitor = m_udev ? udev_monitor_new_from_netlink(m_udev, source) : nullptr;
+        if (!monitor || udev_monitor_filter_add_match_subsystem_devtype(monitor, "block", nullptr) < 0 ||
+            udev_monitor_enable_receiving(monitor) < 0) {
+            udev_monitor_unref(monitor);
+            continue;
+        }
+        auto *notifier = new QSocketNotifier(udev_monitor_get_fd(monitor), QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, [this, monitor] { receive(monitor); });
+        m_monitors.emplace_back(monitor, notifier);
     }
     rescan();
 }
 
 DeviceMonitor::~DeviceMonitor()
 {
-    // The notifier goes before the socket it watches.
-    delete m_notifier;
-    udev_monitor_unref(m_monitor);
+    for (const auto &[monitor, notifier] : m_monitors) {
+        // The notifier goes before the socket it watches.
+        delete notifier;
+        udev_monitor_unref(monitor);
+    }
     udev_unref(m_udev);
 }
 
@@ -70,10 +79,10 @@ std::vector<Record> DeviceMonitor::devices() const
     return {m_devices.cbegin(), m_devices.cend()};
 }
 
-void DeviceMonitor::receive()
+void DeviceMonitor::receive(udev_monitor *monitor)
 {
     QSet<QString> changed;
-    while (udev_device *device = udev_monitor_receive_device(m_monitor)) {
+    while (udev_device *device = udev_monitor_receive_device(monitor)) {
         changed.insert(QString::fromUtf8(udev_device_get_sysname(device)));
         udev_device_unref(device);
     }

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QSet>
 #include <QTimer>
+#include <utility>
 #include <vector>
 
 class QSocketNotifier;
@@ -17,8 +18,9 @@ namespace platform {
 // The block devices and how they change: a drive plugged in or pulled out, a card put into a reader, a loop
 // device attached, a stick given a new file system. Most of these make no new device node, only a kernel
 // event. The monitor follows the kernel's own events (libudev's monitor on the "kernel" source, which needs
-// no udev daemon) on the thread it lives on (the main thread); until the first one arrives, and for good
-// where none ever do (some containers, or BOOTDRIVE_DEVICE_EVENTS=0), it lists the devices every second.
+// no udev daemon, and udev's once it has recorded a device) on the thread it lives on (the main thread);
+// until the first one arrives, and for good where none ever do (some containers, or
+// BOOTDRIVE_DEVICE_EVENTS=0), it lists the devices every second.
 // A device udev keeps no record of is probed with libblkid on a worker thread, once when it appears and
 // again when it changes; until the probe is done its contents are Pending.
 class DeviceMonitor : public QObject
@@ -44,14 +46,13 @@ signals:
     void devicesChanged();
 
 private:
-    void receive();
+    void receive(udev_monitor *monitor);
     // Lists the devices again; those named in `changed` are probed again even when they look the same.
     void rescan(const QSet<QString> &changed = {});
     void probe(const BlockDevice::Record &device);
 
     udev *m_udev = nullptr;
-    udev_monitor *m_monitor = nullptr;
-    QSocketNotifier *m_notifier = nullptr;
+    std::vector<std::pair<udev_monitor *, QSocketNotifier *>> m_monitors;
     QTimer m_poll;
     bool m_followsEvents = false;
     QHash<QString, BlockDevice::Record> m_devices; // by kernel name
