@@ -49,10 +49,16 @@ std::shared_ptr<DiskModel> DiskModel::initWithMountEntry(const platform::MountEn
     model->setVolumePath(withoutTrailingSlash(entry.mountPointBytes));
     model->m_name = model->m_volume.split(QLatin1Char('/')).last();
     model->m_deviceNumber = entry.device;
-    model->m_deviceNode = platform::BlockDevice::nodeFor(entry.device, entry.source);
-    model->m_capacity = platform::BlockDevice::capacity(entry.device);
-    model->m_vendor = platform::BlockDevice::vendor(entry.device);
-    model->m_model = platform::BlockDevice::model(entry.device);
+    // One look at the device for all it tells; the mount's source names its node where it names one.
+    if (const std::optional<platform::BlockDevice::Record> device =
+            platform::BlockDevice::read(entry.device)) {
+        model->m_deviceNode = device->node;
+        model->m_capacity = device->capacity;
+        model->m_vendor = device->vendor;
+        model->m_model = device->model;
+    }
+    if (entry.source.startsWith(QLatin1String("/dev/")))
+        model->m_deviceNode = entry.source;
     model->m_incompleteInstaller = readVolume && namedAfterInstaller(model->m_name) &&
                                    !platform::InstallerMedia::isFinished(model->m_volumePath);
     // An unfinished drive must not wear the installer's icon.

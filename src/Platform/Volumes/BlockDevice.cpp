@@ -117,32 +117,6 @@ QString BlockDevice::numberText(dev_t device)
     return QStringLiteral("%1:%2").arg(major(device)).arg(minor(device));
 }
 
-QString BlockDevice::nodeFor(dev_t device, const QString &source)
-{
-    if (source.startsWith(QLatin1String("/dev/")))
-        return source;
-    const auto found = read(device);
-    return found ? found->node : QString();
-}
-
-uint64_t BlockDevice::capacity(dev_t device)
-{
-    const auto found = read(device);
-    return found ? found->capacity : 0;
-}
-
-QString BlockDevice::vendor(dev_t device)
-{
-    const auto found = read(device);
-    return found ? found->vendor : QString();
-}
-
-QString BlockDevice::model(dev_t device)
-{
-    const auto found = read(device);
-    return found ? found->model : QString();
-}
-
 QString BlockDevice::reportedVendor(const QByteArray &vendor)
 {
     const QString name = reportedName(vendor);

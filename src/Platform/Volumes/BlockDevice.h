@@ -68,13 +68,6 @@ public:
 
     // "major:minor", as the kernel writes a device number.
     static QString numberText(dev_t device);
-    // The device node behind a mount: its source when that names one, else udev's node for the number.
-    static QString nodeFor(dev_t device, const QString &source);
-    // The device's size in bytes; 0 when unknown.
-    static uint64_t capacity(dev_t device);
-    // The maker and the model the drive reports, for the device or the disk it is a partition of.
-    static QString vendor(dev_t device);
-    static QString model(dev_t device);
 
     // What the drive reports as its maker and model, as people read them: bus names ("ATA") and numeric
     // ids ("0x1af4") are not makers and count as unknown; a memory card names its product instead of a

@@ -93,9 +93,26 @@ void DeviceMonitor::receive(udev_monitor *monitor)
 
 void DeviceMonitor::rescan(const QSet<QString> &changed)
 {
+    if (m_listing) {
+        m_rescanAgain = m_rescanAgain.value_or(QSet<QString>()) + changed;
+        return;
+    }
+    m_listing = true;
+    Dispatch::global([self = QPointer<DeviceMonitor>(this), changed] {
+        std::vector<Record> listing = BlockDevice::list();
+        Dispatch::main([self, listing = std::move(listing), changed]() mutable {
+            if (self)
+                self->listed(std::move(listing), changed);
+        });
+    });
+}
+
+void DeviceMonitor::listed(std::vector<Record> listing, const QSet<QString> &changed)
+{
+    m_listing = false;
     QHash<QString, Record> now;
     bool differs = false;
-    for (Record &device : BlockDevice::list()) {
+    for (Record &device : listing) {
         const auto known = m_devices.constFind(device.name);
         const bool same = known != m_devices.cend() && known->sameMedium(device);
         State &state = device.contents.state;
@@ -112,6 +129,8 @@ void DeviceMonitor::rescan(const QSet<QString> &changed)
     m_devices = std::move(now);
     if (differs)
         emit devicesChanged();
+    if (std::optional<QSet<QString>> again = std::exchange(m_rescanAgain, std::nullopt))
+        rescan(*again);
 }
 
 void DeviceMonitor::probe(const Record &device)

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QSet>
 #include <QTimer>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -47,8 +48,11 @@ signals:
 
 private:
     void receive(udev_monitor *monitor);
-    // Lists the devices again; those named in `changed` are probed again even when they look the same.
+    // Lists the devices again, on a worker (it reads sysfs for every block device); those named in `changed`
+    // are probed again even when they look the same. One listing at a time: what asks meanwhile is gathered
+    // for the next.
     void rescan(const QSet<QString> &changed = {});
+    void listed(std::vector<BlockDevice::Record> listing, const QSet<QString> &changed);
     void probe(const BlockDevice::Record &device);
 
     udev *m_udev = nullptr;
@@ -57,6 +61,8 @@ private:
     bool m_followsEvents = false;
     QHash<QString, BlockDevice::Record> m_devices; // by kernel name
     QHash<QString, quint64> m_probes;              // the probe under way for a device
+    bool m_listing = false;
+    std::optional<QSet<QString>> m_rescanAgain; // asked for while a listing was under way
     quint64 m_lastProbe = 0;
 };
 
