@@ -95,15 +95,15 @@ void mainThreadHold(const QString &scratch)
     macOS->setVolume(target);
     auto disk = std::make_shared<DiskModel>();
     disk->setVolume("/Volumes/QRTBENCHMARK");
-    auto job = DiskutilViewModel::create();
+    auto job = std::make_unique<DiskutilViewModel>();
     int progressReports = 0;
     bool done = false;
-    auto recorder = std::make_shared<DiskutilViewModelDelegate>();
-    recorder->diskutilViewModelProgress = [&](DiskutilViewModel &, double) { ++progressReports; };
-    recorder->diskutilViewModelCompletion = [&](DiskutilViewModel &, const DiskutilResult &result) {
-        done = done || result.kind == DiskutilResult::Kind::Yes || result.kind == DiskutilResult::Kind::No;
-    };
-    job->setDelegate(recorder);
+    QObject::connect(job.get(), &DiskutilViewModel::diskutilViewModelProgress, [&] { ++progressReports; });
+    QObject::connect(job.get(), &DiskutilViewModel::diskutilViewModelCompletion,
+                     [&](const DiskutilResult &result) {
+                         done = done || result.kind == DiskutilResult::Kind::Yes ||
+                                result.kind == DiskutilResult::Kind::No;
+                     });
 
     QElapsedTimer gap;
     gap.start();

@@ -2,8 +2,8 @@
 
 #include "Creation/PrivilegedTask.h"
 #include "Platform/Process/Authorization.h"
-#include "Platform/Runtime/Log.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -56,12 +56,12 @@ void AppDelegate::initHelperTool()
         return;
     platform::Error error;
     if (blessHelperWithLabel(HelperLabel, &error)) {
-        platform::Log::write(QStringLiteral("Job is available!"));
+        qInfo().noquote() << (QStringLiteral("Job is available!"));
         m_defaults->setValue(InstallToolKey, true);
         m_defaults->sync();
     } else {
-        platform::Log::write(
-            QStringLiteral("Something went wrong! %1 / %2").arg(error.domain).arg(error.code));
+        qInfo().noquote()
+            << (QStringLiteral("Something went wrong! %1 / %2").arg(error.domain).arg(error.code));
     }
 }
 

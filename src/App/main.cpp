@@ -10,6 +10,9 @@
 
 int main(int argc, char *argv[])
 {
+    // Log lines say when and which process, never a level or a category.
+    qSetMessagePattern(
+        QStringLiteral("%{time yyyy-MM-dd hh:mm:ss.zzz} %{appname}[%{pid}:%{threadid}] %{message}"));
     // A command runs without a window; no arguments, or only Qt's own, open the window.
     if (const std::optional<int> status = CliApplication::run(argc, argv))
         return *status;

@@ -99,22 +99,15 @@ void CreateCommand::start()
         return end(CommandLine::Refused, QStringLiteral("refused"),
                    problem + QStringLiteral("; nothing was erased"));
 
-    m_job = DiskutilViewModel::create();
-    std::weak_ptr<CreateCommand> weak = weak_from_this();
-    m_delegate = std::make_shared<DiskutilViewModelDelegate>();
-    m_delegate->diskutilViewModelState = [weak](DiskutilViewModel &job, DiskutilState state) {
-        if (auto self = weak.lock())
-            self->stateChanged(job, state);
-    };
-    m_delegate->diskutilViewModelProgress = [weak](DiskutilViewModel &job, double progress) {
-        if (auto self = weak.lock())
-            self->progressed(job, progress);
-    };
-    m_delegate->diskutilViewModelCompletion = [weak](DiskutilViewModel &job, const DiskutilResult &result) {
-        if (auto self = weak.lock())
-            self->completed(job, result);
-    };
-    m_job->setDelegate(m_delegate);
+    m_job = std::make_unique<DiskutilViewModel>();
+    DiskutilViewModel *job = m_job.get();
+    // The job is the command's own: its connections end with the command.
+    QObject::connect(job, &DiskutilViewModel::diskutilViewModelState, job,
+                     [this, job](DiskutilState state) { stateChanged(*job, state); });
+    QObject::connect(job, &DiskutilViewModel::diskutilViewModelProgress, job,
+                     [this, job](double progress) { progressed(*job, progress); });
+    QObject::connect(job, &DiskutilViewModel::diskutilViewModelCompletion, job,
+                     [this, job](const DiskutilResult &result) { completed(*job, result); });
     m_job->setVerifies(m_line.verify);
     m_drive = DriveList::find(DriveList::current(), m_line.volume);
     if (!m_drive)

@@ -18,7 +18,7 @@ class StopSignals;
 // checks before the erase), the user confirms by typing the volume's name unless --yes was given, and the
 // run erases, creates, verifies and can be cancelled exactly as in the window. The exit status tells the
 // outcome (CommandLine::Status).
-class CreateCommand : public std::enable_shared_from_this<CreateCommand>
+class CreateCommand
 {
 public:
     CreateCommand(const CommandLine &line, ProgressOutput &output, platform::StopSignals &stopSignals);
@@ -49,8 +49,7 @@ private:
     CommandLine m_line;
     ProgressOutput &m_output;
     platform::StopSignals &m_signals;
-    DiskutilViewModelPtr m_job;
-    std::shared_ptr<DiskutilViewModelDelegate> m_delegate;
+    std::unique_ptr<DiskutilViewModel> m_job;
     MacOSModelPtr m_installer;
     DiskModelPtr m_drive;
     QString m_driveName;

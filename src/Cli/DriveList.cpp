@@ -14,16 +14,15 @@
 
 std::vector<DiskModelPtr> DriveList::current()
 {
-    auto job = DiskutilViewModel::create();
+    DiskutilViewModel job;
     std::vector<DiskModelPtr> drives;
-    auto receiver = std::make_shared<DiskutilViewModelDelegate>();
-    receiver->diskutilViewModelCompletion = [&drives](DiskutilViewModel &, const DiskutilResult &result) {
-        if (result.kind == DiskutilResult::Kind::Drives)
-            drives = result.drives;
-    };
-    job->setDelegate(receiver);
+    QObject::connect(&job, &DiskutilViewModel::diskutilViewModelCompletion,
+                     [&drives](const DiskutilResult &result) {
+                         if (result.kind == DiskutilResult::Kind::Drives)
+                             drives = result.drives;
+                     });
     // The list arrives before the call returns.
-    job->diskutilList();
+    job.diskutilList();
     return drives;
 }
 

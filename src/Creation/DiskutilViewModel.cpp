@@ -2,8 +2,6 @@
 
 #include "Creation/NSTaskWithProgress.h"
 #include "Platform/Process/Authorization.h"
-#include "Platform/Runtime/Dispatch.h"
-#include "Platform/Runtime/Log.h"
 #include "Platform/Volumes/BlockDevice.h"
 #include "Platform/Volumes/FileSystem.h"
 #include "Platform/Volumes/InstallerMedia.h"
@@ -11,18 +9,21 @@
 #include "Platform/Volumes/MountTable.h"
 #include "Platform/Volumes/TreeVerifier.h"
 
+#include <QDebug>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMetaMethod>
+#include <QMutex>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSocketNotifier>
+#include <QThreadPool>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 #include <atomic>
 #include <cerrno>
-#include <mutex>
 #include <unistd.h>
 
-using platform::Dispatch;
 using State = DiskutilState;
 
 // One run, from its first step to its final report. Whatever a worker or a process hands back for a run
@@ -80,6 +81,14 @@ bool mayFollow(State from, State to)
     return false;
 }
 
+// Waiting for the user's answer and for the creation tool each hold a thread for minutes; they never queue
+// behind, nor hold up, the short work on Qt's global pool. Never destroyed: a wait may outlast the job.
+QThreadPool *waits()
+{
+    static QThreadPool *pool = new QThreadPool;
+    return pool;
+}
+
 // "Install macOS Mojave.app/Contents/Info.plist": an item of the bundle as the user knows it.
 QString bundleItem(const QByteArray &bundle, const std::string &relative)
 {
@@ -90,16 +99,14 @@ QString bundleItem(const QByteArray &bundle, const std::string &relative)
 
 } // namespace
 
-std::shared_ptr<DiskutilViewModel> DiskutilViewModel::create()
+DiskutilViewModel::DiskutilViewModel(QObject *parent)
+    : QObject(parent), m_launchPath(QStringLiteral("/bin/bash"))
 {
-    std::shared_ptr<DiskutilViewModel> job(new DiskutilViewModel);
-    job->m_launchPath = QStringLiteral("/bin/bash");
     if (platform::MountMonitor *monitor = platform::MountMonitor::shared()) {
-        connect(monitor, &platform::MountMonitor::didMount, job.get(), &DiskutilViewModel::deviceMounted);
+        connect(monitor, &platform::MountMonitor::didMount, this, &DiskutilViewModel::deviceMounted);
         // A volume that went away leaves the list too.
-        connect(monitor, &platform::MountMonitor::didUnmount, job.get(), &DiskutilViewModel::diskutilList);
+        connect(monitor, &platform::MountMonitor::didUnmount, this, &DiskutilViewModel::diskutilList);
     }
-    return job;
 }
 
 DiskutilViewModel::~DiskutilViewModel() = default;
@@ -111,16 +118,12 @@ dev_t DiskutilViewModel::busyDevice() const
 
 void DiskutilViewModel::reportProgress(double progress)
 {
-    auto delegate = m_delegate.lock();
-    if (delegate && delegate->diskutilViewModelProgress)
-        delegate->diskutilViewModelProgress(*this, progress);
+    emit diskutilViewModelProgress(progress);
 }
 
 void DiskutilViewModel::reportCompletion(const DiskutilResult &result)
 {
-    auto delegate = m_delegate.lock();
-    if (delegate && delegate->diskutilViewModelCompletion)
-        delegate->diskutilViewModelCompletion(*this, result);
+    emit diskutilViewModelCompletion(result);
 }
 
 void DiskutilViewModel::enterState(State next)
@@ -128,34 +131,42 @@ void DiskutilViewModel::enterState(State next)
     if (next == m_state)
         return;
     if (!mayFollow(m_state, next)) {
-        platform::Log::write(QStringLiteral("The creation job cannot go from state %1 to %2")
-                                 .arg(static_cast<int>(m_state))
-                                 .arg(static_cast<int>(next)));
+        qInfo().noquote() << (QStringLiteral("The creation job cannot go from state %1 to %2")
+                                  .arg(static_cast<int>(m_state))
+                                  .arg(static_cast<int>(next)));
         return;
     }
     m_state = next;
-    auto delegate = m_delegate.lock();
-    if (delegate && delegate->diskutilViewModelState)
-        delegate->diskutilViewModelState(*this, next);
+    emit diskutilViewModelState(next);
 }
 
-void DiskutilViewModel::onMainForRun(const std::weak_ptr<DiskutilViewModel> &job,
-                                     const std::weak_ptr<Run> &run,
+template <class T>
+void DiskutilViewModel::whenDone(QFuture<T> work, const std::weak_ptr<Run> &run,
+                                 std::function<void(DiskutilViewModel &, Run &, const T &)> step)
+{
+    work.then(this, [this, run, step = std::move(step)](const T &value) {
+        onMainForRun(run, [value, step](DiskutilViewModel &job, Run &current) { step(job, current, value); });
+    });
+}
+
+void DiskutilViewModel::onMainForRun(const std::weak_ptr<Run> &run,
                                      std::function<void(DiskutilViewModel &, Run &)> step)
 {
-    // Workers hold neither strongly: the job and its run end on the main thread.
-    Dispatch::main([job, run, step = std::move(step)] {
-        auto self = job.lock();
-        auto current = run.lock();
-        if (self && current && current == self->m_run)
-            step(*self, *current);
-    });
+    // Workers hold neither the job nor the run: both end on the GUI thread, and a step for either that has
+    // gone is dropped.
+    QMetaObject::invokeMethod(
+        this,
+        [this, run, step = std::move(step)] {
+            if (auto current = run.lock(); current && current == m_run)
+                step(*this, *current);
+        },
+        Qt::QueuedConnection);
 }
 
 bool DiskutilViewModel::beginRun(const std::shared_ptr<Run> &run, State first)
 {
     if (m_state != State::Idle) {
-        platform::Log::write(QStringLiteral("A run is under way; another one cannot start"));
+        qInfo().noquote() << (QStringLiteral("A run is under way; another one cannot start"));
         return false;
     }
     m_run = run;
@@ -193,7 +204,7 @@ void DiskutilViewModel::fail(Failure failure)
         if ((m_state == State::Creating || m_state == State::Verifying) &&
             m_lastFailure.kind != Failure::Kind::ToolStillRunning && !mount.mountPointBytes.isEmpty() &&
             !platform::InstallerMedia::markUnfinished(mount.mountPointBytes))
-            platform::Log::write(QStringLiteral("Could not mark %1 as unfinished").arg(mount.mountPoint));
+            qInfo().noquote() << (QStringLiteral("Could not mark %1 as unfinished").arg(mount.mountPoint));
     }
     stopTimer();
     enterState(State::Idle);
@@ -354,17 +365,15 @@ void DiskutilViewModel::createInstallerDrive(const MacOSModelPtr &macOS, const D
         return;
     // The checks walk the installer, which can take a moment; the caller's thread stays free meanwhile.
     const CreationPreflight::Input input = CreationPreflight::inputFor(*macOS, *disk);
-    std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
-    std::weak_ptr<Run> weakRun = run;
-    Dispatch::global([weak, weakRun, input] {
-        const CreationPreflight::Result result = CreationPreflight::check(input);
-        onMainForRun(weak, weakRun, [result](DiskutilViewModel &job, Run &current) {
+    whenDone<CreationPreflight::Result>(
+        QtConcurrent::run([input] { return CreationPreflight::check(input); }), run,
+        [](DiskutilViewModel &job, Run &current, const CreationPreflight::Result &result) {
             job.m_lastCheck = result;
             if (current.cancelRequested)
                 return job.fail(Failure());
             if (result.refusal != CreationPreflight::Refusal::None) {
-                platform::Log::write(
-                    QStringLiteral("Not erasing %1: %2").arg(current.drive->volume(), result.detail));
+                qInfo().noquote()
+                    << QStringLiteral("Not erasing %1: %2").arg(current.drive->volume(), result.detail);
                 Failure refused;
                 refused.kind = Failure::Kind::Refused;
                 refused.check = result;
@@ -372,7 +381,6 @@ void DiskutilViewModel::createInstallerDrive(const MacOSModelPtr &macOS, const D
             }
             job.erase(job.m_run);
         });
-    });
 }
 
 void DiskutilViewModel::eraseDiskWithDiskModel(const DiskModelPtr &disk)
@@ -391,9 +399,9 @@ void DiskutilViewModel::erase(const std::shared_ptr<Run> &run)
     const DiskModelPtr disk = run->drive;
     // The whole output is judged at the end, so a word split across two pieces still counts.
     auto output = std::make_shared<QString>();
-    std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
+    QPointer<DiskutilViewModel> weak(this);
     std::weak_ptr<Run> weakRun = run;
-    auto runner = NSTaskWithProgress::initWithLaunchPath(
+    NSTaskWithProgress *runner = NSTaskWithProgress::initWithLaunchPath(
         m_launchPath, {QStringLiteral("-c"), eraseCommand(name, disk->volumePath())}, QString(),
         [output](QProcess &, const std::optional<QString> &text) {
             if (text)
@@ -402,7 +410,7 @@ void DiskutilViewModel::erase(const std::shared_ptr<Run> &run)
         [output, weak, weakRun, name](QProcess &process, const std::optional<QString> &rest) {
             if (rest)
                 *output += *rest;
-            auto self = weak.lock();
+            DiskutilViewModel *self = weak.data();
             auto run = weakRun.lock();
             if (!self || !run || run != self->m_run)
                 return;
@@ -412,8 +420,8 @@ void DiskutilViewModel::erase(const std::shared_ptr<Run> &run)
                 return self->fail(failureFromErrorLine(lastErrorLine(*output)));
             // Erased; without anyone to tell, a run that waits for its go-ahead ends and the record stays
             // as it was.
-            auto delegate = self->m_delegate.lock();
-            const bool heard = delegate && delegate->diskutilViewModelCompletion;
+            const bool heard = self->isSignalConnected(
+                QMetaMethod::fromSignal(&DiskutilViewModel::diskutilViewModelCompletion));
             if (run->afterErase == AfterErase::WaitForGoAhead && !heard) {
                 self->m_run.reset();
                 return self->enterState(State::Idle);
@@ -471,38 +479,32 @@ void DiskutilViewModel::create(const std::shared_ptr<Run> &run)
         m_task->cancel();
 
     PrivilegedTaskPtr task = m_task;
-    std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
-    std::weak_ptr<Run> weakRun = run;
-    Dispatch::global([task, weak, weakRun] {
-        // Blocks while the user is asked for administrator rights.
-        const int32_t status = task->launch();
-        onMainForRun(weak, weakRun, [status](DiskutilViewModel &job, Run &run) {
-            if (status != 0) {
-                // Cancelled, denied or unavailable: nothing runs, so nothing is measured.
-                Failure failure;
-                failure.kind =
-                    status == platform::Authorization::Canceled || status == platform::Authorization::Denied
-                        ? Failure::Kind::AuthorizationRefused
-                        : Failure::Kind::Unknown;
-                return job.fail(failure);
-            }
-            job.enterState(State::Creating);
-            job.startTimerWithMacOSModel(run.macOS);
-            job.startOutputDrain(job.m_run);
-        });
-        if (status != 0)
-            return;
-        // Also waits for a tool whose helper was killed to hear of it and stop.
-        task->waitUntilExit();
-        Dispatch::main([weak, weakRun] {
-            auto self = weak.lock();
-            auto run = weakRun.lock();
-            if (!self || !run)
-                return;
-            run->toolEnded = true;
-            self->createStepEnded(run);
-        });
-    });
+    // Blocks while the user is asked for administrator rights.
+    whenDone<int32_t>(QtConcurrent::run(waits(), [task] { return task->launch(); }), run,
+                      [task](DiskutilViewModel &job, Run &current, const int32_t &status) {
+                          if (status != 0) {
+                              // Cancelled, denied or unavailable: nothing runs, so nothing is measured.
+                              Failure failure;
+                              failure.kind = status == platform::Authorization::Canceled ||
+                                                     status == platform::Authorization::Denied
+                                                 ? Failure::Kind::AuthorizationRefused
+                                                 : Failure::Kind::Unknown;
+                              return job.fail(failure);
+                          }
+                          job.enterState(State::Creating);
+                          job.startTimerWithMacOSModel(current.macOS);
+                          job.startOutputDrain(job.m_run);
+                          // Also waits for a tool whose helper was killed to hear of it and stop.
+                          const auto ended = [task] {
+                              task->waitUntilExit();
+                              return true;
+                          };
+                          job.whenDone<bool>(QtConcurrent::run(waits(), ended), job.m_run,
+                                             [](DiskutilViewModel &ending, Run &run, const bool &) {
+                                                 run.toolEnded = true;
+                                                 ending.createStepEnded(ending.m_run);
+                                             });
+                      });
 }
 
 void DiskutilViewModel::startTimerWithMacOSModel(const MacOSModelPtr &macOS)
@@ -527,33 +529,29 @@ void DiskutilViewModel::measureTick(const std::shared_ptr<Run> &run)
     if (run->measuring)
         return;
     run->measuring = true;
-    std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
-    std::weak_ptr<Run> weakRun = run;
     const QString bundle = run->macOS->path();
     // A drive known by its device is followed wherever the tool mounts it, and never confused with another
     // volume of the installer's name; one without falls back to that name.
     const QString named = run->macOS->volume();
     const dev_t device = run->device;
-    Dispatch::globalBackground([weak, weakRun, bundle, named, device] {
-        const QString target = device != 0 ? platform::MountTable::volumeOfDevice(device).mountPoint : named;
-        const float installer = folderSizeAtPath(bundle);
-        const float written = target.isEmpty() ? 0.0f : folderSizeAtPath(target);
-        const double ratio =
-            installer > 0 ? static_cast<double>(written) / static_cast<double>(installer) : 0.0;
-        Dispatch::main([weak, weakRun, ratio] {
-            auto self = weak.lock();
-            auto run = weakRun.lock();
-            if (!self || !run)
-                return;
-            run->measuring = false;
-            if (run != self->m_run || self->m_state != State::Creating)
-                return;
-            // Only the tool's successful end completes the drive; until then the ring stops short of full.
-            const double shown = std::min(ratio, 0.99);
-            run->lastProgress = shown;
-            self->reportProgress(shown);
-        });
-    });
+    whenDone<double>(QtConcurrent::run([bundle, named, device] {
+                         const QString target =
+                             device != 0 ? platform::MountTable::volumeOfDevice(device).mountPoint : named;
+                         const float installer = folderSizeAtPath(bundle);
+                         const float written = target.isEmpty() ? 0.0f : folderSizeAtPath(target);
+                         return installer > 0 ? static_cast<double>(written) / static_cast<double>(installer)
+                                              : 0.0;
+                     }),
+                     run, [](DiskutilViewModel &job, Run &current, const double &ratio) {
+                         current.measuring = false;
+                         if (job.m_state != State::Creating)
+                             return;
+                         // Only the tool's successful end completes the drive; until then the ring stops
+                         // short of full.
+                         const double shown = std::min(ratio, 0.99);
+                         current.lastProgress = shown;
+                         job.reportProgress(shown);
+                     });
 }
 
 void DiskutilViewModel::startOutputDrain(const std::shared_ptr<Run> &run)
@@ -612,8 +610,8 @@ void DiskutilViewModel::taskMotionNotification(const QByteArray &chunk)
 
 void DiskutilViewModel::taskDidTerminateNotification()
 {
-    platform::Log::write(
-        QStringLiteral("Terminating task: %1").arg(m_task ? m_task->description() : QString()));
+    qInfo().noquote()
+        << (QStringLiteral("Terminating task: %1").arg(m_task ? m_task->description() : QString()));
 }
 
 void DiskutilViewModel::createStepEnded(const std::shared_ptr<Run> &run)
@@ -623,7 +621,8 @@ void DiskutilViewModel::createStepEnded(const std::shared_ptr<Run> &run)
     stopTimer();
     if (m_task->programLeftRunning()) {
         // Said plainly rather than reported as an ordinary failure: the drive may still be written to.
-        platform::Log::write(QStringLiteral("The creation tool did not stop: %1").arg(m_task->description()));
+        qInfo().noquote()
+            << (QStringLiteral("The creation tool did not stop: %1").arg(m_task->description()));
         Failure failure;
         failure.kind = Failure::Kind::ToolStillRunning;
         return fail(failure);
@@ -665,33 +664,35 @@ void DiskutilViewModel::verify(const std::shared_ptr<Run> &run)
     const QByteArray copy =
         (drive.mountPointBytes.isEmpty() ? QFile::encodeName(run->macOS->volume()) : drive.mountPointBytes) +
         '/' + original.mid(original.lastIndexOf('/') + 1);
-    std::weak_ptr<DiskutilViewModel> weak = weak_from_this();
     std::weak_ptr<Run> weakRun = run;
-    Dispatch::global([weak, weakRun, original, copy, device, stop = run->stopReading] {
-        // The readers tell how far they are; the window hears of it a few times a second.
-        QElapsedTimer sinceTold;
-        sinceTold.start();
-        std::mutex telling;
-        const auto progress = [&](uint64_t done, uint64_t total) {
-            std::lock_guard lock(telling);
-            if (sinceTold.elapsed() < 250 && done < total)
-                return;
-            sinceTold.restart();
-            onMainForRun(weak, weakRun, [done, total](DiskutilViewModel &job, Run &) {
-                auto delegate = job.m_delegate.lock();
-                if (delegate && delegate->diskutilViewModelVerification)
-                    delegate->diskutilViewModelVerification(job, qint64(done), qint64(total));
-            });
-        };
-        const platform::TreeVerifier::Result result = platform::TreeVerifier::compare(
-            original.toStdString(), copy.toStdString(), device, *stop, progress);
-        onMainForRun(weak, weakRun, [result, original, copy](DiskutilViewModel &job, Run &run) {
+    QPointer<DiskutilViewModel> job(this);
+    whenDone<platform::TreeVerifier::Result>(
+        QtConcurrent::run([job, weakRun, original, copy, device, stop = run->stopReading] {
+            // The readers tell how far they are; the window hears of it a few times a second.
+            QElapsedTimer sinceTold;
+            sinceTold.start();
+            QMutex telling;
+            const auto progress = [&](uint64_t done, uint64_t total) {
+                QMutexLocker lock(&telling);
+                if (sinceTold.elapsed() < 250 && done < total)
+                    return;
+                sinceTold.restart();
+                if (DiskutilViewModel *self = job.data())
+                    self->onMainForRun(weakRun, [done, total](DiskutilViewModel &reader, Run &) {
+                        emit reader.diskutilViewModelVerification(qint64(done), qint64(total));
+                    });
+            };
+            return platform::TreeVerifier::compare(original.toStdString(), copy.toStdString(), device, *stop,
+                                                   progress);
+        }),
+        run,
+        [original, copy](DiskutilViewModel &job, Run &run, const platform::TreeVerifier::Result &result) {
             using Outcome = platform::TreeVerifier::Result::Outcome;
             if (result.outcome == Outcome::Same && !run.cancelRequested)
                 return job.succeed();
-            platform::Log::write(QStringLiteral("Verification of %1 failed: %2 %3")
-                                     .arg(QFile::decodeName(copy), QString::fromStdString(result.path),
-                                          QString::fromStdString(result.reason)));
+            qInfo().noquote() << (QStringLiteral("Verification of %1 failed: %2 %3")
+                                      .arg(QFile::decodeName(copy), QString::fromStdString(result.path),
+                                           QString::fromStdString(result.reason)));
             Failure failure;
             if (result.outcome == Outcome::Unreadable) {
                 failure.kind = Failure::Kind::ToolError;
@@ -704,7 +705,6 @@ void DiskutilViewModel::verify(const std::shared_ptr<Run> &run)
             }
             job.fail(failure);
         });
-    });
 }
 
 void DiskutilViewModel::followDrive(const Run &run)

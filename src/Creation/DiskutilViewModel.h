@@ -2,10 +2,11 @@
 
 #include "Creation/CreationPreflight.h"
 #include "Creation/DiskModel.h"
-#include "Creation/DiskutilViewModelDelegate.h"
+#include "Creation/DiskutilResult.h"
 #include "Creation/MacOSModel.h"
 #include "Creation/PrivilegedTask.h"
 
+#include <QFuture>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -18,14 +19,14 @@
 // the progress once a second, and finally compares what landed on the drive with the installer. Yes is
 // reported only for a drive whose copy was read back and found the same. The job owns the whole sequence and
 // its one state; the window and the command line start it and present it. A run can be cancelled in every
-// state. All reports go to the delegate on the main thread.
-class DiskutilViewModel : public QObject, public std::enable_shared_from_this<DiskutilViewModel>
+// state. Every report is a signal emitted on the GUI thread.
+class DiskutilViewModel : public QObject
 {
     Q_OBJECT
 
 public:
-    // Creates the job; it lists the drives anew whenever a volume is mounted or unmounted.
-    static std::shared_ptr<DiskutilViewModel> create();
+    // The job lists the drives anew whenever a volume is mounted or unmounted.
+    explicit DiskutilViewModel(QObject *parent = nullptr);
     ~DiskutilViewModel() override;
 
     // Why the last run failed, for the window's message. Set before the job reports no.
@@ -118,8 +119,6 @@ public:
     // The creation tool's argument vector for the installer and target volume.
     static QStringList creationArguments(const MacOSModel &macOS, const DiskModel &disk);
 
-    std::shared_ptr<DiskutilViewModelDelegate> delegate() const { return m_delegate.lock(); }
-    void setDelegate(const std::shared_ptr<DiskutilViewModelDelegate> &delegate) { m_delegate = delegate; }
     const PrivilegedTaskPtr &task() const { return m_task; }
     void setTask(PrivilegedTaskPtr task) { m_task = std::move(task); }
     QTimer *timer() const { return m_timer; }
@@ -129,16 +128,31 @@ public:
     // The device of the drive being erased or created on; 0 while idle.
     dev_t busyDevice() const;
 
+signals:
+    // The ratio of data on the target volume to the installer's size.
+    void diskutilViewModelProgress(double progress);
+    // A drive list, the erased drive, or the run's final yes or no. Whether a run that waits for its
+    // go-ahead after the erase goes on depends on this being connected: without a receiver it ends there.
+    void diskutilViewModelCompletion(const DiskutilResult &result);
+    // How much of the comparison after the copy is read: bytes of both sides together, of their total.
+    void diskutilViewModelVerification(qint64 bytesDone, qint64 bytesTotal);
+    // A new state has begun (Idle after the final report).
+    void diskutilViewModelState(DiskutilState state);
+
 private:
     struct Run;
 
-    DiskutilViewModel() = default;
     // Every change of state goes through here, and only along the run's path.
     void enterState(DiskutilState next);
     bool beginRun(const std::shared_ptr<Run> &run, DiskutilState first);
-    // Queues `step` on the main thread, to run only while `run` is still the job's current run.
-    static void onMainForRun(const std::weak_ptr<DiskutilViewModel> &job, const std::weak_ptr<Run> &run,
-                             std::function<void(DiskutilViewModel &, Run &)> step);
+    // Queues `step` on the GUI thread, to run only while the job lives and `run` is still its current run;
+    // callable from any thread.
+    void onMainForRun(const std::weak_ptr<Run> &run, std::function<void(DiskutilViewModel &, Run &)> step);
+    // Hands a worker's answer to `step` the same way: never inside the call that started the work, even when
+    // the work is done first.
+    template <class T>
+    void whenDone(QFuture<T> work, const std::weak_ptr<Run> &run,
+                  std::function<void(DiskutilViewModel &, Run &, const T &)> step);
     void erase(const std::shared_ptr<Run> &run);
     void create(const std::shared_ptr<Run> &run);
     void createStepEnded(const std::shared_ptr<Run> &run);
@@ -153,7 +167,6 @@ private:
     void reportProgress(double progress);
     void reportCompletion(const DiskutilResult &result);
 
-    std::weak_ptr<DiskutilViewModelDelegate> m_delegate;
     PrivilegedTaskPtr m_task;
     QPointer<QTimer> m_timer;
     QString m_launchPath;
@@ -166,5 +179,3 @@ private:
     bool m_verifies = true;
     bool m_readsVolumeIcons = true;
 };
-
-using DiskutilViewModelPtr = std::shared_ptr<DiskutilViewModel>;

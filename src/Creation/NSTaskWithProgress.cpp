@@ -1,23 +1,22 @@
 #include "Creation/NSTaskWithProgress.h"
 
 #include "Platform/Posix/ChildProcess.h"
-#include "Platform/Runtime/Log.h"
 
-#include <QCoreApplication>
+#include <QDebug>
 #include <QStringDecoder>
 
-std::shared_ptr<NSTaskWithProgress>
-NSTaskWithProgress::launchedTaskWithLaunchPath(const QString &launchPath, const QStringList &arguments,
-                                               Block progress, Block completion)
+NSTaskWithProgress *NSTaskWithProgress::launchedTaskWithLaunchPath(const QString &launchPath,
+                                                                   const QStringList &arguments,
+                                                                   Block progress, Block completion)
 {
     return launchedTaskWithLaunchPath(launchPath, arguments, QString(), std::move(progress),
                                       std::move(completion));
 }
 
-std::shared_ptr<NSTaskWithProgress>
-NSTaskWithProgress::launchedTaskWithLaunchPath(const QString &launchPath, const QStringList &arguments,
-                                               const QString &currentDirectoryPath, Block progress,
-                                               Block completion)
+NSTaskWithProgress *NSTaskWithProgress::launchedTaskWithLaunchPath(const QString &launchPath,
+                                                                   const QStringList &arguments,
+                                                                   const QString &currentDirectoryPath,
+                                                                   Block progress, Block completion)
 {
     auto runner = initWithLaunchPath(launchPath, arguments, currentDirectoryPath, std::move(progress),
                                      std::move(completion));
@@ -25,11 +24,12 @@ NSTaskWithProgress::launchedTaskWithLaunchPath(const QString &launchPath, const 
     return runner;
 }
 
-std::shared_ptr<NSTaskWithProgress>
-NSTaskWithProgress::initWithLaunchPath(const QString &launchPath, const QStringList &arguments,
-                                       const QString &currentDirectoryPath, Block progress, Block completion)
+NSTaskWithProgress *NSTaskWithProgress::initWithLaunchPath(const QString &launchPath,
+                                                           const QStringList &arguments,
+                                                           const QString &currentDirectoryPath,
+                                                           Block progress, Block completion)
 {
-    std::shared_ptr<NSTaskWithProgress> runner(new NSTaskWithProgress);
+    auto *runner = new NSTaskWithProgress;
     QProcess &task = runner->m_task;
     task.setProgram(launchPath);
     task.setArguments(arguments);
@@ -43,13 +43,13 @@ NSTaskWithProgress::initWithLaunchPath(const QString &launchPath, const QStringL
     runner->m_progressBlock = std::move(progress);
     runner->m_completion = std::move(completion);
 
-    NSTaskWithProgress *self = runner.get();
+    NSTaskWithProgress *self = runner;
     QObject::connect(&task, &QProcess::readyReadStandardOutput, &task, [self] { self->readPipe(); });
     QObject::connect(&task, &QProcess::finished, &task, [self] { self->end(); });
     QObject::connect(&task, &QProcess::errorOccurred, &task, [self](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) {
-            platform::Log::write(
-                QStringLiteral("%1: %2").arg(self->m_task.program(), self->m_task.errorString()));
+            qInfo().noquote() << QStringLiteral("%1: %2").arg(self->m_task.program(),
+                                                              self->m_task.errorString());
             self->m_failedToStart = true;
             self->end();
         }
@@ -75,23 +75,22 @@ void NSTaskWithProgress::readPipe()
 
 void NSTaskWithProgress::launch()
 {
-    m_keepAlive = shared_from_this();
+    m_launched = true;
     const posix::ChildProcess::Forking forking;
     m_task.start();
 }
 
 void NSTaskWithProgress::end()
 {
-    if (!m_keepAlive)
+    if (!m_launched)
         return;
+    m_launched = false;
     // The rest of the output is read at the end and handed over last.
     const std::optional<QString> rest = decodeUtf8(m_task.readAllStandardOutput());
-    std::shared_ptr<NSTaskWithProgress> keep = std::move(m_keepAlive);
     if (m_completion)
         m_completion(m_task, rest);
     // Not inside the process's own signal: the runner goes once the event loop has returned from it.
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(), [keep] {}, Qt::QueuedConnection);
+    deleteLater();
 }
 
 int NSTaskWithProgress::terminationStatus(const QProcess &process)

@@ -1,35 +1,38 @@
 #pragma once
 
+#include <QPointer>
 #include <QProcess>
 #include <QString>
 #include <functional>
-#include <memory>
 #include <optional>
 
 // Runs a program without elevated rights, hands each piece of its joined output to a progress callback while
 // it runs and the rest to a completion callback when it has ended, both on the main thread, in order. Each
 // byte reaches the callbacks once. A piece that is not valid UTF-8 by itself arrives as nothing. The program
-// ignores the terminal's signals (posix::ChildProcess): only the application stops it.
-class NSTaskWithProgress : public std::enable_shared_from_this<NSTaskWithProgress>
+// ignores the terminal's signals (posix::ChildProcess): only the application stops it. A runner has no
+// parent: once launched it deletes itself after its completion has been handed over (callers hold a
+// QPointer); one that is never launched is its maker's to delete.
+class NSTaskWithProgress : public QObject
 {
+    Q_OBJECT
+
 public:
     using Block = std::function<void(QProcess &task, const std::optional<QString> &text)>;
 
     // Prepares and starts the runner; it keeps itself alive until its completion has been handed over.
-    static std::shared_ptr<NSTaskWithProgress> launchedTaskWithLaunchPath(const QString &launchPath,
-                                                                          const QStringList &arguments,
-                                                                          Block progress, Block completion);
-    static std::shared_ptr<NSTaskWithProgress> launchedTaskWithLaunchPath(const QString &launchPath,
-                                                                          const QStringList &arguments,
-                                                                          const QString &currentDirectoryPath,
-                                                                          Block progress, Block completion);
+    static NSTaskWithProgress *launchedTaskWithLaunchPath(const QString &launchPath,
+                                                          const QStringList &arguments, Block progress,
+                                                          Block completion);
+    static NSTaskWithProgress *launchedTaskWithLaunchPath(const QString &launchPath,
+                                                          const QStringList &arguments,
+                                                          const QString &currentDirectoryPath, Block progress,
+                                                          Block completion);
     // Prepares a runner without starting it; an empty argument list gives the program no arguments and an
     // empty directory inherits the application's. Must be called on the main thread.
-    static std::shared_ptr<NSTaskWithProgress> initWithLaunchPath(const QString &launchPath,
-                                                                  const QStringList &arguments,
-                                                                  const QString &currentDirectoryPath,
-                                                                  Block progress, Block completion);
-    ~NSTaskWithProgress();
+    static NSTaskWithProgress *initWithLaunchPath(const QString &launchPath, const QStringList &arguments,
+                                                  const QString &currentDirectoryPath, Block progress,
+                                                  Block completion);
+    ~NSTaskWithProgress() override;
 
     // Starts the process. A program that cannot be started ends at once with status 127 and an empty
     // remainder, so callers judging by status see the failure.
@@ -55,8 +58,5 @@ private:
     Block m_progressBlock;
     Block m_completion;
     bool m_failedToStart = false;
-    // Set from the launch to the completion.
-    std::shared_ptr<NSTaskWithProgress> m_keepAlive;
+    bool m_launched = false;
 };
-
-using NSTaskWithProgressPtr = std::shared_ptr<NSTaskWithProgress>;

@@ -1,10 +1,10 @@
 #include "Creation/PrivilegedTask.h"
 
 #include "Platform/Process/Authorization.h"
-#include "Platform/Runtime/Dispatch.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QThread>
 #include <QTimer>
 #include <cerrno>
 #include <csignal>
@@ -16,9 +16,37 @@ PrivilegedTask::PrivilegedTask() : m_cwd(QDir::currentPath()) {}
 // The helper's input ends with the task (m_inputFd): a program nobody waits for any more is stopped.
 PrivilegedTask::~PrivilegedTask() = default;
 
+namespace {
+
+bool onGuiThread()
+{
+    const QCoreApplication *app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
+} // namespace
+
+std::shared_ptr<PrivilegedTask> PrivilegedTask::held(PrivilegedTask *task)
+{
+    // The last holder may be a worker; the task and its timer belong to the GUI thread.
+    return std::shared_ptr<PrivilegedTask>(task, [](PrivilegedTask *released) {
+        if (onGuiThread() && !released->m_checkStatusTimer)
+            return delete released;
+        QMetaObject::invokeMethod(
+            released,
+            [released] {
+                if (released->m_checkStatusTimer)
+                    released->m_released = true;
+                else
+                    delete released;
+            },
+            Qt::QueuedConnection);
+    });
+}
+
 std::shared_ptr<PrivilegedTask> PrivilegedTask::init()
 {
-    return std::shared_ptr<PrivilegedTask>(new PrivilegedTask);
+    return held(new PrivilegedTask);
 }
 
 std::shared_ptr<PrivilegedTask> PrivilegedTask::initWithLaunchPath(const QString &launchPath)
@@ -83,8 +111,7 @@ int32_t PrivilegedTask::launch()
     m_pid = launched.pid;
     m_programGroup = launched.programGroup;
 
-    if (platform::Dispatch::isMainThread()) {
-        m_keepAlive = shared_from_this();
+    if (onGuiThread()) {
         m_checkStatusTimer = new QTimer(this);
         connect(m_checkStatusTimer, &QTimer::timeout, this, &PrivilegedTask::checkTaskStatus);
         m_checkStatusTimer->start(100);
@@ -129,17 +156,16 @@ void PrivilegedTask::stopChecking()
         m_checkStatusTimer->deleteLater();
         m_checkStatusTimer = nullptr;
     }
-    // Released once whoever heard of the end is done with the task.
-    if (auto keep = std::move(m_keepAlive))
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [keep] {}, Qt::QueuedConnection);
+    // Nobody holds it any more: it goes once whoever heard of the end is done.
+    if (m_released)
+        deleteLater();
 }
 
 void PrivilegedTask::waitUntilExit()
 {
     collect(0);
     // The end is known: the status check has nothing left to see.
-    if (m_ended.load() && platform::Dispatch::isMainThread())
+    if (m_ended.load() && onGuiThread())
         stopChecking();
     if (m_ended.load() && m_programGroup > 0)
         m_programLeftRunning = !platform::Authorization::waitForProgramGroup(m_programGroup, 15000);

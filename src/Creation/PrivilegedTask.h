@@ -16,8 +16,10 @@ class QTimer;
 
 // Runs one program as root after the user has granted administrator rights, with the calling surface of an
 // ordinary process object. The end is seen either by a 0.1 s status check on the main thread, which emits
-// didTerminate ("PrivilegedTaskDidTerminateNotification"), or by the blocking waitUntilExit.
-class PrivilegedTask : public QObject, public std::enable_shared_from_this<PrivilegedTask>
+// didTerminate ("PrivilegedTaskDidTerminateNotification"), or by the blocking waitUntilExit. Holders share
+// it; once the last lets go it is deleted on the GUI thread, and a task whose status is still being checked
+// lives on until its end has been seen.
+class PrivilegedTask : public QObject
 {
     Q_OBJECT
 
@@ -72,6 +74,7 @@ signals:
 
 private:
     PrivilegedTask();
+    static std::shared_ptr<PrivilegedTask> held(PrivilegedTask *task);
     void collect(int options);
     void stopChecking();
 
@@ -86,8 +89,8 @@ private:
     std::atomic<bool> m_programLeftRunning{false};
     std::shared_ptr<QFile> m_outputFileHandle;
     QTimer *m_checkStatusTimer = nullptr;
-    // A task being checked on lives until its end has been seen.
-    std::shared_ptr<PrivilegedTask> m_keepAlive;
+    // Let go of by every holder while its status was still being checked: it goes once its end is seen.
+    bool m_released = false;
     // The helper's input (its end stops the program), and who to signal while the launch waits.
     std::mutex m_stopMutex;
     posix::FileDescriptor m_inputFd;

@@ -1,8 +1,8 @@
 #include "Service/DeviceInfomation.h"
 
 #include "Platform/Net/PrimaryInterface.h"
-#include "Platform/Runtime/Log.h"
 
+#include <QDebug>
 #include <QFile>
 #include <QNetworkInterface>
 #include <QSysInfo>
@@ -109,7 +109,7 @@ QString DeviceInfomation::getDeviceIPAddress()
     for (const QNetworkAddressEntry &entry : primary.addressEntries())
         if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol)
             address = entry.ip().toString();
-    platform::Log::write(QStringLiteral("手机的IP是：%1").arg(address));
+    qInfo().noquote() << (QStringLiteral("手机的IP是：%1").arg(address));
     return address;
 }
 

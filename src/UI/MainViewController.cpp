@@ -6,8 +6,6 @@
 #include "Common/ForeignText.h"
 #include "Creation/BaseModel.h"
 #include "Platform/Desktop/WebLink.h"
-#include "Platform/Runtime/Dispatch.h"
-#include "Platform/Runtime/Log.h"
 #include "Platform/Runtime/StopSignals.h"
 #include "Platform/Views/OpenPanel.h"
 #include "Platform/Views/VectorImage.h"
@@ -34,6 +32,7 @@
 #include <QShortcut>
 #include <QStyle>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cmath>
 #include <unistd.h>
@@ -203,27 +202,15 @@ void MainViewController::closeOnStopSignals()
 
 void MainViewController::viewDidLoad()
 {
-    m_viewModel = DiskutilViewModel::create();
-    // The job's reports reach the controller for as long as the controller exists.
-    QPointer<MainViewController> self(this);
-    m_jobDelegate = std::make_shared<DiskutilViewModelDelegate>();
-    m_jobDelegate->diskutilViewModelProgress = [self](DiskutilViewModel &, double progress) {
-        if (self)
-            self->diskutilViewModelProgress(progress);
-    };
-    m_jobDelegate->diskutilViewModelCompletion = [self](DiskutilViewModel &, const DiskutilResult &result) {
-        if (self)
-            self->diskutilViewModelCompletion(result);
-    };
-    m_jobDelegate->diskutilViewModelState = [self](DiskutilViewModel &, DiskutilState state) {
-        if (self)
-            self->diskutilViewModelState(state);
-    };
-    m_jobDelegate->diskutilViewModelVerification = [self](DiskutilViewModel &, qint64 done, qint64 total) {
-        if (self)
-            self->diskutilViewModelVerification(done, total);
-    };
-    m_viewModel->setDelegate(m_jobDelegate);
+    m_viewModel = new DiskutilViewModel(this);
+    connect(m_viewModel, &DiskutilViewModel::diskutilViewModelProgress, this,
+            &MainViewController::diskutilViewModelProgress);
+    connect(m_viewModel, &DiskutilViewModel::diskutilViewModelCompletion, this,
+            &MainViewController::diskutilViewModelCompletion);
+    connect(m_viewModel, &DiskutilViewModel::diskutilViewModelState, this,
+            &MainViewController::diskutilViewModelState);
+    connect(m_viewModel, &DiskutilViewModel::diskutilViewModelVerification, this,
+            &MainViewController::diskutilViewModelVerification);
     // The first frame lists the drives with plain icons; reading each volume's own icon, the background
     // picture, the ring's styling and the service requests wait until the window is on screen, so it
     // appears about as fast as any window does.
@@ -491,28 +478,33 @@ void MainViewController::updateDiskList()
         const int key = m_nextItemKey++;
         m_itemDrives.insert(key, disk);
         QPointer<MainViewController> self(this);
-        platform::Dispatch::main([self, disk, key, generation] {
-            if (!self || generation != self->m_popUpGeneration)
-                return;
-            QComboBox *popUp = self->diskListPopUpButton;
-            popUp->addItem(QIcon(QPixmap::fromImage(disk->image())), popUpTitle(*disk), key);
-            const int index = popUp->count() - 1;
-            // What tells drives apart, under each row's name and for a screen reader.
-            const QString summary = ForeignText::bounded(disk->deviceSummary());
-            popUp->setItemData(index, ForeignText::toolTip(summary), Qt::ToolTipRole);
-            popUp->setItemData(index, summary, DriveItemDelegate::SecondaryTextRole);
-            popUp->setItemData(index, summary, Qt::AccessibleDescriptionRole);
-            if (disk == self->m_diskModel)
-                popUp->setCurrentIndex(index);
-        });
+        QMetaObject::invokeMethod(
+            this,
+            [self, disk, key, generation] {
+                if (!self || generation != self->m_popUpGeneration)
+                    return;
+                QComboBox *popUp = self->diskListPopUpButton;
+                popUp->addItem(QIcon(QPixmap::fromImage(disk->image())), popUpTitle(*disk), key);
+                const int index = popUp->count() - 1;
+                // What tells drives apart, under each row's name and for a screen reader.
+                const QString summary = ForeignText::bounded(disk->deviceSummary());
+                popUp->setItemData(index, ForeignText::toolTip(summary), Qt::ToolTipRole);
+                popUp->setItemData(index, summary, DriveItemDelegate::SecondaryTextRole);
+                popUp->setItemData(index, summary, Qt::AccessibleDescriptionRole);
+                if (disk == self->m_diskModel)
+                    popUp->setCurrentIndex(index);
+            },
+            Qt::QueuedConnection);
     }
     // With no drive chosen (after a finished run) the pop-up shows none, rather than the first item it was
     // given.
-    QPointer<MainViewController> self(this);
-    platform::Dispatch::main([self, generation] {
-        if (self && generation == self->m_popUpGeneration && !self->m_diskModel)
-            self->diskListPopUpButton->setCurrentIndex(-1);
-    });
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation] {
+            if (generation == m_popUpGeneration && !m_diskModel)
+                diskListPopUpButton->setCurrentIndex(-1);
+        },
+        Qt::QueuedConnection);
     // What the pop-up says with no row chosen: after a finished run, or with nothing to offer. While a run
     // writes a drive, its rows are refilled as the tools remount it: the pop-up keeps naming that drive.
     diskListPopUpButton->setPlaceholderText(m_jobRunning && m_diskModel ? popUpTitle(*m_diskModel)
@@ -593,17 +585,15 @@ void MainViewController::recheckChoices()
     if (m_check.pending) {
         // The checks walk the installer: on a worker, so the window stays responsive.
         const CreationPreflight::Input input = CreationPreflight::inputFor(*m_macOSModel, *m_diskModel);
-        QPointer<MainViewController> self(this);
-        platform::Dispatch::global([self, input, generation] {
-            const CreationPreflight::Result result = CreationPreflight::check(input);
-            platform::Dispatch::main([self, result, generation] {
-                if (!self || generation != self->m_check.generation)
-                    return;
-                self->m_check.pending = false;
-                self->m_check.result = result;
-                if (!self->m_jobRunning)
-                    self->updateUI();
-            });
+        QtConcurrent::run([input] {
+            return CreationPreflight::check(input);
+        }).then(this, [this, generation](const CreationPreflight::Result &result) {
+            if (generation != m_check.generation)
+                return;
+            m_check.pending = false;
+            m_check.result = result;
+            if (!m_jobRunning)
+                updateUI();
         });
     }
     updateUI();

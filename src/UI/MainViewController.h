@@ -91,7 +91,7 @@ public:
     QLabel *catalogStatusLabel = nullptr;
     QPushButton *catalogRetryButton = nullptr;
 
-    const DiskutilViewModelPtr &viewModel() const { return m_viewModel; }
+    DiskutilViewModel *viewModel() const { return m_viewModel; }
     const std::vector<DiskModelPtr> &dataArray() const { return m_dataArray; }
     const MacOSModelPtr &macOSModel() const { return m_macOSModel; }
     const DiskModelPtr &diskModel() const { return m_diskModel; }
@@ -177,8 +177,7 @@ private:
     static QString styleSheetText();
 
     std::unique_ptr<Ui::MainWindow> m_ui;
-    std::shared_ptr<DiskutilViewModelDelegate> m_jobDelegate;
-    DiskutilViewModelPtr m_viewModel;
+    DiskutilViewModel *m_viewModel = nullptr;
     std::vector<DiskModelPtr> m_dataArray;
     MacOSModelPtr m_macOSModel;
     DiskModelPtr m_diskModel;

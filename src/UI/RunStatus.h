@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Common/TransferRate.h"
-#include "Creation/DiskutilViewModelDelegate.h"
+#include "Creation/DiskutilResult.h"
 
 #include <QCoreApplication>
 #include <QString>

@@ -8,8 +8,7 @@
 
 namespace testsupport {
 
-// Records every report of a creation job, in order, through a delegate of its own (give the job
-// `recorder->delegate`; the job holds it weakly, the recorder keeps it).
+// Records every report of a creation job, in order (`listen` to a job before starting it).
 struct JobRecorder
 {
     std::vector<double> progress;
@@ -20,27 +19,29 @@ struct JobRecorder
     // Called after a state is recorded.
     std::function<void(DiskutilViewModel &, DiskutilState)> onState;
     QElapsedTimer clock;
-    std::shared_ptr<DiskutilViewModelDelegate> delegate = std::make_shared<DiskutilViewModelDelegate>();
+    bool withProgress = true;
 
-    explicit JobRecorder(bool withProgress = true)
+    explicit JobRecorder(bool withProgress = true) : withProgress(withProgress) { clock.start(); }
+    void listen(DiskutilViewModel &job)
     {
-        clock.start();
         if (withProgress)
-            delegate->diskutilViewModelProgress = [this](DiskutilViewModel &, double value) {
+            QObject::connect(&job, &DiskutilViewModel::diskutilViewModelProgress, &job, [this](double value) {
                 progress.push_back(value);
                 progressTimes.push_back(clock.elapsed());
-            };
-        delegate->diskutilViewModelCompletion = [this](DiskutilViewModel &, const DiskutilResult &result) {
-            if (result.kind == DiskutilResult::Kind::Drives)
-                lastList = result.drives;
-            else
-                results.push_back(result);
-        };
-        delegate->diskutilViewModelState = [this](DiskutilViewModel &job, DiskutilState state) {
-            states.push_back(state);
-            if (onState)
-                onState(job, state);
-        };
+            });
+        QObject::connect(&job, &DiskutilViewModel::diskutilViewModelCompletion, &job,
+                         [this](const DiskutilResult &result) {
+                             if (result.kind == DiskutilResult::Kind::Drives)
+                                 lastList = result.drives;
+                             else
+                                 results.push_back(result);
+                         });
+        QObject::connect(&job, &DiskutilViewModel::diskutilViewModelState, &job,
+                         [this, &job](DiskutilState state) {
+                             states.push_back(state);
+                             if (onState)
+                                 onState(job, state);
+                         });
     }
     JobRecorder(const JobRecorder &) = delete;
     JobRecorder &operator=(const JobRecorder &) = delete;

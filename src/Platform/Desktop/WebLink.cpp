@@ -1,7 +1,6 @@
 #include "Platform/Desktop/WebLink.h"
 
-#include "Platform/Runtime/Log.h"
-
+#include <QDebug>
 #include <QDesktopServices>
 
 namespace platform {
@@ -26,7 +25,7 @@ WebLink::Opened WebLink::open(const QString &text)
         for (QChar &c : quoted)
             if (c.category() == QChar::Other_Control)
                 c = QLatin1Char('?');
-        Log::write(QStringLiteral("Not opening a link that is not a web address: %1").arg(quoted));
+        qInfo().noquote() << (QStringLiteral("Not opening a link that is not a web address: %1").arg(quoted));
         return Opened::NotAWebLink;
     }
     return QDesktopServices::openUrl(url) ? Opened::Yes : Opened::NoHandler;

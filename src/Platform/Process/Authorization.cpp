@@ -5,8 +5,8 @@
 #include "Platform/Posix/Pipe.h"
 #include "Platform/Posix/ProcessGroup.h"
 #include "Platform/Runtime/InstallLayout.h"
-#include "Platform/Runtime/Log.h"
 
+#include <QDebug>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -65,11 +65,11 @@ bool readUntilMarker(int fd, pid_t *programGroup = nullptr)
         if (number && group > 0 && programGroup)
             *programGroup = group;
         else if (!line.isEmpty())
-            Log::write(QString::fromLocal8Bit(line));
+            qInfo().noquote() << (QString::fromLocal8Bit(line));
         line.clear();
     }
     if (!line.isEmpty())
-        Log::write(QString::fromLocal8Bit(line));
+        qInfo().noquote() << (QString::fromLocal8Bit(line));
     return false;
 }
 

@@ -1,11 +1,12 @@
 #include "Platform/Volumes/DeviceMonitor.h"
 
 #include "Platform/Posix/VolumeProbe.h"
-#include "Platform/Runtime/Dispatch.h"
 #include "Platform/Volumes/ApplicationMonitor.h"
 
 #include <QFile>
 #include <QSocketNotifier>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 #include <cerrno>
 #include <cstring>
 #include <libudev.h>
@@ -13,6 +14,14 @@
 namespace platform {
 
 namespace {
+
+// A failing stick can take seconds to answer each read; probing it never holds up the short work on Qt's
+// global pool. Never destroyed: a probe may outlast the monitor.
+QThreadPool *probes()
+{
+    static QThreadPool *pool = new QThreadPool;
+    return pool;
+}
 
 using Record = BlockDevice::Record;
 using State = BlockDevice::Contents::State;
@@ -98,13 +107,9 @@ void DeviceMonitor::rescan(const QSet<QString> &changed)
         return;
     }
     m_listing = true;
-    Dispatch::global([self = QPointer<DeviceMonitor>(this), changed] {
-        std::vector<Record> listing = BlockDevice::list();
-        Dispatch::main([self, listing = std::move(listing), changed]() mutable {
-            if (self)
-                self->listed(std::move(listing), changed);
-        });
-    });
+    QtConcurrent::run([] {
+        return BlockDevice::list();
+    }).then(this, [this, changed](std::vector<Record> listing) { listed(std::move(listing), changed); });
 }
 
 void DeviceMonitor::listed(std::vector<Record> listing, const QSet<QString> &changed)
@@ -138,22 +143,21 @@ void DeviceMonitor::probe(const Record &device)
     const quint64 ticket = ++m_lastProbe;
     m_probes.insert(device.name, ticket);
     // A drive may take long to answer (a failing stick retries for seconds): never on the main thread.
-    Dispatch::global([self = QPointer<DeviceMonitor>(this), name = device.name, node = device.node, ticket] {
-        const BlockDevice::Contents contents = probed(node);
-        Dispatch::main([self, name, ticket, contents] {
-            if (!self || self->m_probes.value(name) != ticket)
-                return;
-            self->m_probes.remove(name);
-            const auto found = self->m_devices.find(name);
-            if (found == self->m_devices.end())
-                return;
-            // Gone before it could be read: it goes without a word, as the next listing would drop it.
-            if (contents.state == State::Pending)
-                self->m_devices.erase(found);
-            else
-                found->contents = contents;
-            emit self->devicesChanged();
-        });
+    QtConcurrent::run(probes(), [node = device.node] {
+        return probed(node);
+    }).then(this, [this, name = device.name, ticket](const BlockDevice::Contents &contents) {
+        if (m_probes.value(name) != ticket)
+            return;
+        m_probes.remove(name);
+        const auto found = m_devices.find(name);
+        if (found == m_devices.end())
+            return;
+        // Gone before it could be read: it goes without a word, as the next listing would drop it.
+        if (contents.state == State::Pending)
+            m_devices.erase(found);
+        else
+            found->contents = contents;
+        emit devicesChanged();
     });
 }
 

@@ -58,9 +58,9 @@ TEST(CreationJobOnDrive, ErasesThenCreatesTheInstallerDrive)
     SampleInstaller installer("Install macOS Mojave", "10.14.6", "40M");
     ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
 
-    auto job = DiskutilViewModel::create();
+    auto job = std::make_unique<DiskutilViewModel>();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder->delegate);
+    recorder->listen(*job);
     auto disk = DiskModel::initWithURL("/Volumes/USB");
     job->eraseDiskWithDiskModel(disk);
     ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 60000));
@@ -105,9 +105,9 @@ TEST(CreationJobOnDrive, ADriveTooSmallEndsInNoWithoutHanging)
     ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
     SampleInstaller installer("Install macOS Catalina", "10.15", "40M");
     ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
-    auto job = DiskutilViewModel::create();
+    auto job = std::make_unique<DiskutilViewModel>();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder->delegate);
+    recorder->listen(*job);
     auto disk = DiskModel::initWithURL("/Volumes/SMALL");
     job->eraseDiskWithDiskModel(disk);
     ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 60000));
@@ -125,9 +125,9 @@ TEST(CreationJobOnDrive, AnEraseThatFailsKeepsTheDrive)
 {
     REQUIRE_DRIVES();
     ToolsOnPath tools;
-    auto job = DiskutilViewModel::create();
+    auto job = std::make_unique<DiskutilViewModel>();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder->delegate);
+    recorder->listen(*job);
     // Nothing is mounted there: the disk utility says "Error:" and exits non-zero.
     auto disk = std::make_shared<DiskModel>();
     disk->setName("GONE");
@@ -153,9 +153,9 @@ TEST(CreationJobOnDrive, AQuoteAndCommandTextInTheMountPathRunNothing)
     ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
     ASSERT_TRUE(drive.mountAt("/Volumes/" + name)) << drive.error().toStdString();
     const QString marker = scratch.filePath("ran");
-    auto job = DiskutilViewModel::create();
+    auto job = std::make_unique<DiskutilViewModel>();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder->delegate);
+    recorder->listen(*job);
     auto disk = DiskModel::initWithURL(drive.mountPoint());
     EXPECT_EQ(disk->volume(), "/Volumes/" + name);
     job->eraseDiskWithDiskModel(disk);
@@ -179,9 +179,9 @@ TEST(CreationJobOnDrive, AMountPathThatIsNotUtf8IsErasedExactly)
     ASSERT_TRUE(marker.open(QIODevice::WriteOnly) && marker.write("keep") == 4);
     marker.close();
 
-    auto job = DiskutilViewModel::create();
+    auto job = std::make_unique<DiskutilViewModel>();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder->delegate);
+    recorder->listen(*job);
     job->diskutilList();
     DiskModelPtr chosen;
     for (const DiskModelPtr &disk : recorder->lastList)
@@ -212,9 +212,9 @@ TEST(CreationJobOnDrive, ACancelledOrDeniedAuthorizationReportsNo)
         macOS->setVolume("/Volumes/Install macOS Mojave");
         auto disk = std::make_shared<DiskModel>();
         disk->setVolume("/Volumes/QRTAAAAAAAA");
-        auto job = DiskutilViewModel::create();
+        auto job = std::make_unique<DiskutilViewModel>();
         auto recorder = std::make_shared<Recorder>();
-        job->setDelegate(recorder->delegate);
+        recorder->listen(*job);
         job->installMacOSWithMacOSModel(macOS, disk);
         ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 20000));
         testsupport::spin(1300);
@@ -267,9 +267,9 @@ void cancelARunningTool()
     const MacOSModelPtr &macOS = scripted.macOS;
     const DiskModelPtr &disk = scripted.disk;
 
-    auto job = DiskutilViewModel::create();
+    auto job = std::make_unique<DiskutilViewModel>();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder->delegate);
+    recorder->listen(*job);
     job->installMacOSWithMacOSModel(macOS, disk);
     ASSERT_TRUE(
         testsupport::waitUntil([&] { return !testsupport::processesMentioning(marker).isEmpty(); }, 20000))
@@ -312,13 +312,13 @@ TEST(CreationJobOnDrive, ACancelDuringTheVerificationEndsTheRunCancelled)
     ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
     SampleInstaller installer("Install macOS Mojave", "10.14.6", "8M");
     ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
-    auto job = DiskutilViewModel::create();
+    auto job = std::make_unique<DiskutilViewModel>();
     auto recorder = std::make_shared<Recorder>();
     recorder->onState = [](DiskutilViewModel &running, DiskutilState phase) {
         if (phase == DiskutilState::Verifying)
             running.cancel();
     };
-    job->setDelegate(recorder->delegate);
+    recorder->listen(*job);
     auto disk = DiskModel::initWithURL("/Volumes/USB");
     job->eraseDiskWithDiskModel(disk);
     ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 60000));
@@ -364,9 +364,9 @@ TEST(CreationJobOnDrive, AKilledHelperLeavesNoProcessOfTheJobBehind)
         SampleInstaller installer("Install macOS Mojave", "10.14.6", "40M");
         ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
         qputenv("CREATEINSTALLMEDIA_RATE_LIMIT", "4");
-        auto job = DiskutilViewModel::create();
+        auto job = std::make_unique<DiskutilViewModel>();
         auto recorder = std::make_shared<Recorder>();
-        job->setDelegate(recorder->delegate);
+        recorder->listen(*job);
         auto disk = DiskModel::initWithURL("/Volumes/USB");
         job->eraseDiskWithDiskModel(disk);
         ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 60000));
@@ -380,9 +380,9 @@ TEST(CreationJobOnDrive, AKilledHelperLeavesNoProcessOfTheJobBehind)
     {
         SCOPED_TRACE("a tool with a child of its own");
         ScriptedInstaller scripted("while :; do echo 'Copying to disk: 0%...'; sleep 0.2; done\n");
-        auto job = DiskutilViewModel::create();
+        auto job = std::make_unique<DiskutilViewModel>();
         auto recorder = std::make_shared<Recorder>();
-        job->setDelegate(recorder->delegate);
+        recorder->listen(*job);
         job->installMacOSWithMacOSModel(scripted.macOS, scripted.disk);
         const QByteArray &marker = scripted.marker;
         killHelperOnceCopying(*job, *recorder, marker);
@@ -410,9 +410,9 @@ TEST(CreationJobOnDrive, AGeneratedNameThatIsTakenIsFollowedByDevice)
     ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
     SampleInstaller installer("Install macOS Mojave", "10.14.6", "8M");
     ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
-    auto job = DiskutilViewModel::create();
+    auto job = std::make_unique<DiskutilViewModel>();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder->delegate);
+    recorder->listen(*job);
     auto disk = DiskModel::initWithURL("/Volumes/USB");
     job->eraseDiskWithDiskModel(disk);
     ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 60000));

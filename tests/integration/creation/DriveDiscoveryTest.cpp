@@ -3,6 +3,7 @@
 #include "support/LoopDrive.h"
 
 #include <QDir>
+#include <QSignalSpy>
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -11,23 +12,27 @@ using testsupport::LoopDrive;
 
 namespace {
 
+// The drive lists a job delivered, in order.
 struct ListRecorder
 {
-    std::vector<std::vector<DiskModelPtr>> lists;
-    std::shared_ptr<DiskutilViewModelDelegate> delegate = std::make_shared<DiskutilViewModelDelegate>();
+    QSignalSpy spy;
 
-    ListRecorder()
+    explicit ListRecorder(DiskutilViewModel &job) : spy(&job, &DiskutilViewModel::diskutilViewModelCompletion)
+    {}
+    std::vector<std::vector<DiskModelPtr>> lists() const
     {
-        delegate->diskutilViewModelCompletion = [this](DiskutilViewModel &, const DiskutilResult &result) {
-            if (result.kind == DiskutilResult::Kind::Drives)
-                lists.push_back(result.drives);
-        };
+        std::vector<std::vector<DiskModelPtr>> found;
+        for (const QVariantList &report : spy)
+            if (const auto result = report.at(0).value<DiskutilResult>();
+                result.kind == DiskutilResult::Kind::Drives)
+                found.push_back(result.drives);
+        return found;
     }
     QStringList lastNames() const
     {
         QStringList names;
-        if (!lists.empty())
-            for (const auto &d : lists.back())
+        if (const auto all = lists(); !all.empty())
+            for (const auto &d : all.back())
                 names << d->name();
         return names;
     }
@@ -50,17 +55,17 @@ TEST(DriveDiscovery, ListsVisibleVolumesBelowVolumesWithNamesAndIcons)
     ASSERT_TRUE(QDir().mkpath("/VolumesX"));
     ASSERT_EQ(::mount("tmpfs", "/VolumesX", "tmpfs", 0, nullptr), 0);
 
-    auto job = DiskutilViewModel::create();
-    auto recorder = std::make_shared<ListRecorder>();
-    job->setDelegate(recorder->delegate);
+    auto job = std::make_unique<DiskutilViewModel>();
+    auto recorder = std::make_shared<ListRecorder>(*job);
     job->diskutilList();
-    ASSERT_EQ(recorder->lists.size(), 1u) << "the list arrives before diskutilList returns";
+    ASSERT_EQ(recorder->lists().size(), 1u) << "the list arrives before diskutilList returns";
     const QStringList names = recorder->lastNames();
     EXPECT_TRUE(names.contains("My Drive 1"));
     EXPECT_TRUE(names.contains("VolumesX")) << "a plain prefix test";
     EXPECT_FALSE(names.contains(".hidden"));
     EXPECT_FALSE(names.contains("Volumes")) << "the folder holding the volumes is not one of them";
-    for (const auto &disk : recorder->lists.back()) {
+    const auto lists = recorder->lists();
+    for (const auto &disk : lists.back()) {
         if (disk->name() != "My Drive 1")
             continue;
         EXPECT_EQ(disk->volume(), "/Volumes/My Drive 1");
@@ -76,17 +81,17 @@ TEST(DriveDiscovery, ListsVisibleVolumesBelowVolumesWithNamesAndIcons)
 TEST(DriveDiscovery, MountsAndUnmountsEachDeliverANewList)
 {
     REQUIRE_DRIVES();
-    auto job = DiskutilViewModel::create();
-    auto recorder = std::make_shared<ListRecorder>();
-    job->setDelegate(recorder->delegate);
+    auto job = std::make_unique<DiskutilViewModel>();
+    auto recorder = std::make_shared<ListRecorder>(*job);
     job->diskutilList();
-    const size_t before = recorder->lists.size();
+    const size_t before = recorder->lists().size();
     {
         LoopDrive drive("USB 2", 32 * 1024 * 1024);
         ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-        ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->lists.size() > before; }, 5000));
+        ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->lists().size() > before; }, 5000));
         EXPECT_TRUE(recorder->lastNames().contains("USB 2"));
-        const auto &disk = *std::find_if(recorder->lists.back().begin(), recorder->lists.back().end(),
+        const auto lists = recorder->lists();
+        const auto &disk = *std::find_if(lists.back().begin(), lists.back().end(),
                                          [](const DiskModelPtr &d) { return d->name() == "USB 2"; });
         EXPECT_EQ(disk->deviceNumber(), drive.deviceNumber());
         EXPECT_EQ(disk->deviceNode(), drive.device());

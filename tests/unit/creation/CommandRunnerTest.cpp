@@ -1,8 +1,10 @@
 #include "Creation/NSTaskWithProgress.h"
-#include "Platform/Runtime/Dispatch.h"
 #include "support/EventLoop.h"
 
+#include <QCoreApplication>
+#include <QPointer>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -22,17 +24,17 @@ struct Run
 std::shared_ptr<Run> run(const QString &program, const QStringList &arguments, const QString &cwd = {})
 {
     auto r = std::make_shared<Run>();
-    NSTaskWithProgress::launchedTaskWithLaunchPath(
+    const QPointer<NSTaskWithProgress> runner = NSTaskWithProgress::launchedTaskWithLaunchPath(
         program, arguments, cwd,
         [r](QProcess &, const std::optional<QString> &text) {
-            r->allOnMain = r->allOnMain && platform::Dispatch::isMainThread();
+            r->allOnMain = r->allOnMain && (QThread::currentThread() == qApp->thread());
             if (text)
                 r->pieces << *text;
             else
                 ++r->nothingPieces;
         },
         [r](QProcess &process, const std::optional<QString> &text) {
-            r->allOnMain = r->allOnMain && platform::Dispatch::isMainThread();
+            r->allOnMain = r->allOnMain && (QThread::currentThread() == qApp->thread());
             r->rest = text;
             r->status = NSTaskWithProgress::terminationStatus(process);
             r->completed = true;
@@ -40,6 +42,7 @@ std::shared_ptr<Run> run(const QString &program, const QStringList &arguments, c
     EXPECT_TRUE(testsupport::waitUntil([r] { return r->completed; }, 20000));
     // Let any piece queued before the completion settle (none may come after it).
     testsupport::spin(50);
+    EXPECT_TRUE(runner.isNull()) << "a runner goes once its completion has been handed over";
     return r;
 }
 

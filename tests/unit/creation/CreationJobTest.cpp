@@ -91,9 +91,9 @@ TEST(CreationJob, EraseSucceedsOnlyWithoutErrorTextAndWithStatusZero)
     };
     for (const Case &c : cases) {
         FakeDiskutil fake(c.body);
-        auto job = DiskutilViewModel::create();
+        auto job = std::make_unique<DiskutilViewModel>();
         auto recorder = std::make_shared<Recorder>();
-        job->setDelegate(recorder->delegate);
+        recorder->listen(*job);
         auto disk = diskAt("/Volumes/USB");
         job->eraseDiskWithDiskModel(disk);
         ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 10000))
@@ -119,9 +119,9 @@ TEST(CreationJob, MountPathsReachTheToolWholeAndRunNothing)
     FakeDiskutil fake("printf '%s\\0' \"$@\" > \"$(dirname \"$0\")/args\"");
     const QString hostile =
         QStringLiteral("/Volumes/it's $(touch %1) `touch %1` \"q\"\nline 2 \\ end").arg(marker);
-    auto job = DiskutilViewModel::create();
+    auto job = std::make_unique<DiskutilViewModel>();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder->delegate);
+    recorder->listen(*job);
     job->eraseDiskWithDiskModel(diskAt(hostile));
     ASSERT_TRUE(testsupport::waitUntil([&] { return !recorder->results.empty(); }, 10000));
     QFile args(fake.dir() + "/args");
@@ -134,12 +134,12 @@ TEST(CreationJob, MountPathsReachTheToolWholeAndRunNothing)
     EXPECT_FALSE(QFile::exists(marker)) << "nothing in the path was run by the shell";
 }
 
-TEST(CreationJob, WithoutADelegateNothingIsReportedAndAGoneJobIsSilent)
+TEST(CreationJob, WithoutAReceiverNothingIsReportedAndAGoneJobIsSilent)
 {
     FakeDiskutil fake("echo ok");
     auto disk = diskAt("/Volumes/USB");
     {
-        auto job = DiskutilViewModel::create();
+        auto job = std::make_unique<DiskutilViewModel>();
         job->eraseDiskWithDiskModel(disk);
         testsupport::spin(100);
     }
@@ -224,9 +224,9 @@ TEST(CreationJob, CreateStepRisesBelowFullUntilTheToolSucceedsThenReportsYesOnce
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root: the creation tool starts directly only as root";
     ScriptedInstaller installer(6, 0);
-    auto job = DiskutilViewModel::create();
+    auto job = std::make_unique<DiskutilViewModel>();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder->delegate);
+    recorder->listen(*job);
     auto disk = diskAt("/Volumes/QRTABCDEFGH");
     job->installMacOSWithMacOSModel(installer.model(), disk);
     ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->finalResults() > 0; }, 20000));
@@ -252,9 +252,9 @@ TEST(CreationJob, ATypeOneInstallerGetsTheApplicationPathOption)
         GTEST_SKIP() << "needs root: the creation tool starts directly only as root";
     ScriptedInstaller installer(1, 0, "Install OS X El Capitan");
     ASSERT_EQ(installer.model()->installType(), 1);
-    auto job = DiskutilViewModel::create();
+    auto job = std::make_unique<DiskutilViewModel>();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder->delegate);
+    recorder->listen(*job);
     job->installMacOSWithMacOSModel(installer.model(), diskAt("/Volumes/QRTABCDEFGH"));
     ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->finalResults() > 0; }, 20000));
     const QString tool = installer.model()->path() + "/Contents/Resources/createinstallmedia";
@@ -268,9 +268,9 @@ TEST(CreationJob, AFailingToolReportsNoAndStopsMeasuring)
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root: the creation tool starts directly only as root";
     ScriptedInstaller installer(8, 1); // writes more than the bundle, then fails
-    auto job = DiskutilViewModel::create();
+    auto job = std::make_unique<DiskutilViewModel>();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder->delegate);
+    recorder->listen(*job);
     job->installMacOSWithMacOSModel(installer.model(), diskAt("/Volumes/QRTABCDEFGH"));
     ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->finalResults() > 0; }, 20000));
     const size_t progressAtEnd = recorder->progress.size();
@@ -287,9 +287,9 @@ TEST(CreationJob, CompletionArrivesWithoutAProgressCallback)
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root: the creation tool starts directly only as root";
     ScriptedInstaller installer(2, 0);
-    auto job = DiskutilViewModel::create();
+    auto job = std::make_unique<DiskutilViewModel>();
     auto recorder = std::make_shared<Recorder>(false);
-    job->setDelegate(recorder->delegate);
+    recorder->listen(*job);
     job->installMacOSWithMacOSModel(installer.model(), diskAt("/Volumes/QRTABCDEFGH"));
     ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->finalResults() > 0; }, 20000));
     EXPECT_TRUE(recorder->progress.empty());
@@ -337,9 +337,9 @@ TEST(CreationJob, AWholeRunGoesThroughItsStatesInOrder)
     ScratchVolume volume("/Volumes/SCRATCH");
     ASSERT_TRUE(volume.isMounted());
     ScriptedInstaller installer(2, 0, "Install macOS Mojave", "/Volumes/SCRATCH");
-    auto job = DiskutilViewModel::create();
+    auto job = std::make_unique<DiskutilViewModel>();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder->delegate);
+    recorder->listen(*job);
     auto disk = DiskModel::initWithURL("/Volumes/SCRATCH");
     job->createInstallerDrive(installer.model(), disk, DiskutilViewModel::AfterErase::Continue);
     ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->finalResults() > 0; }, 30000));
@@ -366,9 +366,9 @@ TEST(CreationJob, ARefusedOrStoppedRunChangesNothing)
     ScratchVolume volume("/Volumes/SCRATCH");
     ASSERT_TRUE(volume.isMounted());
     ScriptedInstaller installer(1, 0);
-    auto job = DiskutilViewModel::create();
+    auto job = std::make_unique<DiskutilViewModel>();
     auto recorder = std::make_shared<Recorder>();
-    job->setDelegate(recorder->delegate);
+    recorder->listen(*job);
 
     // Refused by the checks: the drive is no longer mounted where it was confirmed.
     auto gone = std::make_shared<DiskModel>(*DiskModel::initWithURL("/Volumes/SCRATCH"));

@@ -2,10 +2,8 @@
 
 #include "Creation/DiskModel.h"
 
-#include <functional>
+#include <QMetaType>
 #include <vector>
-
-class DiskutilViewModel;
 
 // Where a run stands. A run goes Checking → Erasing → Erased → Authorizing → Creating → Verifying and back to
 // Idle with its final report; any step may end it early. A run may also begin at the erase or at the create
@@ -36,17 +34,4 @@ struct DiskutilResult
     DiskModelPtr drive;
 };
 
-// The receiver of the job's reports, held weakly by the job. Every callback is optional: one left empty is
-// not called, and where the job's behaviour depends on a receiver (an erased drive's record is rewritten
-// only when someone hears of it) an empty completion counts as none. All are called on the main thread.
-struct DiskutilViewModelDelegate
-{
-    // The ratio of data on the target volume to the installer's size.
-    std::function<void(DiskutilViewModel &job, double progress)> diskutilViewModelProgress;
-    std::function<void(DiskutilViewModel &job, const DiskutilResult &result)> diskutilViewModelCompletion;
-    // How much of the comparison after the copy is read: bytes of both sides together, of their total.
-    std::function<void(DiskutilViewModel &job, qint64 bytesDone, qint64 bytesTotal)>
-        diskutilViewModelVerification;
-    // A new state has begun (Idle after the final report).
-    std::function<void(DiskutilViewModel &job, DiskutilState state)> diskutilViewModelState;
-};
+Q_DECLARE_METATYPE(DiskutilResult)
