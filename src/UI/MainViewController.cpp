@@ -204,13 +204,13 @@ void MainViewController::viewDidLoad()
 {
     m_viewModel = new DiskutilViewModel(this);
     connect(m_viewModel, &DiskutilViewModel::diskutilViewModelProgress, this,
-            &MainViewController::diskutilViewModelProgress);
+            &MainViewController::jobProgressed);
     connect(m_viewModel, &DiskutilViewModel::diskutilViewModelCompletion, this,
-            &MainViewController::diskutilViewModelCompletion);
+            &MainViewController::jobCompleted);
     connect(m_viewModel, &DiskutilViewModel::diskutilViewModelState, this,
-            &MainViewController::diskutilViewModelState);
+            &MainViewController::jobStateChanged);
     connect(m_viewModel, &DiskutilViewModel::diskutilViewModelVerification, this,
-            &MainViewController::diskutilViewModelVerification);
+            &MainViewController::jobVerificationRead);
     // The first frame lists the drives with plain icons; reading each volume's own icon, the background
     // picture, the ring's styling and the service requests wait until the window is on screen, so it
     // appears about as fast as any window does.
@@ -865,7 +865,7 @@ void MainViewController::returnToChoosing(AfterRun how)
     recheckChoices();
 }
 
-void MainViewController::diskutilViewModelCompletion(const DiskutilResult &result)
+void MainViewController::jobCompleted(const DiskutilResult &result)
 {
     switch (result.kind) {
     case DiskutilResult::Kind::Drives:
@@ -946,7 +946,7 @@ void MainViewController::showStatus()
     statusLabel->setText(m_runStatus.text());
 }
 
-void MainViewController::diskutilViewModelProgress(double progress)
+void MainViewController::jobProgressed(double progress)
 {
     if (m_jobRunning) {
         m_runStatus.copied(progress, m_viewModel->lastCheck().installerBytes, m_runClock.elapsed());
@@ -966,13 +966,13 @@ void MainViewController::diskutilViewModelProgress(double progress)
     }
 }
 
-void MainViewController::diskutilViewModelVerification(qint64 bytesDone, qint64 bytesTotal)
+void MainViewController::jobVerificationRead(qint64 bytesDone, qint64 bytesTotal)
 {
     m_runStatus.verified(bytesDone, bytesTotal, m_runClock.elapsed());
     showStatus();
 }
 
-void MainViewController::diskutilViewModelState(DiskutilState state)
+void MainViewController::jobStateChanged(DiskutilState state)
 {
     m_runStatus.enter(m_jobRunning ? state : DiskutilState::Idle, ::geteuid() == 0);
     showStatus();

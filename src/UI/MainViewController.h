@@ -59,10 +59,10 @@ public:
     void makeSystemDisk();
 
     // The job's reports.
-    void diskutilViewModelCompletion(const DiskutilResult &result);
-    void diskutilViewModelProgress(double progress);
-    void diskutilViewModelState(DiskutilState state);
-    void diskutilViewModelVerification(qint64 bytesDone, qint64 bytesTotal);
+    void jobCompleted(const DiskutilResult &result);
+    void jobProgressed(double progress);
+    void jobStateChanged(DiskutilState state);
+    void jobVerificationRead(qint64 bytesDone, qint64 bytesTotal);
     // From now on, the system's requests to stop (SIGTERM when the session ends, SIGHUP when its terminal
     // goes, Ctrl-C there) close the window as the user would: in the middle of a run it asks before stopping
     // it.

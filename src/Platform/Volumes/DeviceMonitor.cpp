@@ -116,6 +116,7 @@ void DeviceMonitor::listed(std::vector<Record> listing, const QSet<QString> &cha
 {
     m_listing = false;
     QHash<QString, Record> now;
+    std::vector<Record> unread;
     bool differs = false;
     for (Record &device : listing) {
         const auto known = m_devices.constFind(device.name);
@@ -126,7 +127,7 @@ void DeviceMonitor::listed(std::vector<Record> listing, const QSet<QString> &cha
         else if (state == State::Pending && same && !changed.contains(device.name))
             device.contents = known->contents;
         else if (state == State::Pending)
-            probe(device);
+            unread.push_back(device);
         differs = differs || !same || known->contents != device.contents;
         now.insert(device.name, device);
     }
@@ -134,6 +135,9 @@ void DeviceMonitor::listed(std::vector<Record> listing, const QSet<QString> &cha
     m_devices = std::move(now);
     if (differs)
         emit devicesChanged();
+    // Only now: a probe's answer may arrive at once, and it goes into the list just made.
+    for (const Record &device : unread)
+        probe(device);
     if (std::optional<QSet<QString>> again = std::exchange(m_rescanAgain, std::nullopt))
         rescan(*again);
 }

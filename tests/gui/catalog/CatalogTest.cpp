@@ -3,6 +3,7 @@
 #include "UI/FileViewItem.h"
 #include "UI/MainViewController.h"
 #include "WindowDriver.h"
+#include "support/DriveSetup.h"
 #include "support/EventLoop.h"
 #include "support/FifoTrap.h"
 #include "support/GuiWatchdog.h"
@@ -590,12 +591,10 @@ TEST(UpdateNotice, TheApplicationEndsWithStatusZeroOneSecondAfterTheNotice)
 // nor SIGTERM ends a run without asking.
 TEST(UpdateNotice, ARunningCreationIsNeverCutShort)
 {
-    if (const QString reason = testsupport::LoopDrive::skipReason(); !reason.isEmpty())
-        GTEST_SKIP() << reason.toStdString();
+    REQUIRE_DRIVES();
     testsupport::ToolsOnPath tools;
     qputenv("CREATEINSTALLMEDIA_RATE_LIMIT", "4");
-    testsupport::LoopDrive drive("USB", 96 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    LOOP_DRIVE(drive, "USB", 96 * 1024 * 1024);
     testsupport::SampleInstaller installer("Install macOS Mojave", "10.14.6", "24M");
     ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
     RouteServer server;

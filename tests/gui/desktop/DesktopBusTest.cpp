@@ -7,6 +7,7 @@
 #include "PrivateBuses.h"
 #include "RecordingService.h"
 #include "WindowFixture.h"
+#include "support/DriveSetup.h"
 #include "support/SampleInstaller.h"
 #include "support/ToolsOnPath.h"
 
@@ -273,10 +274,7 @@ TEST(WindowOnTheDesktop, EveryEndOfAJobGivesTheLockBackAndAwayTheResultIsAlsoANo
     };
     for (const Case &run : cases) {
         SCOPED_TRACE(run.what);
-        LoopDrive drive("USB", run.driveBytes);
-        ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-        SampleInstaller installer("Install macOS Mojave", "10.14.6", run.installerSize);
-        ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+        DRIVE_AND_INSTALLER(("USB", run.driveBytes), ("Install macOS Mojave", "10.14.6", run.installerSize));
         if (run.end == End::ToolFails) {
             QFile tool(installer.toolPath());
             ASSERT_TRUE(tool.open(QIODevice::WriteOnly | QIODevice::Truncate));

@@ -6,6 +6,7 @@
 #include "Platform/Text/Localization.h"
 #include "WindowFixture.h"
 #include "support/ChildRun.h"
+#include "support/DriveSetup.h"
 #include "support/SampleInstaller.h"
 #include "support/ToolsOnPath.h"
 
@@ -53,10 +54,7 @@ TEST(Keyboard, TheWholeFlowInEnglishWithoutAMouse)
     ASSERT_TRUE(platform::Localization::installInterfaceTranslations());
     ToolsOnPath tools;
     LinkCatcher links;
-    LoopDrive drive("USB", 64 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-    SampleInstaller installer("Install macOS Mojave", "10.14.6", "8M");
-    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    DRIVE_AND_INSTALLER(("USB", 64 * 1024 * 1024), ("Install macOS Mojave", "10.14.6", "8M"));
     Window w;
     auto &c = w.controller;
     c.activateWindow();

@@ -1,6 +1,7 @@
 // The drive that is erased is the one the user confirmed, and a job that cannot succeed erases nothing.
 
 #include "WindowFixture.h"
+#include "support/DriveSetup.h"
 #include "support/FifoTrap.h"
 #include "support/GuiWatchdog.h"
 #include "support/SampleInstaller.h"
@@ -170,8 +171,7 @@ TEST(DriveSafety, EveryRefusalBeforeTheEraseLeavesTheDriveAsItWas)
     };
     for (const Case &refused : cases) {
         SCOPED_TRACE(refused.what);
-        LoopDrive drive("USB", 32 * 1024 * 1024);
-        ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+        LOOP_DRIVE(drive, "USB", 32 * 1024 * 1024);
         ASSERT_TRUE(writeMarker("/Volumes/USB/marker"));
         SampleInstaller installer("Install macOS Mojave", "10.14.6", refused.size);
         ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();

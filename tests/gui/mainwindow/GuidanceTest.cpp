@@ -6,6 +6,7 @@
 #include "UI/OtherDrivesPanel.h"
 #include "WindowFixture.h"
 #include "support/ChildRun.h"
+#include "support/DriveSetup.h"
 #include "support/SampleInstaller.h"
 #include "support/ToolsOnPath.h"
 #include "support/Unprivileged.h"
@@ -92,8 +93,7 @@ TEST(Guidance, WithNoDriveTheWindowSaysHowToGetOneAndMountsOneFromElsewhere)
     ToolsOnPath tools;
     SampleInstaller installer("Install macOS Mojave", "10.14.6", "1M");
     ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
-    LoopDrive stick("STICK", 64 * 1024 * 1024, false);
-    ASSERT_TRUE(stick.isValid()) << stick.error().toStdString();
+    LOOP_DRIVE(stick, "STICK", 64 * 1024 * 1024, false);
 
     Window w;
     auto &c = w.controller;
@@ -184,8 +184,7 @@ TEST(Guidance, APluggedInStickIsNamedInThePanelUntilItIsPulledOut)
         }
         if (const QString reason = Unprivileged::skipReason(); !reason.isEmpty())
             GTEST_SKIP() << reason.toStdString();
-        LoopDrive stick("UNREADABLE", 32 * 1024 * 1024, false);
-        ASSERT_TRUE(stick.isValid()) << stick.error().toStdString();
+        LOOP_DRIVE(stick, "UNREADABLE", 32 * 1024 * 1024, false);
         const auto result = Unprivileged::runCurrentTestUnprivileged(
             {"BOOTDRIVE_REMOVABLE_DEVICES=" + stick.device(), "BOOTDRIVE_TEST_DEVICE=" + stick.device()});
         EXPECT_EQ(result.exitCode, 0) << result.output.toStdString();
@@ -233,8 +232,7 @@ TEST(Guidance, ARunShowsItsStepAndTimeLeftAndEndsWithTheEject)
     qputenv("CREATEINSTALLMEDIA_RATE_LIMIT", "4");
     SampleInstaller installer("Install macOS Mojave", "10.14.6", "24M");
     ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
-    LoopDrive drive("USB", 96 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    LOOP_DRIVE(drive, "USB", 96 * 1024 * 1024);
     Window w;
     auto &c = w.controller;
     QMessageBox *confirm = w.openConfirmation(installer.path(), "USB");
@@ -386,10 +384,7 @@ TEST(Guidance, NothingIsCutOffOrCoveredAtAnySizeTheScreenAllows)
     const bool english =
         platform::Localization::languageFor(QLocale::system()) == platform::Localization::Language::English;
     ToolsOnPath tools;
-    LoopDrive drive("USB", 64 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-    SampleInstaller installer("Install macOS Mojave", "10.14.6", "8M");
-    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    DRIVE_AND_INSTALLER(("USB", 64 * 1024 * 1024), ("Install macOS Mojave", "10.14.6", "8M"));
     QTemporaryDir media;
     std::vector<std::unique_ptr<LoopDrive>> elsewhere;
     QStringList removable;

@@ -2,6 +2,7 @@
 // stopped from the ring or by closing the window.
 
 #include "WindowFixture.h"
+#include "support/DriveSetup.h"
 #include "support/ProcessTable.h"
 #include "support/SampleInstaller.h"
 #include "support/ToolsOnPath.h"
@@ -59,10 +60,7 @@ TEST(HonestCompletion, VerificationNamesTheFileTheDriveGotWrong)
     };
     for (const Case &wrong : cases) {
         SCOPED_TRACE(wrong.what);
-        LoopDrive drive("USB", 64 * 1024 * 1024);
-        ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-        SampleInstaller installer("Install macOS Mojave", "10.14.6", "8M");
-        ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+        DRIVE_AND_INSTALLER(("USB", 64 * 1024 * 1024), ("Install macOS Mojave", "10.14.6", "8M"));
         wrapTool(installer, wrong.after);
         Window w;
         QMessageBox *confirm = w.openConfirmation(installer.path(), "USB");
@@ -100,8 +98,7 @@ TEST(HonestCompletion, ARunningJobCanBeCancelled)
     ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
     for (const bool byClosing : {false, true}) {
         SCOPED_TRACE(byClosing ? "closing the window" : "the ring's cancel button");
-        LoopDrive drive("USB", 96 * 1024 * 1024);
-        ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+        LOOP_DRIVE(drive, "USB", 96 * 1024 * 1024);
         Window w;
         auto &c = w.controller;
         QMessageBox *confirm = w.openConfirmation(installer.path(), "USB");

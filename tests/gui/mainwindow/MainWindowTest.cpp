@@ -1,5 +1,6 @@
 #include "Platform/Views/VectorImage.h"
 #include "WindowFixture.h"
+#include "support/DriveSetup.h"
 #include "support/SampleInstaller.h"
 #include "support/ToolsOnPath.h"
 
@@ -15,10 +16,7 @@ TEST(MainWindow, TheWholeFlowOnALoopDrive)
     REQUIRE_DRIVES();
     ToolsOnPath tools;
     LinkCatcher links;
-    LoopDrive drive("USB", 96 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-    SampleInstaller installer("Install macOS Mojave", "10.14.6", "24M");
-    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    DRIVE_AND_INSTALLER(("USB", 96 * 1024 * 1024), ("Install macOS Mojave", "10.14.6", "24M"));
 
     Window w;
     auto &c = w.controller;
@@ -89,8 +87,7 @@ TEST(MainWindow, InstallerChecksByNameAndPlace)
     QDir().mkpath("/Applications Copy");
     ASSERT_EQ(::mount("tmpfs", "/Applications Copy", "tmpfs", 0, nullptr), 0);
     QTemporaryDir desktop;
-    LoopDrive drive("USB", 32 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    LOOP_DRIVE(drive, "USB", 32 * 1024 * 1024);
 
     struct Case
     {
@@ -193,8 +190,7 @@ TEST(MainWindow, AConfirmedDriveThatWentAwayIsNotErasedAndTheChoicesStay)
     EXPECT_FALSE(c.makeMacOSButton->isEnabled());
     EXPECT_EQ(c.startHintLabel->text(), "请先插入并装载一个 U 盘。");
     // Another drive comes: it is listed, but no drive the user never picked is chosen or offered to erase.
-    LoopDrive other("OTHER", 32 * 1024 * 1024);
-    ASSERT_TRUE(other.isValid()) << other.error().toStdString();
+    LOOP_DRIVE(other, "OTHER", 32 * 1024 * 1024);
     ASSERT_TRUE(testsupport::waitUntil([&] { return c.diskListPopUpButton->findText("OTHER") >= 0; }, 5000));
     w.settle();
     EXPECT_FALSE(c.diskModel());
@@ -219,13 +215,13 @@ TEST(MainWindow, TheRingShowsOnlyForProgressAboveTheThresholdUpToOne)
                                      {-0.3, false},   {std::nan(""), false}};
     for (const Case &check : cases) {
         c.tipsLabel->setText("等待授权...");
-        c.diskutilViewModelProgress(check.value);
+        c.jobProgressed(check.value);
         EXPECT_EQ(c.circularProgress->isVisible(), check.shown) << check.value;
         EXPECT_EQ(c.tipsLabel->text().isEmpty(), check.shown) << check.value;
     }
     // The verification after the copy has no share to show: the ring spins and the tips say so.
-    c.diskutilViewModelProgress(0.86);
-    c.diskutilViewModelState(DiskutilState::Verifying);
+    c.jobProgressed(0.86);
+    c.jobStateChanged(DiskutilState::Verifying);
     EXPECT_EQ(c.tipsLabel->text(), "正在校验...");
     EXPECT_TRUE(c.circularProgress->isVisible());
     EXPECT_TRUE(c.circularProgress->isIndeterminate());
@@ -250,8 +246,7 @@ TEST(MainWindow, AVolumeMountedWhileTheWindowIsOpenAppearsInThePopUp)
     REQUIRE_DRIVES();
     Window w;
     EXPECT_EQ(w.controller.diskListPopUpButton->findText("LATE"), -1);
-    LoopDrive drive("LATE", 32 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    LOOP_DRIVE(drive, "LATE", 32 * 1024 * 1024);
     EXPECT_TRUE(testsupport::waitUntil(
         [&] { return w.controller.diskListPopUpButton->findText("LATE") >= 0; }, 5000));
 }
@@ -268,7 +263,7 @@ TEST(MainWindow, PopUpItemsPickTheDriveTheyStandFor)
     auto b = std::make_shared<DiskModel>();
     b->setName("B");
     b->setVolume("/Volumes/B");
-    c.diskutilViewModelCompletion({DiskutilResult::Kind::Drives, {unnamed, a, b}, {}});
+    c.jobCompleted({DiskutilResult::Kind::Drives, {unnamed, a, b}, {}});
     ASSERT_TRUE(testsupport::waitUntil([&] { return c.diskListPopUpButton->count() == 2; }, 2000));
     c.diskListPopUpButton->setCurrentIndex(1);
     c.selectDiskAction();
@@ -276,13 +271,13 @@ TEST(MainWindow, PopUpItemsPickTheDriveTheyStandFor)
     // A new list keeps the chosen drive wherever it now stands; when it has gone the choice moves to the
     // first drive, and an empty list leaves nothing to choose.
     auto b2 = std::make_shared<DiskModel>(*b);
-    c.diskutilViewModelCompletion({DiskutilResult::Kind::Drives, {a, unnamed, b2}, {}});
+    c.jobCompleted({DiskutilResult::Kind::Drives, {a, unnamed, b2}, {}});
     EXPECT_EQ(c.diskModel(), b2);
     ASSERT_TRUE(testsupport::waitUntil([&] { return c.diskListPopUpButton->count() == 2; }, 2000));
     EXPECT_EQ(c.diskListPopUpButton->currentText(), "B");
-    c.diskutilViewModelCompletion({DiskutilResult::Kind::Drives, {a}, {}});
+    c.jobCompleted({DiskutilResult::Kind::Drives, {a}, {}});
     EXPECT_EQ(c.diskModel(), a);
-    c.diskutilViewModelCompletion({DiskutilResult::Kind::Drives, {}, {}});
+    c.jobCompleted({DiskutilResult::Kind::Drives, {}, {}});
     testsupport::spin(50);
     EXPECT_EQ(c.diskListPopUpButton->count(), 0);
     EXPECT_FALSE(c.diskModel());

@@ -4,6 +4,7 @@
 #include "Platform/Views/OpenPanel.h"
 #include "UI/MainViewController.h"
 #include "WindowDriver.h"
+#include "support/DriveSetup.h"
 #include "support/EventLoop.h"
 #include "support/LoopDrive.h"
 
@@ -123,10 +124,6 @@ struct Window
         return found && found->text() == text ? found : nullptr;
     }
 };
-
-#define REQUIRE_DRIVES()                                                                                     \
-    if (const QString reason = testsupport::LoopDrive::skipReason(); !reason.isEmpty())                      \
-    GTEST_SKIP() << reason.toStdString()
 
 // An installer bundle of our own at a chosen place (only Info.plist matters for the checks).
 inline QString makeBundle(const QString &folder, const QString &name, const QString &version = "10.14.6",

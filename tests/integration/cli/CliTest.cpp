@@ -1,5 +1,6 @@
 #include "Cli/CommandLine.h"
 #include "Platform/Volumes/MountTable.h"
+#include "support/DriveSetup.h"
 #include "support/EventLoop.h"
 #include "support/LoopDrive.h"
 #include "support/ProcessTable.h"
@@ -39,10 +40,6 @@ ProgramRun cli(const QStringList &arguments, const QByteArray &input = {},
 {
     return ProgramRun::run(bootdrive(), arguments, environment, input);
 }
-
-#define REQUIRE_DRIVES()                                                                                     \
-    if (const QString reason = LoopDrive::skipReason(); !reason.isEmpty())                                   \
-    GTEST_SKIP() << reason.toStdString()
 
 bool writeMarker(const QString &volume)
 {
@@ -202,8 +199,7 @@ TEST(BootDriveCli, WithoutADisplayTheWindowSaysWhatWorksInstead)
 TEST(BootDriveCli, ListShowsAFreshDrive)
 {
     REQUIRE_DRIVES();
-    LoopDrive drive("FRESH", 48 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    LOOP_DRIVE(drive, "FRESH", 48 * 1024 * 1024);
     const ProgramRun run = cli({"list", "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.describe().toStdString();
     const QJsonDocument document = QJsonDocument::fromJson(run.out);
@@ -299,8 +295,7 @@ TEST(BootDriveCli, ListAllNamesDrivesOutsideVolumesUntilTheyAreMountedThere)
 TEST(BootDriveCli, ListAllNamesAStickByItsLabelsBytesOrSaysWhyItCannot)
 {
     REQUIRE_DRIVES();
-    LoopDrive stick("ODD", 48 * 1024 * 1024, false);
-    ASSERT_TRUE(stick.isValid()) << stick.error().toStdString();
+    LOOP_DRIVE(stick, "ODD", 48 * 1024 * 1024, false);
     const QString e2label = QStandardPaths::findExecutable("e2label", {"/usr/sbin", "/sbin"});
     const ProgramRun relabelled = ProgramRun::runWithBytes(e2label, {stick.device().toUtf8(), "\xff"
                                                                                               "ODD"});
@@ -345,10 +340,7 @@ TEST(BootDriveCli, ListAllNamesAStickByItsLabelsBytesOrSaysWhyItCannot)
 TEST(BootDriveCli, CreateMakesAVerifiedInstallerDrive)
 {
     REQUIRE_DRIVES();
-    LoopDrive drive("USB", 64 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-    SampleInstaller installer("Install macOS Mojave", "10.14.6", "8M");
-    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    DRIVE_AND_INSTALLER(("USB", 64 * 1024 * 1024), ("Install macOS Mojave", "10.14.6", "8M"));
 
     // Not a terminal: one JSON object per line without asking for it.
     const ProgramRun run =
@@ -376,10 +368,8 @@ TEST(BootDriveCli, CreateMakesAVerifiedInstallerDrive)
 TEST(BootDriveCli, EachRefusalExitsWith2AndLeavesTheDriveAlone)
 {
     REQUIRE_DRIVES();
-    LoopDrive drive("USB", 64 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-    LoopDrive small("SMALL", 16 * 1024 * 1024);
-    ASSERT_TRUE(small.isValid()) << small.error().toStdString();
+    LOOP_DRIVE(drive, "USB", 64 * 1024 * 1024);
+    LOOP_DRIVE(small, "SMALL", 16 * 1024 * 1024);
     ASSERT_TRUE(writeMarker("/Volumes/USB") && writeMarker("/Volumes/SMALL"));
 
     SampleInstaller good("Install macOS Mojave", "10.14.6", "2M");
@@ -452,10 +442,7 @@ TEST(BootDriveCli, EachRefusalExitsWith2AndLeavesTheDriveAlone)
 TEST(BootDriveCli, ASigintDuringTheCopyCancelsAndLeavesNoJobProcess)
 {
     REQUIRE_DRIVES();
-    LoopDrive drive("USB", 96 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-    SampleInstaller installer("Install macOS Mojave", "10.14.6", "40M");
-    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    DRIVE_AND_INSTALLER(("USB", 96 * 1024 * 1024), ("Install macOS Mojave", "10.14.6", "40M"));
 
     QProcess process;
     // Confirmed by typing the volume's name.
@@ -567,8 +554,7 @@ TEST(BootDriveCli, ATakenNameGivesTheNewDriveAMountPointOfItsOwn)
                 writeMarker("/Volumes/Install macOS Mojave 1"));
     ASSERT_TRUE(QFile::link("/Volumes/Install macOS Mojave", "/Volumes/Install macOS Mojave 2"));
     {
-        LoopDrive second("USB", 64 * 1024 * 1024);
-        ASSERT_TRUE(second.isValid()) << second.error().toStdString();
+        LOOP_DRIVE(second, "USB", 64 * 1024 * 1024);
         const ProgramRun run =
             cli({"create", "--installer", installer.path(), "--volume", "/Volumes/USB", "--yes"});
         ASSERT_EQ(run.exitCode, 0) << run.describe().toStdString();
@@ -609,10 +595,7 @@ TEST(BootDriveCli, ATakenNameGivesTheNewDriveAMountPointOfItsOwn)
 TEST(BootDriveCli, AKilledCommandLeavesNoProcessOfTheJobBehind)
 {
     REQUIRE_DRIVES();
-    LoopDrive drive("USB", 96 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-    SampleInstaller installer("Install macOS Mojave", "10.14.6", "40M");
-    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    DRIVE_AND_INSTALLER(("USB", 96 * 1024 * 1024), ("Install macOS Mojave", "10.14.6", "40M"));
     QProcess process;
     ASSERT_FALSE(startCopying(process, installer, "/Volumes/USB", "USB\n").isEmpty());
     ::kill(static_cast<pid_t>(process.processId()), SIGKILL);

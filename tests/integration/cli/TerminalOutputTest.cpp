@@ -1,5 +1,6 @@
 #include "Cli/ProgressOutput.h"
 #include "Cli/TerminalText.h"
+#include "support/DriveSetup.h"
 #include "support/EventLoop.h"
 #include "support/FakePkexec.h"
 #include "support/LoopDrive.h"
@@ -210,8 +211,7 @@ TEST(TerminalOutput, LinesFitTheTerminalAndFinishedPhasesKeepAMark)
 // starts the tool rather than waiting for rights, nothing wraps at 50 columns, and colour follows NO_COLOR.
 TEST(TerminalOutput, ACreationOnANarrowAndAWideTerminal)
 {
-    if (const QString reason = LoopDrive::skipReason(); !reason.isEmpty())
-        GTEST_SKIP() << reason.toStdString();
+    REQUIRE_DRIVES();
     if (::geteuid() != 0)
         GTEST_SKIP() << "the creation tool needs root";
     SampleInstaller installer("Install macOS Mojave", "10.14.6", "24M");
@@ -219,8 +219,7 @@ TEST(TerminalOutput, ACreationOnANarrowAndAWideTerminal)
     const QString bootdrive = SampleInstaller::buildDirectory() + "/bin/bootdrive";
     for (const int columns : {50, 132}) {
         SCOPED_TRACE(columns);
-        LoopDrive drive("USB", 96 * 1024 * 1024);
-        ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+        LOOP_DRIVE(drive, "USB", 96 * 1024 * 1024);
         const bool colour = columns == 50;
         const TerminalRun run = TerminalRun::run(
             bootdrive, {"create", "--installer", installer.path(), "--volume", "/Volumes/USB", "--yes"},
@@ -248,12 +247,8 @@ TEST(TerminalOutput, ACreationOnANarrowAndAWideTerminal)
 // "Error:" before it.
 TEST(TerminalOutput, AToolsErrorIsToldOnce)
 {
-    if (const QString reason = LoopDrive::skipReason(); !reason.isEmpty())
-        GTEST_SKIP() << reason.toStdString();
-    LoopDrive drive("USB", 64 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-    SampleInstaller installer("Install macOS Mojave", "10.14.6", "1M");
-    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    REQUIRE_DRIVES();
+    DRIVE_AND_INSTALLER(("USB", 64 * 1024 * 1024), ("Install macOS Mojave", "10.14.6", "1M"));
     QFile tool(installer.toolPath());
     ASSERT_TRUE(tool.open(QIODevice::WriteOnly | QIODevice::Truncate));
     tool.write("#!/bin/sh\necho 'Error: the disk went away'\nexit 1\n");
@@ -292,8 +287,7 @@ QList<TerminalSession::Process> reactingTo(int signal, const QList<TerminalSessi
 // prompt on the terminal still works.
 TEST(TerminalOutput, KeysTypedOnTheTerminalStopTheRunThroughBootdriveAlone)
 {
-    if (const QString reason = LoopDrive::skipReason(); !reason.isEmpty())
-        GTEST_SKIP() << reason.toStdString();
+    REQUIRE_DRIVES();
     if (::geteuid() != 0)
         GTEST_SKIP() << "the creation tool needs root";
     // Large enough, and in enough files, for the checks and the verification to take a while; the copy is
@@ -306,8 +300,7 @@ TEST(TerminalOutput, KeysTypedOnTheTerminalStopTheRunThroughBootdriveAlone)
         QFile piece(QStringLiteral("%1/%2").arg(many).arg(i));
         ASSERT_TRUE(piece.open(QIODevice::WriteOnly) && piece.write("x") == 1);
     }
-    LoopDrive drive("USB", 512 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    LOOP_DRIVE(drive, "USB", 512 * 1024 * 1024);
     const QString bootdrive = SampleInstaller::buildDirectory() + "/bin/bootdrive";
     const QStringList arguments = {"create",   "--installer",  installer.path(),
                                    "--volume", "/Volumes/USB", "--yes"};

@@ -1,4 +1,5 @@
 #include "Creation/DiskutilViewModel.h"
+#include "support/DriveSetup.h"
 #include "support/EventLoop.h"
 #include "support/FakePkexec.h"
 #include "support/JobRecorder.h"
@@ -43,20 +44,13 @@ QByteArray treeDigest(const QString &root)
     return hash.result().toHex();
 }
 
-#define REQUIRE_DRIVES()                                                                                     \
-    if (const QString reason = LoopDrive::skipReason(); !reason.isEmpty())                                   \
-    GTEST_SKIP() << reason.toStdString()
-
 } // namespace
 
 TEST(CreationJobOnDrive, ErasesThenCreatesTheInstallerDrive)
 {
     REQUIRE_DRIVES();
     ToolsOnPath tools;
-    LoopDrive drive("USB", 96 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-    SampleInstaller installer("Install macOS Mojave", "10.14.6", "40M");
-    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    DRIVE_AND_INSTALLER(("USB", 96 * 1024 * 1024), ("Install macOS Mojave", "10.14.6", "40M"));
 
     auto job = std::make_unique<DiskutilViewModel>();
     auto recorder = std::make_shared<Recorder>();
@@ -101,10 +95,7 @@ TEST(CreationJobOnDrive, ADriveTooSmallEndsInNoWithoutHanging)
 {
     REQUIRE_DRIVES();
     ToolsOnPath tools;
-    LoopDrive drive("SMALL", 16 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-    SampleInstaller installer("Install macOS Catalina", "10.15", "40M");
-    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    DRIVE_AND_INSTALLER(("SMALL", 16 * 1024 * 1024), ("Install macOS Catalina", "10.15", "40M"));
     auto job = std::make_unique<DiskutilViewModel>();
     auto recorder = std::make_shared<Recorder>();
     recorder->listen(*job);
@@ -149,8 +140,7 @@ TEST(CreationJobOnDrive, AQuoteAndCommandTextInTheMountPathRunNothing)
     const QString before = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(scratch.path()));
     const QString name = QStringLiteral("it's $(touch ran) `touch ran`");
-    LoopDrive drive("QUOTE", 32 * 1024 * 1024, false);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    LOOP_DRIVE(drive, "QUOTE", 32 * 1024 * 1024, false);
     ASSERT_TRUE(drive.mountAt("/Volumes/" + name)) << drive.error().toStdString();
     const QString marker = scratch.filePath("ran");
     auto job = std::make_unique<DiskutilViewModel>();
@@ -308,10 +298,7 @@ TEST(CreationJobOnDrive, ACancelDuringTheVerificationEndsTheRunCancelled)
 {
     REQUIRE_DRIVES();
     ToolsOnPath tools;
-    LoopDrive drive("USB", 64 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-    SampleInstaller installer("Install macOS Mojave", "10.14.6", "8M");
-    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    DRIVE_AND_INSTALLER(("USB", 64 * 1024 * 1024), ("Install macOS Mojave", "10.14.6", "8M"));
     auto job = std::make_unique<DiskutilViewModel>();
     auto recorder = std::make_shared<Recorder>();
     recorder->onState = [](DiskutilViewModel &running, DiskutilState phase) {
@@ -359,10 +346,7 @@ TEST(CreationJobOnDrive, AKilledHelperLeavesNoProcessOfTheJobBehind)
 
     {
         SCOPED_TRACE("the creation tool copying onto a drive");
-        LoopDrive drive("USB", 96 * 1024 * 1024);
-        ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-        SampleInstaller installer("Install macOS Mojave", "10.14.6", "40M");
-        ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+        DRIVE_AND_INSTALLER(("USB", 96 * 1024 * 1024), ("Install macOS Mojave", "10.14.6", "40M"));
         qputenv("CREATEINSTALLMEDIA_RATE_LIMIT", "4");
         auto job = std::make_unique<DiskutilViewModel>();
         auto recorder = std::make_shared<Recorder>();
@@ -406,10 +390,7 @@ TEST(CreationJobOnDrive, AGeneratedNameThatIsTakenIsFollowedByDevice)
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(shims.path()) + ':' + path);
 
-    LoopDrive drive("USB", 64 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-    SampleInstaller installer("Install macOS Mojave", "10.14.6", "8M");
-    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    DRIVE_AND_INSTALLER(("USB", 64 * 1024 * 1024), ("Install macOS Mojave", "10.14.6", "8M"));
     auto job = std::make_unique<DiskutilViewModel>();
     auto recorder = std::make_shared<Recorder>();
     recorder->listen(*job);

@@ -1,4 +1,5 @@
 #include "Creation/DiskutilViewModel.h"
+#include "support/DriveSetup.h"
 #include "support/EventLoop.h"
 #include "support/LoopDrive.h"
 
@@ -38,17 +39,12 @@ struct ListRecorder
     }
 };
 
-#define REQUIRE_DRIVES()                                                                                     \
-    if (const QString reason = LoopDrive::skipReason(); !reason.isEmpty())                                   \
-    GTEST_SKIP() << reason.toStdString()
-
 } // namespace
 
 TEST(DriveDiscovery, ListsVisibleVolumesBelowVolumesWithNamesAndIcons)
 {
     REQUIRE_DRIVES();
-    LoopDrive drive("My Drive 1", 32 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    LOOP_DRIVE(drive, "My Drive 1", 32 * 1024 * 1024);
     // A hidden mount and one beside /Volumes that only shares its first letters.
     ASSERT_TRUE(QDir().mkpath("/Volumes/.hidden"));
     ASSERT_EQ(::mount("tmpfs", "/Volumes/.hidden", "tmpfs", 0, nullptr), 0);
@@ -86,8 +82,7 @@ TEST(DriveDiscovery, MountsAndUnmountsEachDeliverANewList)
     job->diskutilList();
     const size_t before = recorder->lists().size();
     {
-        LoopDrive drive("USB 2", 32 * 1024 * 1024);
-        ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+        LOOP_DRIVE(drive, "USB 2", 32 * 1024 * 1024);
         ASSERT_TRUE(testsupport::waitUntil([&] { return recorder->lists().size() > before; }, 5000));
         EXPECT_TRUE(recorder->lastNames().contains("USB 2"));
         const auto lists = recorder->lists();

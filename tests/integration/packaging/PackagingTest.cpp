@@ -1,4 +1,5 @@
 #include "App/AppDelegate.h"
+#include "support/DriveSetup.h"
 #include "support/LoopDrive.h"
 #include "support/ProgramRun.h"
 #include "support/SampleInstaller.h"
@@ -169,12 +170,8 @@ TEST(Packaging, TheUnpackedPackageRunsAndFindsItsTools)
 
     // The unpacked programs erase and create on a real drive: the erase runs the package's disk utility, the
     // creation its privileged helper.
-    if (const QString reason = LoopDrive::skipReason(); !reason.isEmpty())
-        GTEST_SKIP() << reason.toStdString();
-    LoopDrive drive("PKG", 48 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-    SampleInstaller installer("Install macOS Catalina", "10.15.7", "4M");
-    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    REQUIRE_DRIVES();
+    DRIVE_AND_INSTALLER(("PKG", 48 * 1024 * 1024), ("Install macOS Catalina", "10.15.7", "4M"));
     const ProgramRun listed = ProgramRun::run(bootdrive, {"list", "--json"});
     EXPECT_TRUE(listed.out.contains("\"volume\":\"/Volumes/PKG\"")) << listed.out.toStdString();
     // Nothing of the build folder may help: only the system's folders on PATH.

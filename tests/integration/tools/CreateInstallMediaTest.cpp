@@ -1,4 +1,5 @@
 #include "ToolRun.h"
+#include "support/DriveSetup.h"
 #include "support/EventLoop.h"
 #include "support/LoopDrive.h"
 #include "support/SampleInstaller.h"
@@ -25,11 +26,7 @@ namespace {
 class CreateInstallMedia : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        if (const QString reason = LoopDrive::skipReason(); !reason.isEmpty())
-            GTEST_SKIP() << reason.toStdString();
-    }
+    void SetUp() override { REQUIRE_DRIVES(); }
 
     static QString fileText(const QString &path)
     {
@@ -68,8 +65,7 @@ bool strictlyRisingTo100(const QList<int> &values)
 
 TEST_F(CreateInstallMedia, PutsTheWholeBundleOnTheRenamedVolume)
 {
-    LoopDrive drive("USB Drive", 96 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    LOOP_DRIVE(drive, "USB Drive", 96 * 1024 * 1024);
     ASSERT_TRUE(writeText("/Volumes/USB Drive/old.txt", "old"));
     SampleInstaller installer("Install macOS Mojave", "10.14.6", "40M");
     ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
@@ -113,10 +109,7 @@ TEST_F(CreateInstallMedia, PutsTheWholeBundleOnTheRenamedVolume)
 
 TEST_F(CreateInstallMedia, KeepsLinksModesTimesAndSpecialFiles)
 {
-    LoopDrive drive("Links", 48 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-    SampleInstaller installer("Install macOS Catalina", "10.15", "3M");
-    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    DRIVE_AND_INSTALLER(("Links", 48 * 1024 * 1024), ("Install macOS Catalina", "10.15", "3M"));
     const QString extra = installer.path() + "/Contents/Extra";
     ASSERT_TRUE(QDir().mkpath(extra + "/Locked/Inner"));
     ASSERT_TRUE(writeText(extra + "/Locked/Inner/secret", "x"));
@@ -148,10 +141,7 @@ TEST_F(CreateInstallMedia, KeepsLinksModesTimesAndSpecialFiles)
 
 TEST_F(CreateInstallMedia, AcceptsEveryFormTheSystemPassesAndRefusesTheRest)
 {
-    LoopDrive drive("Target", 48 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-    SampleInstaller installer("Install OS X El Capitan", "10.11", "4M");
-    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    DRIVE_AND_INSTALLER(("Target", 48 * 1024 * 1024), ("Install OS X El Capitan", "10.11", "4M"));
     const QString tool = installer.toolPath();
     const QString volume = "/Volumes/Install OS X El Capitan";
 
@@ -225,10 +215,7 @@ TEST_F(CreateInstallMedia, RunsOnlyAsRoot)
 {
     if (const QString missing = ToolRun::setprivMissing(); !missing.isEmpty())
         GTEST_SKIP() << missing.toStdString();
-    LoopDrive drive("Nobody's", 48 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-    SampleInstaller installer("Install macOS Mojave", "10.14", "2M");
-    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    DRIVE_AND_INSTALLER(("Nobody's", 48 * 1024 * 1024), ("Install macOS Mojave", "10.14", "2M"));
     const ToolRun run = ToolRun::runAsNobody(
         installer.toolPath(), {"--volume", "/Volumes/Nobody's", installer.path(), "--nointeraction"},
         ToolRun::environment());
@@ -239,8 +226,7 @@ TEST_F(CreateInstallMedia, RunsOnlyAsRoot)
 
 TEST_F(CreateInstallMedia, AsksBeforeErasingWithoutNoInteraction)
 {
-    LoopDrive drive("Ask Me", 48 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    LOOP_DRIVE(drive, "Ask Me", 48 * 1024 * 1024);
     ASSERT_TRUE(writeText("/Volumes/Ask Me/data", "keep"));
     SampleInstaller installer("Install macOS Mojave", "10.14", "2M");
     ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
@@ -268,8 +254,7 @@ TEST_F(CreateInstallMedia, FailsCleanlyOnADriveTooSmall)
     // both are refused before anything is erased.
     for (const qint64 mebibytes : {16, 41}) {
         const QString name = QStringLiteral("Small%1").arg(mebibytes);
-        LoopDrive drive(name, mebibytes * 1024 * 1024);
-        ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+        LOOP_DRIVE(drive, name, mebibytes * 1024 * 1024);
         ASSERT_TRUE(writeText("/Volumes/" + name + "/data", "keep"));
         const ToolRun run =
             ToolRun::run(installer.toolPath(), {"--volume", "/Volumes/" + name, "--nointeraction"},
@@ -288,8 +273,7 @@ TEST_F(CreateInstallMedia, FailsCleanlyOnADriveTooSmall)
 // icon it cannot read is left out.
 TEST_F(CreateInstallMedia, HostileBundleFilesNeitherHangNorExhaustIt)
 {
-    LoopDrive drive("Hostile", 32 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    LOOP_DRIVE(drive, "Hostile", 32 * 1024 * 1024);
     ASSERT_TRUE(writeText("/Volumes/Hostile/data", "keep"));
     struct Case
     {
@@ -356,10 +340,7 @@ TEST_F(CreateInstallMedia, FailsHonestlyWhenDisturbedDuringTheCopy)
     };
     for (const Case &disturbance : cases) {
         SCOPED_TRACE(disturbance.what.toStdString());
-        LoopDrive drive("Slow " + disturbance.what, 96 << 20);
-        ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-        SampleInstaller installer("Install macOS Mojave", "10.14", "1M");
-        ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+        DRIVE_AND_INSTALLER(("Slow " + disturbance.what, 96 << 20), ("Install macOS Mojave", "10.14", "1M"));
         ASSERT_TRUE(writeText(installer.path() + "/" + big, QByteArray(40 << 20, 'b')));
         auto environment = ToolRun::environment();
         environment.insert("CREATEINSTALLMEDIA_RATE_LIMIT", "4");
@@ -401,10 +382,7 @@ TEST_F(CreateInstallMedia, TheNextDriveTakesTheFolderAnEndedRunLeft)
     const QString users = "/Volumes/Install macOS Mojave";
     const QString left = users + " 1";
     ASSERT_TRUE(QDir().mkpath(users));
-    LoopDrive drive("Leftover", 64 << 20);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-    SampleInstaller installer("Install macOS Mojave", "10.14", "8M");
-    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    DRIVE_AND_INSTALLER(("Leftover", 64 << 20), ("Install macOS Mojave", "10.14", "8M"));
     const auto arguments = [&] { return QStringList{"--volume", drive.mountPoint(), "--nointeraction"}; };
     const auto unmountAndMountAgain = [&] {
         return umount2(QFile::encodeName(drive.mountPoint()).constData(), 0) == 0 &&
@@ -453,10 +431,7 @@ TEST_F(CreateInstallMedia, LetsAFormatFinishBeforeItStops)
                     QStringLiteral("#!/bin/sh\necho started >> '%1'\nsleep 1\necho finished >> '%1'\n")
                         .arg(log)
                         .toUtf8()));
-    LoopDrive drive("Formatting", 48 << 20);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
-    SampleInstaller installer("Install macOS Mojave", "10.14", "2M");
-    ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
+    DRIVE_AND_INSTALLER(("Formatting", 48 << 20), ("Install macOS Mojave", "10.14", "2M"));
     auto environment = ToolRun::environment();
     environment.insert("PATH", tools.path() + ":" + environment.value("PATH"));
 

@@ -1,4 +1,5 @@
 #include "ToolRun.h"
+#include "support/DriveSetup.h"
 #include "support/FakePkexec.h"
 #include "support/LoopDrive.h"
 
@@ -26,8 +27,7 @@ class MountAndEject : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (const QString reason = LoopDrive::skipReason(); !reason.isEmpty())
-            GTEST_SKIP() << reason.toStdString();
+        REQUIRE_DRIVES();
         if (!QFileInfo("/media").isDir())
             GTEST_SKIP() << "this system has no /media folder to mount a private one over";
         ASSERT_EQ(::mount("bootdrive-test", "/media", "tmpfs", 0, "mode=0755"), 0);
@@ -64,8 +64,7 @@ private:
 // cannot be mounted, or must not be, is refused with one "Error:" line and changes nothing.
 TEST_F(MountAndEject, MountBringsAVolumeBelowVolumesFromWhereverItIs)
 {
-    LoopDrive stick("My Stick", 64 * 1024 * 1024, false);
-    ASSERT_TRUE(stick.isValid()) << stick.error().toStdString();
+    LOOP_DRIVE(stick, "My Stick", 64 * 1024 * 1024, false);
     ASSERT_TRUE(mountElsewhere(stick, "/media/tester/My Stick"));
     ASSERT_TRUE(writeText("/media/tester/My Stick/notes.txt", "kept"));
 
@@ -87,16 +86,14 @@ TEST_F(MountAndEject, MountBringsAVolumeBelowVolumesFromWhereverItIs)
     EXPECT_TRUE(again.says("already mounted at /Volumes/My Stick")) << again.output.toStdString();
 
     // Not mounted at all, under a label another volume has: the next number.
-    LoopDrive twin("My Stick", 64 * 1024 * 1024, false);
-    ASSERT_TRUE(twin.isValid()) << twin.error().toStdString();
+    LOOP_DRIVE(twin, "My Stick", 64 * 1024 * 1024, false);
     const ToolRun fresh = diskutil({"mount", twin.device()});
     EXPECT_EQ(fresh.exitCode, 0) << fresh.output.toStdString();
     EXPECT_EQ(twin.mountPoints(), QStringList{"/Volumes/My Stick 1"});
     EXPECT_EQ(stick.mountPoints(), QStringList{"/Volumes/My Stick"});
 
     // A device without a file system, something that is no block device, and the start-up disk.
-    LoopDrive blank("Blank", 16 * 1024 * 1024, false);
-    ASSERT_TRUE(blank.isValid()) << blank.error().toStdString();
+    LOOP_DRIVE(blank, "Blank", 16 * 1024 * 1024, false);
     {
         QFile device(blank.device());
         ASSERT_TRUE(device.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
@@ -127,8 +124,7 @@ TEST_F(MountAndEject, MountBringsAVolumeBelowVolumesFromWhereverItIs)
 // and control characters become "_".
 TEST_F(MountAndEject, MountNamesADriveByTheFullNameKeptOnIt)
 {
-    LoopDrive drive("Install macOS Mo", 64 * 1024 * 1024, false);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    LOOP_DRIVE(drive, "Install macOS Mo", 64 * 1024 * 1024, false);
     const QString top = "/media/tester/Install macOS Mo";
     const QString kept = top + "/.BootDrive/name";
     const QList<QPair<std::function<bool()>, QString>> cases = {
@@ -159,8 +155,7 @@ TEST_F(MountAndEject, MountNamesADriveByTheFullNameKeptOnIt)
 // A volume the user still has open below /media stays there, as it was, and is not mounted below /Volumes.
 TEST_F(MountAndEject, MountLeavesAVolumeThatIsInUseWhereItIs)
 {
-    LoopDrive busy("Busy", 64 * 1024 * 1024, false);
-    ASSERT_TRUE(busy.isValid()) << busy.error().toStdString();
+    LOOP_DRIVE(busy, "Busy", 64 * 1024 * 1024, false);
     ASSERT_TRUE(mountElsewhere(busy, "/media/tester/Busy"));
     const int held = ::open("/media/tester/Busy/open.txt", O_CREAT | O_RDWR | O_CLOEXEC, 0644);
     ASSERT_GE(held, 0);
@@ -179,8 +174,7 @@ TEST_F(MountAndEject, MountLeavesAVolumeThatIsInUseWhereItIs)
 // removed; a drive with a volume elsewhere, the start-up disk, or one in use is left as it was.
 TEST_F(MountAndEject, EjectUnmountsTheWholeDriveAndSaysWhenItCanBeRemoved)
 {
-    LoopDrive drive("Ejectable", 64 * 1024 * 1024);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    LOOP_DRIVE(drive, "Ejectable", 64 * 1024 * 1024);
     ASSERT_TRUE(drive.mountAt("/Volumes/Also Here"));
     ASSERT_TRUE(writeText("/Volumes/Ejectable/data", "written"));
 
@@ -228,8 +222,7 @@ TEST_F(MountAndEject, EjectUnmountsTheWholeDriveAndSaysWhenItCanBeRemoved)
 // and the answer decides.
 TEST_F(MountAndEject, MountAndEjectAskForAdministratorRights)
 {
-    LoopDrive drive("Rights", 64 * 1024 * 1024, false);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    LOOP_DRIVE(drive, "Rights", 64 * 1024 * 1024, false);
     FakePkexec fake(FakePkexec::Mode::Deny);
     ASSERT_TRUE(fake.isValid());
     auto environment = ToolRun::environment();

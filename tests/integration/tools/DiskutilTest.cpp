@@ -1,4 +1,5 @@
 #include "ToolRun.h"
+#include "support/DriveSetup.h"
 #include "support/EventLoop.h"
 #include "support/FakePkexec.h"
 #include "support/LoopDrive.h"
@@ -35,11 +36,7 @@ bool inOtherNamespace(qint64 pid)
 class DiskutilOnDrive : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        if (const QString reason = LoopDrive::skipReason(); !reason.isEmpty())
-            GTEST_SKIP() << reason.toStdString();
-    }
+    void SetUp() override { REQUIRE_DRIVES(); }
 
     static ToolRun erase(const QString &name, const QString &mountPoint, const QString &format = "HFS+",
                          const QProcessEnvironment &environment = ToolRun::environment())
@@ -63,8 +60,7 @@ protected:
 
 TEST_F(DiskutilOnDrive, ErasesAndRenamesTheVolume)
 {
-    LoopDrive drive("Old Disk 2");
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    LOOP_DRIVE(drive, "Old Disk 2");
     ASSERT_TRUE(writeText("/Volumes/Old Disk 2/notes.txt", "old data"));
 
     const ToolRun run = erase("QRTABCDEFGH", "/Volumes/Old Disk 2");
@@ -95,8 +91,7 @@ TEST_F(DiskutilOnDrive, ErasesAndRenamesTheVolume)
 
 TEST_F(DiskutilOnDrive, RefusesEverythingOutsideVolumesAndKeepsTheDriveIntact)
 {
-    LoopDrive drive("Keep Me");
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    LOOP_DRIVE(drive, "Keep Me");
     ASSERT_TRUE(writeText("/Volumes/Keep Me/data", "precious"));
     QTemporaryDir outside;
     ASSERT_TRUE(QFile::link(outside.path(), "/Volumes/Sneaky"));
@@ -190,8 +185,7 @@ TEST_F(DiskutilOnDrive, RefusesTheStartUpDiskAndGivesATakenNameAMountPointOfItsO
 
 TEST_F(DiskutilOnDrive, AFailedUnmountLeavesEveryMountAsItWas)
 {
-    LoopDrive drive("Busy");
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    LOOP_DRIVE(drive, "Busy");
     ASSERT_TRUE(drive.mountAt("/Volumes/Busy Too"));
     // An open file keeps the first mount busy; the second comes off first and must be put back.
     const int open = ::open("/Volumes/Busy/held", O_CREAT | O_RDWR | O_CLOEXEC, 0644);
@@ -219,8 +213,7 @@ TEST_F(DiskutilOnDrive, AFailedFormatLeavesNoEmptyMountPoint)
                             "#!/bin/sh\nawk '/^SigIgn/ { print $2 }' /proc/self/status > \"" +
                                 QFile::encodeName(ignored) + "\"\necho 'no space on device' >&2\nexit 1\n"));
     for (const bool fromBootDrive : {false, true}) {
-        LoopDrive drive("Failing");
-        ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+        LOOP_DRIVE(drive, "Failing");
         auto environment = ToolRun::environment();
         environment.insert("PATH", tools.path() + ":" + environment.value("PATH"));
         const QStringList arguments = {"eraseVolume", "HFS+", "QRTIIIIIIII", "/Volumes/Failing"};
@@ -245,8 +238,7 @@ TEST_F(DiskutilOnDrive, AFailedFormatLeavesNoEmptyMountPoint)
 
 TEST_F(DiskutilOnDrive, ADiskStillMountedInAnotherNamespaceIsMountedAgain)
 {
-    LoopDrive drive("Shared");
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    LOOP_DRIVE(drive, "Shared");
     ASSERT_TRUE(writeText("/Volumes/Shared/data", "still here"));
     // A process in a mount namespace of its own keeps a copy of the mount: the disk stays in use.
     QProcess holder;
@@ -272,8 +264,7 @@ TEST_F(DiskutilOnDrive, MountPathsReachTheShellAsPlainText)
     // The path the application hands to bash -c between single quotes, with the quotes escaped as it must.
     const QString mountPoint =
         QStringLiteral("/Volumes/Bob's disk $(touch %1) `touch %1`; touch %1 \"x\"\nline two").arg(marker);
-    LoopDrive drive("Bob", 64 * 1024 * 1024, false);
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    LOOP_DRIVE(drive, "Bob", 64 * 1024 * 1024, false);
     ASSERT_TRUE(drive.mountAt(mountPoint)) << drive.error().toStdString();
 
     const QString command = QStringLiteral("diskutil eraseVolume HFS+ %1 '%2'")
@@ -292,8 +283,7 @@ TEST_F(DiskutilOnDrive, AsAnOrdinaryUserItGoesThroughPkexec)
 {
     if (const QString missing = ToolRun::setprivMissing(); !missing.isEmpty())
         GTEST_SKIP() << missing.toStdString();
-    LoopDrive drive("Users Disk");
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    LOOP_DRIVE(drive, "Users Disk");
     const QString diskutil = QFileInfo(ToolRun::tool("diskutil")).canonicalFilePath();
     const QStringList arguments{"eraseVolume", "HFS+", "QRTFFFFFFFF", "/Volumes/Users Disk"};
 
@@ -346,8 +336,7 @@ TEST_F(DiskutilOnDrive, AsAnOrdinaryUserItGoesThroughPkexec)
 // the fake pkexec hands back a process that really has the rights (a real pkexec cannot be scripted here).
 TEST_F(DiskutilOnDrive, AnAuthorizedRunThroughPkexecErases)
 {
-    LoopDrive drive("Authorized");
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    LOOP_DRIVE(drive, "Authorized");
     FakePkexec fake(FakePkexec::Mode::Allow);
     auto environment = ToolRun::environment();
     environment.insert("PATH", fake.pathWithFakeFirst());
@@ -373,8 +362,7 @@ TEST_F(DiskutilOnDrive, FallsBackToExt4WhenHfsPlusCannotBeMounted)
     ASSERT_TRUE(writeScript(tools.filePath("mkfs.hfsplus"),
                             QStringLiteral("#!/bin/sh\nprintf '%s|' \"$@\" >> '%1'\n").arg(log).toUtf8()));
 
-    LoopDrive drive("Mac Disk");
-    ASSERT_TRUE(drive.isValid()) << drive.error().toStdString();
+    LOOP_DRIVE(drive, "Mac Disk");
     auto environment = ToolRun::environment();
     environment.insert("PATH", tools.path() + ":" + environment.value("PATH"));
     const ToolRun run = erase("QRTHHHHHHHH", "/Volumes/Mac Disk", "JHFS+", environment);
