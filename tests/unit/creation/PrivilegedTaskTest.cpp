@@ -2,6 +2,7 @@
 
 #include "support/EventLoop.h"
 
+#include <QPointer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -88,6 +89,18 @@ TEST(PrivilegedTask, ThePollPostsTheEndOnceAndTerminateLeavesTheProgramRunning)
     EXPECT_FALSE(failing->exitedSuccessfully());
     EXPECT_TRUE(WIFEXITED(failing->terminationStatus()));
     EXPECT_EQ(WEXITSTATUS(failing->terminationStatus()), 7);
+
+    // Let go of while its status is checked: it lives to tell of the end, then goes.
+    auto held = PrivilegedTask::initWithLaunchPath(bundleTool(dir, "sleep \"$1\"", "Held.app"), {"0.3"});
+    const QPointer<PrivilegedTask> watched = held.get();
+    int heard = 0;
+    QObject::connect(held.get(), &PrivilegedTask::didTerminate, [&] { ++heard; });
+    ASSERT_EQ(held->launch(), 0);
+    held.reset();
+    testsupport::spin(100);
+    EXPECT_FALSE(watched.isNull()) << "its status check keeps it";
+    ASSERT_TRUE(testsupport::waitUntil([&] { return watched.isNull(); }, 5000));
+    EXPECT_EQ(heard, 1);
 }
 
 TEST(PrivilegedTask, NoArgumentsMeansAnEmptyVector)
