@@ -3,7 +3,6 @@
 #include "Common/CircularProgress/ActionClosure.h"
 #include "Common/CircularProgress/AnimationHelpers.h"
 #include "Common/CircularProgress/ColorHelpers.h"
-#include "Common/CircularProgress/GeometryHelpers.h"
 #include "Common/CircularProgress/ViewHelpers.h"
 
 #include <QGraphicsDropShadowEffect>
@@ -91,9 +90,11 @@ void CustomButton::updateTitle()
 void CustomButton::positionTitle()
 {
     const QSizeF size = m_titleLayer.preferredSize();
-    const QRectF centred = GeometryHelpers::centeredRect(QRectF(rect()), size);
-    // Its lower left corner on whole points, where the platform's views have their origin.
-    const QPointF corner = GeometryHelpers::rounded(QPointF(centred.x(), centred.y()));
+    QRectF centred(QPointF(), size);
+    centred.moveCenter(QRectF(rect()).center());
+    // Its lower left corner on whole points (halves away from zero), where the platform's views have their
+    // origin.
+    const QPoint corner = centred.topLeft().toPoint();
     m_titleLayer.setFrame(QRectF(QPointF(corner.x(), height() - corner.y() - size.height()), size));
     update();
 }
@@ -137,7 +138,7 @@ void CustomButton::setColorGenerator(ColorProperty property, ColorGenerator gene
 
 QColor CustomButton::shownColor(Paint paint) const
 {
-    return AnimationHelpers::shownColor(*m_transitions[int(paint)]);
+    return m_transitions[int(paint)]->currentValue().value<QColor>();
 }
 
 void CustomButton::updateLayer()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Common/CircularProgress/TargetActionControl.h"
 #include "Common/CircularProgress/TextImage.h"
 
 #include <QAbstractButton>
@@ -16,9 +17,10 @@ class QVariantAnimation;
 // over it clicks: the clicked signal, and the action sent to the target. A pointer that leaves while the
 // button is pressed abandons the press for good. Space, Return and Enter click it too. It has no hover look
 // and no focus ring of its own.
-class CustomButton : public QAbstractButton
+class CustomButton : public QAbstractButton, public TargetActionControl
 {
     Q_OBJECT
+    Q_INTERFACES(TargetActionControl)
     // The view's own opacity: 1 while enabled, 0.6 while disabled.
     Q_PROPERTY(double alphaValue READ alphaValue)
 
@@ -107,10 +109,10 @@ public:
 
     // A click calls the target's invokable named by the action, with the button (a method taking
     // QObject *, or one without arguments). Without a target nothing is sent.
-    QObject *target() const { return m_target; }
-    void setTarget(QObject *target) { m_target = target; }
-    QByteArray action() const { return m_action; }
-    void setAction(const QByteArray &action) { m_action = action; }
+    QObject *target() const override { return m_target; }
+    void setTarget(QObject *target) override { m_target = target; }
+    QByteArray action() const override { return m_action; }
+    void setAction(const QByteArray &action) override { m_action = action; }
 
     double alphaValue() const { return isEnabled() ? 1.0 : 0.6; }
     const TextImage *titleLayer() const { return &m_titleLayer; }
