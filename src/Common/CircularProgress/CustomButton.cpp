@@ -187,13 +187,7 @@ void CustomButton::updateShadow()
 
 void CustomButton::sendAction()
 {
-    if (!m_target || m_action.isEmpty())
-        return;
-    const QMetaObject *meta = m_target->metaObject();
-    if (meta->indexOfMethod((m_action + "(QObject*)").constData()) >= 0)
-        QMetaObject::invokeMethod(m_target, m_action.constData(), Q_ARG(QObject *, this));
-    else if (meta->indexOfMethod((m_action + "()").constData()) >= 0)
-        QMetaObject::invokeMethod(m_target, m_action.constData());
+    TargetActionControl::sendAction(this);
 }
 
 void CustomButton::callClosure(QObject *sender)
