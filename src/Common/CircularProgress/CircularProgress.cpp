@@ -146,7 +146,7 @@ void CircularProgress::setProgress(double value)
     QMetaObject::invokeMethod(
         this, [this] { m_progressCircle->setProgress(m_progress, 500, AnimationHelpers::easeOutTiming()); },
         Qt::QueuedConnection);
-    const bool buttonHidden = ViewHelpers::isViewHidden(m_cancelButton);
+    const bool buttonHidden = !m_cancelButton->isVisibleTo(this);
     setLabelHidden(m_progress == 0.0 && isIndeterminate() ? buttonHidden : !buttonHidden);
     if (!m_progressLabel->isHidden()) {
         m_progressLabel->setString(QString::number(qint64(m_progress * 100.0)) + QLatin1Char('%'));
@@ -216,7 +216,7 @@ void CircularProgress::setIsIndeterminate(bool indeterminate)
     emit isIndeterminateChanged(indeterminate);
     m_progressCircle->setHidden(indeterminate);
     m_indeterminateCircle->setHidden(!indeterminate);
-    const bool buttonHidden = ViewHelpers::isViewHidden(m_cancelButton);
+    const bool buttonHidden = !m_cancelButton->isVisibleTo(this);
     setLabelHidden(indeterminate ? m_progress == 0.0 && isIndeterminate() && buttonHidden : !buttonHidden);
 }
 
