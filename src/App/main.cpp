@@ -1,5 +1,6 @@
 #include "App/AppDelegate.h"
 #include "Cli/CliApplication.h"
+#include "Common/CircularProgress/CircularProgressAccessible.h"
 #include "Platform/Runtime/BundleInfo.h"
 #include "Platform/Runtime/InstallLayout.h"
 #include "Platform/Text/Localization.h"
@@ -22,6 +23,7 @@ int main(int argc, char *argv[])
         platform::BundleInfo::string(QStringLiteral("CFBundleDisplayName")));
     QApplication::setApplicationVersion(platform::BundleInfo::shortVersion());
     QGuiApplication::setDesktopFileName(QStringLiteral("app.bootdrive.BootDrive"));
+    CircularProgressAccessible::installFactory();
     const auto language = platform::Localization::languageFor(QLocale::system());
     platform::Localization::installInterfaceTranslations(language);
     platform::Localization::prepareInterfaceFonts(language);

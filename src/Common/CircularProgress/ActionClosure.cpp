@@ -1,13 +1,14 @@
 #include "Common/CircularProgress/ActionClosure.h"
 
-#include "Common/CircularProgress/CustomButton.h"
+#include "Common/CircularProgress/TargetActionControl.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 
 ActionClosure::ActionClosure(QWidget *control) : QObject(control)
 {
-    // A CustomButton reaches the closure through its target and action; other controls by their signal.
-    if (qobject_cast<CustomButton *>(control))
+    // A target-action control reaches the closure through its target and action; others by their signal.
+    if (qobject_cast<TargetActionControl *>(control))
         return;
     if (auto *button = qobject_cast<QAbstractButton *>(control))
         connect(button, &QAbstractButton::clicked, this, [control] { call(control, control); });
@@ -32,9 +33,9 @@ void ActionClosure::set(QWidget *control, Closure closure)
         return;
     ActionClosure *holder = of(control);
     (holder ? holder : new ActionClosure(control))->m_closure = std::move(closure);
-    if (auto *button = qobject_cast<CustomButton *>(control)) {
-        button->setTarget(button);
-        button->setAction("callClosure");
+    if (auto *targetAction = qobject_cast<TargetActionControl *>(control)) {
+        targetAction->setTarget(control);
+        targetAction->setAction("callClosure");
     }
 }
 

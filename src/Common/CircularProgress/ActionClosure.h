@@ -6,8 +6,8 @@
 class QWidget;
 
 // Lets any control carry its action as a closure, kept by a child object of the control and reached through
-// the control's own signal: a CustomButton becomes its own target with the action "callClosure", which its
-// clicked signal sends; other buttons and pop-ups connect clicked or activated.
+// the control's own signal: a TargetActionControl becomes its own target with the action "callClosure" (an
+// invokable it must have), which its click sends; other buttons and pop-ups connect clicked or activated.
 class ActionClosure : public QObject
 {
     Q_OBJECT

@@ -4,14 +4,19 @@
 
 #include <QWidget>
 
-namespace AnimationHelpers {
+namespace {
 
+// A cubic Bézier timing curve from (0, 0) to (1, 1) through the two control points.
 QEasingCurve bezierCurve(double x1, double y1, double x2, double y2)
 {
     QEasingCurve curve(QEasingCurve::BezierSpline);
     curve.addCubicBezierSegment(QPointF(x1, y1), QPointF(x2, y2), QPointF(1.0, 1.0));
     return curve;
 }
+
+} // namespace
+
+namespace AnimationHelpers {
 
 QEasingCurve defaultTiming()
 {
@@ -35,14 +40,9 @@ QVariantAnimation *colorTransition(QWidget *view, const QColor &initial)
     return transition;
 }
 
-QColor shownColor(const QVariantAnimation &transition)
-{
-    return transition.currentValue().value<QColor>();
-}
-
 void animateColor(QVariantAnimation &transition, const QColor &target, double seconds)
 {
-    const QColor shown = shownColor(transition);
+    const QColor shown = transition.currentValue().value<QColor>();
     const bool running = transition.state() == QAbstractAnimation::Running;
     if (ColorHelpers::sameColor(running ? transition.endValue().value<QColor>() : shown, target))
         return;
@@ -51,14 +51,6 @@ void animateColor(QVariantAnimation &transition, const QColor &target, double se
     transition.setStartValue(shown);
     transition.setEndValue(target);
     transition.start();
-}
-
-void makeSpinnerRotation(QVariantAnimation &rotation)
-{
-    rotation.setStartValue(0.0);
-    rotation.setEndValue(360.0);
-    rotation.setDuration(1000);
-    rotation.setLoopCount(-1);
 }
 
 } // namespace AnimationHelpers

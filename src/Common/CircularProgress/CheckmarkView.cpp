@@ -49,9 +49,11 @@ void CheckmarkView::setLineWidth(double width)
 
 void CheckmarkView::setVisible(bool visible)
 {
-    const bool wasHidden = ViewHelpers::isViewHidden(this);
+    // The view's own flag: a new child, which Qt reports hidden until its parent is shown, counts as shown,
+    // as a new view does on the platform.
+    const bool wasHidden = !isVisibleTo(parentWidget());
     QWidget::setVisible(visible);
-    const bool hidden = ViewHelpers::isViewHidden(this);
+    const bool hidden = !isVisibleTo(parentWidget());
     if (hidden && !wasHidden)
         m_drawing.stop();
     else if (!hidden && wasHidden && !isDrawing())

@@ -2,13 +2,12 @@
 
 #include "Common/CircularProgress/ActionClosure.h"
 #include "Common/CircularProgress/AnimationHelpers.h"
-#include "Common/CircularProgress/CircularProgressAccessible.h"
 #include "Common/CircularProgress/ColorHelpers.h"
 #include "Common/CircularProgress/GeometryHelpers.h"
 #include "Common/CircularProgress/ViewHelpers.h"
 
 #include <QAccessible>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QPainter>
 #include <algorithm>
@@ -28,9 +27,7 @@ CircularProgress::CircularProgress(const QSize &size, QWidget *parent)
 CircularProgress::CircularProgress(QWidget *parent)
     : QWidget(parent), m_originalColor(ColorHelpers::sharedDefaultColor()), m_color(m_originalColor),
       m_colorTransition(AnimationHelpers::colorTransition(this, m_color))
-{
-    CircularProgressAccessible::installFactory();
-}
+{}
 
 bool CircularProgress::event(QEvent *event)
 {
@@ -82,7 +79,7 @@ CircularProgress &CircularProgress::setUp()
         return *this;
     const double side = std::min(width(), height());
     m_radius = side / 2.0 * 0.8;
-    const QPointF c = GeometryHelpers::center(QRectF(rect()));
+    const QPointF c = QRectF(rect()).center();
     // Painted back to front: the track, the spinner, the ring and the label; then the checkmark and the
     // cancel button, views inside this one, the button on top.
     m_indeterminateCircle.emplace(*m_radius, c, this);
@@ -149,7 +146,7 @@ void CircularProgress::setProgress(double value)
     QMetaObject::invokeMethod(
         this, [this] { m_progressCircle->setProgress(m_progress, 500, AnimationHelpers::easeOutTiming()); },
         Qt::QueuedConnection);
-    const bool buttonHidden = ViewHelpers::isViewHidden(m_cancelButton);
+    const bool buttonHidden = !m_cancelButton->isVisibleTo(this);
     setLabelHidden(m_progress == 0.0 && isIndeterminate() ? buttonHidden : !buttonHidden);
     if (!m_progressLabel->isHidden()) {
         m_progressLabel->setString(QString::number(qint64(m_progress * 100.0)) + QLatin1Char('%'));
@@ -219,7 +216,7 @@ void CircularProgress::setIsIndeterminate(bool indeterminate)
     emit isIndeterminateChanged(indeterminate);
     m_progressCircle->setHidden(indeterminate);
     m_indeterminateCircle->setHidden(!indeterminate);
-    const bool buttonHidden = ViewHelpers::isViewHidden(m_cancelButton);
+    const bool buttonHidden = !m_cancelButton->isVisibleTo(this);
     setLabelHidden(indeterminate ? m_progress == 0.0 && isIndeterminate() && buttonHidden : !buttonHidden);
 }
 
@@ -317,7 +314,8 @@ void CircularProgress::hover(const QPointF &position, QEvent *event)
 void CircularProgress::mouseEntered(QEvent *)
 {
     setUp();
-    if (ViewHelpers::isWindowBlocked(window()) || !canCancel())
+    // A modal window, or a sheet on this one (Qt counts it among the modal windows), blocks the hover.
+    if (QApplication::activeModalWidget() || !canCancel())
         return;
     setLabelHidden(true);
     ViewHelpers::fadeIn(m_cancelButton);
@@ -375,7 +373,7 @@ void CircularProgress::paintTrack(QPainter &painter, const QColor &color)
     const double width = m_lineWidth * 0.5;
     if (!color.isValid() || color.alpha() == 0 || width <= 0)
         return;
-    const QPointF c = GeometryHelpers::center(QRectF(rect()));
+    const QPointF c = QRectF(rect()).center();
     auto draw = [&](QPainter &onto) {
         onto.strokePath(GeometryHelpers::arc(c, *m_radius, 0.0, 360.0),
                         QPen(color, width, Qt::SolidLine, Qt::FlatCap, Qt::SvgMiterJoin));

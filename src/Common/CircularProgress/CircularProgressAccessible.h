@@ -15,7 +15,8 @@ public:
         : QAccessibleWidget(view, QAccessible::ProgressBar)
     {}
 
-    // Registers the interface for every CircularProgress; once per process.
+    // Registers the interface for every CircularProgress; once per process, by the application's set-up
+    // (the view itself knows nothing of it).
     static void installFactory();
 
     void *interface_cast(QAccessible::InterfaceType type) override;

@@ -3,7 +3,6 @@
 #include "Common/CircularProgress/ActionClosure.h"
 #include "Common/CircularProgress/AnimationHelpers.h"
 #include "Common/CircularProgress/ColorHelpers.h"
-#include "Common/CircularProgress/GeometryHelpers.h"
 #include "Common/CircularProgress/ViewHelpers.h"
 
 #include <QGraphicsDropShadowEffect>
@@ -91,9 +90,11 @@ void CustomButton::updateTitle()
 void CustomButton::positionTitle()
 {
     const QSizeF size = m_titleLayer.preferredSize();
-    const QRectF centred = GeometryHelpers::centeredRect(QRectF(rect()), size);
-    // Its lower left corner on whole points, where the platform's views have their origin.
-    const QPointF corner = GeometryHelpers::rounded(QPointF(centred.x(), centred.y()));
+    QRectF centred(QPointF(), size);
+    centred.moveCenter(QRectF(rect()).center());
+    // Its lower left corner on whole points (halves away from zero), where the platform's views have their
+    // origin.
+    const QPoint corner = centred.topLeft().toPoint();
     m_titleLayer.setFrame(QRectF(QPointF(corner.x(), height() - corner.y() - size.height()), size));
     update();
 }
@@ -137,7 +138,7 @@ void CustomButton::setColorGenerator(ColorProperty property, ColorGenerator gene
 
 QColor CustomButton::shownColor(Paint paint) const
 {
-    return AnimationHelpers::shownColor(*m_transitions[int(paint)]);
+    return m_transitions[int(paint)]->currentValue().value<QColor>();
 }
 
 void CustomButton::updateLayer()
@@ -186,13 +187,7 @@ void CustomButton::updateShadow()
 
 void CustomButton::sendAction()
 {
-    if (!m_target || m_action.isEmpty())
-        return;
-    const QMetaObject *meta = m_target->metaObject();
-    if (meta->indexOfMethod((m_action + "(QObject*)").constData()) >= 0)
-        QMetaObject::invokeMethod(m_target, m_action.constData(), Q_ARG(QObject *, this));
-    else if (meta->indexOfMethod((m_action + "()").constData()) >= 0)
-        QMetaObject::invokeMethod(m_target, m_action.constData());
+    TargetActionControl::sendAction(this);
 }
 
 void CustomButton::callClosure(QObject *sender)

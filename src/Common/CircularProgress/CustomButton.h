@@ -1,9 +1,9 @@
 #pragma once
 
+#include "Common/CircularProgress/TargetActionControl.h"
 #include "Common/CircularProgress/TextImage.h"
 
 #include <QAbstractButton>
-#include <QPointer>
 #include <array>
 #include <functional>
 #include <map>
@@ -13,12 +13,13 @@ class QVariantAnimation;
 
 // A push button that paints itself: a rounded background, an optional border and shadow, and the title
 // centred. While pressed it shows its active colours (reached by a short transition) and shadow; releasing
-// over it clicks: the clicked signal, and the action sent to the target. A pointer that leaves while the
-// button is pressed abandons the press for good. Space, Return and Enter click it too. It has no hover look
-// and no focus ring of its own.
-class CustomButton : public QAbstractButton
+// over it clicks: the clicked signal, and the action sent to the target (with the button). A pointer that
+// leaves while the button is pressed abandons the press for good. Space, Return and Enter click it too. It
+// has no hover look and no focus ring of its own.
+class CustomButton : public QAbstractButton, public TargetActionControl
 {
     Q_OBJECT
+    Q_INTERFACES(TargetActionControl)
     // The view's own opacity: 1 while enabled, 0.6 while disabled.
     Q_PROPERTY(double alphaValue READ alphaValue)
 
@@ -105,13 +106,6 @@ public:
     bool isActive() const { return m_state == OnState; }
     bool isMouseDown() const { return m_isMouseDown; }
 
-    // A click calls the target's invokable named by the action, with the button (a method taking
-    // QObject *, or one without arguments). Without a target nothing is sent.
-    QObject *target() const { return m_target; }
-    void setTarget(QObject *target) { m_target = target; }
-    QByteArray action() const { return m_action; }
-    void setAction(const QByteArray &action) { m_action = action; }
-
     double alphaValue() const { return isEnabled() ? 1.0 : 0.6; }
     const TextImage *titleLayer() const { return &m_titleLayer; }
     // What is on screen now: the colours part way through a transition, and the shadow of the state.
@@ -180,6 +174,4 @@ private:
     // By Paint.
     std::array<QVariantAnimation *, 4> m_transitions{};
     int m_state = OffState;
-    QPointer<QObject> m_target;
-    QByteArray m_action;
 };

@@ -1,6 +1,5 @@
 #include "Common/CircularProgress/IndeterminateProgressCircleShapeLayer.h"
 
-#include "Common/CircularProgress/AnimationHelpers.h"
 #include "Common/CircularProgress/GeometryHelpers.h"
 
 #include <QPainter>
@@ -24,7 +23,11 @@ void IndeterminateProgressCircleShapeLayer::addRotation()
 {
     if (hasRotation())
         return;
-    AnimationHelpers::makeSpinnerRotation(m_rotation);
+    // 0° to 360° clockwise on screen, one turn a second at an even pace, for ever.
+    m_rotation.setStartValue(0.0);
+    m_rotation.setEndValue(360.0);
+    m_rotation.setDuration(1000);
+    m_rotation.setLoopCount(-1);
     m_rotation.start();
     m_rotation.pause();
     updateTurning();

@@ -53,18 +53,6 @@ void cancelFadeIn(QWidget *view)
         qDeleteAll(view->findChildren<QObject *>(pendingFade, Qt::FindDirectChildrenOnly));
 }
 
-bool isWindowBlocked(const QWidget *window)
-{
-    // Qt counts a shown sheet (a window-modal dialog) among its modal windows as well.
-    return window && QApplication::activeModalWidget();
-}
-
-bool isViewHidden(const QWidget *view)
-{
-    return view && view->isHidden() &&
-           (view->testAttribute(Qt::WA_WState_ExplicitShowHide) || view->isWindow());
-}
-
 double opacity(const QWidget *view)
 {
     double result = 1.0;

@@ -15,13 +15,6 @@ void fadeIn(QWidget *view, double duration = 1.0, double delay = 0.0, std::funct
 // Drops a fade-in that has not begun, so a view hidden meanwhile stays hidden.
 void cancelFadeIn(QWidget *view);
 
-// True while the application shows a modal window, or the window has a sheet (a window-modal child) open.
-bool isWindowBlocked(const QWidget *window);
-
-// The view's own hidden flag. A new child, which Qt reports hidden until its parent is shown, counts as
-// shown, as a new view does on the platform.
-bool isViewHidden(const QWidget *view);
-
 // The opacity a view draws with: the "alphaValue" of the view and of every view it lies in, multiplied.
 double opacity(const QWidget *view);
 

@@ -1,6 +1,7 @@
 // What assistive technology reads of the window, through Qt's accessibility interfaces, and the catalog by
 // keyboard.
 
+#include "Common/CircularProgress/CircularProgressAccessible.h"
 #include "Platform/Views/CollectionView.h"
 #include "UI/FileViewItem.h"
 #include "WindowFixture.h"
@@ -54,6 +55,8 @@ QStringList unnamedControls(QAccessibleInterface *root)
 
 TEST(Accessibility, EveryControlIsNamedAndDescribedAndTheRingIsAProgressBarWithItsValue)
 {
+    // As the application's set-up does.
+    CircularProgressAccessible::installFactory();
     RouteServer server;
     server.setRoute("/api/installation-image-list", {catalog(30), 200, "application/json", 0});
     qputenv("BOOTDRIVE_SERVICE_URL", server.url("").toString(QUrl::StripTrailingSlash).toUtf8());

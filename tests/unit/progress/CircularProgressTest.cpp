@@ -36,7 +36,7 @@ protected:
 
 bool hidden(QWidget *widget)
 {
-    return ViewHelpers::isViewHidden(widget);
+    return !widget->isVisibleTo(widget->parentWidget());
 }
 
 void enter(CircularProgress &view, QPointF at = QPointF(100, 100))

@@ -1,6 +1,5 @@
 #include "Common/CircularProgress/AnimationHelpers.h"
 #include "Common/CircularProgress/ColorHelpers.h"
-#include "Common/CircularProgress/GeometryHelpers.h"
 #include "Common/CircularProgress/TextImage.h"
 #include "Common/CircularProgress/ViewHelpers.h"
 #include "ProgressTestSupport.h"
@@ -42,17 +41,6 @@ TEST(ColorHelpers, DefaultColourIsARealColour)
     EXPECT_NEAR(blue.blueF(), 0.98, 0.002);
 }
 
-TEST(GeometryHelpers, CentringAndRounding)
-{
-    EXPECT_EQ(GeometryHelpers::center(QRectF(10, 20, 30, 40)), QPointF(25, 40));
-    EXPECT_EQ(GeometryHelpers::centeredRect(QRectF(100, 100, 30, 20), QSizeF(10, 10)), QRectF(10, 5, 10, 10));
-    EXPECT_EQ(GeometryHelpers::rounded(QPointF(2.5, -2.5)), QPointF(3, -3));
-    EXPECT_EQ(GeometryHelpers::rounded(QPointF(2.5, -2.5), GeometryHelpers::Rounding::ToNearestOrEven),
-              QPointF(2, -2));
-    EXPECT_EQ(GeometryHelpers::rounded(QPointF(2.2, -2.2), GeometryHelpers::Rounding::AwayFromZero),
-              QPointF(3, -3));
-}
-
 TEST(AnimationHelpers, TimingCurvesAreTheirBeziers)
 {
     for (const QEasingCurve &curve : {AnimationHelpers::easeOutTiming(), AnimationHelpers::defaultTiming()}) {
@@ -75,25 +63,26 @@ TEST(AnimationHelpers, ColourTransitionsStartFromTheColourShownAndSkipTheColourA
     ManualAnimationDriver clock;
     QWidget view;
     QVariantAnimation *transition = AnimationHelpers::colorTransition(&view, Qt::black);
-    EXPECT_EQ(AnimationHelpers::shownColor(*transition), QColor(Qt::black));
+    auto shown = [&] { return transition->currentValue().value<QColor>(); };
+    EXPECT_EQ(shown(), QColor(Qt::black));
 
     AnimationHelpers::animateColor(*transition, Qt::black, 0.2);
     EXPECT_NE(transition->state(), QAbstractAnimation::Running) << "already there";
 
     AnimationHelpers::animateColor(*transition, Qt::red, 0.2);
     clock.advance(0.1);
-    const QColor midway = AnimationHelpers::shownColor(*transition);
+    const QColor midway = shown();
     EXPECT_NEAR(midway.red(), 128, 3) << "an even pace";
     AnimationHelpers::animateColor(*transition, Qt::red, 0.2);
     clock.advance(0.05);
-    EXPECT_GT(AnimationHelpers::shownColor(*transition).red(), midway.red()) << "heading there: goes on";
+    EXPECT_GT(shown().red(), midway.red()) << "heading there: goes on";
 
     // A second target replaces the first, from where the colour stands, and is held once reached.
-    const QColor from = AnimationHelpers::shownColor(*transition);
+    const QColor from = shown();
     AnimationHelpers::animateColor(*transition, Qt::blue, 0.2);
-    EXPECT_TRUE(sameRgb(AnimationHelpers::shownColor(*transition), from)) << "no jump";
+    EXPECT_TRUE(sameRgb(shown(), from)) << "no jump";
     settle(clock, 0.3);
-    EXPECT_EQ(AnimationHelpers::shownColor(*transition), QColor(Qt::blue));
+    EXPECT_EQ(shown(), QColor(Qt::blue));
     EXPECT_NE(transition->state(), QAbstractAnimation::Running);
 }
 
@@ -143,28 +132,10 @@ TEST(TextImage, SizesAndDrawsTheTextAtTheDevicesDensity)
     EXPECT_EQ(opaquePixelsIn(draw(1.0), QRect(0, 0, 200, 80), 1), 0);
 }
 
-TEST(ViewHelpers, WindowBlockedByAModalOrASheet)
-{
-    QWidget window;
-    window.show();
-    EXPECT_FALSE(ViewHelpers::isWindowBlocked(&window));
-    QWidget sheet(&window, Qt::Dialog);
-    sheet.setWindowModality(Qt::WindowModal);
-    sheet.show();
-    EXPECT_TRUE(ViewHelpers::isWindowBlocked(&window));
-    sheet.hide();
-    EXPECT_FALSE(ViewHelpers::isWindowBlocked(&window));
-}
-
-TEST(ViewHelpers, HiddenFlagsAndOpacity)
+TEST(ViewHelpers, OpacityMultipliesDownFromTheWindow)
 {
     QWidget window;
     auto *child = new QWidget(&window);
-    EXPECT_FALSE(ViewHelpers::isViewHidden(child)) << "a new child of a window not yet shown";
-    EXPECT_TRUE(ViewHelpers::isViewHidden(&window));
-    child->hide();
-    EXPECT_TRUE(ViewHelpers::isViewHidden(child));
-
     EXPECT_DOUBLE_EQ(ViewHelpers::opacity(child), 1.0);
     window.setProperty("alphaValue", 0.5);
     child->setProperty("alphaValue", 0.6);

@@ -73,8 +73,9 @@ TEST(Progress, ManyThreadsMayReportAtOnce)
 {
     auto progress = Progress::create(4000);
     std::atomic<int> notifications{0};
-    QObject::connect(progress.get(), &Progress::completedUnitCountChanged, progress.get(),
-                     [&] { ++notifications; }, Qt::DirectConnection);
+    QObject::connect(
+        progress.get(), &Progress::completedUnitCountChanged, progress.get(), [&] { ++notifications; },
+        Qt::DirectConnection);
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([progress, t] {
