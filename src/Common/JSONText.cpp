@@ -1,40 +1,137 @@
 #include "Common/JSONText.h"
 
-#include "Platform/Values/JSONSerialization.h"
+#include "Common/SafeValue.h"
 
-using namespace platform;
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <cmath>
+#include <limits>
+
+using SafeValue::Kind;
 
 namespace JSONText {
 
-StringPtr stringWithJSONObject(const ObjectPtr &value)
+namespace {
+
+bool toJson(const QVariant &value, QJsonValue &out)
 {
-    if (!JSONSerialization::isValidJSONObject(value))
-        return {};
-    bool ok = false;
-    const QByteArray bytes = JSONSerialization::write(value, true, &ok);
-    return ok ? String::make(QString::fromUtf8(bytes)) : StringPtr();
+    switch (SafeValue::kindOf(value)) {
+    case Kind::Null:
+        out = QJsonValue(QJsonValue::Null);
+        return true;
+    case Kind::String:
+        out = value.toString();
+        return true;
+    case Kind::Number:
+        if (value.typeId() == QMetaType::Bool) {
+            out = value.toBool();
+        } else if (value.typeId() == QMetaType::ULongLong || value.typeId() == QMetaType::ULong) {
+            const quint64 u = value.toULongLong();
+            out = u > quint64(std::numeric_limits<qint64>::max()) ? QJsonValue(double(u))
+                                                                  : QJsonValue(qint64(u));
+        } else if (const int t = value.typeId();
+                   t == QMetaType::Double || t == QMetaType::Float ||
+                   value.metaType() == QMetaType::fromType<platform::DecimalNumber>()) {
+            const double d = SafeValue::doubleValue(value);
+            if (!std::isfinite(d))
+                return false;
+            out = d;
+        } else {
+            out = value.toLongLong();
+        }
+        return true;
+    case Kind::Array: {
+        QJsonArray array;
+        for (const QVariant &item : value.toList()) {
+            QJsonValue v;
+            if (!toJson(item, v))
+                return false;
+            array.append(v);
+        }
+        out = array;
+        return true;
+    }
+    case Kind::Dictionary: {
+        QJsonObject object;
+        const QVariantMap map = value.toMap();
+        for (auto it = map.cbegin(); it != map.cend(); ++it) {
+            QJsonValue v;
+            if (!toJson(it.value(), v))
+                return false;
+            object.insert(it.key(), v);
+        }
+        out = object;
+        return true;
+    }
+    case Kind::Absent:
+    case Kind::Other:
+        break;
+    }
+    return false;
 }
 
-ObjectPtr objectWithJSONString(const StringPtr &string)
+} // namespace
+
+std::optional<QString> stringWithJSONObject(const QVariant &value)
 {
-    return string ? objectWithJSONString(string->value()) : ObjectPtr();
+    if (!isValidJSONObject(value))
+        return std::nullopt;
+    const std::optional<QByteArray> bytes = write(value, true);
+    return bytes ? std::optional<QString>(QString::fromUtf8(*bytes)) : std::nullopt;
 }
 
-ObjectPtr objectWithJSONString(const QString &string)
+std::optional<QVariant> objectWithJSONString(const std::optional<QString> &string)
 {
-    if (string.isNull())
-        return {};
-    return objectWithJSONData(string.toUtf8(), JSONSerialization::MutableContainers);
+    if (!string)
+        return std::nullopt;
+    return objectWithJSONData(string->toUtf8(), MutableContainers);
 }
 
-ObjectPtr objectWithJSONData(const QByteArray &data)
+std::optional<QVariant> objectWithJSONData(const QByteArray &data, uint64_t options)
 {
-    return objectWithJSONData(data, JSONSerialization::MutableContainers);
+    return parse(data, options);
 }
 
-ObjectPtr objectWithJSONData(const QByteArray &data, uint64_t options)
+std::optional<QVariant> parse(const QByteArray &bytes, uint64_t options, QString *errorText)
 {
-    return JSONSerialization::parse(data, options);
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error == QJsonParseError::NoError)
+        return document.toVariant();
+    if (options & FragmentsAllowed) {
+        // Qt reads only arrays and objects at the top level; a fragment is read as the sole element of one.
+        QJsonParseError wrappedError{};
+        const QJsonDocument wrapped = QJsonDocument::fromJson("[" + bytes + "\n]", &wrappedError);
+        if (wrappedError.error == QJsonParseError::NoError && wrapped.array().size() == 1)
+            return wrapped.array().at(0).toVariant();
+    }
+    if (errorText)
+        *errorText = error.errorString();
+    return std::nullopt;
+}
+
+bool isValidJSONObject(const QVariant &value)
+{
+    const Kind kind = SafeValue::kindOf(value);
+    QJsonValue ignored;
+    return (kind == Kind::Array || kind == Kind::Dictionary) && toJson(value, ignored);
+}
+
+std::optional<QByteArray> write(const QVariant &value, bool prettyPrinted)
+{
+    QJsonValue json;
+    if (!toJson(value, json))
+        return std::nullopt;
+    const auto format = prettyPrinted ? QJsonDocument::Indented : QJsonDocument::Compact;
+    if (json.isArray())
+        return QJsonDocument(json.toArray()).toJson(format);
+    if (json.isObject())
+        return QJsonDocument(json.toObject()).toJson(format);
+    // A fragment: write it as the sole element of an array and cut the brackets away.
+    const QByteArray text = QJsonDocument(QJsonArray{json}).toJson(QJsonDocument::Compact);
+    return text.mid(1, text.size() - 2);
 }
 
 } // namespace JSONText
