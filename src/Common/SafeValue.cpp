@@ -227,28 +227,33 @@ std::optional<QDateTime> date(const QVariant &value, const QString &pattern)
     return platform::DateFormatter(pattern).dateFromString(value.toString());
 }
 
-int64_t int64Value(const QVariant &value)
+namespace {
+
+// Text and numbers convert, each its own way; everything else reads as zero.
+template <class T, class FromText, class FromNumber>
+T scalar(const QVariant &value, FromText fromText, FromNumber fromNumber)
 {
     switch (kindOf(value)) {
     case Kind::String:
-        return textInt64(value.toString());
+        return fromText(value.toString());
     case Kind::Number:
-        return numberInt64(value);
+        return fromNumber(value);
     default:
-        return 0;
+        return T{};
     }
+}
+
+} // namespace
+
+int64_t int64Value(const QVariant &value)
+{
+    return scalar<int64_t>(value, textInt64, numberInt64);
 }
 
 int32_t int32Value(const QVariant &value)
 {
-    switch (kindOf(value)) {
-    case Kind::String:
-        return textInt32(value.toString());
-    case Kind::Number:
-        return static_cast<int32_t>(numberInt64(value));
-    default:
-        return 0;
-    }
+    return scalar<int32_t>(value, textInt32,
+                           [](const QVariant &n) { return static_cast<int32_t>(numberInt64(n)); });
 }
 
 int16_t int16Value(const QVariant &value)
@@ -265,28 +270,16 @@ int8_t charValue(const QVariant &value)
 
 uint64_t uint64Value(const QVariant &value)
 {
-    switch (kindOf(value)) {
-    case Kind::Number:
-        return numberUInt64(value);
-    case Kind::String: {
-        const std::optional<QVariant> parsed = localeNumber(value.toString(), NumberStyle::Plain);
+    const auto plain = [](const QString &text) {
+        const std::optional<QVariant> parsed = localeNumber(text, NumberStyle::Plain);
         return parsed ? numberUInt64(*parsed) : 0;
-    }
-    default:
-        return 0;
-    }
+    };
+    return scalar<uint64_t>(value, plain, numberUInt64);
 }
 
 bool boolValue(const QVariant &value)
 {
-    switch (kindOf(value)) {
-    case Kind::String:
-        return textBool(value.toString());
-    case Kind::Number:
-        return numberBool(value);
-    default:
-        return false;
-    }
+    return scalar<bool>(value, textBool, numberBool);
 }
 
 float floatValue(const QVariant &value)
@@ -296,14 +289,7 @@ float floatValue(const QVariant &value)
 
 double doubleValue(const QVariant &value)
 {
-    switch (kindOf(value)) {
-    case Kind::String:
-        return textDouble(value.toString());
-    case Kind::Number:
-        return numberDouble(value);
-    default:
-        return 0.0;
-    }
+    return scalar<double>(value, textDouble, numberDouble);
 }
 
 int64_t textInt64(QStringView text)
