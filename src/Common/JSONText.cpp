@@ -15,6 +15,36 @@ namespace JSONText {
 
 namespace {
 
+// Integers stay integers; an unsigned one beyond qint64, the floating kinds and the decimal go as a double,
+// which must be finite.
+bool numberToJson(const QVariant &n, QJsonValue &out)
+{
+    switch (n.typeId()) {
+    case QMetaType::Bool:
+        out = n.toBool();
+        return true;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        break;
+    case QMetaType::ULongLong:
+    case QMetaType::ULong:
+        if (n.toULongLong() > quint64(std::numeric_limits<qint64>::max()))
+            break;
+        out = n.toLongLong();
+        return true;
+    default:
+        if (n.metaType() == QMetaType::fromType<platform::DecimalNumber>())
+            break;
+        out = n.toLongLong();
+        return true;
+    }
+    const double d = SafeValue::doubleValue(n);
+    if (!std::isfinite(d))
+        return false;
+    out = d;
+    return true;
+}
+
 bool toJson(const QVariant &value, QJsonValue &out)
 {
     switch (SafeValue::kindOf(value)) {
@@ -25,23 +55,7 @@ bool toJson(const QVariant &value, QJsonValue &out)
         out = value.toString();
         return true;
     case Kind::Number:
-        if (value.typeId() == QMetaType::Bool) {
-            out = value.toBool();
-        } else if (value.typeId() == QMetaType::ULongLong || value.typeId() == QMetaType::ULong) {
-            const quint64 u = value.toULongLong();
-            out = u > quint64(std::numeric_limits<qint64>::max()) ? QJsonValue(double(u))
-                                                                  : QJsonValue(qint64(u));
-        } else if (const int t = value.typeId();
-                   t == QMetaType::Double || t == QMetaType::Float ||
-                   value.metaType() == QMetaType::fromType<platform::DecimalNumber>()) {
-            const double d = SafeValue::doubleValue(value);
-            if (!std::isfinite(d))
-                return false;
-            out = d;
-        } else {
-            out = value.toLongLong();
-        }
-        return true;
+        return numberToJson(value, out);
     case Kind::Array: {
         QJsonArray array;
         for (const QVariant &item : value.toList()) {
