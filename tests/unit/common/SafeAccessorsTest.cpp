@@ -45,6 +45,7 @@ TEST(SafeMerge, TextReaders)
                             {"when", QDateTime::currentDateTimeUtc()},
                             {"decimal", QVariant::fromValue(DecimalNumber::fromString(u"-1.50"))}};
     EXPECT_EQ(safe_stringForKey(kinds, "b"), "1") << "a boolean's text is its digit";
+    EXPECT_EQ(safe_stringForKey({{"n", qint64(-42)}}, "n"), "-42");
     EXPECT_EQ(safe_stringForKey(kinds, "f"), "0.1");
     EXPECT_EQ(safe_stringForKey(kinds, "u"), "18446744073709551615");
     EXPECT_EQ(safe_stringForKey(kinds, "decimal"), "-1.5");
@@ -133,6 +134,7 @@ TEST(SafeMerge, TextConversionsOfTheCLibrary)
     const auto real = [](const char *text) { return safe_doubleForKey({{"t", QString(text)}}, "t"); };
     EXPECT_DOUBLE_EQ(real("3.25kg"), 3.25);
     EXPECT_DOUBLE_EQ(real(" -1.5e3"), -1500.0);
+    EXPECT_DOUBLE_EQ(real(".5"), 0.5);
     EXPECT_DOUBLE_EQ(real("+.5"), 0.5);
     EXPECT_DOUBLE_EQ(real("7."), 7.0);
     EXPECT_DOUBLE_EQ(real("2e"), 2.0);
