@@ -1,205 +1,187 @@
 #include "Common/SafeAccess.h"
 
-#include "Common/SafeValue.h"
-#include "Platform/Values/Null.h"
-
-using namespace platform;
-
 namespace SafeAccess {
 
 namespace {
 
-void store(const DictionaryPtr &d, ObjectPtr value, const QString &key)
+// The element as the readers see it: past the end is absent, an invalid variant.
+QVariant element(const QVariantList &array, uint64_t index)
 {
-    if (d && !key.isNull() && value)
-        d->setValue(key, std::move(value));
-}
-
-void append(const ArrayPtr &a, ObjectPtr value)
-{
-    if (a && value)
-        a->append(std::move(value));
+    return index < uint64_t(array.size()) ? array.at(qsizetype(index)) : QVariant();
 }
 
 } // namespace
 
-void safe_setObj(const DictionaryPtr &d, const ObjectPtr &object, const QString &key)
+void safe_setObj(QVariantMap &d, const QVariant &object, const QString &key)
 {
-    store(d, object, key);
+    if (!key.isNull() && object.isValid())
+        d.insert(key, object);
 }
 
-void safe_setString(const DictionaryPtr &d, const QString &string, const QString &key)
+void safe_setString(QVariantMap &d, const std::optional<QString> &string, const QString &key)
 {
-    safe_setString(d, string.isNull() ? StringPtr() : String::make(string), key);
-}
-
-void safe_setString(const DictionaryPtr &d, const StringPtr &string, const QString &key)
-{
-    if (!d || key.isNull())
+    if (key.isNull())
         return;
-    if (!string)
-        d->remove(key);
+    if (string)
+        d.insert(key, *string);
     else
-        d->setValue(key, string);
+        d.remove(key);
 }
 
-void safe_setBool(const DictionaryPtr &d, bool v, const QString &key)
+void safe_setBool(QVariantMap &d, bool v, const QString &key)
 {
-    store(d, Number::fromBool(v), key);
+    safe_setObj(d, QVariant(v), key);
 }
-void safe_setInt(const DictionaryPtr &d, int32_t v, const QString &key)
+void safe_setInt(QVariantMap &d, int32_t v, const QString &key)
 {
-    store(d, Number::fromInt(v), key);
+    safe_setObj(d, QVariant::fromValue(v), key);
 }
-void safe_setInteger(const DictionaryPtr &d, int64_t v, const QString &key)
+void safe_setInteger(QVariantMap &d, int64_t v, const QString &key)
 {
-    store(d, Number::fromLongLong(v), key);
+    safe_setObj(d, QVariant::fromValue(qint64(v)), key);
 }
-void safe_setUnsignedInteger(const DictionaryPtr &d, uint64_t v, const QString &key)
+void safe_setUnsignedInteger(QVariantMap &d, uint64_t v, const QString &key)
 {
-    store(d, Number::fromUnsignedLongLong(v), key);
+    safe_setObj(d, QVariant::fromValue(quint64(v)), key);
 }
-void safe_setCGFloat(const DictionaryPtr &d, double v, const QString &key)
+void safe_setCGFloat(QVariantMap &d, double v, const QString &key)
 {
-    store(d, Number::fromDouble(v), key);
+    safe_setObj(d, QVariant(v), key);
 }
-void safe_setChar(const DictionaryPtr &d, int8_t v, const QString &key)
+void safe_setChar(QVariantMap &d, int8_t v, const QString &key)
 {
-    store(d, Number::fromChar(v), key);
+    safe_setObj(d, QVariant::fromValue(v), key);
 }
-void safe_setFloat(const DictionaryPtr &d, float v, const QString &key)
+void safe_setFloat(QVariantMap &d, float v, const QString &key)
 {
-    store(d, Number::fromFloat(v), key);
+    safe_setObj(d, QVariant(v), key);
 }
-void safe_setDouble(const DictionaryPtr &d, double v, const QString &key)
+void safe_setDouble(QVariantMap &d, double v, const QString &key)
 {
-    store(d, Number::fromDouble(v), key);
+    safe_setObj(d, QVariant(v), key);
 }
-void safe_setLongLong(const DictionaryPtr &d, int64_t v, const QString &key)
+void safe_setLongLong(QVariantMap &d, int64_t v, const QString &key)
 {
-    store(d, Number::fromLongLong(v), key);
-}
-
-ObjectPtr safe_objectWithIndex(const ArrayPtr &a, uint64_t index)
-{
-    if (!a || index >= a->count())
-        return {};
-    return a->at(static_cast<size_t>(index));
+    safe_setObj(d, QVariant::fromValue(qint64(v)), key);
 }
 
-StringPtr safe_stringWithIndex(const ArrayPtr &a, uint64_t index)
+std::optional<QVariant> safe_objectWithIndex(const QVariantList &a, uint64_t index)
 {
-    ObjectPtr element = safe_objectWithIndex(a, index);
-    if (!element || is<Null>(element) || element->description() == QLatin1String("<null>"))
-        return {};
-    return SafeValue::string(element);
+    if (index >= uint64_t(a.size()))
+        return std::nullopt;
+    return a.at(qsizetype(index));
 }
 
-NumberPtr safe_numberWithIndex(const ArrayPtr &a, uint64_t i)
+std::optional<QString> safe_stringWithIndex(const QVariantList &a, uint64_t index)
 {
-    return SafeValue::number(safe_objectWithIndex(a, i));
-}
-DecimalNumberPtr safe_decimalNumberWithIndex(const ArrayPtr &a, uint64_t i)
-{
-    return SafeValue::decimalNumber(safe_objectWithIndex(a, i));
-}
-ArrayPtr safe_arrayWithIndex(const ArrayPtr &a, uint64_t i)
-{
-    return SafeValue::array(safe_objectWithIndex(a, i));
-}
-DictionaryPtr safe_dictionaryWithIndex(const ArrayPtr &a, uint64_t i)
-{
-    return SafeValue::dictionary(safe_objectWithIndex(a, i));
-}
-int64_t safe_integerWithIndex(const ArrayPtr &a, uint64_t i)
-{
-    return SafeValue::int64Value(safe_objectWithIndex(a, i));
-}
-uint64_t safe_unsignedIntegerWithIndex(const ArrayPtr &a, uint64_t i)
-{
-    return SafeValue::uint64Value(safe_objectWithIndex(a, i));
-}
-bool safe_boolWithIndex(const ArrayPtr &a, uint64_t i)
-{
-    return SafeValue::boolValue(safe_objectWithIndex(a, i));
-}
-int16_t safe_int16WithIndex(const ArrayPtr &a, uint64_t i)
-{
-    return SafeValue::int16Value(safe_objectWithIndex(a, i));
-}
-int32_t safe_int32WithIndex(const ArrayPtr &a, uint64_t i)
-{
-    return SafeValue::int32Value(safe_objectWithIndex(a, i));
-}
-int64_t safe_int64WithIndex(const ArrayPtr &a, uint64_t i)
-{
-    return SafeValue::int64Value(safe_objectWithIndex(a, i));
-}
-int8_t safe_charWithIndex(const ArrayPtr &a, uint64_t i)
-{
-    return SafeValue::charValue(safe_objectWithIndex(a, i));
-}
-int16_t safe_shortWithIndex(const ArrayPtr &a, uint64_t i)
-{
-    return SafeValue::int16Value(safe_objectWithIndex(a, i));
-}
-float safe_floatWithIndex(const ArrayPtr &a, uint64_t i)
-{
-    return SafeValue::floatValue(safe_objectWithIndex(a, i));
-}
-double safe_doubleWithIndex(const ArrayPtr &a, uint64_t i)
-{
-    return SafeValue::doubleValue(safe_objectWithIndex(a, i));
-}
-DatePtr safe_dateWithIndex(const ArrayPtr &a, uint64_t i, const QString &dateFormat)
-{
-    return SafeValue::date(safe_objectWithIndex(a, i), dateFormat);
-}
-double safe_CGFloatWithIndex(const ArrayPtr &a, uint64_t i)
-{
-    return SafeValue::cgFloatValue(safe_objectWithIndex(a, i));
+    const std::optional<QString> text = SafeValue::string(element(a, index));
+    if (text == QLatin1String("<null>"))
+        return std::nullopt;
+    return text;
 }
 
-void safe_addObj(const ArrayPtr &a, const ObjectPtr &object)
+std::optional<QVariant> safe_numberWithIndex(const QVariantList &a, uint64_t i)
 {
-    append(a, object);
+    return SafeValue::number(element(a, i));
 }
-void safe_addString(const ArrayPtr &a, const QString &string)
+std::optional<platform::DecimalNumber> safe_decimalNumberWithIndex(const QVariantList &a, uint64_t i)
 {
-    if (!string.isNull())
-        append(a, String::make(string));
+    return SafeValue::decimalNumber(element(a, i));
 }
-void safe_addString(const ArrayPtr &a, const StringPtr &string)
+std::optional<QVariantList> safe_arrayWithIndex(const QVariantList &a, uint64_t i)
 {
-    append(a, string);
+    return SafeValue::array(element(a, i));
 }
-void safe_addBool(const ArrayPtr &a, bool v)
+std::optional<QVariantMap> safe_dictionaryWithIndex(const QVariantList &a, uint64_t i)
 {
-    append(a, Number::fromBool(v));
+    return SafeValue::dictionary(element(a, i));
 }
-void safe_addInt(const ArrayPtr &a, int32_t v)
+int64_t safe_integerWithIndex(const QVariantList &a, uint64_t i)
 {
-    append(a, Number::fromInt(v));
+    return SafeValue::int64Value(element(a, i));
 }
-void safe_addInteger(const ArrayPtr &a, int64_t v)
+uint64_t safe_unsignedIntegerWithIndex(const QVariantList &a, uint64_t i)
 {
-    append(a, Number::fromLongLong(v));
+    return SafeValue::uint64Value(element(a, i));
 }
-void safe_addUnsignedInteger(const ArrayPtr &a, uint64_t v)
+bool safe_boolWithIndex(const QVariantList &a, uint64_t i)
 {
-    append(a, Number::fromUnsignedLongLong(v));
+    return SafeValue::boolValue(element(a, i));
 }
-void safe_addCGFloat(const ArrayPtr &a, double v)
+int16_t safe_int16WithIndex(const QVariantList &a, uint64_t i)
 {
-    append(a, Number::fromDouble(v));
+    return SafeValue::int16Value(element(a, i));
 }
-void safe_addChar(const ArrayPtr &a, int8_t v)
+int32_t safe_int32WithIndex(const QVariantList &a, uint64_t i)
 {
-    append(a, Number::fromChar(v));
+    return SafeValue::int32Value(element(a, i));
 }
-void safe_addFloat(const ArrayPtr &a, float v)
+int64_t safe_int64WithIndex(const QVariantList &a, uint64_t i)
 {
-    append(a, Number::fromFloat(v));
+    return SafeValue::int64Value(element(a, i));
+}
+int8_t safe_charWithIndex(const QVariantList &a, uint64_t i)
+{
+    return SafeValue::charValue(element(a, i));
+}
+int16_t safe_shortWithIndex(const QVariantList &a, uint64_t i)
+{
+    return SafeValue::int16Value(element(a, i));
+}
+float safe_floatWithIndex(const QVariantList &a, uint64_t i)
+{
+    return SafeValue::floatValue(element(a, i));
+}
+double safe_doubleWithIndex(const QVariantList &a, uint64_t i)
+{
+    return SafeValue::doubleValue(element(a, i));
+}
+std::optional<QDateTime> safe_dateWithIndex(const QVariantList &a, uint64_t i, const QString &dateFormat)
+{
+    return SafeValue::date(element(a, i), dateFormat);
+}
+double safe_CGFloatWithIndex(const QVariantList &a, uint64_t i)
+{
+    return SafeValue::doubleValue(element(a, i));
+}
+
+void safe_addObj(QVariantList &a, const QVariant &object)
+{
+    if (object.isValid())
+        a.append(object);
+}
+void safe_addString(QVariantList &a, const std::optional<QString> &string)
+{
+    if (string)
+        a.append(*string);
+}
+void safe_addBool(QVariantList &a, bool v)
+{
+    a.append(QVariant(v));
+}
+void safe_addInt(QVariantList &a, int32_t v)
+{
+    a.append(QVariant::fromValue(v));
+}
+void safe_addInteger(QVariantList &a, int64_t v)
+{
+    a.append(QVariant::fromValue(qint64(v)));
+}
+void safe_addUnsignedInteger(QVariantList &a, uint64_t v)
+{
+    a.append(QVariant::fromValue(quint64(v)));
+}
+void safe_addCGFloat(QVariantList &a, double v)
+{
+    a.append(QVariant(v));
+}
+void safe_addChar(QVariantList &a, int8_t v)
+{
+    a.append(QVariant::fromValue(v));
+}
+void safe_addFloat(QVariantList &a, float v)
+{
+    a.append(QVariant(v));
 }
 
 } // namespace SafeAccess

@@ -1,66 +1,59 @@
 #pragma once
 
-#include "Platform/Values/Array.h"
-#include "Platform/Values/Date.h"
-#include "Platform/Values/DecimalNumber.h"
-#include "Platform/Values/Dictionary.h"
-#include "Platform/Values/String.h"
+#include "Common/SafeValue.h"
 
+#include <QVariant>
 #include <cstdint>
+#include <optional>
 
-// Tolerant writers on dictionaries (never store an empty object, box scalars), array readers (an index past
-// the end reads as a missing value) and array appenders.
+// Tolerant writers on dictionaries (never store nothing, store scalars as numbers of their type), array
+// readers (an index past the end reads as a missing value) and array appenders.
 namespace SafeAccess {
 
-using platform::ArrayPtr;
-using platform::DictionaryPtr;
-using platform::ObjectPtr;
+// Writers replace the entry under the key. Nothing as object (an invalid variant) leaves the dictionary
+// unchanged; nothing as text removes the entry. A null key is ignored.
+void safe_setObj(QVariantMap &dictionary, const QVariant &object, const QString &key);
+void safe_setString(QVariantMap &dictionary, const std::optional<QString> &string, const QString &key);
+void safe_setBool(QVariantMap &dictionary, bool value, const QString &key);
+void safe_setInt(QVariantMap &dictionary, int32_t value, const QString &key);
+void safe_setInteger(QVariantMap &dictionary, int64_t value, const QString &key);
+void safe_setUnsignedInteger(QVariantMap &dictionary, uint64_t value, const QString &key);
+void safe_setCGFloat(QVariantMap &dictionary, double value, const QString &key);
+void safe_setChar(QVariantMap &dictionary, int8_t value, const QString &key);
+void safe_setFloat(QVariantMap &dictionary, float value, const QString &key);
+void safe_setDouble(QVariantMap &dictionary, double value, const QString &key);
+void safe_setLongLong(QVariantMap &dictionary, int64_t value, const QString &key);
 
-// Writers replace the entry under the key. Nothing as object leaves the dictionary unchanged; nothing as
-// text (a null QString or an empty pointer) removes the entry. A null key is ignored.
-void safe_setObj(const DictionaryPtr &dictionary, const ObjectPtr &object, const QString &key);
-void safe_setString(const DictionaryPtr &dictionary, const QString &string, const QString &key);
-void safe_setString(const DictionaryPtr &dictionary, const platform::StringPtr &string, const QString &key);
-void safe_setBool(const DictionaryPtr &dictionary, bool value, const QString &key);
-void safe_setInt(const DictionaryPtr &dictionary, int32_t value, const QString &key);
-void safe_setInteger(const DictionaryPtr &dictionary, int64_t value, const QString &key);
-void safe_setUnsignedInteger(const DictionaryPtr &dictionary, uint64_t value, const QString &key);
-void safe_setCGFloat(const DictionaryPtr &dictionary, double value, const QString &key);
-void safe_setChar(const DictionaryPtr &dictionary, int8_t value, const QString &key);
-void safe_setFloat(const DictionaryPtr &dictionary, float value, const QString &key);
-void safe_setDouble(const DictionaryPtr &dictionary, double value, const QString &key);
-void safe_setLongLong(const DictionaryPtr &dictionary, int64_t value, const QString &key);
-
-ObjectPtr safe_objectWithIndex(const ArrayPtr &array, uint64_t index);
-// Also nothing for an element whose description is "<null>".
-platform::StringPtr safe_stringWithIndex(const ArrayPtr &array, uint64_t index);
-platform::NumberPtr safe_numberWithIndex(const ArrayPtr &array, uint64_t index);
-platform::DecimalNumberPtr safe_decimalNumberWithIndex(const ArrayPtr &array, uint64_t index);
-ArrayPtr safe_arrayWithIndex(const ArrayPtr &array, uint64_t index);
-DictionaryPtr safe_dictionaryWithIndex(const ArrayPtr &array, uint64_t index);
-int64_t safe_integerWithIndex(const ArrayPtr &array, uint64_t index);
-uint64_t safe_unsignedIntegerWithIndex(const ArrayPtr &array, uint64_t index);
-bool safe_boolWithIndex(const ArrayPtr &array, uint64_t index);
-int16_t safe_int16WithIndex(const ArrayPtr &array, uint64_t index);
-int32_t safe_int32WithIndex(const ArrayPtr &array, uint64_t index);
-int64_t safe_int64WithIndex(const ArrayPtr &array, uint64_t index);
-int8_t safe_charWithIndex(const ArrayPtr &array, uint64_t index);
-int16_t safe_shortWithIndex(const ArrayPtr &array, uint64_t index);
-float safe_floatWithIndex(const ArrayPtr &array, uint64_t index);
-double safe_doubleWithIndex(const ArrayPtr &array, uint64_t index);
-platform::DatePtr safe_dateWithIndex(const ArrayPtr &array, uint64_t index, const QString &dateFormat);
-double safe_CGFloatWithIndex(const ArrayPtr &array, uint64_t index);
+std::optional<QVariant> safe_objectWithIndex(const QVariantList &array, uint64_t index);
+// Also nothing for the text "<null>".
+std::optional<QString> safe_stringWithIndex(const QVariantList &array, uint64_t index);
+std::optional<QVariant> safe_numberWithIndex(const QVariantList &array, uint64_t index);
+std::optional<platform::DecimalNumber> safe_decimalNumberWithIndex(const QVariantList &array, uint64_t index);
+std::optional<QVariantList> safe_arrayWithIndex(const QVariantList &array, uint64_t index);
+std::optional<QVariantMap> safe_dictionaryWithIndex(const QVariantList &array, uint64_t index);
+int64_t safe_integerWithIndex(const QVariantList &array, uint64_t index);
+uint64_t safe_unsignedIntegerWithIndex(const QVariantList &array, uint64_t index);
+bool safe_boolWithIndex(const QVariantList &array, uint64_t index);
+int16_t safe_int16WithIndex(const QVariantList &array, uint64_t index);
+int32_t safe_int32WithIndex(const QVariantList &array, uint64_t index);
+int64_t safe_int64WithIndex(const QVariantList &array, uint64_t index);
+int8_t safe_charWithIndex(const QVariantList &array, uint64_t index);
+int16_t safe_shortWithIndex(const QVariantList &array, uint64_t index);
+float safe_floatWithIndex(const QVariantList &array, uint64_t index);
+double safe_doubleWithIndex(const QVariantList &array, uint64_t index);
+std::optional<QDateTime> safe_dateWithIndex(const QVariantList &array, uint64_t index,
+                                            const QString &dateFormat);
+double safe_CGFloatWithIndex(const QVariantList &array, uint64_t index);
 
 // Appenders; nothing leaves the array unchanged.
-void safe_addObj(const ArrayPtr &array, const ObjectPtr &object);
-void safe_addString(const ArrayPtr &array, const QString &string);
-void safe_addString(const ArrayPtr &array, const platform::StringPtr &string);
-void safe_addBool(const ArrayPtr &array, bool value);
-void safe_addInt(const ArrayPtr &array, int32_t value);
-void safe_addInteger(const ArrayPtr &array, int64_t value);
-void safe_addUnsignedInteger(const ArrayPtr &array, uint64_t value);
-void safe_addCGFloat(const ArrayPtr &array, double value);
-void safe_addChar(const ArrayPtr &array, int8_t value);
-void safe_addFloat(const ArrayPtr &array, float value);
+void safe_addObj(QVariantList &array, const QVariant &object);
+void safe_addString(QVariantList &array, const std::optional<QString> &string);
+void safe_addBool(QVariantList &array, bool value);
+void safe_addInt(QVariantList &array, int32_t value);
+void safe_addInteger(QVariantList &array, int64_t value);
+void safe_addUnsignedInteger(QVariantList &array, uint64_t value);
+void safe_addCGFloat(QVariantList &array, double value);
+void safe_addChar(QVariantList &array, int8_t value);
+void safe_addFloat(QVariantList &array, float value);
 
 } // namespace SafeAccess

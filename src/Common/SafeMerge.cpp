@@ -1,162 +1,138 @@
 #include "Common/SafeMerge.h"
 
-#include "Common/SafeValue.h"
-#include "Platform/Values/JSONSerialization.h"
+#include "Common/JSONText.h"
 
-using namespace platform;
+using SafeValue::Kind;
 
 namespace SafeMerge {
 
-namespace {
-
-ObjectPtr lookup(const DictionaryPtr &dictionary, const QString &key)
+bool safe_hasKey(const QVariantMap &d, const QString &key)
 {
-    return dictionary ? dictionary->value(key) : ObjectPtr();
+    return d.contains(key);
+}
+std::optional<QString> safe_stringForKey(const QVariantMap &d, const QString &key)
+{
+    return SafeValue::string(d.value(key));
+}
+std::optional<QVariant> safe_numberForKey(const QVariantMap &d, const QString &key)
+{
+    return SafeValue::number(d.value(key));
+}
+std::optional<platform::DecimalNumber> safe_decimalNumberForKey(const QVariantMap &d, const QString &key)
+{
+    return SafeValue::decimalNumber(d.value(key));
+}
+std::optional<QVariantList> safe_arrayForKey(const QVariantMap &d, const QString &key)
+{
+    return SafeValue::array(d.value(key));
+}
+std::optional<QVariantMap> safe_dictionaryForKey(const QVariantMap &d, const QString &key)
+{
+    return SafeValue::dictionary(d.value(key));
+}
+int64_t safe_integerForKey(const QVariantMap &d, const QString &key)
+{
+    return SafeValue::int64Value(d.value(key));
+}
+uint64_t safe_unsignedIntegerForKey(const QVariantMap &d, const QString &key)
+{
+    return SafeValue::uint64Value(d.value(key));
+}
+bool safe_boolForKey(const QVariantMap &d, const QString &key)
+{
+    return SafeValue::boolValue(d.value(key));
+}
+int16_t safe_int16ForKey(const QVariantMap &d, const QString &key)
+{
+    return SafeValue::int16Value(d.value(key));
+}
+int32_t safe_int32ForKey(const QVariantMap &d, const QString &key)
+{
+    return SafeValue::int32Value(d.value(key));
+}
+int64_t safe_int64ForKey(const QVariantMap &d, const QString &key)
+{
+    return SafeValue::int64Value(d.value(key));
+}
+int8_t safe_charForKey(const QVariantMap &d, const QString &key)
+{
+    return SafeValue::charValue(d.value(key));
+}
+int16_t safe_shortForKey(const QVariantMap &d, const QString &key)
+{
+    return SafeValue::int16Value(d.value(key));
+}
+float safe_floatForKey(const QVariantMap &d, const QString &key)
+{
+    return SafeValue::floatValue(d.value(key));
+}
+double safe_doubleForKey(const QVariantMap &d, const QString &key)
+{
+    return SafeValue::doubleValue(d.value(key));
+}
+int64_t safe_longLongForKey(const QVariantMap &d, const QString &key)
+{
+    return SafeValue::int64Value(d.value(key));
+}
+uint64_t safe_unsignedLongLongForKey(const QVariantMap &d, const QString &key)
+{
+    return SafeValue::uint64Value(d.value(key));
+}
+std::optional<QDateTime> safe_dateForKey(const QVariantMap &d, const QString &key, const QString &dateFormat)
+{
+    return SafeValue::date(d.value(key), dateFormat);
+}
+double safe_CGFloatForKey(const QVariantMap &d, const QString &key)
+{
+    return SafeValue::doubleValue(d.value(key));
 }
 
-} // namespace
-
-bool safe_hasKey(const DictionaryPtr &d, const QString &key)
+std::optional<QString> safe_JSONString(const QVariantMap &d)
 {
-    return d && d->contains(key);
-}
-StringPtr safe_stringForKey(const DictionaryPtr &d, const QString &key)
-{
-    return SafeValue::string(lookup(d, key));
-}
-NumberPtr safe_numberForKey(const DictionaryPtr &d, const QString &key)
-{
-    return SafeValue::number(lookup(d, key));
-}
-DecimalNumberPtr safe_decimalNumberForKey(const DictionaryPtr &d, const QString &key)
-{
-    return SafeValue::decimalNumber(lookup(d, key));
-}
-ArrayPtr safe_arrayForKey(const DictionaryPtr &d, const QString &key)
-{
-    return SafeValue::array(lookup(d, key));
-}
-DictionaryPtr safe_dictionaryForKey(const DictionaryPtr &d, const QString &key)
-{
-    return SafeValue::dictionary(lookup(d, key));
-}
-int64_t safe_integerForKey(const DictionaryPtr &d, const QString &key)
-{
-    return SafeValue::int64Value(lookup(d, key));
-}
-uint64_t safe_unsignedIntegerForKey(const DictionaryPtr &d, const QString &key)
-{
-    return SafeValue::uint64Value(lookup(d, key));
-}
-bool safe_boolForKey(const DictionaryPtr &d, const QString &key)
-{
-    return SafeValue::boolValue(lookup(d, key));
-}
-int16_t safe_int16ForKey(const DictionaryPtr &d, const QString &key)
-{
-    return SafeValue::int16Value(lookup(d, key));
-}
-int32_t safe_int32ForKey(const DictionaryPtr &d, const QString &key)
-{
-    return SafeValue::int32Value(lookup(d, key));
-}
-int64_t safe_int64ForKey(const DictionaryPtr &d, const QString &key)
-{
-    return SafeValue::int64Value(lookup(d, key));
-}
-int8_t safe_charForKey(const DictionaryPtr &d, const QString &key)
-{
-    return SafeValue::charValue(lookup(d, key));
-}
-int16_t safe_shortForKey(const DictionaryPtr &d, const QString &key)
-{
-    return SafeValue::int16Value(lookup(d, key));
-}
-float safe_floatForKey(const DictionaryPtr &d, const QString &key)
-{
-    return SafeValue::floatValue(lookup(d, key));
-}
-double safe_doubleForKey(const DictionaryPtr &d, const QString &key)
-{
-    return SafeValue::doubleValue(lookup(d, key));
-}
-int64_t safe_longLongForKey(const DictionaryPtr &d, const QString &key)
-{
-    return SafeValue::int64Value(lookup(d, key));
-}
-uint64_t safe_unsignedLongLongForKey(const DictionaryPtr &d, const QString &key)
-{
-    return SafeValue::uint64Value(lookup(d, key));
-}
-DatePtr safe_dateForKey(const DictionaryPtr &d, const QString &key, const QString &dateFormat)
-{
-    return SafeValue::date(lookup(d, key), dateFormat);
-}
-double safe_CGFloatForKey(const DictionaryPtr &d, const QString &key)
-{
-    return SafeValue::cgFloatValue(lookup(d, key));
+    const std::optional<QByteArray> bytes = JSONText::write(d, true);
+    if (!bytes || bytes->isEmpty())
+        return std::nullopt;
+    return QString::fromUtf8(*bytes);
 }
 
-StringPtr safe_JSONString(const DictionaryPtr &d)
+QVariantMap safe_dictionaryByMerging(const QVariantMap &first, const QVariantMap &second)
 {
-    if (!d)
-        return {};
-    bool ok = false;
-    const QByteArray bytes = JSONSerialization::write(d, true, &ok);
-    if (!ok || bytes.isEmpty())
-        return {};
-    return String::make(QString::fromUtf8(bytes));
-}
-
-DictionaryPtr safe_dictionaryByMerging(const DictionaryPtr &first, const DictionaryPtr &second)
-{
-    auto result = first ? first->copy() : std::make_shared<Dictionary>();
-    auto combined = first ? first->copy() : std::make_shared<Dictionary>();
-    if (second)
-        for (const auto &[key, value] : second->entries())
-            combined->setValue(key, value);
-
-    for (const auto &[key, value] : combined->entries()) {
-        auto valueDictionary = as<Dictionary>(value);
-        if (!valueDictionary) {
-            result->setValue(key, value);
+    QVariantMap result = first;
+    QVariantMap combined = first;
+    combined.insert(second);
+    for (auto it = combined.cbegin(); it != combined.cend(); ++it) {
+        if (SafeValue::kindOf(it.value()) != Kind::Dictionary) {
+            result.insert(it.key(), it.value());
             continue;
         }
-        if (first && first->contains(key)) {
-            // A dictionary in second over a non-dictionary in first is taken as a fresh copy of second's.
-            auto firstDictionary = as<Dictionary>(first->value(key));
-            result->setValue(key, firstDictionary
-                                      ? safe_dictionaryByMergingWith(firstDictionary, valueDictionary)
-                                      : safe_dictionaryByMerging(valueDictionary, {}));
-        } else {
-            result->setValue(key, safe_dictionaryByMerging(valueDictionary, valueDictionary));
-        }
+        // A dictionary over a non-dictionary in first is taken as it is; values copy on write, so every
+        // dictionary in the result is the caller's own.
+        const QVariant earlier = first.value(it.key());
+        result.insert(it.key(), SafeValue::kindOf(earlier) == Kind::Dictionary
+                                    ? safe_dictionaryByMergingWith(earlier.toMap(), it.value().toMap())
+                                    : it.value());
     }
-    return result->copy();
+    return result;
 }
 
-DictionaryPtr safe_dictionaryByMergingWith(const DictionaryPtr &receiver, const DictionaryPtr &other)
+QVariantMap safe_dictionaryByMergingWith(const QVariantMap &receiver, const QVariantMap &other)
 {
     return safe_dictionaryByMerging(receiver, other);
 }
 
-DictionaryPtr safe_dictionaryByAddingEntriesFromDictionary(const DictionaryPtr &receiver,
-                                                           const DictionaryPtr &other)
+QVariantMap safe_dictionaryByAddingEntriesFromDictionary(const QVariantMap &receiver,
+                                                         const QVariantMap &other)
 {
-    auto result = receiver ? receiver->copy() : std::make_shared<Dictionary>();
-    if (other)
-        for (const auto &[key, value] : other->entries())
-            result->setValue(key, value);
+    QVariantMap result = receiver;
+    result.insert(other);
     return result;
 }
 
-DictionaryPtr safe_dictionaryByRemovingEntriesWithKeys(const DictionaryPtr &receiver, const SetPtr &keys)
+QVariantMap safe_dictionaryByRemovingEntriesWithKeys(const QVariantMap &receiver, const QSet<QString> &keys)
 {
-    auto result = receiver ? receiver->copy() : std::make_shared<Dictionary>();
-    if (keys)
-        for (const auto &key : keys->items())
-            if (auto text = as<String>(key))
-                result->remove(text->value());
+    QVariantMap result = receiver;
+    for (const QString &key : keys)
+        result.remove(key);
     return result;
 }
 

@@ -5,12 +5,10 @@
 
 #include <QProcess>
 
-BaseModel::BaseModel(const platform::DictionaryPtr &dictionary)
+BaseModel::BaseModel(const QVariantMap &dictionary)
 {
-    auto message = SafeMerge::safe_stringForKey(dictionary, QStringLiteral("message"));
-    m_errorMessage = message ? message->value() : QString();
-    auto state = SafeMerge::safe_stringForKey(dictionary, QStringLiteral("state"));
-    m_requestSuccessed = state && state->value() == QLatin1String("M00000");
+    m_errorMessage = SafeMerge::safe_stringForKey(dictionary, QStringLiteral("message")).value_or(QString());
+    m_requestSuccessed = SafeMerge::safe_stringForKey(dictionary, QStringLiteral("state")) == u"M00000";
 }
 
 std::shared_ptr<BaseModel> BaseModel::networkingErrorModelWithNSError(const platform::Error &error)

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Platform/Values/Dictionary.h"
 #include "Platform/Values/Error.h"
 
 #include <QString>
+#include <QVariantMap>
 #include <cstdint>
 #include <memory>
 
@@ -14,7 +14,7 @@ class BaseModel
 public:
     BaseModel() = default;
     // Reads {"state": "M00000" on success, "message": text}.
-    explicit BaseModel(const platform::DictionaryPtr &dictionary);
+    explicit BaseModel(const QVariantMap &dictionary);
     virtual ~BaseModel() = default;
 
     static std::shared_ptr<BaseModel> networkingErrorModelWithNSError(const platform::Error &error);

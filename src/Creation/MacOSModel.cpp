@@ -13,10 +13,9 @@
 
 namespace {
 
-QString text(const platform::DictionaryPtr &dictionary, const QString &key)
+QString text(const QVariantMap &dictionary, const QString &key)
 {
-    auto value = SafeMerge::safe_stringForKey(dictionary, key);
-    return value ? value->value() : QString();
+    return SafeMerge::safe_stringForKey(dictionary, key).value_or(QString());
 }
 
 QString withoutTrailingSlash(QString path)
@@ -33,8 +32,8 @@ std::shared_ptr<MacOSModel> MacOSModel::initWithURL(const QString &bundlePath)
     auto model = std::make_shared<MacOSModel>();
     model->m_path = withoutTrailingSlash(bundlePath);
     model->m_logo = platform::IconProvider::effectiveIcon(model->m_path);
-    auto info = platform::as<platform::Dictionary>(
-        platform::PropertyList::readFile(QStringLiteral("%1/Contents/Info.plist").arg(model->m_path)));
+    const QVariantMap info =
+        platform::PropertyList::readDictionary(QStringLiteral("%1/Contents/Info.plist").arg(model->m_path));
     model->m_version = text(info, QStringLiteral("DTPlatformVersion"));
     model->m_name = text(info, QStringLiteral("CFBundleDisplayName"));
     model->m_volume = QStringLiteral("/Volumes/%1").arg(model->m_name);
@@ -45,7 +44,7 @@ std::shared_ptr<MacOSModel> MacOSModel::initWithURL(const QString &bundlePath)
     return model;
 }
 
-std::shared_ptr<MacOSModel> MacOSModel::initWithDictionary(const platform::DictionaryPtr &entry)
+std::shared_ptr<MacOSModel> MacOSModel::initWithDictionary(const QVariantMap &entry)
 {
     auto model = std::make_shared<MacOSModel>();
     model->m_name = text(entry, QStringLiteral("name"));

@@ -16,7 +16,7 @@ public:
     // Reads the bundle at the path (a trailing slash is ignored): display name, version, icon, future volume.
     static std::shared_ptr<MacOSModel> initWithURL(const QString &bundlePath);
     // Maps one decoded catalog entry; fields of the wrong kind stay empty.
-    static std::shared_ptr<MacOSModel> initWithDictionary(const platform::DictionaryPtr &entry);
+    static std::shared_ptr<MacOSModel> initWithDictionary(const QVariantMap &entry);
 
     // Whether the display name is one of the installers whose creation tool this system knows how to run.
     bool installMacOS() const;

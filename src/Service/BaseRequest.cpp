@@ -10,25 +10,28 @@
 
 using namespace platform;
 
-DictionaryPtr BaseRequest::baseParameters()
+QVariantMap BaseRequest::baseParameters()
 {
     if (m_baseParameters)
-        return m_baseParameters;
-    const DictionaryPtr info = BundleInfo::mainInfoDictionary();
-    m_baseParameters = std::make_shared<Dictionary>();
+        return *m_baseParameters;
+    const QVariantMap &info = BundleInfo::mainInfoDictionary();
+    QVariantMap parameters;
     const auto device = DeviceInfomation::sharedInstance();
-    SafeAccess::safe_setString(m_baseParameters, device->deviceName(), QStringLiteral("deviceName"));
-    SafeAccess::safe_setString(m_baseParameters, device->deviceIPAddress(),
+    // The device identity marks a missing value with a null text; such a field is left out.
+    const auto known = [](const QString &text) { return text.isNull() ? std::nullopt : std::optional(text); };
+    SafeAccess::safe_setString(parameters, known(device->deviceName()), QStringLiteral("deviceName"));
+    SafeAccess::safe_setString(parameters, known(device->deviceIPAddress()),
                                QStringLiteral("deviceIPAddress"));
-    SafeAccess::safe_setString(m_baseParameters, device->deviceMACAddress(),
+    SafeAccess::safe_setString(parameters, known(device->deviceMACAddress()),
                                QStringLiteral("deviceMACAddress"));
-    SafeAccess::safe_setString(m_baseParameters,
+    SafeAccess::safe_setString(parameters,
                                SafeMerge::safe_stringForKey(info, QStringLiteral("CFBundleIdentifier")),
                                QStringLiteral("bundle_identifier"));
-    SafeAccess::safe_setInteger(m_baseParameters,
+    SafeAccess::safe_setInteger(parameters,
                                 SafeMerge::safe_integerForKey(info, QStringLiteral("CFBundleVersion")),
                                 QStringLiteral("version"));
-    return m_baseParameters;
+    m_baseParameters = parameters;
+    return parameters;
 }
 
 QString BaseRequest::md5String(const QString &text)

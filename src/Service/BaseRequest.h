@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Platform/Values/Dictionary.h"
 #include "Service/NetBaseRequest.h"
 
 #include <QString>
+#include <QVariantMap>
 
 // Base of every catalog-service request: the service's base URL and the common parameters that identify
 // the computer and the application build. Requests are form-encoded and answered with JSON.
@@ -18,10 +18,10 @@ public:
 
     // Built on first use from the device identity and the application's information dictionary, then reused
     // by this request.
-    platform::DictionaryPtr baseParameters();
-    void setBaseParameters(const platform::DictionaryPtr &parameters) { m_baseParameters = parameters; }
+    QVariantMap baseParameters();
+    void setBaseParameters(const QVariantMap &parameters) { m_baseParameters = parameters; }
 
-    platform::ObjectPtr requestArgument() override { return baseParameters(); }
+    std::optional<QVariant> requestArgument() override { return baseParameters(); }
     QString baseUrl() const override { return serviceBaseUrl(); }
 
     // MD5 of the text's UTF-8 bytes as 32 lower-case hex digits.
@@ -31,5 +31,5 @@ public:
 
 private:
     QString m_parameter;
-    platform::DictionaryPtr m_baseParameters;
+    std::optional<QVariantMap> m_baseParameters;
 };

@@ -5,14 +5,13 @@
 
 using namespace platform;
 
-bool BaseViewModel::requestSuccess(const DictionaryPtr &dictionary)
+bool BaseViewModel::requestSuccess(const QVariantMap &dictionary)
 {
-    const StringPtr message = SafeMerge::safe_stringForKey(dictionary, QStringLiteral("message"));
-    m_message = message ? message->value() : QString();
+    m_message = SafeMerge::safe_stringForKey(dictionary, QStringLiteral("message")).value_or(QString());
     return SafeMerge::safe_integerForKey(dictionary, QStringLiteral("code")) == 0;
 }
 
-void BaseViewModel::requestWithParameters(const DictionaryPtr &parameters, Callback success, Callback failure)
+void BaseViewModel::requestWithParameters(const QVariantMap &parameters, Callback success, Callback failure)
 {
     (void)parameters;
     (void)success;

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "Platform/Values/Dictionary.h"
-
 #include <QString>
+#include <QVariant>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -13,16 +12,15 @@
 class BaseViewModel : public std::enable_shared_from_this<BaseViewModel>
 {
 public:
-    using Callback = std::function<void(const platform::ObjectPtr &value)>;
+    using Callback = std::function<void(const QVariant &value)>;
 
     BaseViewModel() = default;
     virtual ~BaseViewModel() = default;
 
     // Whether the envelope reads as success (code 0, a missing code included); stores its message.
-    bool requestSuccess(const platform::DictionaryPtr &dictionary);
+    bool requestSuccess(const QVariantMap &dictionary);
     // Hook for subclasses that send requests of their own; does nothing here.
-    virtual void requestWithParameters(const platform::DictionaryPtr &parameters, Callback success,
-                                       Callback failure);
+    virtual void requestWithParameters(const QVariantMap &parameters, Callback success, Callback failure);
 
     // The last envelope's message; "服务器异常" when it had none.
     QString message() const;

@@ -1,14 +1,12 @@
 #include "Service/HTTPRequestSerializer.h"
 
+#include "Common/JSONText.h"
+#include "Common/SafeValue.h"
 #include "Platform/Runtime/BundleInfo.h"
 #include "Platform/Text/StringTransform.h"
-#include "Platform/Values/Array.h"
-#include "Platform/Values/Dictionary.h"
-#include "Platform/Values/JSONSerialization.h"
-#include "Platform/Values/Null.h"
-#include "Platform/Values/Set.h"
 
 #include <QLocale>
+#include <QSet>
 #include <QSysInfo>
 #include <QUrl>
 #include <algorithm>
@@ -20,31 +18,47 @@ const QString HTTPRequestSerializer::ErrorDomain = QStringLiteral("app.bootdrive
 
 namespace {
 
+using SafeValue::Kind;
+
 struct QueryPair
 {
     QString field;
-    ObjectPtr value;
+    QVariant value;
 };
 
-void collectPairs(const QString &field, const ObjectPtr &value, QList<QueryPair> &out)
+void collectPairs(const QString &field, const QVariant &value, QList<QueryPair> &out)
 {
-    if (auto dictionary = as<Dictionary>(value)) {
-        // The dictionary keeps its keys in ascending code-unit order, which is the order the pairs take.
-        for (const auto &[key, nested] : dictionary->entries())
-            collectPairs(field.isEmpty() ? key : QStringLiteral("%1[%2]").arg(field, key), nested, out);
-    } else if (auto array = as<Array>(value)) {
-        for (const ObjectPtr &item : array->items())
-            collectPairs(field + QStringLiteral("[]"), item, out);
-    } else if (auto set = as<Set>(value)) {
-        std::vector<ObjectPtr> items = set->items();
-        std::stable_sort(items.begin(), items.end(), [](const ObjectPtr &a, const ObjectPtr &b) {
-            return a->description() < b->description();
-        });
-        for (const ObjectPtr &item : items)
-            collectPairs(field, item, out);
-    } else if (value) {
-        out.append({field, value});
+    switch (SafeValue::kindOf(value)) {
+    case Kind::Dictionary: {
+        // The map keeps its keys in ascending code-unit order, which is the order the pairs take.
+        const QVariantMap dictionary = value.toMap();
+        for (auto it = dictionary.cbegin(); it != dictionary.cend(); ++it)
+            collectPairs(field.isEmpty() ? it.key() : QStringLiteral("%1[%2]").arg(field, it.key()),
+                         it.value(), out);
+        return;
     }
+    case Kind::Array:
+        for (const QVariant &item : value.toList())
+            collectPairs(field + QStringLiteral("[]"), item, out);
+        return;
+    case Kind::Absent:
+        return;
+    default:
+        break;
+    }
+    if (value.metaType() == QMetaType::fromType<QSet<QString>>()) {
+        QStringList items = value.value<QSet<QString>>().values();
+        std::sort(items.begin(), items.end());
+        for (const QString &item : items)
+            out.append({field, item});
+        return;
+    }
+    out.append({field, value});
+}
+
+QString leafText(const QVariant &value)
+{
+    return SafeValue::kindOf(value) == Kind::Number ? SafeValue::numberText(value) : value.toString();
 }
 
 bool methodTakesQuery(const QString &method)
@@ -57,8 +71,8 @@ bool methodTakesQuery(const QString &method)
 
 std::optional<QNetworkRequest>
 HTTPRequestSerializer::requestWithMethod(QNetworkRequest request, const QString &method,
-                                         const QString &urlString, const ObjectPtr &parameters, BodyKind kind,
-                                         QByteArray *body, Error *error)
+                                         const QString &urlString, const std::optional<QVariant> &parameters,
+                                         BodyKind kind, QByteArray *body, Error *error)
 {
     const QUrl url(urlString);
     if (urlString.isEmpty() || !url.isValid() || url.isRelative()) {
@@ -70,7 +84,7 @@ HTTPRequestSerializer::requestWithMethod(QNetworkRequest request, const QString 
     setDefaultHeaders(request);
 
     if (methodTakesQuery(method) || kind == BodyKind::Form) {
-        const QString query = parameters ? queryStringFromParameters(parameters) : QString();
+        const QString query = parameters ? queryStringFromParameters(*parameters) : QString();
         if (methodTakesQuery(method)) {
             if (!query.isEmpty()) {
                 QString text = url.toString(QUrl::FullyEncoded);
@@ -88,14 +102,13 @@ HTTPRequestSerializer::requestWithMethod(QNetworkRequest request, const QString 
     if (!request.hasRawHeader("Content-Type"))
         request.setRawHeader("Content-Type", "application/json");
     if (parameters) {
-        bool ok = false;
-        *body = JSONSerialization::isValidJSONObject(parameters)
-                    ? JSONSerialization::write(parameters, false, &ok)
-                    : QByteArray();
-        if (!ok) {
+        const std::optional<QByteArray> json =
+            JSONText::isValidJSONObject(*parameters) ? JSONText::write(*parameters, false) : std::nullopt;
+        if (!json) {
             *error = Error{ErrorDomain, 3851, QStringLiteral("The parameters cannot be written as JSON.")};
             return std::nullopt;
         }
+        *body = *json;
     }
     return request;
 }
@@ -126,19 +139,19 @@ QString HTTPRequestSerializer::percentEscapedString(const QString &text)
     return QString::fromLatin1(text.toUtf8().toPercentEncoding(keep));
 }
 
-QString HTTPRequestSerializer::queryStringFromParameters(const ObjectPtr &parameters)
+QString HTTPRequestSerializer::queryStringFromParameters(const QVariant &parameters)
 {
     QList<QueryPair> pairs;
     collectPairs(QString(), parameters, pairs);
     QStringList parts;
     for (const QueryPair &pair : pairs) {
-        if (is<Null>(pair.value))
+        if (SafeValue::kindOf(pair.value) == Kind::Null)
             parts << percentEscapedString(pair.field);
         else if (pair.field.isEmpty()) // a bare value given as the whole argument
-            parts << percentEscapedString(pair.value->description());
+            parts << percentEscapedString(leafText(pair.value));
         else
             parts << percentEscapedString(pair.field) + QLatin1Char('=') +
-                         percentEscapedString(pair.value->description());
+                         percentEscapedString(leafText(pair.value));
     }
     return parts.join(QLatin1Char('&'));
 }

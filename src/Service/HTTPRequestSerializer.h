@@ -1,12 +1,12 @@
 #pragma once
 
 #include "Platform/Values/Error.h"
-#include "Platform/Values/Object.h"
 
 #include <QByteArray>
 #include <QNetworkRequest>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <optional>
 
 // The wire format of a request: the query for GET, HEAD and DELETE, else a form or JSON body, the
@@ -26,7 +26,7 @@ public:
     // the URL is not absolute or the parameters cannot be written as JSON.
     static std::optional<QNetworkRequest> requestWithMethod(QNetworkRequest request, const QString &method,
                                                             const QString &urlString,
-                                                            const platform::ObjectPtr &parameters,
+                                                            const std::optional<QVariant> &parameters,
                                                             BodyKind kind, QByteArray *body,
                                                             platform::Error *error);
 
@@ -34,8 +34,9 @@ public:
     static void setDefaultHeaders(QNetworkRequest &request);
     // Keeps letters, digits and "-._~/?"; everything else as %XX per UTF-8 byte.
     static QString percentEscapedString(const QString &text);
-    // Sorted "field=value" pairs joined by "&"; nested dictionaries as field[key], arrays as field[].
-    static QString queryStringFromParameters(const platform::ObjectPtr &parameters);
+    // Sorted "field=value" pairs joined by "&"; nested dictionaries as field[key], arrays as field[], a set
+    // of texts (QSet<QString>) as one pair per member in text order.
+    static QString queryStringFromParameters(const QVariant &parameters);
     // "en-US;q=1, zh-Hans;q=0.9, …" for at most six languages; empty for none.
     static QString acceptLanguageFromLanguages(const QStringList &languages);
     // "<executable>/<version> (Mac OS X <os version>)", transliterated to ASCII when it is not.

@@ -4,8 +4,6 @@
 #include "Common/SafeAccess.h"
 #include "Common/SafeMerge.h"
 #include "Platform/Runtime/Dispatch.h"
-#include "Platform/Values/Array.h"
-#include "Platform/Values/String.h"
 
 #include <QThread>
 #include <algorithm>
@@ -23,10 +21,10 @@ int64_t InstallationImageListApi::requestMethod() const
     return RequestMethodPOST;
 }
 
-ObjectPtr InstallationImageListApi::requestArgument()
+std::optional<QVariant> InstallationImageListApi::requestArgument()
 {
     // A copy, so the request's own common parameters stay as they are.
-    const DictionaryPtr argument = baseParameters()->copy();
+    QVariantMap argument = baseParameters();
     SafeAccess::safe_setInteger(argument, 0, QStringLiteral("platform"));
     return argument;
 }
@@ -43,35 +41,32 @@ QString InstallationImageListApi::displayText(const QString &text)
 
 namespace {
 
-MacOSModelPtr recordFor(DictionaryPtr entry)
+MacOSModelPtr recordFor(QVariantMap entry)
 {
     static const QString shownTexts[] = {QStringLiteral("name"), QStringLiteral("version"),
                                          QStringLiteral("release_date"), QStringLiteral("info")};
     // A description of megabytes would take seconds to measure and lay out; what is shown is cut first.
-    bool copied = false;
     for (const QString &key : shownTexts) {
-        const StringPtr text = SafeMerge::safe_stringForKey(entry, key);
-        if (text && text->value().size() > InstallationImageListApi::DisplayTextLimit) {
-            if (!copied)
-                entry = entry->copy();
-            copied = true;
-            entry->setValue(key, String::make(InstallationImageListApi::displayText(text->value())));
-        }
+        const std::optional<QString> text = SafeMerge::safe_stringForKey(entry, key);
+        if (text && text->size() > InstallationImageListApi::DisplayTextLimit)
+            entry.insert(key, InstallationImageListApi::displayText(*text));
     }
     return MacOSModel::initWithDictionary(entry);
 }
 
 } // namespace
 
-std::vector<MacOSModelPtr> InstallationImageListApi::entriesFromAnswer(const ObjectPtr &answer)
+std::vector<MacOSModelPtr> InstallationImageListApi::entriesFromAnswer(const std::optional<QVariant> &answer)
 {
-    std::vector<DictionaryPtr> objects;
-    if (const ArrayPtr list = SafeMerge::safe_arrayForKey(as<Dictionary>(answer), QStringLiteral("data"))) {
-        objects.reserve(list->items().size());
+    std::vector<QVariantMap> objects;
+    const std::optional<QVariantMap> envelope = answer ? SafeValue::dictionary(*answer) : std::nullopt;
+    if (const auto list =
+            envelope ? SafeMerge::safe_arrayForKey(*envelope, QStringLiteral("data")) : std::nullopt) {
+        objects.reserve(size_t(list->size()));
         // An element that is not an object describes no installer; leave it out.
-        for (const ObjectPtr &element : list->items())
-            if (DictionaryPtr entry = as<Dictionary>(element))
-                objects.push_back(std::move(entry));
+        for (const QVariant &element : *list)
+            if (std::optional<QVariantMap> entry = SafeValue::dictionary(element))
+                objects.push_back(std::move(*entry));
     }
     // Measuring the descriptions is the costly part: a large catalog shares it among worker threads.
     std::vector<MacOSModelPtr> entries(objects.size());

@@ -16,7 +16,7 @@ public:
 
     QString requestUrl() const override;
     int64_t requestMethod() const override;
-    platform::ObjectPtr requestArgument() override;
+    std::optional<QVariant> requestArgument() override;
     void requestCompletePreprocessor() override;
 
     // The records of a successful answer, ready before the success block runs.
@@ -24,7 +24,7 @@ public:
 
     // One record per element of the answer's "data" that is a JSON object, in order (none when "data" is
     // missing or not a list). Shown texts are cut to DisplayTextLimit before they are measured.
-    static std::vector<MacOSModelPtr> entriesFromAnswer(const platform::ObjectPtr &answer);
+    static std::vector<MacOSModelPtr> entriesFromAnswer(const std::optional<QVariant> &answer);
     // The text cut to DisplayTextLimit characters plus an ellipsis; shorter texts as they are.
     static QString displayText(const QString &text);
 

@@ -8,37 +8,36 @@
 
 using namespace platform;
 
-DictionaryPtr InstallationImageViewModel::envelopeFromAnswer(const ObjectPtr &answer)
+std::optional<QVariantMap>
+InstallationImageViewModel::envelopeFromAnswer(const std::optional<QVariant> &answer)
 {
     if (!answer)
-        return std::make_shared<Dictionary>();
-    if (auto dictionary = as<Dictionary>(answer))
-        return dictionary->copy();
-    return {};
+        return QVariantMap();
+    return SafeValue::dictionary(*answer);
 }
 
-bool InstallationImageViewModel::answerSucceeded(const ObjectPtr &answer)
+bool InstallationImageViewModel::answerSucceeded(const std::optional<QVariant> &answer)
 {
-    const DictionaryPtr envelope = envelopeFromAnswer(answer);
-    return envelope && requestSuccess(envelope);
+    const std::optional<QVariantMap> envelope = envelopeFromAnswer(answer);
+    return envelope && requestSuccess(*envelope);
 }
 
 std::optional<std::vector<MacOSModelPtr>>
-InstallationImageViewModel::catalogFromAnswer(const ObjectPtr &answer)
+InstallationImageViewModel::catalogFromAnswer(const std::optional<QVariant> &answer)
 {
     if (!answerSucceeded(answer))
         return std::nullopt;
     return InstallationImageListApi::entriesFromAnswer(answer);
 }
 
-std::optional<QString> InstallationImageViewModel::updateLinkFromAnswer(const ObjectPtr &answer)
+std::optional<QString> InstallationImageViewModel::updateLinkFromAnswer(const std::optional<QVariant> &answer)
 {
-    const DictionaryPtr envelope = envelopeFromAnswer(answer);
-    if (!envelope || !requestSuccess(envelope))
+    const std::optional<QVariantMap> envelope = envelopeFromAnswer(answer);
+    if (!envelope || !requestSuccess(*envelope))
         return std::nullopt;
-    const DictionaryPtr payload = SafeMerge::safe_dictionaryForKey(envelope, QStringLiteral("data"));
-    const StringPtr link = SafeMerge::safe_stringForKey(payload, QStringLiteral("download_url"));
-    return link ? link->value() : QString();
+    const QVariantMap payload =
+        SafeMerge::safe_dictionaryForKey(*envelope, QStringLiteral("data")).value_or(QVariantMap());
+    return SafeMerge::safe_stringForKey(payload, QStringLiteral("download_url")).value_or(QString());
 }
 
 void InstallationImageViewModel::installationImageListSuccess(ImageListSuccess success, Failure failure)
@@ -55,18 +54,18 @@ void InstallationImageViewModel::installationImageListSuccess(ImageListSuccess s
                     failure({});
                 return;
             }
-            const ObjectPtr answer = finished->responseJSONObject();
+            const std::optional<QVariant> &answer = finished->responseJSONObject();
             if (self->answerSucceeded(answer)) {
                 // The records were read on the processing queue; here only the envelope is.
                 if (success)
                     success(std::static_pointer_cast<InstallationImageListApi>(finished)->entries());
                 return;
             }
-            if (const DictionaryPtr envelope = envelopeFromAnswer(answer)) {
-                const StringPtr message = SafeMerge::safe_stringForKey(envelope, QStringLiteral("message"));
-                self->m_catalogFailure = {CatalogFailure::Kind::ServiceError,
-                                          message ? message->value() : QString(),
-                                          SafeMerge::safe_integerForKey(envelope, QStringLiteral("code")), 0};
+            if (const std::optional<QVariantMap> envelope = envelopeFromAnswer(answer)) {
+                self->m_catalogFailure = {
+                    CatalogFailure::Kind::ServiceError,
+                    SafeMerge::safe_stringForKey(*envelope, QStringLiteral("message")).value_or(QString()),
+                    SafeMerge::safe_integerForKey(*envelope, QStringLiteral("code")), 0};
             } else {
                 self->m_catalogFailure = {CatalogFailure::Kind::UnreadableAnswer, {}, 0, 0};
             }

@@ -39,15 +39,15 @@ public:
     void updateAppSuccess(UpdateSuccess success, Failure failure);
 
     // Whether a decoded answer is an envelope that reads as success; stores the envelope's message.
-    bool answerSucceeded(const platform::ObjectPtr &answer);
+    bool answerSucceeded(const std::optional<QVariant> &answer);
     // The catalog records of a decoded answer; nothing when the envelope reads as a failure or the answer is
     // not an envelope at all. Stores the envelope's message.
-    std::optional<std::vector<MacOSModelPtr>> catalogFromAnswer(const platform::ObjectPtr &answer);
+    std::optional<std::vector<MacOSModelPtr>> catalogFromAnswer(const std::optional<QVariant> &answer);
     // The update link of a decoded answer (a null text when it carries none); nothing on failure.
-    std::optional<QString> updateLinkFromAnswer(const platform::ObjectPtr &answer);
+    std::optional<QString> updateLinkFromAnswer(const std::optional<QVariant> &answer);
 
 private:
     CatalogFailure m_catalogFailure;
     // The answer as an envelope: an empty one for an empty body, nothing when it is not a JSON object.
-    static platform::DictionaryPtr envelopeFromAnswer(const platform::ObjectPtr &answer);
+    static std::optional<QVariantMap> envelopeFromAnswer(const std::optional<QVariant> &answer);
 };

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "Platform/Values/Data.h"
-#include "Platform/Values/Dictionary.h"
 #include "Platform/Values/Error.h"
 
 #include <QList>
@@ -11,6 +9,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -90,22 +89,23 @@ public:
     QByteArray responseHeader(const QByteArray &field) const;
 
     // The answer, filled on the agent's processing queue before any delivery runs.
-    const platform::DataPtr &responseData() const { return m_responseData; }
-    void setResponseData(const platform::DataPtr &data) { m_responseData = data; }
+    const std::optional<QByteArray> &responseData() const { return m_responseData; }
+    void setResponseData(const std::optional<QByteArray> &data) { m_responseData = data; }
     // The body as text in the answer's character set; null when it cannot be decoded.
     const QString &responseString() const { return m_responseString; }
     void setResponseString(const QString &text) { m_responseString = text; }
-    const platform::ObjectPtr &responseObject() const { return m_responseObject; }
-    void setResponseObject(const platform::ObjectPtr &object) { m_responseObject = object; }
-    const platform::ObjectPtr &responseJSONObject() const { return m_responseJSONObject; }
-    void setResponseJSONObject(const platform::ObjectPtr &object) { m_responseJSONObject = object; }
+    // The decoded answer, or the bytes themselves when it is not decoded as JSON.
+    const std::optional<QVariant> &responseObject() const { return m_responseObject; }
+    void setResponseObject(const std::optional<QVariant> &object) { m_responseObject = object; }
+    const std::optional<QVariant> &responseJSONObject() const { return m_responseJSONObject; }
+    void setResponseJSONObject(const std::optional<QVariant> &object) { m_responseJSONObject = object; }
     const std::optional<platform::Error> &error() const { return m_error; }
     void setError(const std::optional<platform::Error> &error) { m_error = error; }
 
     int64_t tag() const { return m_tag; }
     void setTag(int64_t tag) { m_tag = tag; }
-    const platform::DictionaryPtr &userInfo() const { return m_userInfo; }
-    void setUserInfo(const platform::DictionaryPtr &userInfo) { m_userInfo = userInfo; }
+    const QVariantMap &userInfo() const { return m_userInfo; }
+    void setUserInfo(const QVariantMap &userInfo) { m_userInfo = userInfo; }
     std::shared_ptr<NetRequestDelegate> delegate() const;
     void setDelegate(const std::weak_ptr<NetRequestDelegate> &delegate);
 
@@ -143,7 +143,7 @@ public:
     virtual QString cdnUrl() const { return {}; }
     virtual QString baseUrl() const { return {}; }
     virtual double requestTimeoutInterval() const { return 60.0; }
-    virtual platform::ObjectPtr requestArgument() { return {}; }
+    virtual std::optional<QVariant> requestArgument() { return std::nullopt; }
     virtual int64_t requestMethod() const { return RequestMethodGET; }
     virtual int64_t requestSerializerType() const { return RequestSerializerTypeHTTP; }
     virtual int64_t responseSerializerType() const { return ResponseSerializerTypeJSON; }
@@ -163,7 +163,7 @@ public:
     // Kept for subclasses that set it; every connection on this platform counts as allowed.
     virtual bool allowsCellularAccess() const { return true; }
     // A template of NetJSONType kinds the decoded answer must match; nothing by default.
-    virtual platform::ObjectPtr jsonValidator() const { return {}; }
+    virtual std::optional<QVariant> jsonValidator() const { return std::nullopt; }
     virtual bool statusCodeValidator() const;
 
     void toggleAccessoriesWillStartCallBack();
@@ -183,13 +183,13 @@ private:
     int m_statusCode = 0;
     QList<QNetworkReply::RawHeaderPair> m_responseHeaders;
 
-    platform::DataPtr m_responseData;
+    std::optional<QByteArray> m_responseData;
     QString m_responseString;
-    platform::ObjectPtr m_responseObject;
-    platform::ObjectPtr m_responseJSONObject;
+    std::optional<QVariant> m_responseObject;
+    std::optional<QVariant> m_responseJSONObject;
     std::optional<platform::Error> m_error;
     int64_t m_tag = 0;
-    platform::DictionaryPtr m_userInfo;
+    QVariantMap m_userInfo;
     std::weak_ptr<NetRequestDelegate> m_delegate;
     // Blocks and delegate may be cleared by a cancellation on one thread while delivery reads them.
     mutable std::mutex m_blockLock;

@@ -1,60 +1,23 @@
 #include "Service/NetJSONType.h"
 
-#include "Platform/Values/Array.h"
-#include "Platform/Values/Dictionary.h"
-#include "Platform/Values/Null.h"
-#include "Platform/Values/Number.h"
-#include "Platform/Values/String.h"
+#include "Common/SafeValue.h"
 
-using namespace platform;
-
-std::shared_ptr<NetJSONType> NetJSONType::make(Kind kind)
+bool NetJSONType::matches(const QVariant &value) const
 {
-    return std::make_shared<NetJSONType>(kind);
-}
-
-bool NetJSONType::matches(const ObjectPtr &value) const
-{
-    if (!value)
-        return false;
+    const SafeValue::Kind kind = SafeValue::kindOf(value);
     switch (m_kind) {
     case Kind::String:
-        return is<String>(value);
+        return kind == SafeValue::Kind::String;
     case Kind::Number:
-        return is<Number>(value);
+        return kind == SafeValue::Kind::Number;
     case Kind::Array:
-        return is<Array>(value);
+        return kind == SafeValue::Kind::Array;
     case Kind::Dictionary:
-        return is<Dictionary>(value);
+        return kind == SafeValue::Kind::Dictionary;
     case Kind::Null:
-        return is<Null>(value);
+        return kind == SafeValue::Kind::Null;
     case Kind::Any:
-        return true;
+        return kind != SafeValue::Kind::Absent;
     }
     return false;
-}
-
-QString NetJSONType::description() const
-{
-    switch (m_kind) {
-    case Kind::String:
-        return QStringLiteral("string");
-    case Kind::Number:
-        return QStringLiteral("number");
-    case Kind::Array:
-        return QStringLiteral("array");
-    case Kind::Dictionary:
-        return QStringLiteral("dictionary");
-    case Kind::Null:
-        return QStringLiteral("null");
-    case Kind::Any:
-        return QStringLiteral("any");
-    }
-    return {};
-}
-
-bool NetJSONType::isEqual(const Object &other) const
-{
-    auto *type = dynamic_cast<const NetJSONType *>(&other);
-    return type && type->m_kind == m_kind;
 }

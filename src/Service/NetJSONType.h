@@ -1,10 +1,12 @@
 #pragma once
 
-#include "Platform/Values/Object.h"
+#include <QMetaType>
+#include <QString>
+#include <QVariant>
 
 // A kind of JSON value, for the templates that a request's jsonValidator returns: a template is a value
-// graph whose leaves are kinds ({"code": NetJSONType::number(), "data": NetJSONType::array()}).
-class NetJSONType final : public platform::Object
+// whose leaves are kinds ({"code": NetJSONType::number(), "data": NetJSONType::array()}).
+class NetJSONType
 {
 public:
     enum class Kind
@@ -17,22 +19,25 @@ public:
         Any
     };
 
-    static std::shared_ptr<NetJSONType> make(Kind kind);
-    static std::shared_ptr<NetJSONType> string() { return make(Kind::String); }
-    static std::shared_ptr<NetJSONType> number() { return make(Kind::Number); }
-    static std::shared_ptr<NetJSONType> array() { return make(Kind::Array); }
-    static std::shared_ptr<NetJSONType> dictionary() { return make(Kind::Dictionary); }
-    static std::shared_ptr<NetJSONType> null() { return make(Kind::Null); }
-    static std::shared_ptr<NetJSONType> any() { return make(Kind::Any); }
-
+    NetJSONType() = default;
     explicit NetJSONType(Kind kind) : m_kind(kind) {}
-    Kind kind() const { return m_kind; }
-    // Whether the value is of this kind (or a specialisation of it); nothing is of no kind.
-    bool matches(const platform::ObjectPtr &value) const;
+    // The kind as a template leaf.
+    static QVariant make(Kind kind) { return QVariant::fromValue(NetJSONType(kind)); }
+    static QVariant string() { return make(Kind::String); }
+    static QVariant number() { return make(Kind::Number); }
+    static QVariant array() { return make(Kind::Array); }
+    static QVariant dictionary() { return make(Kind::Dictionary); }
+    static QVariant null() { return make(Kind::Null); }
+    static QVariant any() { return make(Kind::Any); }
 
-    QString description() const override;
-    bool isEqual(const platform::Object &other) const override;
+    Kind kind() const { return m_kind; }
+    // Whether the value is of this kind; nothing (an invalid variant) is of no kind.
+    bool matches(const QVariant &value) const;
+
+    friend bool operator==(const NetJSONType &a, const NetJSONType &b) { return a.m_kind == b.m_kind; }
 
 private:
-    Kind m_kind;
+    Kind m_kind = Kind::Any;
 };
+
+Q_DECLARE_METATYPE(NetJSONType)

@@ -183,7 +183,7 @@ void NetworkAgent::startTransfer(const NetBaseRequestPtr &request, const QByteAr
                 request->m_currentUrl = reply->url();
             }
             request->m_taskState = TaskState::Completed;
-            const DataPtr data = reply && !error ? Data::make(answer) : DataPtr();
+            const std::optional<QByteArray> data = reply && !error ? std::optional(answer) : std::nullopt;
             Dispatch::global(
                 [this, identifier, data, error] { handleRequestResult(identifier, data, error); });
         });
@@ -234,7 +234,7 @@ size_t NetworkAgent::runningRequestCount() const
     return m_requestsRecord.size();
 }
 
-void NetworkAgent::handleRequestResult(uint64_t taskIdentifier, const DataPtr &data,
+void NetworkAgent::handleRequestResult(uint64_t taskIdentifier, const std::optional<QByteArray> &data,
                                        const std::optional<Error> &transportError)
 {
     NetBaseRequestPtr request = recordedRequest(taskIdentifier);
@@ -242,15 +242,15 @@ void NetworkAgent::handleRequestResult(uint64_t taskIdentifier, const DataPtr &d
         return; // cancelled
 
     std::optional<Error> serializationError;
-    request->setResponseObject(data);
+    request->setResponseObject(data ? std::optional<QVariant>(*data) : std::nullopt);
     if (data) {
         request->setResponseData(data);
         request->setResponseString(
-            TextEncoding::decode(data->bytes(), NetworkUtils::stringEncodingWithRequest(*request))
+            TextEncoding::decode(*data, NetworkUtils::stringEncodingWithRequest(*request))
                 .value_or(QString()));
         if (request->responseSerializerType() == NetBaseRequest::ResponseSerializerTypeJSON) {
-            const ObjectPtr json = NetworkUtils::decodeJSON(request->responseHeader("Content-Type"),
-                                                            data->bytes(), &serializationError);
+            const std::optional<QVariant> json =
+                NetworkUtils::decodeJSON(request->responseHeader("Content-Type"), *data, &serializationError);
             request->setResponseObject(json);
             request->setResponseJSONObject(json);
         }
@@ -282,9 +282,9 @@ bool NetworkAgent::validateResult(const NetBaseRequestPtr &request, std::optiona
             Error{NetRequestValidationErrorDomain, InvalidStatusCode, QStringLiteral("Invalid status code")};
         return false;
     }
-    const ObjectPtr json = request->responseJSONObject();
-    const ObjectPtr validator = request->jsonValidator();
-    if (json && validator && !NetworkUtils::validateJSON(json, validator)) {
+    const std::optional<QVariant> &json = request->responseJSONObject();
+    const std::optional<QVariant> validator = request->jsonValidator();
+    if (json && validator && !NetworkUtils::validateJSON(*json, *validator)) {
         *error =
             Error{NetRequestValidationErrorDomain, InvalidJSONFormat, QStringLiteral("Invalid JSON format")};
         return false;

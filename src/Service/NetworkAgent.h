@@ -60,7 +60,7 @@ private:
                                                          QByteArray *body, platform::Error *error) const;
     // GUI thread.
     void startTransfer(const NetBaseRequestPtr &request, const QByteArray &verb, const QByteArray &body);
-    void handleRequestResult(uint64_t taskIdentifier, const platform::DataPtr &data,
+    void handleRequestResult(uint64_t taskIdentifier, const std::optional<QByteArray> &data,
                              const std::optional<platform::Error> &error);
     bool validateResult(const NetBaseRequestPtr &request, std::optional<platform::Error> *error) const;
     void requestDidSucceed(const NetBaseRequestPtr &request);

@@ -1,10 +1,8 @@
 #include "Service/NetworkUtils.h"
 
+#include "Common/JSONText.h"
+#include "Common/SafeValue.h"
 #include "Platform/Text/TextEncoding.h"
-#include "Platform/Values/Array.h"
-#include "Platform/Values/Dictionary.h"
-#include "Platform/Values/JSONSerialization.h"
-#include "Platform/Values/Null.h"
 #include "Service/NetBaseRequest.h"
 #include "Service/NetJSONType.h"
 #include "Service/NetworkAgent.h"
@@ -17,43 +15,48 @@ namespace {
 
 // "Of the kind the template names": a kind marker tests the value; a container template asks for a
 // container of the same kind.
-bool isOfKind(const ObjectPtr &value, const ObjectPtr &kind)
+using SafeValue::Kind;
+
+// "Of the kind the template names": a kind marker tests the value; a container template asks for a
+// container of the same kind.
+bool isOfKind(const QVariant &value, const QVariant &kind)
 {
-    if (auto type = as<NetJSONType>(kind))
-        return type->matches(value);
-    if (is<Dictionary>(kind))
-        return is<Dictionary>(value);
-    if (is<Array>(kind))
-        return is<Array>(value);
-    return false;
+    if (kind.metaType() == QMetaType::fromType<NetJSONType>())
+        return kind.value<NetJSONType>().matches(value);
+    const Kind templateKind = SafeValue::kindOf(kind);
+    return (templateKind == Kind::Dictionary || templateKind == Kind::Array) &&
+           SafeValue::kindOf(value) == templateKind;
 }
 
-bool validate(const ObjectPtr &json, const ObjectPtr &validator, int depth)
+bool validate(const QVariant &json, const QVariant &validator, int depth)
 {
     // Answers nest only so deep; a deeper template or answer is refused rather than followed.
     if (depth > 256)
         return false;
-    auto dictionary = as<Dictionary>(json);
-    auto dictionaryTemplate = as<Dictionary>(validator);
-    if (dictionary && dictionaryTemplate) {
-        for (const auto &[key, format] : dictionaryTemplate->entries()) {
-            const ObjectPtr value = dictionary->value(key);
-            if (is<Dictionary>(value) || is<Array>(value)) {
-                if (!validate(value, format, depth + 1))
+    const Kind kind = SafeValue::kindOf(json);
+    const Kind templateKind = SafeValue::kindOf(validator);
+    if (kind == Kind::Dictionary && templateKind == Kind::Dictionary) {
+        const QVariantMap dictionary = json.toMap();
+        const QVariantMap dictionaryTemplate = validator.toMap();
+        for (auto it = dictionaryTemplate.cbegin(); it != dictionaryTemplate.cend(); ++it) {
+            const QVariant value = dictionary.value(it.key());
+            const Kind valueKind = SafeValue::kindOf(value);
+            if (valueKind == Kind::Dictionary || valueKind == Kind::Array) {
+                if (!validate(value, it.value(), depth + 1))
                     return false;
-            } else if (!isOfKind(value, format) && !is<Null>(value)) {
+            } else if (!isOfKind(value, it.value()) && valueKind != Kind::Null) {
                 return false;
             }
         }
         return true;
     }
-    auto array = as<Array>(json);
-    auto arrayTemplate = as<Array>(validator);
-    if (array && arrayTemplate) {
-        if (arrayTemplate->isEmpty())
+    if (kind == Kind::Array && templateKind == Kind::Array) {
+        const QVariantList arrayTemplate = validator.toList();
+        if (arrayTemplate.isEmpty())
             return true;
-        const ObjectPtr &format = arrayTemplate->at(0);
-        for (const ObjectPtr &item : array->items())
+        const QVariant &format = arrayTemplate.first();
+        const QVariantList array = json.toList();
+        for (const QVariant &item : array)
             if (!validate(item, format, depth + 1))
                 return false;
         return true;
@@ -63,7 +66,7 @@ bool validate(const ObjectPtr &json, const ObjectPtr &validator, int depth)
 
 } // namespace
 
-bool NetworkUtils::validateJSON(const ObjectPtr &json, const ObjectPtr &validator)
+bool NetworkUtils::validateJSON(const QVariant &json, const QVariant &validator)
 {
     return validate(json, validator, 0);
 }
@@ -98,8 +101,8 @@ void NetworkUtils::parseContentType(const QByteArray &value, QString *mimeType, 
     }
 }
 
-ObjectPtr NetworkUtils::decodeJSON(const QByteArray &contentType, const QByteArray &body,
-                                   std::optional<Error> *error)
+std::optional<QVariant> NetworkUtils::decodeJSON(const QByteArray &contentType, const QByteArray &body,
+                                                 std::optional<Error> *error)
 {
     static const QStringList accepted = {QStringLiteral("application/json"), QStringLiteral("text/json"),
                                          QStringLiteral("text/javascript")};
@@ -115,7 +118,7 @@ ObjectPtr NetworkUtils::decodeJSON(const QByteArray &contentType, const QByteArr
     if (body.isEmpty() || body == " ")
         return {};
     QString reason;
-    ObjectPtr value = JSONSerialization::parse(body, 0, &reason);
+    std::optional<QVariant> value = JSONText::parse(body, 0, &reason);
     if (!value)
         *error =
             Error{NetworkAgent::SerializationErrorDomain, NetworkAgent::CorruptData,

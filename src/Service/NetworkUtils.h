@@ -1,10 +1,10 @@
 #pragma once
 
 #include "Platform/Values/Error.h"
-#include "Platform/Values/Object.h"
 
 #include <QByteArray>
 #include <QString>
+#include <QVariant>
 #include <optional>
 
 class NetBaseRequest;
@@ -16,7 +16,7 @@ class NetworkUtils
 public:
     // Whether the decoded JSON matches the template (NetJSONType kinds at the leaves; a dictionary template
     // requires each of its keys; an array template's first element applies to every element).
-    static bool validateJSON(const platform::ObjectPtr &json, const platform::ObjectPtr &validator);
+    static bool validateJSON(const QVariant &json, const QVariant &validator);
     // The canonical name of the answer's declared character set, UTF-8 when it declares none or one that
     // is not known.
     static QString stringEncodingWithRequest(const NetBaseRequest &request);
@@ -26,6 +26,6 @@ public:
     // The JSON step: a body must be declared as application/json, text/json or text/javascript and parse;
     // an empty or single-space body is no value. Values keep their kinds (the text "1001" stays text), for
     // the tolerant readers. On failure nothing, with the reason in error.
-    static platform::ObjectPtr decodeJSON(const QByteArray &contentType, const QByteArray &body,
-                                          std::optional<platform::Error> *error);
+    static std::optional<QVariant> decodeJSON(const QByteArray &contentType, const QByteArray &body,
+                                              std::optional<platform::Error> *error);
 };

@@ -298,7 +298,7 @@ void MainViewController::requestCatalog()
             self->m_filesArray = items;
             self->collectionView->reloadData();
         },
-        [self](const platform::ObjectPtr &) {
+        [self](const QVariant &) {
             if (!self)
                 return;
             self->m_catalogRetry->failed();

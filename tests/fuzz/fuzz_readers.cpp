@@ -8,14 +8,15 @@
 #include <cstddef>
 #include <cstdint>
 
-using namespace platform;
+using platform::PropertyList;
 
-static void readAll(const ObjectPtr &value, int depth)
+static void readAll(const std::optional<QVariant> &value, int depth)
 {
-    if (depth > 32)
+    if (!value || depth > 32)
         return;
-    if (auto d = as<Dictionary>(value)) {
-        for (const QString &key : d->keys()) {
+    if (value->typeId() == QMetaType::QVariantMap) {
+        const QVariantMap d = value->toMap();
+        for (const QString &key : d.keys()) {
             (void)SafeMerge::safe_stringForKey(d, key);
             (void)SafeMerge::safe_numberForKey(d, key);
             (void)SafeMerge::safe_decimalNumberForKey(d, key);
@@ -30,8 +31,9 @@ static void readAll(const ObjectPtr &value, int depth)
         }
         (void)SafeMerge::safe_JSONString(d);
         (void)SafeMerge::safe_dictionaryByMerging(d, d);
-    } else if (auto a = as<Array>(value)) {
-        for (uint64_t i = 0; i <= a->count(); ++i) {
+    } else if (value->typeId() == QMetaType::QVariantList) {
+        const QVariantList a = value->toList();
+        for (uint64_t i = 0; i <= uint64_t(a.size()); ++i) {
             (void)SafeAccess::safe_stringWithIndex(a, i);
             (void)SafeAccess::safe_integerWithIndex(a, i);
             (void)SafeAccess::safe_decimalNumberWithIndex(a, i);

@@ -1,8 +1,6 @@
 // Feeds arbitrary answers (media type, body) to the catalog client's response handling: the JSON
 // step, the template check and the view model's reading of the envelope. Every answer must end in exactly
 // one outcome, success or failure, without crashing.
-#include "Platform/Values/Array.h"
-#include "Platform/Values/Dictionary.h"
 #include "Service/InstallationImageViewModel.h"
 #include "Service/NetJSONType.h"
 #include "Service/NetworkUtils.h"
@@ -38,15 +36,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray body(reinterpret_cast<const char *>(data + 1), static_cast<qsizetype>(size - 1));
 
     std::optional<Error> error;
-    const ObjectPtr json = NetworkUtils::decodeJSON(mediaType, body, &error);
+    const std::optional<QVariant> json = NetworkUtils::decodeJSON(mediaType, body, &error);
     if (error && json)
         std::abort(); // a failure never comes with a value
 
-    const auto itemTemplate =
-        Dictionary::make({{"name", NetJSONType::string()}, {"version", NetJSONType::string()}});
+    const QVariantMap itemTemplate{{"name", NetJSONType::string()}, {"version", NetJSONType::string()}};
+    const QVariant value = json.value_or(QVariant());
     (void)NetworkUtils::validateJSON(
-        json, Dictionary::make({{"code", NetJSONType::number()}, {"data", Array::make({itemTemplate})}}));
-    (void)NetworkUtils::validateJSON(json, Array::make({itemTemplate}));
+        value, QVariantMap{{"code", NetJSONType::number()}, {"data", QVariantList{itemTemplate}}});
+    (void)NetworkUtils::validateJSON(value, QVariantList{itemTemplate});
 
     if (error)
         return 0;

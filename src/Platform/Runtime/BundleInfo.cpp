@@ -1,7 +1,6 @@
 #include "Platform/Runtime/BundleInfo.h"
 
 #include "Platform/Values/PropertyList.h"
-#include "Platform/Values/String.h"
 
 #include <cstddef>
 
@@ -10,21 +9,21 @@ extern const std::size_t bootdriveInfoPlistSize;
 
 namespace platform {
 
-DictionaryPtr BundleInfo::mainInfoDictionary()
+const QVariantMap &BundleInfo::mainInfoDictionary()
 {
-    static const DictionaryPtr info = [] {
-        auto parsed = as<Dictionary>(
+    static const QVariantMap info = [] {
+        const auto parsed =
             PropertyList::parse(QByteArray::fromRawData(reinterpret_cast<const char *>(bootdriveInfoPlist),
-                                                        static_cast<qsizetype>(bootdriveInfoPlistSize))));
-        return parsed ? parsed : std::make_shared<Dictionary>();
+                                                        static_cast<qsizetype>(bootdriveInfoPlistSize)));
+        return parsed ? parsed->toMap() : QVariantMap();
     }();
     return info;
 }
 
 QString BundleInfo::string(const QString &key)
 {
-    auto value = as<String>(mainInfoDictionary()->value(key));
-    return value ? value->value() : QString();
+    const QVariant value = mainInfoDictionary().value(key);
+    return value.typeId() == QMetaType::QString ? value.toString() : QString();
 }
 
 } // namespace platform

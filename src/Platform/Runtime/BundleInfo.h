@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/Values/Dictionary.h"
+#include <QVariantMap>
 
 namespace platform {
 
@@ -8,7 +8,7 @@ namespace platform {
 class BundleInfo
 {
 public:
-    static DictionaryPtr mainInfoDictionary();
+    static const QVariantMap &mainInfoDictionary();
     // The text under the key, or an empty text.
     static QString string(const QString &key);
     static QString identifier() { return string(QStringLiteral("CFBundleIdentifier")); }

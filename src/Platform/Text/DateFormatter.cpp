@@ -2,6 +2,7 @@
 
 #include "Platform/Text/IcuText.h"
 
+#include <QTimeZone>
 #include <unicode/smpdtfmt.h>
 
 namespace platform {
@@ -10,7 +11,7 @@ DateFormatter::DateFormatter(const QString &pattern, const QString &localeName)
     : m_pattern(pattern), m_locale(localeName)
 {}
 
-DatePtr DateFormatter::dateFromString(const QString &text) const
+std::optional<QDateTime> DateFormatter::dateFromString(const QString &text) const
 {
     if (text.isEmpty())
         return {};
@@ -24,7 +25,7 @@ DatePtr DateFormatter::dateFromString(const QString &text) const
     const UDate date = format.parse(input, position);
     if (position.getErrorIndex() >= 0 || position.getIndex() != input.length())
         return {};
-    return Date::make(date / 1000.0);
+    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(date), QTimeZone::utc());
 }
 
 } // namespace platform

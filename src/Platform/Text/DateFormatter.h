@@ -1,6 +1,7 @@
 #pragma once
 
-#include "Platform/Values/Date.h"
+#include <QDateTime>
+#include <optional>
 
 namespace platform {
 
@@ -9,8 +10,8 @@ class DateFormatter
 {
 public:
     explicit DateFormatter(const QString &pattern, const QString &localeName = {});
-    // The date, or an empty pointer when the whole text does not match the pattern.
-    DatePtr dateFromString(const QString &text) const;
+    // The date, or nothing when the whole text does not match the pattern.
+    std::optional<QDateTime> dateFromString(const QString &text) const;
 
 private:
     QString m_pattern;

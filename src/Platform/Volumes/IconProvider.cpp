@@ -1,8 +1,6 @@
 #include "Platform/Volumes/IconProvider.h"
 
-#include "Platform/Values/Dictionary.h"
 #include "Platform/Values/PropertyList.h"
-#include "Platform/Values/String.h"
 #include "Platform/Volumes/BlockDevice.h"
 #include "Platform/Volumes/FileSystem.h"
 #include "Platform/Volumes/MountTable.h"
@@ -36,11 +34,12 @@ QImage IconProvider::effectiveIcon(const QString &path)
 
 QImage IconProvider::bundleIcon(const QString &bundlePath)
 {
-    auto info = as<Dictionary>(PropertyList::readFile(bundlePath + QStringLiteral("/Contents/Info.plist")));
-    auto iconFile = info ? as<String>(info->value(QStringLiteral("CFBundleIconFile"))) : StringPtr();
-    if (!iconFile || iconFile->value().isEmpty())
+    const QVariant iconFile =
+        PropertyList::readDictionary(bundlePath + QStringLiteral("/Contents/Info.plist"))
+            .value(QStringLiteral("CFBundleIconFile"));
+    QString name = iconFile.typeId() == QMetaType::QString ? iconFile.toString() : QString();
+    if (name.isEmpty())
         return {};
-    QString name = iconFile->value();
     if (QFileInfo(name).suffix().isEmpty())
         name += QStringLiteral(".icns");
     return largestImage(QFile::encodeName(bundlePath + QStringLiteral("/Contents/Resources/") + name));

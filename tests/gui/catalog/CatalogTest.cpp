@@ -1,4 +1,4 @@
-#include "Platform/Values/JSONSerialization.h"
+#include "Common/JSONText.h"
 #include "Platform/Views/CollectionView.h"
 #include "UI/FileViewItem.h"
 #include "UI/MainViewController.h"
@@ -80,9 +80,9 @@ QColor centreColour(QLabel *label)
     return image.isNull() ? QColor() : QColor(image.pixel(image.width() / 2, image.height() / 2));
 }
 
-platform::DictionaryPtr entry(const QString &json)
+QVariantMap entry(const QString &json)
 {
-    return platform::as<platform::Dictionary>(platform::JSONSerialization::parse(json.toUtf8()));
+    return JSONText::objectWithJSONString(json).value_or(QVariant()).toMap();
 }
 
 std::string words(int count)

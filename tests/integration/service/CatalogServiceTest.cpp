@@ -1,5 +1,4 @@
 #include "Platform/Runtime/Dispatch.h"
-#include "Platform/Values/JSONSerialization.h"
 #include "Service/DeviceInfomation.h"
 #include "Service/InstallationImageViewModel.h"
 #include "support/EventLoop.h"
@@ -98,13 +97,13 @@ Results fetchBoth(const std::shared_ptr<InstallationImageViewModel> &model)
             ++results->catalogSuccesses;
             results->items = items;
         },
-        [results](const ObjectPtr &) { ++results->catalogFailures; });
+        [results](const QVariant &) { ++results->catalogFailures; });
     model->updateAppSuccess(
         [results](const QString &link) {
             ++results->updateSuccesses;
             results->link = link;
         },
-        [results](const ObjectPtr &) { ++results->updateFailures; });
+        [results](const QVariant &) { ++results->updateFailures; });
     testsupport::waitUntil(
         [&] {
             return results->catalogSuccesses + results->catalogFailures > 0 &&

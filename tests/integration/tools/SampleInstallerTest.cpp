@@ -1,8 +1,6 @@
 #include "support/SampleInstaller.h"
 
-#include "Platform/Values/Dictionary.h"
 #include "Platform/Values/PropertyList.h"
-#include "Platform/Values/String.h"
 #include "ToolRun.h"
 
 #include <QDirIterator>
@@ -16,10 +14,9 @@ using testsupport::SampleInstaller;
 
 namespace {
 
-QString text(const platform::DictionaryPtr &dictionary, const char *key)
+QString text(const QVariantMap &dictionary, const char *key)
 {
-    auto value = platform::as<platform::String>(dictionary->value(QString::fromLatin1(key)));
-    return value ? value->value() : QString();
+    return dictionary.value(QString::fromLatin1(key)).toString();
 }
 
 } // namespace
@@ -29,9 +26,9 @@ TEST(SampleInstallerScript, MakesACompleteBundleOfTheAskedSize)
     SampleInstaller installer("Install macOS High Sierra", "10.13.6", "24M");
     ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
 
-    auto info = platform::as<platform::Dictionary>(
-        platform::PropertyList::readFile(installer.path() + "/Contents/Info.plist"));
-    ASSERT_TRUE(info);
+    const QVariantMap info =
+        platform::PropertyList::readDictionary(installer.path() + "/Contents/Info.plist");
+    ASSERT_FALSE(info.isEmpty());
     EXPECT_EQ(text(info, "CFBundleDisplayName"), "Install macOS High Sierra");
     EXPECT_EQ(text(info, "DTPlatformVersion"), "10.13.6");
     EXPECT_FALSE(text(info, "CFBundleIdentifier").isEmpty());
@@ -87,9 +84,9 @@ TEST(SampleInstallerScript, RefusesBadArgumentsAndExistingBundles)
     const QStringList good{"Name & <More>", "1\"2", "100K", folder.path()};
     ToolRun run = ToolRun::run("/bin/bash", QStringList{script} + good, environment);
     ASSERT_EQ(run.exitCode, 0) << run.output.toStdString();
-    auto info = platform::as<platform::Dictionary>(
-        platform::PropertyList::readFile(folder.path() + "/Name & <More>.app/Contents/Info.plist"));
-    ASSERT_TRUE(info) << "names are escaped in the XML";
+    const QVariantMap info =
+        platform::PropertyList::readDictionary(folder.path() + "/Name & <More>.app/Contents/Info.plist");
+    ASSERT_FALSE(info.isEmpty()) << "names are escaped in the XML";
     EXPECT_EQ(text(info, "CFBundleDisplayName"), "Name & <More>");
     EXPECT_EQ(text(info, "DTPlatformVersion"), "1\"2");
     run = ToolRun::run("/bin/bash", QStringList{script} + good, environment);

@@ -1,8 +1,5 @@
 #include "Creation/BaseModel.h"
 
-#include "Platform/Values/Number.h"
-#include "Platform/Values/String.h"
-
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -12,12 +9,13 @@ using namespace platform;
 
 TEST(BaseModel, ReadsTheStateAnswerAndNetworkFailures)
 {
-    BaseModel ok(Dictionary::make({{"state", String::make("M00000")}, {"message", String::make("ok")}}));
+    BaseModel ok(QVariantMap{{"state", "M00000"}, {"message", "ok"}});
     EXPECT_TRUE(ok.requestSuccessed());
     EXPECT_EQ(ok.errorMessage(), "ok");
-    EXPECT_FALSE(BaseModel(Dictionary::make({{"state", String::make("M00001")}})).requestSuccessed());
-    EXPECT_FALSE(BaseModel(Dictionary::make({{"state", Number::fromInt(0)}})).requestSuccessed());
-    BaseModel empty(nullptr);
+    EXPECT_FALSE(BaseModel(QVariantMap{{"state", "M00001"}}).requestSuccessed());
+    EXPECT_FALSE(BaseModel(QVariantMap{{"state", 0}}).requestSuccessed());
+    EXPECT_FALSE(BaseModel(QVariantMap{{"state", QVariant::fromValue(nullptr)}}).requestSuccessed());
+    BaseModel empty(QVariantMap{});
     EXPECT_FALSE(empty.requestSuccessed());
     EXPECT_TRUE(empty.errorMessage().isEmpty());
 

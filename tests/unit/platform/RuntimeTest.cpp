@@ -17,5 +17,5 @@ TEST(BundleInfo, CompiledInDictionaryHasTheBuildKeys)
     EXPECT_EQ(BundleInfo::executable(), "bootdrive");
     EXPECT_FALSE(BundleInfo::shortVersion().isEmpty());
     EXPECT_FALSE(BundleInfo::version().isEmpty());
-    EXPECT_EQ(BundleInfo::mainInfoDictionary(), BundleInfo::mainInfoDictionary());
+    EXPECT_EQ(&BundleInfo::mainInfoDictionary(), &BundleInfo::mainInfoDictionary()) << "read once";
 }

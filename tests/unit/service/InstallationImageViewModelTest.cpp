@@ -46,9 +46,9 @@ protected:
                 ++result.successes;
                 result.items = items;
             },
-            [&](const platform::ObjectPtr &value) {
+            [&](const QVariant &value) {
                 ++result.failures;
-                result.failureGotNothing = !value;
+                result.failureGotNothing = !value.isValid();
             });
         testsupport::waitUntil([&] { return result.successes + result.failures > 0; });
         testsupport::spin(30);
@@ -63,7 +63,7 @@ protected:
                 ++result.successes;
                 result.link = link;
             },
-            [&](const platform::ObjectPtr &) { ++result.failures; });
+            [&](const QVariant &) { ++result.failures; });
         testsupport::waitUntil([&] { return result.successes + result.failures > 0; });
         testsupport::spin(30);
         return result;
@@ -198,7 +198,7 @@ TEST_F(CatalogAnswers, AViewModelGoneBeforeTheAnswerTurnsItIntoAFailure)
     int successes = 0;
     int failures = 0;
     model->installationImageListSuccess([&](const std::vector<MacOSModelPtr> &) { ++successes; },
-                                        [&](const platform::ObjectPtr &) { ++failures; });
+                                        [&](const QVariant &) { ++failures; });
     model.reset();
     ASSERT_TRUE(testsupport::waitUntil([&] { return successes + failures > 0; }));
     EXPECT_EQ(successes, 0);

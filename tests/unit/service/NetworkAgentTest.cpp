@@ -4,11 +4,6 @@
 #include "LocalHttpServer.h"
 #include "Platform/Net/HTTPTransfer.h"
 #include "Platform/Runtime/Dispatch.h"
-#include "Platform/Values/Array.h"
-#include "Platform/Values/Dictionary.h"
-#include "Platform/Values/Null.h"
-#include "Platform/Values/Number.h"
-#include "Platform/Values/String.h"
 #include "RawHttpServer.h"
 #include "Service/HTTPRequestSerializer.h"
 #include "Service/NetJSONType.h"
@@ -60,7 +55,7 @@ TEST(NetworkAgentWire, PostSendsTheSortedFormBodyWithItsContentType)
     LocalHttpServer server(LocalHttpServer::answer(200, "application/json", R"({"ok":true})"));
     auto request = requestTo(server, QStringLiteral("/api/echo"));
     request->method = NetBaseRequest::RequestMethodPOST;
-    request->argument = Dictionary::make({{"b", Number::fromInt(2)}, {"a", String::make("x y")}});
+    request->argument = QVariantMap{{"b", 2}, {"a", "x y"}};
 
     const auto outcome = runToCompletion(request);
     ASSERT_EQ(outcome.successes, 1);
@@ -88,7 +83,7 @@ TEST(NetworkAgentWire, ACustomRequestGoesAsItIsWithTheDefaultFields)
     request->custom = custom;
     request->customVerb = "PUT";
     request->customBody = "raw body";
-    request->argument = Dictionary::make({{"ignored", String::make("y")}});
+    request->argument = QVariantMap{{"ignored", "y"}};
     ASSERT_EQ(runToCompletion(request).successes, 1);
     const auto seen = server.requests().front();
     EXPECT_EQ(seen.method, "PUT");
@@ -104,7 +99,7 @@ TEST(NetworkAgentWire, GetPutsTheArgumentIntoTheQueryAndCustomHeadersWin)
 {
     LocalHttpServer server(LocalHttpServer::answer(200, "application/json", "{}"));
     auto request = requestTo(server, QStringLiteral("search?lang=zh"));
-    request->argument = Dictionary::make({{"q", String::make("Mojave 10.14")}});
+    request->argument = QVariantMap{{"q", "Mojave 10.14"}};
     request->headers = {{QStringLiteral("User-Agent"), QStringLiteral("custom/1")},
                         {QStringLiteral("X-Trace"), QStringLiteral("42")}};
     request->authorization = {QStringLiteral("anna"), QStringLiteral("s3cret")};
@@ -153,9 +148,8 @@ TEST(NetworkAgentDelivery, SuccessRunsOnTheMainThreadInOrderAndClearsTheBlocks)
     EXPECT_FALSE(request->failureCompletionBlock());
     EXPECT_EQ(NetworkAgent::sharedAgent().runningRequestCount(), 0u);
 
-    auto json = as<Dictionary>(request->responseJSONObject());
-    ASSERT_TRUE(json);
-    EXPECT_EQ(json->value("message")->description(), "好");
+    ASSERT_TRUE(request->responseJSONObject());
+    EXPECT_EQ(request->responseJSONObject()->toMap().value("message"), "好");
     EXPECT_EQ(request->responseObject(), request->responseJSONObject());
     EXPECT_EQ(request->responseString(), QStringLiteral(R"({"code":0,"data":[1,2],"message":"好"})"));
     EXPECT_EQ(request->responseStatusCode(), 200);
@@ -223,7 +217,7 @@ TEST(NetworkAgentDelivery, ErrorStatusesAreAnswersForTheStatusRule)
         auto accepting = requestTo(server, QStringLiteral("/x"));
         accepting->anyStatus = true;
         ASSERT_EQ(runToCompletion(accepting).successes, 1);
-        EXPECT_EQ(as<Dictionary>(accepting->responseJSONObject())->value("code")->description(), "7");
+        EXPECT_EQ(SafeMerge::safe_stringForKey(accepting->responseJSONObject()->toMap(), "code"), "7");
         EXPECT_EQ(accepting->responseHeader("content-type"), "application/json");
     }
 }
@@ -235,15 +229,15 @@ TEST(NetworkAgentDelivery, DecodedValuesKeepTheKindsTheServiceSent)
                                 R"({"code":"1001","number":1001,"fraction":2.5,"nothing":null,"yes":true})"));
     auto request = requestTo(server, QStringLiteral("/kinds"));
     ASSERT_EQ(runToCompletion(request).successes, 1);
-    const auto json = as<Dictionary>(request->responseJSONObject());
-    ASSERT_TRUE(json);
+    ASSERT_TRUE(request->responseJSONObject());
+    const QVariantMap json = request->responseJSONObject()->toMap();
     // A code sent as text stays text, and reads as the number it spells, not as 0 (success).
-    EXPECT_TRUE(is<String>(json->value("code")));
+    EXPECT_EQ(SafeValue::kindOf(json.value("code")), SafeValue::Kind::String);
     EXPECT_EQ(SafeMerge::safe_integerForKey(json, QStringLiteral("code")), 1001);
-    EXPECT_TRUE(is<Number>(json->value("number")));
-    EXPECT_EQ(json->value("fraction")->description(), "2.5");
-    EXPECT_TRUE(is<Null>(json->value("nothing")));
-    EXPECT_EQ(json->value("yes")->description(), "1");
+    EXPECT_EQ(SafeValue::kindOf(json.value("number")), SafeValue::Kind::Number);
+    EXPECT_EQ(SafeMerge::safe_stringForKey(json, "fraction"), "2.5");
+    EXPECT_EQ(SafeValue::kindOf(json.value("nothing")), SafeValue::Kind::Null);
+    EXPECT_EQ(SafeMerge::safe_stringForKey(json, "yes"), "1");
 }
 
 TEST(NetworkAgentDelivery, AnAnswerWithoutMediaTypeIsNotJson)
@@ -254,7 +248,7 @@ TEST(NetworkAgentDelivery, AnAnswerWithoutMediaTypeIsNotJson)
     const auto outcome = runToCompletion(request);
     ASSERT_EQ(outcome.failures, 1);
     EXPECT_EQ(outcome.error->localizedDescription, "Request failed: unacceptable content-type: (null)");
-    EXPECT_EQ(request->responseData()->bytes(), R"({"code":0})");
+    EXPECT_EQ(request->responseData(), R"({"code":0})");
 
     // Without a body there is nothing to refuse: an empty answer.
     RawHttpServer empty("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
@@ -280,8 +274,8 @@ TEST(NetworkAgentDelivery, EmptyBodiesAndRawAnswersSucceed)
     request->responseSerializer = NetBaseRequest::ResponseSerializerTypeHTTP;
     ASSERT_EQ(runToCompletion(request).successes, 1);
     ASSERT_TRUE(request->responseData());
-    EXPECT_EQ(request->responseData()->bytes(), QByteArray("caf\xe9"));
-    EXPECT_EQ(request->responseObject(), request->responseData());
+    EXPECT_EQ(request->responseData(), QByteArray("caf\xe9"));
+    EXPECT_EQ(request->responseObject(), QVariant(*request->responseData()));
     EXPECT_EQ(request->responseString(), QStringLiteral("café"));
     // Bytes that are not valid in the declared charset give no text at all.
     LocalHttpServer bad(LocalHttpServer::answer(200, "application/json; charset=utf-8", "{\"a\":\"\xff\"}"));
@@ -296,15 +290,14 @@ TEST(NetworkAgentDelivery, JsonTemplatesDecideBetweenSuccessAndCodeMinusNine)
     LocalHttpServer server(LocalHttpServer::answer(200, "application/json",
                                                    R"({"code":0,"message":null,"data":[{"name":"a"}]})"));
     auto matching = requestTo(server, QStringLiteral("/t"));
-    matching->validator =
-        Dictionary::make({{"code", NetJSONType::number()},
-                          {"message", NetJSONType::string()},
-                          {"data", Array::make({Dictionary::make({{"name", NetJSONType::string()}})})}});
+    matching->validator = QVariantMap{{"code", NetJSONType::number()},
+                                      {"message", NetJSONType::string()},
+                                      {"data", QVariantList{QVariantMap{{"name", NetJSONType::string()}}}}};
     EXPECT_EQ(runToCompletion(matching).successes, 1);
 
     auto mismatching = requestTo(server, QStringLiteral("/t"));
     mismatching->validator =
-        Dictionary::make({{"data", Array::make({Dictionary::make({{"name", NetJSONType::number()}})})}});
+        QVariantMap{{"data", QVariantList{QVariantMap{{"name", NetJSONType::number()}}}}};
     const auto outcome = runToCompletion(mismatching);
     ASSERT_EQ(outcome.failures, 1);
     EXPECT_EQ(outcome.error->code, NetworkAgent::InvalidJSONFormat);
@@ -477,7 +470,7 @@ TEST(NetworkAgentConcurrency, EachOfManyParallelRequestsGetsItsOwnAnswerOnce)
         request->startWithCompletionBlockWithSuccess(
             [&, i](const NetBaseRequestPtr &done) {
                 ++deliveries[i];
-                answers[i] = as<Dictionary>(done->responseJSONObject())->value("path")->description();
+                answers[i] = done->responseJSONObject()->toMap().value("path").toString();
             },
             [&, i](const NetBaseRequestPtr &) { ++deliveries[i]; });
         EXPECT_EQ(request->originalRequest()->priority(),

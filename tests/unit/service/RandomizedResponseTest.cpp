@@ -100,9 +100,9 @@ TEST(RandomizedAnswers, EveryAnswerEndsInExactlyOneCallable)
             int catalogCalls = 0;
             int updateCalls = 0;
             model->installationImageListSuccess([&](const std::vector<MacOSModelPtr> &) { ++catalogCalls; },
-                                                [&](const platform::ObjectPtr &) { ++catalogCalls; });
+                                                [&](const QVariant &) { ++catalogCalls; });
             model->updateAppSuccess([&](const QString &) { ++updateCalls; },
-                                    [&](const platform::ObjectPtr &) { ++updateCalls; });
+                                    [&](const QVariant &) { ++updateCalls; });
             ASSERT_TRUE(testsupport::waitUntil([&] { return catalogCalls > 0 && updateCalls > 0; }, 10000));
             testsupport::spin(5);
             EXPECT_EQ(catalogCalls, 1);

@@ -1,9 +1,3 @@
-#include "Platform/Values/Array.h"
-#include "Platform/Values/Dictionary.h"
-#include "Platform/Values/Null.h"
-#include "Platform/Values/Number.h"
-#include "Platform/Values/Set.h"
-#include "Platform/Values/String.h"
 #include "Service/HTTPRequestSerializer.h"
 #include "Service/NetUrlFilter.h"
 #include "Service/NetworkAgent.h"
@@ -11,6 +5,7 @@
 #include "ServiceTestSupport.h"
 #include "TestRequest.h"
 
+#include <QSet>
 #include <gtest/gtest.h>
 
 using namespace platform;
@@ -35,7 +30,7 @@ struct AppendFilter : NetUrlFilter
     }
 };
 
-QString query(const ObjectPtr &parameters)
+QString query(const QVariant &parameters)
 {
     return HTTPRequestSerializer::queryStringFromParameters(parameters);
 }
@@ -89,28 +84,22 @@ TEST(RequestUrl, FiltersTheConfigurationAndTheCdnTakePart)
 
 TEST(FormEncoding, KeysSortByCodeUnitAndContainersExpand)
 {
-    EXPECT_EQ(query(Dictionary::make({{"b", Number::fromInt(2)}, {"a", String::make("x y")}})),
-              "a=x%20y&b=2");
-    EXPECT_EQ(query(Dictionary::make(
-                  {{"a", Number::fromInt(1)}, {"B", Number::fromInt(2)}, {"_", Number::fromInt(3)}})),
-              "B=2&_=3&a=1");
-    const auto nested = Dictionary::make({
-        {"user", Dictionary::make({{"name", String::make("Anna")},
-                                   {"tags", Array::make({String::make("x"), String::make("y")})}})},
-        {"flag", Number::fromBool(true)},
-        {"none", Null::null()},
-        {"pi", Number::fromDouble(3.25)},
-    });
+    EXPECT_EQ(query(QVariantMap{{"b", 2}, {"a", "x y"}}), "a=x%20y&b=2");
+    EXPECT_EQ(query(QVariantMap{{"a", 1}, {"B", 2}, {"_", 3}}), "B=2&_=3&a=1");
+    const QVariantMap nested{
+        {"user", QVariantMap{{"name", "Anna"}, {"tags", QVariantList{"x", "y"}}}},
+        {"flag", true},
+        {"none", QVariant::fromValue(nullptr)},
+        {"pi", 3.25},
+        {"f", 0.1f},
+    };
     EXPECT_EQ(query(nested),
-              "flag=1&none&pi=3.25&user%5Bname%5D=Anna&user%5Btags%5D%5B%5D=x&user%5Btags%5D%5B%5D=y");
+              "f=0.1&flag=1&none&pi=3.25&user%5Bname%5D=Anna&user%5Btags%5D%5B%5D=x&user%5Btags%5D%5B%5D=y");
 
-    auto set = Set::make();
-    set->insert(String::make("pear"));
-    set->insert(String::make("apple"));
-    set->insert(Number::fromInt(10));
-    EXPECT_EQ(query(Dictionary::make({{"s", set}})), "s=10&s=apple&s=pear");
-    EXPECT_EQ(query(Dictionary::make()), "");
-    EXPECT_EQ(query(Dictionary::make({{"list", Array::make()}})), "");
+    EXPECT_EQ(query(QVariantMap{{"s", QVariant::fromValue(QSet<QString>{"pear", "apple", "10"})}}),
+              "s=10&s=apple&s=pear");
+    EXPECT_EQ(query(QVariantMap()), "");
+    EXPECT_EQ(query(QVariantMap{{"list", QVariantList()}}), "");
 }
 
 TEST(FormEncoding, PercentEncodingKeepsOnlyTheQuerySafeCharacters)
@@ -138,7 +127,7 @@ struct Built
     QString url() const { return request ? request->url().toString(QUrl::FullyEncoded) : QString(); }
 };
 
-Built build(const QString &method, const QString &url, const ObjectPtr &parameters,
+Built build(const QString &method, const QString &url, const std::optional<QVariant> &parameters,
             HTTPRequestSerializer::BodyKind kind = HTTPRequestSerializer::BodyKind::Form,
             const QNetworkRequest &headers = QNetworkRequest())
 {
@@ -153,19 +142,19 @@ Built build(const QString &method, const QString &url, const ObjectPtr &paramete
 
 TEST(RequestSerializer, MethodDecidesBetweenQueryAndBody)
 {
-    const auto args = Dictionary::make({{"k", String::make("v w")}});
+    const QVariantMap args{{"k", "v w"}};
     const Built get = build("GET", "http://h.test/p?x=1", args);
     ASSERT_TRUE(get.request);
     EXPECT_EQ(get.url(), "http://h.test/p?x=1&k=v%20w");
     EXPECT_TRUE(get.body.isEmpty());
     EXPECT_FALSE(get.request->hasRawHeader("Content-Type"));
     EXPECT_EQ(build("DELETE", "http://h.test/p", args).url(), "http://h.test/p?k=v%20w");
-    EXPECT_EQ(build("HEAD", "http://h.test/p", nullptr).url(), "http://h.test/p");
+    EXPECT_EQ(build("HEAD", "http://h.test/p", std::nullopt).url(), "http://h.test/p");
 
     const Built put = build("PUT", "http://h.test/p", args);
     EXPECT_EQ(put.body, "k=v%20w");
     EXPECT_EQ(put.request->rawHeader("content-type"), "application/x-www-form-urlencoded");
-    const Built empty = build("POST", "http://h.test/p", nullptr);
+    const Built empty = build("POST", "http://h.test/p", std::nullopt);
     EXPECT_TRUE(empty.body.isEmpty());
     EXPECT_EQ(empty.request->rawHeader("Content-Type"), "application/x-www-form-urlencoded");
 
@@ -178,9 +167,12 @@ TEST(RequestSerializer, MethodDecidesBetweenQueryAndBody)
     const Built posted = build("POST", "http://h.test/p", args, HTTPRequestSerializer::BodyKind::JSON);
     EXPECT_EQ(posted.body, R"({"k":"v w"})");
     EXPECT_EQ(posted.request->rawHeader("Content-Type"), "application/json");
-    EXPECT_FALSE(
-        build("POST", "http://h.test/p", String::make("fragment"), HTTPRequestSerializer::BodyKind::JSON)
-            .request);
+    EXPECT_FALSE(build("POST", "http://h.test/p", QVariant("fragment"), HTTPRequestSerializer::BodyKind::JSON)
+                     .request);
+    EXPECT_FALSE(build("POST", "http://h.test/p", QVariantMap{{"when", QDateTime::currentDateTimeUtc()}},
+                       HTTPRequestSerializer::BodyKind::JSON)
+                     .request)
+        << "a date is no JSON value";
 
     EXPECT_FALSE(build("GET", "relative/path", args).request);
     EXPECT_FALSE(build("GET", "", args).request);
@@ -201,13 +193,14 @@ TEST(RequestSerializer, DefaultHeaderTexts)
     EXPECT_EQ(HTTPRequestSerializer::userAgentFrom("x", "1", "12 ☃"), "x/1 (Mac OS X 12 )");
 
     // Set on every request unless it has its own, whatever the letter case of the name.
-    const Built built = build("GET", "http://h.test/p", nullptr);
+    const Built built = build("GET", "http://h.test/p", std::nullopt);
     EXPECT_EQ(built.request->rawHeader("User-Agent").left(10), "bootdrive/");
     EXPECT_FALSE(built.request->rawHeader("Accept-Language").isEmpty());
     QNetworkRequest own;
     own.setRawHeader("user-agent", "custom/1");
     own.setRawHeader("ACCEPT-LANGUAGE", "de");
-    const Built kept = build("GET", "http://h.test/p", nullptr, HTTPRequestSerializer::BodyKind::Form, own);
+    const Built kept =
+        build("GET", "http://h.test/p", std::nullopt, HTTPRequestSerializer::BodyKind::Form, own);
     EXPECT_EQ(kept.request->rawHeader("User-Agent"), "custom/1");
     EXPECT_EQ(kept.request->rawHeader("Accept-Language"), "de");
     EXPECT_EQ(kept.request->rawHeaderList().size(), 2);

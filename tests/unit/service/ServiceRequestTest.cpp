@@ -1,9 +1,6 @@
+#include "Common/SafeValue.h"
 #include "LocalHttpServer.h"
 #include "Platform/Runtime/BundleInfo.h"
-#include "Platform/Values/Dictionary.h"
-#include "Platform/Values/Null.h"
-#include "Platform/Values/Number.h"
-#include "Platform/Values/String.h"
 #include "Service/BaseViewModel.h"
 #include "Service/DeviceInfomation.h"
 #include "Service/InstallationImageListApi.h"
@@ -39,10 +36,7 @@ protected:
     }
 
     // The build number as the service receives it: the leading digits of CFBundleVersion.
-    static QString expectedVersion()
-    {
-        return QString::number(String(BundleInfo::version()).longLongValue());
-    }
+    static QString expectedVersion() { return QString::number(SafeValue::textInt64(BundleInfo::version())); }
 
 private:
     QStringList m_saved;
@@ -86,26 +80,25 @@ TEST_F(ServiceRequestTest, UpdateCallHasNoPlatformAndAMissingMacLeavesNoField)
 TEST_F(ServiceRequestTest, CommonParametersAreBuiltOnceAndTheCatalogCopyLeavesThemAlone)
 {
     auto request = std::make_shared<InstallationImageListApi>();
-    const DictionaryPtr first = request->baseParameters();
+    const QVariantMap first = request->baseParameters();
     EXPECT_EQ(first, request->baseParameters());
-    EXPECT_FALSE(first->contains("platform"));
-    EXPECT_EQ(first->value("version")->description(), expectedVersion());
-    EXPECT_TRUE(is<Number>(first->value("version")));
+    EXPECT_FALSE(first.contains("platform"));
+    EXPECT_EQ(first.value("version").typeId(), QMetaType::LongLong);
+    EXPECT_EQ(QString::number(first.value("version").toLongLong()), expectedVersion());
 
-    const auto argument = as<Dictionary>(request->requestArgument());
+    const std::optional<QVariant> argument = request->requestArgument();
     ASSERT_TRUE(argument);
-    EXPECT_NE(argument, first);
-    EXPECT_EQ(argument->value("platform")->description(), "0");
-    EXPECT_FALSE(first->contains("platform"));
+    EXPECT_EQ(argument->toMap().value("platform"), QVariant(qint64(0)));
+    EXPECT_FALSE(request->baseParameters().contains("platform"));
 
     // Identity changes after the first build do not reach a request that already built its parameters.
     DeviceInfomation::sharedInstance()->setDeviceName(QStringLiteral("Other"));
-    EXPECT_EQ(request->baseParameters()->value("deviceName")->description(), "Anna's MacBook Pro");
+    EXPECT_EQ(request->baseParameters().value("deviceName"), "Anna's MacBook Pro");
     auto update = std::make_shared<UpdateAppApi>();
-    EXPECT_EQ(update->requestArgument(), update->baseParameters());
-    EXPECT_EQ(update->baseParameters()->value("deviceName")->description(), "Other");
+    EXPECT_EQ(update->requestArgument(), QVariant(update->baseParameters()));
+    EXPECT_EQ(update->baseParameters().value("deviceName"), "Other");
     DeviceInfomation::sharedInstance()->setDeviceName(QString());
-    EXPECT_FALSE(std::make_shared<UpdateAppApi>()->baseParameters()->contains("deviceName"));
+    EXPECT_FALSE(std::make_shared<UpdateAppApi>()->baseParameters().contains("deviceName"));
 
     const auto withParameter = std::make_shared<BaseRequest>(QStringLiteral("p"));
     EXPECT_EQ(withParameter->parameter(), "p");
@@ -127,22 +120,22 @@ TEST(ServiceBaseUrl, EnvironmentReplacesTheBuildTimeOrigin)
 TEST(ServiceEnvelope, CodeAndMessageDecideTheOutcome)
 {
     BaseViewModel model;
-    EXPECT_TRUE(model.requestSuccess(
-        Dictionary::make({{"code", Number::fromInt(0)}, {"message", String::make("ok")}})));
+    EXPECT_TRUE(model.requestSuccess({{"code", 0}, {"message", "ok"}}));
     EXPECT_EQ(model.message(), "ok");
-    EXPECT_FALSE(model.requestSuccess(Dictionary::make({{"code", Number::fromInt(1001)}})));
+    EXPECT_FALSE(model.requestSuccess({{"code", 1001}}));
     EXPECT_EQ(model.message(), "服务器异常");
-    EXPECT_TRUE(model.requestSuccess(
-        Dictionary::make({{"code", String::make("0")}, {"message", Number::fromInt(42)}})));
+    EXPECT_TRUE(model.requestSuccess({{"code", "0"}, {"message", 42}}));
     EXPECT_EQ(model.message(), "42");
-    EXPECT_FALSE(model.requestSuccess(
-        Dictionary::make({{"code", String::make("1001")}, {"message", String::make("")}})));
+    EXPECT_TRUE(model.requestSuccess({{"code", false}, {"message", true}}));
+    EXPECT_EQ(model.message(), "1") << "a boolean message reads as its digit";
+    EXPECT_FALSE(model.requestSuccess({{"code", "1001"}, {"message", ""}}));
     EXPECT_EQ(model.message(), "服务器异常");
-    EXPECT_TRUE(model.requestSuccess(Dictionary::make({{"message", Null::null()}})));
-    EXPECT_TRUE(model.requestSuccess(Dictionary::make({{"code", String::make("abc")}})));
-    EXPECT_TRUE(model.requestSuccess(Dictionary::make({{"code", Number::fromDouble(0.5)}})));
-    EXPECT_FALSE(model.requestSuccess(Dictionary::make({{"code", Number::fromInt(-1)}})));
-    EXPECT_TRUE(model.requestSuccess(nullptr));
+    EXPECT_TRUE(model.requestSuccess({{"message", QVariant::fromValue(nullptr)}}));
+    EXPECT_TRUE(model.requestSuccess({{"code", "abc"}}));
+    EXPECT_TRUE(model.requestSuccess({{"code", 0.5}}));
+    EXPECT_FALSE(model.requestSuccess({{"code", -1}}));
+    EXPECT_TRUE(model.requestSuccess({{"code", QByteArray("1")}})) << "bytes are no number";
+    EXPECT_TRUE(model.requestSuccess({}));
     model.setMessage(QStringLiteral("kept"));
     EXPECT_EQ(model.message(), "kept");
 }

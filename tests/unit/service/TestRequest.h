@@ -14,13 +14,13 @@ public:
     QString cdn;
     bool cdnWanted = false;
     double timeout = 5.0;
-    platform::ObjectPtr argument;
+    std::optional<QVariant> argument;
     int64_t method = RequestMethodGET;
     int64_t requestSerializer = RequestSerializerTypeHTTP;
     int64_t responseSerializer = ResponseSerializerTypeJSON;
     QStringList authorization;
     QList<QPair<QString, QString>> headers;
-    platform::ObjectPtr validator;
+    std::optional<QVariant> validator;
     bool anyStatus = false; // every status passes the status rule
     std::optional<QNetworkRequest> custom;
     QByteArray customVerb = "GET";
@@ -35,13 +35,13 @@ public:
     QString cdnUrl() const override { return cdn; }
     bool useCDN() const override { return cdnWanted; }
     double requestTimeoutInterval() const override { return timeout; }
-    platform::ObjectPtr requestArgument() override { return argument; }
+    std::optional<QVariant> requestArgument() override { return argument; }
     int64_t requestMethod() const override { return method; }
     int64_t requestSerializerType() const override { return requestSerializer; }
     int64_t responseSerializerType() const override { return responseSerializer; }
     QStringList requestAuthorizationHeaderFieldArray() const override { return authorization; }
     QList<QPair<QString, QString>> requestHeaderFieldValueDictionary() const override { return headers; }
-    platform::ObjectPtr jsonValidator() const override { return validator; }
+    std::optional<QVariant> jsonValidator() const override { return validator; }
     bool statusCodeValidator() const override { return anyStatus || NetBaseRequest::statusCodeValidator(); }
     std::optional<QNetworkRequest> buildCustomUrlRequest(QByteArray *verb, QByteArray *body) override
     {
