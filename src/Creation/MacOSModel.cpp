@@ -2,12 +2,13 @@
 
 #include "Common/SafeMerge.h"
 #include "Platform/Posix/RegularFile.h"
-#include "Platform/Text/TextMetrics.h"
 #include "Platform/Values/PropertyList.h"
 #include "Platform/Volumes/IconProvider.h"
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFontMetricsF>
+#include <QGuiApplication>
 #include <cerrno>
 #include <unistd.h>
 
@@ -89,7 +90,17 @@ QString MacOSModel::installTypeIdentifier() const
 
 double MacOSModel::textFieldHeightWithWidth(double width, const QString &content)
 {
-    return platform::TextMetrics::wrappedTextHeight(width, 9999, 10, content) + 30;
+    // A process without a GUI application (the command line) has no fonts to measure with.
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return 30;
+    // A text field's cell: the 10-point application font, 2 points of padding each side, at most 9999 high;
+    // an empty text still takes one line.
+    QFont font = QGuiApplication::font();
+    font.setPointSizeF(10);
+    const QFontMetricsF metrics(font);
+    const QRectF bounds(0, 0, std::max(1.0, width - 4), 9999);
+    const QRectF used = metrics.boundingRect(bounds, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, content);
+    return std::min(9999.0, std::max(used.height(), metrics.height())) + 30;
 }
 
 void MacOSModel::calculateFileMd5WithFilePath(const QString &path,
