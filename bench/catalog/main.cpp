@@ -152,7 +152,7 @@ int catalog(int argc, char **argv)
     }
     const double firstPaint = std::chrono::duration<double, std::milli>(watch.at - answeredAt.load()).count();
     const Clock::time_point scrollStart = Clock::now();
-    platform::CollectionView &list = *window.collectionView;
+    CollectionView &list = *window.collectionView;
     for (int step = 0; step <= 100; ++step) {
         list.scrollToItem(step * (entries - 1) / 100);
         runEvents(10);

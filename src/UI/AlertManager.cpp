@@ -1,6 +1,6 @@
 #include "UI/AlertManager.h"
 
-#include "Platform/Views/ControlStyle.h"
+#include "UI/ControlStyle.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -59,7 +59,7 @@ QMessageBox *AlertManager::alertByWindow(QWidget *window, const QStringList &tit
 {
     auto *alert = new QMessageBox(window);
     alert->setObjectName(QStringLiteral("AlertManagerAlert"));
-    alert->setStyleSheet(platform::ControlStyle::styleSheet() +
+    alert->setStyleSheet(ControlStyle::styleSheet() +
                          QStringLiteral("QLabel#alertDetailLabel { color: #44505f; }"));
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
@@ -81,7 +81,7 @@ QMessageBox *AlertManager::alertByWindow(QWidget *window, const QStringList &tit
         auto *button = new QPushButton(titles[i]);
         button->setObjectName(QStringLiteral("alertButton%1").arg(i));
         if (i == options.destructiveButton) {
-            button->setProperty(platform::ControlStyle::DestructiveProperty, true);
+            button->setProperty(ControlStyle::DestructiveProperty, true);
             button->setAccessibleDescription(tr("此操作会抹掉数据，且无法撤销"));
         }
         // One role for all keeps the buttons in the order given.

@@ -2,8 +2,8 @@
 
 #include "Common/ForeignText.h"
 #include "Platform/Desktop/WebLink.h"
-#include "Platform/Views/VectorImage.h"
 #include "UI/LinkOpener.h"
+#include "UI/VectorImage.h"
 #include "WebImage/WebImageLoader.h"
 #include "ui_FileViewItem.h"
 
@@ -15,7 +15,7 @@
 const QString FileViewItem::Identifier = QStringLiteral("FileViewItem");
 
 FileViewItem::FileViewItem(QWidget *parent)
-    : platform::CollectionViewItem(parent), m_ui(std::make_unique<Ui::FileViewItem>())
+    : CollectionViewItem(parent), m_ui(std::make_unique<Ui::FileViewItem>())
 {
     m_ui->setupUi(this);
     logoImageView = m_ui->logoImageView;
@@ -48,8 +48,7 @@ FileViewItem::~FileViewItem() = default;
 
 QImage FileViewItem::placeholderImage()
 {
-    static const QImage image =
-        platform::VectorImage::image(QStringLiteral(":/images/logo.svg"), QSize(88, 88));
+    static const QImage image = VectorImage::image(QStringLiteral(":/images/logo.svg"), QSize(88, 88));
     return image;
 }
 
@@ -88,12 +87,12 @@ bool FileViewItem::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
     }
-    return platform::CollectionViewItem::eventFilter(watched, event);
+    return CollectionViewItem::eventFilter(watched, event);
 }
 
 void FileViewItem::resizeEvent(QResizeEvent *event)
 {
-    platform::CollectionViewItem::resizeEvent(event);
+    CollectionViewItem::resizeEvent(event);
     // The description takes the height the item was given, less the name row and the margin below.
     infoLabel->setGeometry(infoLabel->x(), infoLabel->y(), infoLabel->width(),
                            std::max(0, height() - infoLabel->y()));

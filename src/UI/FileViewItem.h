@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Creation/MacOSModel.h"
-#include "Platform/Views/CollectionViewItem.h"
+#include "UI/CollectionViewItem.h"
 
 #include <memory>
 
@@ -14,7 +14,7 @@ class FileViewItem;
 // One catalog entry: logo, name, version, release date and description, and a control that opens its
 // download link. Its description is shown 301 points wide in the 10-point system font, so the entry's
 // cellHeight fits it.
-class FileViewItem : public platform::CollectionViewItem
+class FileViewItem : public CollectionViewItem
 {
     Q_OBJECT
 

@@ -7,13 +7,13 @@
 #include "Creation/BaseModel.h"
 #include "Platform/Desktop/WebLink.h"
 #include "Platform/Runtime/StopSignals.h"
-#include "Platform/Views/OpenPanel.h"
-#include "Platform/Views/VectorImage.h"
 #include "UI/AlertManager.h"
 #include "UI/DriveItemDelegate.h"
 #include "UI/FileViewItem.h"
 #include "UI/LinkOpener.h"
+#include "UI/OpenPanel.h"
 #include "UI/OtherDrivesPanel.h"
+#include "UI/VectorImage.h"
 #include "ui_MainWindow.h"
 
 #include <QAction>
@@ -330,24 +330,24 @@ QString MainViewController::catalogFailureText(const InstallationImageViewModel:
     return tr("无法连接到服务器。");
 }
 
-int MainViewController::numberOfItems(platform::CollectionView &, int)
+int MainViewController::numberOfItems(CollectionView &, int)
 {
     return static_cast<int>(m_filesArray.size());
 }
 
-platform::CollectionViewItem *MainViewController::itemForIndex(platform::CollectionView &view, int index)
+CollectionViewItem *MainViewController::itemForIndex(CollectionView &view, int index)
 {
     auto *item = static_cast<FileViewItem *>(view.makeItemWithIdentifier(FileViewItem::Identifier, index));
     item->setMacOSModel(m_filesArray.at(static_cast<size_t>(index)));
     return item;
 }
 
-QSize MainViewController::sizeForItem(platform::CollectionView &, int index)
+QSize MainViewController::sizeForItem(CollectionView &, int index)
 {
     return QSize(400, static_cast<int>(std::ceil(m_filesArray.at(static_cast<size_t>(index))->cellHeight())));
 }
 
-void MainViewController::didSelectItem(platform::CollectionView &, int) {}
+void MainViewController::didSelectItem(CollectionView &, int) {}
 
 void MainViewController::showUpdateNotice(const QString &downloadUrl)
 {
@@ -395,8 +395,8 @@ void MainViewController::layoutBackground()
 {
     bgImageView->setGeometry(rect());
     if (m_loaded)
-        bgImageView->setPixmap(platform::VectorImage::pixmap(QStringLiteral(":/images/background.svg"),
-                                                             size(), devicePixelRatioF()));
+        bgImageView->setPixmap(
+            VectorImage::pixmap(QStringLiteral(":/images/background.svg"), size(), devicePixelRatioF()));
 }
 
 void MainViewController::fitToScreen()
@@ -614,7 +614,7 @@ void MainViewController::selectDiskAction()
 
 void MainViewController::selectMacOSAction()
 {
-    auto *panel = new platform::OpenPanel(window());
+    auto *panel = new OpenPanel(window());
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setWindowModality(Qt::WindowModal);
     panel->setPrompt(tr("选择"));

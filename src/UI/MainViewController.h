@@ -6,9 +6,9 @@
 #include "Creation/MacOSModel.h"
 #include "Platform/Desktop/DesktopNotifier.h"
 #include "Platform/Desktop/SleepInhibitor.h"
-#include "Platform/Views/CollectionView.h"
 #include "Service/InstallationImageViewModel.h"
 #include "UI/CatalogRetry.h"
+#include "UI/CollectionView.h"
 #include "UI/RunStatus.h"
 
 #include <QElapsedTimer>
@@ -36,9 +36,7 @@ class MainWindow;
 // The controller of the application's window: the drive pop-up, the installer picker and its checks, the
 // confirmation, the two phases of the creation job with the progress ring, and the result alerts; beside
 // them the catalog of installer images and the update notice.
-class MainViewController : public QWidget,
-                           public platform::CollectionViewDataSource,
-                           public platform::CollectionViewDelegate
+class MainViewController : public QWidget, public CollectionViewDataSource, public CollectionViewDelegate
 {
     Q_OBJECT
 
@@ -74,7 +72,7 @@ public:
     // Outlets; the view hierarchy owns the widgets.
     CircularProgress *circularProgress = nullptr;
     QComboBox *diskListPopUpButton = nullptr;
-    platform::CollectionView *collectionView = nullptr;
+    CollectionView *collectionView = nullptr;
     QLabel *macOSInfoLabel = nullptr;
     QPushButton *selectMacOSButton = nullptr;
     QPushButton *makeMacOSButton = nullptr;
@@ -102,10 +100,10 @@ public:
     bool checkingChoices() const;
 
     // The catalog's data source and delegate.
-    int numberOfItems(platform::CollectionView &view, int section) override;
-    platform::CollectionViewItem *itemForIndex(platform::CollectionView &view, int index) override;
-    QSize sizeForItem(platform::CollectionView &view, int index) override;
-    void didSelectItem(platform::CollectionView &view, int index) override;
+    int numberOfItems(CollectionView &view, int section) override;
+    CollectionViewItem *itemForIndex(CollectionView &view, int index) override;
+    QSize sizeForItem(CollectionView &view, int index) override;
+    void didSelectItem(CollectionView &view, int index) override;
     // The update notice: the only way on is to download; the application then quits. From the confirmation
     // of a run until its result has been answered the notice waits, so it never ends a run.
     void showUpdateNotice(const QString &downloadUrl);

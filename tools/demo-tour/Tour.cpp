@@ -1,7 +1,7 @@
 #include "Tour.h"
 
 #include "Common/CircularProgress/CircularProgress.h"
-#include "Platform/Views/CollectionView.h"
+#include "UI/CollectionView.h"
 #include "UI/MainViewController.h"
 #include "UI/OtherDrivesPanel.h"
 
@@ -73,7 +73,7 @@ bool Tour::run(const QString &installerPath, const QString &wantedDrive)
     screenshot(QStringLiteral("launch"));
 
     QTest::mouseClick(w.selectMacOSButton, Qt::LeftButton);
-    platform::OpenPanel *panel = m_driver.waitForPicker();
+    OpenPanel *panel = m_driver.waitForPicker();
     if (!step(panel != nullptr, "no installer picker"))
         return false;
     screenshot(QStringLiteral("picker"));

@@ -1,6 +1,6 @@
 #include "WindowDriver.h"
 
-#include "Platform/Views/OpenPanel.h"
+#include "UI/OpenPanel.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -28,7 +28,7 @@ QWidget *WindowDriver::openDialog() const
 {
     for (QWidget *widget : QApplication::topLevelWidgets())
         if (widget->isVisible() && widget != &m_window &&
-            (qobject_cast<QMessageBox *>(widget) || qobject_cast<platform::OpenPanel *>(widget)))
+            (qobject_cast<QMessageBox *>(widget) || qobject_cast<OpenPanel *>(widget)))
             return widget;
     return nullptr;
 }
@@ -40,11 +40,10 @@ QMessageBox *WindowDriver::waitForAlert(int timeoutMs) const
     return alert;
 }
 
-platform::OpenPanel *WindowDriver::waitForPicker(int timeoutMs) const
+OpenPanel *WindowDriver::waitForPicker(int timeoutMs) const
 {
-    platform::OpenPanel *panel = nullptr;
-    waitFor([&] { return (panel = qobject_cast<platform::OpenPanel *>(openDialog())) != nullptr; },
-            timeoutMs);
+    OpenPanel *panel = nullptr;
+    waitFor([&] { return (panel = qobject_cast<OpenPanel *>(openDialog())) != nullptr; }, timeoutMs);
     return panel;
 }
 
@@ -60,7 +59,7 @@ bool WindowDriver::clickButton(QWidget *dialog, const QString &text)
     return false;
 }
 
-bool WindowDriver::chooseInPicker(platform::OpenPanel *panel, const QString &path, const QString &prompt)
+bool WindowDriver::chooseInPicker(OpenPanel *panel, const QString &path, const QString &prompt)
 {
     if (!panel)
         return false;

@@ -6,9 +6,7 @@
 
 class QMessageBox;
 class QWidget;
-namespace platform {
 class OpenPanel;
-}
 
 // Drives a window the way a person would: waits for dialogs, types into the installer picker, clicks the
 // buttons of alerts. Shared by the demo tour and the window tests.
@@ -22,11 +20,11 @@ public:
     // The dialog open over the window (an alert or the picker), or none.
     QWidget *openDialog() const;
     QMessageBox *waitForAlert(int timeoutMs = 10000) const;
-    platform::OpenPanel *waitForPicker(int timeoutMs = 10000) const;
+    OpenPanel *waitForPicker(int timeoutMs = 10000) const;
     // Clicks the visible button with the text; false when there is none.
     static bool clickButton(QWidget *dialog, const QString &text);
     // In an open picker: goes to the bundle's folder, types its name and presses the prompt button.
-    static bool chooseInPicker(platform::OpenPanel *panel, const QString &path, const QString &prompt);
+    static bool chooseInPicker(OpenPanel *panel, const QString &path, const QString &prompt);
     // The window with an open dialog drawn over it like a sheet.
     QPixmap screenshot() const;
 

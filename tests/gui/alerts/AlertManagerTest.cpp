@@ -1,6 +1,6 @@
 #include "UI/AlertManager.h"
 
-#include "Platform/Views/ControlStyle.h"
+#include "UI/ControlStyle.h"
 #include "WindowDriver.h"
 #include "support/EventLoop.h"
 
@@ -170,10 +170,10 @@ TEST(AlertManager, ReturnAndEscapeTakeTheSafeChoiceAndTheErasingButtonIsMarked)
             QPushButton *b = button(alert, i);
             ASSERT_TRUE(b) << what;
             const bool erases = i == destructive;
-            EXPECT_EQ(b->property(platform::ControlStyle::DestructiveProperty).toBool(), erases) << what;
+            EXPECT_EQ(b->property(ControlStyle::DestructiveProperty).toBool(), erases) << what;
             EXPECT_EQ(b->accessibleDescription().isEmpty(), !erases) << what;
             if (erases) {
-                EXPECT_EQ(fill(b), platform::ControlStyle::destructiveColor()) << what;
+                EXPECT_EQ(fill(b), ControlStyle::destructiveColor()) << what;
             } else if (!b->hasFocus()) {
                 EXPECT_EQ(fill(b), QColor(Qt::white)) << what;
             }

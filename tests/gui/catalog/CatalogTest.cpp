@@ -1,5 +1,5 @@
 #include "Common/JSONText.h"
-#include "Platform/Views/CollectionView.h"
+#include "UI/CollectionView.h"
 #include "UI/FileViewItem.h"
 #include "UI/MainViewController.h"
 #include "WindowDriver.h"
@@ -327,7 +327,7 @@ TEST(CatalogPanel, LargeCatalogsKeepTheWindowResponsiveAndItsMemorySmall)
         MainViewController window;
         window.viewDidLoad();
         window.show();
-        platform::CollectionView &list = *window.collectionView;
+        CollectionView &list = *window.collectionView;
         ASSERT_TRUE(testsupport::waitUntil(
             [&] {
                 memory.sample();

@@ -2,7 +2,7 @@
 // keyboard.
 
 #include "Common/CircularProgress/CircularProgressAccessible.h"
-#include "Platform/Views/CollectionView.h"
+#include "UI/CollectionView.h"
 #include "UI/FileViewItem.h"
 #include "WindowFixture.h"
 #include "support/RouteServer.h"

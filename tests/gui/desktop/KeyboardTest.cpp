@@ -68,7 +68,7 @@ TEST(Keyboard, TheWholeFlowInEnglishWithoutAMouse)
     for (const QString &bundle : {other, installer.path()}) {
         ASSERT_TRUE(tabTo(c.selectMacOSButton));
         press(Qt::Key_Return);
-        platform::OpenPanel *panel = w.driver.waitForPicker();
+        OpenPanel *panel = w.driver.waitForPicker();
         ASSERT_TRUE(panel);
         auto *name = panel->findChild<QLineEdit *>("fileNameEdit");
         ASSERT_TRUE(name);

@@ -1,8 +1,8 @@
 // Every text of the interface has its English translation, and the user's locale picks the language.
 
 #include "Platform/Text/Localization.h"
-#include "Platform/Views/OpenPanel.h"
 #include "UI/MainViewController.h"
+#include "UI/OpenPanel.h"
 #include "support/ChildRun.h"
 
 #include <QDialogButtonBox>
@@ -94,7 +94,7 @@ TEST(Translations, TheLocaleChoosesTheLanguage)
         EXPECT_EQ(window.selectMacOSButton->text(),
                   english ? "Choose the macOS Installer" : "选择系统安装文件");
         // Qt's own texts in the installer picker speak the window's language too.
-        platform::OpenPanel picker;
+        OpenPanel picker;
         auto *buttons = picker.findChild<QDialogButtonBox *>();
         ASSERT_TRUE(buttons && buttons->button(QDialogButtonBox::Cancel));
         EXPECT_EQ(buttons->button(QDialogButtonBox::Cancel)->text(), english ? "Cancel" : "取消");

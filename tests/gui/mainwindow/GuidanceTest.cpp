@@ -351,7 +351,7 @@ TEST(Guidance, AWideWindowKeepsItsControlsTogetherAndThePlusTileChooses)
     EXPECT_LT(gap, 120);
 
     QTest::mouseClick(c.addImageView, Qt::LeftButton);
-    platform::OpenPanel *picker = w.driver.waitForPicker();
+    OpenPanel *picker = w.driver.waitForPicker();
     ASSERT_TRUE(picker);
     picker->reject();
 }

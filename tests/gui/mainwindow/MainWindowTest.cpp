@@ -1,4 +1,4 @@
-#include "Platform/Views/VectorImage.h"
+#include "UI/VectorImage.h"
 #include "WindowFixture.h"
 #include "support/DriveSetup.h"
 #include "support/SampleInstaller.h"
@@ -236,7 +236,7 @@ TEST(MainWindow, TheFirstFrameShowsTheAddArtwork)
     const QPixmap shown = w.controller.addImageView->pixmap();
     ASSERT_FALSE(shown.isNull());
     EXPECT_EQ(shown.deviceIndependentSize(), QSizeF(112, 112));
-    const QImage artwork = platform::VectorImage::image(":/images/add.svg", shown.size());
+    const QImage artwork = VectorImage::image(":/images/add.svg", shown.size());
     EXPECT_EQ(shown.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied),
               artwork.convertToFormat(QImage::Format_ARGB32_Premultiplied));
 }

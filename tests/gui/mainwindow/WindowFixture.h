@@ -1,8 +1,8 @@
 #pragma once
 
 #include "Common/CircularProgress/CircularProgress.h"
-#include "Platform/Views/OpenPanel.h"
 #include "UI/MainViewController.h"
+#include "UI/OpenPanel.h"
 #include "WindowDriver.h"
 #include "support/DriveSetup.h"
 #include "support/EventLoop.h"

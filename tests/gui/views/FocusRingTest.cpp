@@ -1,10 +1,10 @@
 // Every control a keyboard reaches in the window, the alerts and the file picker shows that it has the focus.
 
-#include "Platform/Views/CollectionView.h"
-#include "Platform/Views/ControlStyle.h"
-#include "Platform/Views/OpenPanel.h"
 #include "UI/AlertManager.h"
+#include "UI/CollectionView.h"
+#include "UI/ControlStyle.h"
 #include "UI/MainViewController.h"
+#include "UI/OpenPanel.h"
 #include "support/EventLoop.h"
 #include "support/RouteServer.h"
 
@@ -18,7 +18,7 @@ namespace {
 
 bool isRing(const QColor &color)
 {
-    const QColor ring = platform::ControlStyle::focusRingColor();
+    const QColor ring = ControlStyle::focusRingColor();
     return std::abs(color.red() - ring.red()) < 24 && std::abs(color.green() - ring.green()) < 24 &&
            std::abs(color.blue() - ring.blue()) < 24;
 }
@@ -83,7 +83,7 @@ TEST(FocusRing, EveryControlOfAnAlertAndThePickerShowsFocus)
 
     QTemporaryDir folder;
     QDir().mkpath(folder.filePath("Install macOS Mojave.app"));
-    platform::OpenPanel panel(&window);
+    OpenPanel panel(&window);
     panel.setAllowedFileTypes({"app"}, "macOS 安装程序");
     panel.setDirectory(folder.path());
     panel.open();

@@ -1,4 +1,4 @@
-#include "Platform/Views/OpenPanel.h"
+#include "UI/OpenPanel.h"
 
 #include "Platform/Volumes/MountMonitor.h"
 #include "support/EventLoop.h"
@@ -32,15 +32,15 @@ struct Folder
     }
 };
 
-QPushButton *acceptButton(platform::OpenPanel &panel)
+QPushButton *acceptButton(OpenPanel &panel)
 {
     auto *box = panel.findChild<QDialogButtonBox *>();
     return box ? box->button(QDialogButtonBox::Open) : nullptr;
 }
 
-std::unique_ptr<platform::OpenPanel> openPanel(const QString &directory)
+std::unique_ptr<OpenPanel> openPanel(const QString &directory)
 {
-    auto panel = std::make_unique<platform::OpenPanel>();
+    auto panel = std::make_unique<OpenPanel>();
     panel->setPrompt(QStringLiteral("选择"));
     panel->setAllowedFileTypes({"app"});
     panel->setDirectory(directory);
@@ -81,7 +81,7 @@ QStringList paths(const QList<QUrl> &urls)
     return list;
 }
 
-QStringList shownNames(platform::OpenPanel &panel)
+QStringList shownNames(OpenPanel &panel)
 {
     auto *view = panel.findChild<QListView *>(QStringLiteral("listView"));
     QStringList names;
@@ -161,7 +161,7 @@ TEST(OpenPanel, StartsInDownloadsElseHomeWithThePlacesThatExistInItsSidebar)
     const QString applications = QFileInfo(QStringLiteral("/Applications")).isDir() ? "/Applications" : "";
     {
         Home home({"Downloads", "Desktop"});
-        platform::OpenPanel panel;
+        OpenPanel panel;
         EXPECT_EQ(panel.directory().absolutePath(), home.path("Downloads"));
         QStringList expected = {home.path(), home.path("Downloads"), home.path("Desktop")};
         if (!applications.isEmpty())
@@ -171,7 +171,7 @@ TEST(OpenPanel, StartsInDownloadsElseHomeWithThePlacesThatExistInItsSidebar)
     }
     {
         Home home({"Documents"});
-        platform::OpenPanel panel;
+        OpenPanel panel;
         EXPECT_EQ(panel.directory().absolutePath(), home.path());
         const QStringList sidebar = paths(panel.sidebarUrls());
         EXPECT_EQ(sidebar.first(), home.path());
@@ -194,9 +194,9 @@ TEST(OpenPanel, OpensWhereTheLastInstallerWasChosen)
         emit panel->directoryEntered(folder->bundle);
         ASSERT_EQ(panel->URLs(), QStringList({folder->bundle}));
     }
-    EXPECT_EQ(platform::OpenPanel().directory().absolutePath(), QDir(folder->dir.path()).absolutePath());
+    EXPECT_EQ(OpenPanel().directory().absolutePath(), QDir(folder->dir.path()).absolutePath());
     folder.reset();
-    EXPECT_EQ(platform::OpenPanel().directory().absolutePath(), home.path("Downloads"));
+    EXPECT_EQ(OpenPanel().directory().absolutePath(), home.path("Downloads"));
 }
 
 // Volumes below /Volumes and where desktops mount removable media are listed, by name, and the list
@@ -216,7 +216,7 @@ TEST(OpenPanel, TheSidebarListsMountedVolumesAndFollowsThem)
     ASSERT_TRUE(mountAt("/Volumes/USB"));
     ASSERT_TRUE(mountAt("/Volumes/.hidden"));
     platform::MountMonitor::shared()->rescan();
-    platform::OpenPanel panel;
+    OpenPanel panel;
     const QStringList volumes = {"/media/someone/KINGSTON", "/Volumes/USB"};
     QStringList sidebar = paths(panel.sidebarUrls());
     EXPECT_EQ(sidebar.mid(sidebar.size() - 2), volumes);

@@ -1,4 +1,4 @@
-#include "Platform/Views/VectorImage.h"
+#include "UI/VectorImage.h"
 
 #include <QFile>
 #include <QPainter>
@@ -38,15 +38,15 @@ TEST(VectorImage, DrawsThePixelsOfTheSvgRendererAtTheAskedSizeAndDensity)
         QPainter painter(&expected);
         QSvgRenderer(path).render(&painter);
         painter.end();
-        const QImage drawn = platform::VectorImage::image(path, pixels);
+        const QImage drawn = VectorImage::image(path, pixels);
         ASSERT_EQ(drawn.size(), pixels);
         EXPECT_EQ(drawn.convertToFormat(QImage::Format_ARGB32_Premultiplied), expected) << pixels.width();
     }
-    const QPixmap dense = platform::VectorImage::pixmap(path, QSize(100, 50), 2.0);
+    const QPixmap dense = VectorImage::pixmap(path, QSize(100, 50), 2.0);
     EXPECT_EQ(dense.size(), QSize(200, 100));
     EXPECT_EQ(dense.devicePixelRatio(), 2.0);
     EXPECT_EQ(dense.toImage(),
-              platform::VectorImage::image(path, QSize(200, 100)).convertToFormat(dense.toImage().format()));
+              VectorImage::image(path, QSize(200, 100)).convertToFormat(dense.toImage().format()));
 }
 
 // What is not an SVG picture draws nothing, and the view keeps its size.
@@ -60,8 +60,8 @@ TEST(VectorImage, WhatIsNotAPictureDrawsNothing)
         {"cut short", write(dir, "cut.svg", Picture.left(60))},
     };
     for (const auto &[name, path] : cases) {
-        EXPECT_TRUE(platform::VectorImage::image(path, QSize(40, 40)).isNull()) << name;
-        const QPixmap pixmap = platform::VectorImage::pixmap(path, QSize(40, 20), 1.5);
+        EXPECT_TRUE(VectorImage::image(path, QSize(40, 40)).isNull()) << name;
+        const QPixmap pixmap = VectorImage::pixmap(path, QSize(40, 20), 1.5);
         EXPECT_EQ(pixmap.size(), QSize(60, 30)) << name;
         EXPECT_EQ(pixmap.toImage().pixelColor(30, 15).alpha(), 0) << name;
     }

@@ -10,8 +10,8 @@
 // --no-browser registers no handler, so no link can open: "link alert <address>" is printed when the window
 // gives the address instead, which is answered after a while ("link answered <ms>").
 #include "Common/CircularProgress/CircularProgress.h"
-#include "Platform/Views/OpenPanel.h"
 #include "UI/MainViewController.h"
+#include "UI/OpenPanel.h"
 #include "WindowDriver.h"
 
 #include <QAbstractButton>

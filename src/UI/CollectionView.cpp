@@ -1,12 +1,10 @@
-#include "Platform/Views/CollectionView.h"
+#include "UI/CollectionView.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QScrollBar>
 #include <algorithm>
 #include <climits>
-
-namespace platform {
 
 CollectionView::CollectionView(QWidget *parent) : QAbstractScrollArea(parent)
 {
@@ -205,5 +203,3 @@ bool CollectionView::eventFilter(QObject *watched, QEvent *event)
     }
     return QAbstractScrollArea::eventFilter(watched, event);
 }
-
-} // namespace platform

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/Views/CollectionViewItem.h"
+#include "UI/CollectionViewItem.h"
 
 #include <QAbstractScrollArea>
 #include <QHash>
@@ -8,8 +8,6 @@
 #include <functional>
 #include <map>
 #include <vector>
-
-namespace platform {
 
 class CollectionView;
 
@@ -93,5 +91,3 @@ private:
     int m_width = 0; // of the widest item
     int m_spacing = 8;
 };
-
-} // namespace platform

@@ -5,8 +5,6 @@
 #include <QSize>
 #include <QString>
 
-namespace platform {
-
 // Our SVG artwork, drawn through Qt's SVG image plugin. The plugin brings the SVG renderer in when a picture
 // is first drawn, so a window whose first frame has no vector picture starts without loading it.
 class VectorImage
@@ -18,5 +16,3 @@ public:
     // transparent pixmap of that size when the file cannot be read.
     static QPixmap pixmap(const QString &path, const QSize &size, qreal scale);
 };
-
-} // namespace platform

@@ -1,6 +1,4 @@
-#include "Platform/Views/ControlStyle.h"
-
-namespace platform {
+#include "UI/ControlStyle.h"
 
 QString ControlStyle::styleSheet()
 {
@@ -32,5 +30,3 @@ QString ControlStyle::styleSheet()
     )")
         .arg(focusRingColor().name(), destructiveColor().name());
 }
-
-} // namespace platform

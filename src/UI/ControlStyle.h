@@ -3,8 +3,6 @@
 #include <QColor>
 #include <QString>
 
-namespace platform {
-
 // The look the system gives its standard controls in dialogs: push and tool buttons, pop-ups, text fields
 // and lists drawn flat in the window's colours, and a focus ring — a 2 px border in the accent colour — on
 // whichever of them has the keyboard focus. A push button whose "destructive" property is true is drawn
@@ -19,5 +17,3 @@ public:
     // The property that marks a push button as destructive.
     static constexpr const char *DestructiveProperty = "destructive";
 };
-
-} // namespace platform

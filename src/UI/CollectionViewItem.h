@@ -2,8 +2,6 @@
 
 #include <QWidget>
 
-namespace platform {
-
 // One cell of a collection view. The view makes items through the data source and keeps those it no longer
 // shows for reuse, so an item may show one entry after another.
 class CollectionViewItem : public QWidget
@@ -18,5 +16,3 @@ private:
     friend class CollectionView;
     QString m_reuseIdentifier;
 };
-
-} // namespace platform

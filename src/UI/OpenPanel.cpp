@@ -1,10 +1,10 @@
-#include "Platform/Views/OpenPanel.h"
+#include "UI/OpenPanel.h"
 
 #include "Platform/Runtime/BundleInfo.h"
-#include "Platform/Views/ControlStyle.h"
 #include "Platform/Volumes/IconProvider.h"
 #include "Platform/Volumes/MountMonitor.h"
 #include "Platform/Volumes/MountTable.h"
+#include "UI/ControlStyle.h"
 
 #include <QAbstractFileIconProvider>
 #include <QAbstractItemView>
@@ -21,8 +21,6 @@
 #include <QUrl>
 #include <algorithm>
 
-namespace platform {
-
 namespace {
 
 // Shows an application bundle with its own icon rather than as a folder.
@@ -32,7 +30,7 @@ public:
     QIcon icon(const QFileInfo &info) const override
     {
         if (info.isDir() && info.suffix() == QLatin1String("app")) {
-            const QImage image = IconProvider::bundleIcon(info.absoluteFilePath());
+            const QImage image = platform::IconProvider::bundleIcon(info.absoluteFilePath());
             if (!image.isNull())
                 return QIcon(QPixmap::fromImage(image));
         }
@@ -58,9 +56,9 @@ OpenPanel::OpenPanel(QWidget *parent) : QFileDialog(parent)
     // names a folder still overrides this.
     setDirectory(defaultDirectory());
     updateSidebar();
-    if (MountMonitor *monitor = MountMonitor::shared()) {
-        connect(monitor, &MountMonitor::didMount, this, &OpenPanel::updateSidebar);
-        connect(monitor, &MountMonitor::didUnmount, this, &OpenPanel::updateSidebar);
+    if (platform::MountMonitor *monitor = platform::MountMonitor::shared()) {
+        connect(monitor, &platform::MountMonitor::didMount, this, &OpenPanel::updateSidebar);
+        connect(monitor, &platform::MountMonitor::didUnmount, this, &OpenPanel::updateSidebar);
     }
     // Opening a bundle (double click, or Enter on it) would enter it; choose it instead.
     // Qt renames the accept button from the same signals; connected after its own slots, ours run last.
@@ -115,7 +113,7 @@ namespace {
 
 QSettings userDefaults()
 {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, BundleInfo::identifier(),
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, platform::BundleInfo::identifier(),
                      QStringLiteral("defaults"));
 }
 
@@ -139,7 +137,7 @@ QList<QUrl> OpenPanel::defaultSidebarUrls()
     // /run/media/<user>/<name>, or /media/<name>).
     static const QByteArray roots[] = {"/Volumes/", "/media/", "/run/media/"};
     QStringList volumes;
-    for (const MountEntry &entry : MountTable::visibleVolumes()) {
+    for (const platform::MountEntry &entry : platform::MountTable::visibleVolumes()) {
         const QByteArray &point = entry.mountPointBytes;
         const bool below = std::any_of(std::begin(roots), std::end(roots), [&](const QByteArray &root) {
             return point.startsWith(root) && point.size() > root.size();
@@ -218,5 +216,3 @@ void OpenPanel::accept()
         rememberFolder();
     }
 }
-
-} // namespace platform

@@ -2,8 +2,6 @@
 
 #include <QFileDialog>
 
-namespace platform {
-
 // The file picker. A folder whose name ends with one of the allowed bundle extensions (".app") is a single
 // item: it can be chosen, and opening it chooses it instead of entering it. Always Qt's own dialog, so the
 // behaviour is the same everywhere and tests can drive it.
@@ -49,5 +47,3 @@ private:
     QStringList m_types;
     QStringList m_chosen;
 };
-
-} // namespace platform

@@ -1,8 +1,6 @@
-#include "Platform/Views/VectorImage.h"
+#include "UI/VectorImage.h"
 
 #include <QImageReader>
-
-namespace platform {
 
 QImage VectorImage::image(const QString &path, const QSize &pixels)
 {
@@ -25,5 +23,3 @@ QPixmap VectorImage::pixmap(const QString &path, const QSize &size, qreal scale)
     pixmap.setDevicePixelRatio(scale);
     return pixmap;
 }
-
-} // namespace platform
