@@ -21,37 +21,31 @@ DeviceInfomation::DeviceInfomation()
 
 QString DeviceInfomation::deviceName() const
 {
-    std::lock_guard guard(m_lock);
     return m_deviceName;
 }
 
 void DeviceInfomation::setDeviceName(const QString &name)
 {
-    std::lock_guard guard(m_lock);
     m_deviceName = name;
 }
 
 QString DeviceInfomation::deviceIPAddress() const
 {
-    std::lock_guard guard(m_lock);
     return m_deviceIPAddress;
 }
 
 void DeviceInfomation::setDeviceIPAddress(const QString &address)
 {
-    std::lock_guard guard(m_lock);
     m_deviceIPAddress = address;
 }
 
 QString DeviceInfomation::deviceMACAddress() const
 {
-    std::lock_guard guard(m_lock);
     return m_deviceMACAddress;
 }
 
 void DeviceInfomation::setDeviceMACAddress(const QString &address)
 {
-    std::lock_guard guard(m_lock);
     m_deviceMACAddress = address;
 }
 

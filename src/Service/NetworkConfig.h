@@ -2,13 +2,12 @@
 
 #include <QString>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 class NetUrlFilter;
 
-// Process-wide settings of the request framework. The catalog client leaves them at their defaults: each of
-// its requests names its own base URL.
+// Process-wide settings of the request framework, GUI thread only. The catalog client leaves them at their
+// defaults: each of its requests names its own base URL.
 class NetworkConfig
 {
 public:
@@ -30,7 +29,6 @@ public:
 private:
     NetworkConfig() = default;
 
-    mutable std::mutex m_lock;
     QString m_baseUrl;
     QString m_cdnUrl;
     std::vector<std::shared_ptr<NetUrlFilter>> m_urlFilters;

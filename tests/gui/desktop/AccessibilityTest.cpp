@@ -4,7 +4,7 @@
 #include "Platform/Views/CollectionView.h"
 #include "UI/FileViewItem.h"
 #include "WindowFixture.h"
-#include "support/RouteServer.h"
+#include "support/LocalHttpServer.h"
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>
@@ -54,7 +54,7 @@ QStringList unnamedControls(QAccessibleInterface *root)
 
 TEST(Accessibility, EveryControlIsNamedAndDescribedAndTheRingIsAProgressBarWithItsValue)
 {
-    RouteServer server;
+    LocalHttpServer server;
     server.setRoute("/api/installation-image-list", {catalog(30), 200, "application/json", 0});
     qputenv("BOOTDRIVE_SERVICE_URL", server.url("").toString(QUrl::StripTrailingSlash).toUtf8());
     LinkCatcher links;

@@ -1,4 +1,3 @@
-#include "LocalHttpServer.h"
 #include "Platform/Runtime/BundleInfo.h"
 #include "Platform/Values/Dictionary.h"
 #include "Platform/Values/Null.h"
@@ -9,6 +8,7 @@
 #include "Service/InstallationImageListApi.h"
 #include "Service/UpdateAppApi.h"
 #include "ServiceTestSupport.h"
+#include "support/LocalHttpServer.h"
 
 #include <gtest/gtest.h>
 
