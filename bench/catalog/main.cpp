@@ -12,7 +12,6 @@
 #include "support/ProcessMemory.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
@@ -33,16 +32,6 @@ using Clock = std::chrono::steady_clock;
 double msSince(Clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-std::string png(int width, int height, QRgb colour)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(colour);
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return buffer.data().toStdString();
 }
 
 // Notes when a catalog item is first painted.
@@ -97,7 +86,7 @@ int catalog(int argc, char **argv)
                 service.url("/logo.png").toString().toStdString() +
                 R"(","download_url":"https://127.0.0.1/dl.dmg"})";
     body += "]}";
-    const std::string logo = png(256, 256, qRgb(30, 110, 220));
+    const std::string logo = LocalHttpServer::png(QColor(30, 110, 220), 256);
     std::atomic<Clock::time_point> answeredAt{Clock::time_point()};
     service.setResponder([&](const LocalHttpServer::Seen &request) {
         if (request.path != "/api/installation-image-list")
@@ -151,7 +140,7 @@ int logos(int argc, char **argv)
     std::vector<std::string> pictures;
     for (int i = 0; i < 10; ++i) {
         const auto [w, h] = sizes[i % 2];
-        pictures.push_back(png(w, h, qRgb(20 * i, 255 - 20 * i, 128)));
+        pictures.push_back(LocalHttpServer::png(QColor(20 * i, 255 - 20 * i, 128), w, h));
     }
     for (size_t i = 0; i < pictures.size(); ++i)
         service.setRoute("/logo" + std::to_string(i) + ".png", {pictures[i], 200, "image/png"});

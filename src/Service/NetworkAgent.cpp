@@ -157,12 +157,13 @@ void NetworkAgent::startTransfer(const NetBaseRequestPtr &request, const QByteAr
 {
     auto *transfer = HTTPTransfer::start(
         *m_network, *request->originalRequest(), verb, body, m_limits,
-        [this, request](QNetworkReply *reply, const QByteArray &answer, const std::optional<Error> &error) {
+        [this, request, identifier = request->taskIdentifier()](
+            QNetworkReply *reply, const QByteArray &answer, const std::optional<Error> &error) {
             if (reply)
                 request->setResponseHead(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
                                          reply->rawHeaderPairs(), reply->url());
             request->setTaskState(TaskState::Completed);
-            handleRequestResult(request, reply && !error ? Data::make(answer) : DataPtr(), error);
+            handleRequestResult(request, identifier, reply && !error ? Data::make(answer) : DataPtr(), error);
         });
     request->setTransfer(transfer);
     if (QNetworkReply *reply = transfer->reply())
@@ -202,19 +203,28 @@ size_t NetworkAgent::runningRequestCount() const
     return m_requestsRecord.size();
 }
 
-void NetworkAgent::handleRequestResult(const NetBaseRequestPtr &request, const DataPtr &data,
-                                       const std::optional<Error> &transportError)
+bool NetworkAgent::isRecorded(const NetBaseRequestPtr &request, uint64_t identifier) const
 {
-    if (!m_requestsRecord.count(request->taskIdentifier()))
+    const auto recorded = m_requestsRecord.find(identifier);
+    return recorded != m_requestsRecord.end() && recorded->second == request;
+}
+
+void NetworkAgent::handleRequestResult(const NetBaseRequestPtr &request, uint64_t identifier,
+                                       const DataPtr &data, const std::optional<Error> &transportError)
+{
+    if (!isRecorded(request, identifier))
         return; // cancelled
     if (!data || data->bytes().size() <= WorkerDecodeThreshold) {
-        deliver(request, processResult(*request, data, transportError));
+        deliver(request, identifier, processResult(*request, data, transportError));
         return;
     }
     // The request is the worker's alone until the answer is back: the caller only sees it in the blocks.
     QtConcurrent::run([request, data, transportError] {
         return processResult(*request, data, transportError);
-    }).then(m_network, [this, request](const std::optional<Error> &failure) { deliver(request, failure); });
+    }).then(m_network, [this, request, identifier](const std::optional<Error> &failure) mutable {
+        deliver(request, identifier, failure);
+        release(std::move(request));
+    });
 }
 
 std::optional<Error> NetworkAgent::processResult(NetBaseRequest &request, const DataPtr &data,
@@ -266,22 +276,27 @@ bool NetworkAgent::validateResult(const NetBaseRequest &request, std::optional<E
     return true;
 }
 
-void NetworkAgent::deliver(const NetBaseRequestPtr &request, const std::optional<Error> &failure)
+void NetworkAgent::deliver(const NetBaseRequestPtr &request, uint64_t identifier,
+                           const std::optional<Error> &failure)
 {
-    const uint64_t identifier = request->taskIdentifier();
-    const auto recorded = m_requestsRecord.find(identifier);
-    if (recorded == m_requestsRecord.end() || recorded->second != request)
+    if (!isRecorded(request, identifier))
         return; // cancelled while its answer was decoded
     notify(request, !failure);
     // A block may have started the request afresh; that run keeps its record and blocks.
     if (request->taskIdentifier() == identifier)
         request->clearCompletionBlock();
     if (const auto it = m_requestsRecord.find(identifier); it != m_requestsRecord.end()) {
-        NetBaseRequestPtr last = std::move(it->second);
+        NetBaseRequestPtr recorded = std::move(it->second);
         m_requestsRecord.erase(it);
-        // A large answer takes tens of milliseconds to free; not on the GUI thread.
-        QThreadPool::globalInstance()->start([last = std::move(last)] {});
+        release(std::move(recorded));
     }
+}
+
+void NetworkAgent::release(NetBaseRequestPtr request)
+{
+    // A large answer takes tens of milliseconds to free; whichever reference goes last, not on the GUI
+    // thread.
+    QThreadPool::globalInstance()->start([request = std::move(request)] {});
 }
 
 void NetworkAgent::notify(const NetBaseRequestPtr &request, bool succeeded)

@@ -61,7 +61,10 @@ private:
     std::optional<QNetworkRequest> httpRequestForRequest(NetBaseRequest &request, QByteArray *verb,
                                                          QByteArray *body, platform::Error *error) const;
     void startTransfer(const NetBaseRequestPtr &request, const QByteArray &verb, const QByteArray &body);
-    void handleRequestResult(const NetBaseRequestPtr &request, const platform::DataPtr &data,
+    // Whether the run of the request under this identifier is still recorded; a cancelled one is not.
+    bool isRecorded(const NetBaseRequestPtr &request, uint64_t identifier) const;
+    void handleRequestResult(const NetBaseRequestPtr &request, uint64_t identifier,
+                             const platform::DataPtr &data,
                              const std::optional<platform::Error> &transportError);
     // Fills in the answer, judges it and runs the preprocessor hook; the failure, if any. Touches nothing but
     // the request, so it may run on a worker.
@@ -70,8 +73,10 @@ private:
                                                         const std::optional<platform::Error> &transportError);
     static bool validateResult(const NetBaseRequest &request, std::optional<platform::Error> *error);
     // The observers and blocks of a processed answer, then the request leaves the record.
-    void deliver(const NetBaseRequestPtr &request, const std::optional<platform::Error> &failure);
+    void deliver(const NetBaseRequestPtr &request, uint64_t identifier,
+                 const std::optional<platform::Error> &failure);
     static void notify(const NetBaseRequestPtr &request, bool succeeded);
+    static void release(NetBaseRequestPtr request);
 
     NetworkConfig &m_config;
     QNetworkAccessManager *m_network; // lives as long as the process; also the context of decoded answers

@@ -22,26 +22,26 @@ namespace {
 
 using platform::TransferLimits;
 
+// A pool of its own, never destroyed: work may still run while the process exits.
+QThreadPool *newPool(int threads)
+{
+    auto *pool = new QThreadPool;
+    pool->setMaxThreadCount(threads);
+    return pool;
+}
+
 // Some formats (PNG among them) can only be decoded whole and scaled afterwards, which briefly takes up to
 // MaxImageSide² pixels; two threads bound that, however many views ask at once.
 QThreadPool &decodePool()
 {
-    static QThreadPool *const pool = [] {
-        auto *threads = new QThreadPool;
-        threads->setMaxThreadCount(2);
-        return threads;
-    }();
+    static QThreadPool *const pool = newPool(2);
     return *pool;
 }
 
 // The disk cache is no object for two threads at once: its one thread takes every reading and writing.
 QThreadPool &diskPool()
 {
-    static QThreadPool *const pool = [] {
-        auto *threads = new QThreadPool;
-        threads->setMaxThreadCount(1);
-        return threads;
-    }();
+    static QThreadPool *const pool = newPool(1);
     return *pool;
 }
 

@@ -171,9 +171,9 @@ LocalHttpServer::Responder LocalHttpServer::answer(int status, const std::string
     return [=](const Seen &) { return Answer{body, status, mediaType, 0, {}, endless}; };
 }
 
-std::string LocalHttpServer::png(const QColor &color, int side)
+std::string LocalHttpServer::png(const QColor &color, int width, int height)
 {
-    QImage image(side, side, QImage::Format_RGB32);
+    QImage image(width, height > 0 ? height : width, QImage::Format_RGB32);
     image.fill(color);
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);

@@ -83,8 +83,8 @@ public:
     // A responder answering every request alike; the body first, when endless.
     static Responder answer(int status, const std::string &mediaType, const std::string &body,
                             Endless endless = Endless::No);
-    // A small PNG of one colour.
-    static std::string png(const QColor &color, int side = 8);
+    // A PNG of one colour, square unless a height is given.
+    static std::string png(const QColor &color, int width = 8, int height = 0);
     // A loopback port on which nothing listens.
     static int closedPort();
 

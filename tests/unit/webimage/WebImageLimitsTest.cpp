@@ -4,7 +4,6 @@
 #include "support/ProcessMemory.h"
 #include "support/TestRerun.h"
 
-#include <QBuffer>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QTemporaryDir>
@@ -17,12 +16,7 @@ namespace {
 // A PNG of one colour: small on the wire, large once decoded.
 std::string bigPng(int width, int height)
 {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return buffer.data().toStdString();
+    return LocalHttpServer::png(Qt::darkCyan, width, height);
 }
 
 class WebImageLimits : public ::testing::Test
