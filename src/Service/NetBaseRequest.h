@@ -26,8 +26,8 @@ class HTTPTransfer;
 
 // One HTTP call to a web service. Subclasses describe the call by overriding the virtual operations below;
 // the shared NetworkAgent runs it. Create requests with std::make_shared: the agent holds a started request
-// until its answer has been delivered, so the caller need not keep it. GUI thread only, apart from the
-// preprocessor hooks of a large answer, which run on a worker while nothing else touches the request.
+// until its answer has been delivered, so the caller need not keep it. GUI thread only, but for a large
+// answer: it is filled in, and the preprocessor hooks run, on a worker; read the answer in the blocks.
 class NetBaseRequest : public std::enable_shared_from_this<NetBaseRequest>
 {
 public:
