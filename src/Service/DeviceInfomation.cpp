@@ -19,36 +19,6 @@ DeviceInfomation::DeviceInfomation()
       m_deviceMACAddress(getDeviceMacAddress())
 {}
 
-QString DeviceInfomation::deviceName() const
-{
-    return m_deviceName;
-}
-
-void DeviceInfomation::setDeviceName(const QString &name)
-{
-    m_deviceName = name;
-}
-
-QString DeviceInfomation::deviceIPAddress() const
-{
-    return m_deviceIPAddress;
-}
-
-void DeviceInfomation::setDeviceIPAddress(const QString &address)
-{
-    m_deviceIPAddress = address;
-}
-
-QString DeviceInfomation::deviceMACAddress() const
-{
-    return m_deviceMACAddress;
-}
-
-void DeviceInfomation::setDeviceMACAddress(const QString &address)
-{
-    m_deviceMACAddress = address;
-}
-
 namespace {
 
 // Undoes the quoting of a shell-style value: "double quoted" with backslash escapes, 'single quoted', or

@@ -17,12 +17,12 @@ public:
     // values are read and set without a lock, as the service client does on the GUI thread.
     static std::shared_ptr<DeviceInfomation> sharedInstance();
 
-    QString deviceName() const;
-    void setDeviceName(const QString &name);
-    QString deviceIPAddress() const;
-    void setDeviceIPAddress(const QString &address);
-    QString deviceMACAddress() const;
-    void setDeviceMACAddress(const QString &address);
+    QString deviceName() const { return m_deviceName; }
+    void setDeviceName(const QString &name) { m_deviceName = name; }
+    QString deviceIPAddress() const { return m_deviceIPAddress; }
+    void setDeviceIPAddress(const QString &address) { m_deviceIPAddress = address; }
+    QString deviceMACAddress() const { return m_deviceMACAddress; }
+    void setDeviceMACAddress(const QString &address) { m_deviceMACAddress = address; }
 
     // The user-visible host name: the pretty host name that `hostnamectl set-hostname --pretty` stores in
     // /etc/machine-info, else the machine's host name; null when the system has neither.

@@ -24,12 +24,6 @@ void NetBaseRequest::beginTask(uint64_t identifier, const QNetworkRequest &origi
     m_responseHeaders.clear();
 }
 
-void NetBaseRequest::endTaskUnbuilt()
-{
-    m_taskIdentifier = 0;
-    m_taskState = TaskState::None;
-}
-
 platform::HTTPTransfer *NetBaseRequest::transfer() const
 {
     return m_transfer;
@@ -48,11 +42,6 @@ void NetBaseRequest::setResponseHead(int statusCode, const QList<QNetworkReply::
     m_currentUrl = url;
 }
 
-std::optional<QNetworkRequest> NetBaseRequest::originalRequest() const
-{
-    return m_originalRequest;
-}
-
 std::optional<QNetworkRequest> NetBaseRequest::currentRequest() const
 {
     std::optional<QNetworkRequest> current = m_originalRequest;
@@ -61,58 +50,12 @@ std::optional<QNetworkRequest> NetBaseRequest::currentRequest() const
     return current;
 }
 
-int NetBaseRequest::responseStatusCode() const
-{
-    return m_statusCode;
-}
-
-QList<QNetworkReply::RawHeaderPair> NetBaseRequest::responseHeaders() const
-{
-    return m_responseHeaders;
-}
-
 QByteArray NetBaseRequest::responseHeader(const QByteArray &field) const
 {
     for (const auto &[name, value] : m_responseHeaders)
         if (name.compare(field, Qt::CaseInsensitive) == 0)
             return value;
     return {};
-}
-
-std::shared_ptr<NetRequestDelegate> NetBaseRequest::delegate() const
-{
-    return m_delegate.lock();
-}
-
-void NetBaseRequest::setDelegate(const std::weak_ptr<NetRequestDelegate> &delegate)
-{
-    m_delegate = delegate;
-}
-
-NetBaseRequest::CompletionBlock NetBaseRequest::successCompletionBlock() const
-{
-    return m_successCompletionBlock;
-}
-
-void NetBaseRequest::setSuccessCompletionBlock(CompletionBlock block)
-{
-    m_successCompletionBlock = std::move(block);
-}
-
-NetBaseRequest::CompletionBlock NetBaseRequest::failureCompletionBlock() const
-{
-    return m_failureCompletionBlock;
-}
-
-void NetBaseRequest::setFailureCompletionBlock(CompletionBlock block)
-{
-    m_failureCompletionBlock = std::move(block);
-}
-
-void NetBaseRequest::setCompletionBlockWithSuccess(CompletionBlock success, CompletionBlock failure)
-{
-    m_successCompletionBlock = std::move(success);
-    m_failureCompletionBlock = std::move(failure);
 }
 
 void NetBaseRequest::clearCompletionBlock()

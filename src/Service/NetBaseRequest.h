@@ -81,11 +81,11 @@ public:
     bool isCancelled() const { return taskState() == TaskState::Canceling; }
     bool isExecuting() const { return taskState() == TaskState::Running; }
     // The request as built, and as sent after redirections; nothing before the request was added.
-    std::optional<QNetworkRequest> originalRequest() const;
+    std::optional<QNetworkRequest> originalRequest() const { return m_originalRequest; }
     std::optional<QNetworkRequest> currentRequest() const;
     // The answer's head, kept when the answer arrived: 0 and no fields before, and when none came.
-    int responseStatusCode() const;
-    QList<QNetworkReply::RawHeaderPair> responseHeaders() const;
+    int responseStatusCode() const { return m_statusCode; }
+    QList<QNetworkReply::RawHeaderPair> responseHeaders() const { return m_responseHeaders; }
     // One header field, its name compared without regard to case; null when absent.
     QByteArray responseHeader(const QByteArray &field) const;
 
@@ -106,14 +106,18 @@ public:
     void setTag(int64_t tag) { m_tag = tag; }
     const platform::DictionaryPtr &userInfo() const { return m_userInfo; }
     void setUserInfo(const platform::DictionaryPtr &userInfo) { m_userInfo = userInfo; }
-    std::shared_ptr<NetRequestDelegate> delegate() const;
-    void setDelegate(const std::weak_ptr<NetRequestDelegate> &delegate);
+    std::shared_ptr<NetRequestDelegate> delegate() const { return m_delegate.lock(); }
+    void setDelegate(const std::weak_ptr<NetRequestDelegate> &delegate) { m_delegate = delegate; }
 
-    CompletionBlock successCompletionBlock() const;
-    void setSuccessCompletionBlock(CompletionBlock block);
-    CompletionBlock failureCompletionBlock() const;
-    void setFailureCompletionBlock(CompletionBlock block);
-    void setCompletionBlockWithSuccess(CompletionBlock success, CompletionBlock failure);
+    CompletionBlock successCompletionBlock() const { return m_successCompletionBlock; }
+    void setSuccessCompletionBlock(CompletionBlock block) { m_successCompletionBlock = std::move(block); }
+    CompletionBlock failureCompletionBlock() const { return m_failureCompletionBlock; }
+    void setFailureCompletionBlock(CompletionBlock block) { m_failureCompletionBlock = std::move(block); }
+    void setCompletionBlockWithSuccess(CompletionBlock success, CompletionBlock failure)
+    {
+        m_successCompletionBlock = std::move(success);
+        m_failureCompletionBlock = std::move(failure);
+    }
     void clearCompletionBlock();
 
     const std::vector<std::shared_ptr<NetRequestAccessory>> &requestAccessories() const
@@ -172,7 +176,11 @@ public:
 
     // The agent's side: the task it made for the request, and the answer's head as it arrives.
     void beginTask(uint64_t identifier, const QNetworkRequest &original);
-    void endTaskUnbuilt();
+    void endTaskUnbuilt()
+    {
+        m_taskIdentifier = 0;
+        m_taskState = TaskState::None;
+    }
     void setTaskState(TaskState state) { m_taskState = state; }
     platform::HTTPTransfer *transfer() const;
     void setTransfer(platform::HTTPTransfer *transfer);
