@@ -5,9 +5,18 @@
 #include "Service/NetRequestDelegate.h"
 #include "Service/NetworkAgent.h"
 
+#include <QThreadPool>
 #include <utility>
 
 using namespace platform;
+
+NetBaseRequest::~NetBaseRequest()
+{
+    // A decoded catalog takes tens of milliseconds to free, and whoever lets go of a request last may be on
+    // the GUI thread: the answer goes on a worker.
+    if (QThreadPool *pool = QThreadPool::globalInstance(); pool && (m_responseObject || m_responseJSONObject))
+        pool->start([object = std::move(m_responseObject), json = std::move(m_responseJSONObject)] {});
+}
 
 QNetworkReply *NetBaseRequest::requestTask() const
 {

@@ -69,7 +69,7 @@ public:
     using CompletionBlock = std::function<void(const std::shared_ptr<NetBaseRequest> &request)>;
 
     NetBaseRequest() = default;
-    virtual ~NetBaseRequest() = default;
+    virtual ~NetBaseRequest();
     NetBaseRequest(const NetBaseRequest &) = delete;
     NetBaseRequest &operator=(const NetBaseRequest &) = delete;
 

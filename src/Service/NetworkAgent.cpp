@@ -10,7 +10,6 @@
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QStringDecoder>
-#include <QThreadPool>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
@@ -221,9 +220,8 @@ void NetworkAgent::handleRequestResult(const NetBaseRequestPtr &request, uint64_
     // The request is the worker's alone until the answer is back: the caller only sees it in the blocks.
     QtConcurrent::run([request, data, transportError] {
         return processResult(*request, data, transportError);
-    }).then(m_network, [this, request, identifier](const std::optional<Error> &failure) mutable {
+    }).then(m_network, [this, request, identifier](const std::optional<Error> &failure) {
         deliver(request, identifier, failure);
-        release(std::move(request));
     });
 }
 
@@ -285,18 +283,7 @@ void NetworkAgent::deliver(const NetBaseRequestPtr &request, uint64_t identifier
     // A block may have started the request afresh; that run keeps its record and blocks.
     if (request->taskIdentifier() == identifier)
         request->clearCompletionBlock();
-    if (const auto it = m_requestsRecord.find(identifier); it != m_requestsRecord.end()) {
-        NetBaseRequestPtr recorded = std::move(it->second);
-        m_requestsRecord.erase(it);
-        release(std::move(recorded));
-    }
-}
-
-void NetworkAgent::release(NetBaseRequestPtr request)
-{
-    // A large answer takes tens of milliseconds to free; whichever reference goes last, not on the GUI
-    // thread.
-    QThreadPool::globalInstance()->start([request = std::move(request)] {});
+    m_requestsRecord.erase(identifier);
 }
 
 void NetworkAgent::notify(const NetBaseRequestPtr &request, bool succeeded)

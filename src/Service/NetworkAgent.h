@@ -76,7 +76,6 @@ private:
     void deliver(const NetBaseRequestPtr &request, uint64_t identifier,
                  const std::optional<platform::Error> &failure);
     static void notify(const NetBaseRequestPtr &request, bool succeeded);
-    static void release(NetBaseRequestPtr request);
 
     NetworkConfig &m_config;
     QNetworkAccessManager *m_network; // lives as long as the process; also the context of decoded answers
