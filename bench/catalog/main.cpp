@@ -8,10 +8,10 @@
 #include "UI/MainViewController.h"
 #include "WebImage/WebImageLoader.h"
 #include "support/GuiWatchdog.h"
+#include "support/LocalHttpServer.h"
 #include "support/ProcessMemory.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
@@ -23,7 +23,6 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
-#include <httplib.h>
 #include <thread>
 
 namespace {
@@ -34,40 +33,6 @@ double msSince(Clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
-
-std::string png(int width, int height, QRgb colour)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(colour);
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return buffer.data().toStdString();
-}
-
-// A loopback HTTP server on its own thread.
-struct Service
-{
-    httplib::Server server;
-    std::thread thread;
-    int port = 0;
-    Service()
-    {
-        port = server.bind_to_any_port("127.0.0.1");
-        thread = std::thread([this] { server.listen_after_bind(); });
-        while (!server.is_running())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ~Service()
-    {
-        server.stop();
-        thread.join();
-    }
-    QString url(const QString &path) const
-    {
-        return QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path);
-    }
-};
 
 // Notes when a catalog item is first painted.
 class PaintWatch : public QObject
@@ -112,28 +77,26 @@ bool waitFor(const std::function<bool()> &condition, int timeoutMs)
 int catalog(int argc, char **argv)
 {
     constexpr int entries = 20000;
-    Service service;
+    LocalHttpServer service;
     std::string body = R"({"code":0,"message":"ok","data":[)";
     for (int i = 0; i < entries; ++i)
         body += std::string(i ? "," : "") + R"({"name":"Install macOS )" + std::to_string(i) +
                 R"(","version":"10.14.6","release_date":"2019-09-24","info":"macOS Mojave 带来深色模式、)" +
                 R"(动态桌面与全新的 Mac App Store。",)" + R"("logo_url":")" +
-                service.url(QStringLiteral("/logo.png")).toStdString() +
+                service.url("/logo.png").toString().toStdString() +
                 R"(","download_url":"https://127.0.0.1/dl.dmg"})";
     body += "]}";
-    const std::string logo = png(256, 256, qRgb(30, 110, 220));
+    const std::string logo = LocalHttpServer::png(QColor(30, 110, 220), 256);
     std::atomic<Clock::time_point> answeredAt{Clock::time_point()};
-    service.server.Post(
-        "/api/installation-image-list", [&](const httplib::Request &, httplib::Response &response) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(400)); // the window settles first
-            answeredAt = Clock::now();
-            // With a charset the library sends it as it is rather than compressing it first.
-            response.set_content(body, "application/json; charset=utf-8");
-        });
-    service.server.Get("/logo.png", [&](const httplib::Request &, httplib::Response &response) {
-        response.set_content(logo, "image/png");
+    service.setResponder([&](const LocalHttpServer::Seen &request) {
+        if (request.path != "/api/installation-image-list")
+            return LocalHttpServer::Answer{{}, 404};
+        std::this_thread::sleep_for(std::chrono::milliseconds(400)); // the window settles first
+        answeredAt = Clock::now();
+        return LocalHttpServer::Answer{body, 200, "application/json"};
     });
-    qputenv("BOOTDRIVE_SERVICE_URL", service.url(QString()).toUtf8());
+    service.setRoute("/logo.png", {logo, 200, "image/png"});
+    qputenv("BOOTDRIVE_SERVICE_URL", service.origin().toUtf8());
     QTemporaryDir cache;
     qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
 
@@ -172,17 +135,15 @@ int catalog(int argc, char **argv)
 
 int logos(int argc, char **argv)
 {
-    Service service;
+    LocalHttpServer service;
     const std::pair<int, int> sizes[] = {{1024, 1024}, {4000, 3000}};
     std::vector<std::string> pictures;
     for (int i = 0; i < 10; ++i) {
         const auto [w, h] = sizes[i % 2];
-        pictures.push_back(png(w, h, qRgb(20 * i, 255 - 20 * i, 128)));
+        pictures.push_back(LocalHttpServer::png(QColor(20 * i, 255 - 20 * i, 128), w, h));
     }
-    service.server.Get(
-        R"(/logo(\d+)\.png)", [&](const httplib::Request &request, httplib::Response &response) {
-            response.set_content(pictures.at(std::stoul(request.matches[1].str())), "image/png");
-        });
+    for (size_t i = 0; i < pictures.size(); ++i)
+        service.setRoute("/logo" + std::to_string(i) + ".png", {pictures[i], 200, "image/png"});
     QTemporaryDir cache;
     qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
     qputenv("QT_SCALE_FACTOR", "2");
@@ -204,7 +165,7 @@ int logos(int argc, char **argv)
     for (int i = 0; i < 10; ++i) {
         auto model = std::make_shared<MacOSModel>();
         model->setName(QStringLiteral("Logo %1").arg(i));
-        model->setLogoUrl(service.url(QStringLiteral("/logo%1.png").arg(i)));
+        model->setLogoUrl(service.url("/logo" + std::to_string(i) + ".png").toString());
         items[static_cast<size_t>(i)]->setMacOSModel(model);
     }
     // The placeholder is drawn at 1x; a logo comes marked with the screen's density.

@@ -1,7 +1,8 @@
 #include "Service/BaseViewModel.h"
 
 #include "Common/SafeMerge.h"
-#include "Platform/Text/RegularExpression.h"
+
+#include <QRegularExpression>
 
 using namespace platform;
 
@@ -29,8 +30,8 @@ bool BaseViewModel::isValidEmail(const QString &email)
     compact.remove(QLatin1Char(' '));
     if (compact.isEmpty())
         return false;
-    return RegularExpression::matchesWholeText(
-        QStringLiteral(
-            "^(([a-zA-Z0-9_-]+)|([a-zA-Z0-9_-]+(\\.[a-zA-Z0-9_-]+)))@[a-zA-Z0-9_-]+(\\.[a-zA-Z0-9_-]+)+$"),
-        compact);
+    // Anchored as a whole: "$" alone would also match before a final line end.
+    static const QRegularExpression address(QRegularExpression::anchoredPattern(QStringLiteral(
+        "^(([a-zA-Z0-9_-]+)|([a-zA-Z0-9_-]+(\\.[a-zA-Z0-9_-]+)))@[a-zA-Z0-9_-]+(\\.[a-zA-Z0-9_-]+)+$")));
+    return address.match(compact).hasMatch();
 }

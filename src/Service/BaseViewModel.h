@@ -1,21 +1,22 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QVariant>
 #include <cstdint>
 #include <functional>
-#include <memory>
 
 // Base of the view models that talk to the catalog service: reads the response envelope
-// {"code", "message", "data"} and keeps its message. Create view models with std::make_shared; requests
-// hold them weakly.
-class BaseViewModel : public std::enable_shared_from_this<BaseViewModel>
+// {"code", "message", "data"} and keeps its message. Owned by a QObject parent (or whoever made it);
+// requests watch it with a QPointer, so one gone before its answer reads the answer as a failure.
+class BaseViewModel : public QObject
 {
+    Q_OBJECT
+
 public:
     using Callback = std::function<void(const QVariant &value)>;
 
-    BaseViewModel() = default;
-    virtual ~BaseViewModel() = default;
+    explicit BaseViewModel(QObject *parent = nullptr) : QObject(parent) {}
 
     // Whether the envelope reads as success (code 0, a missing code included); stores its message.
     bool requestSuccess(const QVariantMap &dictionary);

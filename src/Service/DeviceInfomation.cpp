@@ -19,42 +19,6 @@ DeviceInfomation::DeviceInfomation()
       m_deviceMACAddress(getDeviceMacAddress())
 {}
 
-QString DeviceInfomation::deviceName() const
-{
-    std::lock_guard guard(m_lock);
-    return m_deviceName;
-}
-
-void DeviceInfomation::setDeviceName(const QString &name)
-{
-    std::lock_guard guard(m_lock);
-    m_deviceName = name;
-}
-
-QString DeviceInfomation::deviceIPAddress() const
-{
-    std::lock_guard guard(m_lock);
-    return m_deviceIPAddress;
-}
-
-void DeviceInfomation::setDeviceIPAddress(const QString &address)
-{
-    std::lock_guard guard(m_lock);
-    m_deviceIPAddress = address;
-}
-
-QString DeviceInfomation::deviceMACAddress() const
-{
-    std::lock_guard guard(m_lock);
-    return m_deviceMACAddress;
-}
-
-void DeviceInfomation::setDeviceMACAddress(const QString &address)
-{
-    std::lock_guard guard(m_lock);
-    m_deviceMACAddress = address;
-}
-
 namespace {
 
 // Undoes the quoting of a shell-style value: "double quoted" with backslash escapes, 'single quoted', or

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QString>
 #include <memory>
-#include <mutex>
 
 // The identity of this computer that every catalog request carries: its user-visible name, and the IPv4
 // and hardware addresses of the primary interface "en0" (on Linux the interface PrimaryInterface picks for
@@ -14,15 +13,16 @@ class DeviceInfomation
 public:
     static constexpr const char *IPAddressErrorText = "an error occurred when obtaining ip address";
 
-    // The one instance; the first call runs the three queries, concurrent first callers wait for them.
+    // The one instance; the first call runs the three queries, concurrent first callers wait for them. The
+    // values are read and set without a lock, as the service client does on the GUI thread.
     static std::shared_ptr<DeviceInfomation> sharedInstance();
 
-    QString deviceName() const;
-    void setDeviceName(const QString &name);
-    QString deviceIPAddress() const;
-    void setDeviceIPAddress(const QString &address);
-    QString deviceMACAddress() const;
-    void setDeviceMACAddress(const QString &address);
+    QString deviceName() const { return m_deviceName; }
+    void setDeviceName(const QString &name) { m_deviceName = name; }
+    QString deviceIPAddress() const { return m_deviceIPAddress; }
+    void setDeviceIPAddress(const QString &address) { m_deviceIPAddress = address; }
+    QString deviceMACAddress() const { return m_deviceMACAddress; }
+    void setDeviceMACAddress(const QString &address) { m_deviceMACAddress = address; }
 
     // The user-visible host name: the pretty host name that `hostnamectl set-hostname --pretty` stores in
     // /etc/machine-info, else the machine's host name; null when the system has neither.
@@ -41,7 +41,6 @@ private:
     DeviceInfomation();
 
     // The values are set once at creation; the setters exist for callers that know better (tests).
-    mutable std::mutex m_lock;
     QString m_deviceName;
     QString m_deviceIPAddress;
     QString m_deviceMACAddress;

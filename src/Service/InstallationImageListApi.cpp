@@ -3,11 +3,8 @@
 #include "Common/ForeignText.h"
 #include "Common/SafeAccess.h"
 #include "Common/SafeMerge.h"
-#include "Platform/Runtime/Dispatch.h"
 
-#include <QThread>
-#include <algorithm>
-#include <latch>
+#include <QtConcurrent/QtConcurrentMap>
 
 using namespace platform;
 
@@ -69,20 +66,6 @@ std::vector<MacOSModelPtr> InstallationImageListApi::entriesFromAnswer(const std
                 objects.push_back(std::move(*entry));
     }
     // Measuring the descriptions is the costly part: a large catalog shares it among worker threads.
-    std::vector<MacOSModelPtr> entries(objects.size());
-    const auto parts = static_cast<size_t>(
-        std::clamp<qsizetype>(static_cast<qsizetype>(objects.size() / 500), 1, QThread::idealThreadCount()));
-    const auto map = [&objects, &entries, parts](size_t part) {
-        for (size_t i = part; i < objects.size(); i += parts)
-            entries[i] = recordFor(objects[i]);
-    };
-    std::latch done(static_cast<std::ptrdiff_t>(parts - 1));
-    for (size_t part = 1; part < parts; ++part)
-        Dispatch::global([&map, &done, part] {
-            map(part);
-            done.count_down();
-        });
-    map(0);
-    done.wait();
-    return entries;
+    return QtConcurrent::blockingMapped<std::vector<MacOSModelPtr>>(
+        objects, [](const QVariantMap &entry) { return recordFor(entry); });
 }

@@ -4,6 +4,7 @@
 #include "Service/InstallationImageListApi.h"
 #include "Service/UpdateAppApi.h"
 
+#include <QPointer>
 #include <algorithm>
 
 using namespace platform;
@@ -43,12 +44,11 @@ std::optional<QString> InstallationImageViewModel::updateLinkFromAnswer(const st
 void InstallationImageViewModel::installationImageListSuccess(ImageListSuccess success, Failure failure)
 {
     auto request = std::make_shared<InstallationImageListApi>();
-    std::weak_ptr<InstallationImageViewModel> weakSelf =
-        std::static_pointer_cast<InstallationImageViewModel>(weak_from_this().lock());
+    const QPointer<InstallationImageViewModel> weakSelf(this);
     request->startWithCompletionBlockWithSuccess(
         [weakSelf, success, failure](const NetBaseRequestPtr &finished) {
             // With the view model gone the answer cannot be read: a failure, as it always was.
-            const auto self = weakSelf.lock();
+            InstallationImageViewModel *const self = weakSelf;
             if (!self) {
                 if (failure)
                     failure({});
@@ -76,13 +76,13 @@ void InstallationImageViewModel::installationImageListSuccess(ImageListSuccess s
             // An HTTP status is an answer: an error, or a success whose body could not be decoded.
             using Kind = CatalogFailure::Kind;
             const int status = finished->responseStatusCode();
-            if (const auto self = weakSelf.lock())
-                self->m_catalogFailure = {status <= 0                     ? Kind::Unreachable
-                                          : status >= 200 && status < 300 ? Kind::UnreadableAnswer
-                                                                          : Kind::ServiceError,
-                                          {},
-                                          0,
-                                          std::max(status, 0)};
+            if (weakSelf)
+                weakSelf->m_catalogFailure = {status <= 0                     ? Kind::Unreachable
+                                              : status >= 200 && status < 300 ? Kind::UnreadableAnswer
+                                                                              : Kind::ServiceError,
+                                              {},
+                                              0,
+                                              std::max(status, 0)};
             if (failure)
                 failure({});
         });
@@ -91,11 +91,10 @@ void InstallationImageViewModel::installationImageListSuccess(ImageListSuccess s
 void InstallationImageViewModel::updateAppSuccess(UpdateSuccess success, Failure failure)
 {
     auto request = std::make_shared<UpdateAppApi>();
-    std::weak_ptr<InstallationImageViewModel> weakSelf =
-        std::static_pointer_cast<InstallationImageViewModel>(weak_from_this().lock());
+    const QPointer<InstallationImageViewModel> weakSelf(this);
     request->startWithCompletionBlockWithSuccess(
         [weakSelf, success, failure](const NetBaseRequestPtr &finished) {
-            const auto self = weakSelf.lock();
+            InstallationImageViewModel *const self = weakSelf;
             const auto link =
                 self ? self->updateLinkFromAnswer(finished->responseJSONObject()) : std::nullopt;
             if (link) {

@@ -13,7 +13,11 @@
 // failure callables are always given nothing.
 class InstallationImageViewModel : public BaseViewModel
 {
+    Q_OBJECT
+
 public:
+    using BaseViewModel::BaseViewModel;
+
     using ImageListSuccess = std::function<void(const std::vector<MacOSModelPtr> &items)>;
     // The update's download link; a null text when the notice carries none.
     using UpdateSuccess = std::function<void(const QString &downloadUrl)>;

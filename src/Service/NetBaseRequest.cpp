@@ -5,102 +5,73 @@
 #include "Service/NetRequestDelegate.h"
 #include "Service/NetworkAgent.h"
 
+#include <QThreadPool>
+#include <utility>
+
 using namespace platform;
+
+NetBaseRequest::~NetBaseRequest()
+{
+    // A decoded catalog takes tens of milliseconds to free, and whoever lets go of a request last may be on
+    // the GUI thread: the answer goes on a worker.
+    if (QThreadPool *pool = QThreadPool::globalInstance(); pool && (m_responseObject || m_responseJSONObject))
+        pool->start([object = std::move(m_responseObject), json = std::move(m_responseJSONObject)] {});
+}
 
 QNetworkReply *NetBaseRequest::requestTask() const
 {
     return m_transfer ? m_transfer->reply() : nullptr;
 }
 
-std::optional<QNetworkRequest> NetBaseRequest::originalRequest() const
+void NetBaseRequest::beginTask(uint64_t identifier, const QNetworkRequest &original)
 {
-    std::lock_guard guard(m_taskLock);
-    return m_originalRequest;
+    m_taskIdentifier = identifier;
+    m_taskState = TaskState::Running;
+    m_originalRequest = original;
+    m_currentUrl = QUrl();
+    m_statusCode = 0;
+    m_responseHeaders.clear();
+}
+
+platform::HTTPTransfer *NetBaseRequest::transfer() const
+{
+    return m_transfer;
+}
+
+void NetBaseRequest::setTransfer(platform::HTTPTransfer *transfer)
+{
+    m_transfer = transfer;
+}
+
+void NetBaseRequest::setResponseHead(int statusCode, const QList<QNetworkReply::RawHeaderPair> &headers,
+                                     const QUrl &url)
+{
+    m_statusCode = statusCode;
+    m_responseHeaders = headers;
+    m_currentUrl = url;
 }
 
 std::optional<QNetworkRequest> NetBaseRequest::currentRequest() const
 {
-    std::lock_guard guard(m_taskLock);
     std::optional<QNetworkRequest> current = m_originalRequest;
     if (current && m_currentUrl.isValid())
         current->setUrl(m_currentUrl);
     return current;
 }
 
-int NetBaseRequest::responseStatusCode() const
-{
-    std::lock_guard guard(m_taskLock);
-    return m_statusCode;
-}
-
-QList<QNetworkReply::RawHeaderPair> NetBaseRequest::responseHeaders() const
-{
-    std::lock_guard guard(m_taskLock);
-    return m_responseHeaders;
-}
-
 QByteArray NetBaseRequest::responseHeader(const QByteArray &field) const
 {
-    std::lock_guard guard(m_taskLock);
     for (const auto &[name, value] : m_responseHeaders)
         if (name.compare(field, Qt::CaseInsensitive) == 0)
             return value;
     return {};
 }
 
-std::shared_ptr<NetRequestDelegate> NetBaseRequest::delegate() const
-{
-    std::lock_guard guard(m_blockLock);
-    return m_delegate.lock();
-}
-
-void NetBaseRequest::setDelegate(const std::weak_ptr<NetRequestDelegate> &delegate)
-{
-    std::lock_guard guard(m_blockLock);
-    m_delegate = delegate;
-}
-
-NetBaseRequest::CompletionBlock NetBaseRequest::successCompletionBlock() const
-{
-    std::lock_guard guard(m_blockLock);
-    return m_successCompletionBlock;
-}
-
-void NetBaseRequest::setSuccessCompletionBlock(CompletionBlock block)
-{
-    std::lock_guard guard(m_blockLock);
-    m_successCompletionBlock = std::move(block);
-}
-
-NetBaseRequest::CompletionBlock NetBaseRequest::failureCompletionBlock() const
-{
-    std::lock_guard guard(m_blockLock);
-    return m_failureCompletionBlock;
-}
-
-void NetBaseRequest::setFailureCompletionBlock(CompletionBlock block)
-{
-    std::lock_guard guard(m_blockLock);
-    m_failureCompletionBlock = std::move(block);
-}
-
-void NetBaseRequest::setCompletionBlockWithSuccess(CompletionBlock success, CompletionBlock failure)
-{
-    std::lock_guard guard(m_blockLock);
-    m_successCompletionBlock = std::move(success);
-    m_failureCompletionBlock = std::move(failure);
-}
-
 void NetBaseRequest::clearCompletionBlock()
 {
-    // Swap out under the lock, destroy outside it: a block's captures may own this very request.
-    CompletionBlock success;
-    CompletionBlock failure;
-    {
-        std::lock_guard guard(m_blockLock);
-        success.swap(m_successCompletionBlock);
-        failure.swap(m_failureCompletionBlock);
-    }
+    // Moved out before they are destroyed: a block's captures may own this very request.
+    const CompletionBlock success = std::exchange(m_successCompletionBlock, nullptr);
+    const CompletionBlock failure = std::exchange(m_failureCompletionBlock, nullptr);
 }
 
 void NetBaseRequest::addAccessory(const std::shared_ptr<NetRequestAccessory> &accessory)

@@ -9,12 +9,11 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <QVariant>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -26,7 +25,8 @@ class HTTPTransfer;
 
 // One HTTP call to a web service. Subclasses describe the call by overriding the virtual operations below;
 // the shared NetworkAgent runs it. Create requests with std::make_shared: the agent holds a started request
-// until its answer has been delivered, so the caller need not keep it.
+// until its answer has been delivered, so the caller need not keep it. GUI thread only, but for a large
+// answer: it is filled in, and the preprocessor hooks run, on a worker; read the answer in the blocks.
 class NetBaseRequest : public std::enable_shared_from_this<NetBaseRequest>
 {
 public:
@@ -68,7 +68,7 @@ public:
     using CompletionBlock = std::function<void(const std::shared_ptr<NetBaseRequest> &request)>;
 
     NetBaseRequest() = default;
-    virtual ~NetBaseRequest() = default;
+    virtual ~NetBaseRequest();
     NetBaseRequest(const NetBaseRequest &) = delete;
     NetBaseRequest &operator=(const NetBaseRequest &) = delete;
 
@@ -76,19 +76,19 @@ public:
     QNetworkReply *requestTask() const;
     // The request's key in the agent's record: 0 until it was added, and for one that could not be built.
     uint64_t taskIdentifier() const { return m_taskIdentifier; }
-    TaskState taskState() const { return m_taskState.load(); }
+    TaskState taskState() const { return m_taskState; }
     bool isCancelled() const { return taskState() == TaskState::Canceling; }
     bool isExecuting() const { return taskState() == TaskState::Running; }
     // The request as built, and as sent after redirections; nothing before the request was added.
-    std::optional<QNetworkRequest> originalRequest() const;
+    std::optional<QNetworkRequest> originalRequest() const { return m_originalRequest; }
     std::optional<QNetworkRequest> currentRequest() const;
     // The answer's head, kept when the answer arrived: 0 and no fields before, and when none came.
-    int responseStatusCode() const;
-    QList<QNetworkReply::RawHeaderPair> responseHeaders() const;
+    int responseStatusCode() const { return m_statusCode; }
+    QList<QNetworkReply::RawHeaderPair> responseHeaders() const { return m_responseHeaders; }
     // One header field, its name compared without regard to case; null when absent.
     QByteArray responseHeader(const QByteArray &field) const;
 
-    // The answer, filled on the agent's processing queue before any delivery runs.
+    // The answer, filled before any delivery runs.
     const std::optional<QByteArray> &responseData() const { return m_responseData; }
     void setResponseData(const std::optional<QByteArray> &data) { m_responseData = data; }
     // The body as text in the answer's character set; null when it cannot be decoded.
@@ -106,14 +106,18 @@ public:
     void setTag(int64_t tag) { m_tag = tag; }
     const QVariantMap &userInfo() const { return m_userInfo; }
     void setUserInfo(const QVariantMap &userInfo) { m_userInfo = userInfo; }
-    std::shared_ptr<NetRequestDelegate> delegate() const;
-    void setDelegate(const std::weak_ptr<NetRequestDelegate> &delegate);
+    std::shared_ptr<NetRequestDelegate> delegate() const { return m_delegate.lock(); }
+    void setDelegate(const std::weak_ptr<NetRequestDelegate> &delegate) { m_delegate = delegate; }
 
-    CompletionBlock successCompletionBlock() const;
-    void setSuccessCompletionBlock(CompletionBlock block);
-    CompletionBlock failureCompletionBlock() const;
-    void setFailureCompletionBlock(CompletionBlock block);
-    void setCompletionBlockWithSuccess(CompletionBlock success, CompletionBlock failure);
+    CompletionBlock successCompletionBlock() const { return m_successCompletionBlock; }
+    void setSuccessCompletionBlock(CompletionBlock block) { m_successCompletionBlock = std::move(block); }
+    CompletionBlock failureCompletionBlock() const { return m_failureCompletionBlock; }
+    void setFailureCompletionBlock(CompletionBlock block) { m_failureCompletionBlock = std::move(block); }
+    void setCompletionBlockWithSuccess(CompletionBlock success, CompletionBlock failure)
+    {
+        m_successCompletionBlock = std::move(success);
+        m_failureCompletionBlock = std::move(failure);
+    }
     void clearCompletionBlock();
 
     const std::vector<std::shared_ptr<NetRequestAccessory>> &requestAccessories() const
@@ -131,8 +135,8 @@ public:
     // Cancels the request; neither block runs afterwards.
     void stop();
 
-    // Hooks around delivery: the preprocessors run on the processing queue, the filters on the main thread
-    // just before the delegate and the blocks.
+    // Hooks around delivery: the preprocessors run where the answer is decoded (a worker for a large answer,
+    // else the main thread), the filters on the main thread just before the delegate and the blocks.
     virtual void requestCompletePreprocessor() {}
     virtual void requestCompleteFilter() {}
     virtual void requestFailedPreprocessor() {}
@@ -170,14 +174,23 @@ public:
     void toggleAccessoriesWillStopCallBack();
     void toggleAccessoriesDidStopCallBack();
 
-private:
-    friend class NetworkAgent;
+    // The agent's side: the task it made for the request, and the answer's head as it arrives.
+    void beginTask(uint64_t identifier, const QNetworkRequest &original);
+    void endTaskUnbuilt()
+    {
+        m_taskIdentifier = 0;
+        m_taskState = TaskState::None;
+    }
+    void setTaskState(TaskState state) { m_taskState = state; }
+    platform::HTTPTransfer *transfer() const;
+    void setTransfer(platform::HTTPTransfer *transfer);
+    void setCurrentUrl(const QUrl &url) { m_currentUrl = url; }
+    void setResponseHead(int statusCode, const QList<QNetworkReply::RawHeaderPair> &headers, const QUrl &url);
 
+private:
     uint64_t m_taskIdentifier = 0;
-    std::atomic<TaskState> m_taskState{TaskState::None};
-    QPointer<platform::HTTPTransfer> m_transfer; // GUI thread
-    // The task's requests and the answer's head are read from any thread.
-    mutable std::mutex m_taskLock;
+    TaskState m_taskState = TaskState::None;
+    QPointer<platform::HTTPTransfer> m_transfer;
     std::optional<QNetworkRequest> m_originalRequest;
     QUrl m_currentUrl;
     int m_statusCode = 0;
@@ -191,8 +204,6 @@ private:
     int64_t m_tag = 0;
     QVariantMap m_userInfo;
     std::weak_ptr<NetRequestDelegate> m_delegate;
-    // Blocks and delegate may be cleared by a cancellation on one thread while delivery reads them.
-    mutable std::mutex m_blockLock;
     CompletionBlock m_successCompletionBlock;
     CompletionBlock m_failureCompletionBlock;
     std::vector<std::shared_ptr<NetRequestAccessory>> m_accessories;

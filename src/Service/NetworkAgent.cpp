@@ -1,8 +1,6 @@
 #include "Service/NetworkAgent.h"
 
 #include "Platform/Net/HTTPTransfer.h"
-#include "Platform/Runtime/Dispatch.h"
-#include "Platform/Text/TextEncoding.h"
 #include "Service/HTTPRequestSerializer.h"
 #include "Service/NetRequestDelegate.h"
 #include "Service/NetUrlFilter.h"
@@ -11,7 +9,9 @@
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
+#include <QStringDecoder>
 #include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -63,13 +63,11 @@ NetworkAgent::NetworkAgent()
 
 TransferLimits NetworkAgent::transferLimits() const
 {
-    std::lock_guard guard(m_lock);
     return m_limits;
 }
 
 void NetworkAgent::setTransferLimits(const TransferLimits &limits)
 {
-    std::lock_guard guard(m_lock);
     m_limits = limits;
 }
 
@@ -139,151 +137,138 @@ void NetworkAgent::addRequest(const NetBaseRequestPtr &request)
     else
         http = httpRequestForRequest(*request, &verb, &body, &buildError);
     if (!http) {
-        request->m_taskIdentifier = 0;
-        request->m_taskState = TaskState::None;
-        requestDidFail(request, buildError);
+        // Never recorded, so its blocks stay; delivered later, never on the caller's stack.
+        request->endTaskUnbuilt();
+        request->setError(buildError);
+        request->requestFailedPreprocessor();
+        QMetaObject::invokeMethod(
+            m_network, [request] { notify(request, false); }, Qt::QueuedConnection);
         return;
     }
     http->setPriority(transferPriority(request->requestPriority()));
-    {
-        std::lock_guard guard(request->m_taskLock);
-        request->m_originalRequest = *http;
-        request->m_currentUrl = QUrl();
-        request->m_statusCode = 0;
-        request->m_responseHeaders.clear();
-    }
-    request->m_taskIdentifier = m_nextIdentifier.fetch_add(1);
-    request->m_taskState = TaskState::Running;
-    {
-        std::lock_guard guard(m_lock);
-        m_requestsRecord[request->m_taskIdentifier] = request;
-    }
-    if (Dispatch::isMainThread())
-        startTransfer(request, verb, body);
-    else
-        Dispatch::main([this, request, verb, body] { startTransfer(request, verb, body); });
+    request->beginTask(m_nextIdentifier++, *http);
+    m_requestsRecord[request->taskIdentifier()] = request;
+    startTransfer(request, verb, body);
 }
 
 void NetworkAgent::startTransfer(const NetBaseRequestPtr &request, const QByteArray &verb,
                                  const QByteArray &body)
 {
-    if (request->taskState() != TaskState::Running) {
-        request->m_taskState = TaskState::Completed; // cancelled before it could be sent
-        return;
-    }
-    const uint64_t identifier = request->taskIdentifier();
     auto *transfer = HTTPTransfer::start(
-        *m_network, *request->originalRequest(), verb, body, transferLimits(),
-        [this, request, identifier](QNetworkReply *reply, const QByteArray &answer,
-                                    const std::optional<Error> &error) {
-            if (reply) {
-                std::lock_guard guard(request->m_taskLock);
-                request->m_statusCode = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-                request->m_responseHeaders = reply->rawHeaderPairs();
-                request->m_currentUrl = reply->url();
-            }
-            request->m_taskState = TaskState::Completed;
-            const std::optional<QByteArray> data = reply && !error ? std::optional(answer) : std::nullopt;
-            Dispatch::global(
-                [this, identifier, data, error] { handleRequestResult(identifier, data, error); });
+        *m_network, *request->originalRequest(), verb, body, m_limits,
+        [this, request, identifier = request->taskIdentifier()](
+            QNetworkReply *reply, const QByteArray &answer, const std::optional<Error> &error) {
+            if (reply)
+                request->setResponseHead(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                                         reply->rawHeaderPairs(), reply->url());
+            request->setTaskState(TaskState::Completed);
+            handleRequestResult(request, identifier,
+                                reply && !error ? std::optional<QByteArray>(answer) : std::nullopt, error);
         });
-    request->m_transfer = transfer;
+    request->setTransfer(transfer);
     if (QNetworkReply *reply = transfer->reply())
-        QObject::connect(reply, &QNetworkReply::redirected, transfer, [request](const QUrl &url) {
-            std::lock_guard guard(request->m_taskLock);
-            request->m_currentUrl = url;
-        });
+        QObject::connect(reply, &QNetworkReply::redirected, transfer,
+                         [request](const QUrl &url) { request->setCurrentUrl(url); });
 }
 
 void NetworkAgent::cancelRequest(const NetBaseRequestPtr &request)
 {
     if (!request)
         return;
-    // Out of the record first: aborting finishes the reply at once, and its answer must find nothing.
-    removeRequestFromRecord(request);
+    // Out of the record first: aborting finishes the transfer, and its answer must find nothing.
+    if (const auto it = m_requestsRecord.find(request->taskIdentifier());
+        it != m_requestsRecord.end() && it->second == request)
+        m_requestsRecord.erase(it);
     request->clearCompletionBlock();
-    auto running = TaskState::Running;
-    if (!request->m_taskState.compare_exchange_strong(running, TaskState::Canceling))
+    if (request->taskState() != TaskState::Running)
         return;
-    auto abort = [request] {
-        if (request->m_transfer)
-            request->m_transfer->cancel();
-    };
-    if (Dispatch::isMainThread())
-        abort();
-    else
-        Dispatch::main(std::move(abort));
+    request->setTaskState(TaskState::Canceling);
+    if (HTTPTransfer *transfer = request->transfer())
+        transfer->cancel();
 }
 
 void NetworkAgent::cancelAllRequests()
 {
     std::vector<uint64_t> keys;
-    {
-        std::lock_guard guard(m_lock);
-        for (const auto &entry : m_requestsRecord)
-            keys.push_back(entry.first);
-    }
+    for (const auto &entry : m_requestsRecord)
+        keys.push_back(entry.first);
+    // A stop may end others (an accessory's doing); each is looked up again.
     for (uint64_t key : keys)
-        if (const NetBaseRequestPtr request = recordedRequest(key))
-            request->stop();
+        if (const auto it = m_requestsRecord.find(key); it != m_requestsRecord.end())
+            NetBaseRequestPtr(it->second)->stop();
 }
 
 size_t NetworkAgent::runningRequestCount() const
 {
-    std::lock_guard guard(m_lock);
     return m_requestsRecord.size();
 }
 
-void NetworkAgent::handleRequestResult(uint64_t taskIdentifier, const std::optional<QByteArray> &data,
+bool NetworkAgent::isRecorded(const NetBaseRequestPtr &request, uint64_t identifier) const
+{
+    const auto recorded = m_requestsRecord.find(identifier);
+    return recorded != m_requestsRecord.end() && recorded->second == request;
+}
+
+void NetworkAgent::handleRequestResult(const NetBaseRequestPtr &request, uint64_t identifier,
+                                       const std::optional<QByteArray> &data,
                                        const std::optional<Error> &transportError)
 {
-    NetBaseRequestPtr request = recordedRequest(taskIdentifier);
-    if (!request)
+    if (!isRecorded(request, identifier))
         return; // cancelled
-
-    std::optional<Error> serializationError;
-    request->setResponseObject(data ? std::optional<QVariant>(*data) : std::nullopt);
-    if (data) {
-        request->setResponseData(data);
-        request->setResponseString(
-            TextEncoding::decode(*data, NetworkUtils::stringEncodingWithRequest(*request))
-                .value_or(QString()));
-        if (request->responseSerializerType() == NetBaseRequest::ResponseSerializerTypeJSON) {
-            const std::optional<QVariant> json =
-                NetworkUtils::decodeJSON(request->responseHeader("Content-Type"), *data, &serializationError);
-            request->setResponseObject(json);
-            request->setResponseJSONObject(json);
-        }
+    if (!data || data->size() <= WorkerDecodeThreshold) {
+        deliver(request, identifier, processResult(*request, data, transportError));
+        return;
     }
-
-    std::optional<Error> validationError;
-    if (transportError)
-        requestDidFail(request, *transportError);
-    else if (serializationError)
-        requestDidFail(request, *serializationError);
-    else if (validateResult(request, &validationError))
-        requestDidSucceed(request);
-    else
-        requestDidFail(request, *validationError);
-
-    // Queued after the delivery, so the blocks have run before they are cleared.
-    Dispatch::main([this, request]() mutable {
-        removeRequestFromRecord(request);
-        request->clearCompletionBlock();
-        // A large answer takes tens of milliseconds to free; not on the GUI thread.
-        Dispatch::global([request = std::move(request)] {});
+    // The request is the worker's alone until the answer is back: the caller only sees it in the blocks.
+    QtConcurrent::run([request, data, transportError] {
+        return processResult(*request, data, transportError);
+    }).then(m_network, [this, request, identifier](const std::optional<Error> &failure) {
+        deliver(request, identifier, failure);
     });
 }
 
-bool NetworkAgent::validateResult(const NetBaseRequestPtr &request, std::optional<Error> *error) const
+std::optional<Error> NetworkAgent::processResult(NetBaseRequest &request,
+                                                 const std::optional<QByteArray> &data,
+                                                 const std::optional<Error> &transportError)
 {
-    if (!request->statusCodeValidator()) {
+    std::optional<Error> serializationError;
+    request.setResponseObject(data ? std::optional<QVariant>(*data) : std::nullopt);
+    if (data) {
+        request.setResponseData(data);
+        // Invalid bytes in the declared charset leave no text rather than replacement characters.
+        QStringDecoder decoder(NetworkUtils::stringEncodingWithRequest(request).toLatin1().constData(),
+                               QStringDecoder::Flag::Stateless);
+        QString text = decoder.decode(*data);
+        request.setResponseString(decoder.hasError() ? QString() : text.isNull() ? QLatin1String("") : text);
+        if (request.responseSerializerType() == NetBaseRequest::ResponseSerializerTypeJSON) {
+            const std::optional<QVariant> json =
+                NetworkUtils::decodeJSON(request.responseHeader("Content-Type"), *data, &serializationError);
+            request.setResponseObject(json);
+            request.setResponseJSONObject(json);
+        }
+    }
+
+    std::optional<Error> failure = transportError ? transportError : serializationError;
+    if (!failure)
+        validateResult(request, &failure);
+    if (failure) {
+        request.setError(failure);
+        request.requestFailedPreprocessor();
+    } else {
+        request.requestCompletePreprocessor();
+    }
+    return failure;
+}
+
+bool NetworkAgent::validateResult(const NetBaseRequest &request, std::optional<Error> *error)
+{
+    if (!request.statusCodeValidator()) {
         *error =
             Error{NetRequestValidationErrorDomain, InvalidStatusCode, QStringLiteral("Invalid status code")};
         return false;
     }
-    const std::optional<QVariant> &json = request->responseJSONObject();
-    const std::optional<QVariant> validator = request->jsonValidator();
+    const std::optional<QVariant> &json = request.responseJSONObject();
+    const std::optional<QVariant> validator = request.jsonValidator();
     if (json && validator && !NetworkUtils::validateJSON(*json, *validator)) {
         *error =
             Error{NetRequestValidationErrorDomain, InvalidJSONFormat, QStringLiteral("Invalid JSON format")};
@@ -292,49 +277,33 @@ bool NetworkAgent::validateResult(const NetBaseRequestPtr &request, std::optiona
     return true;
 }
 
-void NetworkAgent::requestDidSucceed(const NetBaseRequestPtr &request)
+void NetworkAgent::deliver(const NetBaseRequestPtr &request, uint64_t identifier,
+                           const std::optional<Error> &failure)
 {
-    request->requestCompletePreprocessor();
-    Dispatch::main([request] {
-        request->toggleAccessoriesWillStopCallBack();
+    if (!isRecorded(request, identifier))
+        return; // cancelled while its answer was decoded
+    notify(request, !failure);
+    // A block may have started the request afresh; that run keeps its record and blocks.
+    if (request->taskIdentifier() == identifier)
+        request->clearCompletionBlock();
+    m_requestsRecord.erase(identifier);
+}
+
+void NetworkAgent::notify(const NetBaseRequestPtr &request, bool succeeded)
+{
+    request->toggleAccessoriesWillStopCallBack();
+    if (succeeded)
         request->requestCompleteFilter();
-        if (const auto delegate = request->delegate())
-            delegate->requestFinished(request);
-        if (const auto block = request->successCompletionBlock())
-            block(request);
-        request->toggleAccessoriesDidStopCallBack();
-    });
-}
-
-void NetworkAgent::requestDidFail(const NetBaseRequestPtr &request, const Error &error)
-{
-    request->setError(error);
-    request->requestFailedPreprocessor();
-    Dispatch::main([request] {
-        request->toggleAccessoriesWillStopCallBack();
+    else
         request->requestFailedFilter();
-        if (const auto delegate = request->delegate())
+    if (const auto delegate = request->delegate()) {
+        if (succeeded)
+            delegate->requestFinished(request);
+        else
             delegate->requestFailed(request);
-        if (const auto block = request->failureCompletionBlock())
-            block(request);
-        request->toggleAccessoriesDidStopCallBack();
-    });
-}
-
-NetBaseRequestPtr NetworkAgent::recordedRequest(uint64_t taskIdentifier) const
-{
-    std::lock_guard guard(m_lock);
-    const auto found = m_requestsRecord.find(taskIdentifier);
-    return found == m_requestsRecord.end() ? NetBaseRequestPtr() : found->second;
-}
-
-void NetworkAgent::removeRequestFromRecord(const NetBaseRequestPtr &request)
-{
-    NetBaseRequestPtr removed; // released outside the lock
-    std::lock_guard guard(m_lock);
-    auto it = m_requestsRecord.find(request->taskIdentifier());
-    if (it != m_requestsRecord.end() && it->second == request) {
-        removed = std::move(it->second);
-        m_requestsRecord.erase(it);
     }
+    // A copy: the block may stop the request, which clears the stored one.
+    if (const auto block = succeeded ? request->successCompletionBlock() : request->failureCompletionBlock())
+        block(request);
+    request->toggleAccessoriesDidStopCallBack();
 }

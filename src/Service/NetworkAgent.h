@@ -6,24 +6,26 @@
 
 #include <QByteArray>
 #include <QString>
-#include <atomic>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 class NetworkConfig;
 class QNetworkAccessManager;
 
 // Runs requests: builds each one's QNetworkRequest, keeps the request in its record while Qt's network access
-// manager sends it (on the GUI thread, within the transfer limits), decodes and validates the answer on a
-// worker thread, and delivers success or failure on the main thread.
+// manager sends it (within the transfer limits), decodes and validates the answer, and delivers success or
+// failure. All of it on the GUI thread, where the record needs no lock; only a large answer is decoded on a
+// worker, and a request cancelled meanwhile is dropped when the decoding is done.
 class NetworkAgent
 {
 public:
+    // Answers up to this size are decoded at once; larger ones on a worker, so the GUI thread never waits.
+    static constexpr qsizetype WorkerDecodeThreshold = 64 * 1024;
+
     static NetworkAgent &sharedAgent();
 
-    // Builds the request on the calling thread and sends it from the GUI thread.
+    // Builds the request and sends it. GUI thread only, like every call here.
     void addRequest(const NetBaseRequestPtr &request);
     // Forgets the request, then aborts its transfer; none of its blocks runs afterwards.
     void cancelRequest(const NetBaseRequestPtr &request);
@@ -58,20 +60,26 @@ private:
 
     std::optional<QNetworkRequest> httpRequestForRequest(NetBaseRequest &request, QByteArray *verb,
                                                          QByteArray *body, platform::Error *error) const;
-    // GUI thread.
     void startTransfer(const NetBaseRequestPtr &request, const QByteArray &verb, const QByteArray &body);
-    void handleRequestResult(uint64_t taskIdentifier, const std::optional<QByteArray> &data,
-                             const std::optional<platform::Error> &error);
-    bool validateResult(const NetBaseRequestPtr &request, std::optional<platform::Error> *error) const;
-    void requestDidSucceed(const NetBaseRequestPtr &request);
-    void requestDidFail(const NetBaseRequestPtr &request, const platform::Error &error);
-    NetBaseRequestPtr recordedRequest(uint64_t taskIdentifier) const;
-    void removeRequestFromRecord(const NetBaseRequestPtr &request);
+    // Whether the run of the request under this identifier is still recorded; a cancelled one is not.
+    bool isRecorded(const NetBaseRequestPtr &request, uint64_t identifier) const;
+    void handleRequestResult(const NetBaseRequestPtr &request, uint64_t identifier,
+                             const std::optional<QByteArray> &data,
+                             const std::optional<platform::Error> &transportError);
+    // Fills in the answer, judges it and runs the preprocessor hook; the failure, if any. Touches nothing but
+    // the request, so it may run on a worker.
+    static std::optional<platform::Error> processResult(NetBaseRequest &request,
+                                                        const std::optional<QByteArray> &data,
+                                                        const std::optional<platform::Error> &transportError);
+    static bool validateResult(const NetBaseRequest &request, std::optional<platform::Error> *error);
+    // The observers and blocks of a processed answer, then the request leaves the record.
+    void deliver(const NetBaseRequestPtr &request, uint64_t identifier,
+                 const std::optional<platform::Error> &failure);
+    static void notify(const NetBaseRequestPtr &request, bool succeeded);
 
     NetworkConfig &m_config;
-    QNetworkAccessManager *m_network; // lives as long as the process, on the GUI thread
-    mutable std::mutex m_lock;
+    QNetworkAccessManager *m_network; // lives as long as the process; also the context of decoded answers
     std::map<uint64_t, NetBaseRequestPtr> m_requestsRecord;
     platform::TransferLimits m_limits;
-    std::atomic<uint64_t> m_nextIdentifier{1};
+    uint64_t m_nextIdentifier = 1;
 };

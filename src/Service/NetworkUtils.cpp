@@ -2,11 +2,11 @@
 
 #include "Common/JSONText.h"
 #include "Common/SafeValue.h"
-#include "Platform/Text/TextEncoding.h"
 #include "Service/NetBaseRequest.h"
 #include "Service/NetJSONType.h"
 #include "Service/NetworkAgent.h"
 
+#include <QStringDecoder>
 #include <QStringList>
 
 using namespace platform;
@@ -75,8 +75,10 @@ QString NetworkUtils::stringEncodingWithRequest(const NetBaseRequest &request)
 {
     QString charset;
     parseContentType(request.responseHeader("Content-Type"), nullptr, &charset);
-    const QString name = charset.isEmpty() ? QString() : TextEncoding::canonicalName(charset);
-    return name.isEmpty() ? QStringLiteral("UTF-8") : name;
+    // Qt decodes the Unicode forms and Latin-1 itself and every other IANA charset through ICU.
+    const QStringDecoder decoder(charset.toLatin1().constData());
+    return charset.isEmpty() || !decoder.isValid() ? QStringLiteral("UTF-8")
+                                                   : QString::fromLatin1(decoder.name());
 }
 
 void NetworkUtils::parseContentType(const QByteArray &value, QString *mimeType, QString *charset)

@@ -1,31 +1,49 @@
 #include "WebImage/WebImageLoader.h"
 
 #include "Platform/Net/HTTPTransfer.h"
-#include "Platform/Runtime/Dispatch.h"
-#include "Platform/Runtime/StandardPaths.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
+#include <QFuture>
 #include <QHash>
 #include <QImageReader>
 #include <QLabel>
 #include <QNetworkAccessManager>
 #include <QNetworkDiskCache>
 #include <QPointer>
-#include <atomic>
-#include <mutex>
+#include <QStandardPaths>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 #include <optional>
-#include <semaphore>
 
 namespace {
 
-using platform::Dispatch;
 using platform::TransferLimits;
 
+// A pool of its own, never destroyed: work may still run while the process exits.
+QThreadPool *newPool(int threads)
+{
+    auto *pool = new QThreadPool;
+    pool->setMaxThreadCount(threads);
+    return pool;
+}
+
 // Some formats (PNG among them) can only be decoded whole and scaled afterwards, which briefly takes up to
-// MaxImageSide² pixels; two at a time bound that, however many views ask at once.
-std::counting_semaphore<2> decodeSlots(2);
+// MaxImageSide² pixels; two threads bound that, however many views ask at once.
+QThreadPool &decodePool()
+{
+    static QThreadPool *const pool = newPool(2);
+    return *pool;
+}
+
+// The disk cache is no object for two threads at once: its one thread takes every reading and writing.
+QThreadPool &diskPool()
+{
+    static QThreadPool *const pool = newPool(1);
+    return *pool;
+}
 
 // Worker threads only. The picture comes out at most as large as the bounds (keeping its aspect ratio;
 // empty bounds: its own size), in the format a pixmap uses, so a view's pixmap shares the decoded pixels
@@ -50,10 +68,7 @@ QImage decodeImage(const QByteArray &bytes, const QSize &bounds, qreal ratio)
             reader.setScaledSize(claimed.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
     }
     QImage image;
-    decodeSlots.acquire();
-    const bool read = reader.read(&image);
-    decodeSlots.release();
-    if (!read || image.width() > maxSide || image.height() > maxSide)
+    if (!reader.read(&image) || image.width() > maxSide || image.height() > maxSide)
         return {};
     // Formats that cannot decode at a size are scaled right after.
     if (!bounds.isEmpty() && (image.width() > bounds.width() || image.height() > bounds.height()))
@@ -66,7 +81,7 @@ QImage decodeImage(const QByteArray &bytes, const QSize &bounds, qreal ratio)
 
 // The fetched bytes by address, in Qt's disk cache used as a plain store rather than as the access
 // manager's HTTP cache: bytes that made a picture once are kept for a week whatever the server's caching
-// headers say, so a logo once shown needs no request again. Worker threads, one at a time; the folder is
+// headers say, so a logo once shown needs no request again. On the disk pool's one thread; the folder is
 // made on the first use.
 class DiskStore
 {
@@ -75,7 +90,6 @@ public:
 
     std::optional<QByteArray> read(const QUrl &url)
     {
-        std::lock_guard guard(m_lock);
         const QNetworkCacheMetaData metaData = cache().metaData(url); // a damaged file goes here
         if (!metaData.isValid())
             return std::nullopt;
@@ -94,7 +108,6 @@ public:
         metaData.setSaveToDisk(true);
         metaData.setExpirationDate(
             QDateTime::currentDateTimeUtc().addSecs(WebImageLoader::DiskMaxAgeSeconds));
-        std::lock_guard guard(m_lock);
         if (QIODevice *device = cache().prepare(metaData)) {
             if (device->write(bytes) == bytes.size())
                 m_cache.insert(device); // trims the folder to its budget, oldest files first
@@ -103,11 +116,7 @@ public:
         }
     }
 
-    void remove(const QUrl &url)
-    {
-        std::lock_guard guard(m_lock);
-        cache().remove(url);
-    }
+    void remove(const QUrl &url) { cache().remove(url); }
 
 private:
     QNetworkDiskCache &cache()
@@ -120,14 +129,12 @@ private:
     }
 
     const QString m_folder;
-    std::mutex m_lock;
     QNetworkDiskCache m_cache;
 };
 
 } // namespace
 
 // One address at one size and density on its way in; every view that asks for it meanwhile waits on it.
-// Only `abandoned` is read off the main thread.
 struct WebImageLoader::Load
 {
     QString memoryKey;
@@ -136,11 +143,15 @@ struct WebImageLoader::Load
     qreal ratio = 1;
     QList<std::pair<QPointer<QLabel>, quint64>> waiters; // a view and the ticket of its call
     QPointer<platform::HTTPTransfer> transfer;
-    std::atomic<bool> abandoned{false};
+    // The work on a worker, cancelled with the load so that a queued read or decoding never starts.
+    QFuture<std::optional<QByteArray>> reading;
+    QFuture<QImage> decoding;
+    bool abandoned = false;
 };
 
-// What the main thread keeps; background work holds it only weakly, so it ends with the loader.
-struct WebImageLoader::State : std::enable_shared_from_this<State>
+// Everything lives on the GUI thread; workers get copies of what they need and answer there, where the
+// answer finds the state gone, or the load abandoned, and is dropped.
+struct WebImageLoader::State : QObject
 {
     State(const QString &folder, qint64 memoryBudget, const TransferLimits &limits)
         : memory(memoryBudget), disk(std::make_shared<DiskStore>(folder)), folder(folder),
@@ -150,7 +161,7 @@ struct WebImageLoader::State : std::enable_shared_from_this<State>
         if (QCoreApplication *app = QCoreApplication::instance(); app && network->thread() != app->thread())
             network->moveToThread(app->thread());
     }
-    ~State()
+    ~State() override
     {
         for (const auto &load : loads.values())
             abandon(load);
@@ -173,6 +184,11 @@ struct WebImageLoader::State : std::enable_shared_from_this<State>
     void decode(const std::shared_ptr<Load> &load, const QByteArray &bytes, bool fromDisk);
     void finish(const std::shared_ptr<Load> &load, const QImage &image);
     void abandon(const std::shared_ptr<Load> &load);
+    // Whether a worker's answer for the load still counts: the state and the load are still there.
+    static bool stillWanted(const QPointer<State> &self, const std::shared_ptr<Load> &load)
+    {
+        return self && !load->abandoned;
+    }
 
     QCache<QString, QImage> memory;
     const std::shared_ptr<DiskStore> disk;
@@ -212,21 +228,19 @@ void WebImageLoader::State::leave(const ViewCall &call)
         abandon(load);
 }
 
+// Workers answer through the application object, which outlives every loader; the answer then checks
+// that its loader is still there.
 void WebImageLoader::State::lookOnDisk(const std::shared_ptr<Load> &load)
 {
-    Dispatch::global([weak = weak_from_this(), disk = disk, load] {
-        if (load->abandoned)
+    load->reading =
+        QtConcurrent::run(&diskPool(), [disk = disk, url = load->url] { return disk->read(url); });
+    load->reading.then(qApp, [self = QPointer<State>(this), load](const std::optional<QByteArray> &bytes) {
+        if (!stillWanted(self, load))
             return;
-        const std::optional<QByteArray> bytes = disk->read(load->url);
-        Dispatch::main([weak, load, bytes] {
-            const auto self = weak.lock();
-            if (!self || load->abandoned)
-                return;
-            if (bytes)
-                self->decode(load, *bytes, true);
-            else
-                self->fetch(load);
-        });
+        if (bytes)
+            self->decode(load, *bytes, true);
+        else
+            self->fetch(load);
     });
 }
 
@@ -236,10 +250,9 @@ void WebImageLoader::State::fetch(const std::shared_ptr<Load> &load)
     request.setRawHeader("Accept", "image/*,*/*;q=0.8");
     load->transfer = platform::HTTPTransfer::start(
         *network, request, "GET", {}, limits,
-        [weak = weak_from_this(), load](QNetworkReply *reply, const QByteArray &body,
-                                        const std::optional<platform::Error> &error) {
-            const auto self = weak.lock();
-            if (!self || load->abandoned)
+        [self = QPointer<State>(this), load](QNetworkReply *reply, const QByteArray &body,
+                                             const std::optional<platform::Error> &error) {
+            if (!stillWanted(self, load))
                 return;
             const int status = reply ? reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
             // An error page is not the picture, even when it is one.
@@ -252,25 +265,24 @@ void WebImageLoader::State::fetch(const std::shared_ptr<Load> &load)
 
 void WebImageLoader::State::decode(const std::shared_ptr<Load> &load, const QByteArray &bytes, bool fromDisk)
 {
-    Dispatch::global([weak = weak_from_this(), disk = disk, load, bytes, fromDisk] {
-        if (load->abandoned)
-            return;
-        const QImage image = decodeImage(bytes, load->bounds, load->ratio);
-        // Only bytes that make a picture are kept; a stored file that no longer makes one goes.
-        if (!fromDisk && !image.isNull())
-            disk->store(load->url, bytes);
-        else if (fromDisk && image.isNull())
-            disk->remove(load->url);
-        Dispatch::main([weak, load, image, fromDisk] {
-            const auto self = weak.lock();
-            if (!self || load->abandoned)
+    load->decoding = QtConcurrent::run(&decodePool(), [bytes, bounds = load->bounds, ratio = load->ratio] {
+        return decodeImage(bytes, bounds, ratio);
+    });
+    load->decoding.then(
+        qApp, [self = QPointer<State>(this), disk = disk, load, bytes, fromDisk](const QImage &image) {
+            // Only bytes that make a picture are kept; a stored file that no longer makes one goes, even when
+            // nobody waits for the picture any more.
+            if (!fromDisk && !image.isNull())
+                diskPool().start([disk, url = load->url, bytes] { disk->store(url, bytes); });
+            else if (fromDisk && image.isNull())
+                diskPool().start([disk, url = load->url] { disk->remove(url); });
+            if (!stillWanted(self, load))
                 return;
             if (fromDisk && image.isNull())
                 self->fetch(load); // a stored file, yet no picture: fetch it afresh
             else
                 self->finish(load, image);
         });
-    });
 }
 
 void WebImageLoader::State::finish(const std::shared_ptr<Load> &load, const QImage &image)
@@ -293,6 +305,8 @@ void WebImageLoader::State::finish(const std::shared_ptr<Load> &load, const QIma
 void WebImageLoader::State::abandon(const std::shared_ptr<Load> &load)
 {
     load->abandoned = true;
+    load->reading.cancel();
+    load->decoding.cancel();
     if (loads.value(load->memoryKey) == load)
         loads.remove(load->memoryKey);
     if (const QPointer<platform::HTTPTransfer> transfer = std::exchange(load->transfer, nullptr))
@@ -300,7 +314,7 @@ void WebImageLoader::State::abandon(const std::shared_ptr<Load> &load)
 }
 
 WebImageLoader::WebImageLoader(const QString &diskFolder, qint64 memoryBudget, const TransferLimits &limits)
-    : m_state(std::make_shared<State>(diskFolder, memoryBudget, limits))
+    : m_state(std::make_unique<State>(diskFolder, memoryBudget, limits))
 {}
 
 WebImageLoader::~WebImageLoader() = default;
@@ -313,7 +327,9 @@ WebImageLoader &WebImageLoader::shared()
 
 QString WebImageLoader::defaultDiskFolder()
 {
-    return platform::StandardPaths::cacheLocation() + QStringLiteral("/WebImage");
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    return (cache.isEmpty() ? QDir::tempPath() + QStringLiteral("/bootdrive-cache") : cache) +
+           QStringLiteral("/WebImage");
 }
 
 QString WebImageLoader::cacheKeyForURL(const QUrl &url)
@@ -331,10 +347,9 @@ void WebImageLoader::setImageWithURL(QLabel *view, const QUrl &url, const QImage
         return;
     State &state = *m_state;
     if (!state.views.contains(view))
-        QObject::connect(view, &QObject::destroyed, [weak = std::weak_ptr<State>(m_state), view](QObject *) {
+        QObject::connect(view, &QObject::destroyed, &state, [&state, view] {
             // A view that goes takes its call with it, and the fetch when nobody else waits for it.
-            if (const auto self = weak.lock())
-                self->leave(self->views.take(view));
+            state.leave(state.views.take(view));
         });
     const State::ViewCall previous = state.views.value(view);
     const quint64 ticket = ++state.tickets;

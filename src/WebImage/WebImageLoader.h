@@ -14,7 +14,7 @@ class QLabel;
 // view's size and screen density. From memory (a QCache of decoded pictures), else from disk (the bytes as
 // fetched, in a QNetworkDiskCache used as a plain store), else fetched over http or https within
 // TransferLimits::image(). Views asking for one address at one size share one load. Main thread only; disk
-// reads and decoding run on worker threads.
+// reads and writes run on a worker of their own, decoding on two.
 class WebImageLoader
 {
 public:
@@ -53,5 +53,5 @@ public:
 private:
     struct Load;
     struct State;
-    std::shared_ptr<State> m_state;
+    std::unique_ptr<State> m_state;
 };

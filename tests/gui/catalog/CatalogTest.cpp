@@ -7,9 +7,9 @@
 #include "support/EventLoop.h"
 #include "support/FifoTrap.h"
 #include "support/GuiWatchdog.h"
+#include "support/LocalHttpServer.h"
 #include "support/LoopDrive.h"
 #include "support/ProcessMemory.h"
-#include "support/RouteServer.h"
 #include "support/SampleInstaller.h"
 #include "support/ToolsOnPath.h"
 
@@ -93,7 +93,7 @@ std::string words(int count)
     return text;
 }
 
-std::string catalogJson(const RouteServer &server, int count)
+std::string catalogJson(const LocalHttpServer &server, int count)
 {
     const char *names[] = {"Install macOS Catalina", "Install macOS Mojave", "Install macOS High Sierra"};
     std::string data;
@@ -122,7 +122,7 @@ std::string catalogOf(int count, const std::string &info)
     return data + "]}";
 }
 
-void useService(const RouteServer &server)
+void useService(const LocalHttpServer &server)
 {
     qputenv("BOOTDRIVE_SERVICE_URL", server.url("").toString(QUrl::StripTrailingSlash).toUtf8());
 }
@@ -132,8 +132,8 @@ void useService(const RouteServer &server)
 TEST(CatalogItem, ShowsTheEntryAsDeliveredAndOpensItsLink)
 {
     LinkCatcher links;
-    RouteServer server;
-    server.setRoute("/logo.png", {RouteServer::png(Qt::blue), 200, "image/png", 0});
+    LocalHttpServer server;
+    server.setRoute("/logo.png", {LocalHttpServer::png(Qt::blue), 200, "image/png", 0});
     FileViewItem item;
     item.resize(400, 80);
     auto model = MacOSModel::initWithDictionary(entry(
@@ -195,9 +195,9 @@ TEST(CatalogItem, ALinkNothingCanOpenIsGivenAsText)
 
 TEST(CatalogItem, AReusedItemNeverShowsTheEarlierLogo)
 {
-    RouteServer server;
-    server.setRoute("/slow.png", {RouteServer::png(Qt::red), 200, "image/png", 700});
-    server.setRoute("/fast.png", {RouteServer::png(Qt::green), 200, "image/png", 0});
+    LocalHttpServer server;
+    server.setRoute("/slow.png", {LocalHttpServer::png(Qt::red), 200, "image/png", 700});
+    server.setRoute("/fast.png", {LocalHttpServer::png(Qt::green), 200, "image/png", 0});
     FileViewItem item;
     item.resize(400, 80);
     item.setMacOSModel(MacOSModel::initWithDictionary(
@@ -219,8 +219,8 @@ TEST(CatalogItem, AReusedItemNeverShowsTheEarlierLogo)
 
 TEST(CatalogItem, MissingOrFailingLogosKeepThePlaceholderAndCachedOnesNeedNoRequest)
 {
-    RouteServer server;
-    server.setRoute("/logo.png", {RouteServer::png(Qt::magenta), 200, "image/png", 0});
+    LocalHttpServer server;
+    server.setRoute("/logo.png", {LocalHttpServer::png(Qt::magenta), 200, "image/png", 0});
     const QImage placeholder = FileViewItem::placeholderImage().convertToFormat(QImage::Format_ARGB32);
 
     FileViewItem failing;
@@ -270,11 +270,11 @@ TEST(CatalogItem, ALongerDescriptionMakesATallerItemThatStillShowsAllOfIt)
 
 TEST(CatalogPanel, ShowsTheEntriesInOrderAtTheirSizesAndSelectionDoesNothing)
 {
-    RouteServer server;
+    LocalHttpServer server;
     server.setRoute("/api/installation-image-list", {catalogJson(server, 3), 200, "application/json", 0});
     for (int i = 0; i < 3; ++i)
         server.setRoute("/logos/" + std::to_string(i) + ".png",
-                        {RouteServer::png(Qt::cyan), 200, "image/png", 0});
+                        {LocalHttpServer::png(Qt::cyan), 200, "image/png", 0});
     useService(server);
     MainViewController window;
     window.viewDidLoad();
@@ -317,7 +317,7 @@ TEST(CatalogPanel, LargeCatalogsKeepTheWindowResponsiveAndItsMemorySmall)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        RouteServer server;
+        LocalHttpServer server;
         // With a charset the test server sends it as it is, instead of compressing megabytes first.
         server.setRoute("/api/installation-image-list",
                         {catalogOf(c.count, c.info), 200, "application/json; charset=utf-8", 0});
@@ -367,7 +367,7 @@ TEST(CatalogPanel, AFailingCatalogSaysWhatTheServiceAnswered)
     const std::string longMessage(300, 'm');
     struct Case
     {
-        RouteServer::Route answer;
+        LocalHttpServer::Answer answer;
         QString said;
     };
     const QList<Case> cases = {
@@ -381,7 +381,7 @@ TEST(CatalogPanel, AFailingCatalogSaysWhatTheServiceAnswered)
     };
     for (const Case &failing : cases) {
         SCOPED_TRACE(failing.answer.body);
-        RouteServer server;
+        LocalHttpServer server;
         server.setRoute("/api/installation-image-list", failing.answer);
         useService(server);
         MainViewController window;
@@ -412,7 +412,7 @@ TEST(CatalogPanel, TheServicesTextsAreNeverMarkup)
     const QString hostile = R"(<img src="FIFO"><b>x</b>)";
     const std::string quoted = R"(<img src=\"FIFO\"><b>x</b>)";
     for (const bool asError : {false, true}) {
-        RouteServer server;
+        LocalHttpServer server;
         server.setRoute("/api/installation-image-list",
                         {asError ? R"({"code":1,"message":")" + quoted + R"("})"
                                  : R"({"code":0,"data":[{"name":")" + quoted + R"(","version":")" + quoted +
@@ -449,7 +449,7 @@ TEST(CatalogPanel, AnUnreachableServiceIsSaidAndTheCatalogArrivesWhenItComesBack
 {
     for (const bool byButton : {true, false}) {
         SCOPED_TRACE(byButton ? "the retry button" : "by itself");
-        const int port = RouteServer::closedPort();
+        const int port = LocalHttpServer::closedPort();
         qputenv("BOOTDRIVE_SERVICE_URL", QByteArray("http://127.0.0.1:") + QByteArray::number(port));
         MainViewController window;
         window.viewDidLoad();
@@ -461,7 +461,7 @@ TEST(CatalogPanel, AnUnreachableServiceIsSaidAndTheCatalogArrivesWhenItComesBack
         EXPECT_TRUE(window.catalogRetryButton->isEnabled());
         EXPECT_EQ(WindowDriver(window).openDialog(), nullptr);
 
-        RouteServer server(port);
+        LocalHttpServer server(port);
         server.setRoute("/api/installation-image-list", {catalogJson(server, 3), 200, "application/json", 0});
         QElapsedTimer clock;
         clock.start();
@@ -482,7 +482,7 @@ TEST(CatalogPanel, TheCatalogAndTheUpdateNoticeArriveInEitherOrder)
 {
     for (const bool catalogFirst : {true, false}) {
         LinkCatcher links;
-        RouteServer server;
+        LocalHttpServer server;
         server.setRoute("/api/installation-image-list",
                         {catalogJson(server, 2), 200, "application/json", catalogFirst ? 0 : 600});
         server.setRoute(
@@ -526,7 +526,7 @@ struct ProbeRun
 };
 
 // The real window in a process of its own, answering the update notice as a person would.
-ProbeRun runProbe(const RouteServer &server, const QStringList &arguments, int timeoutMs = 20000)
+ProbeRun runProbe(const LocalHttpServer &server, const QStringList &arguments, int timeoutMs = 20000)
 {
     QProcess app;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -565,7 +565,7 @@ TEST(UpdateNotice, TheApplicationEndsWithStatusZeroOneSecondAfterTheNotice)
         const bool noBrowser = link == "no browser";
         const QString sent = noBrowser ? QString("http://127.0.0.1/new.dmg") : link;
         const bool withLink = sent.startsWith("http");
-        RouteServer server;
+        LocalHttpServer server;
         server.setRoute("/api/update-app", {updateAnswer(sent), 200, "application/json", 0});
         const ProbeRun run = runProbe(server, noBrowser ? QStringList{"--no-browser"} : QStringList());
         EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
@@ -597,7 +597,7 @@ TEST(UpdateNotice, ARunningCreationIsNeverCutShort)
     LOOP_DRIVE(drive, "USB", 96 * 1024 * 1024);
     testsupport::SampleInstaller installer("Install macOS Mojave", "10.14.6", "24M");
     ASSERT_TRUE(installer.isValid()) << installer.error().toStdString();
-    RouteServer server;
+    LocalHttpServer server;
     // Sent while the probe is in the middle of the run.
     server.setRoute("/api/update-app",
                     {updateAnswer("http://127.0.0.1/new.dmg"), 200, "application/json", 3000});

@@ -5,7 +5,7 @@
 #include "UI/CollectionView.h"
 #include "UI/FileViewItem.h"
 #include "WindowFixture.h"
-#include "support/RouteServer.h"
+#include "support/LocalHttpServer.h"
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>
@@ -57,7 +57,7 @@ TEST(Accessibility, EveryControlIsNamedAndDescribedAndTheRingIsAProgressBarWithI
 {
     // As the application's set-up does.
     CircularProgressAccessible::installFactory();
-    RouteServer server;
+    LocalHttpServer server;
     server.setRoute("/api/installation-image-list", {catalog(30), 200, "application/json", 0});
     qputenv("BOOTDRIVE_SERVICE_URL", server.url("").toString(QUrl::StripTrailingSlash).toUtf8());
     LinkCatcher links;

@@ -6,7 +6,7 @@
 #include "UI/MainViewController.h"
 #include "UI/OpenPanel.h"
 #include "support/EventLoop.h"
-#include "support/RouteServer.h"
+#include "support/LocalHttpServer.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -98,7 +98,7 @@ TEST(FocusRing, EveryControlOfAnAlertAndThePickerShowsFocus)
 // The window's own stops, the catalog's download buttons among them.
 TEST(FocusRing, EveryControlOfTheWindowShowsFocus)
 {
-    RouteServer server;
+    LocalHttpServer server;
     server.setRoute("/api/installation-image-list",
                     {R"({"code":0,"data":[{"name":"Install macOS Mojave","version":"10.14","info":"i",)"
                      R"("download_url":"https://127.0.0.1/dl.dmg"}]})",

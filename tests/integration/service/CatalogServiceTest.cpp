@@ -1,4 +1,3 @@
-#include "Platform/Runtime/Dispatch.h"
 #include "Service/DeviceInfomation.h"
 #include "Service/InstallationImageViewModel.h"
 #include "support/EventLoop.h"

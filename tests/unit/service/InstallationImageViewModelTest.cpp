@@ -1,9 +1,9 @@
 #include "Service/InstallationImageViewModel.h"
 
-#include "LocalHttpServer.h"
 #include "Service/NetworkAgent.h"
 #include "ServiceTestSupport.h"
 #include "support/EventLoop.h"
+#include "support/LocalHttpServer.h"
 
 #include <gtest/gtest.h>
 

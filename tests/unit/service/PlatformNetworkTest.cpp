@@ -1,16 +1,11 @@
-#include "LocalHttpServer.h"
 #include "Platform/Desktop/WebLink.h"
 #include "Platform/Net/HTTPTransfer.h"
 #include "Platform/Net/PrimaryInterface.h"
-#include "Platform/Runtime/Dispatch.h"
-#include "Platform/Text/RegularExpression.h"
 #include "Platform/Text/StringTransform.h"
-#include "Platform/Text/TextEncoding.h"
-#include "RawHttpServer.h"
 #include "Service/NetworkUtils.h"
 #include "ServiceTestSupport.h"
-#include "support/EndlessServer.h"
 #include "support/EventLoop.h"
+#include "support/LocalHttpServer.h"
 
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
@@ -41,7 +36,7 @@ HTTPTransfer *start(const QNetworkRequest &request, Outcome &outcome,
         *network, request, verb, body, limits,
         [&outcome](QNetworkReply *reply, const QByteArray &body, const std::optional<Error> &error) {
             ++outcome.calls;
-            outcome.onMain = Dispatch::isMainThread();
+            outcome.onMain = servicetest::onMainThread();
             outcome.withReply = reply;
             outcome.status = reply ? reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
             outcome.header = reply ? reply->rawHeader("X-Answer") : QByteArray();
@@ -71,10 +66,8 @@ QNetworkRequest to(const QString &url)
 
 TEST(HTTPTransfer, DeliversTheAnswerOnceOnTheMainThread)
 {
-    LocalHttpServer server([](const httplib::Request &, httplib::Response &response) {
-        response.status = 201;
-        response.set_header("X-Answer", "yes");
-        response.set_content("created", "text/plain; charset=\"UTF-8\"");
+    LocalHttpServer server([](const LocalHttpServer::Seen &) -> LocalHttpServer::Answer {
+        return {"created", 201, "text/plain; charset=\"UTF-8\"", 0, {{"X-Answer", "yes"}}};
     });
     QNetworkRequest request = to(server.origin() + "/things");
     request.setRawHeader("Content-Type", "text/plain");
@@ -102,9 +95,9 @@ TEST(HTTPTransfer, ErrorStatusesAreAnswersWithTheirBodies)
 TEST(HTTPTransfer, CancellingReportsCancelledOnceAndOnlyWebAddressesAreSent)
 {
     LocalHttpServer server;
-    server.setResponder([&server](const httplib::Request &, httplib::Response &response) {
+    server.setResponder([&server](const LocalHttpServer::Seen &) {
         server.holdUntilReleased();
-        response.status = 200;
+        return LocalHttpServer::Answer{};
     });
     Outcome running;
     HTTPTransfer *transfer = start(to(server.origin() + "/hold"), running);
@@ -129,9 +122,11 @@ TEST(HTTPTransfer, CancellingReportsCancelledOnceAndOnlyWebAddressesAreSent)
 TEST(HTTPTransfer, StatusesOutsideTheHttpRangeAreErrors)
 {
     for (const int status : {600, 99, 999}) {
-        RawHttpServer server("HTTP/1.1 " + std::to_string(status) +
-                             " Strange\r\nContent-Type: application/json\r\nContent-Length: 2\r\n"
-                             "Connection: close\r\n\r\n{}");
+        LocalHttpServer server([status](const LocalHttpServer::Seen &) {
+            return LocalHttpServer::Answer{.raw = "HTTP/1.1 " + std::to_string(status) +
+                                                  " Strange\r\nContent-Type: application/json\r\n"
+                                                  "Content-Length: 2\r\nConnection: close\r\n\r\n{}"};
+        });
         const Outcome outcome = run(to(server.origin() + "/odd"));
         ASSERT_TRUE(outcome.error) << status;
         EXPECT_EQ(outcome.error->localizedDescription,
@@ -145,22 +140,22 @@ TEST(HTTPTransfer, AnswersThatNeverEndFailAtTheSizeCapOrTheTimeLimit)
     struct Case
     {
         const char *what;
-        EndlessServer::Pace pace;
+        LocalHttpServer::Endless endless;
         TransferLimits limits;
         int64_t code;
     };
     const std::vector<Case> cases = {
-        {"a flood", EndlessServer::Pace::Flood, {1 << 20, 30, 30}, HTTPTransfer::BodyTooLargeError},
+        {"a flood", LocalHttpServer::Endless::Flood, {1 << 20, 30, 30}, HTTPTransfer::BodyTooLargeError},
         {"a declared gigabyte",
-         EndlessServer::Pace::Declared,
+         LocalHttpServer::Endless::Declared,
          {1 << 20, 30, 30},
          HTTPTransfer::BodyTooLargeError},
         // Data every 50 ms: the idle limit never fires, the total one does.
-        {"a trickle", EndlessServer::Pace::Trickle, {1 << 20, 30, 0.6}, QNetworkReply::TimeoutError},
+        {"a trickle", LocalHttpServer::Endless::Trickle, {1 << 20, 30, 0.6}, QNetworkReply::TimeoutError},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        EndlessServer server(c.pace, "application/json; charset=utf-8", "{");
+        LocalHttpServer server(LocalHttpServer::answer(200, "application/json", "{", c.endless));
         QElapsedTimer clock;
         clock.start();
         const Outcome outcome = run(QNetworkRequest(server.url("/endless")), c.limits);
@@ -197,25 +192,11 @@ TEST(HTTPTransfer, ContentTypeParameters)
     EXPECT_TRUE(type.isEmpty());
 }
 
-TEST(PlatformText, CharsetsTransformsAndExpressions)
+// Qt has no transliteration; the User-Agent's comes from ICU.
+TEST(PlatformText, TransformsFromIcu)
 {
-    EXPECT_EQ(TextEncoding::decode("\xc4\xe3\xba\xc3", "GB2312"), QStringLiteral("你好"));
-    EXPECT_EQ(TextEncoding::decode("caf\xc3\xa9", "utf8"), QStringLiteral("café"));
-    EXPECT_EQ(TextEncoding::decode("", "UTF-8"), QStringLiteral(""));
-    EXPECT_FALSE(TextEncoding::decode("\xff\xfe\xfd", "UTF-8"));
-    EXPECT_FALSE(TextEncoding::decode("abc", "no-such-charset"));
-    EXPECT_TRUE(TextEncoding::canonicalName("x-unknown").isEmpty());
-
     EXPECT_EQ(StringTransform::apply("Ärger über Straße", "Any-Latin; Latin-ASCII"), "Arger uber Strasse");
     EXPECT_FALSE(StringTransform::apply("x", "No-Such-Transform"));
-
-    bool valid = true;
-    EXPECT_FALSE(RegularExpression::matchesWholeText("([a-z", "abc", &valid));
-    EXPECT_FALSE(valid);
-    EXPECT_TRUE(RegularExpression::matchesWholeText("[a-z]+", "abc", &valid));
-    EXPECT_TRUE(valid);
-    EXPECT_FALSE(RegularExpression::matchesWholeText("[a-z]+", "abc1"));
-    EXPECT_TRUE(RegularExpression::matchesWholeText("\\p{Han}+", "中文"));
 }
 
 TEST(PlatformInterfaces, TheDefaultRouteNamesThePrimaryInterface)

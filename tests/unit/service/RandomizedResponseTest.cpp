@@ -1,7 +1,7 @@
-#include "LocalHttpServer.h"
 #include "Service/InstallationImageViewModel.h"
 #include "ServiceTestSupport.h"
 #include "support/EventLoop.h"
+#include "support/LocalHttpServer.h"
 
 #include <gtest/gtest.h>
 #include <random>

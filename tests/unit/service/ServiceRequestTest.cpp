@@ -1,11 +1,11 @@
 #include "Common/SafeValue.h"
-#include "LocalHttpServer.h"
 #include "Platform/Runtime/BundleInfo.h"
 #include "Service/BaseViewModel.h"
 #include "Service/DeviceInfomation.h"
 #include "Service/InstallationImageListApi.h"
 #include "Service/UpdateAppApi.h"
 #include "ServiceTestSupport.h"
+#include "support/LocalHttpServer.h"
 
 #include <gtest/gtest.h>
 

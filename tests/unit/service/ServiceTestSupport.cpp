@@ -1,11 +1,17 @@
 #include "ServiceTestSupport.h"
 
-#include "Platform/Runtime/Dispatch.h"
 #include "support/EventLoop.h"
 
+#include <QCoreApplication>
+#include <QThread>
 #include <memory>
 
 namespace servicetest {
+
+bool onMainThread()
+{
+    return QThread::currentThread() == QCoreApplication::instance()->thread();
+}
 
 Outcome runToCompletion(const NetBaseRequestPtr &request, int timeoutMs)
 {
@@ -13,11 +19,11 @@ Outcome runToCompletion(const NetBaseRequestPtr &request, int timeoutMs)
     request->startWithCompletionBlockWithSuccess(
         [outcome](const NetBaseRequestPtr &) {
             ++outcome->successes;
-            outcome->onMainThread = outcome->onMainThread && platform::Dispatch::isMainThread();
+            outcome->onMainThread = outcome->onMainThread && onMainThread();
         },
         [outcome](const NetBaseRequestPtr &failed) {
             ++outcome->failures;
-            outcome->onMainThread = outcome->onMainThread && platform::Dispatch::isMainThread();
+            outcome->onMainThread = outcome->onMainThread && onMainThread();
             outcome->error = failed->error();
         });
     testsupport::waitUntil([&] { return outcome->successes + outcome->failures > 0; }, timeoutMs);

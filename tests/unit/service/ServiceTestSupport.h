@@ -18,6 +18,8 @@ struct Outcome
     std::optional<platform::Error> error;
 };
 
+bool onMainThread();
+
 // Starts the request with counting blocks and runs the main loop until one block ran (or the time is
 // up), then a little longer to catch a second delivery.
 Outcome runToCompletion(const NetBaseRequestPtr &request, int timeoutMs = 5000);

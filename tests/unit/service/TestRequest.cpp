@@ -1,9 +1,11 @@
 #include "TestRequest.h"
 
-#include "Platform/Runtime/Dispatch.h"
+#include "ServiceTestSupport.h"
 
 void TestRequest::requestCompletePreprocessor()
 {
     ++completePreprocessorCalls;
-    completePreprocessedOffMain = !platform::Dispatch::isMainThread();
+    completePreprocessedOffMain = !servicetest::onMainThread();
+    if (preprocessorGate)
+        preprocessorGate->acquire();
 }

@@ -2,6 +2,7 @@
 
 #include "Service/NetBaseRequest.h"
 
+#include <QSemaphore>
 #include <QStringList>
 #include <atomic>
 
@@ -26,6 +27,9 @@ public:
     QByteArray customVerb = "GET";
     QByteArray customBody;
 
+    // When set, the complete preprocessor waits for one release of it.
+    QSemaphore *preprocessorGate = nullptr;
+    int completeFilterCalls = 0;
     std::atomic<bool> completePreprocessedOffMain{false};
     std::atomic<int> completePreprocessorCalls{0};
     std::atomic<int> failedPreprocessorCalls{0};
@@ -50,5 +54,6 @@ public:
         return custom;
     }
     void requestCompletePreprocessor() override;
+    void requestCompleteFilter() override { ++completeFilterCalls; }
     void requestFailedPreprocessor() override { ++failedPreprocessorCalls; }
 };

@@ -1,11 +1,9 @@
 #include "WebImage/WebImageLoader.h"
-#include "support/EndlessServer.h"
 #include "support/EventLoop.h"
+#include "support/LocalHttpServer.h"
 #include "support/ProcessMemory.h"
-#include "support/RouteServer.h"
 #include "support/TestRerun.h"
 
-#include <QBuffer>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QTemporaryDir>
@@ -18,12 +16,7 @@ namespace {
 // A PNG of one colour: small on the wire, large once decoded.
 std::string bigPng(int width, int height)
 {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return buffer.data().toStdString();
+    return LocalHttpServer::png(Qt::darkCyan, width, height);
 }
 
 class WebImageLimits : public ::testing::Test
@@ -41,7 +34,7 @@ TEST_F(WebImageLimits, PicturesAreDecodedForTheirViewsAndHugeOnesRefused)
 {
     static const std::string large = bigPng(4000, 3000); // 46 MiB decoded, a few KiB on the wire
     static const std::string huge = bigPng(4097, 16);
-    RouteServer server;
+    LocalHttpServer server;
     WebImageLoader loader(folder.path());
     const qint64 before = testsupport::residentBytes();
     testsupport::PeakMemory memory;
@@ -90,7 +83,7 @@ TEST_F(WebImageLimits, AtTwiceThePixelDensityAPictureHasTwiceThePixelsAndSaysSo)
         EXPECT_EQ(child.exitCode, 0) << child.output.toStdString();
         return;
     }
-    RouteServer server;
+    LocalHttpServer server;
     server.setRoute("/large.png", {bigPng(4000, 3000), 200, "image/png", 0});
     WebImageLoader loader(folder.path());
     QLabel view;
@@ -106,17 +99,17 @@ TEST_F(WebImageLimits, PicturesThatNeverEndFailWithinTheLimits)
     struct Case
     {
         const char *what;
-        EndlessServer::Pace pace;
+        LocalHttpServer::Endless endless;
         platform::TransferLimits limits;
     };
     // The logo cap itself for the flood; a short total limit for the trickle, which no idle limit ends.
     const std::vector<Case> cases = {
-        {"a flood", EndlessServer::Pace::Flood, platform::TransferLimits::image()},
-        {"a declared gigabyte", EndlessServer::Pace::Declared, platform::TransferLimits::image()},
-        {"a trickle", EndlessServer::Pace::Trickle, {1 << 20, 30, 0.5}}};
+        {"a flood", LocalHttpServer::Endless::Flood, platform::TransferLimits::image()},
+        {"a declared gigabyte", LocalHttpServer::Endless::Declared, platform::TransferLimits::image()},
+        {"a trickle", LocalHttpServer::Endless::Trickle, {1 << 20, 30, 0.5}}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        EndlessServer server(c.pace, "image/png", "\x89PNG\r\n\x1a\n");
+        LocalHttpServer server(LocalHttpServer::answer(200, "image/png", "\x89PNG\r\n\x1a\n", c.endless));
         WebImageLoader loader(folder.path(), WebImageLoader::DefaultMemoryBudget, c.limits);
         QLabel view;
         view.resize(44, 44);

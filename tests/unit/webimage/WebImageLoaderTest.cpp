@@ -1,7 +1,7 @@
 #include "WebImage/WebImageLoader.h"
 
 #include "support/EventLoop.h"
-#include "support/RouteServer.h"
+#include "support/LocalHttpServer.h"
 
 #include <QDateTime>
 #include <QDirIterator>
@@ -35,9 +35,9 @@ QRgb shown(const QLabel &label)
     return pixmap.isNull() ? 0 : pixmap.toImage().pixel(0, 0);
 }
 
-RouteServer::Route png(QRgb color, int delayMs = 0)
+LocalHttpServer::Answer png(QRgb color, int delayMs = 0)
 {
-    return {RouteServer::png(QColor(color)), 200, "image/png", delayMs};
+    return {LocalHttpServer::png(QColor(color)), 200, "image/png", delayMs};
 }
 
 // The files the loader keeps in its folder.
@@ -61,7 +61,7 @@ protected:
         loader->setImageWithURL(&label, server.url(path), placeholder);
     }
 
-    RouteServer server;
+    LocalHttpServer server;
     QTemporaryDir folder;
     std::unique_ptr<WebImageLoader> loader = makeLoader();
     QImage placeholder = solid(Gray);
@@ -88,7 +88,8 @@ TEST_F(WebImageLoaderTest, ALaterCallSupersedesAnEarlierOne)
     server.setRoute("/fast.png", png(Green));
     QLabel label;
     show(label, "/slow.png");
-    ASSERT_TRUE(waitUntil([&] { return server.requests("/slow.png") == 1; })) << "the first fetch is under way";
+    ASSERT_TRUE(waitUntil([&] { return server.requests("/slow.png") == 1; }))
+        << "the first fetch is under way";
     show(label, "/fast.png");
     ASSERT_TRUE(waitUntil([&] { return shown(label) == Green; }));
     spin(700); // well past the moment the first picture would have arrived
@@ -99,9 +100,9 @@ TEST_F(WebImageLoaderTest, ALaterCallSupersedesAnEarlierOne)
 
 TEST_F(WebImageLoaderTest, AFailedFetchLeavesThePlaceholderAndIsNotRemembered)
 {
-    server.setRoute("/missing.png", {RouteServer::png(Qt::red), 404, "image/png", 0});
+    server.setRoute("/missing.png", {LocalHttpServer::png(Qt::red), 404, "image/png", 0});
     server.setRoute("/page.html", {"<html><body>not a picture</body></html>", 200, "text/html", 0});
-    const QUrl refused(QStringLiteral("http://127.0.0.1:%1/logo.png").arg(RouteServer::closedPort()));
+    const QUrl refused(QStringLiteral("http://127.0.0.1:%1/logo.png").arg(LocalHttpServer::closedPort()));
     for (const QUrl &url : {server.url("/missing.png"), server.url("/page.html"), refused, QUrl(),
                             QUrl(QStringLiteral("not a url")), QUrl(QStringLiteral("ftp://127.0.0.1/a.png")),
                             QUrl(QStringLiteral("file:///etc/passwd"))}) {
@@ -136,7 +137,10 @@ TEST_F(WebImageLoaderTest, AMemoryHitIsShownInsideTheCall)
 TEST_F(WebImageLoaderTest, AStoredPictureNeedsNoRequestWhateverTheServerSaidAboutCaching)
 {
     // Headers that forbid any HTTP cache to keep the answer, or to use it again without asking.
-    server.setRoute("/red.png", {RouteServer::png(Qt::red), 200, "image/png", 0,
+    server.setRoute("/red.png", {LocalHttpServer::png(Qt::red),
+                                 200,
+                                 "image/png",
+                                 0,
                                  {{"Cache-Control", "no-store, no-cache, max-age=0, must-revalidate"},
                                   {"Pragma", "no-cache"},
                                   {"Expires", "0"}}});
@@ -170,7 +174,7 @@ TEST_F(WebImageLoaderTest, DamagedOrOldStoredPicturesAreFetchedAfresh)
             QFile file(storedFiles(folder.path()).value(0));
             ASSERT_TRUE(file.open(QIODevice::ReadOnly));
             const QByteArray stored = file.readAll();
-            const QByteArray picture = QByteArray::fromStdString(RouteServer::png(Qt::red));
+            const QByteArray picture = QByteArray::fromStdString(LocalHttpServer::png(Qt::red));
             rewrite(stored.left(stored.indexOf(picture)) + QByteArray(picture.size(), 'x'));
         },
         [&] { // stored more than a week ago
@@ -248,7 +252,8 @@ TEST_F(WebImageLoaderTest, ViewsDestroyedBeforeTheirPictureArrivesAreLeftAlone)
     show(survivor, "/slow.png");
     auto *lonely = new QLabel;
     show(*lonely, "/alone.png");
-    ASSERT_TRUE(waitUntil([&] { return server.requests("/slow.png") == 1 && server.requests("/alone.png") == 1; }));
+    ASSERT_TRUE(
+        waitUntil([&] { return server.requests("/slow.png") == 1 && server.requests("/alone.png") == 1; }));
     delete doomed;
     delete lonely; // nobody waits for its picture any more: the fetch stops and nothing is stored
     EXPECT_TRUE(waitUntil([&] { return shown(survivor) == Red; }));
@@ -275,7 +280,8 @@ TEST_F(WebImageLoaderTest, TheProcessWideLoaderCachesInTheUsersCacheFolder)
     EXPECT_TRUE(waitUntil([&] { return shown(label) == Red; }));
     qputenv("XDG_CACHE_HOME", saved);
 
-    EXPECT_EQ(WebImageLoader::shared().diskFolder(), home.path() + QStringLiteral("/bootdrive-tests/WebImage"));
+    EXPECT_EQ(WebImageLoader::shared().diskFolder(),
+              home.path() + QStringLiteral("/bootdrive-tests/WebImage"));
     EXPECT_TRUE(waitUntil([&] { return storedFiles(WebImageLoader::shared().diskFolder()).size() == 1; }));
 }
 
