@@ -121,6 +121,9 @@ void DeviceMonitor::listed(std::vector<Record> listing, const QSet<QString> &cha
     for (Record &device : listing) {
         const auto known = m_devices.constFind(device.name);
         const bool same = known != m_devices.cend() && known->sameMedium(device);
+        // What a probe of the medium that was there would say no longer applies.
+        if (!same)
+            m_probes.remove(device.name);
         State &state = device.contents.state;
         if (state == State::Pending && device.capacity == 0)
             state = State::Known; // no medium, nothing to read
