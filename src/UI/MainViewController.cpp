@@ -268,7 +268,7 @@ void MainViewController::finishLoading()
 
     // The catalog, then the update notice; the answers come in either order. Only the catalog is asked for
     // again when the service cannot be reached: the update notice ends the application, so it is asked once.
-    m_installationImageViewModel = std::make_shared<InstallationImageViewModel>();
+    m_installationImageViewModel = new InstallationImageViewModel(this);
     catalogStatusLabel->setText(tr("正在载入系统镜像列表…"));
     catalogRetryButton->setVisible(false);
     m_ui->catalogStatusPanel->setVisible(true);

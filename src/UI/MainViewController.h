@@ -182,7 +182,7 @@ private:
     // The erased drive's record the job follows through a run; it ends up naming the finished drive.
     DiskModelPtr m_runDrive;
     QString m_confirmedName; // the run's drive as the user confirmed it, with its maker and model or device
-    std::shared_ptr<InstallationImageViewModel> m_installationImageViewModel;
+    InstallationImageViewModel *m_installationImageViewModel = nullptr;
     std::vector<MacOSModelPtr> m_filesArray;
     // Pop-up items name their drive by key, so a pick always finds the drive that item was made for.
     QHash<int, DiskModelPtr> m_itemDrives;
