@@ -107,10 +107,14 @@ bool Tour::run(const QString &installerPath, const QString &wantedDrive)
         return false;
     screenshot(QStringLiteral("erasing"));
 
-    if (!step(WindowDriver::waitFor([&] { return w.tipsLabel->text() == ui("等待授权..."); }, 60000),
-              "no authorisation phase"))
+    // As root the rights are granted at once: the phase can be over between two looks at the window.
+    const auto authorizing = [&] { return w.tipsLabel->text() == ui("等待授权..."); };
+    if (!step(
+            WindowDriver::waitFor([&] { return authorizing() || w.circularProgress->progress() > 0; }, 60000),
+            "no authorisation phase"))
         return false;
-    screenshot(QStringLiteral("authorizing"));
+    if (authorizing())
+        screenshot(QStringLiteral("authorizing"));
 
     if (!step(WindowDriver::waitFor(
                   [&] { return w.circularProgress->isVisible() && w.circularProgress->progress() > 0.05; },
