@@ -99,7 +99,8 @@ double MacOSModel::textFieldHeightWithWidth(double width, const QString &content
     font.setPointSizeF(10);
     const QFontMetricsF metrics(font);
     const QRectF bounds(0, 0, std::max(1.0, width - 4), 9999);
-    const QRectF used = metrics.boundingRect(bounds, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, content);
+    const QRectF used =
+        metrics.boundingRect(bounds, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, content);
     return std::min(9999.0, std::max(used.height(), metrics.height())) + 30;
 }
 
