@@ -234,8 +234,12 @@ void WebImageLoader::State::lookOnDisk(const std::shared_ptr<Load> &load)
 {
     load->reading =
         QtConcurrent::run(&diskPool(), [disk = disk, url = load->url] { return disk->read(url); });
-    load->reading.then(qApp, [self = QPointer<State>(this), load](const std::optional<QByteArray> &bytes) {
-        if (!stillWanted(self, load))
+    // The load holds its futures, and a future its continuation: the continuation holds the load weakly, or
+    // the two would keep each other for ever. Only the record of loads keeps a load.
+    load->reading.then(qApp, [self = QPointer<State>(this),
+                              weak = std::weak_ptr<Load>(load)](const std::optional<QByteArray> &bytes) {
+        const std::shared_ptr<Load> load = weak.lock();
+        if (!load || !stillWanted(self, load))
             return;
         if (bytes)
             self->decode(load, *bytes, true);
@@ -268,21 +272,22 @@ void WebImageLoader::State::decode(const std::shared_ptr<Load> &load, const QByt
     load->decoding = QtConcurrent::run(&decodePool(), [bytes, bounds = load->bounds, ratio = load->ratio] {
         return decodeImage(bytes, bounds, ratio);
     });
-    load->decoding.then(
-        qApp, [self = QPointer<State>(this), disk = disk, load, bytes, fromDisk](const QImage &image) {
-            // Only bytes that make a picture are kept; a stored file that no longer makes one goes, even when
-            // nobody waits for the picture any more.
-            if (!fromDisk && !image.isNull())
-                diskPool().start([disk, url = load->url, bytes] { disk->store(url, bytes); });
-            else if (fromDisk && image.isNull())
-                diskPool().start([disk, url = load->url] { disk->remove(url); });
-            if (!stillWanted(self, load))
-                return;
-            if (fromDisk && image.isNull())
-                self->fetch(load); // a stored file, yet no picture: fetch it afresh
-            else
-                self->finish(load, image);
-        });
+    load->decoding.then(qApp, [self = QPointer<State>(this), disk = disk, weak = std::weak_ptr<Load>(load),
+                               url = load->url, bytes, fromDisk](const QImage &image) {
+        // Only bytes that make a picture are kept; a stored file that no longer makes one goes, even when
+        // nobody waits for the picture any more.
+        if (!fromDisk && !image.isNull())
+            diskPool().start([disk, url, bytes] { disk->store(url, bytes); });
+        else if (fromDisk && image.isNull())
+            diskPool().start([disk, url] { disk->remove(url); });
+        const std::shared_ptr<Load> load = weak.lock();
+        if (!load || !stillWanted(self, load))
+            return;
+        if (fromDisk && image.isNull())
+            self->fetch(load); // a stored file, yet no picture: fetch it afresh
+        else
+            self->finish(load, image);
+    });
 }
 
 void WebImageLoader::State::finish(const std::shared_ptr<Load> &load, const QImage &image)
