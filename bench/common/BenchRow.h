@@ -5,7 +5,8 @@
 // A figure measured against a baseline of the same run is judged by its ratio; one with an absolute budget
 // (a stall, a memory ceiling) has "-" as baseline and ratio. A figure that cannot be measured here is
 //   bench-row <TAB> figure <TAB> skipped: <reason>
-// and counts as neither met nor missed.
+// and counts as neither met nor missed; one whose measurement went wrong is
+//   bench-row <TAB> figure <TAB> failed: <reason> <TAB> - <TAB> - <TAB> - <TAB> NO
 
 #include <cstdio>
 #include <string>
@@ -42,6 +43,12 @@ inline bool budgetRow(const char *figure, double ours, const char *unit, double 
 inline void skippedRow(const char *figure, const std::string &reason)
 {
     std::printf("bench-row\t%s\tskipped: %s\n", figure, reason.c_str());
+    std::fflush(stdout);
+}
+
+inline void failedRow(const char *figure, const std::string &reason)
+{
+    std::printf("bench-row\t%s\tfailed: %s\t-\t-\t-\tNO\n", figure, reason.c_str());
     std::fflush(stdout);
 }
 
