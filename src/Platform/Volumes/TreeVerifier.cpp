@@ -11,9 +11,11 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <unordered_map>
 #include <vector>
 #include <xxhash.h>
 
@@ -23,6 +25,7 @@ namespace {
 
 using posix::FileDescriptor;
 using Result = TreeVerifier::Result;
+using Item = DriveRecord::Item;
 
 // Large reads keep both drives streaming; the hash costs far less than the read.
 constexpr size_t kPiece = 1024 * 1024;
@@ -31,6 +34,7 @@ struct File
 {
     std::string path; // relative
     uint64_t size = 0;
+    size_t item = 0; // its place among the items, when they are kept
 };
 
 Result failure(Result::Outcome outcome, const std::string &path, const std::string &reason)
@@ -50,11 +54,43 @@ std::string linkTarget(int folder, const char *name)
     return target;
 }
 
+// Reads the open file to its end into the hash; false when stopped, or with `error` when a read fails.
+bool hashFile(int fd, char *buffer, XXH3_state_t *state, const std::function<bool()> &stopped,
+              const std::function<void(uint64_t)> &read, XXH128_hash_t &hash, uint64_t &length,
+              std::string &error)
+{
+    XXH3_128bits_reset(state);
+    length = 0;
+    while (!stopped()) {
+        const ssize_t n = ::read(fd, buffer, kPiece);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = std::strerror(errno);
+            return false;
+        }
+        if (n == 0) {
+            hash = XXH3_128bits_digest(state);
+            return true;
+        }
+        XXH3_128bits_update(state, buffer, static_cast<size_t>(n));
+        length += static_cast<uint64_t>(n);
+        if (read)
+            read(static_cast<uint64_t>(n));
+    }
+    return false;
+}
+
+std::string hexOf(const XXH128_hash_t &hash)
+{
+    return DriveRecord::hashText(hash.high64, hash.low64);
+}
+
 // Walks the original and checks every item's counterpart in the copy; collects the files to hash.
 class Walk
 {
 public:
-    explicit Walk(const std::atomic<bool> &cancel) : m_cancel(cancel) {}
+    Walk(const std::atomic<bool> &cancel, std::vector<Item> *items) : items(items), m_cancel(cancel) {}
 
     std::optional<Result> folder(int original, int copy, const std::string &relative)
     {
@@ -75,18 +111,23 @@ public:
             if ((from.st_mode & S_IFMT) != (to.st_mode & S_IFMT))
                 return failure(Result::Outcome::Different, path, "of another kind on the drive");
             if (S_ISLNK(from.st_mode)) {
-                if (linkTarget(original, name.c_str()) != linkTarget(copy, name.c_str()))
+                const std::string target = linkTarget(original, name.c_str());
+                if (target != linkTarget(copy, name.c_str()))
                     return failure(Result::Outcome::Different, path, "links elsewhere on the drive");
+                keep(Item::Kind::Link, 0, path, target);
                 continue;
             }
             if ((from.st_mode & 07777) != (to.st_mode & 07777))
                 return failure(Result::Outcome::Different, path, "has other permissions on the drive");
+            const unsigned mode = from.st_mode & 07777;
             if (S_ISREG(from.st_mode)) {
                 if (from.st_size != to.st_size)
                     return failure(Result::Outcome::Different, path, "has another size on the drive");
-                files.push_back({path, static_cast<uint64_t>(from.st_size)});
+                files.push_back({path, static_cast<uint64_t>(from.st_size), items ? items->size() : 0});
+                keep(Item::Kind::File, mode, path, {}, static_cast<uint64_t>(from.st_size));
                 total += static_cast<uint64_t>(from.st_size);
             } else if (S_ISDIR(from.st_mode)) {
+                keep(Item::Kind::Folder, mode, path);
                 const FileDescriptor subOriginal = posix::Directory::openFolder(original, name.c_str());
                 if (!subOriginal)
                     return failure(Result::Outcome::Unreadable, path, std::strerror(errno));
@@ -95,16 +136,26 @@ public:
                     return failure(Result::Outcome::Unreadable, path, std::strerror(errno));
                 if (auto stop = folder(subOriginal.get(), subCopy.get(), path))
                     return stop;
+            } else {
+                // Devices, FIFOs and sockets: their kind and mode are all there is to compare.
+                keep(Item::Kind::Other, mode, path);
             }
-            // Devices, FIFOs and sockets: their kind and mode are all there is to compare.
         }
         return std::nullopt;
     }
 
     std::vector<File> files;
     uint64_t total = 0;
+    std::vector<Item> *items;
 
 private:
+    void keep(Item::Kind kind, unsigned mode, const std::string &path, const std::string &target = {},
+              uint64_t size = 0)
+    {
+        if (items)
+            items->push_back(Item{kind, mode, size, {}, path, target});
+    }
+
     const std::atomic<bool> &m_cancel;
 };
 
@@ -133,33 +184,15 @@ public:
                 ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_DONTNEED);
             }
             ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-            XXH3_128bits_reset(state);
+            XXH128_hash_t hash{};
             uint64_t length = 0;
-            bool ok = true;
-            while (true) {
-                if (stopped()) {
-                    ok = false;
-                    break;
-                }
-                const ssize_t n = ::read(file.get(), buffer.get(), kPiece);
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n < 0) {
-                    publishError(i, std::strerror(errno));
-                    ok = false;
-                    break;
-                }
-                if (n == 0)
-                    break;
-                XXH3_128bits_update(state, buffer.get(), static_cast<size_t>(n));
-                length += static_cast<uint64_t>(n);
-                if (read)
-                    read(static_cast<uint64_t>(n));
-            }
-            if (!ok)
+            std::string error;
+            if (!hashFile(file.get(), buffer.get(), state, stopped, read, hash, length, error)) {
+                if (!error.empty())
+                    publishError(i, error);
                 break;
+            }
             // A length other than the size seen in the walk is a difference of its own.
-            XXH128_hash_t hash = XXH3_128bits_digest(state);
             if (length != m_files[i].size)
                 hash.low64 ^= 1;
             publish(i, hash);
@@ -218,7 +251,7 @@ private:
 
 TreeVerifier::Result TreeVerifier::compare(const std::string &original, const std::string &copy,
                                            dev_t copyDevice, const std::atomic<bool> &cancel,
-                                           const Progress &progress)
+                                           const Progress &progress, std::vector<DriveRecord::Item> *items)
 {
     FileDescriptor originalRoot(::open(original.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!originalRoot)
@@ -236,7 +269,8 @@ TreeVerifier::Result TreeVerifier::compare(const std::string &original, const st
     if ((from.st_mode & 07777) != (to.st_mode & 07777))
         return failure(Result::Outcome::Different, "", "has other permissions on the drive");
 
-    Walk walk(cancel);
+    std::vector<Item> kept;
+    Walk walk(cancel, items ? &kept : nullptr);
     if (auto stop = walk.folder(originalRoot.get(), copyRoot.get(), ""))
         return *stop;
     // Whatever the drive still holds in the cache is written out first, so dropping it loses nothing.
@@ -285,7 +319,206 @@ TreeVerifier::Result TreeVerifier::compare(const std::string &original, const st
     originalReader.join();
     copyReader.join();
     result.bytes = walk.total;
+    if (items && result.outcome == Result::Outcome::Same) {
+        for (size_t i = 0; i < walk.files.size(); ++i)
+            kept[walk.files[i].item].hash = hexOf(copySide.hash(i));
+        *items = std::move(kept);
+    }
     return result;
+}
+
+namespace {
+
+// Reads a drive against its record: the recorded folders are walked on the drive, each item looked up in
+// its folder's descriptor, each file hashed as it is reached.
+class RecordCheck
+{
+public:
+    using Check = TreeVerifier::Check;
+
+    RecordCheck(const DriveRecord &record, const std::atomic<bool> &cancel,
+                const TreeVerifier::Progress &progress)
+        : m_record(record), m_cancel(cancel), m_progress(progress), m_buffer(new char[kPiece]),
+          m_state(XXH3_createState())
+    {
+        for (size_t i = 0; i < record.items.size(); ++i) {
+            const std::string &path = record.items[i].path;
+            const size_t slash = path.rfind('/');
+            m_children[slash == std::string::npos ? std::string() : path.substr(0, slash)].push_back(i);
+            if (record.items[i].kind == Item::Kind::File)
+                m_total += record.items[i].size;
+        }
+    }
+    ~RecordCheck() { XXH3_freeState(m_state); }
+    RecordCheck(const RecordCheck &) = delete;
+    RecordCheck &operator=(const RecordCheck &) = delete;
+
+    // False when the check ended early: refused or cancelled, as `result` says.
+    bool folder(int fd, const std::string &path)
+    {
+        const auto recorded = m_children.find(path);
+        std::vector<std::string> names;
+        if (!path.empty() && !posix::Directory::entries(fd, names))
+            return refuse(path, std::strerror(errno));
+        std::set<std::string> expected;
+        if (recorded != m_children.end())
+            for (const size_t i : recorded->second)
+                expected.insert(m_record.items[i].path.substr(path.empty() ? 0 : path.size() + 1));
+        // At the drive's top only what the record names is looked at; below, everything is accounted for.
+        for (const std::string &name : names)
+            if (!expected.count(name))
+                result.added.push_back(posix::Directory::child(path, name));
+        if (recorded == m_children.end())
+            return true;
+        for (const size_t i : recorded->second) {
+            const Item &item = m_record.items[i];
+            if (!this->item(fd, item, item.path.substr(path.empty() ? 0 : path.size() + 1)))
+                return false;
+        }
+        return true;
+    }
+
+    Check result;
+
+private:
+    bool item(int folder, const Item &item, const std::string &name)
+    {
+        if (m_cancel.load())
+            return cancelled(item.path);
+        struct stat info
+        {};
+        if (::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT)
+                return refuse(item.path, std::strerror(errno));
+            missing(item);
+            return true;
+        }
+        const Item::Kind kind = S_ISDIR(info.st_mode)   ? Item::Kind::Folder
+                                : S_ISREG(info.st_mode) ? Item::Kind::File
+                                : S_ISLNK(info.st_mode) ? Item::Kind::Link
+                                                        : Item::Kind::Other;
+        if (kind != item.kind) {
+            differs(item.path, "is of another kind");
+            // What the record holds below a folder that is gone is gone too.
+            if (item.kind == Item::Kind::Folder)
+                missingBelow(item.path);
+            return true;
+        }
+        if (kind == Item::Kind::Link) {
+            if (linkTarget(folder, name.c_str()) != item.target)
+                differs(item.path, "links elsewhere");
+            return true;
+        }
+        if ((info.st_mode & 07777) != item.mode)
+            differs(item.path, "has other permissions");
+        if (kind == Item::Kind::Folder) {
+            const FileDescriptor sub = posix::Directory::openFolder(folder, name.c_str());
+            if (!sub)
+                return refuse(item.path, std::strerror(errno));
+            return this->folder(sub.get(), item.path);
+        }
+        if (kind != Item::Kind::File)
+            return true;
+        if (static_cast<uint64_t>(info.st_size) != item.size) {
+            differs(item.path, "has another size");
+            return true;
+        }
+        return file(folder, item, name);
+    }
+
+    bool file(int folder, const Item &item, const std::string &name)
+    {
+        // Reading must not even change the access times where the file system would keep them.
+        FileDescriptor fd(::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NOATIME | O_CLOEXEC));
+        if (!fd && errno == EPERM)
+            fd = FileDescriptor(::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat info
+        {};
+        if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+            return refuse(item.path, fd ? "is no longer a regular file" : std::strerror(errno));
+        ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_DONTNEED);
+        ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+        XXH128_hash_t hash{};
+        uint64_t length = 0;
+        std::string error;
+        const auto stopped = [this] { return m_cancel.load(); };
+        const auto read = [this](uint64_t n) {
+            result.bytes += n;
+            if (m_progress)
+                m_progress(result.bytes, m_total);
+        };
+        if (!hashFile(fd.get(), m_buffer.get(), m_state, stopped, read, hash, length, error))
+            return error.empty() ? cancelled(item.path) : refuse(item.path, error);
+        if (length != item.size || hexOf(hash) != item.hash)
+            differs(item.path, "has other content");
+        return true;
+    }
+
+    void differs(const std::string &path, const char *reason)
+    {
+        result.outcome = Check::Outcome::Damaged;
+        result.changed.push_back({path, reason});
+    }
+    void missing(const Item &item)
+    {
+        differs(item.path, "is missing");
+        if (item.kind == Item::Kind::Folder)
+            missingBelow(item.path);
+    }
+    void missingBelow(const std::string &path)
+    {
+        const auto children = m_children.find(path);
+        if (children != m_children.end())
+            for (const size_t i : children->second)
+                missing(m_record.items[i]);
+    }
+    bool refuse(const std::string &path, const std::string &reason)
+    {
+        result.outcome = Check::Outcome::Refused;
+        result.path = path.empty() ? "." : path;
+        result.reason = reason;
+        return false;
+    }
+    bool cancelled(const std::string &path)
+    {
+        result.outcome = Check::Outcome::Cancelled;
+        result.path = path;
+        result.reason = "cancelled";
+        return false;
+    }
+
+    const DriveRecord &m_record;
+    const std::atomic<bool> &m_cancel;
+    const TreeVerifier::Progress &m_progress;
+    std::unique_ptr<char[]> m_buffer;
+    XXH3_state_t *m_state;
+    std::unordered_map<std::string, std::vector<size_t>> m_children; // by the folder's path; "" the top
+    uint64_t m_total = 0;
+};
+
+} // namespace
+
+TreeVerifier::Check TreeVerifier::check(const std::string &volume, const DriveRecord &record, dev_t device,
+                                        const std::atomic<bool> &cancel, const Progress &progress)
+{
+    RecordCheck check(record, cancel, progress);
+    const FileDescriptor top(::open(volume.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat info
+    {};
+    if (!top || ::fstat(top.get(), &info) != 0) {
+        check.result.outcome = Check::Outcome::Refused;
+        check.result.path = volume;
+        check.result.reason = std::strerror(errno);
+        return check.result;
+    }
+    if (device != 0 && info.st_dev != device) {
+        check.result.outcome = Check::Outcome::Refused;
+        check.result.path = volume;
+        check.result.reason = "is not on the drive";
+        return check.result;
+    }
+    check.folder(top.get(), "");
+    return check.result;
 }
 
 } // namespace platform
