@@ -3,17 +3,27 @@
 #include "Platform/Posix/Directory.h"
 #include "Platform/Posix/FileDescriptor.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
-#include <sys/sendfile.h>
 #include <unistd.h>
 
 namespace {
 
-// Large pieces keep the number of system calls low; progress is still reported many times a second.
-constexpr size_t pieceSize = 8 * 1024 * 1024;
+// One piece fills the pipe once. Large enough that the system calls per byte cost little, small enough to
+// stay in the processor's cache where data must pass through this process, and that a drive slower than the
+// copy holds it up (and a request to stop waits) no longer than that drive takes to write one piece.
+constexpr size_t pieceSize = 1024 * 1024;
+
+// How a kernel, a file system or a system-call policy (a container's) declines a way of copying: the next
+// way may still work. The destination is a file just made, so EPERM cannot mean it is immutable.
+bool refused(int error)
+{
+    return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == EBADF ||
+           error == EPERM;
+}
 
 std::string describe(const std::string &what, const std::string &relative)
 {
@@ -85,12 +95,81 @@ bool TreeCopier::report(std::string &error)
     return !m_progress || m_progress(m_copied, m_space.fileBytes(), error);
 }
 
+ssize_t TreeCopier::movePiece(int in, int out, uint64_t offset, size_t length)
+{
+    if (m_method == Method::CopyFileRange) {
+        auto from = static_cast<off64_t>(offset), to = from;
+        const ssize_t moved = copy_file_range(in, &from, out, &to, length, 0);
+        if (moved >= 0 || !refused(errno))
+            return moved;
+        m_method = Method::Splice;
+    }
+    if (m_method == Method::Splice) {
+        const ssize_t moved = splicePiece(in, out, offset, length);
+        if (moved >= 0 || !refused(errno))
+            return moved;
+        m_method = Method::ReadWrite;
+    }
+    return readWritePiece(in, out, offset, length);
+}
+
+ssize_t TreeCopier::splicePiece(int in, int out, uint64_t offset, size_t length)
+{
+    if (!m_pipe.read) {
+        if (!m_pipe.open())
+            return -1;
+        // Where the system allows a smaller pipe only, the pieces are smaller.
+        fcntl(m_pipe.write.get(), F_SETPIPE_SZ, static_cast<int>(pieceSize));
+    }
+    auto from = static_cast<off64_t>(offset), to = from;
+    const ssize_t filled = splice(in, &from, m_pipe.write.get(), nullptr, length, SPLICE_F_MOVE);
+    if (filled <= 0)
+        return filled;
+    for (ssize_t emptied = 0; emptied < filled;) {
+        const ssize_t n = splice(m_pipe.read.get(), nullptr, out, &to, static_cast<size_t>(filled - emptied),
+                                 SPLICE_F_MOVE);
+        // A request to stop may interrupt; the pipe still empties (one piece at most) and the caller decides.
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            // What the pipe still holds must not end up in the next piece: the next one reads it again.
+            const int failure = n < 0 ? errno : EIO;
+            m_pipe.read.reset();
+            m_pipe.write.reset();
+            errno = failure;
+            return emptied > 0 ? emptied : -1;
+        }
+        emptied += n;
+    }
+    return filled;
+}
+
+ssize_t TreeCopier::readWritePiece(int in, int out, uint64_t offset, size_t length)
+{
+    if (!m_buffer)
+        m_buffer = std::make_unique<char[]>(pieceSize);
+    const auto at = static_cast<off_t>(offset);
+    const ssize_t got = pread(in, m_buffer.get(), std::min(length, pieceSize), at);
+    for (ssize_t written = 0; got > 0 && written < got;) {
+        const ssize_t n =
+            pwrite(out, m_buffer.get() + written, static_cast<size_t>(got - written), at + written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return written > 0 ? written : -1;
+        }
+        written += n;
+    }
+    return got;
+}
+
 bool TreeCopier::copyData(int in, int out, const struct stat &before, const std::string &relative,
                           std::string &error)
 {
     const uint64_t size = static_cast<uint64_t>(before.st_size);
     uint64_t done = 0;
-    std::unique_ptr<char[]> buffer;
     auto unchanged = [&] {
         struct stat now
         {};
@@ -100,39 +179,8 @@ bool TreeCopier::copyData(int in, int out, const struct stat &before, const std:
         return false;
     };
     while (done < size) {
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(pieceSize, size - done));
-        ssize_t moved = -1;
-        if (m_method == Method::CopyFileRange) {
-            moved = copy_file_range(in, nullptr, out, nullptr, want, 0);
-            // Between different file systems the kernel may refuse; sendfile still avoids copying to user
-            // space.
-            if (moved < 0 && done == 0 &&
-                (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
-                 errno == EBADF)) {
-                m_method = Method::SendFile;
-                continue;
-            }
-        } else if (m_method == Method::SendFile) {
-            moved = sendfile(out, in, nullptr, want);
-            if (moved < 0 && done == 0 && (errno == EINVAL || errno == ENOSYS)) {
-                m_method = Method::ReadWrite;
-                continue;
-            }
-        } else {
-            if (!buffer)
-                buffer = std::make_unique<char[]>(pieceSize);
-            moved = read(in, buffer.get(), want);
-            for (ssize_t written = 0; moved > 0 && written < moved;) {
-                const ssize_t n = write(out, buffer.get() + written, static_cast<size_t>(moved - written));
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0) {
-                    moved = -1;
-                    break;
-                }
-                written += n;
-            }
-        }
+        const ssize_t moved =
+            movePiece(in, out, done, static_cast<size_t>(std::min<uint64_t>(pieceSize, size - done)));
         // A signal (a request to stop) interrupts a piece; the caller decides whether to go on.
         if (moved < 0 && errno == EINTR) {
             if (!report(error))
@@ -147,6 +195,10 @@ bool TreeCopier::copyData(int in, int out, const struct stat &before, const std:
             error = changedDuringCopy(relative);
             return false;
         }
+        // The drive starts on the piece now, not when the cache fills up or the final flush comes: writing
+        // overlaps the copy, and a drive slower than the copy holds it up instead of leaving all its data
+        // to the flush. Only a hint; whatever the kernel does not start now, the flush writes.
+        sync_file_range(out, static_cast<off64_t>(done), moved, SYNC_FILE_RANGE_WRITE);
         done += static_cast<uint64_t>(moved);
         m_copied += static_cast<uint64_t>(moved);
         if (!unchanged() || !report(error))
@@ -180,8 +232,9 @@ bool TreeCopier::copyFile(int from, int to, const char *name, const struct stat 
         error = changedDuringCopy(relative);
         return false;
     }
-    // Reads of a regular file do not wait anyway, but the flag must not reach sendfile's pipe.
-    fcntl(in.get(), F_SETFL, fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
+    // Reads of a regular file do not wait anyway, but a splice takes the flag over and would answer EAGAIN
+    // rather than wait. It is the only status flag the file was opened with.
+    fcntl(in.get(), F_SETFL, 0);
     posix::FileDescriptor out(openat(to, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!out) {
         error = describe("cannot create", relative);

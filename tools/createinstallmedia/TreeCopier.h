@@ -1,19 +1,23 @@
 #pragma once
 
+#include "Platform/Posix/Pipe.h"
 #include "Platform/Posix/VolumeSpace.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <utility>
 #include <vector>
 
 // Copies a folder tree to another file system as fast as the kernel allows: file data moves with
-// copy_file_range or sendfile in large pieces (read/write only where neither works), and modes, owners,
-// times, symbolic links, hard links and special files are kept, as "cp -a" keeps them. A file that changes
-// while it is copied fails the copy: its copy would be part old, part new.
+// copy_file_range, else spliced through a pipe, without passing through this process (read/write only where
+// the kernel refuses both), and the drive starts writing each piece as soon as it has landed, so the final
+// flush finds little left to do. Modes, owners, times, symbolic links, hard links and special files are
+// kept, as "cp -a" keeps them. A file that changes while it is copied fails the copy: its copy would be part
+// old, part new.
 class TreeCopier
 {
 public:
@@ -42,7 +46,7 @@ private:
     enum class Method
     {
         CopyFileRange,
-        SendFile,
+        Splice,
         ReadWrite,
     };
 
@@ -52,12 +56,21 @@ private:
                   std::string &error);
     bool copyData(int in, int out, const struct stat &before, const std::string &relative,
                   std::string &error);
+    // Each moves up to `length` bytes from `offset` of `in` to the same offset of `out` and says how many
+    // arrived (0 at the end of the file), or -1 with errno. A method the kernel refuses gives way to the
+    // next.
+    ssize_t movePiece(int in, int out, uint64_t offset, size_t length);
+    ssize_t splicePiece(int in, int out, uint64_t offset, size_t length);
+    ssize_t readWritePiece(int in, int out, uint64_t offset, size_t length);
     bool report(std::string &error);
     static bool applyAttributes(int fd, const struct stat &info);
 
     posix::VolumeSpace m_space;
 
     Method m_method = Method::CopyFileRange;
+    // Empty between pieces; made on first use.
+    posix::Pipe m_pipe;
+    std::unique_ptr<char[]> m_buffer;
     uint64_t m_copied = 0;
     Progress m_progress;
     int m_destinationRoot = -1;

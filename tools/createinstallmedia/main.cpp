@@ -296,10 +296,11 @@ int main(int argc, char **argv)
                 line.update(total ? static_cast<double>(done) / total : 1);
                 if (!mayGoOn(volume, why))
                     return false;
-                if (rate > 0)
-                    cancellation::sleepUntil(
-                        started + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                      std::chrono::duration<double>(static_cast<double>(done) / rate)));
+                if (rate <= 0)
+                    return true;
+                cancellation::sleepUntil(
+                    started + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                  std::chrono::duration<double>(static_cast<double>(done) / rate)));
                 return mayGoOn(volume, why);
             },
             error);

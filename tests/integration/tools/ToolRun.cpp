@@ -29,17 +29,23 @@ QProcessEnvironment ToolRun::environment()
 }
 
 ToolRun ToolRun::run(const QString &program, const QStringList &arguments,
-                     const QProcessEnvironment &environment, const QByteArray &input, int timeoutMs)
+                     const QProcessEnvironment &environment, const QByteArray &input, int timeoutMs,
+                     const std::function<void()> &inChild)
 {
-    return RunningTool(program, arguments, environment, input).finish(timeoutMs);
+    return RunningTool(program, arguments, environment, input, inChild).finish(timeoutMs);
 }
 
 RunningTool::RunningTool(const QString &program, const QStringList &arguments,
-                         const QProcessEnvironment &environment, const QByteArray &input)
+                         const QProcessEnvironment &environment, const QByteArray &input,
+                         const std::function<void()> &inChild)
 {
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.setProcessEnvironment(environment);
-    m_process.setChildProcessModifier([] { setpgid(0, 0); });
+    m_process.setChildProcessModifier([inChild] {
+        setpgid(0, 0);
+        if (inChild)
+            inChild();
+    });
     m_process.start(program, arguments);
     if (!m_process.waitForStarted(10000)) {
         m_startError = m_process.errorString();

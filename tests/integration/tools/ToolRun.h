@@ -4,6 +4,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // Runs the disk tools as the application does (real processes, output of both streams together) and helps
 // reading what they said.
@@ -15,9 +16,11 @@ struct ToolRun
 
     static QString tool(const QString &name); // <build>/bin/<name>
     static QProcessEnvironment environment(); // this process's, with <build>/bin first on PATH
+    // inChild runs in the new process just before the program starts.
     static ToolRun run(const QString &program, const QStringList &arguments,
                        const QProcessEnvironment &environment = ToolRun::environment(),
-                       const QByteArray &input = {}, int timeoutMs = 120000);
+                       const QByteArray &input = {}, int timeoutMs = 120000,
+                       const std::function<void()> &inChild = {});
     // The same program as the user "nobody", through setpriv.
     static ToolRun runAsNobody(const QString &program, const QStringList &arguments,
                                const QProcessEnvironment &environment);
@@ -38,8 +41,8 @@ class RunningTool
 {
 public:
     RunningTool(const QString &program, const QStringList &arguments,
-                const QProcessEnvironment &environment = ToolRun::environment(),
-                const QByteArray &input = {});
+                const QProcessEnvironment &environment = ToolRun::environment(), const QByteArray &input = {},
+                const std::function<void()> &inChild = {});
     ~RunningTool();
     RunningTool(const RunningTool &) = delete;
     RunningTool &operator=(const RunningTool &) = delete;
