@@ -45,7 +45,8 @@ std::shared_ptr<MacOSModel> MacOSModel::initWithURL(const QString &bundlePath)
     return model;
 }
 
-std::shared_ptr<MacOSModel> MacOSModel::initWithDictionary(const QVariantMap &entry)
+std::shared_ptr<MacOSModel> MacOSModel::initWithDictionary(const QVariantMap &entry,
+                                                           std::optional<double> cellHeight)
 {
     auto model = std::make_shared<MacOSModel>();
     model->m_name = text(entry, QStringLiteral("name"));
@@ -54,7 +55,7 @@ std::shared_ptr<MacOSModel> MacOSModel::initWithDictionary(const QVariantMap &en
     model->m_downloadUrl = text(entry, QStringLiteral("download_url"));
     model->m_releaseDate = text(entry, QStringLiteral("release_date"));
     model->m_info = text(entry, QStringLiteral("info"));
-    model->m_cellHeight = textFieldHeightWithWidth(301, model->m_info);
+    model->m_cellHeight = cellHeight ? *cellHeight : textFieldHeightWithWidth(301, model->m_info);
     return model;
 }
 

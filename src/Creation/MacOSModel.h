@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // One macOS installer: either an installer bundle picked on disk or an entry of the service's catalog.
 class MacOSModel : public BaseModel
@@ -15,8 +16,10 @@ public:
 
     // Reads the bundle at the path (a trailing slash is ignored): display name, version, icon, future volume.
     static std::shared_ptr<MacOSModel> initWithURL(const QString &bundlePath);
-    // Maps one decoded catalog entry; fields of the wrong kind stay empty.
-    static std::shared_ptr<MacOSModel> initWithDictionary(const QVariantMap &entry);
+    // Maps one decoded catalog entry; fields of the wrong kind stay empty. cellHeight: the height of the
+    // entry's info when the caller has measured that text already.
+    static std::shared_ptr<MacOSModel> initWithDictionary(const QVariantMap &entry,
+                                                          std::optional<double> cellHeight = std::nullopt);
 
     // Whether the display name is one of the installers whose creation tool this system knows how to run.
     bool installMacOS() const;

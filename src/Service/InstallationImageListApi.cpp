@@ -4,7 +4,9 @@
 #include "Common/SafeAccess.h"
 #include "Common/SafeMerge.h"
 
+#include <QHash>
 #include <QtConcurrent/QtConcurrentMap>
+#include <numeric>
 
 using namespace platform;
 
@@ -38,17 +40,16 @@ QString InstallationImageListApi::displayText(const QString &text)
 
 namespace {
 
-MacOSModelPtr recordFor(QVariantMap entry)
+// A description of megabytes would take seconds to measure and lay out; what is shown is cut first.
+void cutShownTexts(QVariantMap &entry)
 {
     static const QString shownTexts[] = {QStringLiteral("name"), QStringLiteral("version"),
                                          QStringLiteral("release_date"), QStringLiteral("info")};
-    // A description of megabytes would take seconds to measure and lay out; what is shown is cut first.
     for (const QString &key : shownTexts) {
         const std::optional<QString> text = SafeMerge::safe_stringForKey(entry, key);
         if (text && text->size() > InstallationImageListApi::DisplayTextLimit)
             entry.insert(key, InstallationImageListApi::displayText(*text));
     }
-    return MacOSModel::initWithDictionary(entry);
 }
 
 } // namespace
@@ -65,7 +66,25 @@ std::vector<MacOSModelPtr> InstallationImageListApi::entriesFromAnswer(const std
             if (std::optional<QVariantMap> entry = SafeValue::dictionary(element))
                 objects.push_back(std::move(*entry));
     }
-    // Measuring the descriptions is the costly part: a large catalog shares it among worker threads.
-    return QtConcurrent::blockingMapped<std::vector<MacOSModelPtr>>(
-        objects, [](const QVariantMap &entry) { return recordFor(entry); });
+    // Laying out a description is the costly part, and the entries of a large catalog share their
+    // descriptions (the builds of one system): each distinct text is measured once. The work is shared among
+    // worker threads.
+    std::vector<size_t> indexes(objects.size());
+    std::iota(indexes.begin(), indexes.end(), size_t(0));
+    std::vector<QString> infos(objects.size());
+    QtConcurrent::blockingMap(indexes, [&](size_t i) {
+        cutShownTexts(objects[i]);
+        infos[i] = SafeMerge::safe_stringForKey(objects[i], QStringLiteral("info")).value_or(QString());
+    });
+    QHash<QString, double> heights;
+    for (const QString &text : infos)
+        heights.insert(text, 0.0);
+    const QList<QString> distinct = heights.keys();
+    const QList<double> measured = QtConcurrent::blockingMapped(
+        distinct, [](const QString &text) { return MacOSModel::textFieldHeightWithWidth(301, text); });
+    for (qsizetype i = 0; i < distinct.size(); ++i)
+        heights[distinct[i]] = measured[i];
+    return QtConcurrent::blockingMapped<std::vector<MacOSModelPtr>>(indexes, [&](size_t i) {
+        return MacOSModel::initWithDictionary(objects[i], heights.value(infos[i]));
+    });
 }
