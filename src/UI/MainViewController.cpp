@@ -90,6 +90,8 @@ MainViewController::MainViewController(QWidget *parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()),
       m_sleepInhibitor(QApplication::applicationDisplayName())
 {
+    // Styled before the children exist, so each is polished once, in its final look.
+    setStyleSheet(styleSheetText());
     m_ui->setupUi(this);
     circularProgress = m_ui->circularProgress;
     diskListPopUpButton = m_ui->diskListPopUpButton;
@@ -181,7 +183,6 @@ MainViewController::MainViewController(QWidget *parent)
     connect(&m_notifier, &platform::DesktopNotifier::activated, this, &MainViewController::bringToFront);
 
     updateTabOrder();
-    setStyleSheet(styleSheetText());
     // The panel scrolls up and down but is never narrower than its controls in their styled fonts: the
     // catalog beside it makes room.
     ensurePolished();
