@@ -2,6 +2,7 @@
 
 #include "Platform/Posix/Directory.h"
 #include "Platform/Posix/RegularFile.h"
+#include "Platform/Posix/SizeWalk.h"
 
 #include <QFile>
 #include <algorithm>
@@ -56,22 +57,8 @@ void FileSystem::walkBelow(const QString &path, const std::function<void(const s
 
 int64_t FileSystem::totalSizeBelow(const QString &path)
 {
-    int64_t total = 0;
     const posix::FileDescriptor top = openTop(path);
-    if (!top)
-        return 0;
-    posix::Directory::walk(top.get(), [&total](const posix::Directory::Entry &entry) {
-        if (S_ISLNK(entry.info.st_mode)) {
-            // A link whose target is missing counts as nothing.
-            struct stat target
-            {};
-            if (::fstatat(entry.folder, entry.name.c_str(), &target, 0) != 0)
-                return true;
-        }
-        total += static_cast<int64_t>(entry.info.st_size);
-        return true;
-    });
-    return total;
+    return top ? posix::SizeWalk::below(top.get()).bytes : 0;
 }
 
 std::optional<QByteArray> FileSystem::readRegularFile(const QByteArray &path, qint64 cap)

@@ -22,7 +22,8 @@ public:
     // Calls the visitor with every item below the path at any depth (the path itself excluded), with the
     // item's own (lstat) information. A path that is not a folder has nothing below it.
     static void walkBelow(const QString &path, const std::function<void(const struct stat &info)> &visit);
-    // Sum of the own sizes of everything below the path whose existence test passes.
+    // Sum of the own sizes of everything below the path whose existence test passes (a dangling link counts
+    // as nothing). Large trees are measured on two threads.
     static int64_t totalSizeBelow(const QString &path);
     // The contents of a regular file of at most `cap` bytes. Files on drives and in bundles may be FIFOs,
     // devices or links to them: those are never opened, so the caller cannot block, and count as missing,
