@@ -158,17 +158,20 @@ Turns a drive into a bootable macOS installer. Without a command the window open
 
 Commands:
   list      The drives that can be used (those mounted below /Volumes): name, mount path,
-            device, capacity, maker and model.
+            device, capacity, maker and model, and for a drive BootDrive made, the
+            installer and when (from the drive's record).
             --all    also the removable drives that are not offered (mounted elsewhere, such
                      as below /media, or not mounted), each with why; the disk utility's
                      "mount DEVICE" brings one below /Volumes
             --json   one JSON array of {"name", "volume", "device", "capacity", "incomplete"},
-                     with "vendor" and "model" where known; "volume" is what --volume takes
-                     back: the mount path, or a file:// URL with %XX escapes when the path is
-                     not valid UTF-8. With --all every object has "offered"; those not
-                     offered have "mounted" (a path or null), "reason" ("mounted-elsewhere"
-                     or "not-mounted") and "message" instead of "volume" and "incomplete",
-                     and "label-unknown" says why where the device could not be read
+                     with "vendor" and "model" where known, and "record" ({"installer",
+                     "version", "made"}) for a drive with a record; "volume" is what
+                     --volume takes back: the mount path, or a file:// URL with %XX escapes
+                     when the path is not valid UTF-8. With --all every object has
+                     "offered"; those not offered have "mounted" (a path or null), "reason"
+                     ("mounted-elsewhere" or "not-mounted") and "message" instead of
+                     "volume" and "incomplete", and "label-unknown" says why where the
+                     device could not be read
   create    Erases the volume and puts the installer on it, then reads the drive back and
             compares it with the installer.
             --installer PATH   the installer application ("Install macOS Mojave.app")
@@ -189,9 +192,10 @@ Commands:
                                "intact", "damaged", "refused" or "cancelled", with
                                "installer", "version", "made", "changed" and "added"
 
-Ctrl-C (SIGINT), Ctrl-\ (SIGQUIT), SIGTERM or SIGHUP (the terminal closing) stop a check,
-and cancel a running creation as the window's cancel does; bootdrive stops the programs it started
-itself, which ignore the terminal's keys. Ctrl-Z does not pause a running creation.
+Ctrl-C (SIGINT), Ctrl-\ (SIGQUIT), SIGTERM or SIGHUP (the terminal closing) cancel a
+running creation as the window's cancel does, and stop a check; bootdrive stops the
+programs it started itself, which ignore the terminal's keys. Ctrl-Z does not pause a
+running creation.
 
 Without a display (neither DISPLAY nor WAYLAND_DISPLAY set, no -platform option or
 QT_QPA_PLATFORM) the window cannot open; list, create and verify work without one.

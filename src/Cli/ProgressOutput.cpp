@@ -52,13 +52,22 @@ QString ProgressOutput::duration(qint64 seconds)
 
 void ProgressOutput::phase(const QString &phase, const QString &message)
 {
+    beginPhase(phase, message, phase == QLatin1String("creating"));
+}
+
+void ProgressOutput::measuredPhase(const QString &phase, const QString &message)
+{
+    beginPhase(phase, message, true);
+}
+
+void ProgressOutput::beginPhase(const QString &phase, const QString &message, bool measured)
+{
     if (m_style == Style::Terminal && m_lineOpen)
         closeLine(phase == QLatin1String("cancelling") ? Mark::Stopped : Mark::Done);
     m_phase = phase;
     m_message = message;
     m_phaseClock.restart();
-    // The copy is measured from its start, reading a drive back from its first share.
-    m_measured = phase == QLatin1String("creating");
+    m_measured = measured;
     if (m_measured) {
         m_fraction = 0;
         m_samples.clear();
@@ -72,11 +81,6 @@ void ProgressOutput::phase(const QString &phase, const QString &message)
 
 void ProgressOutput::progress(double fraction)
 {
-    if (!m_measured && m_phase == QLatin1String("verifying")) {
-        m_measured = true;
-        m_samples.clear();
-        m_measureClock.start();
-    }
     m_fraction = std::clamp(fraction, 0.0, 1.0);
     const qint64 bytes = std::llround(m_fraction * static_cast<double>(m_total));
     if (m_measured) {

@@ -28,8 +28,10 @@ public:
     // A new phase ("checking", "erasing", "authorizing", "creating", "verifying", "cancelling") and what it
     // does. The phase before it is over: done, or stopped when the new one is "cancelling".
     void phase(const QString &phase, const QString &message);
-    // The share of the phase's work done (0…1): of the copy on the drive, of the drive read back. From the
-    // first share on, the phase's line shows a bar with the speed and the time left.
+    // A phase whose share is reported, such as reading a drive back: from its first share on, its line
+    // shows a bar with the speed and the time left, as the copy's does.
+    void measuredPhase(const QString &phase, const QString &message);
+    // The share of the phase's work done (0…1): of the copy on the drive, of the drive read back.
     void progress(double fraction);
     // A word within the current phase, such as that a cancel was asked for.
     void note(const QString &message);
@@ -51,6 +53,7 @@ private:
         Stopped,
     };
 
+    void beginPhase(const QString &phase, const QString &message, bool measured);
     void json(const QString &phase, const QString &message, const QJsonObject &details = {});
     // The phase's line fitted to the terminal's width, coloured where wanted.
     QString statusLine(Mark mark, int width) const;

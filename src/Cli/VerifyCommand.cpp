@@ -70,8 +70,8 @@ void VerifyCommand::start()
         return end({CommandLine::Refused, QStringLiteral("refused"), volumeProblem(), {}});
     const QString drive = TerminalText::printable(DriveList::mountPathText(m_drive->volumePath()));
     if (m_line.installer.isEmpty()) {
-        m_output.phase(QStringLiteral("verifying"),
-                       QStringLiteral("Reading %1 back and comparing it with its record").arg(drive));
+        m_output.measuredPhase(QStringLiteral("verifying"),
+                               QStringLiteral("Reading %1 back and comparing it with its record").arg(drive));
         m_check.start(m_drive->volumePath(), m_drive->deviceNumber());
     } else {
         const QString installer = TerminalText::printable(DriveList::mountPathText(m_line.installer));
@@ -82,8 +82,9 @@ void VerifyCommand::start()
                         QStringLiteral("refused"),
                         QStringLiteral("there is no installer application at %1").arg(installer),
                         {}});
-        m_output.phase(QStringLiteral("verifying"),
-                       QStringLiteral("Reading %1 back and comparing it with %2").arg(drive, installer));
+        m_output.measuredPhase(
+            QStringLiteral("verifying"),
+            QStringLiteral("Reading %1 back and comparing it with %2").arg(drive, installer));
         m_check.startAgainstInstaller(m_drive->volumePath(), m_drive->deviceNumber(), m_line.installer);
     }
     if (m_output.style() == ProgressOutput::Style::Terminal)
