@@ -86,10 +86,10 @@ bool RecordedDrive::addSparseFile(const QString &volume, const QString &path, ui
     return sized && ::chmod(file.constData(), 0644) == 0 && writeRecord(volume, read.record->encode());
 }
 
-QStringList RecordedDrive::listing(const QString &volume)
+QStringList RecordedDrive::listing(const QString &folder, bool allTimes)
 {
     QStringList lines;
-    QDirIterator it(volume, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
@@ -102,6 +102,12 @@ QStringList RecordedDrive::listing(const QString &volume)
                      .arg(info.st_mtim.tv_sec)
                      .arg(info.st_mtim.tv_nsec)
                      .arg(info.st_mode, 0, 8);
+        if (allTimes)
+            lines.last() += QStringLiteral(" %1.%2 %3.%4")
+                                .arg(info.st_atim.tv_sec)
+                                .arg(info.st_atim.tv_nsec)
+                                .arg(info.st_ctim.tv_sec)
+                                .arg(info.st_ctim.tv_nsec);
     }
     lines.sort();
     return lines;

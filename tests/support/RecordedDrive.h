@@ -23,8 +23,9 @@ public:
     // A sparse file of `bytes` at the path below the volume, added to its record: reading it back takes long
     // enough to stop a check in the middle. Its folder must be recorded already.
     static bool addSparseFile(const QString &volume, const QString &path, uint64_t bytes);
-    // Every item below the volume with its size and modification time, to show that nothing was changed.
-    static QStringList listing(const QString &volume);
+    // Every item below the folder with its size, mode and modification time, to show that nothing was
+    // changed; with `allTimes`, its access and change times too.
+    static QStringList listing(const QString &folder, bool allTimes = false);
 };
 
 } // namespace testsupport
