@@ -1076,6 +1076,8 @@ void MainViewController::verifyDrive()
     m_confirmedName = describedDrive(*drive);
     startHintLabel->clear();
     tipsLabel->setText(tr("正在校验..."));
+    cancelRunButton->setText(tr("停止校验"));
+    cancelRunButton->setAccessibleDescription(tr("停止正在进行的校验（Esc）"));
     showRunningRing();
     m_runClock.start();
     m_runStatus.enterCheck();
@@ -1105,6 +1107,10 @@ void MainViewController::driveCheckFinished(const DriveCheck::Result &result)
     m_runStatus.enter(DiskutilState::Idle, false);
     showStatus();
     tipsLabel->clear();
+    // The button speaks of a run again, in the layout's own words.
+    cancelRunButton->setText(QCoreApplication::translate("MainWindow", "取消创建"));
+    cancelRunButton->setAccessibleDescription(
+        QCoreApplication::translate("MainWindow", "停止正在进行的创建（Esc）"));
     setJobRunning(false);
     updateUI();
     if (result.outcome == Outcome::Cancelled) {

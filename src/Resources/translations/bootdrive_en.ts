@@ -354,6 +354,10 @@ sudo mount --mkdir /dev/sdb1 /Volumes/USB</translation>
         <translation>Stop Checking</translation>
     </message>
     <message>
+        <source>停止正在进行的校验（Esc）</source>
+        <translation>Stop the check under way (Esc)</translation>
+    </message>
+    <message>
         <source>确定要停止校验吗？</source>
         <translation>Stop checking the drive?</translation>
     </message>

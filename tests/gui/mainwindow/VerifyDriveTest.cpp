@@ -93,6 +93,8 @@ TEST(VerifyDrive, WhileItReadsTheControlsWaitAndItCanBeStopped)
     EXPECT_FALSE(c.makeMacOSButton->isEnabled() || c.selectMacOSButton->isEnabled() ||
                  c.diskListPopUpButton->isEnabled() || verifyAction(c)->isEnabled());
     EXPECT_TRUE(c.statusLabel->text().startsWith("正在校验驱动器 ")) << c.statusLabel->text().toStdString();
+    EXPECT_TRUE(c.cancelRunButton->isVisible());
+    EXPECT_EQ(c.cancelRunButton->text(), "停止校验");
     c.showUpdateNotice("https://example.com/new");
     EXPECT_FALSE(w.driver.openDialog()) << "the notice waits";
 
@@ -114,6 +116,8 @@ TEST(VerifyDrive, WhileItReadsTheControlsWaitAndItCanBeStopped)
     ASSERT_TRUE(testsupport::waitUntil([&] { return !c.isCheckingDrive(); }, 10000));
     EXPECT_TRUE(c.makeMacOSButton->isEnabled() && c.diskListPopUpButton->isEnabled());
     EXPECT_TRUE(c.statusLabel->text().isEmpty());
+    EXPECT_FALSE(c.cancelRunButton->isVisible());
+    EXPECT_EQ(c.cancelRunButton->text(), "取消创建");
     // The held notice comes once the check is over.
     EXPECT_TRUE(w.alertWithText("温馨提示", 5000));
     EXPECT_EQ(RecordedDrive::listing("/Volumes/USB"), before);
