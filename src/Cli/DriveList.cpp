@@ -44,9 +44,10 @@ QJsonObject offeredObject(const DiskModel &drive)
     if (!drive.model().isEmpty())
         object.insert(QStringLiteral("model"), drive.model());
     if (const auto made = DriveCheck::madeOf(drive.volumePath(), drive.deviceNumber()))
-        object.insert(QStringLiteral("record"), QJsonObject{{QStringLiteral("installer"), made->installer},
-                                                            {QStringLiteral("version"), made->version},
-                                                            {QStringLiteral("made"), made->made}});
+        object.insert(QStringLiteral("record"),
+                      QJsonObject{{QStringLiteral("installer"), ForeignText::bounded(made->installer)},
+                                  {QStringLiteral("version"), ForeignText::bounded(made->version)},
+                                  {QStringLiteral("made"), ForeignText::bounded(made->made)}});
     return object;
 }
 

@@ -123,9 +123,9 @@ VerifyCommand::Report VerifyCommand::report(const DriveCheck::Result &result, co
     Report report;
     QString made;
     if (result.made) {
-        report.details.insert(QStringLiteral("installer"), result.made->installer);
-        report.details.insert(QStringLiteral("version"), result.made->version);
-        report.details.insert(QStringLiteral("made"), result.made->made);
+        report.details.insert(QStringLiteral("installer"), ForeignText::bounded(result.made->installer));
+        report.details.insert(QStringLiteral("version"), ForeignText::bounded(result.made->version));
+        report.details.insert(QStringLiteral("made"), ForeignText::bounded(result.made->made));
         made = QStringLiteral("%1 %2, made %3")
                    .arg(shown(result.made->installer), shown(result.made->version),
                         shown(DriveCheck::localTime(result.made->made)));
