@@ -5,6 +5,7 @@
 #include "Cli/DriveList.h"
 #include "Cli/ProgressOutput.h"
 #include "Cli/TerminalText.h"
+#include "Cli/VerifyCommand.h"
 #include "Platform/Runtime/BundleInfo.h"
 #include "Platform/Runtime/InstallLayout.h"
 #include "Platform/Runtime/StopSignals.h"
@@ -13,6 +14,8 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -20,6 +23,23 @@ void print(std::FILE *stream, const QString &text)
 {
     std::fputs(text.toLocal8Bit().constData(), stream);
     std::fflush(stream);
+}
+
+// Runs a command that goes on in the event loop, with the stop signals handed to it, to its exit status.
+template <class Command>
+int runUntilEnded(const std::function<std::shared_ptr<Command>(platform::StopSignals &)> &make)
+{
+    std::shared_ptr<Command> command;
+    platform::StopSignals stopSignals([&command](int signal) {
+        if (command)
+            command->stop(signal);
+    });
+    command = make(stopSignals);
+    command->start();
+    if (command->hasEnded())
+        return command->status();
+    const int status = QCoreApplication::exec();
+    return command->hasEnded() ? command->status() : status;
 }
 
 bool hasDisplay()
@@ -47,6 +67,7 @@ std::optional<int> CliApplication::run(int argc, char *argv[])
                                  "These commands work without one:\n"
                                  "  bootdrive list [--all] [--json]\n"
                                  "  bootdrive create --installer PATH --volume /Volumes/NAME\n"
+                                 "  bootdrive verify /Volumes/NAME\n"
                                  "Try \"bootdrive --help\".\n"));
             return CommandLine::NoDisplay;
         }
@@ -65,6 +86,7 @@ std::optional<int> CliApplication::run(int argc, char *argv[])
         return CommandLine::Done;
     case CommandLine::Command::List:
     case CommandLine::Command::Create:
+    case CommandLine::Command::Verify:
         break;
     }
 
@@ -89,15 +111,10 @@ std::optional<int> CliApplication::run(int argc, char *argv[])
 
     const bool terminal = !line.json && platform::Terminal::isTerminal(stdout);
     ProgressOutput output(terminal ? ProgressOutput::Style::Terminal : ProgressOutput::Style::JsonLines);
-    std::shared_ptr<CreateCommand> command;
-    platform::StopSignals stopSignals([&command](int signal) {
-        if (command)
-            command->stop(signal);
+    if (line.command == CommandLine::Command::Verify)
+        return runUntilEnded<VerifyCommand>(
+            [&](platform::StopSignals &) { return std::make_shared<VerifyCommand>(line, output); });
+    return runUntilEnded<CreateCommand>([&](platform::StopSignals &stopSignals) {
+        return std::make_shared<CreateCommand>(line, output, stopSignals);
     });
-    command = std::make_shared<CreateCommand>(line, output, stopSignals);
-    command->start();
-    if (command->hasEnded())
-        return command->status();
-    const int status = QCoreApplication::exec();
-    return command->hasEnded() ? command->status() : status;
 }

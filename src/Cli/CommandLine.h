@@ -15,6 +15,7 @@ public:
         Version,
         List,
         Create,
+        Verify,
         Invalid,
     };
     // The exit statuses of the commands.
@@ -35,8 +36,9 @@ public:
     bool platformNamed = false;
     bool yes = false;
     bool verify = true;
-    // Paths as the file system's bytes, exactly as given: a name that is not valid UTF-8 must neither be
-    // changed nor match another that merely looks the same.
+    // Paths as the file system's bytes (verify: the volume to check, and the installer to compare it with),
+    // exactly as given: a name that is not valid UTF-8 must neither be changed nor match another that merely
+    // looks the same.
     QByteArray installer;
     QByteArray volume;
     QString error; // Invalid: what is wrong with the arguments

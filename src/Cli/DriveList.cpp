@@ -1,8 +1,10 @@
 #include "Cli/DriveList.h"
 
 #include "Cli/TerminalText.h"
+#include "Common/ForeignText.h"
 #include "Creation/BaseModel.h"
 #include "Creation/DiskutilViewModel.h"
+#include "Creation/DriveCheck.h"
 #include "Platform/Runtime/InstallLayout.h"
 
 #include <QFile>
@@ -41,7 +43,25 @@ QJsonObject offeredObject(const DiskModel &drive)
         object.insert(QStringLiteral("vendor"), drive.vendor());
     if (!drive.model().isEmpty())
         object.insert(QStringLiteral("model"), drive.model());
+    if (const auto made = DriveCheck::madeOf(drive.volumePath(), drive.deviceNumber()))
+        object.insert(QStringLiteral("record"),
+                      QJsonObject{{QStringLiteral("installer"), ForeignText::bounded(made->installer)},
+                                  {QStringLiteral("version"), ForeignText::bounded(made->version)},
+                                  {QStringLiteral("made"), ForeignText::bounded(made->made)}});
     return object;
+}
+
+// "Install macOS Mojave 10.14.6, 2026-12-08 10:30" for a drive with a record of how it was made.
+QString madeText(const DiskModel &drive)
+{
+    const auto made = DriveCheck::madeOf(drive.volumePath(), drive.deviceNumber());
+    if (!made)
+        return QStringLiteral("-");
+    return TerminalText::printable(QStringLiteral("%1 %2, %3")
+                                       .arg(ForeignText::bounded(made->installer),
+                                            ForeignText::bounded(made->version),
+                                            DriveCheck::localTime(made->made))
+                                       .simplified());
 }
 
 QString product(const QString &vendor, const QString &model)
@@ -126,14 +146,15 @@ QString DriveList::table(const std::vector<DiskModelPtr> &drives, bool colour)
         return QStringLiteral("No drive is mounted under /Volumes.\n"
                               "Removable drives mounted elsewhere or not at all: bootdrive list --all\n");
     QList<QStringList> rows = {{QStringLiteral("NAME"), QStringLiteral("MOUNT PATH"),
-                                QStringLiteral("DEVICE"), QStringLiteral("CAPACITY"),
-                                QStringLiteral("MODEL")}};
+                                QStringLiteral("DEVICE"), QStringLiteral("CAPACITY"), QStringLiteral("MODEL"),
+                                QStringLiteral("MADE AS")}};
     for (const DiskModelPtr &drive : drives)
         rows.append({TerminalText::printable(drive->name()) +
                          (drive->isIncompleteInstaller() ? QStringLiteral(" (incomplete)") : QString()),
                      TerminalText::printable(mountPathText(drive->volumePath())),
                      drive->deviceNode().isEmpty() ? QStringLiteral("-") : drive->deviceNode(),
-                     capacityText(drive->capacity()), product(drive->vendor(), drive->model())});
+                     capacityText(drive->capacity()), product(drive->vendor(), drive->model()),
+                     madeText(*drive)});
     return columns(rows, colour);
 }
 

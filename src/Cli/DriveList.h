@@ -18,14 +18,16 @@ public:
     // The drives the creation job lists now.
     static std::vector<DiskModelPtr> current();
     // [{"name", "volume", "device", "capacity", "incomplete"}], the capacity in bytes, with "vendor" and
-    // "model" where known; one line. "volume" is the exact form of the mount path (mountPathText).
+    // "model" where known, and "record" ({"installer", "version", "made"}) for a drive whose record of how
+    // it was made reads whole; one line. "volume" is the exact form of the mount path (mountPathText).
     static QByteArray json(const std::vector<DiskModelPtr> &drives);
     // The same objects with "offered": true, followed by the drives not offered: {"name", "device",
     // "capacity", "mounted" (the mount path or null), "offered": false, "reason" ("mounted-elsewhere" or
     // "not-mounted"), "message"}, with "vendor" and "model" where known, and "label-unknown" saying why
     // where the device could not be read.
     static QByteArray json(const std::vector<DiskModelPtr> &drives, const Others &others);
-    // Columns NAME, MOUNT PATH, DEVICE, CAPACITY, MODEL; the header in bold when `colour`.
+    // Columns NAME, MOUNT PATH, DEVICE, CAPACITY, MODEL, MADE AS (the installer and when the drive was made,
+    // from its record); the header in bold when `colour`.
     static QString table(const std::vector<DiskModelPtr> &drives, bool colour = false);
     // The table, then the drives not offered with why, and the command that mounts one below /Volumes.
     static QString table(const std::vector<DiskModelPtr> &drives, const Others &others,

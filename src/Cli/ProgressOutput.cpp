@@ -52,15 +52,26 @@ QString ProgressOutput::duration(qint64 seconds)
 
 void ProgressOutput::phase(const QString &phase, const QString &message)
 {
+    beginPhase(phase, message, phase == QLatin1String("creating"));
+}
+
+void ProgressOutput::measuredPhase(const QString &phase, const QString &message)
+{
+    beginPhase(phase, message, true);
+}
+
+void ProgressOutput::beginPhase(const QString &phase, const QString &message, bool measured)
+{
     if (m_style == Style::Terminal && m_lineOpen)
         closeLine(phase == QLatin1String("cancelling") ? Mark::Stopped : Mark::Done);
     m_phase = phase;
     m_message = message;
     m_phaseClock.restart();
-    if (phase == QLatin1String("creating")) {
+    m_measured = measured;
+    if (m_measured) {
         m_fraction = 0;
         m_samples.clear();
-        m_copyClock.start();
+        m_measureClock.start();
     }
     if (m_style == Style::JsonLines)
         json(phase, message);
@@ -72,8 +83,8 @@ void ProgressOutput::progress(double fraction)
 {
     m_fraction = std::clamp(fraction, 0.0, 1.0);
     const qint64 bytes = std::llround(m_fraction * static_cast<double>(m_total));
-    if (m_copyClock.isValid()) {
-        const qint64 now = m_copyClock.elapsed();
+    if (m_measured) {
+        const qint64 now = m_measureClock.elapsed();
         m_samples.emplace_back(now, bytes);
         while (m_samples.size() > 2 && now - m_samples.front().first > kSpeedWindowMs)
             m_samples.pop_front();
@@ -98,14 +109,14 @@ void ProgressOutput::note(const QString &message)
         redraw();
 }
 
-void ProgressOutput::finish(const QString &outcome, const QString &message)
+void ProgressOutput::finish(const QString &outcome, const QString &message, const QJsonObject &details)
 {
-    const bool done = outcome == QLatin1String("done");
+    const bool done = outcome == QLatin1String("done") || outcome == QLatin1String("intact");
     const bool cancelled = outcome == QLatin1String("cancelled");
     if (done)
         m_fraction = 1;
     if (m_style == Style::JsonLines) {
-        json(outcome, message);
+        json(outcome, message, details);
         // Scripts read the outcome from the JSON; people and logs also get a failure as a line of text.
         if (!done)
             write(m_err, QStringLiteral("bootdrive: ") + message + QLatin1Char('\n'));
@@ -132,14 +143,16 @@ void ProgressOutput::tick()
     }
 }
 
-void ProgressOutput::json(const QString &phase, const QString &message)
+void ProgressOutput::json(const QString &phase, const QString &message, const QJsonObject &details)
 {
-    const QJsonObject line{
+    QJsonObject line{
         {QStringLiteral("phase"), phase},
         {QStringLiteral("fraction"), m_fraction},
         {QStringLiteral("bytes"), std::llround(m_fraction * static_cast<double>(m_total))},
         {QStringLiteral("message"), message},
     };
+    for (auto field = details.begin(); field != details.end(); ++field)
+        line.insert(field.key(), field.value());
     std::fprintf(m_out, "%s\n", QJsonDocument(line).toJson(QJsonDocument::Compact).constData());
     std::fflush(m_out);
 }
@@ -162,8 +175,8 @@ QString ProgressOutput::statusLine(Mark mark, int width) const
         glyph = TerminalText::painted(QStringLiteral("\u2013"), Colour::Yellow, m_colour);
         break;
     }
-    if (m_phase == QLatin1String("creating") && m_fraction > 0)
-        return copyLine(glyph, mark, width);
+    if (m_measured && m_fraction > 0)
+        return measuredLine(glyph, mark, width);
 
     // The glyph and a blank, the message, two blanks and the clock; the message gives way first, then the
     // clock.
@@ -176,12 +189,12 @@ QString ProgressOutput::statusLine(Mark mark, int width) const
     return glyph + QLatin1Char(' ') + TerminalText::elided(m_message, room);
 }
 
-QString ProgressOutput::copyLine(const QString &glyph, Mark state, int width) const
+QString ProgressOutput::measuredLine(const QString &glyph, Mark state, int width) const
 {
     QStringList tail;
     if (state == Mark::Done) {
         // Over: how much in how long, rather than a speed and a time left that no longer mean anything.
-        const QString took = duration(m_copyClock.elapsed() / 1000);
+        const QString took = duration(m_measureClock.elapsed() / 1000);
         tail << (m_total > 0 ? QStringLiteral("%1 in %2").arg(BaseModel::fileSizeString(m_total), took)
                              : took);
     } else if (m_samples.size() >= 2) {
@@ -194,12 +207,13 @@ QString ProgressOutput::copyLine(const QString &glyph, Mark state, int width) co
                  << QStringLiteral("%1 left").arg(
                         duration(std::llround(static_cast<double>(m_total - lastBytes) / speed)));
     }
-    QString word = QStringLiteral("Copying ");
-    // Whole percents, never rounded up to a 100 the copy has not reached (the margin absorbs 0.95 * 100
+    QString word =
+        m_phase == QLatin1String("creating") ? QStringLiteral("Copying ") : QStringLiteral("Reading ");
+    // Whole percents, never rounded up to a 100 not reached (the margin absorbs 0.95 * 100
     // coming out as 94.999…).
     const QString percent =
         QStringLiteral(" %1%").arg(static_cast<int>(std::floor(m_fraction * 100 + 1e-6)), 3);
-    // While the copy runs, room is kept for the speed and the time left, so the bar does not jump when they
+    // While the phase runs, room is kept for the speed and the time left, so the bar does not jump when they
     // first appear.
     int reserve = state == Mark::Running ? kSpeedAndTimeLeft : 0;
     auto fixed = [&] {

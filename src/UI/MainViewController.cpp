@@ -178,6 +178,9 @@ MainViewController::MainViewController(QWidget *parent)
             ejectMadeDrive();
         }
     });
+    verifyDriveAction = new QAction(tr("校验驱动器"), diskListPopUpButton);
+    diskListPopUpButton->addAction(verifyDriveAction);
+    connect(verifyDriveAction, &QAction::triggered, this, &MainViewController::verifyDrive);
     connect(catalogRetryButton, &QPushButton::clicked, this, &MainViewController::requestCatalog);
 
     connect(&m_notifier, &platform::DesktopNotifier::activated, this, &MainViewController::bringToFront);
@@ -259,6 +262,7 @@ void MainViewController::finishLoading()
             self->confirmCancel(false);
     });
     m_viewModel->setReadsVolumeIcons(true);
+    m_readsRecords = true;
     m_viewModel->diskutilList();
     otherDrivesPanel->start();
     // The hints' lines of text, laid out and drawn, would keep the first frame waiting; they follow it.
@@ -494,6 +498,9 @@ void MainViewController::updateDiskList()
                 popUp->setItemData(index, summary, Qt::AccessibleDescriptionRole);
                 if (disk == self->m_diskModel)
                     popUp->setCurrentIndex(index);
+                // Nothing is read on the drive a run writes.
+                if (self->m_readsRecords && disk->deviceNumber() != self->m_viewModel->busyDevice())
+                    self->showRecordOf(disk, key, generation);
             },
             Qt::QueuedConnection);
     }
@@ -542,8 +549,9 @@ void MainViewController::updateUI()
     const bool hasInstaller = m_macOSModel && !m_macOSModel->path().isEmpty();
     // Only a run that can go ahead is offered: the checks that need no erase have passed. After a run that
     // stopped short, only the user's next pick offers one again.
-    makeMacOSButton->setEnabled(hasDrive && hasInstaller && m_afterRun != AfterRun::Stopped &&
-                                choicesPassChecks());
+    makeMacOSButton->setEnabled(!m_jobRunning && hasDrive && hasInstaller &&
+                                m_afterRun != AfterRun::Stopped && choicesPassChecks());
+    verifyDriveAction->setEnabled(!m_jobRunning && hasDrive);
     startHintLabel->setText(m_jobRunning || !m_hintsShown ? QString() : startHint());
 }
 
@@ -732,21 +740,14 @@ void MainViewController::startJob(const DiskModelPtr &drive)
     const MacOSModelPtr installer = m_macOSModel;
     if (!installer)
         return releaseNotices();
-    setJobRunning(true);
+    setJobRunning(true, tr("正在将 macOS 安装器写入驱动器"));
     m_afterRun = AfterRun::None;
     m_diskModel = drive;
     m_confirmedName = describedDrive(*drive);
-    selectMacOSButton->setEnabled(false);
-    makeMacOSButton->setEnabled(false);
-    diskListPopUpButton->setEnabled(false);
     makeMacOSButton->setText(tr("正在创建..."));
     tipsLabel->setText(tr("正在格式化驱动器，请耐心等待..."));
-    // From here to the end the ring stands over the panel, spinning while the progress is not known, and
-    // offers its cancel button on hover.
-    circularProgress->resetProgress();
-    circularProgress->setIsCancellable(true);
-    circularProgress->setIsIndeterminate(true);
-    circularProgress->setHidden(false);
+    // From here to the end the ring stands over the panel.
+    showRunningRing();
     startHintLabel->clear();
     ejectButton->setVisible(false);
     m_runClock.start();
@@ -856,8 +857,6 @@ void MainViewController::returnToChoosing(AfterRun how)
         showAddImage();
     }
     tipsLabel->setText(QString());
-    selectMacOSButton->setEnabled(true);
-    diskListPopUpButton->setEnabled(true);
     makeMacOSButton->setText(tr("开始创建"));
     // The drives are read again now that nothing writes them: one the run left half-made says so, and one
     // that went away stops being the choice.
@@ -1000,10 +999,18 @@ void MainViewController::confirmCancel(bool thenQuit)
         return;
     }
     const QString &name = m_confirmedName;
+    const bool checking = isCheckingDrive();
+    // Going on is what Escape answers.
+    AlertOptions options;
+    options.cancelButton = 0;
     QPointer<MainViewController> self(this);
     m_cancelAlert = AlertManager::alertByWindow(
-        window(), {tr("继续创建"), tr("取消创建")}, QImage(), tr("确定要取消创建吗？"),
-        tr("驱动器【%1】上的内容将不完整，需要重新创建。").arg(name), AlertManager::InformationalStyle,
+        window(),
+        checking ? QStringList{tr("继续校验"), tr("停止校验")} : QStringList{tr("继续创建"), tr("取消创建")},
+        QImage(), checking ? tr("确定要停止校验吗？") : tr("确定要取消创建吗？"),
+        checking ? tr("校验只读取驱动器【%1】，停止不会改动其中的内容。").arg(name)
+                 : tr("驱动器【%1】上的内容将不完整，需要重新创建。").arg(name),
+        AlertManager::InformationalStyle,
         [self, thenQuit](int64_t response) {
             if (!self)
                 return;
@@ -1013,7 +1020,8 @@ void MainViewController::confirmCancel(bool thenQuit)
             }
             self->m_quitAfterCancel = self->m_quitAfterCancel || thenQuit;
             self->cancelJob();
-        });
+        },
+        options);
     m_quitAfterCancel = thenQuit;
 }
 
@@ -1023,7 +1031,10 @@ void MainViewController::cancelJob()
         return;
     m_cancelling = true;
     circularProgress->cancelProgress();
-    m_viewModel->cancel();
+    if (isCheckingDrive())
+        m_driveCheck->cancel();
+    else
+        m_viewModel->cancel();
 }
 
 void MainViewController::finishCancelled()
@@ -1047,6 +1058,214 @@ void MainViewController::finishCancelled()
                                     self->circularProgress->setHidden(true);
                                     self->releaseNotices();
                                 });
+}
+
+void MainViewController::verifyDrive()
+{
+    if (m_jobRunning || !m_diskModel || m_diskModel->volume().isEmpty())
+        return;
+    if (!m_driveCheck) {
+        m_driveCheck = new DriveCheck(this);
+        connect(m_driveCheck, &DriveCheck::progressed, this, &MainViewController::driveCheckRead);
+        connect(m_driveCheck, &DriveCheck::finished, this, &MainViewController::driveCheckFinished);
+    }
+    const DiskModelPtr drive = m_diskModel;
+    clearFinishedRun();
+    setJobRunning(true, tr("正在校验驱动器"));
+    // The update notice would end the application in the middle of the check; it waits for the answer.
+    m_holdingNotices = true;
+    m_confirmedName = describedDrive(*drive);
+    startHintLabel->clear();
+    tipsLabel->setText(tr("正在校验..."));
+    cancelRunButton->setText(tr("停止校验"));
+    cancelRunButton->setAccessibleDescription(tr("停止正在进行的校验（Esc）"));
+    showRunningRing();
+    m_runClock.start();
+    m_runStatus.enterCheck();
+    showStatus();
+    m_driveCheck->start(drive->volumePath(), drive->deviceNumber());
+}
+
+void MainViewController::driveCheckRead(qint64 bytesDone, qint64 bytesTotal)
+{
+    if (bytesTotal <= 0 || m_cancelling)
+        return;
+    m_runStatus.verified(bytesDone, bytesTotal, m_runClock.elapsed());
+    showStatus();
+    // The ring reaches its end, and its checkmark, only once the drive is found intact.
+    circularProgress->setIsIndeterminate(false);
+    circularProgress->setProgress(
+        std::min(0.99, static_cast<double>(bytesDone) / static_cast<double>(bytesTotal)));
+}
+
+void MainViewController::driveCheckFinished(const DriveCheck::Result &result)
+{
+    using Outcome = DriveCheck::Result::Outcome;
+    if (m_cancelAlert)
+        delete m_cancelAlert;
+    circularProgress->setIsCancellable(false);
+    m_cancelling = false;
+    m_runStatus.enter(DiskutilState::Idle, false);
+    showStatus();
+    tipsLabel->clear();
+    // The button speaks of a run again, in the layout's own words.
+    cancelRunButton->setText(QCoreApplication::translate("MainWindow", "取消创建"));
+    cancelRunButton->setAccessibleDescription(
+        QCoreApplication::translate("MainWindow", "停止正在进行的创建（Esc）"));
+    setJobRunning(false);
+    updateUI();
+    if (result.outcome == Outcome::Cancelled) {
+        circularProgress->setHidden(true);
+        if (std::exchange(m_quitAfterCancel, false))
+            window()->close();
+        return releaseNotices();
+    }
+    if (result.outcome == Outcome::Intact) {
+        circularProgress->setIsIndeterminate(false);
+        circularProgress->setProgress(1.0);
+    } else {
+        circularProgress->setHidden(true);
+    }
+    const CheckReport report = checkReport(result, m_confirmedName);
+    noticeResult(report.title, report.text);
+    AlertOptions options;
+    options.detailText = report.detail;
+    QPointer<MainViewController> self(this);
+    AlertManager::alertByWindow(
+        window(), {tr("确定")}, QImage(), report.title, report.text, AlertManager::InformationalStyle,
+        [self](int64_t) {
+            if (!self)
+                return;
+            self->circularProgress->setHidden(true);
+            self->releaseNotices();
+        },
+        options);
+}
+
+namespace {
+
+// Items named in an alert, one a line: the first of them, then how many more there are.
+QString namedItems(const QStringList &items)
+{
+    QStringList lines;
+    for (qsizetype i = 0; i < std::min(items.size(), DriveCheck::Named); ++i)
+        lines << ForeignText::bounded(items[i], 120);
+    if (items.size() > DriveCheck::Named)
+        lines << MainViewController::tr("以及另外 %1 项").arg(items.size() - DriveCheck::Named);
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+MainViewController::CheckReport MainViewController::checkReport(const DriveCheck::Result &result,
+                                                                const QString &drive)
+{
+    using Outcome = DriveCheck::Result::Outcome;
+    using Refusal = platform::DriveRecord::Refusal;
+    CheckReport report;
+    QString installer, made;
+    if (result.made) {
+        installer =
+            QStringLiteral("%1 %2")
+                .arg(ForeignText::bounded(result.made->installer), ForeignText::bounded(result.made->version))
+                .simplified();
+        made = DriveCheck::localTime(result.made->made);
+    }
+    if (!result.added.isEmpty())
+        report.detail = tr("制作后新增了 %1 项，不影响安装器：").arg(result.added.size()) +
+                        QLatin1Char('\n') + namedItems(result.added);
+    switch (result.outcome) {
+    case Outcome::Intact:
+        report.title = tr("驱动器完好");
+        report.text = tr("驱动器【%1】上的 %2 与 %3 制作时一致。").arg(drive, installer, made);
+        return report;
+    case Outcome::Damaged: {
+        // The verifier's reasons, in the interface's language.
+        const QHash<QString, QString> reasons = {
+            {QStringLiteral("is missing"), tr("缺失")},
+            {QStringLiteral("is of another kind"), tr("类型不同")},
+            {QStringLiteral("links elsewhere"), tr("链接指向不同")},
+            {QStringLiteral("has other permissions"), tr("权限不同")},
+            {QStringLiteral("has another size"), tr("大小不同")},
+            {QStringLiteral("has other content"), tr("内容不同")},
+        };
+        QStringList changed;
+        for (const DriveCheck::Difference &difference : result.changed)
+            changed << tr("%1（%2）")
+                           .arg(difference.path,
+                                reasons.value(difference.reason, ForeignText::bounded(difference.reason)));
+        report.title = tr("驱动器已被改动");
+        report.text = tr("驱动器【%1】上的 %2 自 %3 制作以来，有 %4 项缺失或不同：")
+                          .arg(drive, installer, made)
+                          .arg(result.changed.size()) +
+                      QLatin1Char('\n') + namedItems(changed);
+        return report;
+    }
+    case Outcome::Refused:
+    case Outcome::Cancelled:
+        break;
+    }
+    report.title = tr("无法校验驱动器");
+    switch (result.refusal) {
+    case DriveCheck::Result::Refusal::DriveGone:
+        report.text = tr("驱动器【%1】已不在原来的位置，未读取任何内容。").arg(drive);
+        break;
+    case DriveCheck::Result::Refusal::NoRecord:
+        switch (result.record) {
+        case Refusal::Missing:
+            report.text = tr("驱动器【%1】上没有制作记录，无法校验。").arg(drive);
+            break;
+        case Refusal::NotOurs:
+            report.text = tr("驱动器【%1】上的制作记录不是 BootDrive 写下的。").arg(drive);
+            break;
+        case Refusal::TooLarge:
+            report.text = tr("驱动器【%1】上的制作记录过大。").arg(drive);
+            break;
+        case Refusal::UnknownVersion:
+            report.text = tr("驱动器【%1】上的制作记录来自其他版本的 BootDrive，无法识别。").arg(drive);
+            break;
+        case Refusal::PathOutside:
+            report.text = tr("驱动器【%1】上的制作记录指向驱动器以外的位置。").arg(drive);
+            break;
+        case Refusal::Damaged:
+        case Refusal::None:
+            report.text = tr("驱动器【%1】上的制作记录已损坏。").arg(drive);
+            break;
+        }
+        break;
+    case DriveCheck::Result::Refusal::Unreadable:
+    case DriveCheck::Result::Refusal::None:
+        report.text =
+            tr("无法读取驱动器【%1】上的“%2”：%3")
+                .arg(drive, ForeignText::bounded(result.path, 120), ForeignText::bounded(result.reason));
+        break;
+    }
+    return report;
+}
+
+void MainViewController::showRecordOf(const DiskModelPtr &disk, int key, uint64_t generation)
+{
+    const QByteArray volume = disk->volumePath();
+    const dev_t device = disk->deviceNumber();
+    // A drive may answer slowly, or hold a record as large as its bound: the row shows it when it comes.
+    QtConcurrent::run([volume, device] {
+        return DriveCheck::madeOf(volume, device);
+    }).then(this, [this, disk, key, generation](const std::optional<DriveCheck::Made> &made) {
+        const int index = diskListPopUpButton->findData(key);
+        if (!made || generation != m_popUpGeneration || index < 0)
+            return;
+        const QString record =
+            tr("%1，%2 制作")
+                .arg(QStringLiteral("%1 %2")
+                         .arg(ForeignText::bounded(made->installer), ForeignText::bounded(made->version))
+                         .simplified(),
+                     DriveCheck::localTime(made->made));
+        const QString summary = ForeignText::bounded(disk->deviceSummary());
+        const QString line = summary.isEmpty() ? record : record + QStringLiteral(" · ") + summary;
+        diskListPopUpButton->setItemData(index, ForeignText::toolTip(line), Qt::ToolTipRole);
+        diskListPopUpButton->setItemData(index, line, DriveItemDelegate::SecondaryTextRole);
+        diskListPopUpButton->setItemData(index, line, Qt::AccessibleDescriptionRole);
+    });
 }
 
 void MainViewController::ejectMadeDrive()
@@ -1075,16 +1294,30 @@ void MainViewController::ejectMadeDrive()
         });
 }
 
-void MainViewController::setJobRunning(bool running)
+void MainViewController::setJobRunning(bool running, const QString &activity)
 {
     m_jobRunning = running;
     cancelRunButton->setVisible(running);
     otherDrivesPanel->setSuspended(running);
+    selectMacOSButton->setEnabled(!running);
+    diskListPopUpButton->setEnabled(!running);
+    if (running)
+        makeMacOSButton->setEnabled(false);
+    verifyDriveAction->setEnabled(!running && m_diskModel);
     // A machine that sleeps in the middle of a write leaves a half-made drive.
     if (running)
-        m_sleepInhibitor.acquire(tr("正在将 macOS 安装器写入驱动器"));
+        m_sleepInhibitor.acquire(activity);
     else
         m_sleepInhibitor.release();
+}
+
+void MainViewController::showRunningRing()
+{
+    // Spinning while the progress is not known; the cancel button shows on hover.
+    circularProgress->resetProgress();
+    circularProgress->setIsCancellable(true);
+    circularProgress->setIsIndeterminate(true);
+    circularProgress->setHidden(false);
 }
 
 bool MainViewController::isWindowActive() const

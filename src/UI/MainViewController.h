@@ -3,6 +3,7 @@
 #include "Creation/CreationPreflight.h"
 #include "Creation/DiskModel.h"
 #include "Creation/DiskutilViewModel.h"
+#include "Creation/DriveCheck.h"
 #include "Creation/MacOSModel.h"
 #include "Platform/Desktop/DesktopNotifier.h"
 #include "Platform/Desktop/SleepInhibitor.h"
@@ -25,6 +26,7 @@ namespace platform {
 class StopSignals;
 }
 class OtherDrivesPanel;
+class QAction;
 class QComboBox;
 class QLabel;
 class QMessageBox;
@@ -65,9 +67,13 @@ public:
     // goes, Ctrl-C there) close the window as the user would: in the middle of a run it asks before stopping
     // it.
     void closeOnStopSignals();
-    // Asks whether to stop the running job (the ring's cancel button, closing the window); on yes the job
-    // stops and, with thenQuit, the window closes after it.
+    // Asks whether to stop the running job or check (the ring's cancel button, closing the window); on yes
+    // it stops and, with thenQuit, the window closes after it.
     void confirmCancel(bool thenQuit);
+    // Reads the chosen drive back against the record it keeps of itself ("Verify Drive" in the pop-up's
+    // menu) and says whether it is intact, what changed, or why it cannot be checked.
+    void verifyDrive();
+    bool isCheckingDrive() const { return m_driveCheck && m_driveCheck->isRunning(); }
 
     // Outlets; the view hierarchy owns the widgets.
     CircularProgress *circularProgress = nullptr;
@@ -88,6 +94,7 @@ public:
     QPushButton *ejectButton = nullptr;
     QLabel *catalogStatusLabel = nullptr;
     QPushButton *catalogRetryButton = nullptr;
+    QAction *verifyDriveAction = nullptr; // in the pop-up's context menu
 
     DiskutilViewModel *viewModel() const { return m_viewModel; }
     const std::vector<DiskModelPtr> &dataArray() const { return m_dataArray; }
@@ -154,8 +161,23 @@ private:
     // The controls of the choosing phase after a run, whatever its end.
     void returnToChoosing(AfterRun how);
     void cancelJob();
-    // From the confirmation to the final report; the computer stays awake meanwhile.
-    void setJobRunning(bool running);
+    // From the confirmation to the final report, or while a drive is checked: nothing can be started or
+    // chosen, closing asks first, notices wait, and the computer stays awake for the activity named.
+    void setJobRunning(bool running, const QString &activity = QString());
+    // The ring over the panel, spinning until the progress is known, with its cancel button on hover.
+    void showRunningRing();
+    void driveCheckRead(qint64 bytesDone, qint64 bytesTotal);
+    void driveCheckFinished(const DriveCheck::Result &result);
+    // The alert's headline, text and details for a check's end.
+    struct CheckReport
+    {
+        QString title;
+        QString text;
+        QString detail;
+    };
+    static CheckReport checkReport(const DriveCheck::Result &result, const QString &drive);
+    // The record's line of a pop-up row, read off the GUI thread once the row is there.
+    void showRecordOf(const DiskModelPtr &disk, int key, uint64_t generation);
     // A run's result also goes to the desktop when the user is elsewhere; a click on it brings the window
     // back.
     void noticeResult(const QString &summary, const QString &body);
@@ -214,6 +236,9 @@ private:
     CatalogRetry *m_catalogRetry = nullptr;
     // The drive the last successful run made, for ejecting it.
     QByteArray m_madeDrive;
+    DriveCheck *m_driveCheck = nullptr;
+    // Drives' records are read for their rows once the first frame is up.
+    bool m_readsRecords = false;
     platform::SleepInhibitor m_sleepInhibitor;
     platform::DesktopNotifier m_notifier;
     std::unique_ptr<platform::StopSignals> m_stopSignals;

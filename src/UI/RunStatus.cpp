@@ -9,7 +9,14 @@ void RunStatus::enter(DiskutilState state, bool asRoot)
 {
     m_state = state;
     m_asRoot = asRoot;
+    m_driveCheck = false;
     m_fraction = -1;
+}
+
+void RunStatus::enterCheck()
+{
+    enter(DiskutilState::Verifying, false);
+    m_driveCheck = true;
 }
 
 void RunStatus::copied(double fraction, qint64 installerBytes, qint64 ms)
@@ -62,7 +69,7 @@ QString RunStatus::text() const
         phase = tr("第 2 步，共 3 步：正在写入安装器");
         break;
     case DiskutilState::Verifying:
-        phase = tr("第 3 步，共 3 步：正在校验");
+        phase = m_driveCheck ? tr("正在校验驱动器") : tr("第 3 步，共 3 步：正在校验");
         break;
     }
     if (m_fraction < 0)

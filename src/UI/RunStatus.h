@@ -15,6 +15,8 @@ class RunStatus
 public:
     // A new state of the run; Idle clears the line.
     void enter(DiskutilState state, bool asRoot);
+    // A check of a finished drive begins: it reads the drive back as a run's verification does.
+    void enterCheck();
     // The copy's share of the installer (of `installerBytes`), at `ms` milliseconds on a steady clock.
     void copied(double fraction, qint64 installerBytes, qint64 ms);
     // How much of the comparison is read.
@@ -27,6 +29,7 @@ public:
 private:
     DiskutilState m_state = DiskutilState::Idle;
     bool m_asRoot = false;
+    bool m_driveCheck = false;
     double m_fraction = -1;
     TransferRate m_rate;
 };

@@ -29,6 +29,9 @@ using Item = DriveRecord::Item;
 
 // Large reads keep both drives streaming; the hash costs far less than the read.
 constexpr size_t kPiece = 1024 * 1024;
+// The kernel's own read-ahead keeps little in flight, so the drive would wait while a piece is hashed: the
+// pieces after it are asked for first. Bounded, so a stop is never held up by a file's whole length.
+constexpr off_t kAhead = 8 * static_cast<off_t>(kPiece);
 
 struct File
 {
@@ -62,6 +65,7 @@ bool hashFile(int fd, char *buffer, XXH3_state_t *state, const std::function<boo
     XXH3_128bits_reset(state);
     length = 0;
     while (!stopped()) {
+        ::posix_fadvise(fd, static_cast<off_t>(length + kPiece), kAhead, POSIX_FADV_WILLNEED);
         const ssize_t n = ::read(fd, buffer, kPiece);
         if (n < 0 && errno == EINTR)
             continue;

@@ -337,6 +337,122 @@ sudo mount --mkdir /dev/sdb1 /Volumes/USB</translation>
         <source>%1（%2）</source>
         <translation>%1 (%2)</translation>
     </message>
+    <message>
+        <source>校验驱动器</source>
+        <translation>Verify Drive</translation>
+    </message>
+    <message>
+        <source>正在校验驱动器</source>
+        <translation>Checking a drive</translation>
+    </message>
+    <message>
+        <source>继续校验</source>
+        <translation>Continue Checking</translation>
+    </message>
+    <message>
+        <source>停止校验</source>
+        <translation>Stop Checking</translation>
+    </message>
+    <message>
+        <source>停止正在进行的校验（Esc）</source>
+        <translation>Stop the check under way (Esc)</translation>
+    </message>
+    <message>
+        <source>确定要停止校验吗？</source>
+        <translation>Stop checking the drive?</translation>
+    </message>
+    <message>
+        <source>校验只读取驱动器【%1】，停止不会改动其中的内容。</source>
+        <translation>The check only reads the drive “%1”; stopping it changes nothing on it.</translation>
+    </message>
+    <message>
+        <source>以及另外 %1 项</source>
+        <translation>and %1 more</translation>
+    </message>
+    <message>
+        <source>制作后新增了 %1 项，不影响安装器：</source>
+        <translation>Added since the drive was made (%1; they leave the installer whole):</translation>
+    </message>
+    <message>
+        <source>驱动器完好</source>
+        <translation>The Drive Is Intact</translation>
+    </message>
+    <message>
+        <source>驱动器【%1】上的 %2 与 %3 制作时一致。</source>
+        <translation>%2 on the drive “%1” is as it was when the drive was made on %3.</translation>
+    </message>
+    <message>
+        <source>缺失</source>
+        <translation>missing</translation>
+    </message>
+    <message>
+        <source>类型不同</source>
+        <translation>of another kind</translation>
+    </message>
+    <message>
+        <source>链接指向不同</source>
+        <translation>links elsewhere</translation>
+    </message>
+    <message>
+        <source>权限不同</source>
+        <translation>other permissions</translation>
+    </message>
+    <message>
+        <source>大小不同</source>
+        <translation>another size</translation>
+    </message>
+    <message>
+        <source>内容不同</source>
+        <translation>other content</translation>
+    </message>
+    <message>
+        <source>驱动器已被改动</source>
+        <translation>The Drive Has Changed</translation>
+    </message>
+    <message>
+        <source>驱动器【%1】上的 %2 自 %3 制作以来，有 %4 项缺失或不同：</source>
+        <translation>Since %2 was put on the drive “%1” on %3, %4 of its items have gone missing or changed:</translation>
+    </message>
+    <message>
+        <source>无法校验驱动器</source>
+        <translation>The Drive Cannot Be Checked</translation>
+    </message>
+    <message>
+        <source>驱动器【%1】已不在原来的位置，未读取任何内容。</source>
+        <translation>The drive “%1” is no longer where it was; nothing was read.</translation>
+    </message>
+    <message>
+        <source>驱动器【%1】上没有制作记录，无法校验。</source>
+        <translation>The drive “%1” has no record of how it was made, so it cannot be checked.</translation>
+    </message>
+    <message>
+        <source>驱动器【%1】上的制作记录不是 BootDrive 写下的。</source>
+        <translation>The record on the drive “%1” was not written by BootDrive.</translation>
+    </message>
+    <message>
+        <source>驱动器【%1】上的制作记录过大。</source>
+        <translation>The record on the drive “%1” is too large.</translation>
+    </message>
+    <message>
+        <source>驱动器【%1】上的制作记录来自其他版本的 BootDrive，无法识别。</source>
+        <translation>The record on the drive “%1” comes from another version of BootDrive and cannot be read.</translation>
+    </message>
+    <message>
+        <source>驱动器【%1】上的制作记录指向驱动器以外的位置。</source>
+        <translation>The record on the drive “%1” names a place outside the drive.</translation>
+    </message>
+    <message>
+        <source>驱动器【%1】上的制作记录已损坏。</source>
+        <translation>The record on the drive “%1” is damaged.</translation>
+    </message>
+    <message>
+        <source>无法读取驱动器【%1】上的“%2”：%3</source>
+        <translation>“%2” on the drive “%1” cannot be read: %3</translation>
+    </message>
+    <message>
+        <source>%1，%2 制作</source>
+        <translation>%1, made %2</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -521,6 +637,10 @@ sudo mount --mkdir /dev/sdb1 /Volumes/USB</translation>
     <message>
         <source>剩余%1</source>
         <translation>%1 left</translation>
+    </message>
+    <message>
+        <source>正在校验驱动器</source>
+        <translation>Checking the drive</translation>
     </message>
 </context>
 </TS>

@@ -209,6 +209,35 @@ TEST(TerminalOutput, LinesFitTheTerminalAndFinishedPhasesKeepAMark)
 
 // The real command on a terminal: each phase ends with its mark, the copy at 100 %, run as root it says it
 // starts the tool rather than waiting for rights, nothing wraps at 50 columns, and colour follows NO_COLOR.
+// A drive read back by a check shows its share, speed and time left as the copy does, and ends at 100 %;
+// a creation's verification, whose share is not reported, keeps its text and clock.
+TEST(TerminalOutput, AReadBackShowsItsShareOnlyWhenItIsMeasured)
+{
+    qputenv("TERM", "xterm-256color");
+    Pty pty(80);
+    ASSERT_TRUE(pty.stream());
+    ProgressOutput output(ProgressOutput::Style::Terminal, pty.stream(), pty.stream());
+    output.setTotalBytes(800 * 1000 * 1000);
+    output.phase("verifying", "Reading the drive back and comparing it with the installer");
+    output.progress(1.0);
+    output.measuredPhase("verifying", "Reading /Volumes/USB back and comparing it with its record");
+    output.progress(0.2);
+    QThread::msleep(300); // two measurements apart in time give a speed
+    output.progress(0.6);
+    output.finish("intact", "/Volumes/USB is intact");
+    const Screen screen = Screen::of(pty.take());
+    ASSERT_EQ(screen.lines.size(), 3) << screen.lines.join('\n').toStdString();
+    EXPECT_TRUE(screen.lines[0].startsWith(QString(kDone) + " Reading the drive back"))
+        << screen.lines[0].toStdString();
+    EXPECT_TRUE(screen.lines[1].startsWith(QString(kDone) + " Reading [") &&
+                screen.lines[1].contains("] 100%"))
+        << screen.lines[1].toStdString();
+    const QString reading = screen.drawn.filter(" 60%").value(0);
+    EXPECT_TRUE(reading.contains("/s  ") && reading.endsWith(" left"))
+        << screen.drawn.join('\n').toStdString();
+    EXPECT_LE(TerminalText::columns(screen.widest()), 79) << screen.widest().toStdString();
+}
+
 TEST(TerminalOutput, ACreationOnANarrowAndAWideTerminal)
 {
     REQUIRE_DRIVES();

@@ -1,9 +1,9 @@
 #include "Platform/Volumes/TreeVerifier.h"
 
 #include "Platform/Volumes/DriveRecord.h"
+#include "support/RecordedDrive.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -252,23 +252,7 @@ TEST(DriveRecord, ACheckNamesWhatChangedSinceTheRecord)
             out.push_back(difference.path + ": " + difference.reason);
         return out;
     };
-    const auto snapshot = [](const QString &root) {
-        QStringList lines;
-        QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            struct stat info
-            {};
-            ::lstat(QFile::encodeName(path).constData(), &info);
-            lines << QStringLiteral("%1 %2 %3 %4")
-                         .arg(path)
-                         .arg(info.st_mtim.tv_nsec)
-                         .arg(info.st_atim.tv_nsec)
-                         .arg(info.st_ctim.tv_nsec);
-        }
-        return lines;
-    };
+    const auto snapshot = [](const QString &root) { return testsupport::RecordedDrive::listing(root, true); };
 
     {
         QTemporaryDir volume;
