@@ -86,6 +86,33 @@ TEST(HonestCompletion, VerificationNamesTheFileTheDriveGotWrong)
     }
 }
 
+// A verified drive whose record cannot be written (a file stands where its folder goes) is still a finished
+// drive: the success alert keeps its texts, and the status line says the drive cannot be re-checked later.
+TEST(HonestCompletion, ADriveWhoseRecordCannotBeWrittenIsFinishedAndSaysSo)
+{
+    REQUIRE_DRIVES();
+    ToolsOnPath tools;
+    DRIVE_AND_INSTALLER(("USB", 64 * 1024 * 1024), ("Install macOS Mojave", "10.14.6", "8M"));
+    const QString inTheWay = "/Volumes/Install macOS Mojave/.BootDrive";
+    wrapTool(installer, "rm -rf '" + inTheWay.toUtf8() + "'\necho x > '" + inTheWay.toUtf8() + "'");
+    Window w;
+    QMessageBox *confirm = w.openConfirmation(installer.path(), "USB");
+    ASSERT_TRUE(confirm);
+    ASSERT_TRUE(WindowDriver::clickButton(confirm, "立刻创建"));
+    QMessageBox *result = nullptr;
+    ASSERT_TRUE(WindowDriver::waitFor(
+        [&] { return (result = qobject_cast<QMessageBox *>(w.driver.openDialog())) != nullptr; }, 120000));
+    EXPECT_EQ(result->text(), "macOS引导安装器创建完成") << result->informativeText().toStdString();
+    EXPECT_EQ(result->informativeText(), "是否打开安装教程，开始安装系统");
+    ASSERT_TRUE(WindowDriver::clickButton(result, "暂不安装"));
+    EXPECT_EQ(w.controller.statusLabel->text(),
+              "驱动器【Install macOS Mojave】已制作完成，但未能在其上保存校验记录，以后无法重新检查。"
+              "请先推出驱动器，再将其拔出。");
+    QFile left(inTheWay);
+    ASSERT_TRUE(left.open(QIODevice::ReadOnly));
+    EXPECT_EQ(left.readAll(), "x\n") << "what stood there is left as it was";
+}
+
 // While the tool copies, the ring's cancel button and closing the window both offer to stop; after
 // "取消创建" no process of the job is left within 6 s and the drive stays mounted.
 TEST(HonestCompletion, ARunningJobCanBeCancelled)
