@@ -64,19 +64,6 @@ std::optional<dev_t> deviceNumber(const std::string &text)
     return makedev(*major, *minor);
 }
 
-bool writeAll(int fd, const std::string &bytes)
-{
-    for (size_t done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // A fresh file of our own in the folder: nothing that stands there is opened or followed. A leftover of a run
 // that died is only a name in our folder, which goes.
 posix::FileDescriptor freshFile(int folder, const std::string &name)
@@ -97,7 +84,8 @@ int writeRecord(int folder, const std::string &text)
     if (!file)
         return fail("cannot create the record's file on the drive");
     // Whatever the umask, anyone may read what the drive says of itself.
-    const bool written = ::fchmod(file.get(), 0644) == 0 && writeAll(file.get(), text) &&
+    const bool written = ::fchmod(file.get(), 0644) == 0 &&
+                         posix::FileDescriptor::writeAll(file.get(), text.data(), text.size()) &&
                          ::fsync(file.get()) == 0 && ::close(file.release()) == 0;
     if (!written || ::renameat(folder, temporary.c_str(), folder, DriveRecord::FileName) != 0) {
         const int error = errno;

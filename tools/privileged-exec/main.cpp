@@ -214,14 +214,8 @@ bool placeFile(const std::string &target, const char *data, size_t length, mode_
     const std::string temporary = target + ".new";
     posix::FileDescriptor out(
         ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode));
-    bool written = out.isValid() && ::fchmod(out.get(), mode) == 0;
-    for (size_t done = 0; written && done < length;) {
-        const ssize_t n = ::write(out.get(), data + done, length - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        written = n > 0;
-        done += written ? static_cast<size_t>(n) : 0;
-    }
+    const bool written = out.isValid() && ::fchmod(out.get(), mode) == 0 &&
+                         posix::FileDescriptor::writeAll(out.get(), data, length);
     if (!written || ::fsync(out.get()) != 0 || ::close(out.release()) != 0 ||
         ::rename(temporary.c_str(), target.c_str()) != 0) {
         error = "cannot write " + target + ": " + std::strerror(errno);
@@ -468,15 +462,8 @@ int writeRecord(const RecordCommand &command, const std::string &bytes)
     if (const std::string why = posix::PrivilegedProgram::whyRefused(tool, folder); !why.empty())
         return refuse("refusing to run " + tool + ": " + why);
     const posix::FileDescriptor input(::memfd_create(kRecordTool, MFD_CLOEXEC));
-    bool written = input.isValid();
-    for (size_t done = 0; written && done < bytes.size();) {
-        const ssize_t n = ::write(input.get(), bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        written = n > 0;
-        done += written ? static_cast<size_t>(n) : 0;
-    }
-    if (!written || ::lseek(input.get(), 0, SEEK_SET) != 0) {
+    if (!input || !posix::FileDescriptor::writeAll(input.get(), bytes.data(), bytes.size()) ||
+        ::lseek(input.get(), 0, SEEK_SET) != 0) {
         std::fprintf(stderr, "%s: cannot hold the record: %s\n", kName, std::strerror(errno));
         return 1;
     }

@@ -36,6 +36,18 @@ void wrapTool(const SampleInstaller &installer, const QByteArray &after)
     wrapper.setPermissions(wrapper.permissions() | QFile::ExeOwner | QFile::ExeOther);
 }
 
+// Starts the run on the drive "USB" from the window and waits for its result alert; null when none came.
+QMessageBox *runToResult(Window &w, const SampleInstaller &installer)
+{
+    QMessageBox *confirm = w.openConfirmation(installer.path(), "USB");
+    if (!confirm || !WindowDriver::clickButton(confirm, "立刻创建"))
+        return nullptr;
+    QMessageBox *result = nullptr;
+    WindowDriver::waitFor(
+        [&] { return (result = qobject_cast<QMessageBox *>(w.driver.openDialog())) != nullptr; }, 120000);
+    return result;
+}
+
 } // namespace
 
 // What the tool wrote is compared with the installer as the drive gives it back: a byte changed after the
@@ -63,13 +75,8 @@ TEST(HonestCompletion, VerificationNamesTheFileTheDriveGotWrong)
         DRIVE_AND_INSTALLER(("USB", 64 * 1024 * 1024), ("Install macOS Mojave", "10.14.6", "8M"));
         wrapTool(installer, wrong.after);
         Window w;
-        QMessageBox *confirm = w.openConfirmation(installer.path(), "USB");
-        ASSERT_TRUE(confirm);
-        ASSERT_TRUE(WindowDriver::clickButton(confirm, "立刻创建"));
-        QMessageBox *result = nullptr;
-        ASSERT_TRUE(WindowDriver::waitFor(
-            [&] { return (result = qobject_cast<QMessageBox *>(w.driver.openDialog())) != nullptr; },
-            120000));
+        QMessageBox *result = runToResult(w, installer);
+        ASSERT_TRUE(result);
         EXPECT_EQ(result->text(), "macOS引导安装器创建失败");
         EXPECT_EQ(
             result->informativeText(),
@@ -96,12 +103,8 @@ TEST(HonestCompletion, ADriveWhoseRecordCannotBeWrittenIsFinishedAndSaysSo)
     const QString inTheWay = "/Volumes/Install macOS Mojave/.BootDrive";
     wrapTool(installer, "rm -rf '" + inTheWay.toUtf8() + "'\necho x > '" + inTheWay.toUtf8() + "'");
     Window w;
-    QMessageBox *confirm = w.openConfirmation(installer.path(), "USB");
-    ASSERT_TRUE(confirm);
-    ASSERT_TRUE(WindowDriver::clickButton(confirm, "立刻创建"));
-    QMessageBox *result = nullptr;
-    ASSERT_TRUE(WindowDriver::waitFor(
-        [&] { return (result = qobject_cast<QMessageBox *>(w.driver.openDialog())) != nullptr; }, 120000));
+    QMessageBox *result = runToResult(w, installer);
+    ASSERT_TRUE(result);
     EXPECT_EQ(result->text(), "macOS引导安装器创建完成") << result->informativeText().toStdString();
     EXPECT_EQ(result->informativeText(), "是否打开安装教程，开始安装系统");
     ASSERT_TRUE(WindowDriver::clickButton(result, "暂不安装"));
