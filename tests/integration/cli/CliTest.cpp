@@ -381,8 +381,9 @@ TEST(BootDriveCli, AVerifiedDriveKeepsItsRecordOrSaysItCannotBeRecheckedLater)
     ASSERT_TRUE(pkexec.isValid());
     const QString made = "/Volumes/Install macOS Mojave";
     const auto create = [&](const QStringList &extra) {
-        if (drive.mountPoint() != "/Volumes/USB")
+        if (drive.mountPoint() != "/Volumes/USB") {
             EXPECT_TRUE(drive.unmountAll() && drive.format("USB") && drive.mountAt("/Volumes/USB"));
+        }
         const ProgramRun run =
             cli(QStringList{"create", "--installer", installer.path(), "--volume", "/Volumes/USB", "--yes"} +
                     extra,
