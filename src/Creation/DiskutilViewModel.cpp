@@ -61,6 +61,8 @@ struct DiskutilViewModel::Run
     // waits for its end.
     bool helperEnded = false;
     std::function<void(DiskutilViewModel &, Run &)> afterHelper;
+    // What the helper and the record tool said after the tool's end, for the log when no record is written.
+    QString helperSaid;
 };
 
 namespace {
@@ -608,8 +610,8 @@ void DiskutilViewModel::startOutputDrain(const std::shared_ptr<Run> &run)
         const QByteArray toolSaid = task->programOutput(chunk, &helperSaid);
         if (run == m_run)
             taskMotionNotification(toolSaid);
-        if (const QString said = QString::fromLocal8Bit(helperSaid).trimmed(); !said.isEmpty())
-            qInfo().noquote() << (QStringLiteral("Drive record: %1").arg(said));
+        if (!helperSaid.isEmpty() && run->helperSaid.size() < 4096)
+            run->helperSaid += QString::fromLocal8Bit(helperSaid.left(4096));
         // The helper told the tool's end and stays for the record.
         if (!endedBefore && task->programHasEnded() && !run->toolEnded) {
             run->toolEnded = true;
@@ -816,11 +818,14 @@ void DiskutilViewModel::writeRecord(const std::shared_ptr<Run> &run, const QByte
         run->device == 0 ? QByteArray()
                          : platform::Authorization::recordCommand(drive.mountPointBytes, run->device, record);
     const PrivilegedTaskPtr task = m_task;
-    const auto ended = [task](DiskutilViewModel &job, Run &, bool handedOver) {
+    const auto ended = [task](DiskutilViewModel &job, Run &current, bool handedOver) {
         const bool written = handedOver && task->exitedSuccessfully();
-        if (!written)
-            qInfo().noquote() << QStringLiteral(
-                "The drive's record was not written; it cannot be checked again later");
+        if (!written) {
+            const QString why = current.helperSaid.trimmed();
+            qInfo().noquote() << QStringLiteral("The drive's record was not written%1; it cannot be checked "
+                                                "again later")
+                                     .arg(why.isEmpty() ? QString() : QStringLiteral(": ") + why);
+        }
         job.succeed(written);
     };
     if (request.isEmpty()) {
