@@ -227,13 +227,19 @@ void CreateCommand::completed(DiskutilViewModel &job, const DiskutilResult &resu
     case DiskutilResult::Kind::Erased:
         // The job goes on by itself.
         return;
-    case DiskutilResult::Kind::Yes:
+    case DiskutilResult::Kind::Yes: {
         // The drive record follows the drive: it names where the finished drive is mounted.
-        return end(
-            CommandLine::Done, QStringLiteral("done"),
-            QStringLiteral("The installer drive is ready at %1%2")
-                .arg(DriveList::mountPathText(m_drive->volumePath()),
-                     m_line.verify ? QStringLiteral(" (verified)") : QStringLiteral(" (not verified)")));
+        const QString ready = QStringLiteral("The installer drive is ready at %1")
+                                  .arg(DriveList::mountPathText(m_drive->volumePath()));
+        if (result.recorded)
+            return end(CommandLine::Done, QStringLiteral("done"), ready + QStringLiteral(" (verified)"));
+        return end(CommandLine::Done, QStringLiteral("done"),
+                   ready + (m_line.verify
+                                ? QStringLiteral(" (verified); its record could not be written on it, so "
+                                                 "it cannot be re-checked later")
+                                : QStringLiteral(" (not verified); nothing was recorded on it, so it "
+                                                 "cannot be re-checked later")));
+    }
     case DiskutilResult::Kind::No:
         break;
     }

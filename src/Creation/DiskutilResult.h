@@ -32,6 +32,9 @@ struct DiskutilResult
     Kind kind = Kind::No;
     std::vector<DiskModelPtr> drives;
     DiskModelPtr drive;
+    // Yes: the drive keeps the record of what was verified (.BootDrive/record), so it can be checked again
+    // later; not when it was not verified, or the record could not be written.
+    bool recorded = false;
 };
 
 Q_DECLARE_METATYPE(DiskutilResult)

@@ -2,13 +2,16 @@
 
 #include "Creation/NSTaskWithProgress.h"
 #include "Platform/Process/Authorization.h"
+#include "Platform/Runtime/BundleInfo.h"
 #include "Platform/Volumes/BlockDevice.h"
+#include "Platform/Volumes/DriveRecord.h"
 #include "Platform/Volumes/FileSystem.h"
 #include "Platform/Volumes/InstallerMedia.h"
 #include "Platform/Volumes/MountMonitor.h"
 #include "Platform/Volumes/MountTable.h"
 #include "Platform/Volumes/TreeVerifier.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,6 +25,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <atomic>
 #include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using State = DiskutilState;
@@ -45,13 +49,20 @@ struct DiskutilViewModel::Run
     // Tells the verification's readers to stop.
     std::shared_ptr<std::atomic<bool>> stopReading = std::make_shared<std::atomic<bool>>(false);
     // The creation tool: its output not yet ended by a line break, its last "Error:" line, and whether its
-    // output and the tool itself have ended.
+    // output and the tool itself have ended, and how.
     QString outputTail;
     QString errorLine;
     std::unique_ptr<QSocketNotifier> drain;
     bool outputEnded = true;
     bool toolEnded = false;
+    bool toolSucceeded = false;
     bool graceArmed = false;
+    // The privileged helper outlives the tool until the drive's record is written or it is let go; what
+    // waits for its end.
+    bool helperEnded = false;
+    std::function<void(DiskutilViewModel &, Run &)> afterHelper;
+    // What the helper and the record tool said after the tool's end, for the log when no record is written.
+    QString helperSaid;
 };
 
 namespace {
@@ -88,6 +99,13 @@ QThreadPool *waits()
     static QThreadPool *pool = new QThreadPool;
     return pool;
 }
+
+// What a verification hands back: its outcome and, for a drive found the same, the record of it.
+struct Verified
+{
+    platform::TreeVerifier::Result result;
+    QByteArray record;
+};
 
 // "Install macOS Mojave.app/Contents/Info.plist": an item of the bundle as the user knows it.
 QString bundleItem(const QByteArray &bundle, const std::string &relative)
@@ -175,7 +193,7 @@ bool DiskutilViewModel::beginRun(const std::shared_ptr<Run> &run, State first)
     return true;
 }
 
-void DiskutilViewModel::succeed()
+void DiskutilViewModel::succeed(bool recorded)
 {
     followDrive(*m_run);
     stopTimer();
@@ -184,7 +202,9 @@ void DiskutilViewModel::succeed()
     enterState(State::Idle);
     if (below)
         reportProgress(1.0);
-    reportCompletion({DiskutilResult::Kind::Yes, {}, {}});
+    DiskutilResult result{DiskutilResult::Kind::Yes, {}, {}};
+    result.recorded = recorded;
+    reportCompletion(result);
 }
 
 void DiskutilViewModel::fail(Failure failure)
@@ -240,6 +260,9 @@ void DiskutilViewModel::cancel()
         break;
     case State::Verifying:
         *m_run->stopReading = true;
+        // The helper waits for the record, or writes it: it goes, and a record half written is not kept.
+        if (m_task)
+            m_task->cancel();
         break;
     case State::Idle:
         break;
@@ -473,6 +496,8 @@ void DiskutilViewModel::create(const std::shared_ptr<Run> &run)
     resetTask();
     m_task->setLaunchPath(arguments.first());
     m_task->setArguments(arguments);
+    // The same helper, and so the same authorization, writes the drive's record after the verification.
+    m_task->setStaysAfterProgram(true);
     stopTimer();
     enterState(State::Authorizing);
     if (run->cancelRequested)
@@ -501,8 +526,14 @@ void DiskutilViewModel::create(const std::shared_ptr<Run> &run)
                           };
                           job.whenDone<bool>(QtConcurrent::run(waits(), ended), job.m_run,
                                              [](DiskutilViewModel &ending, Run &run, const bool &) {
-                                                 run.toolEnded = true;
-                                                 ending.createStepEnded(ending.m_run);
+                                                 run.helperEnded = true;
+                                                 // Ended before telling the tool's end: killed, or gone
+                                                 // with it; its status is the tool's then.
+                                                 if (!run.toolEnded) {
+                                                     run.toolEnded = true;
+                                                     run.toolSucceeded = ending.m_task->exitedSuccessfully();
+                                                 }
+                                                 ending.helperEnded(ending.m_run);
                                              });
                       });
 }
@@ -556,15 +587,16 @@ void DiskutilViewModel::measureTick(const std::shared_ptr<Run> &run)
 
 void DiskutilViewModel::startOutputDrain(const std::shared_ptr<Run> &run)
 {
-    const std::shared_ptr<QFile> handle = m_task ? m_task->outputFileHandle() : nullptr;
+    const PrivilegedTaskPtr task = m_task;
+    const std::shared_ptr<QFile> handle = task ? task->outputFileHandle() : nullptr;
     if (!handle)
         return;
     const int fd = handle->handle();
     run->outputEnded = false;
     run->drain = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
     std::weak_ptr<Run> weakRun = run;
-    // The drain holds the handle it reads, so a later run's task cannot take its place.
-    connect(run->drain.get(), &QSocketNotifier::activated, this, [this, weakRun, handle, fd] {
+    // The drain holds the task whose output it reads, so a later run's task cannot take its place.
+    connect(run->drain.get(), &QSocketNotifier::activated, this, [this, weakRun, task, fd] {
         auto run = weakRun.lock();
         if (!run)
             return;
@@ -573,8 +605,19 @@ void DiskutilViewModel::startOutputDrain(const std::shared_ptr<Run> &run)
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             return;
         const QByteArray chunk = n > 0 ? QByteArray(buffer, n) : QByteArray();
+        const bool endedBefore = task->programHasEnded();
+        QByteArray helperSaid;
+        const QByteArray toolSaid = task->programOutput(chunk, &helperSaid);
         if (run == m_run)
-            taskMotionNotification(chunk);
+            taskMotionNotification(toolSaid);
+        if (!helperSaid.isEmpty() && run->helperSaid.size() < 4096)
+            run->helperSaid += QString::fromLocal8Bit(helperSaid.left(4096));
+        // The helper told the tool's end and stays for the record.
+        if (!endedBefore && task->programHasEnded() && !run->toolEnded) {
+            run->toolEnded = true;
+            run->toolSucceeded = task->programStatus() == 0;
+            createStepEnded(run);
+        }
         if (!chunk.isEmpty())
             return;
         // The end of the tool's output.
@@ -614,11 +657,43 @@ void DiskutilViewModel::taskDidTerminateNotification()
         << (QStringLiteral("Terminating task: %1").arg(m_task ? m_task->description() : QString()));
 }
 
+void DiskutilViewModel::helperEnded(const std::shared_ptr<Run> &run)
+{
+    if (auto next = std::exchange(run->afterHelper, {}))
+        return next(*this, *run);
+    createStepEnded(run);
+}
+
+void DiskutilViewModel::whenHelperEnded(const std::shared_ptr<Run> &run,
+                                        std::function<void(DiskutilViewModel &, Run &)> then)
+{
+    if (run->helperEnded)
+        return then(*this, *run);
+    run->afterHelper = std::move(then);
+}
+
 void DiskutilViewModel::createStepEnded(const std::shared_ptr<Run> &run)
 {
-    if (run != m_run || m_state != State::Creating)
+    if (run != m_run || m_state != State::Creating || !run->toolEnded)
         return;
     stopTimer();
+    if (run->toolSucceeded && !run->cancelRequested) {
+        if (m_verifies) {
+            // Until the comparison passes the ring stays short of full.
+            enterState(State::Verifying);
+            return verify(run);
+        }
+        // Nothing was verified, so there is nothing to record: the helper goes.
+        if (!run->afterHelper) {
+            m_task->finish();
+            whenHelperEnded(run, [](DiskutilViewModel &job, Run &) { job.succeed(false); });
+        }
+        return;
+    }
+    // The helper goes too; the failure is reported once nothing of the tool runs any more.
+    m_task->finish();
+    if (!run->helperEnded)
+        return;
     if (m_task->programLeftRunning()) {
         // Said plainly rather than reported as an ordinary failure: the drive may still be written to.
         qInfo().noquote()
@@ -627,31 +702,24 @@ void DiskutilViewModel::createStepEnded(const std::shared_ptr<Run> &run)
         failure.kind = Failure::Kind::ToolStillRunning;
         return fail(failure);
     }
-    if (!m_task->exitedSuccessfully() || run->cancelRequested) {
-        // The tool's last words may still be on their way through the pipe: the failure is reported when its
-        // output has ended, or after a short grace if something else keeps the pipe open.
-        if (!run->outputEnded) {
-            if (!run->graceArmed) {
-                run->graceArmed = true;
-                std::weak_ptr<Run> weakRun = run;
-                QTimer::singleShot(2000, this, [this, weakRun] {
-                    if (auto late = weakRun.lock()) {
-                        late->outputEnded = true;
-                        createStepEnded(late);
-                    }
-                });
-            }
-            return;
+    // The tool's last words may still be on their way through the pipe: the failure is reported when its
+    // output has ended, or after a short grace if something else keeps the pipe open.
+    if (!run->outputEnded) {
+        if (!run->graceArmed) {
+            run->graceArmed = true;
+            std::weak_ptr<Run> weakRun = run;
+            QTimer::singleShot(2000, this, [this, weakRun] {
+                if (auto late = weakRun.lock()) {
+                    late->outputEnded = true;
+                    createStepEnded(late);
+                }
+            });
         }
-        // Output that ended without a line break still counts.
-        const QString last = lastErrorLine(run->outputTail);
-        return fail(failureFromErrorLine(last.isEmpty() ? run->errorLine : last));
+        return;
     }
-    if (!m_verifies)
-        return succeed();
-    // Until the comparison passes the ring stays short of full.
-    enterState(State::Verifying);
-    verify(run);
+    // Output that ended without a line break still counts.
+    const QString last = lastErrorLine(run->outputTail);
+    fail(failureFromErrorLine(last.isEmpty() ? run->errorLine : last));
 }
 
 void DiskutilViewModel::verify(const std::shared_ptr<Run> &run)
@@ -661,13 +729,20 @@ void DiskutilViewModel::verify(const std::shared_ptr<Run> &run)
     const dev_t device = run->device;
     const QByteArray original = QFile::encodeName(run->macOS->path());
     const platform::MountEntry drive = platform::MountTable::volumeOfDevice(device);
+    const QByteArray folderName = original.mid(original.lastIndexOf('/') + 1);
     const QByteArray copy =
         (drive.mountPointBytes.isEmpty() ? QFile::encodeName(run->macOS->volume()) : drive.mountPointBytes) +
-        '/' + original.mid(original.lastIndexOf('/') + 1);
+        '/' + folderName;
+    platform::DriveRecord record;
+    record.installerName = run->macOS->name().toStdString();
+    record.installerVersion = run->macOS->version().toStdString();
+    record.installerType = QString::number(run->macOS->installType()).toStdString();
+    record.madeBy = platform::BundleInfo::shortVersion().toStdString();
     std::weak_ptr<Run> weakRun = run;
     QPointer<DiskutilViewModel> job(this);
-    whenDone<platform::TreeVerifier::Result>(
-        QtConcurrent::run([job, weakRun, original, copy, device, stop = run->stopReading] {
+    whenDone<Verified>(
+        QtConcurrent::run([job, weakRun, original, copy, folderName, device, record,
+                           stop = run->stopReading] {
             // The readers tell how far they are; the window hears of it a few times a second.
             QElapsedTimer sinceTold;
             sinceTold.start();
@@ -682,14 +757,22 @@ void DiskutilViewModel::verify(const std::shared_ptr<Run> &run)
                         emit reader.diskutilViewModelVerification(qint64(done), qint64(total));
                     });
             };
-            return platform::TreeVerifier::compare(original.toStdString(), copy.toStdString(), device, *stop,
-                                                   progress);
+            std::vector<platform::DriveRecord::Item> compared;
+            Verified verified{platform::TreeVerifier::compare(original.toStdString(), copy.toStdString(),
+                                                              device, *stop, progress, &compared),
+                              {}};
+            struct stat top
+            {};
+            if (verified.result.outcome == platform::TreeVerifier::Result::Outcome::Same &&
+                ::lstat(copy.constData(), &top) == 0)
+                verified.record = recordOf(record, folderName.toStdString(), top.st_mode & 07777, compared);
+            return verified;
         }),
-        run,
-        [original, copy](DiskutilViewModel &job, Run &run, const platform::TreeVerifier::Result &result) {
+        run, [original, copy](DiskutilViewModel &job, Run &run, const Verified &verified) {
             using Outcome = platform::TreeVerifier::Result::Outcome;
+            const platform::TreeVerifier::Result &result = verified.result;
             if (result.outcome == Outcome::Same && !run.cancelRequested)
-                return job.succeed();
+                return job.writeRecord(job.m_run, verified.record);
             qInfo().noquote() << (QStringLiteral("Verification of %1 failed: %2 %3")
                                       .arg(QFile::decodeName(copy), QString::fromStdString(result.path),
                                            QString::fromStdString(result.reason)));
@@ -703,8 +786,62 @@ void DiskutilViewModel::verify(const std::shared_ptr<Run> &run)
                 failure.kind = Failure::Kind::VerificationFailed;
                 failure.detail = bundleItem(original, result.path);
             }
-            job.fail(failure);
+            // Nothing is recorded of a drive that differs: the helper goes first.
+            job.m_task->finish();
+            job.whenHelperEnded(job.m_run,
+                                [failure](DiskutilViewModel &ending, Run &) { ending.fail(failure); });
         });
+}
+
+QByteArray DiskutilViewModel::recordOf(platform::DriveRecord record, const std::string &bundleFolder,
+                                       unsigned folderMode,
+                                       const std::vector<platform::DriveRecord::Item> &items)
+{
+    using Item = platform::DriveRecord::Item;
+    record.made = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
+    record.items.reserve(items.size() + 1);
+    record.items.push_back({Item::Kind::Folder, folderMode, 0, {}, bundleFolder, {}});
+    for (const Item &item : items) {
+        record.items.push_back(item);
+        record.items.back().path = bundleFolder + '/' + item.path;
+    }
+    const std::string text = record.encode();
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void DiskutilViewModel::writeRecord(const std::shared_ptr<Run> &run, const QByteArray &record)
+{
+    // Written last, by the helper that ran the tool, as root as everything else on the drive; the verified
+    // drive is a success whether or not its record could be written.
+    const platform::MountEntry drive = platform::MountTable::volumeOfDevice(run->device);
+    const QByteArray request =
+        run->device == 0 ? QByteArray()
+                         : platform::Authorization::recordCommand(drive.mountPointBytes, run->device, record);
+    const PrivilegedTaskPtr task = m_task;
+    const auto ended = [task](DiskutilViewModel &job, Run &current, bool handedOver) {
+        const bool written = handedOver && task->exitedSuccessfully();
+        if (!written) {
+            const QString why = current.helperSaid.trimmed();
+            qInfo().noquote() << QStringLiteral("The drive's record was not written%1; it cannot be checked "
+                                                "again later")
+                                     .arg(why.isEmpty() ? QString() : QStringLiteral(": ") + why);
+        }
+        job.succeed(written);
+    };
+    if (request.isEmpty()) {
+        task->finish();
+        return whenHelperEnded(run,
+                               [ended](DiskutilViewModel &job, Run &current) { ended(job, current, false); });
+    }
+    whenDone<bool>(QtConcurrent::run(waits(), [task, request] { return task->handOver(request); }), run,
+                   [task, ended](DiskutilViewModel &job, Run &, const bool &handedOver) {
+                       if (!handedOver)
+                           task->finish();
+                       job.whenHelperEnded(job.m_run,
+                                           [ended, handedOver](DiskutilViewModel &ending, Run &current) {
+                                               ended(ending, current, handedOver);
+                                           });
+                   });
 }
 
 void DiskutilViewModel::followDrive(const Run &run)

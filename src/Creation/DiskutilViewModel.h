@@ -5,6 +5,7 @@
 #include "Creation/DiskutilResult.h"
 #include "Creation/MacOSModel.h"
 #include "Creation/PrivilegedTask.h"
+#include "Platform/Volumes/DriveRecord.h"
 
 #include <QFuture>
 #include <QObject>
@@ -156,12 +157,22 @@ private:
     void erase(const std::shared_ptr<Run> &run);
     void create(const std::shared_ptr<Run> &run);
     void createStepEnded(const std::shared_ptr<Run> &run);
+    // The privileged helper has ended: what waited for it goes on.
+    void helperEnded(const std::shared_ptr<Run> &run);
+    void whenHelperEnded(const std::shared_ptr<Run> &run,
+                         std::function<void(DiskutilViewModel &, Run &)> then);
     void verify(const std::shared_ptr<Run> &run);
+    // The verified drive's record: `record`'s installer and maker, made now, the bundle's folder on the drive
+    // and every item compared below it.
+    static QByteArray recordOf(platform::DriveRecord record, const std::string &bundleFolder,
+                               unsigned folderMode, const std::vector<platform::DriveRecord::Item> &items);
+    void writeRecord(const std::shared_ptr<Run> &run, const QByteArray &record);
     void measureTick(const std::shared_ptr<Run> &run);
     void startOutputDrain(const std::shared_ptr<Run> &run);
     // Points the run's drive record at where its device is mounted now.
     void followDrive(const Run &run);
-    void succeed();
+    // `recorded`: the drive keeps the record of what was verified.
+    void succeed(bool recorded);
     void fail(Failure failure);
     void stopTimer();
     void reportProgress(double progress);

@@ -6,10 +6,12 @@
 #include <QDir>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 PrivilegedTask::PrivilegedTask() : m_cwd(QDir::currentPath()) {}
 
@@ -85,13 +87,15 @@ int32_t PrivilegedTask::launch()
     // using relative paths are unaffected.
     if (m_cancelRequested)
         return platform::Authorization::Canceled;
-    const platform::Authorization::Launch launched =
-        platform::Authorization::execute(m_launchPath, m_arguments, m_cwd, [this](pid_t pid) {
+    const platform::Authorization::Launch launched = platform::Authorization::execute(
+        m_launchPath, m_arguments, m_cwd,
+        [this](pid_t pid) {
             std::lock_guard<std::mutex> lock(m_stopMutex);
             m_startingPid = pid;
             if (m_cancelRequested)
                 ::kill(pid, SIGTERM);
-        });
+        },
+        m_stays);
     {
         std::lock_guard<std::mutex> lock(m_stopMutex);
         m_startingPid = 0;
@@ -147,6 +151,71 @@ void PrivilegedTask::cancel()
     const pid_t pid = m_startingPid > 0 ? m_startingPid : (m_ended ? 0 : m_pid.load());
     if (pid > 0)
         ::kill(pid, SIGTERM);
+}
+
+QByteArray PrivilegedTask::programOutput(const QByteArray &chunk, QByteArray *afterEnd)
+{
+    if (m_programEnded) {
+        if (afterEnd)
+            *afterEnd = chunk;
+        return {};
+    }
+    QByteArray data = std::exchange(m_heldOutput, {}) + chunk;
+    if (chunk.isEmpty())
+        return data;
+    const QByteArray marker = QByteArray("\n") + platform::Authorization::endedMarker();
+    constexpr qsizetype longestStatus = 3;
+    qsizetype from = 0;
+    for (qsizetype at; (at = data.indexOf(marker, from)) >= 0; from = at + 1) {
+        const qsizetype digits = at + marker.size();
+        const qsizetype lineEnd = data.indexOf('\n', digits);
+        if (lineEnd < 0 && data.size() - digits <= longestStatus) {
+            m_heldOutput = data.mid(at);
+            return data.left(at);
+        }
+        bool number = false;
+        const int status =
+            lineEnd - digits <= longestStatus ? data.mid(digits, lineEnd - digits).toInt(&number) : 0;
+        if (lineEnd >= 0 && number && status >= 0) {
+            m_programEnded = true;
+            m_programStatus = status;
+            if (afterEnd)
+                *afterEnd = data.mid(lineEnd + 1);
+            return data.left(at);
+        }
+    }
+    // A tail that may begin the marker waits for the next piece.
+    for (qsizetype kept = std::min(marker.size() - 1, data.size() - from); kept > 0; --kept) {
+        if (data.endsWith(marker.left(kept))) {
+            m_heldOutput = data.right(kept);
+            return data.chopped(kept);
+        }
+    }
+    return data;
+}
+
+bool PrivilegedTask::handOver(const QByteArray &request)
+{
+    posix::FileDescriptor input;
+    {
+        std::lock_guard<std::mutex> lock(m_stopMutex);
+        if (m_cancelRequested || !m_inputFd)
+            return false;
+        input = std::move(m_inputFd);
+    }
+    const bool sent = platform::Authorization::sendToHelper(input.get(), request, m_cancelRequested);
+    std::lock_guard<std::mutex> lock(m_stopMutex);
+    // A cancel meanwhile found no input to close: it closes here, which the helper takes as the stop.
+    if (!sent || m_cancelRequested)
+        return false;
+    m_inputFd = std::move(input);
+    return true;
+}
+
+void PrivilegedTask::finish()
+{
+    std::lock_guard<std::mutex> lock(m_stopMutex);
+    m_inputFd.reset();
 }
 
 void PrivilegedTask::stopChecking()

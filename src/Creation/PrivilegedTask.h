@@ -50,6 +50,23 @@ public:
     // stops it (SIGTERM, then SIGKILL after 5 s) and waitUntilExit() returns.
     void cancel();
     bool isCancelled() const { return m_cancelRequested.load(); }
+
+    // Whether the helper outlives the program for one more request (set before launch()): the program's
+    // end is then told in its output (programHasEnded), and the helper ends only after handOver() has been
+    // served, or once finish() or cancel() lets it go.
+    void setStaysAfterProgram(bool stays) { m_stays = stays; }
+    // The program's part of a piece of the output (an empty piece: the output has ended). Once the helper
+    // has told the program's end, what follows is the helper's own and goes to `afterEnd`.
+    QByteArray programOutput(const QByteArray &chunk, QByteArray *afterEnd = nullptr);
+    bool programHasEnded() const { return m_programEnded; }
+    // The program's exit status as the helper told it (128 + the signal for a program that was killed).
+    int programStatus() const { return m_programStatus; }
+    // Hands a helper that stays its request after the program (Authorization::recordCommand) and keeps its
+    // input open while it is served; false when it could not be handed over. Blocks while the helper does
+    // not read: call it from a worker. A cancel meanwhile withdraws it.
+    bool handOver(const QByteArray &request);
+    // Lets a helper that stays go without a request: it ends with the program's status.
+    void finish();
     // The status check.
     void checkTaskStatus();
 
@@ -96,6 +113,11 @@ private:
     posix::FileDescriptor m_inputFd;
     pid_t m_startingPid = 0;
     std::atomic<bool> m_cancelRequested{false};
+    bool m_stays = false;
+    // Output held back while it may be the start of the helper's line on the program's end.
+    QByteArray m_heldOutput;
+    bool m_programEnded = false;
+    int m_programStatus = -1;
 };
 
 using PrivilegedTaskPtr = std::shared_ptr<PrivilegedTask>;

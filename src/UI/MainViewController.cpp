@@ -894,7 +894,10 @@ void MainViewController::jobCompleted(const DiskutilResult &result)
                      tr("安装器已写入驱动器【%1】并通过校验。").arg(m_confirmedName));
         // Where the drive can be taken out safely, outside the alert: ejecting it first.
         m_madeDrive = m_runDrive ? m_runDrive->volumePath() : QByteArray();
-        statusLabel->setText(tr("驱动器【%1】已制作完成。请先推出驱动器，再将其拔出。")
+        statusLabel->setText((result.recorded
+                                  ? tr("驱动器【%1】已制作完成。请先推出驱动器，再将其拔出。")
+                                  : tr("驱动器【%1】已制作完成，但未能在其上保存校验记录，以后无法"
+                                       "重新检查。请先推出驱动器，再将其拔出。"))
                                  .arg(ForeignText::bounded(runDriveName())));
         ejectButton->setVisible(!m_madeDrive.isEmpty());
         updateDiskList();

@@ -12,6 +12,7 @@
 #include "HeldVolume.h"
 #include "InstallerBundle.h"
 #include "PercentLine.h"
+#include "Platform/Posix/FileDescriptor.h"
 #include "Platform/Posix/RegularFile.h"
 #include "TreeCopier.h"
 #include "disklib/Console.h"
@@ -78,19 +79,6 @@ bool askToContinue(const std::string &volume)
     return answer == "Y" || answer == "y";
 }
 
-bool writeAll(int fd, const char *data, size_t length)
-{
-    for (size_t done = 0; done < length;) {
-        const ssize_t n = write(fd, data + done, length - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Creates a file at the top of the held volume and lets `fill` write it. The name is only ever looked up
 // there, never through the mount point path.
 bool writeTopFile(const HeldVolume &volume, const char *name, const std::function<bool(int)> &fill,
@@ -117,7 +105,8 @@ bool writeMediaMarker(const HeldVolume &volume, const InstallerBundle &bundle, s
     plist_to_xml(marker, &xml, &length);
     plist_free(marker);
     const bool written = writeTopFile(
-        volume, mediaMarkerName, [&](int out) { return writeAll(out, xml, length); }, error);
+        volume, mediaMarkerName, [&](int out) { return posix::FileDescriptor::writeAll(out, xml, length); },
+        error);
     plist_to_xml_free(xml);
     return written;
 }
@@ -137,7 +126,8 @@ bool copyVolumeIcon(const HeldVolume &volume, const InstallerBundle &bundle, std
                 const ssize_t n = read(icon.get(), buffer, sizeof buffer);
                 if (n == 0)
                     return true;
-                ok = (n < 0 && errno == EINTR) || (n > 0 && writeAll(out, buffer, static_cast<size_t>(n)));
+                ok = (n < 0 && errno == EINTR) ||
+                     (n > 0 && posix::FileDescriptor::writeAll(out, buffer, static_cast<size_t>(n)));
             }
             return false;
         },

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/Posix/FileDescriptor.h"
+
 #include <string>
 
 namespace disktools {
@@ -13,6 +15,10 @@ class BootDriveFolder
 public:
     static constexpr const char *Name = ".BootDrive";
 
+    // The folder at the top of the volume open as `top`, made (0755) when missing: only a real folder on the
+    // volume's own file system, never a link or anything else in its place. Invalid, with `error` saying
+    // why, otherwise.
+    static posix::FileDescriptor open(int top, std::string &error);
     // Writes the name into the folder at the top of the volume open as `top`; the folder is made.
     static bool keepName(int top, const std::string &name, std::string &error);
     // The full name kept on the volume open as `top`, read as anything on a drive is read, as hostile data:

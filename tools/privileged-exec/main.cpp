@@ -16,7 +16,21 @@
 // it takes any signal, and the program runs in a group of its own. Ctrl-C, Ctrl-\, Ctrl-Z and a terminal's
 // hang-up go to the application alone, which stops the program in its own order.
 //
-//   bootdrive-privileged-exec [--cwd DIR] -- PROGRAM [ARGUMENTS...]
+// With --stay the same helper, and so the same authorization, serves one more request once the program has
+// ended: the drive's record, which belongs to root like everything the creation tool put on the drive. When
+// the program has ended and nothing of its group runs any more, the helper writes a line of its own to the
+// same stream, "bootdrive-privileged-exec: ended <status>", after a line break so that it stands alone
+// whatever the program wrote last, and waits on its standard input for one command:
+//
+//   record <length> <major>:<minor> <volume>\n   followed by exactly <length> bytes (at most 16 MiB): runs
+//       BootDrive's bootdrive-record beside the helper with `--volume <volume> --device <major>:<minor>`
+//       and those bytes on its standard input, passes its output on, and ends with its status
+//   done                                      ends with the program's status
+//
+// A "cancel" line, the end of the input or a stop signal ends the wait with the program's status too, and
+// stops the record tool as it stops the program. Anything else ends it with status 2, running nothing.
+//
+//   bootdrive-privileged-exec [--cwd DIR] [--stay] -- PROGRAM [ARGUMENTS...]
 //   bootdrive-privileged-exec --check        (only reports the right)
 //   bootdrive-privileged-exec --install HELPER_TARGET POLICY_SOURCE POLICY_TARGET
 //                                            (installs this helper and its polkit action; run through the
@@ -25,6 +39,7 @@
 #include "Platform/Posix/PrivilegedProgram.h"
 #include "Platform/Posix/ProcessGroup.h"
 #include "Platform/Posix/RegularFile.h"
+#include "Platform/Volumes/DriveRecord.h"
 
 #include <cerrno>
 #include <climits>
@@ -37,6 +52,7 @@
 #include <optional>
 #include <poll.h>
 #include <string>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -49,7 +65,12 @@ namespace {
 
 constexpr int kGraceMs = 5000;
 constexpr const char *kName = "bootdrive-privileged-exec";
+constexpr const char *kRecordTool = "bootdrive-record";
+// A command line: "record", two numbers and a path.
+constexpr size_t kMaxCommand = 64 + PATH_MAX;
 int wakePipe[2] = {-1, -1};
+// Asked to stop, by a signal or on the input: once is enough for every state that follows.
+bool stopAsked = false;
 
 void wake(int)
 {
@@ -125,7 +146,7 @@ bool inputAsksToStop(char *line, size_t &length, size_t capacity)
 
 int supervise(pid_t child)
 {
-    bool watchInput = inputIsPipe();
+    bool watchInput = inputIsPipe() && !stopAsked;
     char line[64];
     size_t length = 0;
     long long killAt = -1; // when SIGKILL follows the SIGTERM already sent
@@ -168,6 +189,7 @@ int supervise(pid_t child)
         }
         if (stop && killAt < 0 && !stopped) {
             stopped = true;
+            stopAsked = true;
             ::kill(-child, SIGTERM);
             killAt = nowMs() + kGraceMs;
         }
@@ -192,14 +214,8 @@ bool placeFile(const std::string &target, const char *data, size_t length, mode_
     const std::string temporary = target + ".new";
     posix::FileDescriptor out(
         ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode));
-    bool written = out.isValid() && ::fchmod(out.get(), mode) == 0;
-    for (size_t done = 0; written && done < length;) {
-        const ssize_t n = ::write(out.get(), data + done, length - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        written = n > 0;
-        done += written ? static_cast<size_t>(n) : 0;
-    }
+    const bool written = out.isValid() && ::fchmod(out.get(), mode) == 0 &&
+                         posix::FileDescriptor::writeAll(out.get(), data, length);
     if (!written || ::fsync(out.get()) != 0 || ::close(out.release()) != 0 ||
         ::rename(temporary.c_str(), target.c_str()) != 0) {
         error = "cannot write " + target + ": " + std::strerror(errno);
@@ -239,7 +255,7 @@ int install(const std::string &helperTarget, const std::string &policySource, co
 
 // The child between fork and exec: its own process group, the stop signal tied to the helper's life, and
 // the go-ahead once the helper has announced it. It starts with every signal held back.
-[[noreturn]] void becomeProgram(pid_t helper, int goAhead, char **argv)
+[[noreturn]] void becomeProgram(pid_t helper, int goAhead, char **argv, int input)
 {
     ::setpgid(0, 0);
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
@@ -251,15 +267,19 @@ int install(const std::string &helperTarget, const std::string &policySource, co
     if (::getppid() != helper)
         ::_exit(125);
     // The helper's own handling, and the terminal's signals its starter left ignored, are not the program's.
-    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGTSTP})
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGTSTP, SIGPIPE})
         ::signal(signal, SIG_DFL);
     // A stop the helper sent meanwhile takes effect now, before the program runs, instead of having been
     // taken by the helper's handler in this copy of it.
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    // The helper's own input carries its requests; the program reads what it is given, else nothing.
     ::close(STDIN_FILENO);
-    ::open("/dev/null", O_RDONLY);
+    if (input >= 0)
+        ::dup2(input, STDIN_FILENO);
+    else
+        ::open("/dev/null", O_RDONLY);
     // The program keeps the argument vector as given, its own path included as argv[0], so it is started by
     // its path; the last component is checked once more right before. (Whoever can change what lies there
     // owns the bundle, and so its tool, anyway: the rule keeps the helper from running other programs.)
@@ -313,6 +333,181 @@ pid_t startGuard(pid_t group, int goAhead, int &lifeline)
     ::_exit(0);
 }
 
+// Runs the program as the helper's child, in a group of its own, until it has ended, and returns its status.
+// `input` becomes its standard input (none: /dev/null); `announce` tells the application the group and the
+// right first.
+int runProgram(char **argv, int input, bool announce)
+{
+    int goAhead[2] = {-1, -1};
+    if (::pipe2(goAhead, O_CLOEXEC) != 0) {
+        std::perror("bootdrive-privileged-exec: pipe");
+        return 2;
+    }
+    std::fflush(stdout);
+    const pid_t helper = ::getpid();
+    sigset_t all, previous;
+    sigfillset(&all);
+    ::sigprocmask(SIG_SETMASK, &all, &previous);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(goAhead[1]);
+        becomeProgram(helper, goAhead[0], argv, input);
+    }
+    ::sigprocmask(SIG_SETMASK, &previous, nullptr);
+    if (child < 0) {
+        std::perror("bootdrive-privileged-exec: fork");
+        ::close(goAhead[0]);
+        ::close(goAhead[1]);
+        return 2;
+    }
+    ::close(goAhead[0]);
+    ::setpgid(child, child);
+    int lifeline = -1;
+    const pid_t guard = startGuard(child, goAhead[1], lifeline);
+    if (announce) {
+        std::printf("group %d\nauthorized\n", static_cast<int>(child));
+        std::fflush(stdout);
+    }
+    ::close(goAhead[1]);
+    const int status = supervise(child);
+    // The guard went with the program's group if it saw the end first; telling a gone guard is no error.
+    ::signal(SIGPIPE, SIG_IGN);
+    if (guard > 0) {
+        const char done = 1;
+        (void)!::write(lifeline, &done, 1);
+        ::close(lifeline);
+        while (::waitpid(guard, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    // What the program started may take a moment to die of the group's SIGKILL; whoever hears of the end
+    // next may rely on nothing of it writing any more.
+    const long long giveUpAt = nowMs() + 3 * kGraceMs;
+    while (posix::ProcessGroup::isAlive(child) && nowMs() < giveUpAt)
+        ::usleep(20 * 1000);
+    return status;
+}
+
+// Adds what standard input has to `buffer`, up to `limit` bytes in all; false at its end or on a stop.
+bool readMore(std::string &buffer, size_t limit)
+{
+    for (;;) {
+        pollfd fds[2] = {{wakePipe[0], POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (fds[0].revents & POLLIN) {
+            stopAsked = true;
+            return false;
+        }
+        char chunk[65536];
+        const size_t room = limit > buffer.size() ? limit - buffer.size() : 0;
+        const ssize_t n = ::read(STDIN_FILENO, chunk, room < sizeof chunk ? room : sizeof chunk);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0)
+            return false;
+        buffer.append(chunk, static_cast<size_t>(n));
+        return true;
+    }
+}
+
+// "12345" as a number of at most `max`; nothing for anything else, a sign or blank included.
+std::optional<unsigned long> decimal(const std::string &text, unsigned long max)
+{
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const unsigned long value = std::strtoul(text.c_str(), nullptr, 10);
+    return value <= max ? std::optional<unsigned long>(value) : std::nullopt;
+}
+
+struct RecordCommand
+{
+    size_t length = 0;
+    std::string device; // "major:minor"
+    std::string volume;
+};
+
+// "record <length> <major>:<minor> <volume>": the volume is the rest of the line, blanks and all.
+std::optional<RecordCommand> parseRecord(const std::string &line)
+{
+    if (line.compare(0, 7, "record ") != 0)
+        return std::nullopt;
+    const size_t lengthEnd = line.find(' ', 7);
+    const size_t deviceEnd = lengthEnd == std::string::npos ? lengthEnd : line.find(' ', lengthEnd + 1);
+    if (deviceEnd == std::string::npos)
+        return std::nullopt;
+    RecordCommand command;
+    const auto length = decimal(line.substr(7, lengthEnd - 7), platform::DriveRecord::MaxBytes);
+    command.device = line.substr(lengthEnd + 1, deviceEnd - lengthEnd - 1);
+    command.volume = line.substr(deviceEnd + 1);
+    const size_t colon = command.device.find(':');
+    if (!length || *length == 0 || colon == std::string::npos ||
+        !decimal(command.device.substr(0, colon), 0xfffff) ||
+        !decimal(command.device.substr(colon + 1), 0xfffff))
+        return std::nullopt;
+    if (command.volume.empty() || command.volume[0] != '/' || command.volume.find('\0') != std::string::npos)
+        return std::nullopt;
+    command.length = *length;
+    return command;
+}
+
+// Runs our record tool with the record's bytes as its input, from a file in memory: the tool reads it at its
+// own pace while the helper watches for a stop.
+int writeRecord(const RecordCommand &command, const std::string &bytes)
+{
+    const std::string folder = ownFolder();
+    const std::string tool = folder + "/" + kRecordTool;
+    if (const std::string why = posix::PrivilegedProgram::whyRefused(tool, folder); !why.empty())
+        return refuse("refusing to run " + tool + ": " + why);
+    const posix::FileDescriptor input(::memfd_create(kRecordTool, MFD_CLOEXEC));
+    if (!input || !posix::FileDescriptor::writeAll(input.get(), bytes.data(), bytes.size()) ||
+        ::lseek(input.get(), 0, SEEK_SET) != 0) {
+        std::fprintf(stderr, "%s: cannot hold the record: %s\n", kName, std::strerror(errno));
+        return 1;
+    }
+    std::string volume = command.volume, device = command.device;
+    std::string path = tool, volumeOption = "--volume", deviceOption = "--device";
+    char *argv[] = {path.data(),         volumeOption.data(), volume.data(),
+                    deviceOption.data(), device.data(),       nullptr};
+    return runProgram(argv, input.get(), false);
+}
+
+// After the program of a --stay run: one command, or the end. `status` is the program's.
+int serveAfterProgram(int status)
+{
+    std::printf("\n%s: ended %d\n", kName, status);
+    std::fflush(stdout);
+    if (stopAsked || !inputIsPipe())
+        return status;
+    std::string input;
+    size_t lineEnd;
+    while ((lineEnd = input.find('\n')) == std::string::npos) {
+        if (input.size() > kMaxCommand)
+            return refuse("the command after the program is too long");
+        if (!readMore(input, kMaxCommand + 1))
+            return status;
+    }
+    const std::string line = input.substr(0, lineEnd);
+    input.erase(0, lineEnd + 1);
+    if (line == "done" || line == "cancel")
+        return status;
+    const std::optional<RecordCommand> command = parseRecord(line);
+    if (!command)
+        return refuse("unexpected command after the program (expected \"record <length> <major>:<minor> "
+                      "<volume>\" or \"done\")");
+    while (input.size() < command->length && readMore(input, command->length)) {
+    }
+    if (stopAsked || input.size() < command->length) {
+        std::fprintf(stderr, "%s: the record was not written: its input ended early\n", kName);
+        return 1;
+    }
+    if (input.size() > command->length)
+        return refuse("more input than the record's length");
+    return writeRecord(*command, input);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -329,10 +524,13 @@ int main(int argc, char **argv)
         return install(argv[2], argv[3], argv[4]);
     }
     const char *cwd = nullptr;
+    bool stay = false;
     int i = 1;
     for (; i < argc; ++i) {
         if (std::strcmp(argv[i], "--cwd") == 0 && i + 1 < argc) {
             cwd = argv[++i];
+        } else if (std::strcmp(argv[i], "--stay") == 0) {
+            stay = true;
         } else if (std::strcmp(argv[i], "--") == 0) {
             ++i;
             break;
@@ -346,8 +544,7 @@ int main(int argc, char **argv)
         return refuse(std::string("refusing to run ") + argv[i] + ": " + why);
     if (cwd && ::chdir(cwd) != 0)
         return refuse(std::string("cannot enter ") + cwd + ": " + std::strerror(errno));
-    int goAhead[2] = {-1, -1};
-    if (::pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0 || ::pipe2(goAhead, O_CLOEXEC) != 0) {
+    if (::pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         std::perror("bootdrive-privileged-exec: pipe");
         return 2;
     }
@@ -358,37 +555,6 @@ int main(int argc, char **argv)
     for (int signal : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(signal, &action, nullptr);
 
-    std::fflush(stdout);
-    const pid_t helper = ::getpid();
-    sigset_t all, previous;
-    sigfillset(&all);
-    ::sigprocmask(SIG_SETMASK, &all, &previous);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(goAhead[1]);
-        becomeProgram(helper, goAhead[0], argv + i);
-    }
-    ::sigprocmask(SIG_SETMASK, &previous, nullptr);
-    if (child < 0) {
-        std::perror("bootdrive-privileged-exec: fork");
-        return 2;
-    }
-    ::close(goAhead[0]);
-    ::setpgid(child, child);
-    int lifeline = -1;
-    const pid_t guard = startGuard(child, goAhead[1], lifeline);
-    std::printf("group %d\nauthorized\n", static_cast<int>(child));
-    std::fflush(stdout);
-    ::close(goAhead[1]);
-    const int status = supervise(child);
-    // The guard went with the program's group if it saw the end first; telling a gone guard is no error.
-    ::signal(SIGPIPE, SIG_IGN);
-    if (guard > 0) {
-        const char done = 1;
-        (void)!::write(lifeline, &done, 1);
-        ::close(lifeline);
-        while (::waitpid(guard, nullptr, 0) < 0 && errno == EINTR) {
-        }
-    }
-    return status;
+    const int status = runProgram(argv + i, -1, true);
+    return stay ? serveAfterProgram(status) : status;
 }

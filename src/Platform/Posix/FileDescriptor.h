@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cerrno>
+#include <cstddef>
 #include <unistd.h>
 #include <utility>
 
@@ -32,6 +34,19 @@ public:
         if (m_fd >= 0)
             ::close(m_fd);
         m_fd = fd;
+    }
+    // Writes all of it, going on after an interrupted or partial write; false (with errno) when one fails.
+    static bool writeAll(int fd, const char *data, size_t length)
+    {
+        for (size_t done = 0; done < length;) {
+            const ssize_t n = ::write(fd, data + done, length - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            done += static_cast<size_t>(n);
+        }
+        return true;
     }
 
 private:

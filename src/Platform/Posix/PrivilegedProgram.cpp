@@ -36,7 +36,7 @@ bool hasDotComponent(const std::string &path)
 
 bool PrivilegedProgram::isOwnToolName(const std::string &name)
 {
-    return name == "diskutil" || name == "bootdrive-privileged-exec";
+    return name == "diskutil" || name == "bootdrive-privileged-exec" || name == "bootdrive-record";
 }
 
 std::string PrivilegedProgram::whyRefused(const std::string &path, const std::string &toolFolder)

@@ -12,6 +12,10 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -146,7 +150,8 @@ bool Authorization::isAvailable()
 }
 
 Authorization::Launch Authorization::execute(const QString &program, const QStringList &arguments,
-                                             const QString &workingDirectory, const StartedHandler &started)
+                                             const QString &workingDirectory, const StartedHandler &started,
+                                             bool stays)
 {
     Launch launch;
     const bool root = ::geteuid() == 0;
@@ -159,6 +164,8 @@ Authorization::Launch Authorization::execute(const QString &program, const QStri
     QStringList helperArguments;
     if (!workingDirectory.isEmpty())
         helperArguments << QStringLiteral("--cwd") << workingDirectory;
+    if (stays)
+        helperArguments << QStringLiteral("--stay");
     helperArguments << QStringLiteral("--") << program << arguments;
     if (!root)
         helperArguments.prepend(helper);
@@ -183,6 +190,47 @@ Authorization::Launch Authorization::execute(const QString &program, const QStri
     launch.outputFd = spawned.output.release();
     launch.inputFd = spawned.input.release();
     return launch;
+}
+
+QByteArray Authorization::recordCommand(const QByteArray &volume, dev_t device, const QByteArray &record)
+{
+    if (volume.isEmpty() || volume.contains('\n') || volume.contains('\0') || record.isEmpty())
+        return {};
+    return "record " + QByteArray::number(record.size()) + ' ' + QByteArray::number(major(device)) + ':' +
+           QByteArray::number(minor(device)) + ' ' + volume + '\n' + record;
+}
+
+bool Authorization::sendToHelper(int fd, const QByteArray &bytes, const std::atomic<bool> &stop)
+{
+    // SIGPIPE is held back in this thread alone, and one the write raised is taken before it is let through.
+    sigset_t brokenPipe, previous;
+    sigemptyset(&brokenPipe);
+    sigaddset(&brokenPipe, SIGPIPE);
+    ::pthread_sigmask(SIG_BLOCK, &brokenPipe, &previous);
+    const int flags = ::fcntl(fd, F_GETFL);
+    ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    qsizetype done = 0;
+    bool broken = false;
+    // A short wait at a time, so a stop is seen while the helper reads nothing.
+    while (done < bytes.size() && !stop.load()) {
+        pollfd out{fd, POLLOUT, 0};
+        if (::poll(&out, 1, 100) <= 0)
+            continue;
+        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            broken = errno == EPIPE;
+            break;
+        }
+    }
+    ::fcntl(fd, F_SETFL, flags);
+    if (broken) {
+        const timespec none{};
+        ::sigtimedwait(&brokenPipe, nullptr, &none);
+    }
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return done == bytes.size();
 }
 
 int32_t Authorization::obtainAdministratorRight()

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <sys/types.h>
@@ -44,8 +46,11 @@ public:
     static QString helperPath();
     // Whether privileged execution is possible at all in this process (root, or pkexec on PATH).
     static bool isAvailable();
+    // `stays`: the helper outlives the program for one more request of ours (recordCommand), after telling
+    // the program's end in the output (endedMarker). Without, it ends with the program.
     static Launch execute(const QString &program, const QStringList &arguments,
-                          const QString &workingDirectory, const StartedHandler &started = {});
+                          const QString &workingDirectory, const StartedHandler &started = {},
+                          bool stays = false);
     // Waits until no process of the program's group runs any more (zombies count as ended), at most
     // `timeoutMs`; true when the group is gone. The program normally ends with its helper, but one whose
     // helper was killed ends only once it has heard of that.
@@ -54,6 +59,16 @@ public:
     static int32_t obtainAdministratorRight();
     // The marker line the helper writes before it becomes the program.
     static const char *authorizedMarker() { return "authorized"; }
+    // What begins the line, after a line break of its own, on which a helper that stays tells the program's
+    // end; its exit status follows.
+    static const char *endedMarker() { return "bootdrive-privileged-exec: ended "; }
+    // The request to a helper that stays to write the drive's record with our record tool, as root: the
+    // drive mounted at `volume` (directly below /Volumes) on `device`. Empty when the volume cannot be named
+    // on the request's line.
+    static QByteArray recordCommand(const QByteArray &volume, dev_t device, const QByteArray &record);
+    // Writes all of `bytes` to the helper's input; false when the helper went away or `stop` was set first.
+    // Blocks while the helper does not read, so it belongs on a worker; a gone helper raises no SIGPIPE.
+    static bool sendToHelper(int fd, const QByteArray &bytes, const std::atomic<bool> &stop);
 };
 
 } // namespace platform

@@ -16,7 +16,7 @@ namespace platform {
 
 namespace {
 
-constexpr std::string_view Magic = "BootDrive drive record";
+constexpr std::string_view Magic = DriveRecord::FirstLine;
 constexpr std::string_view Version = "1";
 constexpr size_t MaxField = 4096;
 

@@ -18,6 +18,8 @@ class DriveRecord
 public:
     static constexpr const char *Folder = ".BootDrive";
     static constexpr const char *FileName = "record";
+    // The first line of every record, whatever its version.
+    static constexpr std::string_view FirstLine = "BootDrive drive record";
     static constexpr size_t MaxBytes = 16 * 1024 * 1024;
     static constexpr size_t MaxItems = 1000000;
 

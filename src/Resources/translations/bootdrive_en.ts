@@ -226,6 +226,10 @@ sudo mount --mkdir /dev/sdb1 /Volumes/USB</translation>
         <translation>The drive “%1” is ready. Eject it before you unplug it.</translation>
     </message>
     <message>
+        <source>驱动器【%1】已制作完成，但未能在其上保存校验记录，以后无法重新检查。请先推出驱动器，再将其拔出。</source>
+        <translation>The drive “%1” is ready, but its verification record could not be saved on it, so it cannot be re-checked later. Eject it before you unplug it.</translation>
+    </message>
+    <message>
         <source>正在推出驱动器【%1】…</source>
         <translation>Ejecting the drive “%1”…</translation>
     </message>

@@ -36,6 +36,18 @@ void wrapTool(const SampleInstaller &installer, const QByteArray &after)
     wrapper.setPermissions(wrapper.permissions() | QFile::ExeOwner | QFile::ExeOther);
 }
 
+// Starts the run on the drive "USB" from the window and waits for its result alert; null when none came.
+QMessageBox *runToResult(Window &w, const SampleInstaller &installer)
+{
+    QMessageBox *confirm = w.openConfirmation(installer.path(), "USB");
+    if (!confirm || !WindowDriver::clickButton(confirm, "立刻创建"))
+        return nullptr;
+    QMessageBox *result = nullptr;
+    WindowDriver::waitFor(
+        [&] { return (result = qobject_cast<QMessageBox *>(w.driver.openDialog())) != nullptr; }, 120000);
+    return result;
+}
+
 } // namespace
 
 // What the tool wrote is compared with the installer as the drive gives it back: a byte changed after the
@@ -63,13 +75,8 @@ TEST(HonestCompletion, VerificationNamesTheFileTheDriveGotWrong)
         DRIVE_AND_INSTALLER(("USB", 64 * 1024 * 1024), ("Install macOS Mojave", "10.14.6", "8M"));
         wrapTool(installer, wrong.after);
         Window w;
-        QMessageBox *confirm = w.openConfirmation(installer.path(), "USB");
-        ASSERT_TRUE(confirm);
-        ASSERT_TRUE(WindowDriver::clickButton(confirm, "立刻创建"));
-        QMessageBox *result = nullptr;
-        ASSERT_TRUE(WindowDriver::waitFor(
-            [&] { return (result = qobject_cast<QMessageBox *>(w.driver.openDialog())) != nullptr; },
-            120000));
+        QMessageBox *result = runToResult(w, installer);
+        ASSERT_TRUE(result);
         EXPECT_EQ(result->text(), "macOS引导安装器创建失败");
         EXPECT_EQ(
             result->informativeText(),
@@ -84,6 +91,29 @@ TEST(HonestCompletion, VerificationNamesTheFileTheDriveGotWrong)
             return w.controller.diskListPopUpButton->findText("Install macOS Mojave（未完成）") >= 0;
         }));
     }
+}
+
+// A verified drive whose record cannot be written (a file stands where its folder goes) is still a finished
+// drive: the success alert keeps its texts, and the status line says the drive cannot be re-checked later.
+TEST(HonestCompletion, ADriveWhoseRecordCannotBeWrittenIsFinishedAndSaysSo)
+{
+    REQUIRE_DRIVES();
+    ToolsOnPath tools;
+    DRIVE_AND_INSTALLER(("USB", 64 * 1024 * 1024), ("Install macOS Mojave", "10.14.6", "8M"));
+    const QString inTheWay = "/Volumes/Install macOS Mojave/.BootDrive";
+    wrapTool(installer, "rm -rf '" + inTheWay.toUtf8() + "'\necho x > '" + inTheWay.toUtf8() + "'");
+    Window w;
+    QMessageBox *result = runToResult(w, installer);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->text(), "macOS引导安装器创建完成") << result->informativeText().toStdString();
+    EXPECT_EQ(result->informativeText(), "是否打开安装教程，开始安装系统");
+    ASSERT_TRUE(WindowDriver::clickButton(result, "暂不安装"));
+    EXPECT_EQ(w.controller.statusLabel->text(),
+              "驱动器【Install macOS Mojave】已制作完成，但未能在其上保存校验记录，以后无法重新检查。"
+              "请先推出驱动器，再将其拔出。");
+    QFile left(inTheWay);
+    ASSERT_TRUE(left.open(QIODevice::ReadOnly));
+    EXPECT_EQ(left.readAll(), "x\n") << "what stood there is left as it was";
 }
 
 // While the tool copies, the ring's cancel button and closing the window both offer to stop; after

@@ -1,7 +1,10 @@
 #include "Cli/CommandLine.h"
+#include "Platform/Volumes/DriveRecord.h"
 #include "Platform/Volumes/MountTable.h"
+#include "Platform/Volumes/TreeVerifier.h"
 #include "support/DriveSetup.h"
 #include "support/EventLoop.h"
+#include "support/FakePkexec.h"
 #include "support/LoopDrive.h"
 #include "support/ProcessTable.h"
 #include "support/ProgramRun.h"
@@ -16,9 +19,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <sys/mount.h>
@@ -363,6 +368,74 @@ TEST(BootDriveCli, CreateMakesAVerifiedInstallerDrive)
     EXPECT_EQ(drive.mountPoint(), "/Volumes/Install macOS Mojave");
     EXPECT_TRUE(
         QFileInfo("/Volumes/Install macOS Mojave/Install macOS Mojave.app/Contents/Info.plist").isFile());
+}
+
+// A verified drive keeps its record, written by the helper that ran the creation tool, so pkexec is asked
+// no more often than before (once, for the erase here). A drive whose record cannot be written, or that
+// was not verified, is still made, and the output says it cannot be re-checked later.
+TEST(BootDriveCli, AVerifiedDriveKeepsItsRecordOrSaysItCannotBeRecheckedLater)
+{
+    REQUIRE_DRIVES();
+    DRIVE_AND_INSTALLER(("USB", 64 * 1024 * 1024), ("Install macOS Mojave", "10.14.6", "8M"));
+    testsupport::FakePkexec pkexec;
+    ASSERT_TRUE(pkexec.isValid());
+    const QString made = "/Volumes/Install macOS Mojave";
+    const auto create = [&](const QStringList &extra) {
+        if (drive.mountPoint() != "/Volumes/USB") {
+            EXPECT_TRUE(drive.unmountAll() && drive.format("USB") && drive.mountAt("/Volumes/USB"));
+        }
+        const ProgramRun run =
+            cli(QStringList{"create", "--installer", installer.path(), "--volume", "/Volumes/USB", "--yes"} +
+                    extra,
+                {}, {"PATH=" + pkexec.pathWithFakeFirst(), "BOOTDRIVE_DISKUTIL_ASSUME_USER=1"});
+        EXPECT_EQ(run.exitCode, 0) << run.describe().toStdString();
+        return run.jsonLines().value(run.jsonLines().size() - 1)["message"].toString();
+    };
+    const auto recordOnDrive = [&] {
+        const int top = ::open(QFile::encodeName(made).constData(), O_RDONLY | O_DIRECTORY);
+        const auto read = platform::DriveRecord::readFrom(top);
+        ::close(top);
+        return read;
+    };
+
+    EXPECT_FALSE(create({}).contains("re-checked"));
+    EXPECT_EQ(pkexec.calls().size(), 1);
+    const auto read = recordOnDrive();
+    ASSERT_TRUE(read.record) << platform::DriveRecord::describe(read.refusal);
+    EXPECT_EQ(read.record->installerName, "Install macOS Mojave");
+    EXPECT_EQ(read.record->installerVersion, "10.14.6");
+    EXPECT_TRUE(QRegularExpression("^20\\d\\d-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ$")
+                    .match(QString::fromStdString(read.record->made))
+                    .hasMatch())
+        << read.record->made;
+    ASSERT_FALSE(read.record->items.empty());
+    EXPECT_EQ(read.record->items.front().path, "Install macOS Mojave.app");
+    const std::atomic<bool> go{false};
+    const auto check =
+        platform::TreeVerifier::check(made.toStdString(), *read.record, drive.deviceNumber(), go);
+    EXPECT_EQ(check.outcome, platform::TreeVerifier::Check::Outcome::Intact)
+        << check.path << ": " << check.reason;
+
+    // The creation tool leaves a link where the record's folder goes: the record tool refuses it.
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(QFile::rename(installer.toolPath(), installer.toolPath() + ".real"));
+    QFile wrapper(installer.toolPath());
+    ASSERT_TRUE(wrapper.open(QIODevice::WriteOnly));
+    wrapper.write("#!/bin/sh\nshift\n\"$0.real\" \"$@\" || exit $?\n"
+                  "rm -rf '/Volumes/Install macOS Mojave/.BootDrive'\n"
+                  "ln -s '" +
+                  QFile::encodeName(elsewhere.path()) + "' '/Volumes/Install macOS Mojave/.BootDrive'\n");
+    wrapper.close();
+    wrapper.setPermissions(wrapper.permissions() | QFile::ExeOwner | QFile::ExeOther);
+    EXPECT_TRUE(create({}).endsWith("(verified); its record could not be written on it, so it cannot be "
+                                    "re-checked later"));
+    EXPECT_TRUE(QDir(elsewhere.path()).isEmpty()) << "nothing was written where the link leads";
+
+    EXPECT_TRUE(
+        create({"--no-verify"})
+            .endsWith("(not verified); nothing was recorded on it, so it cannot be re-checked later"));
+    EXPECT_EQ(recordOnDrive().refusal, platform::DriveRecord::Refusal::Missing);
+    EXPECT_EQ(pkexec.calls().size(), 3);
 }
 
 TEST(BootDriveCli, EachRefusalExitsWith2AndLeavesTheDriveAlone)

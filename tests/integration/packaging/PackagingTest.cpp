@@ -132,14 +132,15 @@ TEST(Packaging, TheUnpackedPackageRunsAndFindsItsTools)
     ASSERT_TRUE(root.error().isEmpty()) << root.error().toStdString();
     const QString bootdrive = root.path("/usr/bin/bootdrive");
     const QString tools = root.path("/usr/libexec/bootdrive");
-    for (const QString &program : {bootdrive, tools + "/diskutil", tools + "/bootdrive-privileged-exec"})
+    for (const QString &program :
+         {bootdrive, tools + "/diskutil", tools + "/bootdrive-privileged-exec", tools + "/bootdrive-record"})
         EXPECT_TRUE(QFileInfo(program).isExecutable()) << program.toStdString();
-    // One program, its network side linked in: the tool folder holds the two tools alone, and the package
+    // One program, its network side linked in: the tool folder holds the three tools alone, and the package
     // no library of its own.
     const QByteArray needed = ProgramRun::run("readelf", {"--dynamic", "--wide", bootdrive}).out;
     EXPECT_TRUE(needed.contains("libQt6Network")) << needed.toStdString();
     EXPECT_EQ(QDir(tools).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-              (QStringList{"bootdrive-privileged-exec", "diskutil"}));
+              (QStringList{"bootdrive-privileged-exec", "bootdrive-record", "diskutil"}));
     for (QDirIterator files(root.path("/"), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
          files.hasNext();) {
         const QString file = files.next();

@@ -5,8 +5,10 @@
 #include <QPointer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 #define REQUIRE_ROOT()                                                                                       \
     if (::geteuid() != 0)                                                                                    \
@@ -163,6 +165,38 @@ TEST(PrivilegedTask, TheHelperRunsNothingButACreationTool)
     EXPECT_TRUE(QFileInfo::exists(ran));
 }
 
+// The helper's line on the program's end is found wherever the pipe splits it, never taken for the
+// program's output, and a look-alike the program writes stays the program's.
+TEST(PrivilegedTask, TheProgramsEndIsToldApartFromItsOutputWhereverThePipeSplitsIt)
+{
+    const QByteArray program =
+        "Copying to disk: 100%\nno ended line\nbootdrive-privileged-exec: ended soon\n";
+    const QByteArray stream = program + "\nbootdrive-privileged-exec: ended 143\nError: refused\n";
+    for (qsizetype first = 0; first <= stream.size(); ++first) {
+        for (qsizetype second = first; second <= stream.size(); second += 7) {
+            auto task = PrivilegedTask::init();
+            QByteArray said, after, piece;
+            const auto feed = [&](const QByteArray &chunk) {
+                said += task->programOutput(chunk, &piece);
+                after += std::exchange(piece, {});
+            };
+            for (const QByteArray &chunk :
+                 {stream.left(first), stream.mid(first, second - first), stream.mid(second)})
+                if (!chunk.isEmpty())
+                    feed(chunk);
+            feed({}); // the output's end
+            ASSERT_EQ(said, program) << first << " " << second;
+            ASSERT_EQ(after, "Error: refused\n") << first << " " << second;
+            ASSERT_TRUE(task->programHasEnded());
+            ASSERT_EQ(task->programStatus(), 143);
+        }
+    }
+    auto unended = PrivilegedTask::init();
+    EXPECT_EQ(unended->programOutput("text\nbootdrive-privileged"), "text");
+    EXPECT_EQ(unended->programOutput({}), "\nbootdrive-privileged") << "what was held back comes at the end";
+    EXPECT_FALSE(unended->programHasEnded());
+}
+
 #include "Platform/Process/Authorization.h"
 #include "support/FakePkexec.h"
 #include "support/Unprivileged.h"
@@ -210,4 +244,42 @@ TEST(PrivilegedTaskAsUser, PkexecAnswersMapToStatusValues)
     qputenv("PATH", "/nonexistent");
     EXPECT_EQ(PrivilegedTask::initWithLaunchPath("/bin/echo")->launch(), -70001);
     qputenv("PATH", path);
+}
+
+// An ordinary user's helper that stays serves the request after the program itself: pkexec is asked once for
+// both, and the request's tool speaks after the helper's line on the program's end.
+TEST(PrivilegedTaskAsUser, TheRequestAfterTheProgramNeedsNoSecondAuthorization)
+{
+    using testsupport::FakePkexec;
+    BOOTDRIVE_RUN_BODY_UNPRIVILEGED();
+    FakePkexec fake(FakePkexec::Mode::Allow);
+    fake.putFirstOnPath();
+    QTemporaryDir dir;
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                          QFile::ReadOther | QFile::ExeOther);
+    auto task = PrivilegedTask::initWithLaunchPath(bundleTool(dir, "printf copied"));
+    task->setStaysAfterProgram(true);
+    ASSERT_EQ(task->launch(), 0);
+    const int output = task->outputFileHandle()->handle();
+    QByteArray program, after, piece;
+    const auto readSome = [&] {
+        char buffer[4096];
+        const ssize_t n = ::read(output, buffer, sizeof buffer);
+        program += task->programOutput(n > 0 ? QByteArray(buffer, n) : QByteArray(), &piece);
+        after += std::exchange(piece, {});
+        return n > 0;
+    };
+    while (!task->programHasEnded() && readSome()) {
+    }
+    EXPECT_EQ(program, "copied");
+    EXPECT_EQ(task->programStatus(), 0);
+    EXPECT_TRUE(task->isRunning()) << "the helper waits for its request";
+    EXPECT_TRUE(task->handOver(
+        platform::Authorization::recordCommand("/Volumes/GONE", makedev(7, 0), "BootDrive drive record\n")));
+    while (readSome()) {
+    }
+    task->waitUntilExit();
+    EXPECT_TRUE(after.startsWith("Error: ")) << after.toStdString();
+    EXPECT_EQ(WEXITSTATUS(task->terminationStatus()), 2) << "the record tool's status";
+    EXPECT_EQ(fake.calls().size(), 1);
 }
