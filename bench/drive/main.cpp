@@ -169,8 +169,11 @@ int benchmark()
                 shell();
                 app();
             }
-            std::printf("round %d: bootdrive create %.3f s, the shell %.3f s, ratio %.2f\n", round + 1,
+            std::printf("round %d: bootdrive create %.3f s, the shell %.3f s, ratio %.2f;", round + 1,
                         appTotals.back(), shellTotals.back(), appTotals.back() / shellTotals.back());
+            for (const auto &[name, time] : appRuns.back())
+                std::printf(" %s %.3f", name.c_str(), time);
+            std::printf("\n");
             std::fflush(stdout);
         }
     }

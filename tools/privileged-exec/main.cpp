@@ -55,6 +55,7 @@
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -151,6 +152,9 @@ int supervise(pid_t child)
     size_t length = 0;
     long long killAt = -1; // when SIGKILL follows the SIGTERM already sent
     bool stopped = false;
+    // The program's end wakes the wait at once where the kernel hands out process descriptors; elsewhere
+    // the wait is polled.
+    const posix::FileDescriptor ending(static_cast<int>(::syscall(SYS_pidfd_open, child, 0)));
     for (;;) {
         int status = 0;
         const pid_t ended = ::waitpid(child, &status, WNOHANG);
@@ -161,8 +165,10 @@ int supervise(pid_t child)
         }
         if (ended < 0 && errno != EINTR)
             return 1;
-        pollfd fds[2] = {{wakePipe[0], POLLIN, 0}, {watchInput ? STDIN_FILENO : -1, POLLIN, 0}};
-        int timeout = 100; // children end without a wake-up unless SIGCHLD is caught: poll the wait too
+        pollfd fds[3] = {{wakePipe[0], POLLIN, 0},
+                         {watchInput ? STDIN_FILENO : -1, POLLIN, 0},
+                         {ending ? ending.get() : -1, POLLIN, 0}};
+        int timeout = ending ? 1000 : 100;
         if (killAt >= 0) {
             const long long left = killAt - nowMs();
             if (left <= 0) {
@@ -172,7 +178,7 @@ int supervise(pid_t child)
             }
             timeout = static_cast<int>(left < timeout ? left : timeout);
         }
-        if (::poll(fds, 2, timeout) < 0 && errno != EINTR)
+        if (::poll(fds, 3, timeout) < 0 && errno != EINTR)
             return 1;
         bool stop = false;
         if (fds[0].revents & POLLIN) {
