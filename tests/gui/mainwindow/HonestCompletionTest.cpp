@@ -37,16 +37,6 @@ void wrapTool(const SampleInstaller &installer, const QByteArray &after)
 }
 
 // Starts the run on the drive "USB" from the window and waits for its result alert; null when none came.
-QMessageBox *runToResult(Window &w, const SampleInstaller &installer)
-{
-    QMessageBox *confirm = w.openConfirmation(installer.path(), "USB");
-    if (!confirm || !WindowDriver::clickButton(confirm, "立刻创建"))
-        return nullptr;
-    QMessageBox *result = nullptr;
-    WindowDriver::waitFor(
-        [&] { return (result = qobject_cast<QMessageBox *>(w.driver.openDialog())) != nullptr; }, 120000);
-    return result;
-}
 
 } // namespace
 
@@ -75,7 +65,7 @@ TEST(HonestCompletion, VerificationNamesTheFileTheDriveGotWrong)
         DRIVE_AND_INSTALLER(("USB", 64 * 1024 * 1024), ("Install macOS Mojave", "10.14.6", "8M"));
         wrapTool(installer, wrong.after);
         Window w;
-        QMessageBox *result = runToResult(w, installer);
+        QMessageBox *result = w.runToResult(installer.path(), "USB");
         ASSERT_TRUE(result);
         EXPECT_EQ(result->text(), "macOS引导安装器创建失败");
         EXPECT_EQ(
@@ -103,7 +93,7 @@ TEST(HonestCompletion, ADriveWhoseRecordCannotBeWrittenIsFinishedAndSaysSo)
     const QString inTheWay = "/Volumes/Install macOS Mojave/.BootDrive";
     wrapTool(installer, "rm -rf '" + inTheWay.toUtf8() + "'\necho x > '" + inTheWay.toUtf8() + "'");
     Window w;
-    QMessageBox *result = runToResult(w, installer);
+    QMessageBox *result = w.runToResult(installer.path(), "USB");
     ASSERT_TRUE(result);
     EXPECT_EQ(result->text(), "macOS引导安装器创建完成") << result->informativeText().toStdString();
     EXPECT_EQ(result->informativeText(), "是否打开安装教程，开始安装系统");

@@ -1,6 +1,7 @@
 #include "UI/DriveItemDelegate.h"
 #include "WindowFixture.h"
 #include "support/RecordedDrive.h"
+#include "support/ToolsOnPath.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -8,6 +9,7 @@
 
 using testsupport::RecordedDrive;
 using testsupport::SampleInstaller;
+using testsupport::ToolsOnPath;
 
 namespace {
 
@@ -121,4 +123,32 @@ TEST(VerifyDrive, WhileItReadsTheControlsWaitAndItCanBeStopped)
     // The held notice comes once the check is over.
     EXPECT_TRUE(w.alertWithText("温馨提示", 5000));
     EXPECT_EQ(RecordedDrive::listing("/Volumes/USB"), before);
+}
+
+// A drive the window made carries its own record, and the window finds it intact from that record alone.
+TEST(VerifyDrive, ADriveTheWindowMadeIsFoundIntactFromItsRecord)
+{
+    REQUIRE_DRIVES();
+    ToolsOnPath tools;
+    DRIVE_AND_INSTALLER(("USB", 64 * 1024 * 1024), ("Install macOS Mojave", "10.14.6", "4M"));
+    Window w;
+    QMessageBox *result = w.runToResult(installer.path(), "USB");
+    ASSERT_TRUE(result);
+    ASSERT_EQ(result->text(), "macOS引导安装器创建完成") << result->informativeText().toStdString();
+    ASSERT_TRUE(WindowDriver::clickButton(result, "暂不安装"));
+    // The installer is moved away: the record is all the check has.
+    ASSERT_TRUE(QFile::rename(installer.path(), installer.path() + ".gone"));
+    w.chooseDrive("Install macOS Mojave");
+    QAction *verify = verifyAction(w.controller);
+    ASSERT_TRUE(verify && verify->isEnabled());
+    verify->trigger();
+    QMessageBox *intact = w.alertWithText("驱动器完好", 30000);
+    ASSERT_TRUE(intact)
+        << (w.driver.openDialog()
+                ? qobject_cast<QMessageBox *>(w.driver.openDialog())->informativeText().toStdString()
+                : std::string("no alert"));
+    EXPECT_TRUE(intact->informativeText().contains("Install macOS Mojave 10.14.6"))
+        << intact->informativeText().toStdString();
+    ASSERT_TRUE(WindowDriver::clickButton(intact, "确定"));
+    QFile::rename(installer.path() + ".gone", installer.path());
 }

@@ -104,6 +104,14 @@ struct Window
         QTest::mouseClick(controller.makeMacOSButton, Qt::LeftButton);
         return alert();
     }
+    // Starts a run on the drive and confirms it: the run's result alert, or none.
+    QMessageBox *runToResult(const QString &installer, const QString &drive)
+    {
+        QMessageBox *confirm = openConfirmation(installer, drive);
+        if (!confirm || !WindowDriver::clickButton(confirm, QStringLiteral("立刻创建")))
+            return nullptr;
+        return anyAlert(120000);
+    }
     // The next alert of the run, whatever it says (its result).
     QMessageBox *anyAlert(int timeoutMs)
     {
